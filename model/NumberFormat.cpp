@@ -1,0 +1,136 @@
+// Locale-proof number conversion: std::to_chars / std::from_chars never look at the
+// C or C++ locale, so a comma-decimal desktop cannot change what a program says.
+#include "model/NumberFormat.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "model/Text.h"
+
+namespace veltrane {
+
+namespace {
+
+constexpr int c_nDecimals = 4;          // decimals written for every coordinate
+constexpr int c_nSignificantDigits = 15;  // what a double holds reliably
+
+// Fixed notation with nDecimals decimals; returns the text.
+std::string FixedText(double f, int nDecimals) {
+  char buf[400];
+  auto r = std::to_chars(buf, buf + sizeof buf, f, std::chars_format::fixed, nDecimals);
+  return std::string(buf, r.ptr);
+}
+
+size_t IntegerDigits(const std::string& s) {
+  size_t n = 0;
+  for (char c : s) {
+    if (c == '.') break;
+    if (c >= '0' && c <= '9') ++n;
+  }
+  return n;
+}
+
+// A value with more integer digits than a double holds: round to 15 significant digits
+// and write the integer part out in full, so controllers that know no exponent read it.
+std::string LargeText(double f) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, f, std::chars_format::scientific,
+                         c_nSignificantDigits - 1);
+  std::string sci(buf, r.ptr);  // [-]d.dddddddddddddde+XX
+  size_t ePos = sci.find('e');
+  int nExp = std::stoi(sci.substr(ePos + 1));
+  std::string out;
+  size_t i = 0;
+  if (sci[0] == '-') {
+    out += '-';
+    i = 1;
+  }
+  std::string digits;
+  for (; i < ePos; ++i)
+    if (sci[i] != '.') digits += sci[i];
+  // nExp >= 15 here, so the integer part has nExp + 1 digits, all of them past the mantissa.
+  while (static_cast<int>(digits.size()) < nExp + 1) digits += '0';
+  return out + digits;
+}
+
+}  // namespace
+
+std::string StringFromDouble(double fNumber) {
+  if (std::isnan(fNumber)) return "nan";
+  if (std::isinf(fNumber)) return fNumber > 0 ? "inf" : "-inf";
+  std::string s;
+  if (std::fabs(fNumber) >= 1e15) {
+    s = LargeText(fNumber);
+  } else {
+    // Four decimals unless that would exceed 15 significant digits; rounding can add an
+    // integer digit (99999999999.99999 -> 100000000000.0000), hence the loop.
+    int nDecimals = c_nDecimals;
+    s = FixedText(fNumber, nDecimals);
+    while (nDecimals > 0 &&
+           static_cast<int>(IntegerDigits(s)) + nDecimals > c_nSignificantDigits) {
+      --nDecimals;
+      s = FixedText(fNumber, nDecimals);
+    }
+    if (s.find('.') != std::string::npos) {
+      while (!s.empty() && s.back() == '0') s.pop_back();
+      if (!s.empty() && s.back() == '.') s.pop_back();
+    }
+  }
+  if (s == "-0") s = "0";
+  return s;
+}
+
+bool TryStrToFloat(std::string_view s, double& fValue) {
+  s = TrimView(s);
+  if (s.empty()) return false;
+  // from_chars takes no leading '+'; a sign followed by another sign is garbage.
+  if (s[0] == '+') {
+    s.remove_prefix(1);
+    if (s.empty() || s[0] == '-' || s[0] == '+') return false;
+  }
+  const char* first = s.data();
+  const char* last = s.data() + s.size();
+  double f = 0.0;
+  auto r = std::from_chars(first, last, f, std::chars_format::general);
+  if (r.ec != std::errc() || r.ptr != last) return false;
+  if (!std::isfinite(f)) return false;  // nan and inf are never coordinates
+  fValue = f;
+  return true;
+}
+
+double StrToFloat(std::string_view s) {
+  double f = 0.0;
+  if (!TryStrToFloat(s, f))
+    throw EConvertError("'" + std::string(s) + "' is not a valid floating point value");
+  return f;
+}
+
+bool TryStrToInt(std::string_view s, int32_t& nValue) {
+  s = TrimView(s);
+  if (s.empty()) return false;
+  if (s[0] == '+') {
+    s.remove_prefix(1);
+    if (s.empty() || s[0] == '-' || s[0] == '+') return false;
+  }
+  const char* last = s.data() + s.size();
+  int32_t n = 0;
+  auto r = std::from_chars(s.data(), last, n, 10);
+  if (r.ec != std::errc() || r.ptr != last) return false;
+  nValue = n;
+  return true;
+}
+
+int32_t StrToInt(std::string_view s) {
+  int32_t n = 0;
+  if (!TryStrToInt(s, n))
+    throw EConvertError("'" + std::string(s) + "' is not a valid integer value");
+  return n;
+}
+
+int32_t StrToIntDef(std::string_view s, int32_t nDefault) {
+  int32_t n = 0;
+  return TryStrToInt(s, n) ? n : nDefault;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,78 @@
+// The program document: the program's lines and the working state of the sequence
+// tools that the main window holds, kept free of any window so that every sequence
+// operation runs and is tested without one.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/Records.h"
+#include "model/SequenceMarkup.h"
+#include "model/UserPrompts.h"
+
+namespace veltrane {
+
+class TProgramDocument {
+ public:
+  TProgramDocument() = default;
+  TProgramDocument(const TProgramDocument&) = delete;
+  TProgramDocument& operator=(const TProgramDocument&) = delete;
+
+  void SetPrompts(IUserPrompts* pPrompts) { m_pPrompts = pPrompts; }
+  void SetHooks(IDocumentHooks* pHooks) { m_pHooks = pHooks ? pHooks : &m_NoHooks; }
+
+  // The program text (the editor's lines) and the lists the interpreter fills for it.
+  TStringList m_Program;
+  std::vector<TDisplayRecord> m_DisplayList;
+  std::vector<TEndPoints> m_EndPointList;
+  std::vector<TDisplayRecord> m_AddDisList;
+
+  // Parallel copies kept for radius compensation and for the original pattern.
+  TStringList m_ListWithoutCmp;
+  TStringList m_OriginalList;
+
+  // Working state of the sequence tools.
+  int32_t m_nCaretLine = -1;  // -1: the caret is on no line
+  int32_t m_nCurrentSequence = 0;
+  TStringList m_TransformationList;
+  std::vector<TEndPoints> m_TransformationEndPointList;
+  int32_t m_nTransformationInsertLine = -1;
+  TStringList m_CopyList;
+  TfPoint m_SeqStart;
+  int32_t m_nReorderNum = 0;
+
+  // Sets m_nCurrentSequence from the caret line and returns it.
+  int32_t CalculateCurrentSequence();
+
+  // Takes the body of sequence n out into m_TransformationList; in the check mode the
+  // body is copied and the program keeps it. False when the sequence is not found.
+  bool GetSequenceFromProgram(int32_t nSequence, bool bCheckMode = false);
+  // Puts m_TransformationList back where the body stood.
+  void ReturnSequenceToProgram();
+  // Copies the whole block of sequence n, markers included, into m_CopyList.
+  bool GetSequenceStringFromProgram(int32_t nSequence);
+  bool GetFromListWithoutCmp(int32_t nSequenceNumber, bool b_keep);
+  bool GetSequenceFromOriginalProgram(int32_t nSequenceNumber);
+
+  int32_t NextSequenceNumber() const { return veltrane::NextSequenceNumber(m_Program); }
+
+  // Reorders the sequences. obtainOrder receives the program's order and may change it;
+  // it returns false to cancel. True when the program changed.
+  bool ReorderSequences(const std::function<bool(TStringList& Order)>& obtainOrder);
+  // One click of the plot's reorder mode; bModeFinished tells when every position is filled.
+  bool ReorderByClick(int32_t nSequence, bool& bModeFinished);
+
+  // Removes sequence n and the empty lines after it, here and in the original program.
+  void DeleteSequence(int32_t nSequence);
+
+ private:
+  bool TakeBody(TStringList& Source, int32_t n, bool bRemove, bool bCopyEndPoints,
+                bool bSetInsertLine);
+  bool ApplyOrder(const TStringList& Reference, const TStringList& NewOrder);
+  IUserPrompts* m_pPrompts = nullptr;
+  IDocumentHooks m_NoHooks;
+  IDocumentHooks* m_pHooks = &m_NoHooks;
+};
+
+}  // namespace veltrane

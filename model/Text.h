@@ -1,0 +1,24 @@
+// Byte-string helpers shared by the whole core: trimming, ASCII case mapping and
+// case-insensitive comparison, as the program text is single-byte text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace veltrane {
+
+// Removes every character with a code of 32 or less from both ends.
+std::string_view TrimView(std::string_view s);
+inline std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
+std::string_view TrimLeftView(std::string_view s);
+
+std::string UpperCase(std::string_view s);
+std::string LowerCase(std::string_view s);
+inline char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+inline char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool SameText(std::string_view a, std::string_view b);
+// True when s begins with prefix, ignoring letter case.
+bool StartsWithText(std::string_view s, std::string_view prefix);
+
+}  // namespace veltrane

@@ -1,0 +1,118 @@
+// TInterpreter: runs a program text symbolically, keeping every axis's position, and
+// turns it into the display list of pixel points the plot draws and hit-tests, the
+// per-line end points, the extents and the final position. It draws nothing itself.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "model/Records.h"
+
+namespace veltrane {
+
+struct TPlotRect {
+  int32_t Left = 0, Top = 0, Right = 1, Bottom = 1;
+  bool operator==(const TPlotRect&) const = default;
+};
+
+class TInterpreter {
+ public:
+  static constexpr int c_nMaxAxes = 24;
+  static constexpr double c_fScreenChordLength = 3.0;     // pixels per arc chord
+  static constexpr double c_fMaxScreenChordAngle = 0.035;  // radians; the smallest step
+  // Pixel terms are clamped to this before conversion so far-away points cannot
+  // overflow 32-bit pixel coordinates (a sum of two terms stays within int32).
+  static constexpr double c_fMaxPixelTerm = 1.0e9;
+  // No arc is traced through more chords than this, whatever its numbers say.
+  static constexpr int c_nMaxArcSteps = 1000;
+
+  TInterpreter();
+  TInterpreter(const TInterpreter&) = delete;
+  TInterpreter& operator=(const TInterpreter&) = delete;
+
+  // The lists are owned by the caller; the interpreter fills their entries.
+  void SetProgram(const TStringList* pProgram) { m_ProgramList = pProgram; }
+  const TStringList* Program() const { return m_ProgramList; }
+  void SetDisplayList(std::vector<TDisplayRecord>* p) { m_DisplayList = p ? p : &m_OwnDisplayList; }
+  void SetEndPointList(std::vector<TEndPoints>* p) { m_EndPointList = p ? p : &m_OwnEndPointList; }
+  void SetAddDisList(std::vector<TDisplayRecord>* p) { m_AddDisList = p ? p : &m_OwnAddDisList; }
+  const std::vector<TDisplayRecord>& DisplayList() const { return *m_DisplayList; }
+  const std::vector<TEndPoints>& EndPointList() const { return *m_EndPointList; }
+  const std::vector<TDisplayRecord>& AddDisList() const { return *m_AddDisList; }
+  // The original pattern, interpreted after the program when bAdditional is set.
+  void SetAdditional(const TStringList* pList, bool bAdditional) {
+    AdditionalList = pList;
+    b_Additional = bAdditional;
+  }
+  bool AdditionalShown() const { return m_bAddition; }
+
+  void SetControllerAxes(int32_t nAxes);
+  int32_t ControllerAxes() const { return m_nControllerAxes; }
+  void SetXAxisNumber(int32_t nAxis);
+  void SetYAxisNumber(int32_t nAxis);
+  int32_t XAxisNumber() const { return m_nXAxis; }
+  int32_t YAxisNumber() const { return m_nYAxis; }
+  void SetXRange(TfRange fNewRange);
+  void SetYRange(TfRange fNewRange);
+  TfRange XRange() const { return m_fXRange; }
+  TfRange YRange() const { return m_fYRange; }
+  void SetPlotRect(TPlotRect NewRect);
+  TPlotRect PlotRect() const { return m_PlotRect; }
+  double XScale() const { return m_fXScale; }
+  double YScale() const { return m_fYScale; }
+
+  // Maps program units of the two plotted axes to pixels of the plot rectangle.
+  TPixelPoint MapToPixel(double x, double y) const;
+
+  bool Interpret();  // the display pass
+  bool GetExtents(TfRange& fXRange, TfRange& fYRange);
+  bool GetEndPoint(TfPoint& fEndPoint);
+  bool ProcessLine(int32_t nLine, bool bAddToDrawList);
+
+  double Position(int nAxis) const { return m_fNewPosition[static_cast<size_t>(nAxis)]; }
+  int32_t CurrentSequence() const { return m_nCurrentSequence; }
+
+ private:
+  void CalculateScales();
+  void AddLineToDrawList(double x, double y, bool bAddArrow);
+  void ResetPlottedAxes();
+  void LinearMove(const TStringList& params, bool bIncremental, bool bAddToDrawList);
+  void CircularMove(const TStringList& params, bool bAddToDrawList);
+  void TraceArc(TfPoint fStart, TfPoint fEnd, TfPoint fCentre, EAngleDirection evDirection,
+                bool bAddToDrawList, bool bSwapped);
+  void WidenArcRange(double x, double y);
+  void UpdateEndPoint(size_t n);
+
+  // Lists used until the owner assigns its own.
+  std::vector<TDisplayRecord> m_OwnDisplayList, m_OwnAddDisList;
+  std::vector<TEndPoints> m_OwnEndPointList;
+  const TStringList* m_ProgramList = nullptr;
+  std::vector<TDisplayRecord>* m_DisplayList = &m_OwnDisplayList;
+  std::vector<TEndPoints>* m_EndPointList = &m_OwnEndPointList;
+  std::vector<TDisplayRecord>* m_AddDisList = &m_OwnAddDisList;
+  const TStringList* AdditionalList = nullptr;
+  bool b_Additional = false;
+
+  int32_t m_nXAxis = 0;
+  int32_t m_nYAxis = 1;
+  TfRange m_fXRange{0.0, 0.1};
+  TfRange m_fYRange{0.0, 0.1};
+  TPlotRect m_PlotRect;
+  double m_fXScale = 1.0;
+  double m_fYScale = 1.0;
+  int32_t m_nCurrentLine = -1;
+  std::array<double, c_nMaxAxes> m_fOldPosition{};
+  std::array<double, c_nMaxAxes> m_fNewPosition{};
+  std::array<int32_t, c_nMaxAxes> m_Axes{};
+  int32_t m_nControllerAxes = c_nMaxAxes;
+  TStringList m_ParameterList;
+  TfRange m_fArcXRange, m_fArcYRange;  // in plotted axes
+  bool m_bDoneLeader = true;
+  bool m_bArrowPending = false;
+  int32_t m_nCurrentSequence = 0;
+  bool m_bLineIsLeader = false;
+  bool m_bAddition = false;
+};
+
+}  // namespace veltrane
