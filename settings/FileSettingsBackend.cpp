@@ -253,9 +253,6 @@ TFileSettingsBackend::ELoad TFileSettingsBackend::Load(TContents& Contents) cons
 
 bool TFileSettingsBackend::Save(const TContents& Contents) const {
   try {
-    std::error_code ec;
-    std::filesystem::path dir = std::filesystem::path(m_strFileName).parent_path();
-    if (!dir.empty()) std::filesystem::create_directories(dir, ec);
     WriteFileAtomically(m_strFileName, Format(Contents));
     return true;
   } catch (const EFileError&) {
@@ -275,12 +272,15 @@ void TFileSettingsBackend::KeepCorruptFileAside() const {
 
 template <class Change>
 void TFileSettingsBackend::Modify(Change change) {
+  // The folder must exist before the lock file can be made in it.
+  std::error_code ec;
+  std::filesystem::path dir = std::filesystem::path(m_strFileName).parent_path();
+  if (!dir.empty()) std::filesystem::create_directories(dir, ec);
   TFileLock lock(m_strFileName);
   TContents contents;
   ELoad load = Load(contents);
   if (load == ELoad::eCorrupt) {
     KeepCorruptFileAside();
-    std::error_code ec;
     // When the file could not be moved aside it is left alone and the change dropped.
     if (std::filesystem::exists(m_strFileName, ec)) return;
     contents.Keys.clear();

@@ -1,0 +1,282 @@
+// The interpreter: display list, end points, extents, arcs, sequence tracking and the
+// pixel mapping.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "plot/Interpreter.h"
+
+using namespace veltrane;
+
+namespace {
+
+class Interp : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    in.SetProgram(&prog);
+    in.SetDisplayList(&display);
+    in.SetEndPointList(&ends);
+    in.SetAddDisList(&add);
+  }
+  // A view of 1 pixel per unit over -100..100 on a 200 x 200 rectangle.
+  void UnitView() {
+    in.SetPlotRect({0, 0, 200, 200});
+    in.SetXRange({-100, 100});
+    in.SetYRange({-100, 100});
+  }
+  TStringList prog;
+  std::vector<TDisplayRecord> display, add;
+  std::vector<TEndPoints> ends;
+  TInterpreter in;
+};
+
+TPixelPoint Px(int x, int y) { return TPixelPoint{x, y}; }
+
+}  // namespace
+
+TEST_F(Interp, EmptyProgram) {
+  EXPECT_TRUE(in.Interpret());
+  ASSERT_EQ(display.size(), 1u);
+  EXPECT_EQ(display[0].nLine, -1);
+  EXPECT_FALSE(display[0].bDrawArrow);
+  TfRange x{1, 1}, y{1, 1};
+  EXPECT_TRUE(in.GetExtents(x, y));
+  EXPECT_EQ(x, (TfRange{0, 0}));
+  EXPECT_EQ(y, (TfRange{0, 0}));
+  TInterpreter unassigned;
+  EXPECT_FALSE(unassigned.GetExtents(x, y));
+  TfPoint e{5, 5, 7};
+  EXPECT_FALSE(unassigned.GetEndPoint(e));
+  EXPECT_EQ(e, (TfPoint{0, 0, 7}));
+  EXPECT_FALSE(unassigned.ProcessLine(0, true));
+}
+
+TEST_F(Interp, StraightMovesAndEndPoints) {
+  UnitView();
+  prog = {"MOVEABS(10,0)", "MOVE(0,10)", "' comment", "MOVE(0,0)"};
+  in.Interpret();
+  ASSERT_EQ(display.size(), 3u);
+  EXPECT_EQ(display[0].Point, Px(100, 100));
+  EXPECT_EQ(display[1].Point, Px(110, 100));
+  EXPECT_EQ(display[2].Point, Px(110, 90));
+  EXPECT_EQ(display[1].nLine, 0);
+  EXPECT_EQ(display[2].nLine, 1);
+  EXPECT_TRUE(display[1].bDrawArrow && display[2].bDrawArrow);
+  ASSERT_EQ(ends.size(), 4u);
+  EXPECT_EQ(ends[1].fStartPoint, (TfPoint{10, 0, 0}));
+  EXPECT_EQ(ends[1].fEndPoint, (TfPoint{10, 10, 0}));
+  EXPECT_EQ(ends[1].nPixelLength, 10);
+  EXPECT_EQ(ends[2].fStartPoint, ends[2].fEndPoint);
+  EXPECT_EQ(ends[2].nPixelLength, 0);
+  prog.resize(2);
+  in.Interpret();
+  EXPECT_EQ(ends.size(), 2u);  // the end-point list follows the program's length
+  TfPoint e;
+  EXPECT_TRUE(in.GetEndPoint(e));
+  EXPECT_EQ(e.fX, 10);
+  EXPECT_EQ(e.fY, 10);
+}
+
+TEST_F(Interp, UnplottedAxesBadNumbersAndRepeats) {
+  UnitView();
+  prog = {"MOVE(0,0,5)", "MOVEABS(0,0)", "MOVE(x,3)", "MOVE(1,1)", "MOVEABS(offset_x+4,offset_y+4)"};
+  in.Interpret();
+  ASSERT_EQ(display.size(), 3u);
+  EXPECT_EQ(display[1].nLine, 3);  // the bad line moved y but stayed out of the list
+  EXPECT_EQ(display[1].Point, Px(101, 96));
+  EXPECT_EQ(display[2].Point, Px(104, 96));
+  EXPECT_EQ(ends[2].fEndPoint.fY, 3);
+  EXPECT_EQ(in.Position(2), 5);
+}
+
+TEST_F(Interp, SequenceTrackingAndLeader) {
+  UnitView();
+  prog = {"'$StartSeq(4)", "cadseq4:", "    MOVEABS(2,3)", "    MOVE(5,0)", "'$EndSeq(4)", "MOVE(1,1)"};
+  in.Interpret();
+  ASSERT_EQ(display.size(), 4u);
+  EXPECT_EQ(display[1].nSequence, 4);
+  EXPECT_TRUE(display[1].bLeader);
+  EXPECT_EQ(display[2].nSequence, 4);
+  EXPECT_FALSE(display[2].bLeader);
+  EXPECT_EQ(display[3].nSequence, 0);
+  // A leader to where the axes already stand leaves no leader entry.
+  prog = {"'$StartSeq(1)", "MOVEABS(0,0)", "MOVE(1,0)"};
+  in.Interpret();
+  ASSERT_EQ(display.size(), 2u);
+  EXPECT_FALSE(display[1].bLeader);
+}
+
+TEST_F(Interp, StrayEndMarkerSuspendsTracking) {
+  UnitView();
+  prog = {"'$EndSeq(9)", "'$StartSeq(2)", "MOVEABS(1,1)", "'$EndSeq(2)",
+          "'$StartSeq(3)", "MOVEABS(2,2)", "'$EndSeq(3)", "  '$startseq(7)", "MOVEABS(3,2)",
+          "'$EndSeq(7)", "'$StartSeq()", "MOVEABS(9,9)"};
+  in.Interpret();
+  ASSERT_EQ(display.size(), 5u);
+  EXPECT_EQ(display[1].nSequence, -1);
+  EXPECT_EQ(display[2].nSequence, 3);
+  EXPECT_EQ(display[3].nSequence, 7);  // trimmed lower-case marker
+  EXPECT_EQ(display[4].nSequence, 0);
+  EXPECT_FALSE(display[4].bLeader);  // "'$StartSeq()" does not arm the leader
+}
+
+TEST_F(Interp, HalfCircleDirections) {
+  UnitView();
+  prog = {"MOVECIRC(10,0,5,0,1)"};
+  in.Interpret();
+  // Clockwise from (0,0) about (5,0) passes (5,5): pixel y 95.
+  int nMinY = 1000;
+  for (const auto& d : display) nMinY = std::min(nMinY, d.Point.Y);
+  EXPECT_EQ(nMinY, 95);
+  EXPECT_EQ(display.back().Point, Px(110, 100));
+  int nArrows = 0;
+  for (const auto& d : display) nArrows += d.bDrawArrow;
+  EXPECT_EQ(nArrows, 1);
+  TfRange x, y;
+  in.GetExtents(x, y);
+  EXPECT_NEAR(y.fTo, 5, 0.15);  // chords of 0.6 rad at one pixel per unit
+  EXPECT_EQ(y.fFrom, 0);
+  EXPECT_NEAR(x.fTo, 10, 1e-9);
+  prog = {"MOVECIRC(10,0,5,0,0)"};
+  in.GetExtents(x, y);
+  EXPECT_NEAR(y.fFrom, -5, 0.15);
+  EXPECT_NEAR(y.fTo, 0, 1e-9);
+  prog = {"MOVECIRC(10,0,5,0,7)"};  // any other digit is anticlockwise
+  in.GetExtents(x, y);
+  EXPECT_NEAR(y.fFrom, -5, 0.15);
+}
+
+TEST_F(Interp, FullCircleAndStepSize) {
+  in.SetPlotRect({0, 0, 1000, 1000});
+  in.SetXRange({-50, 50});
+  in.SetYRange({-50, 50});  // 10 pixels per unit
+  prog = {"MOVECIRC(0,0,10,0,1)"};
+  TfRange x, y;
+  in.GetExtents(x, y);
+  EXPECT_NEAR(x.fTo, 20, 2e-3);
+  EXPECT_NEAR(y.fTo, 10, 1e-3);
+  EXPECT_NEAR(y.fFrom, -10, 1e-3);
+  in.Interpret();
+  // 3 / (10 * 10) = 0.03 is raised to 0.035: about 180 chords over the full turn.
+  EXPECT_GE(display.size(), 170u);
+  EXPECT_LE(display.size(), 185u);
+  EXPECT_EQ(display.back().Point, display.front().Point);
+}
+
+TEST_F(Interp, TinyArcsUseQuarterSteps) {
+  UnitView();
+  prog = {"MOVECIRC(0,0,0,0,1)", "MOVECIRC(0,0,1e-21,0,0)"};
+  in.Interpret();  // must terminate; radius 0 traces at most a few points
+  EXPECT_LE(display.size(), 12u);
+  TfRange x, y;
+  in.GetExtents(x, y);
+  EXPECT_LE(x.fTo, 1e-20);
+}
+
+TEST_F(Interp, ArcOnOnePlottedAxisIsAStraightLine) {
+  UnitView();
+  in.SetYAxisNumber(2);
+  prog = {"MOVECIRC(10,4,5,0,1)", "MOVE(0,0,3)"};
+  in.Interpret();
+  ASSERT_EQ(display.size(), 3u);
+  EXPECT_EQ(display[1].Point, Px(110, 100));
+  EXPECT_EQ(display[2].Point, Px(110, 97));
+  EXPECT_EQ(in.Position(1), 4);  // the arc's axes still end at the end point
+  in.SetXAxisNumber(2);
+  in.SetYAxisNumber(3);
+  prog = {"MOVECIRC(10,4,5,0,1)"};
+  in.Interpret();
+  EXPECT_EQ(display.size(), 1u);
+  EXPECT_EQ(in.Position(0), 20);  // unplotted axes carry over between passes
+}
+
+TEST_F(Interp, SwappedAxesShowTheArcAsItLies) {
+  UnitView();
+  in.SetXAxisNumber(1);
+  in.SetYAxisNumber(0);
+  prog = {"MOVECIRC(10,0,5,0,1)"};  // in axis 0/1 it bulges to +axis 1
+  TfRange x, y;
+  in.GetExtents(x, y);
+  EXPECT_NEAR(x.fTo, 5, 0.15);   // plotted X is axis 1
+  EXPECT_NEAR(y.fTo, 10, 1e-9);  // plotted Y is axis 0
+  in.Interpret();
+  EXPECT_EQ(display.back().Point, Px(100, 90));
+}
+
+TEST_F(Interp, ParametersBeyondTheAxesAreIgnored) {
+  UnitView();
+  std::string line = "MOVE(";
+  for (int i = 0; i < 30; ++i) line += (i ? "," : "") + std::to_string(i + 1);
+  prog = {line + ")"};
+  in.Interpret();
+  EXPECT_EQ(in.Position(23), 24);
+  EXPECT_EQ(display.back().Point, Px(101, 98));
+}
+
+TEST_F(Interp, AdditionListAndItsOwnDisplay) {
+  UnitView();
+  TStringList original = {"MOVEABS(5,5)", "MOVE(1,0)"};
+  in.SetAdditional(&original, true);
+  prog = {"MOVEABS(-5,-5)"};
+  in.Interpret();
+  EXPECT_EQ(display.size(), 2u);
+  ASSERT_EQ(add.size(), 2u);
+  EXPECT_EQ(add[0].Point, Px(105, 95));
+  EXPECT_EQ(add[1].nLine, 1);
+  EXPECT_TRUE(in.AdditionalShown());
+  EXPECT_EQ(ends.size(), 1u);
+  in.SetAdditional(&original, false);
+  in.Interpret();
+  EXPECT_TRUE(add.empty());
+}
+
+TEST_F(Interp, RangesRectAndScales) {
+  in.SetXRange({3, 3});
+  EXPECT_EQ(in.XRange(), (TfRange{3, 3.1}));
+  in.SetPlotRect({-5, -5, -5, 10});
+  EXPECT_EQ(in.PlotRect(), (TPlotRect{0, 0, 1, 10}));
+  in.SetXRange({1e300, 1e300});  // 1e300 + 0.1 has no width in a double
+  EXPECT_EQ(in.XScale(), 1.0);
+  in.SetControllerAxes(100);
+  EXPECT_EQ(in.ControllerAxes(), 24);
+  in.SetControllerAxes(0);
+  EXPECT_EQ(in.ControllerAxes(), 2);
+  in.SetXAxisNumber(5);
+  EXPECT_EQ(in.XAxisNumber(), 1);
+  in.SetYAxisNumber(-4);
+  EXPECT_EQ(in.YAxisNumber(), 0);
+}
+
+TEST_F(Interp, PixelMappingRoundsHalvesToEven) {
+  in.SetPlotRect({0, 0, 100, 100});
+  in.SetXRange({0, 100});
+  in.SetYRange({0, 100});
+  EXPECT_EQ(in.MapToPixel(2.5, 0).X, 2);
+  EXPECT_EQ(in.MapToPixel(3.5, 0).X, 4);
+  EXPECT_EQ(in.MapToPixel(-2.5, 0).X, -2);
+  EXPECT_EQ(in.MapToPixel(0, 0.5).Y, 100);
+  EXPECT_EQ(in.MapToPixel(0, 1.5).Y, 98);
+}
+
+TEST_F(Interp, FarAwayPointsDoNotOverflow) {
+  UnitView();
+  prog = {"MOVEABS(1e30,-1e30)", "MOVE(1e308,1e308)", "MOVE(1e308,1e308)", "MOVECIRC(1e300,0,1e300,0,1)",
+          "MOVECIRC(1,1,1e308,1e308,0)"};
+  in.Interpret();
+  for (const auto& d : display) {
+    EXPECT_LE(std::abs(static_cast<int64_t>(d.Point.X)), 2'100'000'000);
+    EXPECT_LE(std::abs(static_cast<int64_t>(d.Point.Y)), 2'100'000'000);
+  }
+  EXPECT_EQ(display[1].Point, Px(1'000'000'100, 1'000'000'100));
+  for (const auto& e : ends) EXPECT_GE(e.nPixelLength, 0);
+  TfRange x, y;
+  in.GetExtents(x, y);
+}
+
+TEST_F(Interp, NotANumberNeverLoops) {
+  UnitView();
+  prog = {"MOVECIRC(nan,0,nan,0,1)", "MOVECIRC(inf,1,2,3,1)", "MOVEABS(nan,nan)",
+          "MOVECIRC(10,0,5,0,1)"};
+  in.Interpret();
+  EXPECT_EQ(display.back().Point, Px(110, 99));
+}

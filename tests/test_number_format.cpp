@@ -1,0 +1,111 @@
+// The number format: writing with four decimals, reading back, and the locale.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <random>
+
+#include "model/NumberFormat.h"
+
+using namespace veltrane;
+
+TEST(StringFromDouble, Examples) {
+  struct Case {
+    double f;
+    const char* s;
+  } cases[] = {
+      {12.5, "12.5"},    {100, "100"},       {0.00004, "0"},        {-2.12346, "-2.1235"},
+      {3, "3"},          {3.10, "3.1"},      {10.00004, "10"},      {2.99996, "3"},
+      {-0.0, "0"},       {-0.00004, "0"},    {-0.00005001, "-0.0001"}, {0.5, "0.5"},
+      {-10, "-10"},      {1234567.89012, "1234567.8901"},
+      {123456789012.34567, "123456789012.346"},  // 15 significant digits at most
+      {99999999999.99999, "100000000000"},
+      {1e15, "1000000000000000"}, {-1.2345678901234567e20, "-123456789012346000000"},
+      {1e-300, "0"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(StringFromDouble(c.f), c.s) << c.f;
+}
+
+TEST(StringFromDouble, NonFiniteIsVisible) {
+  EXPECT_EQ(StringFromDouble(std::nan("")), "nan");
+  EXPECT_EQ(StringFromDouble(-HUGE_VAL), "-inf");
+  double f = 0;
+  EXPECT_FALSE(TryStrToFloat(StringFromDouble(HUGE_VAL), f));  // and never reads back
+}
+
+TEST(StringFromDouble, RoundTripsWithinHalfAUnitOfTheLastDigit) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> mag(-6, 9);
+  for (int i = 0; i < 20000; ++i) {
+    double f = std::pow(10.0, mag(rng)) * ((rng() & 1) ? -1 : 1);
+    std::string s = StringFromDouble(f);
+    double back = StrToFloat(s);
+    EXPECT_LE(std::fabs(back - f), 0.00005 + std::fabs(f) * 1e-14) << s;
+    EXPECT_EQ(StringFromDouble(back), s);  // writing is idempotent
+    EXPECT_NE(s, "-0");
+  }
+}
+
+TEST(Conversion, AcceptsAndRejects) {
+  struct Ok {
+    const char* s;
+    double f;
+  } oks[] = {{"1.5", 1.5},   {"  -2.25 ", -2.25}, {"+3", 3},     {"1e3", 1000},
+             {"1.5E-2", 0.015}, {".5", 0.5},     {"5.", 5},     {"\t7\r", 7},
+             {"-0", 0},      {"1.7976931348623157e308", 1.7976931348623157e308}};
+  for (const auto& o : oks) {
+    double f = -1;
+    EXPECT_TRUE(TryStrToFloat(o.s, f)) << o.s;
+    EXPECT_DOUBLE_EQ(f, o.f) << o.s;
+  }
+  const char* bad[] = {"", "   ", "abc", "1.5x", "1,5", "nan", "NaN", "inf", "-infinity",
+                       "1e400", "-1e999", "0x10", "+-1", "++1", "1 2", "--1", "."};
+  for (const char* b : bad) {
+    double f = 42;
+    EXPECT_FALSE(TryStrToFloat(b, f)) << b;
+    EXPECT_EQ(f, 42) << b;
+    EXPECT_THROW(StrToFloat(b), EConvertError) << b;
+  }
+  try {
+    StrToFloat("x1");
+  } catch (const EConvertError& e) {
+    EXPECT_STREQ(e.what(), "'x1' is not a valid floating point value");
+  }
+}
+
+TEST(Conversion, Integers) {
+  EXPECT_EQ(StrToInt(" 12 "), 12);
+  EXPECT_EQ(StrToInt("-7"), -7);
+  EXPECT_EQ(StrToInt("+7"), 7);
+  EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+  EXPECT_THROW(StrToInt("2147483648"), EConvertError);
+  EXPECT_THROW(StrToInt("1.0"), EConvertError);
+  EXPECT_THROW(StrToInt(""), EConvertError);
+  EXPECT_EQ(StrToIntDef("x", -3), -3);
+}
+
+// The number format must not follow a comma-decimal desktop. CI generates de_DE.UTF-8;
+// elsewhere the test is skipped when no such locale is installed.
+TEST(Conversion, IgnoresCommaDecimalLocale) {
+  const char* names[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "de_DE"};
+  const char* got = nullptr;
+  for (const char* n : names)
+    if ((got = std::setlocale(LC_ALL, n))) break;
+  if (!got) {
+    if (std::getenv("CI")) FAIL() << "no comma-decimal locale installed on the CI machine";
+    GTEST_SKIP() << "no comma-decimal locale installed";
+  }
+  std::locale::global(std::locale(got));
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.1f", 1.5);
+  EXPECT_STREQ(buf, "1,5") << "the locale did not take effect";
+  EXPECT_EQ(StringFromDouble(-2.12346), "-2.1235");
+  EXPECT_EQ(StringFromDouble(1234.5), "1234.5");
+  EXPECT_DOUBLE_EQ(StrToFloat("12.75"), 12.75);
+  double f = 0;
+  EXPECT_FALSE(TryStrToFloat("12,75", f));
+  std::setlocale(LC_ALL, "C");
+  std::locale::global(std::locale::classic());
+}

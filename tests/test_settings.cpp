@@ -1,0 +1,216 @@
+// The settings store: key paths, typed round trips, wrong types, missing keys, the file
+// form, corrupt files and concurrent writers.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "model/TextFile.h"
+#include "settings/FileSettingsBackend.h"
+#include "settings/VLTRegistry.h"
+
+using namespace veltrane;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Settings : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("veltrane-settings-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    file = (dir / "sub" / "settings.conf").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  TVLTRegistry Registry() { return TVLTRegistry(std::make_unique<TFileSettingsBackend>(file)); }
+  std::string FileText() { return ReadWholeFile(file); }
+  fs::path dir;
+  std::string file;
+};
+
+}  // namespace
+
+TEST_F(Settings, KeyPathRule) {
+  TVLTRegistry r = Registry();
+  EXPECT_EQ(r.KeyPath(""), "\\Software\\Harmark\\Veltrane");
+  EXPECT_EQ(r.KeyPath("\\Loader"), "\\Software\\Harmark\\Veltrane\\Loader");
+  EXPECT_EQ(r.KeyPath("Loader"), "\\Software\\Harmark\\Veltrane\\Loader");
+  EXPECT_EQ(TVLTRegistry::LayerSubkey(5), "\\layer5");
+  r.WriteStringValue("x", "V", "Loader");
+  EXPECT_EQ(r.ReadStringValue("V", "\\Loader"), "x");
+}
+
+TEST_F(Settings, AbsentValuesAndKeyCreationOnRead) {
+  TVLTRegistry r = Registry();
+  EXPECT_EQ(r.LoaderExeFile(), "");
+  EXPECT_EQ(r.SplineMovesPerSection(), 0);
+  EXPECT_EQ(r.DXFInImportRelativeMatch(), 0.0);
+  EXPECT_FALSE(r.LookAheadMove());
+  EXPECT_EQ(r.SequenceEndText(3), "");
+  std::string text = FileText();  // the reads created their keys
+  EXPECT_NE(text.find("[\\Software\\Harmark\\Veltrane\\Loader]"), std::string::npos);
+  EXPECT_NE(text.find("[\\Software\\Harmark\\Veltrane\\DXF in]"), std::string::npos);
+  EXPECT_NE(text.find("[\\Software\\Harmark\\Veltrane\\layer3]"), std::string::npos);
+}
+
+TEST_F(Settings, RoundTripsOfEveryType) {
+  {
+    TVLTRegistry r = Registry();
+    r.SetLoaderExeFile("C:\\Program Files\\Loader \"x\"\\load.exe");
+    r.SetCommsParameters("1:9600,7,e,2");
+    r.SetLoadWhileRunning(true);
+    r.SetSplineMovesPerSection(-7);
+    r.SetXAxis(std::numeric_limits<int32_t>::min());
+    r.SetYAxis(std::numeric_limits<int32_t>::max());
+    r.SetDXFInImportAbsoluteMatch(2e-05);
+    r.SetXspanLeft(-1234.5678);
+    r.SetYspanTop(std::numeric_limits<double>::denorm_min());
+    r.SetProgramStartText("line one\r\nline two\r\n\ttab \x01 bell é");
+    r.SetLayerEachText(0, "layer zero");
+    r.SetLayerEachText(5, "layer five");
+  }
+  TVLTRegistry r = Registry();  // a fresh instance reads what the first one wrote
+  EXPECT_EQ(r.LoaderExeFile(), "C:\\Program Files\\Loader \"x\"\\load.exe");
+  EXPECT_EQ(r.CommsParameters(), "1:9600,7,e,2");
+  EXPECT_TRUE(r.LoadWhileRunning());
+  EXPECT_EQ(r.SplineMovesPerSection(), -7);
+  EXPECT_EQ(r.XAxis(), std::numeric_limits<int32_t>::min());
+  EXPECT_EQ(r.YAxis(), std::numeric_limits<int32_t>::max());
+  EXPECT_EQ(r.DXFInImportAbsoluteMatch(), 2e-05);
+  EXPECT_EQ(r.XspanLeft(), -1234.5678);
+  EXPECT_EQ(r.YspanTop(), std::numeric_limits<double>::denorm_min());
+  EXPECT_EQ(r.ProgramStartText(), "line one\r\nline two\r\n\ttab \x01 bell é");
+  EXPECT_EQ(r.LayerEachText(0), "layer zero");
+  EXPECT_EQ(r.LayerEachText(5), "layer five");
+  EXPECT_EQ(r.LayerEachText(1), "");
+  r.DeleteLayerEachText(5);
+  EXPECT_EQ(r.LayerEachText(5), "");
+  r.SetLoadWhileRunning(false);
+  EXPECT_FALSE(r.LoadWhileRunning());
+}
+
+TEST_F(Settings, LookAheadFlagsAreIndependent) {
+  Registry().SetLookAheadMoveCirc(true);
+  TVLTRegistry r = Registry();
+  EXPECT_TRUE(r.LookAheadMoveCirc());
+  EXPECT_FALSE(r.LookAheadMove());
+  EXPECT_FALSE(r.LookAheadStartSequence());
+}
+
+TEST_F(Settings, WrongTypesReadAsAbsent) {
+  TVLTRegistry r = Registry();
+  r.WriteStringValue("0.5", "ImportRelativeMatch", "\\DXF in");
+  EXPECT_EQ(r.DXFInImportRelativeMatch(), 0.0);
+  r.WriteFloatValue(3.0, "XAxis");
+  EXPECT_EQ(r.XAxis(), 0);
+  EXPECT_FALSE(r.ReadBooleanValue("XAxis"));
+  r.WriteIntegerValue(4, "LastBasicFile");
+  EXPECT_EQ(r.LastBasicFile(), "");
+  r.WriteIntegerValue(1, "EnableSpan");
+  EXPECT_TRUE(r.EnableSpan());
+  r.WriteIntegerValue(-9, "EnableSpan");
+  EXPECT_TRUE(r.EnableSpan());  // any value but 0 is true
+  // A binary value of the wrong length is no double.
+  TFileSettingsBackend b(file);
+  b.Write(r.KeyPath(""), "XspanRight", TRegValue{ERegValueType::eBinary, "1234"});
+  EXPECT_EQ(r.XspanRight(), 0.0);
+  // Names compare without regard to case, as in the registry.
+  r.WriteStringValue("v", "MixedCase", "\\Loader");
+  EXPECT_EQ(r.ReadStringValue("mixedcase", "\\LOADER"), "v");
+}
+
+TEST_F(Settings, FileFormParsesWhatItWrites) {
+  TFileSettingsBackend::TContents c;
+  c.FindOrAddKey("\\A").Values.emplace_back("n=\"1\"", TRegValue{ERegValueType::eString, "a\\b\"c\n"});
+  c.FindOrAddKey("\\A").Values.emplace_back("d", TRegValue{ERegValueType::eDword, std::string("\x01\x00\x00\x80", 4)});
+  c.FindOrAddKey("\\B").Values.emplace_back("h", TRegValue{ERegValueType::eBinary, ""});
+  std::string text = TFileSettingsBackend::Format(c);
+  EXPECT_NE(text.find("\"d\"=dword:80000001"), std::string::npos);
+  TFileSettingsBackend::TContents back;
+  ASSERT_TRUE(TFileSettingsBackend::Parse(text, back));
+  ASSERT_EQ(back.Keys.size(), 2u);
+  EXPECT_EQ(back.Keys[0].Values, c.Keys[0].Values);
+  EXPECT_EQ(back.Keys[1].Values, c.Keys[1].Values);
+  const char* bad[] = {"\"x\"=sz:\"1\"",              // a value outside any key
+                       "[k]\n\"x\"=sz:\"1",           // unterminated text
+                       "[k]\n\"x\"=dword:123",        // short DWORD
+                       "[k]\n\"x\"=hex:0g",           // not hex
+                       "[k]\n\"x\"=hex:00,",          // dangling comma
+                       "[k]\nx=sz:\"1\"",             // unquoted name
+                       "[k]\n\"x\"=qword:00",         // unknown type
+                       "[k\n",                        // broken key line
+                       "[k]\n\"x\"=sz:\"\\q\""};      // unknown escape
+  for (const char* b : bad) EXPECT_FALSE(TFileSettingsBackend::Parse(b, back)) << b;
+}
+
+TEST_F(Settings, CorruptFileReadsAbsentAndIsKeptAside) {
+  fs::create_directories(fs::path(file).parent_path());
+  { std::ofstream(file) << "garbage that is not a settings file\n"; }
+  TVLTRegistry r = Registry();
+  EXPECT_EQ(r.LoaderExeFile(), "");
+  EXPECT_EQ(FileText(), "garbage that is not a settings file\n");  // reading changes nothing
+  r.SetLoaderExeFile("new");
+  EXPECT_EQ(r.LoaderExeFile(), "new");
+  EXPECT_EQ(ReadWholeFile(file + ".corrupt"), "garbage that is not a settings file\n");
+  // A second corrupt file does not replace the first backup.
+  { std::ofstream(file) << "more garbage\n"; }
+  r.SetLoaderExeFile("newer");
+  EXPECT_EQ(ReadWholeFile(file + ".corrupt"), "garbage that is not a settings file\n");
+  EXPECT_EQ(ReadWholeFile(file + ".corrupt.1"), "more garbage\n");
+}
+
+TEST_F(Settings, UnwritableStoreIsSilent) {
+  fs::create_directories(dir);
+  { std::ofstream(dir / "blocker") << "x"; }
+  std::string strBlocked = (dir / "blocker" / "settings.conf").string();  // parent is a file
+  TVLTRegistry r(std::make_unique<TFileSettingsBackend>(strBlocked));
+  r.SetLoaderExeFile("dropped");
+  EXPECT_EQ(r.LoaderExeFile(), "");
+}
+
+TEST_F(Settings, ConcurrentWritersLoseNothing) {
+  constexpr int c_nWriters = 4, c_nValues = 40;
+  std::vector<pid_t> children;
+  for (int w = 0; w < c_nWriters; ++w) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      TVLTRegistry r = Registry();
+      for (int i = 0; i < c_nValues; ++i)
+        r.WriteIntegerValue(w * 1000 + i, "W" + std::to_string(w) + "_" + std::to_string(i), "\\Load");
+      ::_exit(0);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  TVLTRegistry r = Registry();
+  for (int w = 0; w < c_nWriters; ++w)
+    for (int i = 0; i < c_nValues; ++i)
+      EXPECT_EQ(r.ReadIntegerValue("W" + std::to_string(w) + "_" + std::to_string(i), "\\Load"),
+                w * 1000 + i);
+  EXPECT_FALSE(fs::exists(file + ".corrupt"));
+}
+
+TEST_F(Settings, EnvironmentChoosesTheFile) {
+  ::setenv("VELTRANE_SETTINGS", file.c_str(), 1);
+  EXPECT_EQ(DefaultSettingsFileName(), file);
+  TVLTRegistry().SetTableStart("7");
+  EXPECT_EQ(Registry().TableStart(), "7");
+  ::unsetenv("VELTRANE_SETTINGS");
+  ::setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+  EXPECT_EQ(DefaultSettingsFileName(), "/tmp/xdg-test/veltrane/settings.conf");
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
+  ::setenv("HOME", "/home/u", 1);
+  EXPECT_EQ(DefaultSettingsFileName(), "/home/u/.config/veltrane/settings.conf");
+}

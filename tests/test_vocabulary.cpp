@@ -1,0 +1,225 @@
+// Statement vocabulary: classification, parameter splitting, labels, word replacement,
+// the normaliser and its tables.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "model/BasicParser.h"
+#include "model/IntList.h"
+#include "model/NumberFormat.h"
+#include "model/Statements.h"
+
+using namespace veltrane;
+
+TEST(CommandType, ClassifiesWordsAndShortForms) {
+  struct Case {
+    const char* word;
+    ECommandType kind;
+  } cases[] = {
+      {"ba", eCmd_Base},          {"BA", eCmd_Base},           {"Base", eCmd_Base},
+      {"MOVEABSSP", eCmd_MoveAbsSP}, {"MOVEABS", eCmd_MoveAbs}, {"ma", eCmd_MoveAbs},
+      {"MOVE", eCmd_Move},        {"mo", eCmd_Move},           {"MOVECIRC", eCmd_MoveCirc},
+      {"mc", eCmd_MoveCirc},      {"mhelical", eCmd_MHelical}, {"MH", eCmd_MHelical},
+      {"MOVESP", eCmd_MoveSP},    {"movecircsp", eCmd_MoveCircSP}, {"MCSP", eCmdUnknown},
+      {"'$EndSeq", eCmd_EndSeq},  {"'$ENDSEQ", eCmd_EndSeq},   {"'$StartSeq", eCmdUnknown},
+      {"'comment", eCmdUnknown},  {"cadseq3:", eCmd_Label},    {":", eCmd_Label},
+      {"MOVEA", eCmdUnknown},     {"  MOVE  ", eCmd_Move},     {"", eCmdUnknown},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CommandTypeFromString(c.word), c.kind) << c.word;
+}
+
+TEST(CommandType, WholeLines) {
+  EXPECT_EQ(CommandTypeOfLine("    MOVEABS(10,20.5)"), eCmd_MoveAbs);
+  EXPECT_EQ(CommandTypeOfLine("'$EndSeq(4)"), eCmd_EndSeq);
+  EXPECT_EQ(CommandTypeOfLine("cadseq12: MOVE(1,2)"), eCmd_Label);
+  EXPECT_EQ(CommandTypeOfLine("(1,2)"), eCmdUnknown);  // "(" in the first column ends no word
+  EXPECT_EQ(CommandWordFromString("  MOVE (1,2)"), "MOVE");
+  EXPECT_EQ(CommandWordFromString("(MOVE"), "(MOVE");
+}
+
+TEST(CommandType, WordsFromKinds) {
+  const char* expected[] = {"'Unknown Command!!!", "'", ":", "BASE", "MOVEABS", "MOVE",
+                            "MOVECIRC", "MHELICAL", "MOVEABSSP", "MOVESP", "MOVECIRCSP",
+                            "'Unknown Command!!!"};
+  for (int i = 0; i <= 11; ++i) EXPECT_EQ(CommandWordFromType(i), expected[i]) << i;
+  EXPECT_EQ(CommandWordFromType(99), "'Unknown Command!!!");
+}
+
+TEST(Parameters, SplittingCorners) {
+  struct Case {
+    const char* line;
+    TStringList params;
+  } cases[] = {
+      {"MOVEABS(offset_x+10,offset_y+20)", {"10", "20"}},
+      {"MOVE()", {}},
+      {"MOVE(5)", {"5"}},
+      {"MOVE 5", {}},
+      {"MOVE(", {}},
+      {"MOVE(1,)", {"1"}},
+      {"MOVE(1,2", {"1"}},
+      {"MOVE(1,2) trailing(3,4)", {"1", "2) trailing(3", "4"}},
+      {"  MOVE( 1 , 2 )  ", {" 1 ", " 2 "}},
+      {"MOVECIRC(10,0,5,0,1)", {"10", "0", "5", "0", "1"}},
+      {"MOVE(1.5e+3,a+b+2)", {"1.5e+3", "b+2"}},
+      {"MOVE(+5,-2E+1)", {"5", "-2E+1"}},
+  };
+  TStringList out;
+  for (const auto& c : cases) {
+    ExtractParameterString(c.line, out);
+    EXPECT_EQ(out, c.params) << c.line;
+  }
+}
+
+TEST(Parameters, ExponentSignIsNotAnOffsetTerm) {
+  EXPECT_EQ(ReduceParameter("1e+5"), "1e+5");
+  EXPECT_EQ(ReduceParameter(".5E+2"), ".5E+2");
+  EXPECT_EQ(ReduceParameter("offset_e+5"), "5");
+  EXPECT_EQ(ReduceParameter("x1e+5"), "5");
+  EXPECT_DOUBLE_EQ(StrToFloat(ReduceParameter("1e+5")), 1e5);
+}
+
+TEST(Labels, ScanRules) {
+  EXPECT_TRUE(IsProgramLabel("cadseq12:"));
+  EXPECT_TRUE(IsProgramLabel("cadseq12: MOVE(1,2)"));
+  EXPECT_TRUE(IsProgramLabel(":"));
+  EXPECT_TRUE(IsProgramLabel("  app_seq9:  "));
+  EXPECT_FALSE(IsProgramLabel("GOTO x:"));
+  EXPECT_FALSE(IsProgramLabel("'$StartSeq(1)"));
+  EXPECT_FALSE(IsProgramLabel("cadseq3 :"));
+  EXPECT_FALSE(IsProgramLabel("cadseq3"));
+  EXPECT_FALSE(IsProgramLabel(""));
+  EXPECT_TRUE(IsComment("  :x"));
+  EXPECT_FALSE(IsComment("x:"));
+  EXPECT_EQ(CommandTypeFromString(":x"), eCmd_Label);  // the label test comes first
+}
+
+TEST(Separators, ExactSet) {
+  std::set<int> expected = {0, ' ', '!', '&', '(', ')', '*', '+', ',', '-', '/', ';', '<', '=', '>', '|'};
+  for (int c = 0; c < 256; ++c)
+    EXPECT_EQ(IsBASICSeperator(static_cast<char>(c)), expected.count(c) == 1) << c;
+}
+
+TEST(ReplaceWord, WholeWordsOnly) {
+  TStringList l = {"GOTO cadseq1", "GOTO cadseq12", "cadseq1:", "x=cadseq1+1", "cadseq1cadseq1",
+                   "IF a THEN GOSUB cadseq1"};
+  ReplaceWordInStatements("cadseq1", "appseq4", l);
+  EXPECT_EQ(l, (TStringList{"GOTO appseq4", "GOTO cadseq12", "cadseq1:", "x=appseq4+1",
+                            "cadseq1cadseq1", "IF a THEN GOSUB appseq4"}));
+  TStringList grow = {"a a a"};
+  ReplaceWordInStatements("a", "aa", grow);  // a replacement containing the word terminates
+  EXPECT_EQ(grow[0], "aa aa aa");
+  ReplaceWordInStatements("GOTO", "goto", l);
+  EXPECT_EQ(l[0], "goto appseq4");
+}
+
+TEST(PointValues, CircularAndStraight) {
+  EXPECT_DOUBLE_EQ(GetPointValueX("    MOVEABS(offset_x+10,offset_y+20)"), 10);
+  EXPECT_DOUBLE_EQ(GetPointValueY("    MOVEABS(offset_x+10,offset_y+20)"), 20);
+  EXPECT_DOUBLE_EQ(GetPointValueX("MOVECIRC(10,0,5,-2.5,1)"), 5);
+  EXPECT_DOUBLE_EQ(GetPointValueY("MOVECIRCSP(10,0,5,-2.5,1)"), -2.5);
+  EXPECT_EQ(GetCircleDir("  MOVECIRC(10,0,5,0,1)"), 1);
+  EXPECT_EQ(GetCircleDir("MOVECIRC(10,0,5,0,0)"), 0);
+  EXPECT_THROW(GetCircleDir("MOVE(1,2)"), EConvertError);
+  EXPECT_THROW(GetPointValueY("MOVE(1)"), EConvertError);
+  EXPECT_THROW(GetPointValueX("MOVE(x,2)"), EConvertError);
+  EXPECT_EQ(GetPointValueX("movecirc(1,2,3,4,1)"), 1);  // lower case is not circular
+  EXPECT_EQ(LastPos('\\', "C:\\a\\b.bas"), 5);
+  EXPECT_EQ(LastPos('x', "abc"), 0);
+  EXPECT_EQ(MaxDoubleNumber(1, 2), 2);
+}
+
+TEST(Normaliser, Examples) {
+  struct Case {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"ma(1,2)", "MOVEABS(1,2)"},
+      {"Move(X, y)", "MOVE(x, y)"},
+      {"speed=100", "SPEED=100"},
+      {"Cadseq1:", "cadseq1:"},
+      {"'$StartSeq(1)", "'$StartSeq(1)"},
+      {"  ' Mixed Case comment", "  ' Mixed Case comment"},
+      {"dpos axis(0)", "DPOS AXIS(0)"},
+      {"x=1.5E3", "x=1.5e3"},
+      {"Offset_X", "offset_x"},
+      {"co", "CONNECT"},
+      {"cos(a)", "COS(a)"},
+      {"\tmo(1,2)", "\tMOVE(1,2)"},
+      {"", ""},
+      {"print \"Hello World\"", "PRINT \"hello world\""},
+      {"next i", "NEXT i"},
+      {"mircostep=1", "MIRCOSTEP=1"},
+      {"a  ,, b", "a  ,, b"},
+      {"get# 5", "GET# 5"},
+      {"get#5", "get#5"},
+  };
+  TBASICParser parser;
+  for (const auto& c : cases) {
+    std::string s = c.in;
+    parser.ParseLine(s);
+    EXPECT_EQ(s, c.out) << c.in;
+  }
+}
+
+TEST(Normaliser, LongLinesAreProcessedWhole) {
+  std::string s;
+  for (int i = 0; i < 200; ++i) s += "ma(1,2) ";
+  TBASICParser().ParseLine(s);
+  EXPECT_EQ(s.find("ma("), std::string::npos);
+  EXPECT_EQ(s.substr(s.size() - 13), "MOVEABS(1,2) ");
+}
+
+TEST(Normaliser, TablesAsListed) {
+  EXPECT_STREQ(c_CommandList.front().Command, "MOVE");
+  EXPECT_STREQ(c_CommandList[2].Command, "MOVECIRC");
+  EXPECT_STREQ(c_CommandList.back().Command, "VP_SPEED");
+  int nNext = 0, nOn = 0;
+  for (size_t i = 0; i < c_CommandList.size(); ++i) {
+    EXPECT_EQ(c_CommandList[i].nArguments, i < 3 ? 2 : -1);
+    nNext += std::string(c_CommandList[i].Command) == "NEXT";
+    nOn += std::string(c_CommandList[i].Command) == "ON";
+  }
+  EXPECT_EQ(nNext, 2);
+  EXPECT_EQ(nOn, 4);  // the table as listed holds ON four times
+  EXPECT_STREQ(c_EquivList[11].NormalCommand, "RAPIDSTOP");
+}
+
+TEST(IntList, GrowthRuleAndErrors) {
+  TIntList l;
+  std::vector<int> caps;
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(l.Add(i * 3), i);
+    caps.push_back(l.Capacity());
+  }
+  EXPECT_EQ(caps[0], 4);
+  EXPECT_EQ(caps[4], 8);   // 4 -> 8
+  EXPECT_EQ(caps[8], 16);  // 8 -> 16
+  EXPECT_EQ(caps[16], 32);
+  EXPECT_EQ(l.Get(39), 117);
+  l.Delete(0);
+  EXPECT_EQ(l.Count(), 39);
+  EXPECT_EQ(l.Get(0), 3);
+  try {
+    l.Get(39);
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_STREQ(e.what(), "List index out of bounds (39)");
+  }
+  EXPECT_THROW(l.Get(-1), EListError);
+  try {
+    l.SetCapacity(2);
+    FAIL();
+  } catch (const EListError& e) {
+    EXPECT_STREQ(e.what(), "List capacity out of bounds (2)");
+  }
+  EXPECT_THROW(l.SetCount(-1), EListError);
+  EXPECT_THROW(l.SetCount(TIntList::c_nMaxListSize), EListError);
+  l.SetCount(50);
+  EXPECT_EQ(l.Get(49), 0);
+  l.SetCount(2);
+  l.SetCount(5);
+  EXPECT_EQ(l.Get(4), 0);  // slots grown again are zero
+  l.Clear();
+  EXPECT_EQ(l.Count(), 0);
+  EXPECT_EQ(l.Capacity(), 0);
+}
