@@ -31,28 +31,10 @@ size_t IntegerDigits(const std::string& s) {
   return n;
 }
 
-// A value with more integer digits than a double holds: round to 15 significant digits
-// and write the integer part out in full, so controllers that know no exponent read it.
-std::string LargeText(double f) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, f, std::chars_format::scientific,
-                         c_nSignificantDigits - 1);
-  std::string sci(buf, r.ptr);  // [-]d.dddddddddddddde+XX
-  size_t ePos = sci.find('e');
-  int nExp = std::stoi(sci.substr(ePos + 1));
-  std::string out;
-  size_t i = 0;
-  if (sci[0] == '-') {
-    out += '-';
-    i = 1;
-  }
-  std::string digits;
-  for (; i < ePos; ++i)
-    if (sci[i] != '.') digits += sci[i];
-  // nExp >= 15 here, so the integer part has nExp + 1 digits, all of them past the mantissa.
-  while (static_cast<int>(digits.size()) < nExp + 1) digits += '0';
-  return out + digits;
-}
+// A value with more integer digits than a double holds exactly: every such double is a
+// whole number, so write it out in full, without decimals or exponent, which reads back
+// as the same value (rounding it to 15 digits could step past the largest double).
+std::string LargeText(double f) { return FixedText(f, 0); }
 
 }  // namespace
 

@@ -22,10 +22,18 @@ TEST(StringFromDouble, Examples) {
       {-10, "-10"},      {1234567.89012, "1234567.8901"},
       {123456789012.34567, "123456789012.346"},  // 15 significant digits at most
       {99999999999.99999, "100000000000"},
-      {1e15, "1000000000000000"}, {-1.2345678901234567e20, "-123456789012346000000"},
+      {1e15, "1000000000000000"}, {-1.2345678901234567e20, "-123456789012345667584"},
       {1e-300, "0"},
   };
   for (const auto& c : cases) EXPECT_EQ(StringFromDouble(c.f), c.s) << c.f;
+}
+
+TEST(StringFromDouble, HugeValuesAreWrittenInFullAndReadBack) {
+  for (double f : {1e15, 123456789012345678.0, 1e300, -1.7976931348623157e308}) {
+    std::string s = StringFromDouble(f);
+    EXPECT_EQ(s.find_first_of("e."), std::string::npos) << s;
+    EXPECT_EQ(StrToFloat(s), f) << s;
+  }
 }
 
 TEST(StringFromDouble, NonFiniteIsVisible) {

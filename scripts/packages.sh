@@ -1,0 +1,26 @@
+# Sourced by the setup and test scripts: installs the Debian packages Veltrane needs,
+# only those that are missing, and the comma-decimal locale the number tests use.
+veltrane_packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-dev
+                   qt6-base-dev libgl-dev locales)
+
+veltrane_install_packages() {
+  local missing=()
+  for p in "${veltrane_packages[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+  if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ -f /etc/locale.gen ]; then
+      grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+      $sudo locale-gen >/dev/null 2>&1 || true
+    fi
+  fi
+}
