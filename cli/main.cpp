@@ -1,14 +1,16 @@
 // veltrane-cli: the scriptable face of the core, for batch work and for tests.
-//   veltrane-cli normalise FILE      each line through the line normaliser
-//   veltrane-cli extents FILE        extents and end point of the program
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "dxf/DXFIn.h"
 #include "model/BasicParser.h"
 #include "model/NumberFormat.h"
+#include "model/SequenceMarkup.h"
+#include "model/Text.h"
 #include "model/TextFile.h"
 #include "plot/Interpreter.h"
 #include "settings/VLTRegistry.h"
@@ -20,6 +22,11 @@ namespace {
 const char* c_sUsage =
     "usage: veltrane-cli COMMAND [OPTIONS] FILE\n"
     "commands:\n"
+    "  import DRAWING.dxf [-o PROGRAM.bas] [--layers A,B,...]\n"
+    "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
+    "                                  convert a drawing into a program (standard output\n"
+    "                                  unless -o is given)\n"
+    "  layers DRAWING.dxf              list the drawing's layers\n"
     "  normalise FILE                  print each line through the line normaliser\n"
     "  extents [--x-axis N] [--y-axis N] FILE\n"
     "                                  print the program's extents and end point\n"
@@ -31,6 +38,11 @@ int Usage(const std::string& strError) {
   return 2;
 }
 
+int Fail(const std::string& strError) {
+  std::cerr << "veltrane-cli: " << strError << "\n";
+  return 1;
+}
+
 bool ReadProgram(const std::string& strFile, TStringList& Lines) {
   try {
     Lines = LoadLines(strFile);
@@ -39,6 +51,18 @@ bool ReadProgram(const std::string& strFile, TStringList& Lines) {
     std::cerr << "veltrane-cli: " << e.what() << "\n";
     return false;
   }
+}
+
+TStringList SplitList(const std::string& s) {
+  TStringList out;
+  size_t from = 0;
+  while (from <= s.size()) {
+    size_t p = s.find(',', from);
+    if (p == std::string::npos) p = s.size();
+    out.push_back(s.substr(from, p - from));
+    from = p + 1;
+  }
+  return out;
 }
 
 int Normalise(const std::vector<std::string>& args) {
@@ -96,6 +120,91 @@ int Extents(const std::vector<std::string>& args) {
   return 0;
 }
 
+int Layers(const std::vector<std::string>& args) {
+  if (args.size() != 1) return Usage("layers takes one drawing");
+  try {
+    TDXFIn importer(nullptr, nullptr);
+    for (const auto& l : importer.ReadLayers(ReadWholeFile(args[0]))) std::cout << l << "\n";
+  } catch (const std::exception& e) {
+    return Fail(e.what());
+  }
+  return 0;
+}
+
+int Import(const std::vector<std::string>& args) {
+  std::string strDrawing, strOut, strMatching;
+  TStringList layers;
+  int32_t nSplineMoves = -1;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    bool bHasValue = i + 1 < args.size();
+    if (a == "-o" && bHasValue) {
+      strOut = args[++i];
+    } else if (a == "--layers" && bHasValue) {
+      layers = SplitList(args[++i]);
+    } else if (a == "--matching" && bHasValue) {
+      strMatching = args[++i];
+    } else if (a == "--spline-moves" && bHasValue) {
+      if (!TryStrToInt(args[++i], nSplineMoves)) return Usage("--spline-moves takes a whole number");
+    } else if (!a.empty() && a[0] == '-') {
+      return Usage("unknown option or missing value: " + a);
+    } else if (strDrawing.empty()) {
+      strDrawing = a;
+    } else {
+      return Usage("import takes one drawing");
+    }
+  }
+  if (strDrawing.empty()) return Usage("import takes one drawing");
+  TVLTRegistry reg;
+  TFixedImportAnswers answers(strDrawing, layers);
+  TDXFIn importer(&answers, &reg);
+  importer.SetMovesPerSplineSection(nSplineMoves >= 0 ? nSplineMoves : reg.SplineMovesPerSection());
+  if (!strMatching.empty()) {
+    double f = 0.0;
+    if (strMatching == "default")
+      importer.SetMatching(false, gc_fDefaultRelativeMatch);
+    else if (strMatching.rfind("relative=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) && f >= 0)
+      importer.SetMatching(false, f);
+    else if (strMatching.rfind("absolute=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) && f >= 0)
+      importer.SetMatching(true, f);
+    else
+      return Usage("--matching takes default, relative=FRACTION or absolute=DISTANCE");
+  }
+  TStringList program;
+  TLayerContent content;
+  try {
+    importer.Import(program, content);
+  } catch (const std::exception& e) {
+    return Fail(strDrawing + ": " + e.what());
+  }
+  if (importer.FileName().empty()) return Fail("cannot open drawing " + strDrawing);
+  for (const auto& l : layers)
+    if (std::find(importer.DrawingLayers().begin(), importer.DrawingLayers().end(), l) ==
+        importer.DrawingLayers().end())
+      return Fail("the drawing has no layer \"" + l + "\" (see veltrane-cli layers)");
+  if (answers.bTookFirstFive) {
+    std::cerr << "veltrane-cli: the drawing has " << importer.DrawingLayers().size()
+              << " layers; importing the first five:";
+    for (int i = 0; i < importer.SelectedCount(); ++i) std::cerr << (i ? ", " : " ") << importer.SelectedLayer(i);
+    std::cerr << " (choose others with --layers)\n";
+  }
+  for (const auto& w : importer.WarningSummary()) std::cerr << "veltrane-cli: warning: " << w << "\n";
+  if (strOut.empty()) {
+    for (const auto& l : program) std::cout << l << "\n";
+    return 0;
+  }
+  try {
+    SaveLines(strOut, program);
+  } catch (const EFileError& e) {
+    return Fail(e.what());
+  }
+  int32_t nSequences = 0;
+  for (const auto& l : program) nSequences += IsStartMarkerLine(l) ? 1 : 0;
+  std::cout << "wrote " << strOut << ": " << program.size() << " lines, " << nSequences << " sequences on "
+            << content.nUseLayer << (content.nUseLayer == 1 ? " layer" : " layers") << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,6 +215,8 @@ int main(int argc, char** argv) {
     std::cout << c_sUsage;
     return 0;
   }
+  if (cmd == "import") return Import(args);
+  if (cmd == "layers") return Layers(args);
   if (cmd == "normalise" || cmd == "normalize") return Normalise(args);
   if (cmd == "extents") return Extents(args);
   return Usage("unknown command " + cmd);

@@ -1,0 +1,236 @@
+// Block insertion: each INSERT copies its block's geometry moved by the block's base
+// point, scaled, rotated and placed, nested insertions included. A transformation that
+// keeps circles circular keeps arcs as arcs (a mirror reverses their sweep); one that
+// does not turns arcs and bulged segments into short straight moves.
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "dxf/DXFIn.h"
+
+namespace veltrane {
+
+namespace {
+
+constexpr double c_fDegree = M_PI / 180.0;
+
+// Cosine and sine of an angle in degrees, exact at multiples of 90.
+void CosSin(double fDegrees, double& c, double& s) {
+  double q = fDegrees / 90.0;
+  if (q == std::floor(q) && std::fabs(q) < 1e9) {
+    static const double cs[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+    long long k = static_cast<long long>(q) % 4;
+    if (k < 0) k += 4;
+    c = cs[k][0];
+    s = cs[k][1];
+    return;
+  }
+  c = std::cos(fDegrees * c_fDegree);
+  s = std::sin(fDegrees * c_fDegree);
+}
+
+double ReduceAngle(double f) {
+  if (f >= 360.0) f = std::fmod(f, 360.0);
+  return f;
+}
+
+}  // namespace
+
+// p' = A p + t, with the angle map phi' = (mirror ? theta - phi : theta + phi) when similar.
+struct TDXFIn::TTransform {
+  double a00 = 1, a01 = 0, a10 = 0, a11 = 1, tx = 0, ty = 0;
+  bool bSimilar = true, bMirror = false;
+  double fScale = 1.0, fTheta = 0.0;
+
+  TfPoint Apply(const TfPoint& p) const {
+    return TfPoint{a00 * p.fX + a01 * p.fY + tx, a10 * p.fX + a11 * p.fY + ty, 0.0};
+  }
+  double Angle(double phi) const { return ReduceAngle(bMirror ? fTheta - phi : fTheta + phi); }
+  // this after inner
+  TTransform After(const TTransform& i) const {
+    TTransform r;
+    r.a00 = a00 * i.a00 + a01 * i.a10;
+    r.a01 = a00 * i.a01 + a01 * i.a11;
+    r.a10 = a10 * i.a00 + a11 * i.a10;
+    r.a11 = a10 * i.a01 + a11 * i.a11;
+    r.tx = a00 * i.tx + a01 * i.ty + tx;
+    r.ty = a10 * i.tx + a11 * i.ty + ty;
+    r.bSimilar = bSimilar && i.bSimilar;
+    r.bMirror = bMirror != i.bMirror;
+    r.fScale = fScale * i.fScale;
+    r.fTheta = bMirror ? fTheta - i.fTheta : fTheta + i.fTheta;
+    return r;
+  }
+  // The placement of one INSERT (one cell of its array) of a block with base point b.
+  static TTransform Of(const TDXFInsert& ins, const TfPoint& b, int nCol, int nRow) {
+    double c = 1, s = 0;
+    CosSin(ins.fRotation, c, s);
+    double sx = ins.fXScale, sy = ins.fYScale;
+    TTransform T;
+    T.a00 = c * sx;
+    T.a01 = -s * sy;
+    T.a10 = s * sx;
+    T.a11 = c * sy;
+    double ox = nCol * ins.fColumnSpacing, oy = nRow * ins.fRowSpacing;
+    double px = ins.fInsertPoint.fX + c * ox - s * oy, py = ins.fInsertPoint.fY + s * ox + c * oy;
+    T.tx = px - (T.a00 * b.fX + T.a01 * b.fY);
+    T.ty = py - (T.a10 * b.fX + T.a11 * b.fY);
+    T.bSimilar = std::fabs(std::fabs(sx) - std::fabs(sy)) <= 1e-12 * std::fabs(sx);
+    T.fScale = std::fabs(sx);
+    T.bMirror = (sx < 0) != (sy < 0);
+    // diag(-1, 1) maps phi to 180 - phi, diag(1, -1) to -phi, diag(-1, -1) to phi + 180.
+    T.fTheta = ins.fRotation + (sx < 0 ? 180.0 : 0.0);
+    return T;
+  }
+};
+
+void TDXFIn::CountExpanded(size_t n, int nLine) {
+  m_nExpanded += n;
+  if (m_nExpanded > c_nMaxExpandedItems)
+    throw EDXFError("Block insertions would create more than " + std::to_string(c_nMaxExpandedItems) +
+                        " elements; the drawing is not imported", nLine);
+}
+
+void TDXFIn::ExpandInsert(const TDXFInsert& ins, int32_t nLayer) {
+  bool bFound = false;
+  for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
+    if (m_lstHeadofBlocks[b].BlockName != ins.strBlockName) continue;
+    bFound = true;
+    std::vector<size_t> stack;
+    for (int32_t row = 0; row < ins.nRows; ++row)
+      for (int32_t col = 0; col < ins.nColumns; ++col)
+        ExpandBlock(b, TTransform::Of(ins, m_lstHeadofBlocks[b].fBasePoint, col, row), nLayer, 0, stack,
+                    ins.nLine);
+  }
+  if (!bFound) Warn("INSERT", "no block named \"" + ins.strBlockName + "\"", ins.nLine);
+}
+
+void TDXFIn::ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int nDepth,
+                         std::vector<size_t>& Stack, int nInsertLine) {
+  if (std::find(Stack.begin(), Stack.end(), nBlock) != Stack.end()) {
+    Warn("INSERT", "block \"" + m_lstHeadofBlocks[nBlock].BlockName + "\" inserts itself", nInsertLine);
+    return;
+  }
+  if (nDepth >= c_nMaxInsertDepth) {
+    Warn("INSERT", "blocks nested more than 16 deep", nInsertLine);
+    return;
+  }
+  Stack.push_back(nBlock);
+  const TBlock blk = m_lstHeadofBlocks[nBlock];
+  for (int32_t i = blk.start_index; i < blk.end_index && i < static_cast<int32_t>(m_lstBlocks.size()); ++i) {
+    const TDXFEntity rec = m_lstBlocks[static_cast<size_t>(i)];
+    if (rec.EntityType != eDXFET_InsertRef) {
+      CopyTransformed(rec, T, nLayer, nInsertLine);
+      continue;
+    }
+    const TDXFInsert inner = m_lstInserts[static_cast<size_t>(rec.nInsert)];
+    for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
+      if (m_lstHeadofBlocks[b].BlockName != inner.strBlockName) continue;
+      for (int32_t row = 0; row < inner.nRows; ++row)
+        for (int32_t col = 0; col < inner.nColumns; ++col)
+          ExpandBlock(b, T.After(TTransform::Of(inner, m_lstHeadofBlocks[b].fBasePoint, col, row)),
+                      nLayer, nDepth + 1, Stack, nInsertLine);
+    }
+  }
+  Stack.pop_back();
+}
+
+void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, int32_t nLayer, int nInsertLine) {
+  auto& out = m_lstRecords[static_cast<size_t>(nLayer)];
+  TDXFEntity r = rec;
+  r.nLayer = nLayer;
+  switch (rec.EntityType) {
+    case eDXFET_Line:
+    case eDXFET_Point:
+      CountExpanded(1, nInsertLine);
+      r.fStartPoint = T.Apply(rec.fStartPoint);
+      r.fEndPoint = T.Apply(rec.fEndPoint);
+      out.push_back(r);
+      return;
+    case eDXFET_Arc:
+    case eDXFET_Circle: {
+      if (T.bSimilar) {
+        CountExpanded(1, nInsertLine);
+        r.fCentrePoint = T.Apply(rec.fCentrePoint);
+        r.fRadius = rec.fRadius * T.fScale;
+        r.fStartAngle = T.Angle(rec.fStartAngle);
+        r.fEndAngle = T.Angle(rec.fEndAngle);
+        if (T.bMirror) std::swap(r.fStartAngle, r.fEndAngle);  // keeps the sweep's direction
+        out.push_back(r);
+        return;
+      }
+      // Scaled unevenly: the arc becomes part of an ellipse, traced by short moves.
+      double fSweep;
+      if (rec.EntityType == eDXFET_Circle) {
+        fSweep = -360.0;
+      } else if (rec.Direction == eAnticlockwise) {
+        fSweep = std::fmod(rec.fEndAngle - rec.fStartAngle, 360.0);
+        if (fSweep <= 0) fSweep += 360.0;
+      } else {
+        fSweep = -std::fmod(rec.fStartAngle - rec.fEndAngle, 360.0);
+        if (fSweep >= 0) fSweep -= 360.0;
+      }
+      int n = std::max(4, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * std::fabs(fSweep) / 360.0)));
+      CountExpanded(static_cast<size_t>(n) + 2, nInsertLine);
+      TDXFEntity pl;
+      pl.EntityType = eDXFET_PolyLine;
+      pl.nLayer = nLayer;
+      pl.nEntity = ++m_nEntity;
+      pl.nFirstVertex = static_cast<int32_t>(m_lstVertices.size());
+      for (int k = 0; k <= n; ++k) {
+        double a = (rec.fStartAngle + fSweep * k / n) * c_fDegree;
+        TfPoint p{rec.fCentrePoint.fX + rec.fRadius * std::cos(a), rec.fCentrePoint.fY + rec.fRadius * std::sin(a), 0.0};
+        m_lstVertices.push_back(TDXFVertex{T.Apply(p), 0.0, pl.nEntity});
+      }
+      pl.nVertexCount = n + 1;
+      pl.fStartPoint = m_lstVertices[static_cast<size_t>(pl.nFirstVertex)].fPoint;
+      pl.fEndPoint = m_lstVertices.back().fPoint;
+      out.push_back(pl);
+      return;
+    }
+    case eDXFET_PolyLine: {
+      // A copy with its own vertices, so that every insertion is expanded on its own.
+      CountExpanded(static_cast<size_t>(rec.nVertexCount) + 1, nInsertLine);
+      r.nEntity = ++m_nEntity;
+      r.nFirstVertex = static_cast<int32_t>(m_lstVertices.size());
+      for (int32_t k = 0; k < rec.nVertexCount; ++k) {
+        TDXFVertex v = m_lstVertices[static_cast<size_t>(rec.nFirstVertex + k)];
+        bool bLast = k + 1 == rec.nVertexCount;
+        if (v.fBulge != 0.0 && !T.bSimilar && !bLast) {
+          // The bulged segment to the next vertex, traced in block space.
+          const TfPoint A = v.fPoint, B = m_lstVertices[static_cast<size_t>(rec.nFirstVertex + k + 1)].fPoint;
+          double theta = 4 * std::atan(v.fBulge);
+          double L = std::hypot(B.fX - A.fX, B.fY - A.fY);
+          if (L > 0.0) {
+            double R = std::fabs(L / 2 / std::sin(theta / 2));
+            double g = std::atan2(B.fY - A.fY, B.fX - A.fX);
+            double delta = theta >= 0 ? g + (M_PI - theta) / 2 : g - (M_PI + theta) / 2;
+            double cx = A.fX + R * std::cos(delta), cy = A.fY + R * std::sin(delta);
+            double a0 = std::atan2(A.fY - cy, A.fX - cx);
+            int n = std::max(2, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * std::fabs(theta) / (2 * M_PI))));
+            CountExpanded(static_cast<size_t>(n), nInsertLine);
+            for (int j = 0; j < n; ++j) {
+              double a = a0 + theta * j / n;
+              m_lstVertices.push_back(
+                  TDXFVertex{T.Apply(TfPoint{cx + R * std::cos(a), cy + R * std::sin(a), 0.0}), 0.0, r.nEntity});
+            }
+            continue;
+          }
+        }
+        v.fPoint = T.Apply(v.fPoint);
+        v.fBulge = T.bSimilar ? (T.bMirror ? -v.fBulge : v.fBulge) : 0.0;
+        v.nEntity = r.nEntity;
+        m_lstVertices.push_back(v);
+      }
+      r.nVertexCount = static_cast<int32_t>(m_lstVertices.size()) - r.nFirstVertex;
+      r.fStartPoint = T.Apply(rec.fStartPoint);
+      r.fEndPoint = T.Apply(rec.fEndPoint);
+      out.push_back(r);
+      return;
+    }
+    default:
+      return;
+  }
+}
+
+}  // namespace veltrane

@@ -1,0 +1,38 @@
+// Path chaining and ordering of one layer's records: points put in a short visiting
+// order, records chained end to start into sequences (reversing records as needed),
+// polylines expanded into lines and arcs, and sequences ordered by nearest next entry.
+#pragma once
+
+#include <vector>
+
+#include "dxf/DXFRecords.h"
+#include "model/IntList.h"
+
+namespace veltrane {
+
+// True when both coordinates differ by less than fLimit (a square box).
+inline bool PointsMatch(const TfPoint& a, const TfPoint& b, double fLimit) {
+  double dx = a.fX - b.fX, dy = a.fY - b.fY;
+  return (dx < 0 ? -dx : dx) < fLimit && (dy < 0 ? -dy : dy) < fLimit;
+}
+double DistanceBetween(const TfPoint& a, const TfPoint& b);
+void ReverseLine(TDXFEntity& r);
+TDXFEntity GetVertexPoint(const TDXFVertex& v, const TfPoint& fStartPoint, double fBulge);
+
+// Points to the end of the list in sorted, locally shortened order.
+void SortPoint(std::vector<TDXFEntity>& Records);
+// Chains the records (after SortPoint), numbering sequences from nSequence; appends the
+// numbers to Squences and returns the next free number. Then expands the polylines.
+int32_t SortList(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>& Vertices,
+                 double fMatchLimit, double fCoincidenceLimit, int32_t nSequence, TIntList& Squences);
+void AddPolyline(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>& Vertices,
+                 double fCoincidenceLimit);
+// Orders the sequences by nearest next entry from the origin, reversing where that
+// helps, and renumbers them from n_seq in travel order.
+void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq);
+
+// Building blocks shared with other orderings of the same rules.
+void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);
+void ReverseRecordRange(std::vector<TDXFEntity>& Records, size_t nFirst, size_t nLast);
+
+}  // namespace veltrane

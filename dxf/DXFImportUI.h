@@ -1,0 +1,39 @@
+// What the importer asks the user: the drawing file and the layers to import. The GUI
+// answers with its dialogs, the command-line tool with flags, tests with fixed answers.
+#pragma once
+
+#include <string>
+
+#include "model/Records.h"
+
+namespace veltrane {
+
+class IDXFImportUI {
+ public:
+  virtual ~IDXFImportUI() = default;
+  // Asks for the drawing; strInitialFolder may be empty. False when cancelled.
+  virtual bool ChooseDrawingFile(const std::string& strInitialFolder, std::string& strFileName) = 0;
+  // Lets the user pick up to five of the drawing's layers, in the order wanted.
+  // False when cancelled, which imports nothing.
+  virtual bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) = 0;
+};
+
+// Fixed answers: one file and a layer choice (empty: the first five layers).
+class TFixedImportAnswers : public IDXFImportUI {
+ public:
+  explicit TFixedImportAnswers(std::string strFile, TStringList Layers = {})
+      : m_strFile(std::move(strFile)), m_Layers(std::move(Layers)) {}
+  bool ChooseDrawingFile(const std::string&, std::string& strFileName) override {
+    strFileName = m_strFile;
+    return !m_strFile.empty();
+  }
+  bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override;
+  bool bLayersAsked = false;
+  bool bTookFirstFive = false;  // no choice was given and the drawing has more than five
+
+ private:
+  std::string m_strFile;
+  TStringList m_Layers;
+};
+
+}  // namespace veltrane

@@ -1,0 +1,460 @@
+// The importer's passes over the drawing: sections, tables, layers, the element
+// dispatch for BLOCKS and ENTITIES, arc ends, spans and tolerances, and the import.
+#include "dxf/DXFIn.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <map>
+
+#include "dxf/DXFPairs.h"
+#include "model/TextFile.h"
+#include "settings/VLTRegistry.h"
+
+namespace veltrane {
+
+bool TFixedImportAnswers::ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) {
+  bLayersAsked = true;
+  SelectedLayers.clear();
+  if (m_Layers.empty()) {
+    for (const auto& l : DrawingLayers)
+      if (SelectedLayers.size() < static_cast<size_t>(c_nMaxSelectedLayers) &&
+          std::find(SelectedLayers.begin(), SelectedLayers.end(), l) == SelectedLayers.end())
+        SelectedLayers.push_back(l);
+    bTookFirstFive = DrawingLayers.size() > static_cast<size_t>(c_nMaxSelectedLayers);
+    return true;
+  }
+  for (const auto& l : m_Layers)
+    if (std::find(DrawingLayers.begin(), DrawingLayers.end(), l) != DrawingLayers.end() &&
+        SelectedLayers.size() < static_cast<size_t>(c_nMaxSelectedLayers) &&
+        std::find(SelectedLayers.begin(), SelectedLayers.end(), l) == SelectedLayers.end())
+      SelectedLayers.push_back(l);
+  return true;
+}
+
+TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegistry(pRegistry) {
+  // Matching settings: the first letter of the stored mode decides.
+  std::string strMode = pRegistry ? pRegistry->DXFInImportMatching() : std::string();
+  char c = strMode.empty() ? 'D' : strMode[0];
+  if (c == 'A' || c == 'a') {
+    m_bMatchAbsolute = true;
+    m_fMatchTestValue = pRegistry ? pRegistry->DXFInImportAbsoluteMatch() : gc_fDefaultAbsoluteMatch;
+  } else if (c == 'D' || c == 'd') {
+    m_fMatchTestValue = gc_fDefaultRelativeMatch;
+  } else {
+    m_fMatchTestValue = pRegistry ? pRegistry->DXFInImportRelativeMatch() : gc_fDefaultRelativeMatch;
+  }
+  if (!std::isfinite(m_fMatchTestValue)) m_fMatchTestValue = 0.0;
+}
+
+void TDXFIn::SetMovesPerSplineSection(int32_t nMoves) {
+  m_nMovesPerSplineSection = std::clamp(nMoves, 1, 50);
+}
+
+EDXFValueType TDXFIn::CodeValueType(int32_t n) {
+  if (n == 5) return eDXFVT_HexText;
+  if (n >= 10 && n <= 59) return eDXFVT_Double;
+  if (n >= 60 && n <= 79) return eDXFVT_Int16;
+  if (n >= 90 && n <= 99) return eDXFVT_Int32;
+  if (n >= 110 && n <= 149) return eDXFVT_Double;
+  if (n >= 170 && n <= 179) return eDXFVT_Int16;
+  if (n >= 210 && n <= 239) return eDXFVT_Double;
+  if (n >= 270 && n <= 289) return eDXFVT_Int16;
+  if (n >= 290 && n <= 299) return eDXFVT_Boolean;
+  if (n >= 310 && n <= 369) return eDXFVT_HexText;
+  if (n >= 370 && n <= 389) return eDXFVT_Int16;
+  if (n >= 390 && n <= 399) return eDXFVT_Double;
+  if (n >= 400 && n <= 409) return eDXFVT_Int16;
+  if ((n >= 420 && n <= 429) || (n >= 440 && n <= 449)) return eDXFVT_Int32;
+  if (n >= 450 && n <= 459) return eDXFVT_Long;
+  if (n >= 460 && n <= 469) return eDXFVT_Double;
+  if (n >= 1010 && n <= 1059) return eDXFVT_Double;
+  if (n >= 1060 && n <= 1070) return eDXFVT_Int16;
+  if (n == 1071) return eDXFVT_Int32;
+  return eDXFVT_Text;
+}
+
+bool TDXFIn::ToDouble(std::string_view s, double& f) { return TryStrToFloat(s, f); }
+
+void TDXFIn::Warn(const char* strElement, std::string strReason, int nLine) {
+  m_Warnings.push_back(TDXFWarning{strElement, std::move(strReason), nLine});
+}
+
+TStringList TDXFIn::WarningSummary() const {
+  std::map<std::pair<std::string, std::string>, std::vector<int>> groups;
+  std::vector<std::pair<std::string, std::string>> order;
+  for (const auto& w : m_Warnings) {
+    auto key = std::make_pair(w.strElement, w.strReason);
+    if (!groups.count(key)) order.push_back(key);
+    groups[key].push_back(w.nLine);
+  }
+  TStringList out;
+  for (const auto& key : order) {
+    const auto& lines = groups[key];
+    std::string s = "skipped " + std::to_string(lines.size()) + " " + key.first +
+                    (lines.size() == 1 ? "" : " elements") + " (" + key.second + ") at line" +
+                    (lines.size() == 1 ? " " : "s ");
+    for (size_t i = 0; i < lines.size() && i < 10; ++i) s += (i ? ", " : "") + std::to_string(lines[i]);
+    if (lines.size() > 10) s += ", ...";
+    out.push_back(s);
+  }
+  return out;
+}
+
+bool TDXFIn::FindSection(std::string_view strSection) {
+  static const std::string_view pattern[3] = {"0", "SECTION", "2"};
+  int nState = 0;
+  std::string_view line;
+  while (m_pLines->Next(line)) {
+    if (line == "ENDSEC") {
+      nState = 0;
+      continue;
+    }
+    if (nState < 3) {
+      nState = line == pattern[nState] ? nState + 1 : 0;
+    } else {
+      if (line == strSection) return true;
+      nState = 0;
+    }
+  }
+  return false;
+}
+
+bool TDXFIn::FindTable(std::string_view strTable) {
+  static const std::string_view pattern[3] = {"0", "TABLE", "2"};
+  int nState = 0;
+  std::string_view line;
+  while (m_pLines->Next(line)) {
+    if (line == "ENDSEC") return false;
+    if (nState < 3) {
+      nState = line == pattern[nState] ? nState + 1 : 0;
+    } else {
+      if (line == strTable) return true;
+      nState = 0;
+    }
+  }
+  return false;
+}
+
+void TDXFIn::ScanLayerTable() {
+  m_DrawingLayers.clear();
+  enum { eWaitZero, eWaitLayer, eInEntry, eName } state = eWaitZero;
+  bool bSkip = false;
+  std::string_view line;
+  while (m_pLines->Next(line)) {
+    if (line == "ENDTAB" || line == "ENDSEC") return;
+    switch (state) {
+      case eWaitZero:
+        if (line == "0") state = eWaitLayer;
+        break;
+      case eWaitLayer:
+        state = line == "LAYER" ? eInEntry : eWaitZero;
+        bSkip = false;
+        break;
+      case eInEntry:
+        if (line == "2" && !bSkip)
+          state = eName;
+        else
+          bSkip = !bSkip;
+        break;
+      case eName:
+        m_DrawingLayers.emplace_back(line);
+        state = eWaitZero;
+        break;
+    }
+  }
+}
+
+bool TDXFIn::ScanEntityForLayer() {
+  m_strCurrentLayer.clear();
+  return ForEachPair(*m_pLines, [&](int32_t nCode, std::string_view v, int) {
+    if (nCode == 8) m_strCurrentLayer = v;
+  });
+}
+
+void TDXFIn::ScanEntitiesForLayers() {
+  m_DrawingLayers.clear();
+  std::string_view line;
+  bool bName = false;
+  while (m_pLines->Next(line)) {
+    if (!bName) {
+      if (line == "0") bName = true;
+      continue;
+    }
+    if (line == "ENDSEC") return;
+    bool bMore = ScanEntityForLayer();
+    if (!m_strCurrentLayer.empty() &&
+        std::find(m_DrawingLayers.begin(), m_DrawingLayers.end(), m_strCurrentLayer) == m_DrawingLayers.end())
+      m_DrawingLayers.push_back(m_strCurrentLayer);
+    if (!bMore) return;
+  }
+}
+
+void TDXFIn::SelectLayer() {
+  n_strSelectedNumber = 0;
+  for (auto& s : m_strSelectedLayer) s.clear();
+  TStringList chosen;
+  if (m_DrawingLayers.size() == 1) {
+    chosen.push_back(m_DrawingLayers[0]);
+  } else if (m_DrawingLayers.size() > 1) {
+    if (!m_pUI || !m_pUI->ChooseLayers(m_DrawingLayers, chosen)) chosen.clear();
+  }
+  for (const auto& c : chosen) {
+    if (n_strSelectedNumber >= c_nMaxSelectedLayers) break;
+    m_strSelectedLayer[static_cast<size_t>(n_strSelectedNumber++)] = c;
+  }
+}
+
+int32_t TDXFIn::ResolveLayer(const std::string& strLayer) const {
+  if (b_nolayer) return 0;
+  int32_t n = -1;
+  for (int32_t i = 0; i < n_strSelectedNumber; ++i)
+    if (m_strSelectedLayer[static_cast<size_t>(i)] == strLayer) n = i;
+  return n;
+}
+
+void TDXFIn::StoreRecord(TDXFEntity rec, const std::string& strLayer) {
+  if (BlockFlag) {
+    // Everything inside a block definition belongs to the block; the INSERT's layer
+    // decides where its copies go.
+    rec.nLayer = 0;
+    m_lstBlocks.push_back(rec);
+    return;
+  }
+  int32_t n = ResolveLayer(strLayer);
+  if (n < 0) return;
+  rec.nLayer = n;
+  m_lstRecords[static_cast<size_t>(n)].push_back(rec);
+}
+
+void TDXFIn::EmptyLists() {
+  for (auto& l : m_lstRecords) l.clear();
+  m_lstBlocks.clear();
+  m_lstHeadofBlocks.clear();
+  m_lstVertices.clear();
+  m_lstInserts.clear();
+  m_nExpanded = 0;
+}
+
+void TDXFIn::ScanBlocks() {
+  // Element numbers run on through both scans, so a block's polyline never shares its
+  // number (and so its vertices) with a polyline of the drawing.
+  std::string_view line;
+  bool bName = false;     // the next line is an element name
+  bool bInBlock = false;  // reading the pairs of the BLOCK element itself
+  TBlock current;
+  bool bHaveBlock = false;
+  int32_t nPendingCode = -1;
+  while (m_pLines->Next(line)) {
+    if (bName) {
+      bName = false;
+      bInBlock = false;
+      if (line == "ENDSEC") break;
+      if (line == "BLOCK") {
+        BlockFlag = true;
+        current = TBlock();
+        current.start_index = static_cast<int32_t>(m_lstBlocks.size());
+        bHaveBlock = true;
+        bInBlock = true;
+        continue;
+      }
+      if (line == "ENDBLK") {
+        if (bHaveBlock) {
+          current.end_index = static_cast<int32_t>(m_lstBlocks.size());
+          m_lstHeadofBlocks.push_back(current);
+        }
+        bHaveBlock = false;
+        BlockFlag = false;
+        continue;
+      }
+      bool bValueProcessed = false;
+      if (line == "LINE") ScanLine();
+      else if (line == "ARC") ScanArc(false);
+      else if (line == "CIRCLE") ScanArc(true);
+      else if (line == "POINT") ScanPoint();
+      else if (line == "SPLINE") ScanSpline("SPLINE");
+      else if (line == "HELIX") ScanSpline("HELIX");
+      else if (line == "ELLIPSE") ScanEllipse();
+      else if (line == "LWPOLYLINE") ScanLWPolyLine();
+      else if (line == "INSERT") ScanInsert();
+      else if (line == "POLYLINE") {
+        ScanPolyLine(bValueProcessed);
+        if (bValueProcessed) continue;  // the SEQEND's pairs follow
+      } else
+        continue;  // another element: its pairs follow
+      bName = true;  // readers stop after the next code 0
+      continue;
+    }
+    if (nPendingCode >= 0) {
+      // The value of a pair of the BLOCK element.
+      if (bInBlock && bHaveBlock) {
+        double f = 0.0;
+        if (nPendingCode == 2) current.BlockName = line;
+        else if (nPendingCode == 10 && ToDouble(line, f)) current.fBasePoint.fX = f;
+        else if (nPendingCode == 20 && ToDouble(line, f)) current.fBasePoint.fY = f;
+      }
+      nPendingCode = -1;
+      continue;
+    }
+    int32_t nCode = GroupCode(line);
+    if (nCode == 0)
+      bName = true;
+    else
+      nPendingCode = nCode;
+  }
+  BlockFlag = false;
+}
+
+void TDXFIn::ScanEntities() {
+  std::string_view line;
+  bool bName = false;
+  bool bSkipValue = false;
+  while (m_pLines->Next(line)) {
+    if (bName) {
+      bName = false;
+      if (line == "ENDSEC") break;
+      bool bValueProcessed = false;
+      if (line == "LINE") ScanLine();
+      else if (line == "ARC") ScanArc(false);
+      else if (line == "CIRCLE") ScanArc(true);
+      else if (line == "POINT") ScanPoint();
+      else if (line == "SPLINE") ScanSpline("SPLINE");
+      else if (line == "HELIX") ScanSpline("HELIX");
+      else if (line == "ELLIPSE") ScanEllipse();
+      else if (line == "LWPOLYLINE") ScanLWPolyLine();
+      else if (line == "INSERT") ScanInsert();
+      else if (line == "POLYLINE") {
+        ScanPolyLine(bValueProcessed);
+        if (bValueProcessed) continue;
+      } else
+        continue;
+      bName = true;
+      continue;
+    }
+    if (bSkipValue) {
+      bSkipValue = false;
+      continue;
+    }
+    if (GroupCode(line) == 0)
+      bName = true;
+    else
+      bSkipValue = true;
+  }
+}
+
+void TDXFIn::CalculateArcEnds() {
+  const double k = M_PI / 180.0;
+  for (auto& list : m_lstRecords)
+    for (auto& r : list)
+      if (r.EntityType == eDXFET_Arc || r.EntityType == eDXFET_Circle) {
+        r.fStartPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fStartAngle * k),
+                                r.fCentrePoint.fY + r.fRadius * std::sin(r.fStartAngle * k), 0.0};
+        r.fEndPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fEndAngle * k),
+                              r.fCentrePoint.fY + r.fRadius * std::sin(r.fEndAngle * k), 0.0};
+      }
+}
+
+void TDXFIn::CalculateSpans(double& fXSpan, double& fYSpan) const {
+  double minX = 0, maxX = 0, minY = 0, maxY = 0;
+  for (const auto& list : m_lstRecords)
+    for (const auto& r : list) {
+      minX = std::min(minX, r.fStartPoint.fX);
+      maxX = std::max(maxX, r.fStartPoint.fX);
+      minY = std::min(minY, r.fStartPoint.fY);
+      maxY = std::max(maxY, r.fStartPoint.fY);
+    }
+  fXSpan = maxX - minX;
+  fYSpan = maxY - minY;
+}
+
+void TDXFIn::SetTolerances() {
+  double fX = 0, fY = 0;
+  CalculateSpans(fX, fY);
+  double D = std::sqrt(fX * fX + fY * fY);
+  m_fMatchTestLimit = m_bMatchAbsolute ? m_fMatchTestValue : D * m_fMatchTestValue;
+  m_fCoincidenceTestLimit = D * gc_fCoincidentRelativeMatch;
+}
+
+bool TDXFIn::GetFileName() {
+  m_strFileName.clear();
+  for (auto& s : m_strSelectedLayer) s.clear();
+  std::string strLast = m_pRegistry ? m_pRegistry->LastDXFInFile() : std::string();
+  std::string strFolder;
+  size_t p = strLast.find_last_of("\\/");
+  if (p != std::string::npos && p >= 3) strFolder = strLast.substr(0, p);
+  std::string strChosen;
+  if (!m_pUI || !m_pUI->ChooseDrawingFile(strFolder, strChosen)) return false;
+  std::error_code ec;
+  if (strChosen.empty() || !std::filesystem::is_regular_file(strChosen, ec)) return false;
+  m_strFileName = strChosen;
+  if (m_pRegistry) m_pRegistry->SetLastDXFInFile(strChosen);
+  return true;
+}
+
+void TDXFIn::ReadFile() {
+  if (!GetFileName()) return;
+  std::string buffer;
+  try {
+    buffer = ReadWholeFile(m_strFileName);
+  } catch (const EFileError& e) {
+    throw EDXFError(e.what(), 0);
+  }
+  ReadBuffer(std::move(buffer));
+}
+
+void TDXFIn::ReadBuffer(std::string strBuffer) {
+  TDXFLines lines(std::move(strBuffer));
+  m_pLines = &lines;
+  struct TReset {
+    TDXFIn* p;
+    ~TReset() { p->m_pLines = nullptr; }
+  } reset{this};
+  b_nolayer = false;
+  m_Warnings.clear();
+  m_DrawingLayers.clear();
+  if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
+  if (m_DrawingLayers.empty()) {
+    lines.Rewind();
+    if (FindSection("ENTITIES")) ScanEntitiesForLayers();
+  }
+  if (m_DrawingLayers.empty()) {
+    b_nolayer = true;
+    m_strCurrentLayer = "0";
+    n_strSelectedNumber = 0;
+  } else {
+    SelectLayer();
+  }
+  EmptyLists();
+  m_nEntity = 0;
+  if (n_strSelectedNumber > 0 || b_nolayer) {
+    lines.Rewind();
+    if (FindSection("BLOCKS")) ScanBlocks();
+    lines.Rewind();
+    if (FindSection("ENTITIES")) ScanEntities();
+  }
+  CalculateArcEnds();
+  SetTolerances();
+}
+
+TStringList TDXFIn::ReadLayers(std::string strBuffer) {
+  TDXFLines lines(std::move(strBuffer));
+  m_pLines = &lines;
+  m_DrawingLayers.clear();
+  if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
+  if (m_DrawingLayers.empty()) {
+    lines.Rewind();
+    if (FindSection("ENTITIES")) ScanEntitiesForLayers();
+  }
+  m_pLines = nullptr;
+  return m_DrawingLayers;
+}
+
+void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
+  ProgramList.clear();
+  tPLayerList = TLayerContent();
+  ReadFile();
+  ChainAndOrder();
+  TranslateList(ProgramList, tPLayerList);
+}
+
+}  // namespace veltrane

@@ -1,0 +1,174 @@
+// TDXFIn: one import of one drawing. It reads the drawing's layers and elements into
+// records, chains and orders each layer's records into paths, and writes the program
+// text. An importer lives for one import only.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dxf/DXFImportUI.h"
+#include "dxf/DXFLines.h"
+#include "dxf/DXFRecords.h"
+#include "model/IntList.h"
+#include "model/Records.h"
+
+namespace veltrane {
+
+class TVLTRegistry;
+
+// One element the importer left out, with the reason and where it stands.
+struct TDXFWarning {
+  std::string strElement;  // "LINE", "ARC", ...
+  std::string strReason;
+  int nLine = 0;
+};
+
+class TDXFIn {
+ public:
+  // A block expansion may produce at most this many records and vertices, so a small
+  // file cannot make the importer build billions of copies.
+  static constexpr size_t c_nMaxExpandedItems = 20'000'000;
+  static constexpr int c_nMaxInsertDepth = 16;
+  static constexpr int c_nArcSamplesPerTurn = 64;  // arcs that cannot stay arcs
+
+  // Settings are read here (matching mode and values); pRegistry may be null for defaults.
+  TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry);
+
+  void SetMovesPerSplineSection(int32_t nMoves);
+  // Overrides the stored matching mode: an absolute distance or a fraction of the diagonal.
+  void SetMatching(bool bAbsolute, double fValue) {
+    m_bMatchAbsolute = bAbsolute;
+    m_fMatchTestValue = fValue;
+  }
+  // The drawing's layers as the layer dialog lists them, without importing anything.
+  TStringList ReadLayers(std::string strBuffer);
+  int32_t MovesPerSplineSection() const { return m_nMovesPerSplineSection; }
+
+  // The whole import into ProgramList (emptied first); throws EDXFError when the drawing
+  // cannot be read.
+  void Import(TStringList& ProgramList, TLayerContent& tPLayerList);
+
+  // Steps of the import, public for the tools and tests that run them one by one.
+  void ReadFile();
+  void ReadBuffer(std::string strBuffer);  // as ReadFile, from bytes in memory
+  void ChainAndOrder();
+  void TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) const;
+
+  // Layers.
+  const TStringList& DrawingLayers() const { return m_DrawingLayers; }
+  int32_t SelectedCount() const { return n_strSelectedNumber; }
+  const std::string& SelectedLayer(int i) const { return m_strSelectedLayer[static_cast<size_t>(i)]; }
+  bool NoLayer() const { return b_nolayer; }
+
+  // Records and tolerances.
+  std::vector<TDXFEntity>& Records(int nLayer) { return m_lstRecords[static_cast<size_t>(nLayer)]; }
+  const std::vector<TDXFEntity>& Records(int nLayer) const { return m_lstRecords[static_cast<size_t>(nLayer)]; }
+  std::vector<TDXFVertex>& Vertices() { return m_lstVertices; }
+  const std::vector<TDXFEntity>& BlockRecords() const { return m_lstBlocks; }
+  double MatchTestLimit() const { return m_fMatchTestLimit; }
+  double CoincidenceTestLimit() const { return m_fCoincidenceTestLimit; }
+  void SetMatchTestLimit(double f) { m_fMatchTestLimit = f; }
+  void SetCoincidenceTestLimit(double f) { m_fCoincidenceTestLimit = f; }
+  bool MatchAbsolute() const { return m_bMatchAbsolute; }
+  double MatchTestValue() const { return m_fMatchTestValue; }
+  const std::string& FileName() const { return m_strFileName; }
+
+  const std::vector<TDXFWarning>& Warnings() const { return m_Warnings; }
+  // The warnings folded into one line per element kind and reason.
+  TStringList WarningSummary() const;
+
+  static EDXFValueType CodeValueType(int32_t nCode);
+
+ private:
+  // Passes over the file.
+  bool FindSection(std::string_view strSection);
+  bool FindTable(std::string_view strTable);
+  void ScanLayerTable();
+  void ScanEntitiesForLayers();
+  bool ScanEntityForLayer();
+  void SelectLayer();
+  void ScanBlocks();
+  void ScanEntities();
+  void EmptyLists();
+  void CalculateArcEnds();
+  void CalculateSpans(double& fXSpan, double& fYSpan) const;
+  void SetTolerances();
+  bool GetFileName();
+
+  // Reading pairs.
+  bool ReadCode(int32_t& nCode);  // false at the end of the file
+  bool ReadValue(std::string_view& strValue);
+  static bool ToDouble(std::string_view s, double& f);
+  void Warn(const char* strElement, std::string strReason, int nLine);
+
+  // Element readers: each consumes its pairs up to and including the next code 0.
+  void ScanLine();
+  void ScanArc(bool bCircle);
+  void ScanPoint();
+  void ScanInsert();
+  void ScanSpline(const char* strElement);
+  void ScanEllipse();
+  void ScanPolyLine(bool& bValueProcessed);
+  bool ScanVertex(TDXFVertex& fVertex, bool bFindLayerMatch, std::string& strLayer, int& nFlags,
+                  bool& bBad);
+  void ScanLWPolyLine();
+
+  // Layer resolution and storing of a finished record.
+  int32_t ResolveLayer(const std::string& strLayer) const;
+  void StoreRecord(TDXFEntity rec, const std::string& strLayer);
+  void StoreVertexChain(const std::vector<TDXFVertex>& chain, const std::string& strLayer,
+                        bool bClosedReturn);
+
+  // Splines.
+  int32_t FindSpan(double u) const;
+  void BasisFuns(int32_t i, double u, double N[4]) const;
+  TfPoint EvalPoint(double u) const;
+  void EvaluateSpline(const std::string& strLayer, int nLine);
+
+  // Block insertion.
+  struct TTransform;
+  void ExpandInsert(const TDXFInsert& ins, int32_t nLayer);
+  void ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int nDepth,
+                   std::vector<size_t>& Stack, int nInsertLine);
+  void CopyTransformed(const TDXFEntity& rec, const TTransform& T, int32_t nLayer, int nInsertLine);
+  void CountExpanded(size_t n, int nLine);
+
+  IDXFImportUI* m_pUI = nullptr;
+  TVLTRegistry* m_pRegistry = nullptr;
+  TDXFLines* m_pLines = nullptr;  // the drawing while a pass runs
+
+  std::string m_strFileName;
+  std::string m_strCurrentLayer;
+  std::array<std::string, c_nLayerSlots> m_strSelectedLayer;
+  int32_t n_strSelectedNumber = 0;
+  bool b_nolayer = false;
+  TStringList m_DrawingLayers;  // the layer dialog's list
+
+  std::array<std::vector<TDXFEntity>, c_nLayerSlots> m_lstRecords;
+  std::vector<TDXFEntity> m_lstBlocks;
+  std::vector<TBlock> m_lstHeadofBlocks;
+  std::vector<TDXFVertex> m_lstVertices;
+  std::vector<TDXFInsert> m_lstInserts;  // nested insertions inside blocks
+  bool BlockFlag = false;
+  int32_t m_nEntity = 0;
+  size_t m_nExpanded = 0;
+
+  // Spline definition buffers.
+  std::vector<TfPoint> CtrPoint;
+  std::vector<double> Weight;
+  std::vector<double> Knot;
+  int32_t m_degree = 3;
+  int32_t m_nMovesPerSplineSection = 3;
+
+  // Matching.
+  bool m_bMatchAbsolute = false;
+  double m_fMatchTestValue = gc_fDefaultRelativeMatch;
+  double m_fMatchTestLimit = 0.0;
+  double m_fCoincidenceTestLimit = 0.0;
+
+  std::vector<TDXFWarning> m_Warnings;
+};
+
+}  // namespace veltrane

@@ -1,0 +1,87 @@
+// Translation to program text: a layer block per layer, a sequence per path, one move
+// statement per record, each move relative to where the previous one ended.
+#include "dxf/DXFChain.h"
+#include "dxf/DXFIn.h"
+#include "model/NumberFormat.h"
+
+namespace veltrane {
+
+void TDXFIn::ChainAndOrder() {
+  int32_t nNext = 1;
+  int32_t nLayers = n_strSelectedNumber;
+  if (nLayers == 0 && b_nolayer) nLayers = 1;
+  for (int32_t i = 0; i < nLayers; ++i) {
+    TIntList squences;
+    auto& L = m_lstRecords[static_cast<size_t>(i)];
+    int32_t nFirst = nNext;
+    nNext = SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
+    QueueSeq(L, squences, nFirst);
+  }
+}
+
+void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) const {
+  lstOut.clear();
+  tPLayerList.nUseLayer = 0;
+  int32_t nLayers = n_strSelectedNumber;
+  if (nLayers == 0 && b_nolayer) nLayers = 1;
+  bool bOpenLayer = false;
+  int32_t nOpenLayer = 0, nOpenSeq = 0;
+  auto layerName = [&](int32_t k) {
+    return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer : m_strSelectedLayer[static_cast<size_t>(k)];
+  };
+  auto closeLayer = [&]() {
+    lstOut.push_back("'$EndSeq(" + std::to_string(nOpenSeq) + ")");
+    lstOut.push_back("'$EndLayer" + std::to_string(nOpenLayer) + ":" + layerName(nOpenLayer));
+    lstOut.push_back("");
+  };
+  std::string s;
+  for (int32_t i = 0; i < nLayers; ++i) {
+    const auto& L = m_lstRecords[static_cast<size_t>(i)];
+    bool bFirst = true;
+    TfPoint cur;
+    for (const TDXFEntity& r : L) {
+      if (!r.bSortedFlag) continue;
+      if (bFirst) {
+        if (bOpenLayer) closeLayer();
+        nOpenLayer = r.nLayer;
+        lstOut.push_back("'$Layer" + std::to_string(nOpenLayer) + ":" + layerName(nOpenLayer));
+        ++tPLayerList.nUseLayer;
+        if (nOpenLayer >= 0 && nOpenLayer < 6) tPLayerList.sLayerName[nOpenLayer] = layerName(nOpenLayer);
+        bOpenLayer = true;
+      }
+      if (bFirst || r.nSequence != nOpenSeq) {
+        if (!bFirst) {
+          lstOut.push_back("'$EndSeq(" + std::to_string(nOpenSeq) + ")");
+          lstOut.push_back("");
+        }
+        nOpenSeq = r.nSequence;
+        lstOut.push_back("'$StartSeq(" + std::to_string(nOpenSeq) + ")");
+        lstOut.push_back("cadseq" + std::to_string(nOpenSeq) + ":");
+        lstOut.push_back("    MOVEABS(" + StringFromDouble(r.fStartPoint.fX) + "," +
+                         StringFromDouble(r.fStartPoint.fY) + ")");
+        cur = r.fStartPoint;
+      }
+      bFirst = false;
+      switch (r.EntityType) {
+        case eDXFET_Line:
+          lstOut.push_back("    MOVE(" + StringFromDouble(r.fEndPoint.fX - cur.fX) + "," +
+                           StringFromDouble(r.fEndPoint.fY - cur.fY) + ")");
+          break;
+        case eDXFET_Arc:
+        case eDXFET_Circle:
+          lstOut.push_back("    MOVECIRC(" + StringFromDouble(r.fEndPoint.fX - cur.fX) + "," +
+                           StringFromDouble(r.fEndPoint.fY - cur.fY) + "," +
+                           StringFromDouble(r.fCentrePoint.fX - cur.fX) + "," +
+                           StringFromDouble(r.fCentrePoint.fY - cur.fY) + "," +
+                           (r.Direction == eClockwise ? "1" : "0") + ")");
+          break;
+        default:
+          continue;  // a point is only its sequence's start
+      }
+      cur = r.fEndPoint;
+    }
+  }
+  if (bOpenLayer) closeLayer();
+}
+
+}  // namespace veltrane

@@ -1,0 +1,113 @@
+#!/usr/bin/python3
+"""Writes the shipped example drawing and the test drawings with ezdxf (Debian's
+python3-ezdxf), so that the importer is tested on files from a real DXF writer.
+
+    scripts/make-drawings.py            writes examples/ and tests/data/ezdxf/
+
+The files are committed; run this again only to change them, then refresh the golden
+programs with scripts/accept-golden after review.
+"""
+import math
+import os
+import sys
+
+import ezdxf
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+
+
+def bracket(version):
+    """A mounting bracket: outline with a rounded corner and a slot, holes, a spline
+    edge, an elliptical window and a bolt pattern inserted as a block, on two layers."""
+    doc = ezdxf.new(version)
+    doc.layers.add("OUTLINE")
+    doc.layers.add("HOLES")
+    msp = doc.modelspace()
+    o = {"layer": "OUTLINE"}
+    h = {"layer": "HOLES"}
+    # Outline: lines, a fillet arc, and a spline top edge back to the start.
+    msp.add_line((0, 0), (120, 0), dxfattribs=o)
+    msp.add_line((120, 0), (120, 50), dxfattribs=o)
+    msp.add_arc((110, 50), 10, 0, 90, dxfattribs=o)            # (120,50) -> (110,60)
+    msp.add_line((0, 60), (0, 0), dxfattribs=o)
+    if version == "R12":
+        msp.add_polyline2d([(110, 60), (80, 70), (40, 70), (0, 60)], dxfattribs=o)
+    else:
+        msp.add_spline_control_frame([(110, 60), (80, 72), (40, 72), (0, 60)], dxfattribs=o) \
+            if False else msp.add_open_spline([(110, 60), (80, 72), (40, 72), (0, 60)], degree=3, dxfattribs=o)
+    # A slot: two lines and two half circles as a bulged polyline.
+    slot = [(30, 20, 0, 0, 0), (60, 20, 0, 0, 1), (60, 30, 0, 0, 0), (30, 30, 0, 0, 1)]
+    if version == "R12":
+        p = msp.add_polyline2d([(x, y) for x, y, *_ in slot], dxfattribs=o)
+        p.close(True)
+        for v, b in zip(p.vertices, [0, 1, 0, 1]):
+            v.dxf.bulge = b
+    else:
+        msp.add_lwpolyline(slot, format="xyseb", close=True, dxfattribs=o)
+    # Holes: circles, an ellipse window and a block of bolt holes inserted twice.
+    msp.add_circle((15, 15), 4, dxfattribs=h)
+    msp.add_circle((105, 15), 4, dxfattribs=h)
+    if version != "R12":
+        msp.add_ellipse((90, 40), major_axis=(8, 0), ratio=0.5, dxfattribs=h)
+    bolts = doc.blocks.new("BOLTS", base_point=(0, 0))
+    bolts.add_circle((0, 0), 1.5, dxfattribs={"layer": "0"})
+    bolts.add_circle((10, 0), 1.5, dxfattribs={"layer": "0"})
+    msp.add_blockref("BOLTS", (40, 45), dxfattribs=h)
+    msp.add_blockref("BOLTS", (40, 52), dxfattribs={"layer": "HOLES", "rotation": 0})
+    msp.add_point((60, 10), dxfattribs=h)
+    return doc
+
+
+def square_and_arcs(version):
+    """Lines in shuffled order and orientation, an arc and a full circle on one layer."""
+    doc = ezdxf.new(version)
+    doc.layers.add("WALLS")
+    msp = doc.modelspace()
+    a = {"layer": "WALLS"}
+    msp.add_line((10, 10), (0, 10), dxfattribs=a)
+    msp.add_line((0, 0), (10, 0), dxfattribs=a)
+    msp.add_line((0, 10), (0, 0), dxfattribs=a)
+    msp.add_line((10, 10), (10, 0), dxfattribs=a)     # reversed against the others
+    msp.add_circle((30, 5), 2, dxfattribs=a)
+    msp.add_arc((50, 0), 5, 0, 180, dxfattribs=a)
+    msp.add_line((45, 0), (55, 0), dxfattribs=a)
+    return doc
+
+
+def blocks(version):
+    """Block insertions: base point, rotation, mirror, scale and a nested block."""
+    doc = ezdxf.new(version)
+    doc.layers.add("PARTS")
+    msp = doc.modelspace()
+    tab = doc.blocks.new("TAB", base_point=(5, 0))
+    tab.add_line((5, 0), (15, 0))
+    tab.add_arc((15, 5), 5, 270, 90)
+    tab.add_line((15, 10), (5, 10))
+    tab.add_line((5, 10), (5, 0))
+    pair = doc.blocks.new("PAIR")
+    pair.add_blockref("TAB", (0, 0))
+    pair.add_blockref("TAB", (0, 20))
+    p = {"layer": "PARTS"}
+    msp.add_blockref("TAB", (0, 0), dxfattribs=p)
+    msp.add_blockref("TAB", (40, 0), dxfattribs={**p, "rotation": 90})
+    msp.add_blockref("TAB", (60, 0), dxfattribs={**p, "xscale": -1})
+    msp.add_blockref("TAB", (80, 0), dxfattribs={**p, "xscale": 2, "yscale": 2})
+    msp.add_blockref("PAIR", (100, 0), dxfattribs=p)
+    return doc
+
+
+def main():
+    examples = os.path.join(ROOT, "examples")
+    data = os.path.join(ROOT, "tests", "data", "ezdxf")
+    os.makedirs(data, exist_ok=True)
+    bracket("R2000").saveas(os.path.join(examples, "bracket.dxf"))
+    for version in ("R12", "R2000", "R2018"):
+        tag = version.lower()
+        bracket(version).saveas(os.path.join(data, f"bracket_{tag}.dxf"))
+        square_and_arcs(version).saveas(os.path.join(data, f"square_{tag}.dxf"))
+        blocks(version).saveas(os.path.join(data, f"blocks_{tag}.dxf"))
+    print("drawings written")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
