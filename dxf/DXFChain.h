@@ -28,8 +28,10 @@ int32_t SortList(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>
 void AddPolyline(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>& Vertices,
                  double fCoincidenceLimit);
 // Orders the sequences by nearest next entry from the origin, reversing where that
-// helps, and renumbers them from n_seq in travel order.
-void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq);
+// shortens the way, and renumbers them from n_seq in travel order. A sequence whose ends
+// meet within fClosedLimit is closed and never turned round.
+void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq,
+              double fClosedLimit);
 
 // Building blocks shared with other orderings of the same rules.
 void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);

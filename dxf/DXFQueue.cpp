@@ -23,7 +23,7 @@ struct TMinSeq {
 
 }  // namespace
 
-void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq) {
+void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq, double fClosedLimit) {
   const size_t S = static_cast<size_t>(Squences.Count());
   if (S == 0) return;
   // Each sequence's records stand together in the list.
@@ -54,6 +54,10 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
   TfPoint O{0, 0, 0};
   auto start = [&](size_t k) -> const TfPoint& { return L[seqs[k].nFirst].fStartPoint; };
   auto end = [&](size_t k) -> const TfPoint& { return L[seqs[k].nLast].fEndPoint; };
+  std::vector<uint8_t> closed(S, 0);
+  for (size_t k = 0; k < S; ++k)
+    if (seqs[k].bFound)
+      closed[k] = start(k) == end(k) || PointsMatch(start(k), end(k), fClosedLimit);
   for (;;) {
     // Pass 1: the best candidate and the one it displaced.
     TMinSeq best, second;
@@ -61,6 +65,8 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     for (size_t k = 0; k < S; ++k) {
       if (queued[k]) continue;
       double d1 = DistanceBetween(O, start(k)), d2 = DistanceBetween(O, end(k));
+      // A closed path is entered where it starts; rounding must not turn it round.
+      if (closed[k]) d2 = d1;
       if (!bAny) {
         bAny = true;
         if (d1 <= d2) {
@@ -93,8 +99,10 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
       if (!bSec || b < minDistSec2) minDistSec2 = b;
       bSec = true;
     }
-    const TMinSeq& chosen =
-        best.disToLast + minDistSec < second.disToLast + minDistSec2 ? best : second;
+    // Ties go to the runner-up, except when it is the same sequence turned round.
+    double fBest = best.disToLast + minDistSec, fSecond = second.disToLast + minDistSec2;
+    bool bBest = fBest < fSecond || (fBest == fSecond && best.min_seq == second.min_seq);
+    const TMinSeq& chosen = bBest ? best : second;
     if (chosen.bReverse) ReverseRecordRange(L, seqs[chosen.min_seq].nFirst, seqs[chosen.min_seq].nLast);
     queued[chosen.min_seq] = 1;
     queue.push_back(chosen.min_seq);

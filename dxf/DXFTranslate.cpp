@@ -15,7 +15,7 @@ void TDXFIn::ChainAndOrder() {
     auto& L = m_lstRecords[static_cast<size_t>(i)];
     int32_t nFirst = nNext;
     nNext = SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
-    QueueSeq(L, squences, nFirst);
+    QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit);
   }
 }
 

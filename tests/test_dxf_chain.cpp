@@ -1,0 +1,235 @@
+// Chaining and travel ordering: the fast importer against the plain rules on thousands
+// of random layers built to hit ties, reversals of records that do not join, and end
+// points at exactly the tolerance; and the rules' own cases.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <sstream>
+
+#include "dxf/DXFChain.h"
+#include "tests/reference/PlainChain.h"
+
+using namespace veltrane;
+
+namespace {
+
+struct TLayer {
+  std::vector<TDXFEntity> recs;
+  std::vector<TDXFVertex> verts;
+};
+
+// Coordinates on a lattice of the tolerance, nudged by exactly the tolerance, a little
+// less, half of it or nothing, so that matches, near misses and ties all occur.
+// In the scattered form, ends lie anywhere within 1.5 tolerances of a few hubs, so that
+// the nearest end can lie outside the tolerance box while another lies inside it.
+TLayer RandomLayer(std::mt19937& rng, int n, double tol, bool bScattered = false) {
+  TLayer t;
+  std::uniform_int_distribution<int> cell(0, 6), kind(0, 99), nudge(0, 7), count(2, 5);
+  std::uniform_real_distribution<double> scatter(-1.5 * tol, 1.5 * tol);
+  const double offsets[8] = {0, 0, 0, tol, -tol, tol * 0.999, tol * 0.5, -tol * 0.5};
+  auto pt = [&]() {
+    if (bScattered)
+      return TfPoint{(cell(rng) % 3) * tol * 4 + scatter(rng), (cell(rng) % 3) * tol * 4 + scatter(rng), 0.0};
+    return TfPoint{cell(rng) * tol * 3 + offsets[nudge(rng)], cell(rng) * tol * 3 + offsets[nudge(rng)], 0.0};
+  };
+  int32_t nEntity = 0;
+  for (int i = 0; i < n; ++i) {
+    TDXFEntity r;
+    r.nEntity = ++nEntity;
+    int k = kind(rng);
+    r.fStartPoint = pt();
+    r.fEndPoint = pt();
+    if (k < 45) {
+      r.EntityType = eDXFET_Line;
+    } else if (k < 60) {
+      r.EntityType = eDXFET_Arc;
+      r.Direction = (k & 1) ? eClockwise : eAnticlockwise;
+      r.fStartAngle = k;
+      r.fEndAngle = -k;
+      r.fCentrePoint = pt();
+      r.fRadius = 1;
+    } else if (k < 66) {
+      r.EntityType = eDXFET_Circle;
+      r.Direction = eClockwise;
+      r.fEndPoint = r.fStartPoint;
+      r.fCentrePoint = pt();
+    } else if (k < 78) {
+      r.EntityType = eDXFET_Point;
+      r.fEndPoint = r.fStartPoint;
+    } else {
+      r.EntityType = eDXFET_PolyLine;
+      r.nFirstVertex = static_cast<int32_t>(t.verts.size());
+      int m = count(rng);
+      bool bClosed = k > 94;
+      for (int j = 0; j < m; ++j)
+        t.verts.push_back(TDXFVertex{pt(), (kind(rng) % 3 == 0) ? 0.5 : 0.0, r.nEntity});
+      if (bClosed) t.verts.push_back(TDXFVertex{t.verts[static_cast<size_t>(r.nFirstVertex)].fPoint, 0, r.nEntity});
+      r.nVertexCount = static_cast<int32_t>(t.verts.size()) - r.nFirstVertex;
+      r.fStartPoint = t.verts[static_cast<size_t>(r.nFirstVertex)].fPoint;
+      r.fEndPoint = t.verts.back().fPoint;
+    }
+    t.recs.push_back(r);
+  }
+  return t;
+}
+
+std::string Describe(const std::vector<TDXFEntity>& L) {
+  std::ostringstream s;
+  s.precision(17);
+  for (const auto& r : L)
+    s << r.EntityType << " seq " << r.nSequence << " (" << r.fStartPoint.fX << "," << r.fStartPoint.fY << ")->("
+      << r.fEndPoint.fX << "," << r.fEndPoint.fY << ") dir " << r.Direction << "\n";
+  return s.str();
+}
+
+}  // namespace
+
+TEST(ChainDifferential, FastMatchesPlainOnRandomLayers) {
+  std::mt19937 rng(20261206);
+  std::uniform_int_distribution<int> size(0, 70);
+  const double tols[] = {0.02, 0.5, 1.0, 0.0};
+  int nCases = 0;
+  for (int c = 0; c < 3000; ++c) {
+    double tol = tols[c % 4];
+    double cellTol = tol > 0 ? tol : 0.5;
+    TLayer layer = RandomLayer(rng, size(rng), cellTol, (c / 4) % 2 == 1);
+    auto fast = layer.recs, plain = layer.recs;
+    TIntList sf, sp;
+    int32_t nf = SortList(fast, layer.verts, tol, cellTol * 1e-3, 5, sf);
+    int32_t np = reference::PlainSortList(plain, layer.verts, tol, cellTol * 1e-3, 5, sp);
+    ASSERT_EQ(nf, np) << "case " << c;
+    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
+    ASSERT_EQ(sf.Count(), sp.Count());
+    auto qf = fast, qp = plain;
+    QueueSeq(qf, sf, 5, cellTol * 1e-3);
+    reference::PlainQueueSeq(qp, sp, 5, cellTol * 1e-3);
+    ASSERT_EQ(qf, qp) << "case " << c << "\nfast:\n" << Describe(qf) << "plain:\n" << Describe(qp);
+    ++nCases;
+  }
+  EXPECT_EQ(nCases, 3000);
+}
+
+TEST(ChainDifferential, HugeCoordinatesWithATinyTolerance) {
+  std::mt19937 rng(5);
+  for (int c = 0; c < 200; ++c) {
+    TLayer layer = RandomLayer(rng, 40, 1e-7);
+    for (auto& r : layer.recs) {
+      r.fStartPoint.fX += 1e12;
+      r.fEndPoint.fX += 1e12;
+    }
+    for (auto& v : layer.verts) v.fPoint.fX += 1e12;
+    for (auto& r : layer.recs)
+      if (r.EntityType == eDXFET_PolyLine) {
+        r.fStartPoint = layer.verts[static_cast<size_t>(r.nFirstVertex)].fPoint;
+        r.fEndPoint = layer.verts[static_cast<size_t>(r.nFirstVertex + r.nVertexCount - 1)].fPoint;
+      }
+    auto fast = layer.recs, plain = layer.recs;
+    TIntList sf, sp;
+    SortList(fast, layer.verts, 1e-7, 0, 1, sf);
+    reference::PlainSortList(plain, layer.verts, 1e-7, 0, 1, sp);
+    ASSERT_EQ(fast, plain) << "case " << c;
+  }
+}
+
+namespace {
+
+TDXFEntity Line(double x0, double y0, double x1, double y1) {
+  TDXFEntity r;
+  r.EntityType = eDXFET_Line;
+  r.fStartPoint = {x0, y0, 0};
+  r.fEndPoint = {x1, y1, 0};
+  return r;
+}
+
+}  // namespace
+
+TEST(Chain, ToleranceDecidesAndReversesTheSecondLine) {
+  for (auto [tol, nSeqs] : {std::pair{0.02, 1}, {2e-05, 1}, {1e-06, 2}}) {
+    std::vector<TDXFEntity> L = {Line(0, 0, 10, 0), Line(20, 0, 10, 0.00001)};
+    TIntList s;
+    SortList(L, {}, tol, 0, 1, s);
+    EXPECT_EQ(s.Count(), nSeqs) << tol;
+    if (nSeqs == 1) {
+      EXPECT_EQ(L[1].fStartPoint.fX, 10);
+      EXPECT_EQ(L[1].fEndPoint.fX, 20);
+    }
+  }
+  // Matching is per axis, and strict.
+  EXPECT_TRUE(PointsMatch({0, 0, 0}, {0.015, 0.015, 0}, 0.02));
+  EXPECT_FALSE(PointsMatch({0, 0, 0}, {0.02, 0, 0}, 0.02));
+  EXPECT_FALSE(PointsMatch({0, 0, 0}, {0, 0, 0}, 0));
+}
+
+TEST(Chain, ShuffledSquareBecomesOneClosedSequence) {
+  std::vector<TDXFEntity> L = {Line(10, 10, 0, 10), Line(0, 0, 10, 0), Line(0, 10, 0, 0), Line(10, 10, 10, 0)};
+  TIntList s;
+  EXPECT_EQ(SortList(L, {}, 0.01, 0, 1, s), 2);
+  ASSERT_EQ(L.size(), 4u);
+  for (size_t i = 1; i < 4; ++i) EXPECT_EQ(L[i].fStartPoint, L[i - 1].fEndPoint) << i;
+  EXPECT_EQ(L[3].fEndPoint, L[0].fStartPoint);
+}
+
+TEST(Chain, PointsAreSortedAndWindowed) {
+  std::vector<TDXFEntity> L;
+  for (double x : {0.0, 3.0, 1.0, 2.0}) {
+    TDXFEntity p;
+    p.EntityType = eDXFET_Point;
+    p.fStartPoint = p.fEndPoint = {x, 0, 0};
+    L.push_back(p);
+  }
+  L.insert(L.begin() + 1, Line(50, 50, 60, 50));
+  SortPoint(L);
+  EXPECT_EQ(L[0].EntityType, eDXFET_Line);
+  for (size_t i = 1; i < 5; ++i) EXPECT_EQ(L[i].fStartPoint.fX, static_cast<double>(i - 1));
+}
+
+TEST(Chain, PolylinesExpandForwardAndReversed) {
+  std::vector<TDXFVertex> V = {{{0, 0, 0}, 0, 7}, {{10, 0, 0}, 1, 7}, {{10, 10, 0}, 0, 7}};
+  TDXFEntity p;
+  p.EntityType = eDXFET_PolyLine;
+  p.nEntity = 7;
+  p.nFirstVertex = 0;
+  p.nVertexCount = 3;
+  p.fStartPoint = {0, 0, 0};
+  p.fEndPoint = {10, 10, 0};
+  std::vector<TDXFEntity> L = {p};
+  AddPolyline(L, V, 1e-6);
+  ASSERT_EQ(L.size(), 2u);
+  EXPECT_EQ(L[0].EntityType, eDXFET_Line);
+  EXPECT_EQ(L[1].EntityType, eDXFET_Arc);  // bulge 1: a half circle about (10,5)
+  EXPECT_NEAR(L[1].fCentrePoint.fX, 10, 1e-12);
+  EXPECT_NEAR(L[1].fCentrePoint.fY, 5, 1e-12);
+  EXPECT_EQ(L[1].Direction, eAnticlockwise);
+  ReverseLine(p);
+  L = {p};
+  AddPolyline(L, V, 1e-6);
+  ASSERT_EQ(L.size(), 2u);
+  EXPECT_EQ(L[0].EntityType, eDXFET_Arc);
+  EXPECT_EQ(L[0].Direction, eClockwise);  // the same half circle, travelled back
+  EXPECT_EQ(L[1].fEndPoint, (TfPoint{0, 0, 0}));
+}
+
+TEST(Queue, NearestFirstAndClosedPathsKeepTheirDirection) {
+  TDXFEntity circle;
+  circle.EntityType = eDXFET_Circle;
+  circle.Direction = eClockwise;
+  circle.fStartPoint = circle.fEndPoint = {28, 5, 0};
+  circle.fCentrePoint = {30, 5, 0};
+  circle.nSequence = 1;
+  TDXFEntity far = Line(100, 0, 90, 0);
+  far.nSequence = 2;
+  TDXFEntity near = Line(5, 0, 1, 0);
+  near.nSequence = 3;
+  std::vector<TDXFEntity> L = {circle, far, near};
+  TIntList s;
+  s.Add(1);
+  s.Add(2);
+  s.Add(3);
+  QueueSeq(L, s, 1, 1e-9);
+  ASSERT_EQ(L.size(), 3u);
+  EXPECT_EQ(L[0].fStartPoint.fX, 1);  // reversed: its near end is its end
+  EXPECT_EQ(L[1].EntityType, eDXFET_Circle);
+  EXPECT_EQ(L[1].Direction, eClockwise);
+  EXPECT_EQ(L[2].fStartPoint.fX, 90);
+  EXPECT_EQ(L[2].nSequence, 3);
+}
