@@ -91,7 +91,40 @@ void TDXFIn::CountExpanded(size_t n, int nLine) {
                         " elements; the drawing is not imported", nLine);
 }
 
+double TDXFIn::BlockSize(size_t nBlock, std::vector<int>& State) {
+  if (State[nBlock] == 2) return m_BlockSizes[nBlock];
+  if (State[nBlock] == 1) return 0.0;  // a cycle: it is refused when expanded
+  State[nBlock] = 1;
+  const TBlock& blk = m_lstHeadofBlocks[nBlock];
+  double n = 0.0;
+  for (int32_t i = blk.start_index; i < blk.end_index && i < static_cast<int32_t>(m_lstBlocks.size()); ++i) {
+    const TDXFEntity& rec = m_lstBlocks[static_cast<size_t>(i)];
+    if (rec.EntityType == eDXFET_PolyLine) {
+      n += rec.nVertexCount + 1.0;
+    } else if (rec.EntityType == eDXFET_InsertRef) {
+      const TDXFInsert& inner = m_lstInserts[static_cast<size_t>(rec.nInsert)];
+      double cells = static_cast<double>(inner.nColumns) * inner.nRows;
+      for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b)
+        if (m_lstHeadofBlocks[b].BlockName == inner.strBlockName) n += cells * BlockSize(b, State);
+    } else {
+      n += 1.0;
+    }
+  }
+  State[nBlock] = 2;
+  m_BlockSizes[nBlock] = n;
+  return n;
+}
+
 void TDXFIn::ExpandInsert(const TDXFInsert& ins, int32_t nLayer) {
+  // Refuse a size bomb before building any of it.
+  if (m_BlockSizes.size() != m_lstHeadofBlocks.size()) m_BlockSizes.assign(m_lstHeadofBlocks.size(), 0.0);
+  std::vector<int> state(m_lstHeadofBlocks.size(), 0);
+  double fTotal = 0.0;
+  for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b)
+    if (m_lstHeadofBlocks[b].BlockName == ins.strBlockName)
+      fTotal += static_cast<double>(ins.nColumns) * ins.nRows * BlockSize(b, state);
+  if (static_cast<double>(m_nExpanded) + fTotal > static_cast<double>(c_nMaxExpandedItems))
+    CountExpanded(c_nMaxExpandedItems + 1, ins.nLine);
   bool bFound = false;
   for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
     if (m_lstHeadofBlocks[b].BlockName != ins.strBlockName) continue;

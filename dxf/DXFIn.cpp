@@ -233,6 +233,7 @@ void TDXFIn::EmptyLists() {
   m_lstHeadofBlocks.clear();
   m_lstVertices.clear();
   m_lstInserts.clear();
+  m_BlockSizes.clear();
   m_nExpanded = 0;
 }
 

@@ -134,6 +134,8 @@ class TDXFIn {
                    std::vector<size_t>& Stack, int nInsertLine);
   void CopyTransformed(const TDXFEntity& rec, const TTransform& T, int32_t nLayer, int nInsertLine);
   void CountExpanded(size_t n, int nLine);
+  double BlockSize(size_t nBlock, std::vector<int>& State);  // items one insertion makes
+  std::vector<double> m_BlockSizes;
 
   IDXFImportUI* m_pUI = nullptr;
   TVLTRegistry* m_pRegistry = nullptr;

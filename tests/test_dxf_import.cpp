@@ -1,0 +1,372 @@
+// The DXF importer from text to program: layers, element readers, blocks, splines,
+// ellipses, polylines, malformed files, and the translation's worked example.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "dxf/DXFIn.h"
+#include "tests/DXFText.h"
+
+using namespace veltrane;
+using veltrane::testing::TDXFText;
+
+namespace {
+
+struct TImport {
+  explicit TImport(const std::string& text, TStringList layers = {}) : answers("", std::move(layers)), in(&answers, nullptr) {
+    in.ReadBuffer(text);
+  }
+  TStringList Program() {
+    in.ChainAndOrder();
+    TStringList out;
+    in.TranslateList(out, content);
+    return out;
+  }
+  TFixedImportAnswers answers;
+  TDXFIn in;
+  TLayerContent content;
+};
+
+}  // namespace
+
+TEST(DXFImport, WorkedExampleOfTheTranslation) {
+  TDXFText d({"WALLS"});
+  d.Line("WALLS", 0, 0, 10, 0).Line("WALLS", 10, 0, 10, 10).Line("WALLS", 10, 10, 0, 10)
+      .Line("WALLS", 0, 10, 0, 0).Circle("WALLS", 30, 5, 2);
+  TImport im(d.Text());
+  TStringList expected = {"'$Layer0:WALLS", "'$StartSeq(1)", "cadseq1:", "    MOVEABS(0,0)",
+                          "    MOVE(10,0)", "    MOVE(0,10)", "    MOVE(-10,0)", "    MOVE(0,-10)",
+                          "'$EndSeq(1)", "", "'$StartSeq(2)", "cadseq2:", "    MOVEABS(28,5)",
+                          "    MOVECIRC(0,0,2,0,1)", "'$EndSeq(2)", "'$EndLayer0:WALLS", ""};
+  EXPECT_EQ(im.Program(), expected);
+  EXPECT_EQ(im.content.nUseLayer, 1);
+  EXPECT_EQ(im.content.sLayerName[0], "WALLS");
+  EXPECT_FALSE(im.answers.bLayersAsked);  // one layer: no question
+}
+
+TEST(DXFImport, LayerChoiceOrderAndNumbering) {
+  TDXFText d({"A", "B", "C"});
+  d.Line("A", 0, 0, 1, 0).Line("B", 5, 5, 6, 5).Line("C", 9, 9, 9, 8).Line("B", 7, 7, 8, 8);
+  TImport im(d.Text(), {"C", "B"});
+  TStringList p = im.Program();
+  ASSERT_GE(p.size(), 10u);
+  EXPECT_EQ(p[0], "'$Layer0:C");
+  EXPECT_EQ(p[1], "'$StartSeq(1)");
+  auto at = std::find(p.begin(), p.end(), "'$Layer1:B");
+  ASSERT_NE(at, p.end());
+  EXPECT_EQ(*(at + 1), "'$StartSeq(2)");  // numbers run on into the next layer
+  EXPECT_EQ(std::count(p.begin(), p.end(), "'$Layer0:A"), 0);
+  EXPECT_EQ(im.content.nUseLayer, 2);
+  EXPECT_EQ(im.content.sLayerName[1], "B");
+}
+
+TEST(DXFImport, CancelledLayerDialogImportsNothing) {
+  struct TCancel : IDXFImportUI {
+    bool ChooseDrawingFile(const std::string&, std::string&) override { return false; }
+    bool ChooseLayers(const TStringList&, TStringList&) override { return false; }
+  } cancel;
+  TDXFText d({"A", "B"});
+  d.Line("A", 0, 0, 1, 0);
+  TDXFIn in(&cancel, nullptr);
+  in.ReadBuffer(d.Text());
+  in.ChainAndOrder();
+  TStringList out;
+  TLayerContent c;
+  in.TranslateList(out, c);
+  EXPECT_TRUE(out.empty());
+}
+
+TEST(DXFImport, LayersFromElementsAndDrawingsWithoutLayers) {
+  TDXFText d;  // no LAYER table
+  d.Line("X", 0, 0, 1, 0).Line("Y", 0, 0, 0, 1).Line("X", 1, 0, 2, 0);
+  TImport im(d.Text(), {"X"});
+  EXPECT_EQ(im.in.DrawingLayers(), (TStringList{"X", "Y"}));
+  EXPECT_EQ(im.in.Records(0).size(), 2u);
+  // No layer anywhere: everything goes to layer 0, named "0".
+  std::string bare = "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n0\n0\nENDSEC\n0\nEOF\n";
+  TImport nl(bare);
+  EXPECT_TRUE(nl.in.NoLayer());
+  TStringList p = nl.Program();
+  ASSERT_FALSE(p.empty());
+  EXPECT_EQ(p[0], "'$Layer0:0");
+  EXPECT_EQ(p[4], "    MOVE(5,0)");
+}
+
+TEST(DXFImport, ElementNamesAndCodes) {
+  TDXFText d({"L"});
+  d.Add(" LINE ", {{8, "L"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
+      .Add("line", {{8, "L"}, {10, "5"}, {20, "5"}, {11, "6"}, {21, "5"}})
+      .Add("LINE", {{8, "L"}, {10, "2"}, {20, "0"}, {11, "3"}, {21, "0"}});
+  std::string text = d.Text();
+  // A code line that is not a number is skipped with its value.
+  text.replace(text.find("11\n3\n"), 5, "abc\n7\n11\n3\n");
+  TImport im(text);
+  ASSERT_EQ(im.in.Records(0).size(), 2u);
+  EXPECT_EQ(im.in.Records(0)[1].fEndPoint.fX, 3);
+}
+
+TEST(DXFImport, IncompleteElementsAreSkippedWithWarnings) {
+  TDXFText d({"L", "OFF"});
+  d.Add("LINE", {{8, "L"}, {10, "0"}, {20, "0"}, {11, "1"}})  // no 21
+      .Line("L", 5, 5, 6, 5)
+      .Add("CIRCLE", {{8, "L"}, {10, "0"}, {20, "0"}, {40, "-2"}})
+      .Add("ARC", {{8, "L"}, {10, "1e999"}, {20, "0"}, {40, "2"}, {50, "0"}, {51, "90"}})
+      .Add("LINE", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}})  // no layer
+      .Line("OFF", 0, 0, 3, 3)                                     // not selected
+      .Line("L", 6, 5, 7, 5);
+  TImport im(d.Text(), {"L"});
+  EXPECT_EQ(im.in.Records(0).size(), 2u);  // reading went on after each bad element
+  ASSERT_EQ(im.in.Warnings().size(), 4u);
+  EXPECT_EQ(im.in.Warnings()[0].strReason, "missing coordinates");
+  EXPECT_EQ(im.in.Warnings()[1].strReason, "radius not positive");
+  EXPECT_EQ(im.in.Warnings()[2].strReason, "unreadable number");
+  EXPECT_EQ(im.in.Warnings()[3].strReason, "no layer");
+  TStringList summary = im.in.WarningSummary();
+  ASSERT_EQ(summary.size(), 4u);
+  EXPECT_NE(summary[0].find("skipped 1 LINE"), std::string::npos) << summary[0];
+  EXPECT_NE(summary[0].find("at line "), std::string::npos);
+}
+
+TEST(DXFImport, CirclesAndArcs) {
+  TDXFText d({"L"});
+  d.Circle("L", 0, 0, 5).Arc("L", 0, 0, 1, 0, 90);
+  TImport im(d.Text());
+  const auto& r = im.in.Records(0);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].Direction, eClockwise);
+  EXPECT_EQ(r[0].fStartAngle, 180);
+  EXPECT_EQ(r[0].fEndAngle, -180);
+  EXPECT_NEAR(r[0].fStartPoint.fX, -5, 1e-12);
+  EXPECT_NEAR(r[0].fEndPoint.fX, -5, 1e-12);
+  EXPECT_EQ(r[1].Direction, eAnticlockwise);
+  EXPECT_NEAR(r[1].fStartPoint.fX, 1, 1e-12);
+  EXPECT_NEAR(r[1].fEndPoint.fY, 1, 1e-12);
+}
+
+TEST(DXFImport, InsertRotatesTranslatesAndCopies) {
+  TDXFText d({"L"});
+  d.Blocks().Block("B").Line("0", 1, 0, 2, 0).EndBlock().Entities();
+  d.Add("INSERT", {{8, "L"}, {2, "B"}, {10, "10"}, {20, "10"}, {50, "90"}});
+  d.Add("INSERT", {{8, "L"}, {2, "B"}, {10, "10"}, {20, "10"}, {50, "90"}});
+  TImport im(d.Text());
+  const auto& r = im.in.Records(0);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0].fStartPoint, (TfPoint{10, 11, 0}));
+  EXPECT_EQ(r[0].fEndPoint, (TfPoint{10, 12, 0}));
+  EXPECT_EQ(r[1], r[0]);
+}
+
+TEST(DXFImport, InsertBasePointScaleMirrorAndNesting) {
+  TDXFText d({"L"});
+  d.Blocks()
+      .Block("B", 5, 0)
+      .Line("0", 5, 0, 15, 0)
+      .Arc("0", 15, 5, 5, 270, 90)  // from (15,0) anticlockwise to (15,10)
+      .Point("0", 6, 1)
+      .EndBlock()
+      .Block("PAIR")
+      .Add("INSERT", {{8, "0"}, {2, "B"}, {10, "0"}, {20, "0"}})
+      .Add("INSERT", {{8, "0"}, {2, "B"}, {10, "0"}, {20, "20"}})
+      .EndBlock()
+      .Entities();
+  d.Add("INSERT", {{8, "L"}, {2, "B"}, {10, "100"}, {20, "0"}, {41, "-2"}, {42, "2"}});
+  d.Add("INSERT", {{8, "L"}, {2, "PAIR"}, {10, "0"}, {20, "50"}});
+  TImport im(d.Text());
+  const auto& r = im.in.Records(0);
+  ASSERT_EQ(r.size(), 9u);
+  // Mirrored and doubled about the base point: the line runs from 100 to 80.
+  EXPECT_EQ(r[0].fStartPoint, (TfPoint{100, 0, 0}));
+  EXPECT_EQ(r[0].fEndPoint, (TfPoint{80, 0, 0}));
+  // The mirrored arc keeps its ends: it still joins the line's end at (80,0).
+  EXPECT_NEAR(r[1].fRadius, 10, 1e-12);
+  EXPECT_NEAR(r[1].fEndPoint.fX, 80, 1e-9);
+  EXPECT_NEAR(r[1].fEndPoint.fY, 0, 1e-9);
+  EXPECT_NEAR(r[1].fStartPoint.fY, 20, 1e-9);
+  EXPECT_EQ(r[2].EntityType, eDXFET_Point);  // the block's point comes with the block
+  EXPECT_EQ(r[2].fStartPoint, (TfPoint{98, 2, 0}));
+  // The nested block: two copies, 20 apart, 50 up.
+  EXPECT_EQ(r[3].fStartPoint, (TfPoint{0, 50, 0}));
+  EXPECT_EQ(r[6].fStartPoint, (TfPoint{0, 70, 0}));
+}
+
+TEST(DXFImport, UnevenScaleTurnsArcsIntoShortMoves) {
+  TDXFText d({"L"});
+  d.Blocks().Block("C").Circle("0", 0, 0, 1).EndBlock().Entities();
+  d.Add("INSERT", {{8, "L"}, {2, "C"}, {10, "0"}, {20, "0"}, {41, "4"}, {42, "2"}});
+  TImport im(d.Text());
+  TStringList p = im.Program();
+  int nMoves = 0;
+  for (const auto& l : p) nMoves += l.rfind("    MOVE(", 0) == 0;
+  EXPECT_GE(nMoves, 32);
+  EXPECT_EQ(p[3], "    MOVEABS(-4,0)");
+}
+
+TEST(DXFImport, SelfInsertionAndSizeBombs) {
+  TDXFText d({"L"});
+  d.Blocks().Block("SELF").Line("0", 0, 0, 1, 0).Add("INSERT", {{8, "0"}, {2, "SELF"}, {10, "1"}, {20, "0"}}).EndBlock();
+  d.Entities().Add("INSERT", {{8, "L"}, {2, "SELF"}, {10, "0"}, {20, "0"}})
+      .Add("INSERT", {{8, "L"}, {2, "MISSING"}, {10, "0"}, {20, "0"}});
+  TImport im(d.Text());
+  EXPECT_EQ(im.in.Records(0).size(), 1u);
+  ASSERT_EQ(im.in.Warnings().size(), 2u);
+  EXPECT_NE(im.in.Warnings()[0].strReason.find("inserts itself"), std::string::npos);
+  EXPECT_NE(im.in.Warnings()[1].strReason.find("MISSING"), std::string::npos);
+  // Ten levels of ten insertions each would make 10^10 lines.
+  TDXFText bomb({"L"});
+  bomb.Blocks().Block("B0").Line("0", 0, 0, 1, 0).EndBlock();
+  for (int i = 1; i <= 10; ++i) {
+    bomb.Block("B" + std::to_string(i));
+    for (int k = 0; k < 10; ++k)
+      bomb.Add("INSERT", {{8, "0"}, {2, "B" + std::to_string(i - 1)}, {10, std::to_string(k)}, {20, "0"}});
+    bomb.EndBlock();
+  }
+  bomb.Entities().Add("INSERT", {{8, "L"}, {2, "B10"}, {10, "0"}, {20, "0"}});
+  try {
+    TImport b(bomb.Text());
+    FAIL() << "a size bomb was expanded";
+  } catch (const EDXFError& e) {
+    EXPECT_NE(std::string(e.what()).find("would create more than"), std::string::npos);
+  }
+}
+
+TEST(DXFImport, LightweightPolylines) {
+  TDXFText d({"L"});
+  d.Add("LWPOLYLINE", {{8, "L"}, {90, "2"}, {70, "0"}, {10, "0"}, {20, "0"}, {42, "1"}, {10, "10"}, {20, "0"}});
+  d.Add("LWPOLYLINE", {{8, "L"}, {70, "0"}, {10, "0"}, {20, "20"}, {42, "-1"}, {10, "10"}, {20, "20"}});
+  d.Add("LWPOLYLINE", {{8, "L"}, {70, "1"}, {10, "0"}, {20, "40"}, {10, "5"}, {20, "40"}, {10, "5"},
+                       {20, "45"}, {10, "0"}, {20, "45"}, {10, "0"}, {20, "40"}});
+  TImport im(d.Text());
+  const auto& r = im.in.Records(0);
+  ASSERT_EQ(r.size(), 6u);
+  EXPECT_EQ(r[0].EntityType, eDXFET_Arc);
+  EXPECT_EQ(r[0].Direction, eClockwise);
+  EXPECT_NEAR(r[0].fRadius, 5, 1e-12);
+  EXPECT_NEAR(r[0].fCentrePoint.fX, 5, 1e-12);
+  EXPECT_NEAR(r[0].fStartPoint.fX, 10, 1e-12);
+  EXPECT_NEAR(r[0].fEndPoint.fX, 0, 1e-12);
+  EXPECT_NEAR(r[1].fStartPoint.fX, 0, 1e-12);  // bulge -1: the same arc from A to B
+  EXPECT_NEAR(r[1].fEndPoint.fX, 10, 1e-12);
+  for (size_t i = 2; i < 6; ++i) EXPECT_EQ(r[i].EntityType, eDXFET_Line);  // the repeated vertex adds nothing
+}
+
+TEST(DXFImport, OldStylePolylines) {
+  std::string s = "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\nL\n66\n1\n70\n1\n";
+  const double P[4][2] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+  for (auto& p : P) s += "0\nVERTEX\n8\nL\n10\n" + TDXFText::N(p[0]) + "\n20\n" + TDXFText::N(p[1]) + "\n";
+  s += "0\nSEQEND\n8\nL\n0\nLINE\n8\nL\n10\n50\n20\n50\n11\n60\n21\n50\n0\nENDSEC\n0\nEOF\n";
+  TImport im(s);
+  const auto& r = im.in.Records(0);
+  ASSERT_EQ(r.size(), 2u);  // the element after SEQEND is read as well
+  EXPECT_EQ(r[0].EntityType, eDXFET_PolyLine);
+  EXPECT_EQ(r[0].fStartPoint, (TfPoint{0, 0, 0}));
+  EXPECT_EQ(r[0].fEndPoint, (TfPoint{0, 0, 0}));  // closed: it ends where it began
+  EXPECT_EQ(im.in.Vertices().size(), 5u);
+  EXPECT_EQ(im.in.Vertices()[4].fPoint, (TfPoint{0, 0, 0}));
+  TStringList p = im.Program();
+  EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const std::string& l) { return l.rfind("    MOVE(", 0) == 0; }), 5);
+}
+
+TEST(DXFImport, EllipseFourArcsAndEllipticalArcs) {
+  TDXFText d({"A", "B"});
+  d.Add("ELLIPSE", {{8, "B"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {40, "0.5"}, {41, "0"}, {42, "6.283185307179586"}});
+  d.Add("ELLIPSE", {{8, "B"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {40, "0.5"}, {41, "0"}, {42, "1.5707963267948966"}});
+  TImport im(d.Text(), {"A", "B"});
+  EXPECT_TRUE(im.in.Records(0).empty());  // the ellipses stay on their own layer
+  const auto& r = im.in.Records(1);
+  ASSERT_EQ(r.size(), 5u);
+  const double expect[4][5] = {{-6.5451, 0, 3.4549, 243.4349, 116.5651},
+                               {6.5451, 0, 3.4549, 63.4349, -63.4349},
+                               {0, -13.0902, 18.0902, 116.5651, 63.4349},
+                               {0, 13.0902, 18.0902, -63.4349, 243.4349}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_NEAR(r[static_cast<size_t>(i)].fCentrePoint.fX, expect[i][0], 1e-4) << i;
+    EXPECT_NEAR(r[static_cast<size_t>(i)].fCentrePoint.fY, expect[i][1], 1e-4) << i;
+    EXPECT_NEAR(r[static_cast<size_t>(i)].fRadius, expect[i][2], 1e-4) << i;
+    EXPECT_NEAR(r[static_cast<size_t>(i)].fStartAngle, expect[i][3], 1e-4) << i;
+    EXPECT_NEAR(r[static_cast<size_t>(i)].fEndAngle, expect[i][4], 1e-4) << i;
+    EXPECT_EQ(r[static_cast<size_t>(i)].Direction, eClockwise);
+  }
+  // The quarter from (10,0) to (0,5) as short moves.
+  EXPECT_EQ(r[4].EntityType, eDXFET_PolyLine);
+  EXPECT_EQ(r[4].fStartPoint, (TfPoint{10, 0, 0}));
+  EXPECT_NEAR(r[4].fEndPoint.fX, 0, 1e-12);
+  EXPECT_NEAR(r[4].fEndPoint.fY, 5, 1e-12);
+}
+
+TEST(DXFImport, SplinesEvaluate) {
+  TDXFText d({"A", "B"});
+  d.Add("SPLINE", {{8, "B"}, {100, "AcDbEntity"}, {100, "AcDbSpline"}, {71, "1"}, {72, "5"}, {73, "3"},
+                   {40, "0"}, {40, "0"}, {40, "1"}, {40, "2"}, {40, "2"},
+                   {10, "0"}, {20, "0"}, {10, "10"}, {20, "0"}, {10, "10"}, {20, "10"}});
+  TImport im(d.Text(), {"A", "B"});
+  im.in.SetMovesPerSplineSection(1);
+  EXPECT_EQ(im.in.Vertices().size(), 10u);  // read with the importer's 3 moves per section
+  TDXFIn one(&im.answers, nullptr);
+  one.SetMovesPerSplineSection(1);
+  one.ReadBuffer(d.Text());
+  ASSERT_EQ(one.Records(1).size(), 1u);
+  const auto& v = one.Vertices();
+  ASSERT_EQ(v.size(), 4u);
+  EXPECT_EQ(v[0].fPoint, (TfPoint{0, 0, 0}));
+  EXPECT_NEAR(v[1].fPoint.fX, 20.0 / 3, 1e-12);  // u = 2/3 on the control polygon
+  EXPECT_EQ(v[3].fPoint, (TfPoint{10, 10, 0}));
+  TDXFText bez({"B"});
+  bez.Add("SPLINE", {{8, "B"}, {100, "AcDbSpline"}, {71, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "0"},
+                     {40, "1"}, {40, "1"}, {40, "1"}, {40, "1"}, {41, "2"}, {41, "2"}, {41, "2"}, {41, "2"},
+                     {10, "0"}, {20, "0"}, {10, "0"}, {20, "8"}, {10, "8"}, {20, "8"}, {10, "8"}, {20, "0"}});
+  TDXFIn b(&im.answers, nullptr);
+  b.SetMovesPerSplineSection(1);
+  b.ReadBuffer(bez.Text());
+  ASSERT_EQ(b.Vertices().size(), 5u);  // 4 sections: the middle one is u = 0.5
+  EXPECT_NEAR(b.Vertices()[2].fPoint.fX, 4, 1e-12);
+  EXPECT_NEAR(b.Vertices()[2].fPoint.fY, 6, 1e-12);  // (P0 + 3 P1 + 3 P2 + P3) / 8
+  EXPECT_EQ(TDXFIn(nullptr, nullptr).MovesPerSplineSection(), 3);
+  TDXFIn clamp(nullptr, nullptr);
+  clamp.SetMovesPerSplineSection(0);
+  EXPECT_EQ(clamp.MovesPerSplineSection(), 1);
+  clamp.SetMovesPerSplineSection(51);
+  EXPECT_EQ(clamp.MovesPerSplineSection(), 50);
+}
+
+TEST(DXFImport, SplineLimitsAbandonTheImport) {
+  TDXFText deg({"B"});
+  deg.Add("SPLINE", {{8, "B"}, {100, "AcDbSpline"}, {71, "4"}});
+  try {
+    TImport im(deg.Text());
+    FAIL();
+  } catch (const EDXFError& e) {
+    EXPECT_NE(std::string(e.what()).find("degree 4"), std::string::npos);
+    EXPECT_GT(e.Line(), 0);
+  }
+  std::string many = "0\nSECTION\n2\nENTITIES\n0\nSPLINE\n8\nB\n100\nAcDbSpline\n";
+  for (int i = 0; i < 2002; ++i) many += "40\n0\n";
+  many += "0\nENDSEC\n0\nEOF\n";
+  EXPECT_THROW(TImport im(many), EDXFError);
+  TDXFText none({"B"});
+  none.Add("SPLINE", {{8, "B"}, {100, "AcDbSpline"}, {71, "3"}, {73, "1000000000"}});
+  TImport im(none.Text());
+  ASSERT_EQ(im.in.Warnings().size(), 1u);
+  EXPECT_EQ(im.in.Warnings()[0].strReason, "no control points");
+}
+
+TEST(DXFImport, MalformedFilesEndCleanly) {
+  EXPECT_THROW(TDXFIn(nullptr, nullptr).ReadBuffer(std::string("AutoCAD Binary DXF\r\n\x1a\0", 22)), EDXFError);
+  TDXFText d({"L"});
+  d.Line("L", 0, 0, 1, 0).Circle("L", 5, 5, 1).Add("LWPOLYLINE", {{8, "L"}, {10, "0"}, {20, "0"}, {10, "1"}, {20, "1"}});
+  std::string text = d.Text();
+  // Byte-order mark, CR-only and CR LF line ends read the same.
+  std::string cr = text, crlf;
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  TImport a(text), b("\xEF\xBB\xBF" + cr), c(crlf);
+  EXPECT_EQ(a.Program(), b.Program());
+  EXPECT_EQ(a.Program(), c.Program());
+  // Cut anywhere: never a crash, at most a partial import.
+  for (size_t n = 0; n < text.size(); n += 3) {
+    TImport t(text.substr(0, n));
+    (void)t.Program();
+  }
+  // One very long line.
+  TImport longLine(text + std::string(1 << 20, 'x'));
+  EXPECT_EQ(longLine.Program(), a.Program());
+}
