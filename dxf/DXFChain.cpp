@@ -173,7 +173,12 @@ class TEndPointGrid {
     uint32_t nFirst = 0, nCount = 0;
     bool bUsed = false;
   };
-  int64_t CellOf(double v) const { return static_cast<int64_t>(std::floor(v / m_fCell)); }
+  int64_t CellOf(double v) const {
+    double c = std::floor(v / m_fCell);
+    if (!(c > -4e18)) return -4'000'000'000'000'000'000;  // also NaN, which the reader never passes
+    if (c > 4e18) return 4'000'000'000'000'000'000;
+    return static_cast<int64_t>(c);
+  }
   static uint64_t Hash(int64_t x, int64_t y) {
     uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full);
     return h ^ (h >> 29);

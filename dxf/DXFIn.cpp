@@ -434,7 +434,30 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
     if (FindSection("ENTITIES")) ScanEntities();
   }
   CalculateArcEnds();
+  DropNonFiniteRecords();
   SetTolerances();
+}
+
+void TDXFIn::DropNonFiniteRecords() {
+  // Values that read well can still overflow in the geometry (a radius from a bulge
+  // between two far-apart vertices); such a record is left out, never written as "nan".
+  auto finite = [](const TfPoint& p) { return std::isfinite(p.fX) && std::isfinite(p.fY); };
+  for (auto& list : m_lstRecords) {
+    size_t w = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+      const TDXFEntity& r = list[i];
+      bool bOk = finite(r.fStartPoint) && finite(r.fEndPoint) && finite(r.fCentrePoint) && std::isfinite(r.fRadius);
+      for (int32_t k = 0; bOk && k < r.nVertexCount; ++k)
+        bOk = finite(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fPoint) &&
+              std::isfinite(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fBulge);
+      if (bOk)
+        list[w++] = r;
+      else
+        Warn(r.EntityType == eDXFET_PolyLine ? "POLYLINE" : r.EntityType == eDXFET_Line ? "LINE" : "ARC",
+             "coordinates too large", 0);
+    }
+    list.resize(w);
+  }
 }
 
 TStringList TDXFIn::ReadLayers(std::string strBuffer) {

@@ -93,6 +93,7 @@ class TDXFIn {
   void ScanEntities();
   void EmptyLists();
   void CalculateArcEnds();
+  void DropNonFiniteRecords();
   void CalculateSpans(double& fXSpan, double& fYSpan) const;
   void SetTolerances();
   bool GetFileName();

@@ -59,6 +59,10 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
   const int32_t p = std::max(m_degree, 0);
   m_degree = p;
   const size_t n = CtrPoint.size();
+  if (n < static_cast<size_t>(p) + 1) {
+    Warn("SPLINE", "fewer control points than its degree needs", nLine);
+    return;
+  }
   if (Knot.size() != n + static_cast<size_t>(p) + 1) {
     Warn("SPLINE", "knot count does not fit the control points", nLine);
     return;

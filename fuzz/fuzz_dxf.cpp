@@ -1,0 +1,23 @@
+// Fuzz target: the DXF importer from bytes to program text. Every input must end in a
+// program or a clear EDXFError, within bounded time and memory.
+#include <cstdint>
+#include <string>
+
+#include "dxf/DXFIn.h"
+
+using namespace veltrane;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  TFixedImportAnswers answers("");
+  TDXFIn in(&answers, nullptr);
+  in.SetMovesPerSplineSection(size > 0 ? data[0] % 8 : 1);
+  try {
+    in.ReadBuffer(std::string(reinterpret_cast<const char*>(data), size));
+    in.ChainAndOrder();
+    TStringList out;
+    TLayerContent content;
+    in.TranslateList(out, content);
+  } catch (const EDXFError&) {
+  }
+  return 0;
+}
