@@ -14,6 +14,7 @@
 #include "model/TextFile.h"
 #include "plot/Interpreter.h"
 #include "settings/VLTRegistry.h"
+#include "tools/LookAhead.h"
 
 using namespace veltrane;
 
@@ -24,6 +25,7 @@ const char* c_sUsage =
     "commands:\n"
     "  import DRAWING.dxf [-o PROGRAM.bas] [--layers A,B,...]\n"
     "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
+    "         [--look-ahead line,start,circle|none]\n"
     "                                  convert a drawing into a program (standard output\n"
     "                                  unless -o is given)\n"
     "  layers DRAWING.dxf              list the drawing's layers\n"
@@ -135,6 +137,8 @@ int Import(const std::vector<std::string>& args) {
   std::string strDrawing, strOut, strMatching;
   TStringList layers;
   int32_t nSplineMoves = -1;
+  bool bLookAheadGiven = false;
+  TLookAheadChoices lookAhead;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     bool bHasValue = i + 1 < args.size();
@@ -144,6 +148,14 @@ int Import(const std::vector<std::string>& args) {
       layers = SplitList(args[++i]);
     } else if (a == "--matching" && bHasValue) {
       strMatching = args[++i];
+    } else if (a == "--look-ahead" && bHasValue) {
+      bLookAheadGiven = true;
+      for (const auto& w : SplitList(args[++i])) {
+        if (w == "line") lookAhead.b_MOsp = true;
+        else if (w == "start") lookAhead.b_MAsp = true;
+        else if (w == "circle") lookAhead.b_MCsp = true;
+        else if (w != "none" && !w.empty()) return Usage("--look-ahead takes line, start, circle or none");
+      }
     } else if (a == "--spline-moves" && bHasValue) {
       if (!TryStrToInt(args[++i], nSplineMoves)) return Usage("--spline-moves takes a whole number");
     } else if (!a.empty() && a[0] == '-') {
@@ -189,6 +201,12 @@ int Import(const std::vector<std::string>& args) {
     std::cerr << " (choose others with --layers)\n";
   }
   for (const auto& w : importer.WarningSummary()) std::cerr << "veltrane-cli: warning: " << w << "\n";
+  if (!bLookAheadGiven) {
+    lookAhead.b_MOsp = reg.LookAheadMove();
+    lookAhead.b_MAsp = reg.LookAheadStartSequence();
+    lookAhead.b_MCsp = reg.LookAheadMoveCirc();
+  }
+  ApplyLookAhead(program, lookAhead);
   if (strOut.empty()) {
     for (const auto& l : program) std::cout << l << "\n";
     return 0;

@@ -1,0 +1,24 @@
+'$Layer2:WALLS
+'$StartSeq(1)
+cadseq1:
+    MOVEABS(10,10)
+    MOVESP(-10,0)
+    MOVESP(0,-10)
+    MOVESP(10,0)
+    MOVESP(0,10)
+'$EndSeq(1)
+
+'$StartSeq(2)
+cadseq2:
+    MOVEABS(28,5)
+    MOVECIRCSP(0,0,2,0,1)
+'$EndSeq(2)
+
+'$StartSeq(3)
+cadseq3:
+    MOVEABS(55,0)
+    MOVECIRCSP(-10,0,-5,0,0)
+    MOVESP(10,0)
+'$EndSeq(3)
+'$EndLayer2:WALLS
+
