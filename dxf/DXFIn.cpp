@@ -237,6 +237,25 @@ void TDXFIn::EmptyLists() {
   m_nExpanded = 0;
 }
 
+bool TDXFIn::DispatchElement(std::string_view name) {
+  bool bValueProcessed = false;
+  if (name == "LINE") ScanLine();
+  else if (name == "ARC") ScanArc(false);
+  else if (name == "CIRCLE") ScanArc(true);
+  else if (name == "POINT") ScanPoint();
+  else if (name == "SPLINE") ScanSpline("SPLINE");
+  else if (name == "HELIX") ScanSpline("HELIX");
+  else if (name == "ELLIPSE") ScanEllipse();
+  else if (name == "LWPOLYLINE") ScanLWPolyLine();
+  else if (name == "INSERT") ScanInsert();
+  else if (name == "POLYLINE") {
+    ScanPolyLine(bValueProcessed);
+    return !bValueProcessed;  // after SEQEND its own pairs follow
+  } else
+    return false;  // another element: its pairs follow
+  return true;     // readers stop after the next code 0
+}
+
 void TDXFIn::ScanBlocks() {
   // Element numbers run on through both scans, so a block's polyline never shares its
   // number (and so its vertices) with a polyline of the drawing.
@@ -268,22 +287,7 @@ void TDXFIn::ScanBlocks() {
         BlockFlag = false;
         continue;
       }
-      bool bValueProcessed = false;
-      if (line == "LINE") ScanLine();
-      else if (line == "ARC") ScanArc(false);
-      else if (line == "CIRCLE") ScanArc(true);
-      else if (line == "POINT") ScanPoint();
-      else if (line == "SPLINE") ScanSpline("SPLINE");
-      else if (line == "HELIX") ScanSpline("HELIX");
-      else if (line == "ELLIPSE") ScanEllipse();
-      else if (line == "LWPOLYLINE") ScanLWPolyLine();
-      else if (line == "INSERT") ScanInsert();
-      else if (line == "POLYLINE") {
-        ScanPolyLine(bValueProcessed);
-        if (bValueProcessed) continue;  // the SEQEND's pairs follow
-      } else
-        continue;  // another element: its pairs follow
-      bName = true;  // readers stop after the next code 0
+      bName = DispatchElement(line);
       continue;
     }
     if (nPendingCode >= 0) {
@@ -314,22 +318,7 @@ void TDXFIn::ScanEntities() {
     if (bName) {
       bName = false;
       if (line == "ENDSEC") break;
-      bool bValueProcessed = false;
-      if (line == "LINE") ScanLine();
-      else if (line == "ARC") ScanArc(false);
-      else if (line == "CIRCLE") ScanArc(true);
-      else if (line == "POINT") ScanPoint();
-      else if (line == "SPLINE") ScanSpline("SPLINE");
-      else if (line == "HELIX") ScanSpline("HELIX");
-      else if (line == "ELLIPSE") ScanEllipse();
-      else if (line == "LWPOLYLINE") ScanLWPolyLine();
-      else if (line == "INSERT") ScanInsert();
-      else if (line == "POLYLINE") {
-        ScanPolyLine(bValueProcessed);
-        if (bValueProcessed) continue;
-      } else
-        continue;
-      bName = true;
+      bName = DispatchElement(line);
       continue;
     }
     if (bSkipValue) {

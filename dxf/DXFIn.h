@@ -89,6 +89,8 @@ class TDXFIn {
   void ScanEntitiesForLayers();
   bool ScanEntityForLayer();
   void SelectLayer();
+  // Reads the element whose name was just read; true when the next line is a name again.
+  bool DispatchElement(std::string_view name);
   void ScanBlocks();
   void ScanEntities();
   void EmptyLists();

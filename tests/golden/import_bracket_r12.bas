@@ -1,4 +1,4 @@
-'$Layer2:OUTLINE
+'$Layer0:OUTLINE
 '$StartSeq(1)
 cadseq1:
     MOVEABS(0,0)
@@ -19,9 +19,9 @@ cadseq2:
     MOVE(-30,0)
     MOVECIRC(0,-10,0,-5,0)
 '$EndSeq(2)
-'$EndLayer2:OUTLINE
+'$EndLayer0:OUTLINE
 
-'$Layer3:HOLES
+'$Layer1:HOLES
 '$StartSeq(3)
 cadseq3:
     MOVEABS(11,15)
@@ -62,5 +62,5 @@ cadseq9:
     MOVEABS(101,15)
     MOVECIRC(0,0,4,0,1)
 '$EndSeq(9)
-'$EndLayer3:HOLES
+'$EndLayer1:HOLES
 
