@@ -86,8 +86,8 @@ struct TDXFIn::TTransform {
 
 void TDXFIn::CountExpanded(size_t n, int nLine) {
   m_nExpanded += n;
-  if (m_nExpanded > c_nMaxExpandedItems)
-    throw EDXFError("Block insertions would create more than " + std::to_string(c_nMaxExpandedItems) +
+  if (m_nExpanded > m_nMaxExpanded)
+    throw EDXFError("Block insertions would create more than " + std::to_string(m_nMaxExpanded) +
                         " elements; the drawing is not imported", nLine);
 }
 
@@ -123,8 +123,8 @@ void TDXFIn::ExpandInsert(const TDXFInsert& ins, int32_t nLayer) {
   for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b)
     if (m_lstHeadofBlocks[b].BlockName == ins.strBlockName)
       fTotal += static_cast<double>(ins.nColumns) * ins.nRows * BlockSize(b, state);
-  if (static_cast<double>(m_nExpanded) + fTotal > static_cast<double>(c_nMaxExpandedItems))
-    CountExpanded(c_nMaxExpandedItems + 1, ins.nLine);
+  if (static_cast<double>(m_nExpanded) + fTotal > static_cast<double>(m_nMaxExpanded))
+    CountExpanded(m_nMaxExpanded + 1, ins.nLine);
   bool bFound = false;
   for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
     if (m_lstHeadofBlocks[b].BlockName != ins.strBlockName) continue;

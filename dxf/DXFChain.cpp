@@ -151,9 +151,11 @@ class TEndPointGrid {
       }
       i = j;
     }
+    m_PosOf.assign(m_Entries.size(), 0);
+    for (uint32_t k = 0; k < m_Entries.size(); ++k) m_PosOf[m_Entries[k]] = k;
   }
 
-  // Calls f(entry) for every entry in the cells that cover the square of half-width w.
+  // Calls f(entry) for every entry still in the cells that cover the square of half-width w.
   template <class F>
   void ForEachNear(const TfPoint& q, double w, F f) const {
     int64_t x0 = CellOf(q.fX - w), x1 = CellOf(q.fX + w);
@@ -164,6 +166,20 @@ class TEndPointGrid {
         if (!s) continue;
         for (uint32_t k = 0; k < s->nCount; ++k) f(m_Entries[s->nFirst + k]);
       }
+  }
+
+  // Takes both ends of record i out of their cells, so that placed records cost nothing.
+  void RemoveRecord(uint32_t i) {
+    for (uint32_t e : {2 * i, 2 * i + 1}) {
+      TSlot* s = FindMutable(m_EntryCell[e]);
+      uint32_t pos = m_PosOf[e], last = s->nFirst + s->nCount - 1;
+      uint32_t moved = m_Entries[last];
+      m_Entries[pos] = moved;
+      m_PosOf[moved] = pos;
+      m_Entries[last] = e;
+      m_PosOf[e] = last;
+      --s->nCount;
+    }
   }
 
  private:
@@ -196,11 +212,13 @@ class TEndPointGrid {
     }
     return nullptr;
   }
+  TSlot* FindMutable(TCell c) { return const_cast<TSlot*>(Find(c)); }
 
   double m_fCell;
   std::vector<TCell> m_EntryCell;
   std::vector<TSlot> m_Slots;
   std::vector<uint32_t> m_Entries;
+  std::vector<uint32_t> m_PosOf;  // where each entry stands in m_Entries
 };
 
 }  // namespace
@@ -224,6 +242,8 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   if (bCanMatch) grid = std::make_unique<TEndPointGrid>(L, std::max(w, fMaxAbs * 1e-15 * 4));
 
   std::vector<uint32_t> near;
+  std::vector<uint32_t> seen(n, 0);
+  uint32_t stamp = 0;
   auto isStart = [&](uint32_t e) { return (e & 1u) == reversed[e >> 1]; };
   auto pointOf = [&](uint32_t e) -> const TfPoint& {
     const TDXFEntity& r = L[e >> 1];
@@ -240,12 +260,11 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       if (!L[e >> 1].bSortedFlag) near.push_back(e);
     });
     // Reversals: the end that should meet q is farther than the other, which matches.
-    std::sort(near.begin(), near.end());
-    uint32_t lastRecord = UINT32_MAX;
+    ++stamp;
     for (uint32_t e : near) {
       uint32_t i = e >> 1;
-      if (i == lastRecord) continue;  // one look at each record
-      lastRecord = i;
+      if (seen[i] == stamp) continue;  // one look at each record
+      seen[i] = stamp;
       TDXFEntity& T = L[i];
       double ds = DistanceBetween(T.fStartPoint, q), de = DistanceBetween(T.fEndPoint, q);
       if (bTail ? (de < ds && PointsMatch(T.fEndPoint, q, fMatchLimit))
@@ -279,16 +298,19 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
     std::deque<uint32_t> seq{first};
     L[first].bSortedFlag = true;
     L[first].nSequence = counter;
+    if (grid) grid->RemoveRecord(first);
     if (bCanMatch && L[first].EntityType != eDXFET_Point) {
       uint32_t j = 0;
       while (grow(L[seq.back()].fEndPoint, true, j)) {
         L[j].bSortedFlag = true;
         L[j].nSequence = counter;
+        grid->RemoveRecord(j);
         seq.push_back(j);
       }
       while (grow(L[seq.front()].fStartPoint, false, j)) {
         L[j].bSortedFlag = true;
         L[j].nSequence = counter;
+        grid->RemoveRecord(j);
         seq.push_front(j);
       }
     }

@@ -37,6 +37,8 @@ class TDXFIn {
   TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry);
 
   void SetMovesPerSplineSection(int32_t nMoves);
+  // The most records and vertices block insertions may create (c_nMaxExpandedItems).
+  void SetMaxExpandedItems(size_t n) { m_nMaxExpanded = n; }
   // Overrides the stored matching mode: an absolute distance or a fraction of the diagonal.
   void SetMatching(bool bAbsolute, double fValue) {
     m_bMatchAbsolute = bAbsolute;
@@ -159,6 +161,7 @@ class TDXFIn {
   bool BlockFlag = false;
   int32_t m_nEntity = 0;
   size_t m_nExpanded = 0;
+  size_t m_nMaxExpanded = c_nMaxExpandedItems;
 
   // Spline definition buffers.
   std::vector<TfPoint> CtrPoint;
