@@ -1,0 +1,25 @@
+// Whole-program snapshots for undoing transformations: at most six, oldest dropped first.
+#pragma once
+
+#include <deque>
+
+#include "model/Records.h"
+
+namespace veltrane {
+
+class TStringSnapshotList {
+ public:
+  static constexpr size_t c_nMaxEntries = 6;
+  explicit TStringSnapshotList(TStringList* pStringList) : m_StringList(pStringList) {}
+
+  void TakeSnapshot();
+  bool Restore();  // the newest snapshot back into the list; false when there is none
+  void Clear() { m_Snapshots.clear(); }
+  size_t Count() const { return m_Snapshots.size(); }
+
+ private:
+  TStringList* m_StringList;
+  std::deque<TStringList> m_Snapshots;
+};
+
+}  // namespace veltrane

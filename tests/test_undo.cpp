@@ -1,0 +1,168 @@
+// Undo: keyboard edit records with their merge rules, snapshots, and the combined history.
+#include <gtest/gtest.h>
+
+#include "model/UndoList.h"
+
+using namespace veltrane;
+
+namespace {
+
+// A text with a selection, as the editor shows it; line breaks are CR LF.
+class TTextModel : public IEditorText {
+ public:
+  explicit TTextModel(std::string s = "") : text(std::move(s)) {}
+  int32_t SelStart() const override { return start; }
+  int32_t SelLength() const override { return length; }
+  std::string SelText() const override { return text.substr(static_cast<size_t>(start), static_cast<size_t>(length)); }
+  void SetSelection(int32_t s, int32_t l) override {
+    start = s;
+    length = l;
+  }
+  void ReplaceSelection(const std::string& t) override {
+    text.replace(static_cast<size_t>(start), static_cast<size_t>(length), t);
+    start += static_cast<int32_t>(t.size());
+    length = 0;
+  }
+  char CharAt(int32_t p) const override {
+    return p >= 0 && p < static_cast<int32_t>(text.size()) ? text[static_cast<size_t>(p)] : 0;
+  }
+  std::string text;
+  int32_t start = 0, length = 0;
+};
+
+// Types like a keyboard: KeyDown, then the editor's own change, then KeyPress.
+void Type(TEditUndo& u, TTextModel& t, const std::string& s) {
+  for (char c : s) {
+    int vk = c == ' ' ? 32 : (c >= 'a' && c <= 'z') ? c - 32 : c;
+    u.KeyDown(vk, false, false, t);
+    t.ReplaceSelection(std::string(1, c));
+    u.KeyPress(c);
+  }
+}
+
+void Key(TEditUndo& u, TTextModel& t, int vk) {
+  u.KeyDown(vk, false, false, t);
+  if (vk == 8 || vk == 46) t.ReplaceSelection("");
+  if (vk == 13) t.ReplaceSelection("\r\n");
+}
+
+}  // namespace
+
+TEST(EditUndo, TypedWordIsOneRecord) {
+  TTextModel t;
+  TEditUndo u;
+  Type(u, t, "speed");
+  EXPECT_EQ(u.UndosRemaining(), 1u);
+  EXPECT_EQ(u.Records()[0].strInsert, "speed");
+  EXPECT_TRUE(u.Undo(t));
+  EXPECT_EQ(t.text, "");
+  EXPECT_FALSE(u.Undo(t));
+}
+
+TEST(EditUndo, CaretMovementStartsANewRecord) {
+  TTextModel t;
+  TEditUndo u;
+  Type(u, t, "ab");
+  u.KeyDown(37, false, false, t);  // left arrow
+  t.SetSelection(1, 0);
+  u.KeyDown(16, false, false, t);  // shift changes nothing
+  Type(u, t, "x");
+  EXPECT_EQ(t.text, "axb");
+  EXPECT_EQ(u.UndosRemaining(), 2u);
+  u.Undo(t);
+  EXPECT_EQ(t.text, "ab");
+  u.Undo(t);
+  EXPECT_EQ(t.text, "");
+}
+
+TEST(EditUndo, BackspaceAndDeleteTakeWholeLineBreaks) {
+  TTextModel t("ab\r\ncd");
+  TEditUndo u;
+  t.SetSelection(4, 0);  // start of the second line
+  Key(u, t, 8);
+  EXPECT_EQ(t.text, "abcd");
+  EXPECT_EQ(u.Records().back().strDelete, "\r\n");
+  u.KeyPress(8);  // the backspace character is no text
+  EXPECT_EQ(u.Records().back().strInsert, "");
+  u.Undo(t);
+  EXPECT_EQ(t.text, "ab\r\ncd");
+  t.SetSelection(2, 0);
+  Key(u, t, 46);
+  EXPECT_EQ(t.text, "abcd");
+  u.Undo(t);
+  EXPECT_EQ(t.text, "ab\r\ncd");
+  // Enter continues a typed run.
+  TTextModel e;
+  TEditUndo v;
+  Type(v, e, "x");
+  Key(v, e, 13);
+  Type(v, e, "y");
+  EXPECT_EQ(v.UndosRemaining(), 1u);
+  EXPECT_EQ(v.Records()[0].strInsert, "x\r\ny");
+}
+
+TEST(EditUndo, TypingOverASelectionAndTheLimit) {
+  TTextModel t("hello");
+  TEditUndo u;
+  t.SetSelection(0, 5);
+  Type(u, t, "bye");
+  EXPECT_EQ(u.UndosRemaining(), 2u);  // the replacing key does not merge, the rest does
+  u.Undo(t);
+  u.Undo(t);
+  EXPECT_EQ(t.text, "hello");
+  TEditUndo many;
+  TTextModel m;
+  for (int i = 0; i < 100; ++i) {
+    Type(many, m, "a");
+    many.KeyDown(37, false, false, m);  // break the chain each time
+  }
+  EXPECT_EQ(many.UndosRemaining(), TEditUndo::c_nMaxRecords);
+  EXPECT_EQ(many.RecordsMade(), 100u);
+}
+
+TEST(UndoHistory, SnapshotsEditsAndTheirOrder) {
+  TStringList program = {"MOVE(1,0)"};
+  TTextModel t;
+  TEditUndo memo;
+  TStringSnapshotList snaps(&program);
+  TUndoList history(&memo, &t, &snaps);
+  EXPECT_FALSE(history.Undo());  // empty: nothing happens
+  for (int i = 0; i < 7; ++i) {
+    history.AddTransformation();
+    program.push_back("MOVE(" + std::to_string(i) + ",0)");
+  }
+  EXPECT_EQ(snaps.Count(), 6u);
+  for (int i = 0; i < 6; ++i) EXPECT_TRUE(history.Undo());
+  EXPECT_EQ(program.size(), 2u);  // back to the state before the second transformation
+  EXPECT_EQ(history.Count(), 1);
+  EXPECT_TRUE(history.Undo());    // the seventh finds no snapshot: the history empties
+  EXPECT_EQ(history.Count(), 0);
+  EXPECT_EQ(program.size(), 2u);
+  // An edit after a transformation is undone first.
+  history.AddTransformation();
+  program.push_back("extra");
+  Type(memo, t, "abc");
+  history.TestAddEdit();
+  EXPECT_EQ(history.Count(), 2);
+  EXPECT_TRUE(history.Undo());
+  EXPECT_EQ(t.text, "");
+  EXPECT_EQ(program.size(), 3u);
+  EXPECT_TRUE(history.Undo());
+  EXPECT_EQ(program.size(), 2u);
+}
+
+TEST(UndoHistory, EditsBeyondTheEditorsLimitStillCount) {
+  TStringList program;
+  TTextModel t;
+  TEditUndo memo;
+  TStringSnapshotList snaps(&program);
+  TUndoList history(&memo, &t, &snaps);
+  for (int i = 0; i < 70; ++i) {
+    Type(memo, t, "a");
+    memo.KeyDown(37, false, false, t);
+    history.TestAddEdit();
+  }
+  EXPECT_EQ(history.Count(), TUndoList::c_nMaxEntries);
+  for (int i = 0; i < 50; ++i) history.Undo();
+  EXPECT_EQ(t.text.size(), 20u);  // the fifty newest edits are taken back
+}
