@@ -1,33 +1,214 @@
-// TfrmMain: the main window. For now it shows one program file in a plain editor; the
-// plot, the sequence tools and the menus arrive with the application shell.
+// TfrmMain: the main window. It holds the one open program and everything that works on
+// it: the editor with its undo history, the plot with rulers and scroll bars, the
+// toolbar, two status bars and the menus. Geometry and program logic stay in the core;
+// the window connects them to widgets and asks the user through IAppPrompts.
 #pragma once
 
 #include <QMainWindow>
 #include <QString>
+#include <QTimer>
+#include <functional>
+#include <memory>
 
+#include "app/AppPrompts.h"
+#include "model/BasicParser.h"
 #include "model/ProgramDocument.h"
+#include "model/UndoList.h"
+#include "plot/Interpreter.h"
+#include "plot/PlotView.h"
+#include "settings/VLTRegistry.h"
 
-class QPlainTextEdit;
+class QAction;
+class QActionGroup;
+class QMenu;
+class QScrollBar;
+class QTabWidget;
+class QToolBar;
+class QUrl;
 
 namespace veltrane {
 
-class TfrmMain : public QMainWindow {
+class TPaintBox;
+class TPanelBar;
+class TRichEditPlus;
+
+class TfrmMain : public QMainWindow, private IDocumentHooks {
   Q_OBJECT
 
  public:
-  explicit TfrmMain(QWidget* parent = nullptr);
+  // Layout sizes in pixels of the client area.
+  static constexpr int c_nBorder = 2, c_nRulerThickness = 20, c_nScrollThickness = 16,
+                       c_nGraphLeftBorder = 24, c_nDragButtonWidth = 6, c_nMinWidth = 360,
+                       c_nMinHeight = 240, c_nMinListWidth = 50, c_nMinPlotWidth = 50,
+                       c_nBorderMargin = 5, c_nAxisMargin = 35;
+  // Value fields of the graph status bar.
+  static constexpr int c_nXAxisPanel = 2, c_nYAxisPanel = 4, c_nEntityStartPanel = 7,
+                       c_nEntityEndPanel = 9, c_nSequencePanel = 11;
 
-  // Loads a program file into the editor; false with a message in strError on failure.
+  // pPrompts answers the window's questions; nullptr gives the real dialogs.
+  explicit TfrmMain(IAppPrompts* pPrompts = nullptr, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // File lifecycle.
+  void NewFile();
+  void OpenFile();
+  // Loads a file without asking (the command line, tests); false with strError.
   bool OpenProgram(const QString& strFileName, QString& strError);
+  bool SaveFile(const QString& strFileName);
+  bool SaveNewFile();
+  void CloseFile();
+  void AppendBASIC();
+  // True when the operation may go on: nothing to save, saved, or not wanted.
+  bool AskSaveProgramOrCancel();
 
-  QPlainTextEdit* memProgram() const { return m_memProgram; }
+  // Whole-program commands.
+  void Undo();
+  void Reset();
+  void Redraw() { GenerateAndDraw(); }
+  void ChangeOptions();
+  void ReorderSequencesByDialog();
+  void DeleteCurrentSequence();
+  void ShowHelp();
+  static QString HelpFileName(const QString& strExecutable);
+  void mniEnglishClick();
+  void mniChineseClick();
+
+  // Plot.
+  void GenerateAndDraw();
+  void ZoomExtents();
+  void ZoomExtentsCZ();
+  void SetGraphMouseMode(EGraphMouseMode evMode);  // a tool: entering its mode, or leaving it
+  void EndMouseModes();
+  EGraphMouseMode GraphMouseMode() const { return m_GraphMouseMode; }
+  void SelectListLineFromGraph(QPoint Point);
+  void SelectGraphLineFromList();
+  void UpdateForCursorOnNewLine();
+  void FormResize();
+
+  // State, for the window's own parts and for tests.
+  TRichEditPlus* memProgram() const { return m_memProgram; }
+  TPaintBox* pbPlot() const { return m_pbPlot; }
+  TPanelBar* FileStatus() const { return m_FileStatus; }
+  TPanelBar* GraphStatus() const { return m_GraphStatus; }
+  QTabWidget* Pages() const { return m_Pages; }
+  QAction* Action(const char* strName) const;
+  TProgramDocument& Document() { return m_Document; }
   const TProgramDocument& Document() const { return m_Document; }
+  TInterpreter& Interpreter() { return m_Interp; }
+  TPlotView& PlotView() { return m_View; }
+  const TUndoList& UndoHistory() const { return *m_pUndoList; }
+  const TStringList& BackList() const { return m_BackList; }
   const QString& FileName() const { return m_strFileName; }
+  bool ProgramModified() const { return m_bProgramModified; }
+  int32_t CurrentLine() const { return m_nCurrentLine; }
+  int32_t CurrentSequence() const { return m_nCurrentSequence; }
+  int ListWidth() const { return m_nListWidth; }
+  bool PlotHasKeyboard() const { return m_forcus; }
+  // Where a URL is opened (the help file); tests replace it.
+  std::function<void(const QUrl&)> OpenUrl;
+  // Runs the work that edits leave for the event loop (regeneration) now.
+  void FlushPendingWork();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
-  QPlainTextEdit* m_memProgram = nullptr;
+  // IDocumentHooks
+  void SaveForUndo() override;
+  void BeginBulkEdit() override;
+  void EndBulkEdit() override;
+
+  void CreateMenus();
+  void CreateToolBar();
+  void CreatePages();
+  void CreatePlot();
+  QAction* MakeAction(QMenu* pMenu, const char* strName, const QString& strCaption,
+                      const QKeySequence& Shortcut, std::function<void()> onTrigger);
+  QAction* PendingAction(QMenu* pMenu, const char* strName, const QString& strCaption);
+  void SetLanguage(bool bChinese);
+  void ApplyCaption(const char* strControl, bool bHint, const QString& strText);
+
+  void ReadSettings();
+  void WriteSettings();
+  void ClearProgram();
+  void LoadProgramText(TStringList Lines);
+  void SyncEditorFromProgram();
+  void OnContentsChange(int nPosition, int nRemoved, int nAdded);
+  void OnEditorTextChanged();
+  void AfterProgramChange(bool bChanged);
+  void ApplyLookAheadChoices();
+  void SetModified(bool b);
+  void UpdateFileStatus();
+  void UpdateToolEnableState();
+  void UpdateEditControls();
+  void UpdateGraphStatus();
+  void UpdateTitle();
+  void ScheduleRegenerate();
+  void ProcessProgramLineChange(int32_t nLine);
+  void SetCurrentLine(int32_t nLine);
+  QString InitialFolder() const;
+
+  void PaintPlot(QPainter& p);
+  void PaintRuler(QPainter& p, bool bHorizontal);
+  void PaintGrip(QPainter& p);
+  void PlotMousePress(QMouseEvent* e);
+  void PlotMouseMove(QMouseEvent* e);
+  void PlotMouseRelease(QMouseEvent* e);
+  void PlotDoubleClick(QMouseEvent* e);
+  void PlotWheel(QWheelEvent* e);
+  bool PlotKey(QKeyEvent* e);
+  void MoveCursorToZoomCentre();
+  void ZoomAt(bool bIn, QPoint Point);
+  void UpdateScrollBars();
+  void UpdateCursor();
+
+  std::unique_ptr<IAppPrompts> m_pOwnPrompts;
+  IAppPrompts* m_pPrompts;
+  TVLTRegistry m_Registry;
   TProgramDocument m_Document;
-  QString m_strFileName;
+  TInterpreter m_Interp;
+  TPlotView m_View{m_Interp};
+  TBASICParser m_Parser;
+  TStringSnapshotList m_TransformationUndoList{&m_Document.m_Program};
+  TRichEditPlus* m_memProgram = nullptr;
+  std::unique_ptr<TUndoList> m_pUndoList;  // made with the editor it reads
+  TStringList m_BackList;
+
+  QString m_strFileName, m_strTableFile;
+  bool m_bProgramModified = false;
+  int32_t m_nCurrentLine = -1;
+  int32_t m_nCurrentSequence = 0;
+  bool m_bCopy = false;
+  bool m_bSyncing = false;       // the window itself is changing the editor's text
+  int m_nSyncedBlocks = 1;       // the editor's block count the program lines match
+  bool m_bDestroying = false;
+  bool m_bChinese = false;
+
+  // Plot interaction.
+  EGraphMouseMode m_GraphMouseMode = eNormal;
+  QPoint m_PZStart, m_ZoomBoxEnd, m_temppoint;
+  bool m_bPanActive = false, m_bZoomBoxActive = false, m_bChangePointActive = false;
+  bool m_forcus = false;
+  int32_t m_currentX = 0, m_currentY = 0;
+  bool m_bLineSelectApplied = false;
+  bool m_bScrollSync = false;
+  QTimer m_tmrRegenerate;
+
+  // Layout.
+  int m_nListWidth = 330;
+  int m_nXAxisLength = 0, m_nYAxisLength = 0;
+  bool m_bSplitterDrag = false;
+  int m_nSplitterStartX = 0, m_nSplitterStartWidth = 0;
+
+  QWidget* m_Client = nullptr;
+  QToolBar* m_ToolBar = nullptr;
+  TPanelBar *m_FileStatus = nullptr, *m_GraphStatus = nullptr;
+  QScrollBar *m_sbVertical = nullptr, *m_sbHorizontal = nullptr;
+  TPaintBox *m_rulerVertical = nullptr, *m_rulerHorizontal = nullptr, *m_pbPlot = nullptr,
+            *m_pnlSplitter = nullptr;
+  QTabWidget* m_Pages = nullptr;
+  QMenu *m_pmSequence = nullptr, *m_pmPaste = nullptr;
 };
 
 }  // namespace veltrane

@@ -1,36 +1,28 @@
-// The main window under the offscreen platform: it opens a program into its editor.
+// The window tests run on the offscreen platform, each with its own settings file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QPlainTextEdit>
-#include <QTextBlock>
 
-#include "app/frmMain.h"
+#include "gui/GuiFixture.h"
 
-using namespace veltrane;
+namespace veltrane::test {
 
-TEST(MainWindow, OpensAProgramIntoTheEditor) {
-  TfrmMain frm;
-  EXPECT_EQ(frm.windowTitle(), "Veltrane");
-  QString strError;
-  ASSERT_TRUE(frm.OpenProgram(VELTRANE_SOURCE_DIR "/examples/bracket.bas", strError)) << strError.toStdString();
-  frm.show();
+void WindowTest::ClickLine(int nLine, int nColumn) {
+  TRichEditPlus& e = Editor();
+  QTextCursor c(e.document()->findBlockByNumber(nLine));
+  c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, nColumn);
+  QRect r = e.cursorRect(c);
+  QPoint p = r.center() + QPoint(1, 0);
+  QMouseEvent press(QEvent::MouseButtonPress, p, e.viewport()->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, p, e.viewport()->mapToGlobal(p), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QApplication::sendEvent(e.viewport(), &press);
+  QApplication::sendEvent(e.viewport(), &release);
   QApplication::processEvents();
-  EXPECT_EQ(frm.windowTitle(), "Veltrane - bracket.bas");
-  EXPECT_EQ(frm.memProgram()->document()->blockCount(),
-            static_cast<int>(frm.Document().m_Program.size()));
-  EXPECT_EQ(frm.memProgram()->document()->findBlockByNumber(5).text(), "    MOVE(80,0)");
 }
 
-TEST(MainWindow, MissingFileLeavesTheEditorAlone) {
-  TfrmMain frm;
-  frm.memProgram()->setPlainText("kept");
-  QString strError;
-  EXPECT_FALSE(frm.OpenProgram("/nonexistent/x.bas", strError));
-  EXPECT_FALSE(strError.isEmpty());
-  EXPECT_EQ(frm.memProgram()->toPlainText(), "kept");
-  EXPECT_TRUE(frm.FileName().isEmpty());
-}
+}  // namespace veltrane::test
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

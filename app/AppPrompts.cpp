@@ -1,0 +1,80 @@
+// The real dialogs behind the main window's questions.
+#include "app/AppPrompts.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/Dialogs.h"
+
+namespace veltrane {
+
+namespace {
+const char* c_strFilter = "BASIC program (*.bas)";
+}
+
+void TQtAppPrompts::ShowMessage(EMessageKind evKind, const std::string& strText) {
+  QString t = QString::fromStdString(strText);
+  switch (evKind) {
+    case EMessageKind::eInformation: QMessageBox::information(m_pParent, "Veltrane", t); break;
+    case EMessageKind::eWarning: QMessageBox::warning(m_pParent, "Veltrane", t); break;
+    case EMessageKind::eError: QMessageBox::critical(m_pParent, "Veltrane", t); break;
+  }
+}
+
+EAnswer TQtAppPrompts::Ask(const std::string& strQuestion, bool bAllowCancel) {
+  auto buttons = QMessageBox::Yes | QMessageBox::No;
+  if (bAllowCancel) buttons |= QMessageBox::Cancel;
+  auto r = QMessageBox::question(m_pParent, "Veltrane", QString::fromStdString(strQuestion), buttons);
+  return r == QMessageBox::Yes ? EAnswer::eYes : r == QMessageBox::No ? EAnswer::eNo : EAnswer::eCancel;
+}
+
+bool TQtAppPrompts::OpenFileName(const std::string& strTitle, const std::string& strInitialFolder,
+                                 std::string& strFileName) {
+  QFileDialog d(m_pParent, QString::fromStdString(strTitle), QString::fromStdString(strInitialFolder), c_strFilter);
+  d.setAcceptMode(QFileDialog::AcceptOpen);
+  d.setFileMode(QFileDialog::ExistingFile);
+  d.setDefaultSuffix("bas");
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  strFileName = d.selectedFiles().front().toStdString();
+  return true;
+}
+
+bool TQtAppPrompts::SaveFileName(const std::string& strTitle, const std::string& strInitialFolder,
+                                 std::string& strFileName) {
+  QFileDialog d(m_pParent, QString::fromStdString(strTitle), QString::fromStdString(strInitialFolder), c_strFilter);
+  d.setAcceptMode(QFileDialog::AcceptSave);
+  d.setFileMode(QFileDialog::AnyFile);
+  d.setDefaultSuffix("bas");
+  d.setOption(QFileDialog::DontConfirmOverwrite, false);
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  strFileName = d.selectedFiles().front().toStdString();
+  return true;
+}
+
+bool TQtAppPrompts::EditPlotOptions(TPlotOptionsFields& Fields) {
+  TfrmPlotOptions d(m_pParent);
+  d.SetFields(Fields);
+  if (d.exec() != QDialog::Accepted) return false;
+  Fields = d.Fields();
+  return true;
+}
+
+bool TQtAppPrompts::OrderSequences(TStringList& Order) {
+  TfrmSequenceOrder d(m_pParent);
+  d.SetOrder(Order);
+  if (d.exec() != QDialog::Accepted) return false;
+  Order = d.Order();
+  return true;
+}
+
+void TQtAppPrompts::ImportOptions(TVLTRegistry& Registry) {
+  TfrmImportOptions d(Registry, this, m_pParent);
+  d.exec();
+}
+
+void TQtAppPrompts::About() {
+  TfrmAbout d(m_pParent);
+  d.exec();
+}
+
+}  // namespace veltrane

@@ -1,0 +1,143 @@
+// Shared pieces of the window tests: scripted answers to every question the window asks,
+// and a shown main window on a temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "app/AppPrompts.h"
+#include "app/PaintBox.h"
+#include "app/RichEditPlus.h"
+#include "app/frmMain.h"
+#include "settings/VLTRegistry.h"
+
+namespace veltrane::test {
+
+class TTestPrompts : public IAppPrompts {
+ public:
+  void ShowMessage(EMessageKind evKind, const std::string& strText) override {
+    Messages.emplace_back(evKind, strText);
+  }
+  EAnswer Ask(const std::string& strQuestion, bool bAllowCancel) override {
+    Questions.push_back(strQuestion);
+    if (Answers.empty()) return bAllowCancel ? EAnswer::eCancel : EAnswer::eNo;
+    EAnswer a = Answers.front();
+    Answers.pop_front();
+    return a;
+  }
+  bool OpenFileName(const std::string& strTitle, const std::string&, std::string& strFileName) override {
+    Titles.push_back(strTitle);
+    if (OpenNames.empty()) return false;
+    auto n = OpenNames.front();
+    OpenNames.pop_front();
+    if (!n) return false;
+    strFileName = *n;
+    return true;
+  }
+  bool SaveFileName(const std::string& strTitle, const std::string&, std::string& strFileName) override {
+    Titles.push_back(strTitle);
+    if (SaveNames.empty()) return false;
+    auto n = SaveNames.front();
+    SaveNames.pop_front();
+    if (!n) return false;
+    strFileName = *n;
+    return true;
+  }
+  bool EditPlotOptions(TPlotOptionsFields& Fields) override {
+    ShownPlotOptions = Fields;
+    return PlotOptions ? PlotOptions(Fields) : false;
+  }
+  bool OrderSequences(TStringList& Order) override {
+    ShownOrder = Order;
+    return NewOrder ? NewOrder(Order) : false;
+  }
+  void ImportOptions(TVLTRegistry&) override { ++nImportOptions; }
+  void About() override { ++nAbout; }
+
+  std::vector<std::pair<EMessageKind, std::string>> Messages;
+  std::vector<std::string> Questions, Titles;
+  std::deque<EAnswer> Answers;
+  std::deque<std::optional<std::string>> OpenNames, SaveNames;
+  std::function<bool(TPlotOptionsFields&)> PlotOptions;
+  std::function<bool(TStringList&)> NewOrder;
+  TPlotOptionsFields ShownPlotOptions;
+  TStringList ShownOrder;
+  int nImportOptions = 0, nAbout = 0;
+};
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_Dir.isValid());
+    // Every test starts from the settings a first start sees.
+    TVLTRegistry reg;
+    reg.SetXAxis(0);
+    reg.SetYAxis(1);
+    reg.SetLookAheadMove(false);
+    reg.SetLookAheadMoveCirc(false);
+    reg.SetLookAheadStartSequence(false);
+    m_pFrm = std::make_unique<TfrmMain>(&m_Prompts);
+    m_pFrm->resize(1000, 700);
+    m_pFrm->show();
+    QApplication::processEvents();
+  }
+  void TearDown() override { m_pFrm.reset(); }
+
+  TfrmMain& Frm() { return *m_pFrm; }
+  TRichEditPlus& Editor() { return *m_pFrm->memProgram(); }
+  QString Path(const QString& strName) const { return m_Dir.filePath(strName); }
+  QString WriteFile(const QString& strName, const QByteArray& data) {
+    QFile f(Path(strName));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+    return Path(strName);
+  }
+  static QByteArray ReadFile(const QString& strPath) {
+    QFile f(strPath);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll();
+  }
+  void Open(const QString& strPath) {
+    QString strError;
+    ASSERT_TRUE(m_pFrm->OpenProgram(strPath, strError)) << strError.toStdString();
+    QApplication::processEvents();
+  }
+  void OpenExample() { Open(VELTRANE_SOURCE_DIR "/examples/bracket.bas"); }
+  std::string Line(int n) const { return m_pFrm->memProgram()->document()->findBlockByNumber(n).text().toStdString(); }
+  // The editor's text and the program's lines are always the same.
+  void ExpectInSync() {
+    const auto& p = m_pFrm->Document().m_Program;
+    QStringList lines;
+    for (const auto& l : p) lines << QString::fromLatin1(l.c_str());
+    EXPECT_EQ(m_pFrm->memProgram()->toPlainText(), lines.join('\n'));
+  }
+  // Puts the caret at the start of a line as a click of the user would.
+  void ClickLine(int nLine, int nColumn = 0);
+  // The pixel in the middle of the display segment that ends at entry i.
+  QPoint SegmentMiddle(size_t i) const {
+    const auto& d = m_pFrm->Document().m_DisplayList;
+    return QPoint((d[i - 1].Point.X + d[i].Point.X) / 2, (d[i - 1].Point.Y + d[i].Point.Y) / 2);
+  }
+  // The first display entry of a program line (not its first point).
+  size_t EntryOfLine(int nLine) const {
+    const auto& d = m_pFrm->Document().m_DisplayList;
+    for (size_t i = 1; i < d.size(); ++i)
+      if (d[i].nLine == nLine) return i;
+    return 0;
+  }
+
+  QTemporaryDir m_Dir;
+  TTestPrompts m_Prompts;
+  std::unique_ptr<TfrmMain> m_pFrm;
+};
+
+}  // namespace veltrane::test

@@ -1,0 +1,103 @@
+// The dialogs as the user sees them: the fields they show and what their buttons do.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/Dialogs.h"
+#include "dxf/ImportDialogs.h"
+#include "gui/GuiFixture.h"
+#include "settings/VLTRegistry.h"
+
+namespace veltrane::test {
+namespace {
+
+TEST(Dialogs, PlotOptionsShowsAndReturnsItsFields) {
+  TfrmPlotOptions d;
+  EXPECT_EQ(d.windowTitle(), "Plot Options");
+  d.SetFields({"0", "1", "-2", "102", "-1"});
+  d.edtYAxis->setText("4");
+  TPlotOptionsFields f = d.Fields();
+  EXPECT_EQ(f.strXAxis, "0");
+  EXPECT_EQ(f.strYAxis, "4");
+  EXPECT_EQ(f.strXMax, "102");
+}
+
+TEST(Dialogs, SequenceOrderKeepsTheListOrder) {
+  TfrmSequenceOrder d;
+  EXPECT_EQ(d.windowTitle(), "Sequence Order");
+  d.SetOrder({"1", "2", "3"});
+  QListWidgetItem* it = d.lbSequences->takeItem(2);
+  d.lbSequences->insertItem(0, it);
+  EXPECT_EQ(d.Order(), (TStringList{"3", "1", "2"}));
+  EXPECT_EQ(d.lbSequences->dragDropMode(), QAbstractItemView::InternalMove);
+}
+
+TEST(Dialogs, SelectLayerTakesAtMostFive) {
+  TScriptedPrompts prompts;
+  TfrmLayer d({"A", "B", "C", "D", "E", "F", "G"}, &prompts);
+  EXPECT_EQ(d.windowTitle(), "Select Layer");
+  EXPECT_TRUE(d.btnCancel->isDefault());
+  for (int i = 0; i < 6; ++i) {
+    d.lbLayers->setCurrentRow(0);
+    QTest::mouseClick(d.btnAdd, Qt::LeftButton);
+  }
+  EXPECT_EQ(d.Seletedlayers->count(), 5);
+  EXPECT_EQ(d.Selection().SelectedList(), (TStringList{"A", "B", "C", "D", "E"}));
+  ASSERT_EQ(prompts.Messages.size(), 1u);
+  EXPECT_EQ(prompts.Messages[0].second, TLayerSelection::c_sLimitWarning);
+  d.Seletedlayers->setCurrentRow(1);
+  QTest::mouseClick(d.btnRemove, Qt::LeftButton);
+  EXPECT_EQ(d.Selection().SelectedList(), (TStringList{"A", "C", "D", "E"}));
+  EXPECT_EQ(d.lbLayers->item(d.lbLayers->count() - 1)->text(), "B");  // back at the end
+}
+
+TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
+  TVLTRegistry reg;
+  reg.SetDXFInImportMatching("");
+  reg.SetSplineMovesPerSection(0);
+  TScriptedPrompts prompts;
+  {
+    TfrmImportOptions d(reg, &prompts);
+    EXPECT_EQ(d.windowTitle(), "Import Options");
+    EXPECT_TRUE(d.rdDefault->isChecked());
+    const TImportOptionsFields shown = LoadImportOptions(reg);
+    EXPECT_EQ(d.edtRelative->text().toStdString(), shown.strRelativePercent);
+    EXPECT_EQ(d.edtMoves->text().toStdString(), shown.strMovesPerSection);
+    d.rdAbsolute->setChecked(true);
+    d.edtAbsolute->setText("0.25");
+    d.edtMoves->setText("12");
+    d.accept();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+  }
+  EXPECT_DOUBLE_EQ(reg.DXFInImportAbsoluteMatch(), 0.25);
+  EXPECT_EQ(reg.SplineMovesPerSection(), 12);
+  {
+    TfrmImportOptions d(reg, &prompts);
+    EXPECT_TRUE(d.rdAbsolute->isChecked());
+    d.edtMoves->setText("many");
+    d.accept();  // refused: the dialog stays open
+    EXPECT_NE(d.result(), QDialog::Accepted);
+    EXPECT_FALSE(prompts.Messages.empty());
+  }
+  EXPECT_EQ(reg.SplineMovesPerSection(), 12);
+  reg.SetDXFInImportMatching("");
+  reg.SetSplineMovesPerSection(0);
+}
+
+TEST(Dialogs, AboutShowsNameAndVersion) {
+  TfrmAbout d;
+  EXPECT_EQ(d.windowTitle(), "About Veltrane");
+  auto* ver = d.findChild<QLabel*>("lblVersion");
+  ASSERT_NE(ver, nullptr);
+  EXPECT_TRUE(ver->text().contains(VELTRANE_VERSION));
+  bool bOk = false;
+  for (QPushButton* b : d.findChildren<QPushButton*>()) bOk |= b->text() == "&OK";
+  EXPECT_TRUE(bOk);
+  EXPECT_FALSE(SplashPixmap().isNull());
+}
+
+}  // namespace
+}  // namespace veltrane::test

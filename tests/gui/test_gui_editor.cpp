@@ -1,0 +1,184 @@
+// The program editor: its edit records and the combined history, the line normaliser on
+// the line the caret leaves, and the red current line.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QTest>
+
+#include "gui/GuiFixture.h"
+
+namespace veltrane::test {
+namespace {
+
+TEST_F(WindowTest, CrLfOffsetsCountTwoPerLineBreak) {
+  Editor().setPlainText("ab\ncd\n\nef");
+  for (int pos : {0, 1, 2, 3, 5, 6, 7, 9}) EXPECT_EQ(Editor().FromCrLfOffset(Editor().ToCrLfOffset(pos)), pos);
+  EXPECT_EQ(Editor().ToCrLfOffset(3), 4);  // "ab\r\n" before "cd"
+  EXPECT_EQ(Editor().CharAt(2), '\r');
+  EXPECT_EQ(Editor().CharAt(3), '\n');
+  EXPECT_EQ(Editor().CharAt(4), 'c');
+  EXPECT_EQ(Editor().CharAt(100), 0);
+  Editor().SetSelection(1, 4);
+  EXPECT_EQ(Editor().SelText(), "b\r\nc");
+  EXPECT_EQ(Editor().SelLength(), 4);
+}
+
+TEST_F(WindowTest, UndoTakesBackAWholeWord) {
+  OpenExample();
+  const auto before = Frm().Document().m_Program;
+  Editor().setFocus();
+  Editor().moveCursor(QTextCursor::EndOfLine);
+  QTest::keyClicks(&Editor(), " hello");
+  EXPECT_EQ(Frm().Document().m_Program[0], before[0] + " hello");
+  EXPECT_TRUE(Frm().Action("mniUndo")->isEnabled());
+  Frm().Action("mniUndo")->trigger();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, AnArrowKeySplitsTypingIntoTwoUndos) {
+  Editor().setFocus();
+  QTest::keyClicks(&Editor(), "ab");
+  QTest::keyClick(&Editor(), Qt::Key_Left);
+  QTest::keyClicks(&Editor(), "cd");
+  EXPECT_EQ(Editor().toPlainText(), "acdb");
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "ab");
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "");
+  EXPECT_TRUE(Frm().Document().m_Program.empty());
+  EXPECT_FALSE(Frm().Action("mniUndo")->isEnabled());
+}
+
+TEST_F(WindowTest, BackspaceAtTheStartOfALineAndItsUndo) {
+  Editor().setFocus();
+  QTest::keyClicks(&Editor(), "ab");
+  QTest::keyClick(&Editor(), Qt::Key_Return);
+  QTest::keyClicks(&Editor(), "cd");
+  EXPECT_EQ(Frm().Document().m_Program, (TStringList{"ab", "cd"}));
+  QTest::keyClick(&Editor(), Qt::Key_Home);
+  QTest::keyClick(&Editor(), Qt::Key_Backspace);
+  EXPECT_EQ(Frm().Document().m_Program, TStringList{"abcd"});
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, (TStringList{"ab", "cd"}));
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, ShiftReturnBreaksTheLineLikeReturn) {
+  Editor().setFocus();
+  QTest::keyClicks(&Editor(), "ab");
+  QTest::keyClick(&Editor(), Qt::Key_Return, Qt::ShiftModifier);
+  QTest::keyClicks(&Editor(), "cd");
+  EXPECT_EQ(Frm().Document().m_Program, (TStringList{"ab", "cd"}));
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, CutPasteAndDeleteAreUndone) {
+  Editor().setFocus();
+  QTest::keyClicks(&Editor(), "MOVE(1,2)");
+  Editor().SetSelection(0, 4);
+  Frm().Action("mniCut")->trigger();
+  EXPECT_EQ(Editor().toPlainText(), "(1,2)");
+  EXPECT_EQ(QApplication::clipboard()->text(), "MOVE");
+  Editor().moveCursor(QTextCursor::End);
+  Frm().Action("mniPaste")->trigger();
+  EXPECT_EQ(Editor().toPlainText(), "(1,2)MOVE");
+  Editor().SetSelection(0, 1);
+  Frm().Action("mniDelete")->trigger();
+  EXPECT_EQ(Editor().toPlainText(), "1,2)MOVE");
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "(1,2)MOVE");
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "(1,2)");
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "MOVE(1,2)");
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, SevenTransformationsLeaveSixUndos) {
+  const QString f = WriteFile("s.bas", "'$StartSeq(1)\r\ncadseq1:\r\n    MOVE(1,0)\r\n'$EndSeq(1)\r\n");
+  Open(f);
+  std::vector<TStringList> states{Frm().Document().m_Program};
+  for (int i = 0; i < 7; ++i) {
+    m_Prompts.OpenNames.push_back(f.toStdString());
+    Frm().AppendBASIC();  // a whole-program change with a snapshot
+    states.push_back(Frm().Document().m_Program);
+  }
+  for (int i = 7; i > 1; --i) {
+    Frm().Undo();
+    EXPECT_EQ(Frm().Document().m_Program, states[static_cast<size_t>(i - 1)]) << i;
+  }
+  EXPECT_TRUE(Frm().Action("mniUndo")->isEnabled());
+  Frm().Undo();  // the seventh has no snapshot left: the history empties
+  EXPECT_EQ(Frm().Document().m_Program, states[1]);
+  EXPECT_EQ(Frm().UndoHistory().Count(), 0);
+  EXPECT_FALSE(Frm().Action("mniUndo")->isEnabled());
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, AnEditAfterATransformationIsUndoneFirst) {
+  const QString f = WriteFile("s.bas", "'$StartSeq(1)\r\ncadseq1:\r\n    MOVE(1,0)\r\n'$EndSeq(1)\r\n");
+  Open(f);
+  const auto opened = Frm().Document().m_Program;
+  m_Prompts.OpenNames.push_back(f.toStdString());
+  Frm().AppendBASIC();
+  const auto appended = Frm().Document().m_Program;
+  Editor().setFocus();
+  Editor().moveCursor(QTextCursor::End);
+  QTest::keyClicks(&Editor(), "xy");
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, appended);
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, opened);
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, TheLineLeftIsWrittenCanonically) {
+  Editor().setFocus();
+  QTest::keyClicks(&Editor(), "mo(1,2)");
+  QTest::keyClick(&Editor(), Qt::Key_Return);
+  QTest::keyClicks(&Editor(), "mo(3,4)");
+  ClickLine(0);
+  ClickLine(1);  // leaving line 0 normalises it
+  EXPECT_EQ(Line(0), "MOVE(1,2)");
+  EXPECT_EQ(Frm().Document().m_Program[0], "MOVE(1,2)");
+  QTest::keyClick(&Editor(), Qt::Key_Up);  // the arrow keys move to a new line too
+  EXPECT_EQ(Line(1), "MOVE(3,4)");
+  EXPECT_EQ(Frm().CurrentLine(), 0);
+  ExpectInSync();
+}
+
+int RedPixels(const QImage& img) {
+  int n = 0;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x)
+      if (img.pixelColor(x, y) == QColor(255, 0, 0)) ++n;
+  return n;
+}
+
+TEST_F(WindowTest, TheCaretsLineIsRedInThePlotAndInTheText) {
+  OpenExample();
+  Frm().FlushPendingWork();
+  EXPECT_EQ(RedPixels(Frm().pbPlot()->grab().toImage()), 0);
+  ClickLine(5);  // MOVE(80,0): the bottom edge
+  EXPECT_EQ(Frm().CurrentLine(), 5);
+  EXPECT_EQ(Editor().ColoredLine(), 5);
+  ASSERT_EQ(Editor().extraSelections().size(), 1);
+  EXPECT_EQ(Editor().extraSelections()[0].format.foreground().color(), QColor(Qt::red));
+  const QImage img = Frm().pbPlot()->grab().toImage();
+  const int nRed = RedPixels(img);
+  // The bottom edge runs 80 units across most of the plot's width.
+  EXPECT_GT(nRed, Frm().pbPlot()->width() / 2);
+  const auto& d = Frm().Document().m_DisplayList;
+  size_t i = EntryOfLine(5);
+  ASSERT_GT(i, 0u);
+  QPoint mid = SegmentMiddle(i);
+  EXPECT_EQ(img.pixelColor(mid), QColor(255, 0, 0));
+  EXPECT_EQ(d[i].nLine, 5);
+  // The rest of its sequence is lime.
+  size_t j = EntryOfLine(6);
+  EXPECT_EQ(img.pixelColor(SegmentMiddle(j)), QColor(0, 255, 0));
+}
+
+}  // namespace
+}  // namespace veltrane::test

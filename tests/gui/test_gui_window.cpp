@@ -1,0 +1,362 @@
+// The main window: layout, captions in both languages, the file lifecycle and its
+// questions, help and the command states.
+#include <unistd.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QToolBar>
+#include <QUrl>
+
+#include "app/Captions.h"
+#include "gui/GuiFixture.h"
+
+namespace veltrane::test {
+namespace {
+
+struct TRect {
+  int l, t, r, b;
+};
+
+void ExpectRect(QWidget* w, TRect r) {
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(w->geometry(), QRect(r.l, r.t, r.r - r.l, r.b - r.t)) << w->objectName().toStdString();
+}
+
+// The layout rules, written out for one client size.
+void ExpectLayout(TfrmMain& f, int nListWidthBefore) {
+  QWidget* client = f.centralWidget();
+  const int CW = client->width(), CH = client->height();
+  auto height = [](QWidget* w) { return w->isHidden() ? 0 : w->height(); };
+  const int T = 2 + height(f.findChild<QToolBar*>("ToolBar"));
+  const int M = 2 + height(f.FileStatus()) + height(f.GraphStatus());
+  const int A = CW - 32;
+  int Xr, nList = nListWidthBefore;
+  if (A < nList + 50) {
+    Xr = 87;
+    nList = std::max(A - 50, 50);
+  } else {
+    Xr = A + 24 - nList - 1;
+  }
+  EXPECT_EQ(f.ListWidth(), nList);
+  const int rulerBottom = CH - M - 16 - 20 - 1;
+  ExpectRect(f.findChild<QWidget*>("sbVertical"), {2, T, 17, rulerBottom});
+  ExpectRect(f.findChild<QWidget*>("rulerVertical"), {18, T, 37, rulerBottom});
+  ExpectRect(f.findChild<QWidget*>("sbHorizontal"), {38, CH - M - 16, Xr, CH - M - 1});
+  ExpectRect(f.findChild<QWidget*>("rulerHorizontal"), {38, CH - M - 36, Xr, CH - M - 17});
+  ExpectRect(f.pbPlot(), {38, T, Xr, rulerBottom});
+  ExpectRect(f.Pages(), {Xr + 7, T, Xr + 7 + nList, CH - M - 1});
+  ExpectRect(f.findChild<QWidget*>("pnlSplitter"), {Xr + 1, T, Xr + 6, CH - M - 1});
+  EXPECT_EQ(f.FileStatus()->PanelWidth(0), f.FileStatus()->width() - 90);
+  EXPECT_EQ(f.PlotView().Width(), f.pbPlot()->width());
+  EXPECT_EQ(f.Interpreter().PlotRect().Right - f.Interpreter().PlotRect().Left, f.pbPlot()->width());
+}
+
+TEST_F(WindowTest, LayoutFollowsTheWindowSize) {
+  EXPECT_EQ(Frm().ListWidth(), 330);  // a window wider than 660 starts with 330
+  ExpectLayout(Frm(), 330);
+  for (QSize s : {QSize(1200, 800), QSize(700, 400), QSize(420, 300)}) {
+    int before = Frm().ListWidth();
+    Frm().resize(s);
+    QApplication::processEvents();
+    ExpectLayout(Frm(), before);
+  }
+  // Hiding the bars gives their room to the plot and the pages.
+  for (const char* n : {"mniToolbar", "mniFileStatus", "mniGraphStatus"}) Frm().Action(n)->trigger();
+  QApplication::processEvents();
+  EXPECT_EQ(Frm().pbPlot()->y(), 2);
+  ExpectLayout(Frm(), Frm().ListWidth());
+  // Never smaller than 360 by 240.
+  Frm().resize(100, 100);
+  QApplication::processEvents();
+  EXPECT_GE(Frm().width(), 360);
+  EXPECT_GE(Frm().height(), 240);
+}
+
+TEST_F(WindowTest, TheSplitterMovesTheBorderBetweenPlotAndText) {
+  OpenExample();
+  QWidget* grip = Frm().findChild<QWidget*>("pnlSplitter");
+  const int before = Frm().ListWidth();
+  const double fYSpan = Frm().PlotView().m_fYRange.fTo - Frm().PlotView().m_fYRange.fFrom;
+  const double fXFrom = Frm().PlotView().m_fXRange.fFrom;
+  QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(3, 100));
+  QMouseEvent move(QEvent::MouseMove, QPointF(-97, 100), grip->mapToGlobal(QPointF(-97, 100)), Qt::NoButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grip, &move);
+  QTest::mouseRelease(Frm().findChild<QWidget*>("pnlSplitter"), Qt::LeftButton, {}, QPoint(3, 100));
+  EXPECT_EQ(Frm().ListWidth(), before + 100);
+  ExpectLayout(Frm(), before + 100);
+  // While dragging only the x range follows: scale and left edge stay.
+  EXPECT_DOUBLE_EQ(Frm().PlotView().m_fXRange.fFrom, fXFrom);
+  EXPECT_NEAR(Frm().PlotView().m_fYRange.fTo - Frm().PlotView().m_fYRange.fFrom, fYSpan, 1e-9 * fYSpan);
+}
+
+QString ShownText(TfrmMain& f, const TCaptionEntry& c) {
+  const QString name = c.strControl;
+  if (QAction* a = f.findChild<QAction*>(name)) return c.bHint ? a->toolTip() : a->text();
+  if (auto* g = f.findChild<QGroupBox*>(name)) return g->title();
+  if (auto* b = f.findChild<QAbstractButton*>(name)) return b->text();
+  if (auto* l = f.findChild<QLabel*>(name)) return l->text();
+  return "<missing " + name + ">";
+}
+
+TEST_F(WindowTest, CaptionsInBothLanguages) {
+  int nStartUpDifferences = 0;
+  for (const TCaptionEntry& c : CaptionTable()) {
+    EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.StartUpText())) << c.strControl;
+    if (c.strStartUp) ++nStartUpDifferences;
+  }
+  EXPECT_EQ(nStartUpDifferences, 13);
+  EXPECT_EQ(Frm().Action("Plot1")->text(), "&View");
+
+  OpenExample();
+  ClickLine(5);
+  const auto program = Frm().Document().m_Program;
+  const int nLine = Frm().CurrentLine();
+
+  Frm().Action("mniChinese")->trigger();
+  EXPECT_TRUE(Frm().Action("mniChinese")->isChecked());
+  EXPECT_FALSE(Frm().Action("mniEnglish")->isChecked());
+  for (const TCaptionEntry& c : CaptionTable()) EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.strChinese)) << c.strControl;
+  EXPECT_EQ(Frm().findChild<QMenu*>("mniFile")->title(), QString::fromUtf8("文件(&F)"));
+  // Page tabs, status texts and other items stay in English.
+  EXPECT_EQ(Frm().Pages()->tabText(0), "BASIC Program");
+  EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Not Modified");
+
+  for (int round = 0; round < 2; ++round) {  // a second choice changes nothing further
+    Frm().Action("mniEnglish")->trigger();
+    for (const TCaptionEntry& c : CaptionTable()) EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.strEnglish)) << c.strControl;
+    EXPECT_TRUE(Frm().Action("mniEnglish")->isChecked());
+  }
+  EXPECT_EQ(Frm().Action("Plot1")->text(), "&Plot");
+  EXPECT_EQ(Frm().Document().m_Program, program);
+  EXPECT_EQ(Frm().CurrentLine(), nLine);
+  EXPECT_FALSE(Frm().ProgramModified());
+}
+
+TEST_F(WindowTest, ShortcutsAndHints) {
+  EXPECT_EQ(Frm().Action("mniSaveAs")->shortcut(), QKeySequence("Ctrl+Shift+S"));
+  EXPECT_EQ(Frm().Action("mniSelectAll")->shortcut(), QKeySequence("Ctrl+A"));
+  EXPECT_EQ(Frm().Action("mniOptions")->shortcut(), QKeySequence("Ctrl+P"));
+  EXPECT_EQ(Frm().Action("mniAbout")->shortcut(), QKeySequence("Ctrl+F10"));
+  EXPECT_EQ(Frm().Action("sbShift")->toolTip(), "Shift  Sequence");
+  // No two commands claim one shortcut.
+  std::map<QString, QString> seen;
+  for (QAction* a : Frm().findChildren<QAction*>()) {
+    if (a->shortcut().isEmpty()) continue;
+    auto [it, fresh] = seen.emplace(a->shortcut().toString(), a->objectName());
+    EXPECT_TRUE(fresh) << a->objectName().toStdString() << " and " << it->second.toStdString();
+  }
+}
+
+TEST_F(WindowTest, CommandStatesFollowProgramAndSequence) {
+  EXPECT_FALSE(Frm().Action("mniReorderSequences")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniUndo")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniDeleteSequence")->isEnabled());
+  OpenExample();
+  EXPECT_TRUE(Frm().Action("mniReorderSequences")->isEnabled());
+  ClickLine(5);
+  EXPECT_EQ(Frm().CurrentSequence(), 1);
+  EXPECT_TRUE(Frm().Action("mniDeleteSequence")->isEnabled());
+  // Commands still to come stay disabled whatever the state.
+  EXPECT_FALSE(Frm().Action("mniReverse")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniImportDXF")->isEnabled());
+  ClickLine(0);
+  EXPECT_EQ(Frm().CurrentSequence(), 0);
+  EXPECT_FALSE(Frm().Action("mniDeleteSequence")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniCut")->isEnabled());
+  Editor().selectAll();
+  EXPECT_TRUE(Frm().Action("mniCut")->isEnabled());
+}
+
+// ---- file lifecycle
+
+TEST_F(WindowTest, OpenAsksForAFileAndLoadsIt) {
+  QString f = WriteFile("a.bas", "MOVE(1,2)\r\nMOVE(3,4)\r\n");
+  m_Prompts.OpenNames.push_back(f.toStdString());
+  Frm().OpenFile();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Open Program File");
+  EXPECT_EQ(Frm().FileName(), f);
+  EXPECT_EQ(Frm().Document().m_Program, (TStringList{"MOVE(1,2)", "MOVE(3,4)"}));
+  EXPECT_EQ(Frm().BackList(), Frm().Document().m_Program);
+  EXPECT_EQ(Frm().FileStatus()->PanelText(0), f);
+  EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Not Modified");
+  ExpectInSync();
+  // A cancelled dialog or a file gone since leaves everything as it is.
+  m_Prompts.OpenNames.push_back(std::nullopt);
+  m_Prompts.OpenNames.push_back(Path("gone.bas").toStdString());
+  Frm().OpenFile();
+  Frm().OpenFile();
+  EXPECT_EQ(Frm().FileName(), f);
+  EXPECT_EQ(Frm().Document().m_Program.size(), 2u);
+}
+
+TEST_F(WindowTest, EditingMarksTheProgramModified) {
+  OpenExample();
+  Editor().setFocus();
+  Editor().moveCursor(QTextCursor::End);
+  QTest::keyClicks(&Editor(), "x");
+  EXPECT_TRUE(Frm().ProgramModified());
+  EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Modified");
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, NewAsksOnlyWhenModified) {
+  OpenExample();
+  Frm().NewFile();
+  EXPECT_TRUE(m_Prompts.Questions.empty());
+  EXPECT_TRUE(Frm().Document().m_Program.empty());
+  EXPECT_TRUE(Frm().FileName().isEmpty());
+
+  QTest::keyClicks(&Editor(), "MOVE(1,1)");
+  m_Prompts.Answers = {EAnswer::eCancel};
+  Frm().NewFile();
+  ASSERT_EQ(m_Prompts.Questions.size(), 1u);
+  EXPECT_EQ(m_Prompts.Questions[0], "Save program changes?");
+  EXPECT_EQ(Frm().Document().m_Program, TStringList{"MOVE(1,1)"});
+  EXPECT_TRUE(Frm().ProgramModified());
+  EXPECT_TRUE(Frm().UndoHistory().Count() > 0);  // the history survives a cancel
+
+  m_Prompts.Answers = {EAnswer::eNo};
+  Frm().NewFile();
+  EXPECT_TRUE(Frm().Document().m_Program.empty());
+  EXPECT_FALSE(Frm().ProgramModified());
+  EXPECT_EQ(Frm().UndoHistory().Count(), 0);
+}
+
+TEST_F(WindowTest, SaveStripsTrailingBlanksAndWritesCrLf) {
+  QString f = WriteFile("b.bas", "MOVE(1,2)   \nMOVE(3,4)\t\n");
+  Open(f);
+  Frm().Action("mniSave")->trigger();
+  EXPECT_EQ(ReadFile(f), QByteArray("MOVE(1,2)\r\nMOVE(3,4)\r\n"));
+  EXPECT_EQ(Line(0), "MOVE(1,2)");  // in the editor too
+  ExpectInSync();
+  EXPECT_FALSE(Frm().ProgramModified());
+}
+
+TEST_F(WindowTest, SaveWithoutANameAsksForOne) {
+  QTest::keyClicks(&Editor(), "MOVE(1,1)");
+  m_Prompts.SaveNames.push_back(std::nullopt);
+  Frm().Action("mniSave")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Save Program File");
+  EXPECT_TRUE(Frm().ProgramModified());
+  EXPECT_TRUE(Frm().FileName().isEmpty());
+
+  QString f = Path("new.bas");
+  m_Prompts.SaveNames.push_back(f.toStdString());
+  Frm().Action("mniSave")->trigger();
+  EXPECT_EQ(Frm().FileName(), f);
+  EXPECT_EQ(ReadFile(f), QByteArray("MOVE(1,1)\r\n"));
+  EXPECT_FALSE(Frm().ProgramModified());
+  TVLTRegistry reg;
+  EXPECT_EQ(reg.LastBasicFile(), f.toStdString());
+
+  // After Close, Save asks for a new name again.
+  Frm().CloseFile();
+  QTest::keyClicks(&Editor(), "MOVE(2,2)");
+  m_Prompts.SaveNames.push_back(std::nullopt);
+  size_t nTitles = m_Prompts.Titles.size();
+  Frm().Action("mniSave")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.size(), nTitles + 1);
+}
+
+TEST_F(WindowTest, AFailedSaveKeepsTheProgramModified) {
+  QTest::keyClicks(&Editor(), "MOVE(1,1)");
+  const QString bad = Path("no/such/folder/x.bas");
+  EXPECT_FALSE(Frm().SaveFile(bad));
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].second, "Error creating file " + bad.toStdString());
+  EXPECT_EQ(m_Prompts.Messages[0].first, EMessageKind::eInformation);
+  EXPECT_TRUE(Frm().ProgramModified());
+  // A close whose save fails is cancelled.
+  m_Prompts.Answers = {EAnswer::eYes};
+  m_Prompts.SaveNames.push_back(bad.toStdString());
+  Frm().CloseFile();
+  EXPECT_EQ(Frm().Document().m_Program, TStringList{"MOVE(1,1)"});
+}
+
+TEST_F(WindowTest, AFailedSaveLeavesThePreviousFileWhole) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+  QDir(m_Dir.path()).mkdir("ro");
+  QString f = Path("ro/keep.bas");
+  WriteFile("ro/keep.bas", "MOVE(9,9)\r\n");
+  Open(f);
+  QTest::keyClicks(&Editor(), "X");
+  QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::ExeOwner);
+  EXPECT_FALSE(Frm().SaveFile(f));
+  QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(ReadFile(f), QByteArray("MOVE(9,9)\r\n"));
+  EXPECT_TRUE(Frm().ProgramModified());
+}
+
+TEST_F(WindowTest, ClosingTheWindowAsksAndMayStayOpen) {
+  QTest::keyClicks(&Editor(), "MOVE(1,1)");
+  m_Prompts.Answers = {EAnswer::eCancel};
+  EXPECT_FALSE(Frm().close());
+  EXPECT_TRUE(Frm().isVisible());
+  // Yes, then a cancelled save dialog: still open.
+  m_Prompts.Answers = {EAnswer::eYes};
+  m_Prompts.SaveNames.push_back(std::nullopt);
+  EXPECT_FALSE(Frm().close());
+  m_Prompts.Answers = {EAnswer::eNo};
+  EXPECT_TRUE(Frm().close());
+}
+
+TEST_F(WindowTest, AppendingAProgramToItselfRenumbersItsSequences) {
+  OpenExample();
+  const size_t n = Frm().Document().m_Program.size();
+  m_Prompts.OpenNames.push_back(VELTRANE_SOURCE_DIR "/examples/bracket.bas");
+  Frm().Action("mniAppendBASIC")->trigger();
+  EXPECT_EQ(Frm().Document().m_Program.size(), 2 * n);
+  TStringList numbers;
+  EXPECT_TRUE(GetSequenceNumberList(Frm().Document().m_Program, numbers, nullptr));
+  EXPECT_EQ(numbers, (TStringList{"1", "2", "3", "4", "5", "6"}));
+  EXPECT_FALSE(ListHasDuplicates(numbers, "Sequence", nullptr));
+  EXPECT_TRUE(Frm().ProgramModified());
+  ExpectInSync();
+}
+
+TEST_F(WindowTest, SettingsAreWrittenWhenTheWindowGoes) {
+  m_Prompts.PlotOptions = [](TPlotOptionsFields& f) {
+    f.strXAxis = "2";
+    f.strYAxis = "2";
+    return true;
+  };
+  Frm().ChangeOptions();
+  EXPECT_EQ(Frm().Interpreter().XAxisNumber(), 2);
+  EXPECT_EQ(Frm().Interpreter().YAxisNumber(), 3);  // Y equal to X becomes X + 1
+  EXPECT_EQ(Frm().GraphStatus()->PanelText(TfrmMain::c_nYAxisPanel), "3");
+  m_pFrm.reset();
+  TVLTRegistry reg;
+  EXPECT_EQ(reg.XAxis(), 2);
+  EXPECT_EQ(reg.YAxis(), 3);
+  TfrmMain again(&m_Prompts);
+  EXPECT_EQ(again.Interpreter().YAxisNumber(), 3);
+}
+
+TEST_F(WindowTest, HelpOpensTheGuideBesideTheProgramOnlyWhenItExists) {
+  std::vector<QUrl> opened;
+  Frm().OpenUrl = [&](const QUrl& u) { opened.push_back(u); };
+  const QString exe = QCoreApplication::applicationFilePath();
+  const QString guide = TfrmMain::HelpFileName(exe);
+  EXPECT_EQ(guide, exe + ".html");
+  QFile::remove(guide);
+  Frm().Action("mniHelpTopics")->trigger();
+  EXPECT_TRUE(opened.empty());
+  { QFile f(guide); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write("<html></html>"); }
+  Frm().Action("sbHelp")->trigger();
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], QUrl::fromLocalFile(guide));
+  QFile::remove(guide);
+  Frm().Action("mniAbout")->trigger();
+  EXPECT_EQ(m_Prompts.nAbout, 1);
+}
+
+}  // namespace
+}  // namespace veltrane::test
