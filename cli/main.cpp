@@ -13,6 +13,11 @@
 #include "model/Text.h"
 #include "model/TextFile.h"
 #include "plot/Interpreter.h"
+#include "plot/PlotRender.h"
+#include "plot/SvgCanvas.h"
+#ifdef VELTRANE_CLI_PNG
+#include "cli/PngPlot.h"
+#endif
 #include "settings/VLTRegistry.h"
 #include "tools/LookAhead.h"
 
@@ -32,6 +37,9 @@ const char* c_sUsage =
     "  normalise FILE                  print each line through the line normaliser\n"
     "  extents [--x-axis N] [--y-axis N] FILE\n"
     "                                  print the program's extents and end point\n"
+    "  plot PROGRAM.bas -o PLOT.svg|PLOT.png|- [--size WxH] [--x-axis N] [--y-axis N]\n"
+    "         [--line N]               draw the program's plot zoomed to its extents\n"
+    "                                  (--line draws that 0-based line red)\n"
     "  --help                          this text\n";
 
 int Usage(const std::string& strError) {
@@ -223,6 +231,66 @@ int Import(const std::vector<std::string>& args) {
   return 0;
 }
 
+int Plot(const std::vector<std::string>& args) {
+  std::string strProgram, strOut;
+  TPlotRenderOptions o;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool bHasValue = i + 1 < args.size();
+    if (a == "-o" && bHasValue) {
+      strOut = args[++i];
+    } else if (a == "--size" && bHasValue) {
+      const std::string& v = args[++i];
+      size_t x = v.find_first_of("xX");
+      if (x == std::string::npos || !TryStrToInt(v.substr(0, x), o.nWidth) ||
+          !TryStrToInt(v.substr(x + 1), o.nHeight) || o.nWidth < 8 || o.nHeight < 8 || o.nWidth > 20000 ||
+          o.nHeight > 20000)
+        return Usage("--size takes WIDTHxHEIGHT, each 8 to 20000 pixels");
+    } else if ((a == "--x-axis" || a == "--y-axis" || a == "--line") && bHasValue) {
+      int32_t n = 0;
+      if (!TryStrToInt(args[++i], n)) return Usage("a whole number is expected after " + a);
+      (a == "--x-axis" ? o.nXAxis : a == "--y-axis" ? o.nYAxis : o.nCurrentLine) = n;
+    } else if (!a.empty() && a[0] != '-' && strProgram.empty()) {
+      strProgram = a;
+    } else {
+      return Usage("unknown option or missing value: " + a);
+    }
+  }
+  if (strProgram.empty() || strOut.empty()) return Usage("plot takes a program and -o FILE");
+  TStringList lines;
+  if (!ReadProgram(strProgram, lines)) return 1;
+  auto endsWith = [&](const char* ext) {
+    std::string l = LowerCase(strOut);
+    return l.size() >= std::strlen(ext) && l.compare(l.size() - std::strlen(ext), std::string::npos, ext) == 0;
+  };
+  if (strOut == "-") {  // SVG on standard output
+    TSvgCanvas svg(o.nWidth, o.nHeight);
+    RenderProgramPlot(lines, o, svg);
+    std::cout << svg.Text();
+    return 0;
+  }
+  if (endsWith(".svg")) {
+    TSvgCanvas svg(o.nWidth, o.nHeight);
+    RenderProgramPlot(lines, o, svg);
+    try {
+      WriteFileAtomically(strOut, svg.Text());
+    } catch (const EFileError& e) {
+      return Fail(e.what());
+    }
+  } else if (endsWith(".png")) {
+#ifdef VELTRANE_CLI_PNG
+    std::string strError;
+    if (!WritePlotPng(lines, o, strOut, strError)) return Fail(strError);
+#else
+    return Fail("PNG plots need the build with the desktop libraries; write .svg instead");
+#endif
+  } else {
+    return Usage("the plot file must end in .svg or .png");
+  }
+  std::cerr << "plot written to " << strOut << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,5 +305,6 @@ int main(int argc, char** argv) {
   if (cmd == "layers") return Layers(args);
   if (cmd == "normalise" || cmd == "normalize") return Normalise(args);
   if (cmd == "extents") return Extents(args);
+  if (cmd == "plot") return Plot(args);
   return Usage("unknown command " + cmd);
 }

@@ -30,6 +30,11 @@ void ApplyPlotOptions(const TPlotOptionsFields& f, TInterpreter& Interp, TPlotVi
   TryStrToFloat(f.strXMin, xMin);
   TryStrToFloat(f.strXMax, xMax);
   TryStrToFloat(f.strYMin, yMin);
+  // A range that does not run upwards would turn the plot inside out: keep the old one.
+  if (!(xMin < xMax)) {
+    xMin = oldX.fFrom;
+    xMax = oldX.fTo;
+  }
   double oldXSpan = oldX.fTo - oldX.fFrom, oldYSpan = oldY.fTo - oldY.fFrom;
   double aspect = oldXSpan != 0.0 ? oldYSpan / oldXSpan : 1.0;
   View.m_fXRange = TfRange{xMin, xMax};

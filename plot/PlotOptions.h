@@ -22,7 +22,7 @@ TPlotOptionsFields LoadPlotOptions(const TInterpreter& Interp, const TPlotView& 
 
 // Applies confirmed fields: axes as integers (Y equal to X becomes X + 1; a field that
 // is not a number keeps its axis), extents as numbers (a field that is not a number keeps
-// its value); the y range keeps the old aspect from its entered low end. The caller then
+// its value; an x range whose low end is not below its high end keeps the old range); the y range keeps the old aspect from its entered low end. The caller then
 // stores the axes, regenerates and sets world ranges and scroll bars.
 void ApplyPlotOptions(const TPlotOptionsFields& Fields, TInterpreter& Interp, TPlotView& View);
 

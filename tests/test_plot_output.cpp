@@ -1,0 +1,93 @@
+// The plot options' arithmetic, the SVG canvas and the one-shot plot of a program.
+#include <gtest/gtest.h>
+
+#include "plot/Interpreter.h"
+#include "plot/PlotOptions.h"
+#include "plot/PlotRender.h"
+#include "plot/PlotView.h"
+#include "plot/SvgCanvas.h"
+
+using namespace veltrane;
+
+namespace {
+
+struct PlotOptions : ::testing::Test {
+  PlotOptions() {
+    view.SetPlotSize(400, 200);
+    view.m_fXRange = {0, 100};
+    view.m_fYRange = {0, 50};
+  }
+  TInterpreter interp;
+  TPlotView view{interp};
+};
+
+TEST_F(PlotOptions, FieldsShowAxesAndRanges) {
+  TPlotOptionsFields f = LoadPlotOptions(interp, view);
+  EXPECT_EQ(f.strXAxis, "0");
+  EXPECT_EQ(f.strYAxis, "1");
+  EXPECT_EQ(f.strXMin, "0");
+  EXPECT_EQ(f.strXMax, "100");
+  EXPECT_EQ(f.strYMin, "0");
+  view.m_fXRange = {5, 5};
+  f = LoadPlotOptions(interp, view);
+  EXPECT_EQ(f.strXMax, "5.1");
+}
+
+TEST_F(PlotOptions, EqualAxesTakeTheNextOne) {
+  ApplyPlotOptions({"2", "2", "0", "100", "0"}, interp, view);
+  EXPECT_EQ(interp.XAxisNumber(), 2);
+  EXPECT_EQ(interp.YAxisNumber(), 3);
+}
+
+TEST_F(PlotOptions, NumbersThatAreNotNumbersKeepTheirValues) {
+  ApplyPlotOptions({"x", "", "abc", "nan", "1e999"}, interp, view);
+  EXPECT_EQ(interp.XAxisNumber(), 0);
+  EXPECT_EQ(interp.YAxisNumber(), 1);
+  EXPECT_EQ(view.m_fXRange, (TfRange{0, 100}));
+  EXPECT_EQ(view.m_fYRange, (TfRange{0, 50}));
+}
+
+TEST_F(PlotOptions, TheYRangeKeepsTheAspect) {
+  ApplyPlotOptions({"0", "1", "-10", "190", "7"}, interp, view);
+  EXPECT_EQ(view.m_fXRange, (TfRange{-10, 190}));
+  EXPECT_DOUBLE_EQ(view.m_fYRange.fFrom, 7);
+  EXPECT_DOUBLE_EQ(view.m_fYRange.fTo, 7 + 200 * 0.5);
+}
+
+TEST_F(PlotOptions, AReversedXRangeIsRefused) {
+  ApplyPlotOptions({"0", "1", "50", "10", "0"}, interp, view);
+  EXPECT_EQ(view.m_fXRange, (TfRange{0, 100}));
+  EXPECT_DOUBLE_EQ(view.m_fYRange.fTo, 50);
+}
+
+TEST(SvgCanvas, OnePenRunIsOnePolyline) {
+  TSvgCanvas c(10, 10);
+  c.SetPen({1, 2, 3}, 1, false);
+  c.MoveTo(0, 0);
+  c.LineTo(1, 0);
+  c.LineTo(2, 1);
+  c.SetPen({255, 0, 0}, 1, true);
+  c.LineTo(3, 3);
+  c.MoveTo(5, 5);
+  c.LineTo(6, 6);
+  c.TextOut(1, 1, "a<b&\"c\"");
+  std::string s = c.Text();
+  EXPECT_NE(s.find("stroke=\"#010203\" stroke-width=\"1\" points=\"0,0 1,0 2,1\""), std::string::npos) << s;
+  EXPECT_NE(s.find("stroke-dasharray=\"4 2\" points=\"2,1 3,3\""), std::string::npos) << s;
+  EXPECT_NE(s.find("points=\"5,5 6,6\""), std::string::npos) << s;
+  EXPECT_NE(s.find(">a&lt;b&amp;&quot;c&quot;</text>"), std::string::npos) << s;
+  EXPECT_EQ(s.substr(s.size() - 7), "</svg>\n");
+}
+
+TEST(PlotRender, AProgramIsDrawnToItsExtents) {
+  TStringList program{"MOVEABS(0,0)", "MOVE(100,0)", "MOVE(0,50)"};
+  TSvgCanvas svg(400, 400);
+  ASSERT_TRUE(RenderProgramPlot(program, {400, 400, 0, 1, 1}, svg));
+  std::string s = svg.Text();
+  // Zoomed to extents, x runs from -2 to 102: the current line, red, spans the width.
+  EXPECT_NE(s.find("stroke=\"#ff0000\" stroke-width=\"1\" points=\"8,396 393,396\""), std::string::npos) << s;
+  TSvgCanvas tiny(4, 4);
+  EXPECT_FALSE(RenderProgramPlot(program, {4, 4}, tiny));
+}
+
+}  // namespace
