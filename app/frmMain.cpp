@@ -659,6 +659,7 @@ void TfrmMain::SyncEditorFromProgram() {
   m_memProgram->verticalScrollBar()->setValue(nVScroll);
   m_nSyncedBlocks = m_memProgram->document()->blockCount();
   m_bSyncing = false;
+  ++m_nProgramVersion;
   m_memProgram->SetTextColor(m_nCurrentLine);
 }
 
@@ -692,6 +693,7 @@ void TfrmMain::OnContentsChange(int nPosition, int nRemoved, int nAdded) {
   }
   m_nSyncedBlocks = nBlocks;
   if (prog.size() == 1 && prog[0].empty()) prog.clear();
+  ++m_nProgramVersion;
 }
 
 void TfrmMain::OnEditorTextChanged() {
@@ -1110,7 +1112,15 @@ void TfrmMain::GenerateAndDraw() {
   m_tmrRegenerate.stop();
   m_View.m_nCurrentLine = m_nCurrentLine;
   m_View.m_nCurrentSequence = m_nCurrentSequence;
-  m_View.GenerateDisplayList();
+  // The display list depends on the text, the ranges, the axes and the plot's size, not
+  // on the caret: a caret move only repaints.
+  m_View.AdjustXAndYRangesToDisplay();
+  TDisplayKey key{m_nProgramVersion, m_View.m_fXRange, m_View.m_fYRange, m_Interp.XAxisNumber(),
+                  m_Interp.YAxisNumber(), m_View.Width(), m_View.Height(), m_View.m_bShowOriginal};
+  if (!(key == m_LastDisplayKey)) {
+    m_View.GenerateDisplayList();
+    m_LastDisplayKey = key;
+  }
   UpdateScrollBars();
   m_rulerHorizontal->update();
   m_rulerVertical->update();

@@ -194,6 +194,16 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   bool m_bLineSelectApplied = false;
   bool m_bScrollSync = false;
   QTimer m_tmrRegenerate;
+  // What the display list was made from.
+  struct TDisplayKey {
+    uint64_t nProgramVersion = ~uint64_t{0};
+    TfRange fX, fY;
+    int32_t nXAxis = 0, nYAxis = 0, nWidth = 0, nHeight = 0;
+    bool bShowOriginal = false;
+    bool operator==(const TDisplayKey&) const = default;
+  };
+  uint64_t m_nProgramVersion = 0;  // grows with every change of the program's lines
+  TDisplayKey m_LastDisplayKey;
 
   // Layout.
   int m_nListWidth = 330;

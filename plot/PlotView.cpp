@@ -187,8 +187,8 @@ void TPlotView::GenerateDisplayList() {
   AdjustXAndYRangesToDisplay();
   m_Interp.SetXRange(m_fXRange);
   m_Interp.SetYRange(m_fYRange);
-  TfRange x, y;
-  m_Interp.GetExtents(x, y);
+  // The display pass starts from a reset machine and leaves nothing of an extents pass
+  // in its list, so none is run first: an edit costs one pass over the program.
   m_Interp.Interpret();
 }
 

@@ -91,3 +91,47 @@ TEST(PlotRender, AProgramIsDrawnToItsExtents) {
 }
 
 }  // namespace
+
+namespace {
+
+// The display list of one display pass equals that of the extents pass followed by the
+// display pass, on programs of every kind of move.
+TEST(PlotRender, OnePassGivesTheListOfTwo) {
+  uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<int>((seed >> 16) % 200) - 100;
+  };
+  for (int round = 0; round < 50; ++round) {
+    TStringList p;
+    for (int i = 0; i < 60; ++i) {
+      switch ((next() + 100) % 6) {
+        case 0: p.push_back("'$StartSeq(" + std::to_string(i) + ")"); break;
+        case 1: p.push_back("    MOVEABS(" + std::to_string(next()) + "," + std::to_string(next()) + ")"); break;
+        case 2: p.push_back("    MOVECIRC(" + std::to_string(next()) + "," + std::to_string(next()) + ",5,0," +
+                            std::to_string((next() + 100) % 2) + ")"); break;
+        case 3: p.push_back("'$EndSeq(" + std::to_string(i - 1) + ")"); break;
+        default: p.push_back("    MOVE(" + std::to_string(next()) + "," + std::to_string(next()) + ")"); break;
+      }
+    }
+    TInterpreter a, b;
+    a.SetProgram(&p);
+    b.SetProgram(&p);
+    TPlotView va(a), vb(b);
+    for (TPlotView* v : {&va, &vb}) {
+      v->SetPlotSize(300, 200);
+      v->ZoomExtents();
+    }
+    va.GenerateDisplayList();
+    vb.AdjustXAndYRangesToDisplay();
+    b.SetXRange(vb.m_fXRange);
+    b.SetYRange(vb.m_fYRange);
+    TfRange x, y;
+    b.GetExtents(x, y);
+    b.Interpret();
+    ASSERT_EQ(a.DisplayList(), b.DisplayList()) << round;
+    ASSERT_EQ(a.EndPointList(), b.EndPointList()) << round;
+  }
+}
+
+}  // namespace

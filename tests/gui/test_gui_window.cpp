@@ -205,6 +205,13 @@ TEST_F(WindowTest, EditingMarksTheProgramModified) {
   EXPECT_TRUE(Frm().ProgramModified());
   EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Modified");
   ExpectInSync();
+  // A typed move shows in the plot once the edit's work has run.
+  const size_t nEntries = Frm().Document().m_DisplayList.size();
+  QTest::keyClick(&Editor(), Qt::Key_Return);
+  QTest::keyClicks(&Editor(), "MOVE(5,5)");
+  Frm().FlushPendingWork();
+  EXPECT_EQ(Frm().Document().m_DisplayList.size(), nEntries + 1);
+  EXPECT_EQ(Frm().Document().m_DisplayList.back().nLine, static_cast<int>(Frm().Document().m_Program.size()) - 1);
 }
 
 TEST_F(WindowTest, NewAsksOnlyWhenModified) {
