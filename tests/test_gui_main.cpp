@@ -1,7 +1,8 @@
-// The window tests run on the offscreen platform, each with its own settings file.
+// The window tests run on the offscreen platform, each process with its own settings file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include "gui/GuiFixture.h"
 
@@ -26,6 +27,9 @@ void WindowTest::ClickLine(int nLine, int nColumn) {
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Tests run as parallel processes: each gets a settings file of its own.
+  QTemporaryDir settings;
+  if (settings.isValid()) qputenv("VELTRANE_SETTINGS", settings.filePath("settings.conf").toLocal8Bit());
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
