@@ -10,9 +10,7 @@
 
 namespace veltrane {
 
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-}
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void TPaintBox::paintEvent(QPaintEvent*) {
   QPainter p(this);
@@ -41,7 +39,8 @@ void TPaintBox::keyPressEvent(QKeyEvent* e) {
   if (!OnKey || !OnKey(e)) QWidget::keyPressEvent(e);
 }
 
-TPanelBar::TPanelBar(int nPanels, QWidget* parent) : QWidget(parent), m_Panels(static_cast<size_t>(nPanels)) {}
+TPanelBar::TPanelBar(int nPanels, QWidget* parent)
+    : QWidget(parent), m_Panels(static_cast<size_t>(nPanels)) {}
 
 void TPanelBar::SetPanelText(int i, const QString& s) {
   auto& p = m_Panels.at(static_cast<size_t>(i));

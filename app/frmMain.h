@@ -45,6 +45,9 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   static constexpr int c_nXAxisPanel = 2, c_nYAxisPanel = 4, c_nEntityStartPanel = 7,
                        c_nEntityEndPanel = 9, c_nSequencePanel = 11;
 
+  // Marks a command that a later part of the program will carry out: present, disabled.
+  static constexpr const char* c_sPendingProperty = "veltranePending";
+
   // pPrompts answers the window's questions; nullptr gives the real dialogs.
   explicit TfrmMain(IAppPrompts* pPrompts = nullptr, QWidget* parent = nullptr);
   ~TfrmMain() override;
@@ -180,8 +183,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   int32_t m_nCurrentLine = -1;
   int32_t m_nCurrentSequence = 0;
   bool m_bCopy = false;
-  bool m_bSyncing = false;       // the window itself is changing the editor's text
-  int m_nSyncedBlocks = 1;       // the editor's block count the program lines match
+  bool m_bSyncing = false;  // the window itself is changing the editor's text
+  int m_nSyncedBlocks = 1;  // the editor's block count the program lines match
   bool m_bDestroying = false;
   bool m_bChinese = false;
 

@@ -69,7 +69,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) sizes.push_back(std::strtoull(argv[i], nullptr, 10));
   if (sizes.empty()) sizes = {10000, 100000, 1000000};
   // A caret move repaints; an edit regenerates and repaints.
-  std::printf("%10s %10s %12s %12s %12s %10s\n", "lines", "entries", "regen ms", "caret ms", "edit ms", "peak MiB");
+  std::printf("%10s %10s %12s %12s %12s %10s\n", "lines", "entries", "regen ms", "caret ms",
+              "edit ms", "peak MiB");
   for (size_t n : sizes) {
     TStringList program = MakeProgram(n);
     TInterpreter interp;
@@ -96,7 +97,8 @@ int main(int argc, char** argv) {
       paint.push_back(Seconds(t0) * 1000);
     }
     double g = Median(regen), d = Median(paint);
-    std::printf("%10zu %10zu %12.1f %12.1f %12.1f %10ld\n", n, interp.DisplayList().size(), g, d, g + d, PeakMiB());
+    std::printf("%10zu %10zu %12.1f %12.1f %12.1f %10ld\n", n, interp.DisplayList().size(), g, d,
+                g + d, PeakMiB());
   }
   return 0;
 }

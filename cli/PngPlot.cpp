@@ -8,8 +8,8 @@
 
 namespace veltrane {
 
-bool WritePlotPng(const TStringList& Program, const TPlotRenderOptions& o, const std::string& strFile,
-                  std::string& strError) {
+bool WritePlotPng(const TStringList& Program, const TPlotRenderOptions& o,
+                  const std::string& strFile, std::string& strError) {
   QImage img(o.nWidth, o.nHeight, QImage::Format_RGB32);
   img.fill(Qt::white);
   {

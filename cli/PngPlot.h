@@ -9,7 +9,7 @@
 namespace veltrane {
 
 // False with strError when the picture cannot be made or written.
-bool WritePlotPng(const TStringList& Program, const TPlotRenderOptions& Options, const std::string& strFile,
-                  std::string& strError);
+bool WritePlotPng(const TStringList& Program, const TPlotRenderOptions& Options,
+                  const std::string& strFile, std::string& strError);
 
 }  // namespace veltrane

@@ -72,7 +72,9 @@ TEST(SvgCanvas, OnePenRunIsOnePolyline) {
   c.LineTo(6, 6);
   c.TextOut(1, 1, "a<b&\"c\"");
   std::string s = c.Text();
-  EXPECT_NE(s.find("stroke=\"#010203\" stroke-width=\"1\" points=\"0,0 1,0 2,1\""), std::string::npos) << s;
+  EXPECT_NE(s.find("stroke=\"#010203\" stroke-width=\"1\" points=\"0,0 1,0 2,1\""),
+            std::string::npos)
+      << s;
   EXPECT_NE(s.find("stroke-dasharray=\"4 2\" points=\"2,1 3,3\""), std::string::npos) << s;
   EXPECT_NE(s.find("points=\"5,5 6,6\""), std::string::npos) << s;
   EXPECT_NE(s.find(">a&lt;b&amp;&quot;c&quot;</text>"), std::string::npos) << s;
@@ -85,7 +87,9 @@ TEST(PlotRender, AProgramIsDrawnToItsExtents) {
   ASSERT_TRUE(RenderProgramPlot(program, {400, 400, 0, 1, 1}, svg));
   std::string s = svg.Text();
   // Zoomed to extents, x runs from -2 to 102: the current line, red, spans the width.
-  EXPECT_NE(s.find("stroke=\"#ff0000\" stroke-width=\"1\" points=\"8,396 393,396\""), std::string::npos) << s;
+  EXPECT_NE(s.find("stroke=\"#ff0000\" stroke-width=\"1\" points=\"8,396 393,396\""),
+            std::string::npos)
+      << s;
   TSvgCanvas tiny(4, 4);
   EXPECT_FALSE(RenderProgramPlot(program, {4, 4}, tiny));
 }
@@ -106,12 +110,22 @@ TEST(PlotRender, OnePassGivesTheListOfTwo) {
     TStringList p;
     for (int i = 0; i < 60; ++i) {
       switch ((next() + 100) % 6) {
-        case 0: p.push_back("'$StartSeq(" + std::to_string(i) + ")"); break;
-        case 1: p.push_back("    MOVEABS(" + std::to_string(next()) + "," + std::to_string(next()) + ")"); break;
-        case 2: p.push_back("    MOVECIRC(" + std::to_string(next()) + "," + std::to_string(next()) + ",5,0," +
-                            std::to_string((next() + 100) % 2) + ")"); break;
-        case 3: p.push_back("'$EndSeq(" + std::to_string(i - 1) + ")"); break;
-        default: p.push_back("    MOVE(" + std::to_string(next()) + "," + std::to_string(next()) + ")"); break;
+        case 0:
+          p.push_back("'$StartSeq(" + std::to_string(i) + ")");
+          break;
+        case 1:
+          p.push_back("    MOVEABS(" + std::to_string(next()) + "," + std::to_string(next()) + ")");
+          break;
+        case 2:
+          p.push_back("    MOVECIRC(" + std::to_string(next()) + "," + std::to_string(next()) +
+                      ",5,0," + std::to_string((next() + 100) % 2) + ")");
+          break;
+        case 3:
+          p.push_back("'$EndSeq(" + std::to_string(i - 1) + ")");
+          break;
+        default:
+          p.push_back("    MOVE(" + std::to_string(next()) + "," + std::to_string(next()) + ")");
+          break;
       }
     }
     TInterpreter a, b;

@@ -34,7 +34,8 @@ class TTestPrompts : public IAppPrompts {
     Answers.pop_front();
     return a;
   }
-  bool OpenFileName(const std::string& strTitle, const std::string&, std::string& strFileName) override {
+  bool OpenFileName(const std::string& strTitle, const std::string&,
+                    std::string& strFileName) override {
     Titles.push_back(strTitle);
     if (OpenNames.empty()) return false;
     auto n = OpenNames.front();
@@ -43,7 +44,8 @@ class TTestPrompts : public IAppPrompts {
     strFileName = *n;
     return true;
   }
-  bool SaveFileName(const std::string& strTitle, const std::string&, std::string& strFileName) override {
+  bool SaveFileName(const std::string& strTitle, const std::string&,
+                    std::string& strFileName) override {
     Titles.push_back(strTitle);
     if (SaveNames.empty()) return false;
     auto n = SaveNames.front();
@@ -112,7 +114,9 @@ class WindowTest : public ::testing::Test {
     QApplication::processEvents();
   }
   void OpenExample() { Open(VELTRANE_SOURCE_DIR "/examples/bracket.bas"); }
-  std::string Line(int n) const { return m_pFrm->memProgram()->document()->findBlockByNumber(n).text().toStdString(); }
+  std::string Line(int n) const {
+    return m_pFrm->memProgram()->document()->findBlockByNumber(n).text().toStdString();
+  }
   // The editor's text and the program's lines are always the same.
   void ExpectInSync() {
     const auto& p = m_pFrm->Document().m_Program;

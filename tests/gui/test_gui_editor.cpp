@@ -12,7 +12,8 @@ namespace {
 
 TEST_F(WindowTest, CrLfOffsetsCountTwoPerLineBreak) {
   Editor().setPlainText("ab\ncd\n\nef");
-  for (int pos : {0, 1, 2, 3, 5, 6, 7, 9}) EXPECT_EQ(Editor().FromCrLfOffset(Editor().ToCrLfOffset(pos)), pos);
+  for (int pos : {0, 1, 2, 3, 5, 6, 7, 9})
+    EXPECT_EQ(Editor().FromCrLfOffset(Editor().ToCrLfOffset(pos)), pos);
   EXPECT_EQ(Editor().ToCrLfOffset(3), 4);  // "ab\r\n" before "cd"
   EXPECT_EQ(Editor().CharAt(2), '\r');
   EXPECT_EQ(Editor().CharAt(3), '\n');
@@ -96,7 +97,8 @@ TEST_F(WindowTest, CutPasteAndDeleteAreUndone) {
 }
 
 TEST_F(WindowTest, SevenTransformationsLeaveSixUndos) {
-  const QString f = WriteFile("s.bas", "'$StartSeq(1)\r\ncadseq1:\r\n    MOVE(1,0)\r\n'$EndSeq(1)\r\n");
+  const QString f =
+      WriteFile("s.bas", "'$StartSeq(1)\r\ncadseq1:\r\n    MOVE(1,0)\r\n'$EndSeq(1)\r\n");
   Open(f);
   std::vector<TStringList> states{Frm().Document().m_Program};
   for (int i = 0; i < 7; ++i) {
@@ -117,7 +119,8 @@ TEST_F(WindowTest, SevenTransformationsLeaveSixUndos) {
 }
 
 TEST_F(WindowTest, AnEditAfterATransformationIsUndoneFirst) {
-  const QString f = WriteFile("s.bas", "'$StartSeq(1)\r\ncadseq1:\r\n    MOVE(1,0)\r\n'$EndSeq(1)\r\n");
+  const QString f =
+      WriteFile("s.bas", "'$StartSeq(1)\r\ncadseq1:\r\n    MOVE(1,0)\r\n'$EndSeq(1)\r\n");
   Open(f);
   const auto opened = Frm().Document().m_Program;
   m_Prompts.OpenNames.push_back(f.toStdString());

@@ -93,8 +93,9 @@ TEST_F(WindowTest, PanDragsTheView) {
   Frm().Action("mniPan")->trigger();
   EXPECT_EQ(Frm().Action("sbPan")->toolTip(), "End Pan");
   QTest::mousePress(Frm().pbPlot(), Qt::LeftButton, {}, QPoint(200, 200));
-  QMouseEvent move(QEvent::MouseMove, QPointF(230, 190), Frm().pbPlot()->mapToGlobal(QPointF(230, 190)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(230, 190),
+                   Frm().pbPlot()->mapToGlobal(QPointF(230, 190)), Qt::NoButton, Qt::LeftButton,
+                   Qt::NoModifier);
   QApplication::sendEvent(Frm().pbPlot(), &move);
   QTest::mouseRelease(Frm().pbPlot(), Qt::LeftButton, {}, QPoint(230, 190));
   EXPECT_NEAR(v.m_fXRange.fFrom, x0.fFrom - 30 * p, p * 1e-3);
@@ -110,8 +111,8 @@ TEST_F(WindowTest, WheelAndKeysNeedAClickOnThePlotFirst) {
   TPlotView& v = Frm().PlotView();
   const double fX = Span(v.m_fXRange);
   QPoint c(Frm().pbPlot()->width() / 2, Frm().pbPlot()->height() / 2);
-  QWheelEvent wheel(QPointF(c), Frm().pbPlot()->mapToGlobal(QPointF(c)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QWheelEvent wheel(QPointF(c), Frm().pbPlot()->mapToGlobal(QPointF(c)), QPoint(), QPoint(0, 120),
+                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
   QApplication::sendEvent(Frm().pbPlot(), &wheel);
   EXPECT_DOUBLE_EQ(Span(v.m_fXRange), fX);
   QTest::mouseClick(Frm().pbPlot(), Qt::LeftButton, {}, QPoint(3, 3));
@@ -192,7 +193,9 @@ TEST_F(WindowTest, ReorderByClicksInThePlot) {
     const auto& d = Frm().Document().m_DisplayList;
     int line = -1;
     // Lines move as blocks are reordered: find this sequence's move by its text.
-    const std::string text = nLine == 17 ? "    MOVECIRC(0,0,4,0,1)" : nLine == 13 ? "    MOVECIRC(0,0,5,0,1)" : "    MOVE(80,0)";
+    const std::string text = nLine == 17   ? "    MOVECIRC(0,0,4,0,1)"
+                             : nLine == 13 ? "    MOVECIRC(0,0,5,0,1)"
+                                           : "    MOVE(80,0)";
     for (size_t k = 0; k < Frm().Document().m_Program.size(); ++k)
       if (Frm().Document().m_Program[k] == text) line = static_cast<int>(k);
     ASSERT_GE(line, 0);
@@ -246,7 +249,8 @@ TEST_F(WindowTest, TheOriginalPatternShowsWhatWasDeleted) {
     return n;
   };
   EXPECT_EQ(teal(), 0);
-  QTest::mouseClick(Frm().pbPlot(), Qt::LeftButton, {}, SegmentMiddle(EntryOfLine(17)));  // the larger hole
+  QTest::mouseClick(Frm().pbPlot(), Qt::LeftButton, {},
+                    SegmentMiddle(EntryOfLine(17)));  // the larger hole
   ASSERT_EQ(Frm().CurrentSequence(), 2);
   Frm().Action("mniDeleteSequence")->trigger();
   Frm().Action("mniDisplayOriginal")->trigger();

@@ -55,7 +55,8 @@ void ExpectLayout(TfrmMain& f, int nListWidthBefore) {
   ExpectRect(f.findChild<QWidget*>("pnlSplitter"), {Xr + 1, T, Xr + 6, CH - M - 1});
   EXPECT_EQ(f.FileStatus()->PanelWidth(0), f.FileStatus()->width() - 90);
   EXPECT_EQ(f.PlotView().Width(), f.pbPlot()->width());
-  EXPECT_EQ(f.Interpreter().PlotRect().Right - f.Interpreter().PlotRect().Left, f.pbPlot()->width());
+  EXPECT_EQ(f.Interpreter().PlotRect().Right - f.Interpreter().PlotRect().Left,
+            f.pbPlot()->width());
 }
 
 TEST_F(WindowTest, LayoutFollowsTheWindowSize) {
@@ -68,7 +69,8 @@ TEST_F(WindowTest, LayoutFollowsTheWindowSize) {
     ExpectLayout(Frm(), before);
   }
   // Hiding the bars gives their room to the plot and the pages.
-  for (const char* n : {"mniToolbar", "mniFileStatus", "mniGraphStatus"}) Frm().Action(n)->trigger();
+  for (const char* n : {"mniToolbar", "mniFileStatus", "mniGraphStatus"})
+    Frm().Action(n)->trigger();
   QApplication::processEvents();
   EXPECT_EQ(Frm().pbPlot()->y(), 2);
   ExpectLayout(Frm(), Frm().ListWidth());
@@ -86,15 +88,16 @@ TEST_F(WindowTest, TheSplitterMovesTheBorderBetweenPlotAndText) {
   const double fYSpan = Frm().PlotView().m_fYRange.fTo - Frm().PlotView().m_fYRange.fFrom;
   const double fXFrom = Frm().PlotView().m_fXRange.fFrom;
   QTest::mousePress(grip, Qt::LeftButton, {}, QPoint(3, 100));
-  QMouseEvent move(QEvent::MouseMove, QPointF(-97, 100), grip->mapToGlobal(QPointF(-97, 100)), Qt::NoButton,
-                   Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, QPointF(-97, 100), grip->mapToGlobal(QPointF(-97, 100)),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(grip, &move);
   QTest::mouseRelease(Frm().findChild<QWidget*>("pnlSplitter"), Qt::LeftButton, {}, QPoint(3, 100));
   EXPECT_EQ(Frm().ListWidth(), before + 100);
   ExpectLayout(Frm(), before + 100);
   // While dragging only the x range follows: scale and left edge stay.
   EXPECT_DOUBLE_EQ(Frm().PlotView().m_fXRange.fFrom, fXFrom);
-  EXPECT_NEAR(Frm().PlotView().m_fYRange.fTo - Frm().PlotView().m_fYRange.fFrom, fYSpan, 1e-9 * fYSpan);
+  EXPECT_NEAR(Frm().PlotView().m_fYRange.fTo - Frm().PlotView().m_fYRange.fFrom, fYSpan,
+              1e-9 * fYSpan);
 }
 
 QString ShownText(TfrmMain& f, const TCaptionEntry& c) {
@@ -123,7 +126,8 @@ TEST_F(WindowTest, CaptionsInBothLanguages) {
   Frm().Action("mniChinese")->trigger();
   EXPECT_TRUE(Frm().Action("mniChinese")->isChecked());
   EXPECT_FALSE(Frm().Action("mniEnglish")->isChecked());
-  for (const TCaptionEntry& c : CaptionTable()) EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.strChinese)) << c.strControl;
+  for (const TCaptionEntry& c : CaptionTable())
+    EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.strChinese)) << c.strControl;
   EXPECT_EQ(Frm().findChild<QMenu*>("mniFile")->title(), QString::fromUtf8("文件(&F)"));
   // Page tabs, status texts and other items stay in English.
   EXPECT_EQ(Frm().Pages()->tabText(0), "BASIC Program");
@@ -131,7 +135,8 @@ TEST_F(WindowTest, CaptionsInBothLanguages) {
 
   for (int round = 0; round < 2; ++round) {  // a second choice changes nothing further
     Frm().Action("mniEnglish")->trigger();
-    for (const TCaptionEntry& c : CaptionTable()) EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.strEnglish)) << c.strControl;
+    for (const TCaptionEntry& c : CaptionTable())
+      EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.strEnglish)) << c.strControl;
     EXPECT_TRUE(Frm().Action("mniEnglish")->isChecked());
   }
   EXPECT_EQ(Frm().Action("Plot1")->text(), "&Plot");
@@ -211,7 +216,8 @@ TEST_F(WindowTest, EditingMarksTheProgramModified) {
   QTest::keyClicks(&Editor(), "MOVE(5,5)");
   Frm().FlushPendingWork();
   EXPECT_EQ(Frm().Document().m_DisplayList.size(), nEntries + 1);
-  EXPECT_EQ(Frm().Document().m_DisplayList.back().nLine, static_cast<int>(Frm().Document().m_Program.size()) - 1);
+  EXPECT_EQ(Frm().Document().m_DisplayList.back().nLine,
+            static_cast<int>(Frm().Document().m_Program.size()) - 1);
 }
 
 TEST_F(WindowTest, NewAsksOnlyWhenModified) {
@@ -356,7 +362,11 @@ TEST_F(WindowTest, HelpOpensTheGuideBesideTheProgramOnlyWhenItExists) {
   QFile::remove(guide);
   Frm().Action("mniHelpTopics")->trigger();
   EXPECT_TRUE(opened.empty());
-  { QFile f(guide); ASSERT_TRUE(f.open(QIODevice::WriteOnly)); f.write("<html></html>"); }
+  {
+    QFile f(guide);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<html></html>");
+  }
   Frm().Action("sbHelp")->trigger();
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(guide));

@@ -1,0 +1,535 @@
+// The main window's construction: menus, toolbar, plot widgets, pages, and the
+// captions of both languages.
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSaveFile>
+#include <QScrollBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
+
+#include "app/Captions.h"
+#include "app/PaintBox.h"
+#include "app/PainterCanvas.h"
+#include "app/RichEditPlus.h"
+#include "app/frmMain.h"
+#include "model/NumberFormat.h"
+#include "model/SequenceMarkup.h"
+#include "model/Text.h"
+#include "model/TextFile.h"
+#include "tools/LookAhead.h"
+
+namespace veltrane {
+
+namespace {
+
+// The toolbar's pictures, drawn so that nothing has to be shipped beside the program.
+QIcon ToolIcon(const QString& strKind) {
+  QPixmap pm(20, 20);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  QPen pen(QColor(10, 36, 106), 1.6);
+  p.setPen(pen);
+  auto glass = [&](const char* sign) {
+    p.drawEllipse(QRectF(3, 3, 10, 10));
+    p.drawLine(QPointF(12, 12), QPointF(17, 17));
+    if (*sign) p.drawLine(QPointF(5.5, 8), QPointF(10.5, 8));
+    if (*sign == '+') p.drawLine(QPointF(8, 5.5), QPointF(8, 10.5));
+  };
+  if (strKind == "new") {
+    p.drawRect(QRectF(5, 2, 10, 16));
+  } else if (strKind == "open") {
+    p.drawRect(QRectF(2, 6, 16, 11));
+    p.drawLine(QPointF(2, 6), QPointF(6, 3));
+    p.drawLine(QPointF(6, 3), QPointF(10, 6));
+  } else if (strKind == "save") {
+    p.drawRect(QRectF(3, 3, 14, 14));
+    p.drawRect(QRectF(6, 3, 8, 5));
+  } else if (strKind == "options") {
+    p.drawLine(QPointF(3, 17), QPointF(3, 3));
+    p.drawLine(QPointF(3, 17), QPointF(17, 17));
+    p.drawLine(QPointF(5, 14), QPointF(10, 7));
+    p.drawLine(QPointF(10, 7), QPointF(16, 10));
+  } else if (strKind == "extents") {
+    p.drawRect(QRectF(3, 3, 14, 14));
+    p.drawRect(QRectF(7, 7, 6, 6));
+  } else if (strKind == "extentscz") {
+    p.drawRect(QRectF(3, 3, 14, 14));
+    p.drawLine(QPointF(10, 5), QPointF(10, 15));
+    p.drawLine(QPointF(5, 10), QPointF(15, 10));
+  } else if (strKind == "redraw") {
+    p.drawArc(QRectF(4, 4, 12, 12), 30 * 16, 300 * 16);
+    p.drawLine(QPointF(15, 6), QPointF(16, 2));
+  } else if (strKind == "zoomin") {
+    glass("+");
+  } else if (strKind == "zoomout") {
+    glass("-");
+  } else if (strKind == "zoombox") {
+    p.setPen(QPen(QColor(10, 36, 106), 1.2, Qt::DashLine));
+    p.drawRect(QRectF(2, 2, 11, 11));
+    p.setPen(pen);
+    p.drawLine(QPointF(11, 11), QPointF(17, 17));
+  } else if (strKind == "pan") {
+    p.drawLine(QPointF(10, 2), QPointF(10, 18));
+    p.drawLine(QPointF(2, 10), QPointF(18, 10));
+    p.drawLine(QPointF(10, 2), QPointF(7, 5));
+    p.drawLine(QPointF(10, 2), QPointF(13, 5));
+    p.drawLine(QPointF(18, 10), QPointF(15, 7));
+    p.drawLine(QPointF(18, 10), QPointF(15, 13));
+  } else if (strKind == "help") {
+    p.drawEllipse(QRectF(2, 2, 16, 16));
+    p.drawText(QRectF(2, 2, 16, 16), Qt::AlignCenter, "?");
+  } else {
+    // Sequence tools and the history: a letter in a frame.
+    p.setPen(QPen(QColor(0, 128, 0), 1.2));
+    p.drawRoundedRect(QRectF(1.5, 1.5, 17, 17), 3, 3);
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(10);
+    p.setFont(f);
+    p.setPen(QColor(10, 36, 106));
+    p.drawText(QRectF(1, 1, 18, 18), Qt::AlignCenter, strKind);
+  }
+  return QIcon(pm);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Construction
+
+QAction* TfrmMain::MakeAction(QMenu* pMenu, const char* strName, const QString& strCaption,
+                              const QKeySequence& Shortcut, std::function<void()> onTrigger) {
+  auto* a = new QAction(strCaption, this);
+  a->setObjectName(strName);
+  if (!Shortcut.isEmpty()) {
+    a->setShortcut(Shortcut);
+    a->setShortcutContext(Qt::WindowShortcut);
+  }
+  if (onTrigger)
+    connect(a, &QAction::triggered, this, [this, onTrigger] {
+      if (!m_bDestroying) onTrigger();
+    });
+  if (pMenu) pMenu->addAction(a);
+  addAction(a);  // shortcuts work while the menu bar is hidden or elsewhere
+  return a;
+}
+
+QAction* TfrmMain::PendingAction(QMenu* pMenu, const char* strName, const QString& strCaption) {
+  QAction* a = MakeAction(pMenu, strName, strCaption, QKeySequence(), nullptr);
+  a->setProperty(c_sPendingProperty, true);
+  a->setEnabled(false);
+  return a;
+}
+
+void TfrmMain::CreateMenus() {
+  auto menu = [this](QMenu* parentMenu, const char* name, const QString& caption) {
+    QMenu* m = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);
+    m->setObjectName(name);
+    m->menuAction()->setObjectName(name);
+    return m;
+  };
+  QMenu* f = menu(nullptr, "mniFile", "&File");
+  MakeAction(f, "mniNew", "&New", QKeySequence("Ctrl+N"), [this] { NewFile(); });
+  MakeAction(f, "mniOpen", "&Open", QKeySequence("Ctrl+O"), [this] { OpenFile(); });
+  MakeAction(f, "mniSave", "&Save", QKeySequence("Ctrl+S"), [this] {
+    EndMouseModes();
+    if (m_strFileName.isEmpty())
+      SaveNewFile();
+    else
+      SaveFile(m_strFileName);
+  });
+  MakeAction(f, "mniSaveAs", "Save &As", QKeySequence("Ctrl+Shift+S"), [this] {
+    EndMouseModes();
+    SaveNewFile();
+  });
+  MakeAction(f, "mniClose", "&Close", QKeySequence(), [this] { CloseFile(); });
+  f->addSeparator();
+  QMenu* imp = menu(f, "mniImport", "&Import");
+  PendingAction(imp, "mniImportDXF", "&DXF");
+  MakeAction(f, "mniImportOptions", "I&mport Options", QKeySequence(), [this] {
+    EndMouseModes();
+    m_pPrompts->ImportOptions(m_Registry);
+  });
+  QMenu* app = menu(f, "mniAppend", "A&ppend");
+  PendingAction(app, "mniAppendDXF", "&DXF");
+  MakeAction(app, "mniAppendBASIC", "Harmark&BASIC", QKeySequence(), [this] { AppendBASIC(); });
+  f->addSeparator();
+  MakeAction(f, "mniExit", "E&xit", QKeySequence(), [this] { close(); });
+
+  QMenu* v = menu(nullptr, "Plot1", "&View");
+  MakeAction(v, "mniRedraw", "&Redraw", QKeySequence("F5"), [this] { GenerateAndDraw(); });
+  MakeAction(v, "mniZoomExtents", "Zoom &Extents", QKeySequence("F6"), [this] { ZoomExtents(); });
+  MakeAction(v, "mniZoomExtentsCZ", "Zoom Extents, Centre Zero", QKeySequence("Ctrl+F6"),
+             [this] { ZoomExtentsCZ(); });
+  MakeAction(v, "mniZoomIn", "Zoom &In", QKeySequence("F3"),
+             [this] { SetGraphMouseMode(eZoomIn); });
+  MakeAction(v, "mniZoomOut", "Zoom &Out", QKeySequence("F4"),
+             [this] { SetGraphMouseMode(eZoomOut); });
+  MakeAction(v, "mniZoomBox", "Zoom &Box", QKeySequence(), [this] { SetGraphMouseMode(eZoomBox); });
+  MakeAction(v, "mniPan", "&Pan", QKeySequence(), [this] { SetGraphMouseMode(ePan); });
+  QAction* orig =
+      MakeAction(v, "mniDisplayOriginal", "&Display Original Pattern", QKeySequence(), nullptr);
+  orig->setCheckable(true);
+  connect(orig, &QAction::toggled, this, [this](bool b) {
+    m_View.m_bShowOriginal = b;
+    m_Interp.SetAdditional(&m_BackList, b);
+    GenerateAndDraw();
+  });
+  v->addSeparator();
+  PendingAction(v, "mniRangeSetting", "&Machine Range Limits...");
+  MakeAction(v, "mniOptions", "Op&tions", QKeySequence("Ctrl+P"), [this] { ChangeOptions(); });
+
+  QMenu* e = menu(nullptr, "Edit1", "&Edit");
+  MakeAction(e, "mniCut", "Cu&t", QKeySequence("Ctrl+X"), [this] {
+    m_memProgram->CutToClipboardWithUndo();
+    m_pUndoList->TestAddEdit();
+    UpdateToolEnableState();
+  });
+  QAction* copy =
+      MakeAction(e, "mniCopy", "&Copy", QKeySequence("Ctrl+C"), [this] { m_memProgram->copy(); });
+  copy->setShortcutContext(Qt::WidgetShortcut);  // the editor copies by itself
+  MakeAction(e, "mniPaste", "&Paste", QKeySequence("Ctrl+V"), [this] {
+    if (m_memProgram->isReadOnly()) return;
+    m_memProgram->PasteFromClipboardWithUndo();
+    m_pUndoList->TestAddEdit();
+    UpdateToolEnableState();
+  });
+  MakeAction(e, "mniDelete", "&Delete", QKeySequence("Ctrl+Del"), [this] {
+    if (m_memProgram->isReadOnly()) return;
+    m_memProgram->ClearSelectionWithUndo();
+    m_pUndoList->TestAddEdit();
+    UpdateToolEnableState();
+  });
+  MakeAction(e, "mniSelectAll", "Select A&ll", QKeySequence("Ctrl+A"),
+             [this] { m_memProgram->selectAll(); });
+  MakeAction(e, "mniUndo", "&Undo", QKeySequence("Ctrl+Z"), [this] { Undo(); });
+
+  QMenu* t = menu(nullptr, "mniTools", "&Tools");
+  PendingAction(t, "mniReverse", "&Reverse Sequence...");
+  PendingAction(t, "mniShift", "S&hift  Sequence...");
+  PendingAction(t, "mniScale", "&Scale  Sequence...");
+  PendingAction(t, "mniRotate", "R&otate  Sequence...");
+  PendingAction(t, "mniMirror", "&Mirror  Sequence...");
+  PendingAction(t, "mniRadiusCompSeq", "Radius &Compensate Sequence...");
+  PendingAction(t, "mniFilletCornersSequence", "&Fillet Corners of Sequence...");
+  PendingAction(t, "mniLeadInOut", "&Lead In/Out Sequence...");
+  PendingAction(t, "mniAddEndSeq", "Add at End of Sequence...");
+  PendingAction(t, "mniChangeStart", "Change Start of Sequence...");
+  t->addSeparator();
+  PendingAction(t, "mniReverseAll", "Re&verse All...");
+  PendingAction(t, "mniShiftAll", "Shi&ft All...");
+  PendingAction(t, "mniScaleAll", "S&cale All...");
+  PendingAction(t, "mniRotateAll", "Ro&tate All...");
+  PendingAction(t, "mniMirrorAll", "M&irror All...");
+  PendingAction(t, "mniCompensation", "Radius Com&pensate All...");
+  PendingAction(t, "mniFilletCornersAll", "&Fillet Corners All...");
+  PendingAction(t, "mniLeadInOutAll", "Lead In/Out All...");
+  PendingAction(t, "mniAddEndAll", "Add at End All...");
+  t->addSeparator();
+  MakeAction(t, "mniReorderSequences", "Reorder Se&quences...", QKeySequence(),
+             [this] { ReorderSequencesByDialog(); });
+  MakeAction(t, "mniReorderSeqInGraph", "Reorder Sequences in &Graph", QKeySequence(),
+             [this] { SetGraphMouseMode(eReorderSequence); });
+  PendingAction(t, "mniCopySeq", "Copy Sequence");
+  PendingAction(t, "mniBatteryCopySeq", "Batch Copy Sequence...");
+  PendingAction(t, "mniPasteSeq", "Paste Sequence");
+  MakeAction(t, "mniDeleteSequence", "&Delete Sequence...", QKeySequence(),
+             [this] { DeleteCurrentSequence(); });
+  PendingAction(t, "mniResetSeq", "Reset Sequence...");
+  t->addSeparator();
+  PendingAction(t, "mniAutoCodeInsert", "A&uto Code Inserter...");
+  PendingAction(t, "mniCheckProgram", "Chec&k Program");
+  t->addSeparator();
+  for (auto [name, caption] :
+       {std::pair{"mniLookAheadforLine", "Look Ahead for Line"},
+        std::pair{"mniLookAheadforSequenceStart", "Look Ahead for Sequence Start"},
+        std::pair{"mniLookAheadforCircle", "Look Ahead for Circle"}}) {
+    QAction* a = PendingAction(t, name, caption);
+    a->setCheckable(true);
+  }
+  PendingAction(t, "mniAddParToMA", "Add Parameters to MOVEABS");
+
+  QMenu* c = menu(nullptr, "mniControllerLink", "&ControllerLink");
+  PendingAction(c, "mniControllerLinkConfig", "&Configuration...");
+  PendingAction(c, "mniSendProgram", "&Send Program...");
+
+  QMenu* w = menu(nullptr, "mniWindows", "&Windows");
+  for (auto [name, caption] :
+       {std::pair{"mniToolbar", "&Tool Bar"}, std::pair{"mniFileStatus", "&File Status Bar"},
+        std::pair{"mniGraphStatus", "&Graph Status"}}) {
+    QAction* a = MakeAction(w, name, caption, QKeySequence(), nullptr);
+    a->setCheckable(true);
+    a->setChecked(true);
+    connect(a, &QAction::toggled, this, [this, n = std::string(name)](bool b) {
+      QWidget* bar = n == "mniToolbar"      ? static_cast<QWidget*>(m_ToolBar)
+                     : n == "mniFileStatus" ? static_cast<QWidget*>(m_FileStatus)
+                                            : static_cast<QWidget*>(m_GraphStatus);
+      bar->setVisible(b);
+      FormResize();
+    });
+  }
+
+  QMenu* h = menu(nullptr, "mniHelp", "&Help");
+  MakeAction(h, "mniHelpTopics", "&Help Topics", QKeySequence("Ctrl+H"), [this] { ShowHelp(); });
+  MakeAction(h, "mniAbout", "&About Veltrane", QKeySequence("Ctrl+F10"),
+             [this] { m_pPrompts->About(); });
+
+  QMenu* l = menu(nullptr, "mniLanguage", "&Language");
+  auto* group = new QActionGroup(this);
+  QAction* en =
+      MakeAction(l, "mniEnglish", "&English", QKeySequence(), [this] { mniEnglishClick(); });
+  QAction* zh = MakeAction(l, "mniChinese", QString::fromUtf8(c_strChineseMenuCaption),
+                           QKeySequence(), [this] { mniChineseClick(); });
+  for (QAction* a : {en, zh}) {
+    a->setCheckable(true);
+    group->addAction(a);
+  }
+  en->setChecked(true);
+
+  // The plot's menus.
+  m_pmSequence = new QMenu(this);
+  m_pmSequence->setObjectName("pmSequence");
+  PendingAction(m_pmSequence, "ReverseSquence1", "Reverse Sequence");
+  PendingAction(m_pmSequence, "ShiftSequence1", "Shift Sequence");
+  PendingAction(m_pmSequence, "S1", "Scale Sequence");
+  PendingAction(m_pmSequence, "RotateSequence1", "Rotate Sequence");
+  PendingAction(m_pmSequence, "MirrorSequence1", "Mirror Sequence");
+  PendingAction(m_pmSequence, "RadiusCompensationSequence1", "Radius Compensation Sequence");
+  PendingAction(m_pmSequence, "FilletCornersSequence1", "Fillet Corners Sequence");
+  PendingAction(m_pmSequence, "LeadInOutSequence1", "Lead In/Out Sequence");
+  PendingAction(m_pmSequence, "AddatEndSequence1", "Add at End Sequence");
+  PendingAction(m_pmSequence, "ChangeSeqBegPoint", "Change the start of sequence");
+  m_pmSequence->addSeparator();
+  PendingAction(m_pmSequence, "Copy1", "Copy");
+  PendingAction(m_pmSequence, "BatteryCopy1", "Batch Copy");
+  MakeAction(m_pmSequence, "DeleteSequence1", "Delete ", QKeySequence(),
+             [this] { DeleteCurrentSequence(); });
+  PendingAction(m_pmSequence, "ResetSequence1", "Reset ");
+  m_pmPaste = new QMenu(this);
+  m_pmPaste->setObjectName("pmPaste");
+  PendingAction(m_pmPaste, "Paste1", "Paste");
+}
+
+void TfrmMain::CreateToolBar() {
+  m_ToolBar = new QToolBar(m_Client);
+  m_ToolBar->setObjectName("ToolBar");
+  m_ToolBar->setIconSize(QSize(20, 20));
+  auto button = [this](const char* name, const char* hint, const char* icon,
+                       std::function<void()> onClick) {
+    QAction* a = MakeAction(nullptr, name, hint, QKeySequence(), std::move(onClick));
+    a->setToolTip(hint);
+    a->setIcon(ToolIcon(icon));
+    m_ToolBar->addAction(a);
+    return a;
+  };
+  auto pending = [&](const char* name, const char* hint, const char* icon) {
+    QAction* a = button(name, hint, icon, nullptr);
+    a->setProperty(c_sPendingProperty, true);
+    a->setEnabled(false);
+  };
+  button("sbNewFile", "New program", "new", [this] { NewFile(); });
+  button("sbOpenFile", "Load program file", "open", [this] { OpenFile(); });
+  button("sbSaveFile", "Save program", "save", [this] { Action("mniSave")->trigger(); });
+  m_ToolBar->addSeparator();
+  button("sbOptions", "Graph Options", "options", [this] { ChangeOptions(); });
+  button("sbZoomExtents", "Zoom Extents", "extents", [this] { ZoomExtents(); });
+  button("sbZoomExtentsCZ", "Zoom Extents, Centre Zero", "extentscz", [this] { ZoomExtentsCZ(); });
+  button("sbDraw", "Redraw", "redraw", [this] { GenerateAndDraw(); });
+  button("sbZoomIn", "Zoom In", "zoomin", [this] { SetGraphMouseMode(eZoomIn); });
+  button("sbZoomOut", "Zoom Out", "zoomout", [this] { SetGraphMouseMode(eZoomOut); });
+  button("sbZoomBox", "Zoom Box", "zoombox", [this] { SetGraphMouseMode(eZoomBox); });
+  button("sbPan", "Pan", "pan", [this] { SetGraphMouseMode(ePan); });
+  m_ToolBar->addSeparator();
+  pending("sbReverse", "Reverse  Sequence", "Rv");
+  pending("sbShift", "Shift  Sequence", "Sh");
+  pending("sbScale", "Scale  Sequence", "Sc");
+  pending("sbRotate", "Rotate  Sequence", "Ro");
+  pending("sbMirror", "Mirror  Sequence", "Mi");
+  m_ToolBar->addSeparator();
+  button("sbUndo", "Undo", "Un", [this] { Undo(); });
+  button("sbReset", "Reset", "Rs", [this] { Reset(); });
+  button("sbHelp", "Help", "help", [this] { ShowHelp(); });
+}
+
+void TfrmMain::CreatePlot() {
+  m_sbVertical = new QScrollBar(Qt::Vertical, m_Client);
+  m_sbVertical->setObjectName("sbVertical");
+  m_sbHorizontal = new QScrollBar(Qt::Horizontal, m_Client);
+  m_sbHorizontal->setObjectName("sbHorizontal");
+  for (QScrollBar* s : {m_sbVertical, m_sbHorizontal}) {
+    s->setRange(0, TPlotView::c_nScrollMax);
+    connect(s, &QScrollBar::valueChanged, this, [this, s](int nPos) {
+      if (m_bScrollSync) return;
+      if (s == m_sbHorizontal)
+        m_View.ScrollHorizontal(nPos);
+      else
+        m_View.ScrollVertical(nPos);
+      GenerateAndDraw();
+    });
+  }
+  m_rulerVertical = new TPaintBox(m_Client);
+  m_rulerVertical->setObjectName("rulerVertical");
+  m_rulerVertical->OnPaint = [this](QPainter& p) { PaintRuler(p, false); };
+  m_rulerHorizontal = new TPaintBox(m_Client);
+  m_rulerHorizontal->setObjectName("rulerHorizontal");
+  m_rulerHorizontal->OnPaint = [this](QPainter& p) { PaintRuler(p, true); };
+
+  m_pbPlot = new TPaintBox(m_Client);
+  m_pbPlot->setObjectName("pbPlot");
+  m_pbPlot->setMouseTracking(true);
+  m_pbPlot->setFocusPolicy(Qt::ClickFocus);
+  m_pbPlot->OnPaint = [this](QPainter& p) { PaintPlot(p); };
+  m_pbPlot->OnMousePress = [this](QMouseEvent* e) { PlotMousePress(e); };
+  m_pbPlot->OnMouseMove = [this](QMouseEvent* e) { PlotMouseMove(e); };
+  m_pbPlot->OnMouseRelease = [this](QMouseEvent* e) { PlotMouseRelease(e); };
+  m_pbPlot->OnDoubleClick = [this](QMouseEvent* e) { PlotDoubleClick(e); };
+  m_pbPlot->OnWheel = [this](QWheelEvent* e) { PlotWheel(e); };
+  m_pbPlot->OnKey = [this](QKeyEvent* e) { return PlotKey(e); };
+
+  m_pnlSplitter = new TPaintBox(m_Client);
+  m_pnlSplitter->setObjectName("pnlSplitter");
+  m_pnlSplitter->setCursor(Qt::SplitHCursor);
+  m_pnlSplitter->OnPaint = [this](QPainter& p) { PaintGrip(p); };
+  m_pnlSplitter->OnMousePress = [this](QMouseEvent* e) {
+    if (e->button() != Qt::LeftButton) return;
+    m_bSplitterDrag = true;
+    m_nSplitterStartX = m_pnlSplitter->mapTo(m_Client, e->position().toPoint()).x();
+    m_nSplitterStartWidth = m_nListWidth;
+  };
+  m_pnlSplitter->OnMouseMove = [this](QMouseEvent* e) {
+    if (!m_bSplitterDrag) return;
+    int x = m_pnlSplitter->mapTo(m_Client, e->position().toPoint()).x();
+    m_nListWidth = m_nSplitterStartWidth + m_nSplitterStartX - x;
+    FormResize();
+  };
+  m_pnlSplitter->OnMouseRelease = [this](QMouseEvent*) { m_bSplitterDrag = false; };
+}
+
+void TfrmMain::CreatePages() {
+  m_Pages = new QTabWidget(m_Client);
+  m_Pages->setObjectName("PageControl");
+  m_Pages->addTab(m_memProgram, "BASIC Program");
+
+  // The table list page; its commands arrive with the table export.
+  auto* page = new QWidget;
+  page->setObjectName("TableList");
+  auto* v = new QVBoxLayout(page);
+  auto* codes = new QGroupBox("Move Codes", page);
+  codes->setObjectName("GroupTypeEdit");
+  auto* g = new QGridLayout(codes);
+  int row = 0;
+  for (auto [name, caption] : {std::pair{"edtMOCode", "MOVE"}, std::pair{"edtMACode", "MOVEABS"},
+                               std::pair{"edtMCCode", "MOVECIRC"}}) {
+    g->addWidget(new QLabel(caption, codes), row, 0);
+    auto* e = new QLineEdit(codes);
+    e->setObjectName(name);
+    g->addWidget(e, row++, 1);
+  }
+  auto* lt = new QLabel("Table start :", codes);
+  lt->setObjectName("labelTable");
+  g->addWidget(lt, row, 0);
+  auto* et = new QLineEdit(codes);
+  et->setObjectName("edtTableStart");
+  g->addWidget(et, row, 1);
+  v->addWidget(codes);
+  auto* data = new QGroupBox("Data Structure", page);
+  data->setObjectName("GroupDataStru");
+  auto* gd = new QGridLayout(data);
+  auto* fix = new QRadioButton("Fixed data length", data);
+  fix->setObjectName("RadioFixLen");
+  fix->setChecked(true);
+  auto* ll = new QLabel("Length:", data);
+  ll->setObjectName("labLength");
+  auto* el = new QLineEdit(data);
+  el->setObjectName("edtLength");
+  auto* flex = new QRadioButton("Flexible data length", data);
+  flex->setObjectName("RadioFlexible");
+  gd->addWidget(fix, 0, 0);
+  gd->addWidget(ll, 0, 1);
+  gd->addWidget(el, 0, 2);
+  gd->addWidget(flex, 1, 0);
+  v->addWidget(data);
+  auto* fmt = new QGroupBox("File Format", page);
+  fmt->setObjectName("GroupFileformat");
+  auto* vf = new QVBoxLayout(fmt);
+  for (auto [name, caption] :
+       {std::pair{"RadioText", "Text"}, std::pair{"RadioBinary", "Binary"}}) {
+    auto* r = new QRadioButton(caption, fmt);
+    r->setObjectName(name);
+    vf->addWidget(r);
+  }
+  v->addWidget(fmt);
+  for (auto [name, caption] :
+       {std::pair{"btnApply", "Apply"}, std::pair{"btnSaveTable", "Export File"},
+        std::pair{"btnSend", "Send to Controller"}}) {
+    auto* b = new QPushButton(caption, page);
+    b->setObjectName(name);
+    b->setEnabled(false);
+    v->addWidget(b);
+  }
+  auto* list = new QPlainTextEdit(page);
+  list->setObjectName("memTable");
+  list->setReadOnly(true);
+  v->addWidget(list, 1);
+  m_Pages->addTab(page, "TableList");
+}
+
+// ---------------------------------------------------------------------------------------
+// Language
+
+void TfrmMain::ApplyCaption(const char* strControl, bool bHint, const QString& strText) {
+  const QString name = QString::fromLatin1(strControl);
+  for (QAction* a : findChildren<QAction*>(name)) {
+    if (bHint)
+      a->setToolTip(strText);
+    else
+      a->setText(strText);
+  }
+  if (bHint) return;
+  for (QMenu* m : findChildren<QMenu*>(name)) m->setTitle(strText);
+  for (QGroupBox* g : findChildren<QGroupBox*>(name)) g->setTitle(strText);
+  for (QAbstractButton* b : findChildren<QAbstractButton*>(name)) b->setText(strText);
+  for (QLabel* l : findChildren<QLabel*>(name)) l->setText(strText);
+}
+
+void TfrmMain::SetLanguage(bool bChinese) {
+  m_bChinese = bChinese;
+  Action("mniEnglish")->setChecked(!bChinese);
+  Action("mniChinese")->setChecked(bChinese);
+  for (const TCaptionEntry& c : CaptionTable())
+    ApplyCaption(c.strControl, c.bHint, QString::fromUtf8(bChinese ? c.strChinese : c.strEnglish));
+  if (m_GraphMouseMode == ePan) Action("sbPan")->setToolTip("End Pan");
+}
+
+void TfrmMain::mniEnglishClick() { SetLanguage(false); }
+void TfrmMain::mniChineseClick() { SetLanguage(true); }
+
+QAction* TfrmMain::Action(const char* strName) const {
+  return findChild<QAction*>(QString::fromLatin1(strName));
+}
+
+}  // namespace veltrane
