@@ -43,6 +43,22 @@
 
 namespace veltrane {
 
+namespace {
+
+// A one-pixel bevel inset by nInset: cTopLeft on the top and left edges, cBottomRight on
+// the others (dark over light looks sunken, light over dark raised).
+void Bevel(QPainter& p, int W, int H, int nInset, const QColor& cTopLeft, const QColor& cBottomRight) {
+  const int l = nInset, t = nInset, r = W - 1 - nInset, b = H - 1 - nInset;
+  p.setPen(cTopLeft);
+  p.drawLine(l, t, r, t);
+  p.drawLine(l, t, l, b);
+  p.setPen(cBottomRight);
+  p.drawLine(l, b, r, b);
+  p.drawLine(r, t, r, b);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------
 // Plot
 
@@ -119,15 +135,8 @@ void TfrmMain::PaintPlot(QPainter& p) {
   const QPalette& pal = palette();
   const int W = m_pbPlot->width(), H = m_pbPlot->height();
   // A two-pixel sunken frame.
-  p.setPen(pal.color(QPalette::Dark));
-  p.drawLine(0, 0, W - 1, 0);
-  p.drawLine(0, 0, 0, H - 1);
-  p.setPen(pal.color(QPalette::Shadow));
-  p.drawLine(1, 1, W - 2, 1);
-  p.drawLine(1, 1, 1, H - 2);
-  p.setPen(pal.color(QPalette::Light));
-  p.drawLine(0, H - 1, W - 1, H - 1);
-  p.drawLine(W - 1, 0, W - 1, H - 1);
+  Bevel(p, W, H, 0, pal.color(QPalette::Dark), pal.color(QPalette::Light));
+  Bevel(p, W, H, 1, pal.color(QPalette::Shadow), pal.color(QPalette::Midlight));
   if (m_bZoomBoxActive) {
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(Qt::NoBrush);
@@ -140,12 +149,7 @@ void TfrmMain::PaintRuler(QPainter& p, bool bHorizontal) {
   const int W = r->width(), H = r->height();
   const QPalette& pal = palette();
   p.fillRect(0, 0, W, H, pal.button());
-  p.setPen(pal.color(QPalette::Dark));
-  p.drawLine(0, 0, W - 1, 0);
-  p.drawLine(0, 0, 0, H - 1);
-  p.setPen(pal.color(QPalette::Light));
-  p.drawLine(0, H - 1, W - 1, H - 1);
-  p.drawLine(W - 1, 0, W - 1, H - 1);
+  Bevel(p, W, H, 0, pal.color(QPalette::Dark), pal.color(QPalette::Light));
   QFont f("Arial");
   f.setPointSize(8);
   f.setBold(true);
@@ -169,12 +173,7 @@ void TfrmMain::PaintGrip(QPainter& p) {
   const int W = m_pnlSplitter->width(), H = m_pnlSplitter->height();
   const QPalette& pal = palette();
   p.fillRect(0, 0, W, H, pal.button());
-  p.setPen(pal.color(QPalette::Light));
-  p.drawLine(0, 0, W - 1, 0);
-  p.drawLine(0, 0, 0, H - 1);
-  p.setPen(pal.color(QPalette::Shadow));
-  p.drawLine(0, H - 1, W - 1, H - 1);
-  p.drawLine(W - 1, 0, W - 1, H - 1);
+  Bevel(p, W, H, 0, pal.color(QPalette::Light), pal.color(QPalette::Shadow));
   p.setPen(pal.color(QPalette::Dark));
   p.drawLine(W - 2, 1, W - 2, H - 2);
 }

@@ -24,15 +24,12 @@ namespace veltrane::test {
 
 class TTestPrompts : public IAppPrompts {
  public:
+  // Messages and questions as the core's scripted prompts answer them.
   void ShowMessage(EMessageKind evKind, const std::string& strText) override {
-    Messages.emplace_back(evKind, strText);
+    Scripted.ShowMessage(evKind, strText);
   }
   EAnswer Ask(const std::string& strQuestion, bool bAllowCancel) override {
-    Questions.push_back(strQuestion);
-    if (Answers.empty()) return bAllowCancel ? EAnswer::eCancel : EAnswer::eNo;
-    EAnswer a = Answers.front();
-    Answers.pop_front();
-    return a;
+    return Scripted.Ask(strQuestion, bAllowCancel);
   }
   bool OpenFileName(const std::string& strTitle, const std::string&,
                     std::string& strFileName) override {
@@ -65,9 +62,11 @@ class TTestPrompts : public IAppPrompts {
   void ImportOptions(TVLTRegistry&) override { ++nImportOptions; }
   void About() override { ++nAbout; }
 
-  std::vector<std::pair<EMessageKind, std::string>> Messages;
-  std::vector<std::string> Questions, Titles;
-  std::deque<EAnswer> Answers;
+  TScriptedPrompts Scripted;
+  decltype(Scripted.Messages)& Messages = Scripted.Messages;
+  decltype(Scripted.Questions)& Questions = Scripted.Questions;
+  decltype(Scripted.Answers)& Answers = Scripted.Answers;
+  std::vector<std::string> Titles;
   std::deque<std::optional<std::string>> OpenNames, SaveNames;
   std::function<bool(TPlotOptionsFields&)> PlotOptions;
   std::function<bool(TStringList&)> NewOrder;
