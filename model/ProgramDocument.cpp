@@ -63,6 +63,32 @@ void TProgramDocument::ReturnSequenceToProgram() {
   m_TransformationList.clear();
 }
 
+bool TProgramDocument::ReplaceSequenceBody(int32_t nSequence,
+                                           const std::function<void(TStringList& Body)>& op,
+                                           bool bSaveForUndo) {
+  if (nSequence < 1 || !TakeBody(m_Program, nSequence, false, true, true)) return false;
+  const size_t nFirst = static_cast<size_t>(m_nTransformationInsertLine);
+  const size_t nCount = m_TransformationList.size();
+  try {
+    op(m_TransformationList);
+  } catch (...) {
+    m_TransformationList.clear();
+    throw;
+  }
+  if (bSaveForUndo) m_pHooks->SaveForUndo();
+  auto first = m_Program.begin() + static_cast<ptrdiff_t>(nFirst);
+  m_Program.erase(first, first + static_cast<ptrdiff_t>(nCount));
+  ReturnSequenceToProgram();
+  return true;
+}
+
+void TProgramDocument::ReplaceProgram(TStringList NewProgram) {
+  m_pHooks->SaveForUndo();
+  m_pHooks->BeginBulkEdit();
+  m_Program = std::move(NewProgram);
+  m_pHooks->EndBulkEdit();
+}
+
 bool TProgramDocument::GetSequenceStringFromProgram(int32_t nSequence) {
   auto start = FindLine(m_Program, 0, [nSequence](const std::string& s) {
     return IsStartMarkerOf(s, nSequence);

@@ -50,6 +50,13 @@ class TProgramDocument {
   bool GetSequenceFromProgram(int32_t nSequence, bool bCheckMode = false);
   // Puts m_TransformationList back where the body stood.
   void ReturnSequenceToProgram();
+  // Runs op over a copy of sequence n's body (in m_TransformationList) and puts the result
+  // in place of the body; when op throws, the program is left as it was. False when the
+  // sequence is not found. The undo point is taken only once op has succeeded.
+  bool ReplaceSequenceBody(int32_t nSequence, const std::function<void(TStringList& Body)>& op,
+                           bool bSaveForUndo = true);
+  // The whole program replaced, as one undoable step.
+  void ReplaceProgram(TStringList NewProgram);
   // Copies the whole block of sequence n, markers included, into m_CopyList.
   bool GetSequenceStringFromProgram(int32_t nSequence);
   bool GetFromListWithoutCmp(int32_t nSequenceNumber, bool b_keep);

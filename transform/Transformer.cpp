@@ -1,0 +1,387 @@
+// The transformer's load/store cycle and its affine operations.
+#include "transform/Transformer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "model/NumberFormat.h"
+#include "model/Statements.h"
+#include "model/Text.h"
+
+namespace veltrane {
+
+namespace {
+
+// Reads one move line into r; false with the reason when the line cannot be modelled.
+bool ParseMoveLine(std::string_view strLine, ECommandType evType, TMoveRecord& r,
+                   std::string& strReason) {
+  std::string_view t = TrimView(strLine);
+  const std::string word = CommandWordFromType(evType);
+  if (evType == eCmd_MHelical) {
+    strReason = "helical moves (MHELICAL) cannot be transformed";
+    return false;
+  }
+  size_t open = t.find('(');
+  size_t close = open == std::string_view::npos ? open : t.find(')', open);
+  if (close == std::string_view::npos) {
+    strReason = word + " has no complete argument list";
+    return false;
+  }
+  std::string_view trailer = t.substr(close + 1);
+  std::string_view rest = TrimView(trailer);
+  if (!rest.empty() && rest[0] != '\'') {
+    strReason = "text after the " + word + " statement cannot be carried along";
+    return false;
+  }
+  r.strTrailer = rest.empty() ? std::string() : std::string(trailer);
+
+  TStringList args;
+  std::string_view inner = t.substr(open + 1, close - open - 1);
+  while (true) {
+    size_t comma = inner.find(',');
+    args.emplace_back(TrimView(inner.substr(0, comma)));
+    if (comma == std::string_view::npos) break;
+    inner.remove_prefix(comma + 1);
+  }
+  const bool bArc = IsCircularMove(evType);
+  const size_t nWanted = bArc ? 5 : 2;
+  if (args.size() != nWanted) {
+    strReason = word + " has " + std::to_string(args.size()) + " arguments; only " +
+                (bArc ? "arcs with five" : "two-axis moves with two") + " can be transformed";
+    return false;
+  }
+  // Absolute moves may carry the offset terms, on both coordinates or on neither.
+  if (IsAbsoluteMove(evType)) {
+    int nTerms = 0;
+    const char* terms[2] = {"offset_x", "offset_y"};
+    for (size_t i = 0; i < 2; ++i) {
+      std::string_view a = args[i];
+      if (a.size() > 8 && SameText(a.substr(0, 8), terms[i])) {
+        std::string_view after = TrimLeftView(a.substr(8));
+        if (!after.empty() && after[0] == '+') {
+          args[i] = Trim(after.substr(1));
+          ++nTerms;
+        }
+      }
+    }
+    if (nTerms == 1) {
+      strReason = "MOVEABS has an offset term on one coordinate only";
+      return false;
+    }
+    r.bOffsetTerms = nTerms == 2;
+  }
+  double v[4] = {0, 0, 0, 0};
+  for (size_t i = 0; i < std::min<size_t>(args.size(), 4); ++i)
+    if (!TryStrToFloat(args[i], v[i])) {
+      strReason = "'" + args[i] + "' is not a number";
+      return false;
+    }
+  r.fEndPoint = TfPoint{v[0], v[1], 0.0};
+  if (bArc) {
+    int32_t nDir = 0;
+    if (!TryStrToInt(args[4], nDir)) {
+      strReason = "'" + args[4] + "' is not an arc direction";
+      return false;
+    }
+    r.fCentrePoint = TfPoint{v[2], v[3], 0.0};
+    r.Direction = nDir != 0 ? 1 : 0;
+  }
+  return true;
+}
+
+TfPoint Add(TfPoint a, TfPoint b) { return TfPoint{a.fX + b.fX, a.fY + b.fY, 0.0}; }
+TfPoint Sub(TfPoint a, TfPoint b) { return TfPoint{a.fX - b.fX, a.fY - b.fY, 0.0}; }
+TfPoint Neg(TfPoint a) { return TfPoint{-a.fX, -a.fY, 0.0}; }
+
+// A turn about the origin. Whole quarter turns use exact cosines and sines, so that a
+// rotation by 0 or 360 degrees leaves every number exactly as it was.
+struct TTurn {
+  double c = 1.0, s = 0.0;
+  bool bIdentity = true;
+  explicit TTurn(double fAngle) {
+    const double q = fAngle / (std::numbers::pi / 2);
+    if (std::isfinite(q) && std::fabs(q) < 1e15) {
+      const double k = std::nearbyint(q);
+      if (std::fabs(q - k) < 1e-12) {
+        static constexpr double cs[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        const int m = static_cast<int>(((static_cast<long long>(k) % 4) + 4) % 4);
+        c = cs[m][0];
+        s = cs[m][1];
+        bIdentity = m == 0;
+        return;
+      }
+    }
+    c = std::cos(fAngle);
+    s = std::sin(fAngle);
+    bIdentity = false;
+  }
+  TfPoint Vector(TfPoint v) const {
+    if (bIdentity) return v;
+    return TfPoint{v.fX * c - v.fY * s, v.fX * s + v.fY * c, 0.0};
+  }
+  TfPoint About(TfPoint p, TfPoint centre) const {
+    if (bIdentity) return p;
+    return Add(centre, Vector(Sub(p, centre)));
+  }
+};
+
+}  // namespace
+
+void TTransformer::LoadSourceList(bool bStrict) {
+  m_lstSourceMoves.clear();
+  m_lstNewMoves.clear();
+  m_lstNewProgram.clear();
+  TfPoint base;
+  if (!m_pProgram) {
+    m_fEndPoint = base;
+    return;
+  }
+  const TStringList& lines = *m_pProgram;
+  m_lstSourceMoves.reserve(lines.size());
+  std::string strReason;
+  for (size_t n = 0; n < lines.size(); ++n) {
+    TMoveRecord r;
+    r.nProgramLine = static_cast<int32_t>(n);
+    const ECommandType evType = CommandTypeOfLine(lines[n]);
+    if (IsMoveKind(evType)) {
+      if (ParseMoveLine(lines[n], evType, r, strReason)) {
+        r.MoveType = evType;
+        r.fAbsStartPoint = base;
+        r.fAbsEndPoint = IsAbsoluteMove(evType) ? r.fEndPoint : Add(base, r.fEndPoint);
+        base = r.fAbsEndPoint;
+      } else if (bStrict) {
+        throw ETransformError(static_cast<int32_t>(n), lines[n], strReason);
+      } else {
+        r = TMoveRecord{};
+        r.nProgramLine = static_cast<int32_t>(n);
+        r.MoveType = eCmdUnknown;  // carried along as written
+      }
+    } else {
+      r.MoveType = evType;
+    }
+    m_lstSourceMoves.push_back(std::move(r));
+  }
+  m_fEndPoint = base;
+}
+
+std::string TTransformer::LineFor(const TMoveRecord& r) const {
+  std::string s;
+  const ECommandType k = r.MoveType;
+  if (IsAbsoluteMove(k)) {
+    const bool bTerms = b_AddParToMA || r.bOffsetTerms;
+    s = "    " + CommandWordFromType(k) + "(" + (bTerms ? "offset_x+" : "") +
+        StringFromDouble(r.fEndPoint.fX) + "," + (bTerms ? "offset_y+" : "") +
+        StringFromDouble(r.fEndPoint.fY) + ")";
+  } else if (IsIncrementalMove(k)) {
+    s = "    " + CommandWordFromType(k) + "(" + StringFromDouble(r.fEndPoint.fX) + "," +
+        StringFromDouble(r.fEndPoint.fY) + ")";
+  } else if (IsCircularMove(k)) {
+    s = "    " + CommandWordFromType(k) + "(" + StringFromDouble(r.fEndPoint.fX) + "," +
+        StringFromDouble(r.fEndPoint.fY) + "," + StringFromDouble(r.fCentrePoint.fX) + "," +
+        StringFromDouble(r.fCentrePoint.fY) + "," + (r.Direction != 0 ? "1" : "0") + ")";
+  } else if (m_pProgram && r.nProgramLine >= 0 &&
+             static_cast<size_t>(r.nProgramLine) < m_pProgram->size()) {
+    return (*m_pProgram)[static_cast<size_t>(r.nProgramLine)];
+  }
+  return s + r.strTrailer;
+}
+
+void TTransformer::StoreNewList() {
+  m_lstNewProgram.clear();
+  m_lstNewProgram.reserve(m_lstNewMoves.size());
+  for (const TMoveRecord& r : m_lstNewMoves) m_lstNewProgram.push_back(LineFor(r));
+  m_lstNewMoves.clear();
+}
+
+void TTransformer::UpdateProgram() {
+  if (m_pProgram) *m_pProgram = std::move(m_lstNewProgram);
+  m_lstNewProgram.clear();
+}
+
+void TTransformer::EmptyLists() {
+  m_lstSourceMoves.clear();
+  m_lstNewMoves.clear();
+  m_lstNewProgram.clear();
+}
+
+template <class Op>
+void TTransformer::Run(bool bStrict, Op op) {
+  LoadSourceList(bStrict);
+  m_lstNewMoves.clear();
+  m_lstNewMoves.reserve(m_lstSourceMoves.size() + 1);
+  op();
+  StoreNewList();
+  UpdateProgram();
+}
+
+void TTransformer::Reverse() {
+  Run(true, [this] {
+    const bool bAnyMove = std::any_of(m_lstSourceMoves.begin(), m_lstSourceMoves.end(),
+                                      [](const TMoveRecord& r) { return IsMoveKind(r.MoveType); });
+    if (!bAnyMove) {  // nothing to turn round: the lines stay as they are
+      m_lstNewMoves = m_lstSourceMoves;
+      return;
+    }
+    // Built forwards, then turned round: the same as inserting each record at the front.
+    bool bFirstAbsolute = false, bLastAbsolute = false;
+    for (const TMoveRecord& s : m_lstSourceMoves) {
+      TMoveRecord r;
+      r.MoveType = s.MoveType;
+      r.strTrailer = s.strTrailer;
+      if (IsAbsoluteMove(s.MoveType)) {
+        if (!bFirstAbsolute) {
+          bFirstAbsolute = true;
+          continue;
+        }
+        if (!bLastAbsolute) {
+          TMoveRecord line;
+          line.MoveType = b_MOsp ? eCmd_MoveSP : eCmd_Move;
+          line.fEndPoint = Sub(s.fAbsStartPoint, s.fAbsEndPoint);
+          m_lstNewMoves.push_back(line);
+        }
+        r.MoveType = b_MAsp ? eCmd_MoveAbsSP : eCmd_MoveAbs;
+        r.fEndPoint = s.fEndPoint;
+        r.bOffsetTerms = s.bOffsetTerms;
+        bLastAbsolute = true;
+      } else if (IsIncrementalMove(s.MoveType)) {
+        r.fEndPoint = bLastAbsolute ? TfPoint{} : Neg(s.fEndPoint);
+        bLastAbsolute = false;
+      } else if (IsCircularMove(s.MoveType)) {
+        r.fEndPoint = Neg(s.fEndPoint);
+        r.fCentrePoint = Sub(s.fCentrePoint, s.fEndPoint);
+        r.Direction = s.Direction == 0 ? 1 : 0;
+        bLastAbsolute = false;
+      } else {
+        r = s;
+      }
+      m_lstNewMoves.push_back(std::move(r));
+    }
+    TMoveRecord start;
+    start.MoveType = b_MAsp ? eCmd_MoveAbsSP : eCmd_MoveAbs;
+    start.fEndPoint = m_fEndPoint;
+    for (const TMoveRecord& s : m_lstSourceMoves)
+      if (IsAbsoluteMove(s.MoveType)) {
+        start.bOffsetTerms = s.bOffsetTerms;
+        break;
+      }
+    m_lstNewMoves.push_back(start);
+    std::reverse(m_lstNewMoves.begin(), m_lstNewMoves.end());
+    std::erase_if(m_lstNewMoves, [](const TMoveRecord& r) {
+      return IsIncrementalMove(r.MoveType) && r.fEndPoint.fX == 0.0 && r.fEndPoint.fY == 0.0;
+    });
+  });
+}
+
+void TTransformer::Shift(bool bRelative, double DfX, double DfY) {
+  Run(true, [&] {
+    TfPoint offset{DfX, DfY, 0.0};
+    bool bFirst = true;
+    for (const TMoveRecord& s : m_lstSourceMoves) {
+      TMoveRecord r = s;
+      if (IsAbsoluteMove(s.MoveType)) {
+        if (bFirst && !bRelative) offset = TfPoint{DfX - s.fEndPoint.fX, DfY - s.fEndPoint.fY, 0.0};
+        bFirst = false;
+        r.fEndPoint = Add(s.fEndPoint, offset);
+      }
+      m_lstNewMoves.push_back(std::move(r));
+    }
+  });
+}
+
+void TTransformer::Scale(double fFactor) {
+  Run(true, [&] {
+    for (const TMoveRecord& s : m_lstSourceMoves) {
+      TMoveRecord r = s;
+      if (IsMoveKind(s.MoveType)) {
+        r.fEndPoint = TfPoint{s.fEndPoint.fX * fFactor, s.fEndPoint.fY * fFactor, 0.0};
+        if (IsCircularMove(s.MoveType))
+          r.fCentrePoint = TfPoint{s.fCentrePoint.fX * fFactor, s.fCentrePoint.fY * fFactor, 0.0};
+      }
+      m_lstNewMoves.push_back(std::move(r));
+    }
+  });
+}
+
+void TTransformer::Rotate(double fAngle) {
+  Run(true, [&] {
+    FindCenter();
+    const TTurn turn(fAngle);
+    for (const TMoveRecord& s : m_lstSourceMoves) {
+      TMoveRecord r = s;
+      // R(end) - R(start) of a straight move or an arc is its displacement turned, and
+      // an arc's centre offset turns the same way.
+      if (IsAbsoluteMove(s.MoveType)) {
+        r.fEndPoint = turn.About(s.fEndPoint, m_Center);
+      } else if (IsIncrementalMove(s.MoveType)) {
+        r.fEndPoint = turn.Vector(s.fEndPoint);
+      } else if (IsCircularMove(s.MoveType)) {
+        r.fEndPoint = turn.Vector(s.fEndPoint);
+        r.fCentrePoint = turn.Vector(s.fCentrePoint);
+      }
+      m_lstNewMoves.push_back(std::move(r));
+    }
+  });
+}
+
+void TTransformer::RewriteCanonical() {
+  Run(false, [this] { m_lstNewMoves = m_lstSourceMoves; });
+}
+
+void TTransformer::Mirror(EAxis Axis) {
+  Run(true, [&] {
+    for (const TMoveRecord& s : m_lstSourceMoves) {
+      TMoveRecord r = s;
+      if (IsMoveKind(s.MoveType)) {
+        auto flip = [Axis](TfPoint p) {
+          return Axis == eYAxis ? TfPoint{-p.fX, p.fY, 0.0} : TfPoint{p.fX, -p.fY, 0.0};
+        };
+        r.fEndPoint = flip(s.fEndPoint);
+        if (IsCircularMove(s.MoveType)) {
+          r.fCentrePoint = flip(s.fCentrePoint);
+          r.Direction = s.Direction != 1 ? 1 : 0;
+        }
+      }
+      m_lstNewMoves.push_back(std::move(r));
+    }
+  });
+}
+
+void TTransformer::FindCenter() {
+  double Sx = 0, Sy = 0;
+  int64_t k = 0;
+  TfPoint B;
+  for (const TMoveRecord& r : m_lstSourceMoves) {
+    if (IsAbsoluteMove(r.MoveType)) {
+      B = r.fEndPoint;
+    } else if (IsIncrementalMove(r.MoveType)) {
+      Sx += r.fAbsEndPoint.fX;
+      Sy += r.fAbsEndPoint.fY;
+      ++k;
+    } else if (IsCircularMove(r.MoveType)) {
+      TfPoint c = Add(r.fAbsStartPoint, r.fCentrePoint);
+      Sx += c.fX;
+      Sy += c.fY;
+      ++k;
+    }
+  }
+  CheckCloseGraph();
+  const double n = static_cast<double>(k);
+  if (b_closed) {
+    if (k > 0) m_Center = TfPoint{Sx / n, Sy / n, 0.0};
+  } else {
+    m_Center = TfPoint{(B.fX + Sx) / (n + 1), (B.fY + Sy) / (n + 1), 0.0};
+  }
+}
+
+void TTransformer::CheckCloseGraph() {
+  double x = 0, y = 0;
+  for (const TMoveRecord& r : m_lstSourceMoves)
+    if (IsIncrementalMove(r.MoveType) || IsCircularMove(r.MoveType)) {
+      x += r.fEndPoint.fX;
+      y += r.fEndPoint.fY;
+    }
+  b_closed = std::fabs(x) < c_fCloseTolerance && std::fabs(y) < c_fCloseTolerance;
+}
+
+}  // namespace veltrane
