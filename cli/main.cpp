@@ -20,6 +20,7 @@
 #endif
 #include "settings/VLTRegistry.h"
 #include "tools/LookAhead.h"
+#include "transform/TransformCommands.h"
 
 using namespace veltrane;
 
@@ -40,6 +41,11 @@ const char* c_sUsage =
     "  plot PROGRAM.bas -o PLOT.svg|PLOT.png|- [--size WxH] [--x-axis N] [--y-axis N]\n"
     "         [--line N]               draw the program's plot zoomed to its extents\n"
     "                                  (--line draws that 0-based line red)\n"
+    "  transform PROGRAM.bas [--sequence N | --all] OP [ARGS] [-o OUT]\n"
+    "         [--look-ahead line,start,circle|none]\n"
+    "                                  OP: reverse | shift X Y [--relative] | scale F |\n"
+    "                                  rotate DEG | mirror x|y; the program is first\n"
+    "                                  prepared as opening it in the window does\n"
     "  --help                          this text\n";
 
 int Usage(const std::string& strError) {
@@ -291,6 +297,110 @@ int Plot(const std::vector<std::string>& args) {
   return 0;
 }
 
+bool ParseLookAhead(const std::string& strList, TLookAheadChoices& c) {
+  c = TLookAheadChoices{};
+  for (const auto& w : SplitList(strList)) {
+    if (w == "line") c.b_MOsp = true;
+    else if (w == "start") c.b_MAsp = true;
+    else if (w == "circle") c.b_MCsp = true;
+    else if (w != "none" && !w.empty()) return false;
+  }
+  return true;
+}
+
+int Transform(const std::vector<std::string>& args) {
+  std::string strProgram, strOut;
+  int32_t nSequence = -1;
+  bool bAll = false, bRelative = false, bLookAheadGiven = false;
+  TLookAheadChoices lookAhead;
+  std::vector<std::string> op;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool bHasValue = i + 1 < args.size();
+    if (a == "-o" && bHasValue) {
+      strOut = args[++i];
+    } else if (a == "--sequence" && bHasValue) {
+      if (!TryStrToInt(args[++i], nSequence) || nSequence < 1)
+        return Usage("--sequence takes a sequence number");
+    } else if (a == "--all") {
+      bAll = true;
+    } else if (a == "--relative") {
+      bRelative = true;
+    } else if (a == "--look-ahead" && bHasValue) {
+      bLookAheadGiven = true;
+      if (!ParseLookAhead(args[++i], lookAhead))
+        return Usage("--look-ahead takes line, start, circle or none");
+    } else if (strProgram.empty() && !(a.size() > 1 && a[0] == '-')) {
+      strProgram = a;
+    } else if (!(a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9') && a[1] != '.')) {
+      op.push_back(a);  // the operation and its numbers, negative ones too
+    } else {
+      return Usage("unknown option or missing value: " + a);
+    }
+  }
+  if (strProgram.empty() || op.empty()) return Usage("transform takes a program and an operation");
+  if (bAll == (nSequence > 0)) return Usage("transform takes either --sequence N or --all");
+  TTransformRequest r;
+  TScriptedPrompts warnings;
+  const std::string& w = op[0];
+  auto want = [&](size_t n) { return op.size() == n + 1; };
+  if (w == "reverse" && want(0)) {
+    r.evOp = ETransformOp::eReverse;
+  } else if (w == "shift" && want(2)) {
+    if (!ShiftFromText(op[1], op[2], bRelative, r, &warnings)) return Fail(c_sInvalidShift);
+  } else if (w == "scale" && want(1)) {
+    if (!ScaleFromText(op[1], r, &warnings)) return Fail(c_sInvalidScale);
+  } else if (w == "rotate" && want(1)) {
+    double f = 0;
+    if (!TryStrToFloat(op[1], f)) return Usage("rotate takes an angle in degrees");
+    r = RotateFromText(op[1]);
+  } else if (w == "mirror" && want(1) && (op[1] == "x" || op[1] == "y")) {
+    r.evOp = ETransformOp::eMirror;
+    r.evAxis = op[1] == "x" ? eXAxis : eYAxis;
+  } else {
+    return Usage("the operation is reverse, shift X Y, scale F, rotate DEG or mirror x|y");
+  }
+  if (bRelative && r.evOp != ETransformOp::eShift) return Usage("--relative belongs to shift");
+
+  TStringList lines;
+  if (!ReadProgram(strProgram, lines)) return 1;
+  if (!bLookAheadGiven) {
+    TVLTRegistry reg;
+    lookAhead.b_MOsp = reg.LookAheadMove();
+    lookAhead.b_MAsp = reg.LookAheadStartSequence();
+    lookAhead.b_MCsp = reg.LookAheadMoveCirc();
+  }
+  TTransformer transformer;
+  transformer.b_MOsp = lookAhead.b_MOsp;
+  transformer.b_MAsp = lookAhead.b_MAsp;
+  transformer.b_MCsp = lookAhead.b_MCsp;
+  TProgramDocument doc;
+  doc.m_Program = std::move(lines);
+  PrepareOpenedProgram(doc.m_Program, lookAhead, transformer);
+  try {
+    if (bAll) {
+      if (!TransformAll(doc, transformer, r, &warnings)) {
+        for (const auto& m : warnings.Messages) std::cerr << "veltrane-cli: " << m.second << "\n";
+        return 1;
+      }
+    } else if (!TransformSequence(doc, transformer, nSequence, r)) {
+      return Fail("the program has no sequence " + std::to_string(nSequence));
+    }
+  } catch (const ETransformError& e) {
+    return Fail(TransformErrorMessage(e));
+  }
+  if (strOut.empty()) {
+    for (const auto& l : doc.m_Program) std::cout << l << "\n";
+    return 0;
+  }
+  try {
+    SaveLines(strOut, doc.m_Program);
+  } catch (const EFileError& e) {
+    return Fail(e.what());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -306,5 +416,6 @@ int main(int argc, char** argv) {
   if (cmd == "normalise" || cmd == "normalize") return Normalise(args);
   if (cmd == "extents") return Extents(args);
   if (cmd == "plot") return Plot(args);
+  if (cmd == "transform") return Transform(args);
   return Usage("unknown command " + cmd);
 }
