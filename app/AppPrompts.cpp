@@ -2,6 +2,9 @@
 #include "app/AppPrompts.h"
 
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QMessageBox>
 
 #include "app/Dialogs.h"
@@ -70,6 +73,65 @@ bool TQtAppPrompts::OrderSequences(TStringList& Order) {
 void TQtAppPrompts::ImportOptions(TVLTRegistry& Registry) {
   TfrmImportOptions d(Registry, this, m_pParent);
   d.exec();
+}
+
+bool TQtAppPrompts::EnterValue(const std::string& strCaption, const std::string& strMessage,
+                               std::string& strText) {
+  TfrmEnterValue d(m_pParent);
+  d.setWindowTitle(QString::fromStdString(strCaption));
+  // A carriage return in the message breaks the line.
+  QString m = QString::fromStdString(strMessage);
+  m.replace('\r', '\n');
+  d.lblMessage->setText(m);
+  d.edtValue->setText(QString::fromStdString(strText));
+  d.edtValue->selectAll();
+  if (d.exec() != QDialog::Accepted) return false;
+  strText = d.edtValue->text().toStdString();
+  return true;
+}
+
+bool TQtAppPrompts::EnterShift(const std::string& strCaption, std::string& strX, std::string& strY,
+                               bool& bRelative) {
+  TfrmShift d(m_pParent);
+  d.setWindowTitle(QString::fromStdString(strCaption));
+  if (d.exec() != QDialog::Accepted) return false;
+  strX = d.edtX->text().toStdString();
+  strY = d.edtY->text().toStdString();
+  bRelative = d.rdRelative->isChecked();
+  return true;
+}
+
+bool TQtAppPrompts::ChooseAxis(const std::string& strCaption, EAxis& evAxis) {
+  TfrmAxis d(m_pParent);
+  d.setWindowTitle(QString::fromStdString(strCaption));
+  if (d.exec() != QDialog::Accepted) return false;
+  evAxis = d.Axis();
+  return true;
+}
+
+bool TQtAppPrompts::EditRangeLimits(TRangeLimits& Limits) {
+  TfrmSpan d(Limits, this, m_pParent);
+  if (d.exec() != QDialog::Accepted) return false;
+  Limits = d.Limits();
+  return true;
+}
+
+bool TQtAppPrompts::DrawingFileName(const std::string& strInitialFolder, std::string& strFileName) {
+  QFileDialog d(m_pParent, "Open DXF File", QString::fromStdString(strInitialFolder),
+                "DXF file (*.dxf)");
+  d.setAcceptMode(QFileDialog::AcceptOpen);
+  d.setFileMode(QFileDialog::ExistingFile);
+  d.setDefaultSuffix("dxf");
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  strFileName = QFile::encodeName(d.selectedFiles().front()).toStdString();
+  return true;
+}
+
+bool TQtAppPrompts::ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) {
+  TfrmLayer d(DrawingLayers, this, m_pParent);
+  if (d.exec() != QDialog::Accepted) return false;
+  SelectedLayers = d.Selection().SelectedList();
+  return true;
 }
 
 void TQtAppPrompts::About() {

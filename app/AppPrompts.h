@@ -7,6 +7,7 @@
 #include "model/Records.h"
 #include "model/UserPrompts.h"
 #include "plot/PlotOptions.h"
+#include "tools/RangeLimits.h"
 
 class QWidget;
 
@@ -29,6 +30,20 @@ class IAppPrompts : public IUserPrompts {
   virtual void ImportOptions(TVLTRegistry& Registry) = 0;
   // The about box.
   virtual void About() = 0;
+  // The value dialog: caption, message and the text, which it changes; false on Cancel.
+  virtual bool EnterValue(const std::string& strCaption, const std::string& strMessage,
+                          std::string& strText) = 0;
+  // The shift dialog, which starts at 0, 0 and Absolute; false on Cancel.
+  virtual bool EnterShift(const std::string& strCaption, std::string& strX, std::string& strY,
+                          bool& bRelative) = 0;
+  // The axis dialog; false on Cancel.
+  virtual bool ChooseAxis(const std::string& strCaption, EAxis& evAxis) = 0;
+  // The range limits dialog; false on Cancel.
+  virtual bool EditRangeLimits(TRangeLimits& Limits) = 0;
+  // A drawing to import or append (it must exist); false when cancelled.
+  virtual bool DrawingFileName(const std::string& strInitialFolder, std::string& strFileName) = 0;
+  // The layer dialog: up to five of the drawing's layers; false when cancelled.
+  virtual bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) = 0;
 };
 
 // The real dialogs, owned by the window given.
@@ -45,6 +60,14 @@ class TQtAppPrompts : public IAppPrompts {
   bool OrderSequences(TStringList& Order) override;
   void ImportOptions(TVLTRegistry& Registry) override;
   void About() override;
+  bool EnterValue(const std::string& strCaption, const std::string& strMessage,
+                  std::string& strText) override;
+  bool EnterShift(const std::string& strCaption, std::string& strX, std::string& strY,
+                  bool& bRelative) override;
+  bool ChooseAxis(const std::string& strCaption, EAxis& evAxis) override;
+  bool EditRangeLimits(TRangeLimits& Limits) override;
+  bool DrawingFileName(const std::string& strInitialFolder, std::string& strFileName) override;
+  bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override;
 
  private:
   QWidget* m_pParent;

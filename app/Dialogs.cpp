@@ -1,6 +1,7 @@
 // The dialogs.
 #include "app/Dialogs.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -43,6 +44,100 @@ QLineEdit* Edit(QWidget* parent, const char* name) {
 }
 
 }  // namespace
+
+TfrmEnterValue::TfrmEnterValue(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmEnterValue");
+  lblMessage = new QLabel(this);
+  lblMessage->setObjectName("lblMessage");
+  edtValue = Edit(this, "edtValue");
+  auto* v = new QVBoxLayout(this);
+  v->addWidget(lblMessage);
+  v->addWidget(edtValue);
+  v->addWidget(OkCancel(this));
+}
+
+TfrmShift::TfrmShift(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmShift");
+  auto* to = new QGroupBox("Shift start to", this);
+  to->setObjectName("grpShiftTo");
+  auto* f = new QFormLayout(to);
+  f->addRow("X", edtX = Edit(to, "edtX"));
+  f->addRow("Y", edtY = Edit(to, "edtY"));
+  auto* type = new QGroupBox("Shift Type", this);
+  type->setObjectName("grpShiftType");
+  auto* t = new QVBoxLayout(type);
+  t->addWidget(rdRelative = new QRadioButton("Relative", type));
+  t->addWidget(rdAbsolute = new QRadioButton("Absolute", type));
+  rdRelative->setObjectName("rdRelative");
+  rdAbsolute->setObjectName("rdAbsolute");
+  edtX->setText("0");
+  edtY->setText("0");
+  rdAbsolute->setChecked(true);
+  auto* v = new QVBoxLayout(this);
+  auto* h = new QHBoxLayout;
+  h->addWidget(to);
+  h->addWidget(type);
+  v->addLayout(h);
+  v->addWidget(OkCancel(this));
+}
+
+TfrmAxis::TfrmAxis(QWidget* parent) : QDialog(parent) {
+  setObjectName("frmAxis");
+  auto* g = new QGroupBox("Mirror about ", this);
+  g->setObjectName("grpMirrorAbout");
+  auto* l = new QVBoxLayout(g);
+  l->addWidget(rdXAxis = new QRadioButton("&X Axis", g));
+  l->addWidget(rdYAxis = new QRadioButton("&Y Axis", g));
+  rdXAxis->setObjectName("rdXAxis");
+  rdYAxis->setObjectName("rdYAxis");
+  rdYAxis->setChecked(true);
+  auto* v = new QVBoxLayout(this);
+  v->addWidget(g);
+  v->addWidget(OkCancel(this));
+}
+
+EAxis TfrmAxis::Axis() const { return rdXAxis->isChecked() ? eXAxis : eYAxis; }
+
+TfrmSpan::TfrmSpan(const TRangeLimits& Limits, IUserPrompts* pPrompts, QWidget* parent)
+    : QDialog(parent), m_Limits(Limits), m_pPrompts(pPrompts) {
+  setObjectName("frmSpan");
+  setWindowTitle("Machine Range Limits");
+  chkRangeEnable = new QCheckBox("Use range setting", this);
+  chkRangeEnable->setObjectName("chkRangeEnable");
+  auto* g = new QGroupBox("Range", this);
+  g->setObjectName("grpRange");
+  auto* f = new QFormLayout(g);
+  f->addRow("X+", edtXRight = Edit(g, "edtXRight"));
+  f->addRow("X-", edtXLeft = Edit(g, "edtXLeft"));
+  f->addRow("Y+", edtYTop = Edit(g, "edtYTop"));
+  f->addRow("Y-", edtYBottom = Edit(g, "edtYBottom"));
+  auto* v = new QVBoxLayout(this);
+  v->addWidget(chkRangeEnable);
+  v->addWidget(g);
+  v->addWidget(OkCancel(this));
+  const TRangeFields r = RangeFieldsFrom(Limits);
+  chkRangeEnable->setChecked(r.bEnable);
+  edtXRight->setText(Q(r.strXRight));
+  edtXLeft->setText(Q(r.strXLeft));
+  edtYTop->setText(Q(r.strYTop));
+  edtYBottom->setText(Q(r.strYBottom));
+  connect(chkRangeEnable, &QCheckBox::toggled, this, [this] { chkRangeEnableClick(); });
+  chkRangeEnableClick();
+}
+
+void TfrmSpan::chkRangeEnableClick() {
+  for (QLineEdit* e : {edtXRight, edtXLeft, edtYTop, edtYBottom}) e->setEnabled(chkRangeEnable->isChecked());
+}
+
+void TfrmSpan::accept() {
+  TRangeFields r;
+  r.bEnable = chkRangeEnable->isChecked();
+  r.strXRight = S(edtXRight->text());
+  r.strXLeft = S(edtXLeft->text());
+  r.strYTop = S(edtYTop->text());
+  r.strYBottom = S(edtYBottom->text());
+  if (RangeLimitsFromFields(r, m_Limits, m_pPrompts)) QDialog::accept();
+}
 
 TfrmPlotOptions::TfrmPlotOptions(QWidget* parent) : QDialog(parent) {
   setObjectName("frmPlotOptions");

@@ -9,11 +9,14 @@
 #include "model/Records.h"
 #include "model/UserPrompts.h"
 #include "plot/PlotOptions.h"
+#include "tools/RangeLimits.h"
 
 class QLineEdit;
 class QListWidget;
 class QRadioButton;
 class QPushButton;
+class QCheckBox;
+class QLabel;
 
 namespace veltrane {
 
@@ -64,6 +67,49 @@ class TfrmImportOptions : public QDialog {
 
  private:
   TVLTRegistry& m_Registry;
+  IUserPrompts* m_pPrompts;
+};
+
+// One value: a message, a text field, OK and Cancel.
+class TfrmEnterValue : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmEnterValue(QWidget* parent = nullptr);
+  QLabel* lblMessage;
+  QLineEdit* edtValue;
+};
+
+// "Shift start to" X and Y, relative or absolute; reset to 0 and Absolute when made.
+class TfrmShift : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmShift(QWidget* parent = nullptr);
+  QLineEdit *edtX, *edtY;
+  QRadioButton *rdRelative, *rdAbsolute;
+};
+
+// The mirror axis; Y unless X is chosen.
+class TfrmAxis : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmAxis(QWidget* parent = nullptr);
+  EAxis Axis() const;
+  QRadioButton *rdXAxis, *rdYAxis;
+};
+
+// "Machine Range Limits": the fields are taken only when every one holds a number.
+class TfrmSpan : public QDialog {
+  Q_OBJECT
+ public:
+  TfrmSpan(const TRangeLimits& Limits, IUserPrompts* pPrompts, QWidget* parent = nullptr);
+  const TRangeLimits& Limits() const { return m_Limits; }
+  void accept() override;
+  QCheckBox* chkRangeEnable;
+  QLineEdit *edtXRight, *edtXLeft, *edtYTop, *edtYBottom;
+
+ private:
+  void chkRangeEnableClick();
+  TRangeLimits m_Limits;
   IUserPrompts* m_pPrompts;
 };
 

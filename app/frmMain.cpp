@@ -162,6 +162,9 @@ void TfrmMain::ReadSettings() {
   Action("mniLookAheadforLine")->setChecked(m_Registry.LookAheadMove());
   Action("mniLookAheadforSequenceStart")->setChecked(m_Registry.LookAheadStartSequence());
   Action("mniLookAheadforCircle")->setChecked(m_Registry.LookAheadMoveCirc());
+  m_RangeLimits = ReadRangeLimits(m_Registry);
+  ShowRangeInPlot();
+  SyncTransformerFlags();
 }
 
 void TfrmMain::WriteSettings() {
@@ -357,7 +360,8 @@ QString TfrmMain::InitialFolder() const {
 void TfrmMain::LoadProgramText(TStringList Lines) {
   SetCurrentLine(-1);
   m_Document.m_Program = std::move(Lines);
-  ApplyLookAheadChoices();
+  SyncTransformerFlags();
+  PrepareOpenedProgram(m_Document.m_Program, LookAheadChoices(), m_Transformer);
   m_Document.m_OriginalList = m_Document.m_Program;
   m_BackList = m_Document.m_Program;
   m_Document.m_ListWithoutCmp.clear();
@@ -509,6 +513,7 @@ void TfrmMain::Reset() {
   ApplyLookAheadChoices();
   m_Document.m_OriginalList = m_Document.m_Program;
   AfterProgramChange(before != m_Document.m_Program);
+  CheckRange();
   ZoomExtents();
 }
 

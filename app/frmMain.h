@@ -17,6 +17,9 @@
 #include "plot/Interpreter.h"
 #include "plot/PlotView.h"
 #include "settings/VLTRegistry.h"
+#include "tools/RangeLimits.h"
+#include "transform/TransformCommands.h"
+#include "transform/Transformer.h"
 
 class QAction;
 class QActionGroup;
@@ -61,6 +64,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   bool SaveNewFile();
   void CloseFile();
   void AppendBASIC();
+  void ImportDXF();
+  void AppendDXF();
   // True when the operation may go on: nothing to save, saved, or not wanted.
   bool AskSaveProgramOrCancel();
 
@@ -71,6 +76,13 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void ChangeOptions();
   void ReorderSequencesByDialog();
   void DeleteCurrentSequence();
+  // The five affine commands on the current sequence or on all; each asks its dialog.
+  void TransformCommand(ETransformOp evOp, bool bAll);
+  void RangeSetting();
+  void CheckRange();
+  const TRangeLimits& RangeLimits() const { return m_RangeLimits; }
+  bool SequenceClosed() const { return m_bSequenceClosed; }
+  TTransformer& Transformer() { return m_Transformer; }
   void ShowHelp();
   static QString HelpFileName(const QString& strExecutable);
   void mniEnglishClick();
@@ -141,6 +153,15 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void OnEditorTextChanged();
   void AfterProgramChange(bool bChanged);
   void ApplyLookAheadChoices();
+  TLookAheadChoices LookAheadChoices() const;
+  void SyncTransformerFlags();
+  void LookAheadToggled(const std::string& strName);
+  void ShowRangeInPlot();
+  void TestClosedSequence();
+  void DragSequence(QPoint Point);
+  // Runs the importer on a chosen drawing; false when cancelled or failed (after a message).
+  bool RunImporter(const std::string& strFile, bool bUseSplineSetting, TStringList& Lines);
+  bool AskDrawingFile(std::string& strFile);
   void SetModified(bool b);
   void UpdateFileStatus();
   void UpdateToolEnableState();
@@ -177,6 +198,11 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   TRichEditPlus* m_memProgram = nullptr;
   std::unique_ptr<TUndoList> m_pUndoList;  // made with the editor it reads
   TStringList m_BackList;
+  TTransformer m_Transformer;
+  TRangeLimits m_RangeLimits;
+  TLayerContent m_LayerList;  // the layers of the last import
+  bool m_bSequenceClosed = false;
+  bool m_bDragArmed = false, m_bDragUndoSaved = false;
 
   QString m_strFileName, m_strTableFile;
   bool m_bProgramModified = false;

@@ -169,13 +169,13 @@ void TfrmMain::CreateMenus() {
   MakeAction(f, "mniClose", "&Close", QKeySequence(), [this] { CloseFile(); });
   f->addSeparator();
   QMenu* imp = menu(f, "mniImport", "&Import");
-  PendingAction(imp, "mniImportDXF", "&DXF");
+  MakeAction(imp, "mniImportDXF", "&DXF", QKeySequence(), [this] { ImportDXF(); });
   MakeAction(f, "mniImportOptions", "I&mport Options", QKeySequence(), [this] {
     EndMouseModes();
     m_pPrompts->ImportOptions(m_Registry);
   });
   QMenu* app = menu(f, "mniAppend", "A&ppend");
-  PendingAction(app, "mniAppendDXF", "&DXF");
+  MakeAction(app, "mniAppendDXF", "&DXF", QKeySequence(), [this] { AppendDXF(); });
   MakeAction(app, "mniAppendBASIC", "Harmark&BASIC", QKeySequence(), [this] { AppendBASIC(); });
   f->addSeparator();
   MakeAction(f, "mniExit", "E&xit", QKeySequence(), [this] { close(); });
@@ -200,7 +200,7 @@ void TfrmMain::CreateMenus() {
     GenerateAndDraw();
   });
   v->addSeparator();
-  PendingAction(v, "mniRangeSetting", "&Machine Range Limits...");
+  MakeAction(v, "mniRangeSetting", "&Machine Range Limits...", QKeySequence(), [this] { RangeSetting(); });
   MakeAction(v, "mniOptions", "Op&tions", QKeySequence("Ctrl+P"), [this] { ChangeOptions(); });
 
   QMenu* e = menu(nullptr, "Edit1", "&Edit");
@@ -229,22 +229,22 @@ void TfrmMain::CreateMenus() {
   MakeAction(e, "mniUndo", "&Undo", QKeySequence("Ctrl+Z"), [this] { Undo(); });
 
   QMenu* t = menu(nullptr, "mniTools", "&Tools");
-  PendingAction(t, "mniReverse", "&Reverse Sequence...");
-  PendingAction(t, "mniShift", "S&hift  Sequence...");
-  PendingAction(t, "mniScale", "&Scale  Sequence...");
-  PendingAction(t, "mniRotate", "R&otate  Sequence...");
-  PendingAction(t, "mniMirror", "&Mirror  Sequence...");
+  MakeAction(t, "mniReverse", "&Reverse Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eReverse, false); });
+  MakeAction(t, "mniShift", "S&hift  Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eShift, false); });
+  MakeAction(t, "mniScale", "&Scale  Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eScale, false); });
+  MakeAction(t, "mniRotate", "R&otate  Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eRotate, false); });
+  MakeAction(t, "mniMirror", "&Mirror  Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eMirror, false); });
   PendingAction(t, "mniRadiusCompSeq", "Radius &Compensate Sequence...");
   PendingAction(t, "mniFilletCornersSequence", "&Fillet Corners of Sequence...");
   PendingAction(t, "mniLeadInOut", "&Lead In/Out Sequence...");
   PendingAction(t, "mniAddEndSeq", "Add at End of Sequence...");
   PendingAction(t, "mniChangeStart", "Change Start of Sequence...");
   t->addSeparator();
-  PendingAction(t, "mniReverseAll", "Re&verse All...");
-  PendingAction(t, "mniShiftAll", "Shi&ft All...");
-  PendingAction(t, "mniScaleAll", "S&cale All...");
-  PendingAction(t, "mniRotateAll", "Ro&tate All...");
-  PendingAction(t, "mniMirrorAll", "M&irror All...");
+  MakeAction(t, "mniReverseAll", "Re&verse All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eReverse, true); });
+  MakeAction(t, "mniShiftAll", "Shi&ft All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eShift, true); });
+  MakeAction(t, "mniScaleAll", "S&cale All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eScale, true); });
+  MakeAction(t, "mniRotateAll", "Ro&tate All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eRotate, true); });
+  MakeAction(t, "mniMirrorAll", "M&irror All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eMirror, true); });
   PendingAction(t, "mniCompensation", "Radius Com&pensate All...");
   PendingAction(t, "mniFilletCornersAll", "&Fillet Corners All...");
   PendingAction(t, "mniLeadInOutAll", "Lead In/Out All...");
@@ -268,8 +268,9 @@ void TfrmMain::CreateMenus() {
        {std::pair{"mniLookAheadforLine", "Look Ahead for Line"},
         std::pair{"mniLookAheadforSequenceStart", "Look Ahead for Sequence Start"},
         std::pair{"mniLookAheadforCircle", "Look Ahead for Circle"}}) {
-    QAction* a = PendingAction(t, name, caption);
+    QAction* a = MakeAction(t, name, caption, QKeySequence(), nullptr);
     a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, n = std::string(name)] { LookAheadToggled(n); });
   }
   PendingAction(t, "mniAddParToMA", "Add Parameters to MOVEABS");
 
@@ -313,11 +314,16 @@ void TfrmMain::CreateMenus() {
   // The plot's menus.
   m_pmSequence = new QMenu(this);
   m_pmSequence->setObjectName("pmSequence");
-  PendingAction(m_pmSequence, "ReverseSquence1", "Reverse Sequence");
-  PendingAction(m_pmSequence, "ShiftSequence1", "Shift Sequence");
-  PendingAction(m_pmSequence, "S1", "Scale Sequence");
-  PendingAction(m_pmSequence, "RotateSequence1", "Rotate Sequence");
-  PendingAction(m_pmSequence, "MirrorSequence1", "Mirror Sequence");
+  MakeAction(m_pmSequence, "ReverseSquence1", "Reverse Sequence", QKeySequence(),
+             [this] { TransformCommand(ETransformOp::eReverse, false); });
+  MakeAction(m_pmSequence, "ShiftSequence1", "Shift Sequence", QKeySequence(),
+             [this] { TransformCommand(ETransformOp::eShift, false); });
+  MakeAction(m_pmSequence, "S1", "Scale Sequence", QKeySequence(),
+             [this] { TransformCommand(ETransformOp::eScale, false); });
+  MakeAction(m_pmSequence, "RotateSequence1", "Rotate Sequence", QKeySequence(),
+             [this] { TransformCommand(ETransformOp::eRotate, false); });
+  MakeAction(m_pmSequence, "MirrorSequence1", "Mirror Sequence", QKeySequence(),
+             [this] { TransformCommand(ETransformOp::eMirror, false); });
   PendingAction(m_pmSequence, "RadiusCompensationSequence1", "Radius Compensation Sequence");
   PendingAction(m_pmSequence, "FilletCornersSequence1", "Fillet Corners Sequence");
   PendingAction(m_pmSequence, "LeadInOutSequence1", "Lead In/Out Sequence");
@@ -346,11 +352,6 @@ void TfrmMain::CreateToolBar() {
     m_ToolBar->addAction(a);
     return a;
   };
-  auto pending = [&](const char* name, const char* hint, const char* icon) {
-    QAction* a = button(name, hint, icon, nullptr);
-    a->setProperty(c_sPendingProperty, true);
-    a->setEnabled(false);
-  };
   button("sbNewFile", "New program", "new", [this] { NewFile(); });
   button("sbOpenFile", "Load program file", "open", [this] { OpenFile(); });
   button("sbSaveFile", "Save program", "save", [this] { Action("mniSave")->trigger(); });
@@ -364,11 +365,11 @@ void TfrmMain::CreateToolBar() {
   button("sbZoomBox", "Zoom Box", "zoombox", [this] { SetGraphMouseMode(eZoomBox); });
   button("sbPan", "Pan", "pan", [this] { SetGraphMouseMode(ePan); });
   m_ToolBar->addSeparator();
-  pending("sbReverse", "Reverse  Sequence", "Rv");
-  pending("sbShift", "Shift  Sequence", "Sh");
-  pending("sbScale", "Scale  Sequence", "Sc");
-  pending("sbRotate", "Rotate  Sequence", "Ro");
-  pending("sbMirror", "Mirror  Sequence", "Mi");
+  button("sbReverse", "Reverse  Sequence", "Rv", [this] { TransformCommand(ETransformOp::eReverse, false); });
+  button("sbShift", "Shift  Sequence", "Sh", [this] { TransformCommand(ETransformOp::eShift, false); });
+  button("sbScale", "Scale  Sequence", "Sc", [this] { TransformCommand(ETransformOp::eScale, false); });
+  button("sbRotate", "Rotate  Sequence", "Ro", [this] { TransformCommand(ETransformOp::eRotate, false); });
+  button("sbMirror", "Mirror  Sequence", "Mi", [this] { TransformCommand(ETransformOp::eMirror, false); });
   m_ToolBar->addSeparator();
   button("sbUndo", "Undo", "Un", [this] { Undo(); });
   button("sbReset", "Reset", "Rs", [this] { Reset(); });

@@ -266,6 +266,9 @@ void TfrmMain::PlotMousePress(QMouseEvent* e) {
       }
       SelectListLineFromGraph(pt);
       m_temppoint = pt;
+      m_bDragArmed = m_nCurrentSequence > 0;
+      m_bDragUndoSaved = false;
+      TestClosedSequence();
       break;
     case eZoomIn:
     case eZoomOut:
@@ -316,11 +319,14 @@ void TfrmMain::PlotMouseMove(QMouseEvent* e) {
     m_View.Pan(d.x(), d.y());
     m_PZStart = pt;
     GenerateAndDraw();
+  } else if (m_GraphMouseMode == eNormal && m_bDragArmed && (e->buttons() & Qt::LeftButton) &&
+             m_nCurrentSequence > 0) {
+    DragSequence(pt);
   }
-  // Dragging a sequence and moving its start point are carried out by the transformer.
 }
 
 void TfrmMain::PlotMouseRelease(QMouseEvent* e) {
+  if (e->button() == Qt::LeftButton) m_bDragArmed = false;
   if (e->button() == Qt::LeftButton && m_bPanActive) {
     m_bPanActive = false;
     UpdateCursor();

@@ -267,7 +267,28 @@ bool TPlotView::DrawsArrow(const TDisplayRecord& e, bool bCurrentLine) const {
 
 void TPlotView::DrawGraph(ICanvas& cv) const {
   const int W = m_nWidth, H = m_nHeight;
-  cv.FillRect(0, 0, W, H, c_clWhite);
+  if (m_bShowLimits && Span(m_fXRange) > 0 && Span(m_fYRange) > 0) {
+    cv.FillRect(0, 0, W, H, c_clGrey);
+    auto px = [&](double x) {
+      return Round(std::clamp(W * (x - m_fXRange.fFrom) / Span(m_fXRange), -32500.0, 32500.0));
+    };
+    auto py = [&](double y) {
+      return Round(std::clamp(H * (m_fYRange.fTo - y) / Span(m_fYRange), -32500.0, 32500.0));
+    };
+    const int x0 = px(m_fLimitX.fFrom), x1 = px(m_fLimitX.fTo);
+    const int y0 = py(m_fLimitY.fTo), y1 = py(m_fLimitY.fFrom);
+    if (x1 >= x0 && y1 >= y0) {
+      cv.FillRect(x0, y0, x1, y1, c_clWhite);
+      cv.SetPen(c_clRed, 1, false);
+      cv.MoveTo(x0, y0);
+      cv.LineTo(x1, y0);
+      cv.LineTo(x1, y1);
+      cv.LineTo(x0, y1);
+      cv.LineTo(x0, y0);
+    }
+  } else {
+    cv.FillRect(0, 0, W, H, c_clWhite);
+  }
   // Origin.
   if (Span(m_fXRange) > 0 && Span(m_fYRange) > 0) {
     int X0 = Round(W * (-m_fXRange.fFrom) / Span(m_fXRange));

@@ -59,6 +59,9 @@ class TPlotView {
   int32_t m_nCurrentLine = -1;
   int32_t m_nCurrentSequence = 0;
   bool m_bShowOriginal = false;
+  // The machine's range limits, drawn as a white rectangle on grey when shown.
+  bool m_bShowLimits = false;
+  TfRange m_fLimitX, m_fLimitY;
   std::function<void()> OnBeep;  // the zoom-in limit was hit
 
   void AdjustXAndYRangesToDisplay();

@@ -61,6 +61,55 @@ class TTestPrompts : public IAppPrompts {
   }
   void ImportOptions(TVLTRegistry&) override { ++nImportOptions; }
   void About() override { ++nAbout; }
+  // The value, shift and axis dialogs answer from one script of texts; none: Cancel.
+  bool EnterValue(const std::string& strCaption, const std::string& strMessage,
+                  std::string& strText) override {
+    Titles.push_back(strCaption);
+    ShownTexts.push_back(strMessage + "|" + strText);
+    if (Values.empty()) return false;
+    strText = Values.front();
+    Values.pop_front();
+    return true;
+  }
+  bool EnterShift(const std::string& strCaption, std::string& strX, std::string& strY,
+                  bool& bRelative) override {
+    Titles.push_back(strCaption);
+    ShownTexts.push_back(strX + "," + strY + (bRelative ? " relative" : " absolute"));
+    if (Values.size() < 3) return false;
+    strX = Values[0];
+    strY = Values[1];
+    bRelative = Values[2] == "relative";
+    Values.erase(Values.begin(), Values.begin() + 3);
+    return true;
+  }
+  bool ChooseAxis(const std::string& strCaption, EAxis& evAxis) override {
+    Titles.push_back(strCaption);
+    if (Values.empty()) return false;
+    evAxis = Values.front() == "x" ? eXAxis : eYAxis;
+    Values.pop_front();
+    return true;
+  }
+  bool EditRangeLimits(TRangeLimits& Limits) override {
+    ShownLimits = Limits;
+    if (!NewLimits) return false;
+    Limits = *NewLimits;
+    return true;
+  }
+  bool DrawingFileName(const std::string&, std::string& strFileName) override {
+    Titles.push_back("Open DXF File");
+    if (DrawingNames.empty()) return false;
+    auto n = DrawingNames.front();
+    DrawingNames.pop_front();
+    if (!n) return false;
+    strFileName = *n;
+    return true;
+  }
+  bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override {
+    ShownLayers = DrawingLayers;
+    if (!Layers) return false;
+    SelectedLayers = *Layers;
+    return true;
+  }
 
   TScriptedPrompts Scripted;
   decltype(Scripted.Messages)& Messages = Scripted.Messages;
@@ -73,6 +122,13 @@ class TTestPrompts : public IAppPrompts {
   TPlotOptionsFields ShownPlotOptions;
   TStringList ShownOrder;
   int nImportOptions = 0, nAbout = 0;
+  std::deque<std::string> Values;
+  std::vector<std::string> ShownTexts;
+  std::optional<TRangeLimits> NewLimits;
+  TRangeLimits ShownLimits;
+  std::deque<std::optional<std::string>> DrawingNames;
+  std::optional<TStringList> Layers;
+  TStringList ShownLayers;
 };
 
 class WindowTest : public ::testing::Test {
@@ -86,6 +142,7 @@ class WindowTest : public ::testing::Test {
     reg.SetLookAheadMove(false);
     reg.SetLookAheadMoveCirc(false);
     reg.SetLookAheadStartSequence(false);
+    WriteRangeLimits(TRangeLimits{}, reg);
     m_pFrm = std::make_unique<TfrmMain>(&m_Prompts);
     m_pFrm->resize(1000, 700);
     m_pFrm->show();

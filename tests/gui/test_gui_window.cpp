@@ -170,8 +170,9 @@ TEST_F(WindowTest, CommandStatesFollowProgramAndSequence) {
   EXPECT_EQ(Frm().CurrentSequence(), 1);
   EXPECT_TRUE(Frm().Action("mniDeleteSequence")->isEnabled());
   // Commands still to come stay disabled whatever the state.
-  EXPECT_FALSE(Frm().Action("mniReverse")->isEnabled());
-  EXPECT_FALSE(Frm().Action("mniImportDXF")->isEnabled());
+  EXPECT_TRUE(Frm().Action("mniReverse")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniRadiusCompSeq")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniCheckProgram")->isEnabled());
   ClickLine(0);
   EXPECT_EQ(Frm().CurrentSequence(), 0);
   EXPECT_FALSE(Frm().Action("mniDeleteSequence")->isEnabled());
@@ -188,7 +189,8 @@ TEST_F(WindowTest, OpenAsksForAFileAndLoadsIt) {
   Frm().OpenFile();
   EXPECT_EQ(m_Prompts.Titles.back(), "Open Program File");
   EXPECT_EQ(Frm().FileName(), f);
-  EXPECT_EQ(Frm().Document().m_Program, (TStringList{"MOVE(1,2)", "MOVE(3,4)"}));
+  // Opening writes every move line in canonical form.
+  EXPECT_EQ(Frm().Document().m_Program, (TStringList{"    MOVE(1,2)", "    MOVE(3,4)"}));
   EXPECT_EQ(Frm().BackList(), Frm().Document().m_Program);
   EXPECT_EQ(Frm().FileStatus()->PanelText(0), f);
   EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Not Modified");
@@ -244,11 +246,11 @@ TEST_F(WindowTest, NewAsksOnlyWhenModified) {
 }
 
 TEST_F(WindowTest, SaveStripsTrailingBlanksAndWritesCrLf) {
-  QString f = WriteFile("b.bas", "MOVE(1,2)   \nMOVE(3,4)\t\n");
+  QString f = WriteFile("b.bas", "' note   \nSPEED=10\t\n");
   Open(f);
   Frm().Action("mniSave")->trigger();
-  EXPECT_EQ(ReadFile(f), QByteArray("MOVE(1,2)\r\nMOVE(3,4)\r\n"));
-  EXPECT_EQ(Line(0), "MOVE(1,2)");  // in the editor too
+  EXPECT_EQ(ReadFile(f), QByteArray("' note\r\nSPEED=10\r\n"));
+  EXPECT_EQ(Line(0), "' note");  // in the editor too
   ExpectInSync();
   EXPECT_FALSE(Frm().ProgramModified());
 }

@@ -1,0 +1,278 @@
+// The main window's sequence tools and drawings: the affine commands, dragging a
+// sequence, look-ahead choices, machine range limits, and importing or appending a DXF.
+#include <QAction>
+#include <QFileInfo>
+#include <QMouseEvent>
+#include <cstdlib>
+
+#include "app/PaintBox.h"
+#include "app/RichEditPlus.h"
+#include "app/frmMain.h"
+#include "dxf/DXFIn.h"
+#include "model/SequenceMarkup.h"
+#include "tools/LookAhead.h"
+
+namespace veltrane {
+
+// ---------------------------------------------------------------------------------------
+// Affine commands
+
+void TfrmMain::SyncTransformerFlags() {
+  const TLookAheadChoices c = LookAheadChoices();
+  m_Transformer.b_MOsp = c.b_MOsp;
+  m_Transformer.b_MAsp = c.b_MAsp;
+  m_Transformer.b_MCsp = c.b_MCsp;
+}
+
+TLookAheadChoices TfrmMain::LookAheadChoices() const {
+  TLookAheadChoices c;
+  c.b_MOsp = Action("mniLookAheadforLine")->isChecked();
+  c.b_MAsp = Action("mniLookAheadforSequenceStart")->isChecked();
+  c.b_MCsp = Action("mniLookAheadforCircle")->isChecked();
+  return c;
+}
+
+void TfrmMain::TransformCommand(ETransformOp evOp, bool bAll) {
+  EndMouseModes();
+  FlushPendingWork();
+  if (bAll ? m_Document.m_Program.empty() : m_nCurrentSequence <= 0) return;
+  const std::string strCaption = TransformCaption(evOp, bAll);
+  TTransformRequest r;
+  r.evOp = evOp;
+  bool bGo = true;
+  switch (evOp) {
+    case ETransformOp::eReverse:
+      break;
+    case ETransformOp::eShift: {
+      std::string x = "0", y = "0";
+      bool bRelative = false;
+      bGo = m_pPrompts->EnterShift(strCaption, x, y, bRelative) &&
+            ShiftFromText(x, y, bRelative, r, m_pPrompts);
+      break;
+    }
+    case ETransformOp::eScale: {
+      std::string t = "1";
+      bGo = m_pPrompts->EnterValue(strCaption, c_sScalePrompt, t) && ScaleFromText(t, r, m_pPrompts);
+      break;
+    }
+    case ETransformOp::eRotate: {
+      std::string t = "0";
+      bGo = m_pPrompts->EnterValue(strCaption, c_sRotatePrompt, t);
+      if (bGo) r = RotateFromText(t);
+      break;
+    }
+    case ETransformOp::eMirror:
+      bGo = m_pPrompts->ChooseAxis(strCaption, r.evAxis);
+      break;
+  }
+  if (!bGo) {
+    GenerateAndDraw();
+    return;
+  }
+  SyncTransformerFlags();
+  bool bChanged = false;
+  try {
+    bChanged = bAll ? TransformAll(m_Document, m_Transformer, r, m_pPrompts)
+                    : TransformSequence(m_Document, m_Transformer, m_nCurrentSequence, r);
+  } catch (const ETransformError& e) {
+    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+  }
+  if (bChanged)
+    AfterProgramChange(true);
+  else
+    GenerateAndDraw();
+}
+
+void TfrmMain::TestClosedSequence() {
+  m_bSequenceClosed = false;
+  if (m_nCurrentSequence <= 0 || !m_Document.GetSequenceFromProgram(m_nCurrentSequence, true)) return;
+  TStringList body = std::move(m_Document.m_TransformationList);
+  m_Document.m_TransformationList.clear();
+  TStringList* pBefore = m_Transformer.Program();
+  m_Transformer.SetProgram(&body);
+  m_Transformer.LoadSourceList(false);
+  m_Transformer.CheckCloseGraph();
+  m_Transformer.SetProgram(pBefore);
+  m_bSequenceClosed = m_Transformer.b_closed;
+  for (const char* n : {"ChangeSeqBegPoint", "mniChangeStart"})
+    if (QAction* a = Action(n))
+      a->setEnabled(m_bSequenceClosed && !a->property(c_sPendingProperty).toBool());
+}
+
+void TfrmMain::DragSequence(QPoint Point) {
+  const QPoint d = Point - m_temppoint;
+  if (std::abs(d.x()) + std::abs(d.y()) < 20) return;
+  m_temppoint = Point;
+  TTransformRequest r;
+  r.evOp = ETransformOp::eShift;
+  r.bRelative = true;
+  r.fX = d.x() / m_Interp.XScale();
+  r.fY = -d.y() / m_Interp.YScale();
+  SyncTransformerFlags();
+  try {
+    // One undo step for the whole drag, taken at its first step.
+    if (TransformSequence(m_Document, m_Transformer, m_nCurrentSequence, r, !m_bDragUndoSaved)) {
+      m_bDragUndoSaved = true;
+      AfterProgramChange(true);
+    }
+  } catch (const ETransformError& e) {
+    m_bDragArmed = false;
+    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Look-ahead
+
+void TfrmMain::LookAheadToggled(const std::string& strName) {
+  EndMouseModes();
+  FlushPendingWork();
+  SyncTransformerFlags();
+  TStringList& p = m_Document.m_Program;
+  const TStringList before = p;
+  const bool bOn = Action(strName.c_str())->isChecked();
+  if (strName == "mniLookAheadforLine")
+    bOn ? LookAheadLine(p) : RecoverLookAheadLine(p);
+  else if (strName == "mniLookAheadforSequenceStart")
+    bOn ? LookAheadSequenceStart(p) : RecoverLookAheadSequenceStart(p);
+  else
+    bOn ? LookAheadCircle(p) : RecoverLookAheadCircle(p);
+  m_Registry.SetLookAheadMove(Action("mniLookAheadforLine")->isChecked());
+  m_Registry.SetLookAheadStartSequence(Action("mniLookAheadforSequenceStart")->isChecked());
+  m_Registry.SetLookAheadMoveCirc(Action("mniLookAheadforCircle")->isChecked());
+  AfterProgramChange(p != before);
+}
+
+// ---------------------------------------------------------------------------------------
+// Machine range limits
+
+void TfrmMain::ShowRangeInPlot() {
+  m_View.m_bShowLimits = m_RangeLimits.m_bEnableSpan;
+  m_View.m_fLimitX = TfRange{m_RangeLimits.m_nXspanLeft, m_RangeLimits.m_nXspanRight};
+  m_View.m_fLimitY = TfRange{m_RangeLimits.m_nYspanBottom, m_RangeLimits.m_nYspanTop};
+}
+
+void TfrmMain::RangeSetting() {
+  EndMouseModes();
+  TRangeLimits l = m_RangeLimits;
+  if (!m_pPrompts->EditRangeLimits(l)) return;
+  m_RangeLimits = l;
+  WriteRangeLimits(m_RangeLimits, m_Registry);
+  ShowRangeInPlot();
+  CheckRange();
+  m_pbPlot->update();
+}
+
+void TfrmMain::CheckRange() {
+  FlushPendingWork();
+  TfRange x, y;
+  m_Interp.GetExtents(x, y);
+  if (MovesOutsideRange(m_RangeLimits, x, y))
+    m_pPrompts->ShowMessage(EMessageKind::eWarning, c_sOutsideRangeWarning);
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawings
+
+namespace {
+
+// The importer's questions: the drawing is already chosen, the layers go to the window.
+class TWindowImportUI : public IDXFImportUI {
+ public:
+  TWindowImportUI(std::string strFile, IAppPrompts* pPrompts)
+      : m_strFile(std::move(strFile)), m_pPrompts(pPrompts) {}
+  bool ChooseDrawingFile(const std::string&, std::string& strFileName) override {
+    strFileName = m_strFile;
+    return true;
+  }
+  bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override {
+    bLayersCancelled = !m_pPrompts->ChooseLayers(DrawingLayers, SelectedLayers);
+    return !bLayersCancelled;
+  }
+  bool bLayersCancelled = false;
+
+ private:
+  std::string m_strFile;
+  IAppPrompts* m_pPrompts;
+};
+
+}  // namespace
+
+bool TfrmMain::AskDrawingFile(std::string& strFile) {
+  std::string strLast = m_Registry.LastDXFInFile(), strFolder;
+  size_t p = strLast.find_last_of("\\/");
+  if (p != std::string::npos && p >= 3) strFolder = strLast.substr(0, p);
+  if (!m_pPrompts->DrawingFileName(strFolder, strFile)) return false;
+  if (!QFileInfo::exists(QFile::decodeName(strFile.c_str()))) {
+    m_pPrompts->ShowMessage(EMessageKind::eError, "Cannot open file " + strFile);
+    return false;
+  }
+  return true;
+}
+
+bool TfrmMain::RunImporter(const std::string& strFile, bool bUseSplineSetting, TStringList& Lines) {
+  TWindowImportUI ui(strFile, m_pPrompts);
+  TDXFIn importer(&ui, &m_Registry);
+  if (bUseSplineSetting) importer.SetMovesPerSplineSection(m_Registry.SplineMovesPerSection());
+  TLayerContent content;
+  try {
+    importer.Import(Lines, content);
+  } catch (const std::exception& e) {
+    m_pPrompts->ShowMessage(EMessageKind::eError, e.what());
+    return false;
+  }
+  if (ui.bLayersCancelled) return false;
+  m_LayerList = content;
+  TStringList w = importer.WarningSummary();
+  if (!w.empty()) {
+    std::string t = "Some elements of the drawing were not imported:";
+    for (const auto& l : w) t += "\n" + l;
+    m_pPrompts->ShowMessage(EMessageKind::eWarning, t);
+  }
+  return true;
+}
+
+void TfrmMain::ImportDXF() {
+  EndMouseModes();
+  if (!AskSaveProgramOrCancel()) return;
+  // The drawing is chosen and read before the program is emptied: a cancelled dialog or
+  // an unreadable drawing leaves the program, its file name and its history alone.
+  std::string strFile;
+  if (!AskDrawingFile(strFile)) return;
+  TStringList lines;
+  if (!RunImporter(strFile, true, lines)) return;
+  ClearProgram();
+  SyncTransformerFlags();
+  PrepareImportedProgram(lines, LookAheadChoices(), m_Transformer);
+  m_Document.m_Program = std::move(lines);
+  m_Document.m_OriginalList = m_Document.m_Program;
+  m_BackList = m_Document.m_Program;
+  SyncEditorFromProgram();
+  m_memProgram->moveCursor(QTextCursor::Start);
+  // A drawing converted but not saved yet is work that closing must ask about.
+  m_bProgramModified = !m_Document.m_Program.empty();
+  UpdateFileStatus();
+  AfterProgramChange(false);
+  ZoomExtents();
+  CheckRange();
+}
+
+void TfrmMain::AppendDXF() {
+  EndMouseModes();
+  std::string strFile;
+  if (!AskDrawingFile(strFile)) return;
+  TStringList lines;
+  if (!RunImporter(strFile, false, lines) || lines.empty()) return;
+  FlushPendingWork();
+  SyncTransformerFlags();
+  PrepareImportedProgram(lines, LookAheadChoices(), m_Transformer);
+  SaveForUndo();
+  RenumberSequences(m_Document.NextSequenceNumber(), lines);
+  auto& p = m_Document.m_Program;
+  p.insert(p.end(), lines.begin(), lines.end());
+  AfterProgramChange(true);
+  ZoomExtents();
+  CheckRange();
+}
+
+}  // namespace veltrane
