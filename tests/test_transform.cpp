@@ -156,6 +156,14 @@ TEST(Transformer, RealOperationsRefuseWhatTheyCannotModel) {
   }
 }
 
+TEST(Transformer, ResultsTooLargeToWriteAreRefused) {
+  TStringList lines{"    MOVEABS(0,0)", "    MOVE(1e305,0)"};
+  TTransformer t;
+  t.SetProgram(&lines);
+  EXPECT_THROW(t.Scale(1e6), ETransformError);
+  EXPECT_EQ(lines[1], "    MOVE(1e305,0)");
+}
+
 TEST(Transformer, CanonicalRewriteKeepsEveryNumber) {
   EXPECT_EQ(Apply({"  move (1.50, -2)", "ma(3,4)", "MOVECIRC( 1 , 0 , 0.5 , 0 , 2 )", "cadseq1:"},
                 [](TTransformer& t) { t.RewriteCanonical(); }),

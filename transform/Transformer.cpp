@@ -211,6 +211,18 @@ void TTransformer::Run(bool bStrict, Op op) {
   m_lstNewMoves.clear();
   m_lstNewMoves.reserve(m_lstSourceMoves.size() + 1);
   op();
+  // Numbers grown beyond what a double holds could not be written back.
+  for (const TMoveRecord& r : m_lstNewMoves) {
+    if (!IsMoveKind(r.MoveType)) continue;
+    if (std::isfinite(r.fEndPoint.fX) && std::isfinite(r.fEndPoint.fY) &&
+        std::isfinite(r.fCentrePoint.fX) && std::isfinite(r.fCentrePoint.fY))
+      continue;
+    const int32_t n = std::max<int32_t>(r.nProgramLine, 0);
+    const std::string strLine =
+        m_pProgram && static_cast<size_t>(n) < m_pProgram->size() ? (*m_pProgram)[static_cast<size_t>(n)] : "";
+    m_lstNewMoves.clear();
+    throw ETransformError(n, strLine, "the result is too large to be written");
+  }
   StoreNewList();
   UpdateProgram();
 }

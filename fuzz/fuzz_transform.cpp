@@ -1,0 +1,52 @@
+// Fuzz target: the transformer's reading of move lines on arbitrary program text. The
+// canonical rewrite must be idempotent and keep the line count; every operation either
+// refuses with a named line or writes lines that read back; a strict refusal changes
+// nothing.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "model/TextFile.h"
+#include "transform/Transformer.h"
+
+using namespace veltrane;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > 1 << 16) return 0;
+  std::string text(reinterpret_cast<const char*>(data), size);
+  TStringList lines = SplitLines(text);
+  TTransformer t;
+  t.b_MOsp = size % 2 == 1;
+  t.b_MCsp = size % 3 == 1;
+  TStringList once = lines;
+  t.SetProgram(&once);
+  t.RewriteCanonical();
+  if (once.size() != lines.size()) std::abort();
+  TStringList twice = once;
+  t.SetProgram(&twice);
+  t.RewriteCanonical();
+  if (twice != once) std::abort();
+  for (int op = 0; op < 5; ++op) {
+    TStringList work = once;
+    t.SetProgram(&work);
+    try {
+      switch (op) {
+        case 0: t.Reverse(); break;
+        case 1: t.Shift(op % 2 == 0, 12.5, -3); break;
+        case 2: t.Scale(-2.5); break;
+        case 3: t.Rotate(0.7); break;
+        default: t.Mirror(eXAxis); break;
+      }
+    } catch (const ETransformError& e) {
+      if (work != once || e.nLine < 0 || static_cast<size_t>(e.nLine) >= once.size()) std::abort();
+      continue;
+    }
+    // What an operation wrote loads strictly again.
+    try {
+      t.LoadSourceList(true);
+    } catch (const ETransformError&) {
+      std::abort();
+    }
+  }
+  return 0;
+}
