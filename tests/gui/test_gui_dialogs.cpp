@@ -1,4 +1,5 @@
 // The dialogs as the user sees them: the fields they show and what their buttons do.
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -23,6 +24,41 @@ TEST(Dialogs, PlotOptionsShowsAndReturnsItsFields) {
   EXPECT_EQ(f.strXAxis, "0");
   EXPECT_EQ(f.strYAxis, "4");
   EXPECT_EQ(f.strXMax, "102");
+}
+
+TEST(Dialogs, ShiftAndAxisStartFromTheirDefaults) {
+  TfrmShift s;
+  EXPECT_EQ(s.edtX->text(), "0");
+  EXPECT_EQ(s.edtY->text(), "0");
+  EXPECT_TRUE(s.rdAbsolute->isChecked());
+  TfrmAxis a;
+  EXPECT_EQ(a.Axis(), eYAxis);
+  QTest::mouseClick(a.rdXAxis, Qt::LeftButton);
+  EXPECT_EQ(a.Axis(), eXAxis);
+}
+
+TEST(Dialogs, RangeLimitsTakeEveryFieldOrNone) {
+  TRangeLimits l;
+  l.m_nXspanRight = 120.5;
+  TScriptedPrompts p;
+  TfrmSpan d(l, &p);
+  EXPECT_EQ(d.windowTitle(), "Machine Range Limits");
+  EXPECT_EQ(d.edtXRight->text(), "120.5");
+  EXPECT_FALSE(d.edtXRight->isEnabled());  // the limits are off
+  QTest::mouseClick(d.chkRangeEnable, Qt::LeftButton);
+  EXPECT_TRUE(d.edtXRight->isEnabled());
+  d.edtXLeft->setText("-5");
+  d.edtYTop->setText("top");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected);  // still open
+  EXPECT_EQ(d.Limits(), l);
+  ASSERT_EQ(p.Messages.size(), 1u);
+  d.edtYTop->setText("80");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_TRUE(d.Limits().m_bEnableSpan);
+  EXPECT_EQ(d.Limits().m_nXspanLeft, -5);
+  EXPECT_EQ(d.Limits().m_nYspanTop, 80);
 }
 
 TEST(Dialogs, SequenceOrderKeepsTheListOrder) {
