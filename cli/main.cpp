@@ -147,6 +147,17 @@ int Layers(const std::vector<std::string>& args) {
   return 0;
 }
 
+bool ParseLookAhead(const std::string& strList, TLookAheadChoices& c) {
+  c = TLookAheadChoices{};
+  for (const auto& w : SplitList(strList)) {
+    if (w == "line") c.b_MOsp = true;
+    else if (w == "start") c.b_MAsp = true;
+    else if (w == "circle") c.b_MCsp = true;
+    else if (w != "none" && !w.empty()) return false;
+  }
+  return true;
+}
+
 int Import(const std::vector<std::string>& args) {
   std::string strDrawing, strOut, strMatching;
   TStringList layers;
@@ -164,12 +175,8 @@ int Import(const std::vector<std::string>& args) {
       strMatching = args[++i];
     } else if (a == "--look-ahead" && bHasValue) {
       bLookAheadGiven = true;
-      for (const auto& w : SplitList(args[++i])) {
-        if (w == "line") lookAhead.b_MOsp = true;
-        else if (w == "start") lookAhead.b_MAsp = true;
-        else if (w == "circle") lookAhead.b_MCsp = true;
-        else if (w != "none" && !w.empty()) return Usage("--look-ahead takes line, start, circle or none");
-      }
+      if (!ParseLookAhead(args[++i], lookAhead))
+        return Usage("--look-ahead takes line, start, circle or none");
     } else if (a == "--spline-moves" && bHasValue) {
       if (!TryStrToInt(args[++i], nSplineMoves)) return Usage("--spline-moves takes a whole number");
     } else if (!a.empty() && a[0] == '-') {
@@ -295,17 +302,6 @@ int Plot(const std::vector<std::string>& args) {
   }
   std::cerr << "plot written to " << strOut << "\n";
   return 0;
-}
-
-bool ParseLookAhead(const std::string& strList, TLookAheadChoices& c) {
-  c = TLookAheadChoices{};
-  for (const auto& w : SplitList(strList)) {
-    if (w == "line") c.b_MOsp = true;
-    else if (w == "start") c.b_MAsp = true;
-    else if (w == "circle") c.b_MCsp = true;
-    else if (w != "none" && !w.empty()) return false;
-  }
-  return true;
 }
 
 int Transform(const std::vector<std::string>& args) {
