@@ -1,7 +1,8 @@
 # Sourced by the setup and test scripts: installs the Debian packages Veltrane needs,
 # only those that are missing, and the comma-decimal locale the number tests use.
 veltrane_packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-dev
-                   qt6-base-dev libgl-dev locales)
+                   qt6-base-dev libgl-dev locales pkg-config
+                   libpolyclipping-dev)
 
 veltrane_install_packages() {
   local missing=()

@@ -8,6 +8,7 @@
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
 #include "model/Text.h"
+#include "transform/PointMath.h"
 
 namespace veltrane {
 
@@ -90,9 +91,9 @@ bool ParseMoveLine(std::string_view strLine, ECommandType evType, TMoveRecord& r
   return true;
 }
 
-TfPoint Add(TfPoint a, TfPoint b) { return TfPoint{a.fX + b.fX, a.fY + b.fY, 0.0}; }
-TfPoint Sub(TfPoint a, TfPoint b) { return TfPoint{a.fX - b.fX, a.fY - b.fY, 0.0}; }
-TfPoint Neg(TfPoint a) { return TfPoint{-a.fX, -a.fY, 0.0}; }
+using pointmath::Add;
+using pointmath::Neg;
+using pointmath::Sub;
 
 // A turn about the origin. Whole quarter turns use exact cosines and sines, so that a
 // rotation by 0 or 360 degrees leaves every number exactly as it was.
@@ -205,12 +206,21 @@ void TTransformer::EmptyLists() {
   m_lstNewProgram.clear();
 }
 
-template <class Op>
-void TTransformer::Run(bool bStrict, Op op) {
+void TTransformer::Run(bool bStrict, const std::function<void()>& op) {
+  RunChecked(bStrict, [&op] {
+    op();
+    return true;
+  });
+}
+
+bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op) {
   LoadSourceList(bStrict);
   m_lstNewMoves.clear();
   m_lstNewMoves.reserve(m_lstSourceMoves.size() + 1);
-  op();
+  if (!op()) {
+    m_lstNewMoves.clear();
+    return false;
+  }
   // Numbers grown beyond what a double holds could not be written back.
   for (const TMoveRecord& r : m_lstNewMoves) {
     if (!IsMoveKind(r.MoveType)) continue;
@@ -225,6 +235,7 @@ void TTransformer::Run(bool bStrict, Op op) {
   }
   StoreNewList();
   UpdateProgram();
+  return true;
 }
 
 void TTransformer::Reverse() {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -32,6 +33,22 @@ struct TMoveRecord {
   TfPoint fAbsEndPoint;
   bool bOffsetTerms = false;  // an absolute move written with "offset_x+" and "offset_y+"
   std::string strTrailer;     // a comment that followed the statement on its line
+};
+
+// One element of an offset outline: a straight line moved sideways or an arc with a
+// changed radius, with what it was made from.
+struct TLineRecord {
+  ECommandType LineType = eCmdUnknown;
+  double fAngle = 0.0;     // direction of travel (arcs: at the start)
+  double fOutAngle = 0.0;  // arcs: direction of travel at the end
+  double b = 0.0;          // straight: y = tan(fAngle)*x + b, or x = b when vertical
+  TfPoint fAbsCentrePoint; // straight: the offset start point; arcs: the centre
+  double fRadius = 0.0;    // arcs: the offset radius
+  int32_t ndir = 0;        // arcs: the direction digit
+  int32_t nSource = -1;    // source record it was made from
+  bool bFullCircle = false;
+  bool bConnector = false;  // an arc about an outer corner joining two offset arcs
+  TfPoint fSrcStart, fSrcEnd;  // the element's own start and end before the offset
 };
 
 // A line a real operation cannot transform; nLine is its index in the list worked on.
@@ -71,6 +88,37 @@ class TTransformer {
   // cannot be modelled stay as they are.
   void RewriteCanonical();
 
+  // The path tools. Compensation offsets the path by f (positive to the left of the
+  // direction of travel); false, with the list unchanged and FailureReason() set, when
+  // the offset path cannot be built.
+  bool Compensation(double f_value);
+  // Rounds corners between straight moves whose angle is below fMaxAngle (radians).
+  void FilletCorners(double fMaxAngle, double fUsedRadius);
+  // Quarter-circle arcs into each path's start and out of each path's end; the
+  // directions are true for anticlockwise. A radius of 0 makes no arc.
+  void LeadInOut(bool leadindir, bool leadoutdir, double LeadIn, double LeadOut);
+  // Retraces the last AddEndValue of each path backwards.
+  void AddEnd(double AddEndValue);
+  // A closed path made to start at its point nearest (fx, fy); false (nothing changed)
+  // when the path is not closed or has no move.
+  bool ChangeSeqStartPoint(double fx, double fy);
+  // Every absolute move written with the offset terms, or without them; lines that
+  // cannot be modelled stay as they are.
+  void SetOffsetTerms(bool bOn);
+  // The swept length of a straight move or an arc along its direction of travel.
+  static double GetLength(const TMoveRecord& r);
+  static double LimitAngle(double angle);
+  const std::string& FailureReason() const { return m_strFailure; }
+
+  // The steps of Compensation, public for the tests.
+  bool GenerateCmpLines(double f_compValue);
+  bool GetNewJunctions(double f_cmpValue);
+  bool JudgeNewJunctions();
+  bool GetJunction(int32_t index1, int32_t index2);
+  const std::vector<TLineRecord>& Outline() const { return m_lstLines; }
+  const std::vector<TMoveRecord>& Junctions() const { return m_lstJunctions; }
+  TfPoint f_junction;
+
   // After LoadSourceList.
   void FindCenter();
   void CheckCloseGraph();
@@ -89,14 +137,30 @@ class TTransformer {
   static constexpr double c_fCloseTolerance = 0.001;
 
  private:
-  template <class Op>
-  void Run(bool bStrict, Op op);
+  void Run(bool bStrict, const std::function<void()>& op);
+  // As Run, for an operation that may find it cannot be done: when op returns false
+  // nothing is written and the list stays as it was.
+  bool RunChecked(bool bStrict, const std::function<bool()>& op);
   std::string LineFor(const TMoveRecord& r) const;
+  void ClearUpNewList();
+  // Throws when the loaded list holds more than one path (an absolute move after a move).
+  void RequireOnePath(const char* strWhat) const;
+  bool Fail(std::string strReason);
+  bool JudgeOnce(bool& bAgain);
+  bool InsertConnector(size_t nFirst, size_t nSecond, size_t nAt);
+  TMoveRecord JunctionMove(ECommandType evType, TfPoint fEnd) const;
+  void Retrace(int32_t nFrom, double AddEndValue);
 
   TStringList* m_pProgram = nullptr;
   std::vector<TMoveRecord> m_lstSourceMoves, m_lstNewMoves;
   TStringList m_lstNewProgram;
   TfPoint m_fEndPoint;
+  std::vector<TLineRecord> m_lstLines;
+  std::vector<TMoveRecord> m_lstJunctions;
+  std::string m_strFailure;
+  double m_fOffset = 0.0;  // the offset of the compensation being built
+  bool m_bJunctionMissed = false;
+  bool m_bCmpClosed = false;  // the path being compensated is closed and has two elements or more  // the last GetJunction failed because two arcs do not meet
 };
 
 }  // namespace veltrane
