@@ -20,6 +20,7 @@
 #endif
 #include "settings/VLTRegistry.h"
 #include "tools/LookAhead.h"
+#include "transform/PathCommands.h"
 #include "transform/TransformCommands.h"
 
 using namespace veltrane;
@@ -44,8 +45,13 @@ const char* c_sUsage =
     "  transform PROGRAM.bas [--sequence N | --all] OP [ARGS] [-o OUT]\n"
     "         [--look-ahead line,start,circle|none]\n"
     "                                  OP: reverse | shift X Y [--relative] | scale F |\n"
-    "                                  rotate DEG | mirror x|y; the program is first\n"
-    "                                  prepared as opening it in the window does\n"
+    "                                  rotate DEG | mirror x|y |\n"
+    "                                  compensate F [--right] [--absolute] |\n"
+    "                                  fillet DEG R | leadinout RIN cw|acw ROUT cw|acw |\n"
+    "                                  addend D | changestart X Y (--sequence only) |\n"
+    "                                  batchcopy DX NX DY NY (--sequence only) |\n"
+    "                                  offset-terms on|off (whole program); the program\n"
+    "                                  is first prepared as opening it in the window does\n"
     "  --help                          this text\n";
 
 int Usage(const std::string& strError) {
@@ -307,7 +313,7 @@ int Plot(const std::vector<std::string>& args) {
 int Transform(const std::vector<std::string>& args) {
   std::string strProgram, strOut;
   int32_t nSequence = -1;
-  bool bAll = false, bRelative = false, bLookAheadGiven = false;
+  bool bAll = false, bRelative = false, bLookAheadGiven = false, bRight = false, bAbsolute = false;
   TLookAheadChoices lookAhead;
   std::vector<std::string> op;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -322,6 +328,10 @@ int Transform(const std::vector<std::string>& args) {
       bAll = true;
     } else if (a == "--relative") {
       bRelative = true;
+    } else if (a == "--right") {
+      bRight = true;
+    } else if (a == "--absolute") {
+      bAbsolute = true;
     } else if (a == "--look-ahead" && bHasValue) {
       bLookAheadGiven = true;
       if (!ParseLookAhead(args[++i], lookAhead))
@@ -335,11 +345,28 @@ int Transform(const std::vector<std::string>& args) {
     }
   }
   if (strProgram.empty() || op.empty()) return Usage("transform takes a program and an operation");
-  if (bAll == (nSequence > 0)) return Usage("transform takes either --sequence N or --all");
-  TTransformRequest r;
-  TScriptedPrompts warnings;
   const std::string& w = op[0];
   auto want = [&](size_t n) { return op.size() == n + 1; };
+  const bool bWholeProgramOp = w == "offset-terms";
+  if (!bWholeProgramOp && bAll == (nSequence > 0)) return Usage("transform takes either --sequence N or --all");
+  if (bWholeProgramOp && nSequence > 0) return Usage("offset-terms works on the whole program");
+  TTransformRequest r;
+  TPathRequest path;
+  enum { eAffine, ePath, eBatchCopy, eOffsetTerms } kind = eAffine;
+  double fBatch[4] = {0, 0, 0, 0};
+  bool bTermsOn = false;
+  TScriptedPrompts warnings;
+  auto numbers = [&](size_t nFrom, size_t nCount, double* v) {
+    for (size_t i = 0; i < nCount; ++i)
+      if (!TryStrToFloat(op[nFrom + i], v[i])) return false;
+    return true;
+  };
+  auto direction = [](const std::string& d, bool& bAnti) {
+    if (d == "cw" || d == "clockwise") bAnti = false;
+    else if (d == "acw" || d == "ccw" || d == "anticlockwise") bAnti = true;
+    else return false;
+    return true;
+  };
   if (w == "reverse" && want(0)) {
     r.evOp = ETransformOp::eReverse;
   } else if (w == "shift" && want(2)) {
@@ -353,10 +380,49 @@ int Transform(const std::vector<std::string>& args) {
   } else if (w == "mirror" && want(1) && (op[1] == "x" || op[1] == "y")) {
     r.evOp = ETransformOp::eMirror;
     r.evAxis = op[1] == "x" ? eXAxis : eYAxis;
+  } else if (w == "compensate" && want(1)) {
+    kind = ePath;
+    double f = 0;
+    if (!TryStrToFloat(op[1], f)) return Usage("compensate takes a tool radius");
+    if (f < 0) return Fail(c_sNegativeCompensation);
+    path.evOp = EPathOp::eCompensate;
+    path.fCompensation = bRight ? -f : f;
+    path.bAbsolute = bAbsolute;
+  } else if (w == "fillet" && want(2)) {
+    kind = ePath;
+    if (!FilletFromText(op[1], op[2], path, &warnings)) return Usage("fillet takes an angle in degrees and a radius");
+  } else if (w == "leadinout" && want(4)) {
+    kind = ePath;
+    bool bInAnti = false, bOutAnti = false;
+    if (!direction(op[2], bInAnti) || !direction(op[4], bOutAnti) ||
+        !LeadInOutFromText(op[1], bInAnti, op[3], bOutAnti, path, &warnings))
+      return Usage("leadinout takes RIN cw|acw ROUT cw|acw");
+  } else if (w == "addend" && want(1)) {
+    kind = ePath;
+    double d = 0;
+    if (!TryStrToFloat(op[1], d)) return Usage("addend takes a distance");
+    path = AddEndFromText(op[1]);
+  } else if (w == "changestart" && want(2)) {
+    kind = ePath;
+    double v[2];
+    if (!numbers(1, 2, v)) return Usage("changestart takes a point X Y");
+    path.evOp = EPathOp::eChangeStart;
+    path.fX = v[0];
+    path.fY = v[1];
+  } else if (w == "batchcopy" && want(4)) {
+    kind = eBatchCopy;
+    if (!numbers(1, 4, fBatch)) return Usage("batchcopy takes DX NX DY NY");
+  } else if (w == "offset-terms" && want(1) && (op[1] == "on" || op[1] == "off")) {
+    kind = eOffsetTerms;
+    bTermsOn = op[1] == "on";
   } else {
-    return Usage("the operation is reverse, shift X Y, scale F, rotate DEG or mirror x|y");
+    return Usage("unknown operation or wrong number of arguments: " + w);
   }
-  if (bRelative && r.evOp != ETransformOp::eShift) return Usage("--relative belongs to shift");
+  if (bRelative && !(kind == eAffine && r.evOp == ETransformOp::eShift)) return Usage("--relative belongs to shift");
+  if ((bRight || bAbsolute) && !(kind == ePath && path.evOp == EPathOp::eCompensate))
+    return Usage("--right and --absolute belong to compensate");
+  if (bAll && (kind == eBatchCopy || (kind == ePath && path.evOp == EPathOp::eChangeStart)))
+    return Usage(w + " works on one sequence");
 
   TStringList lines;
   if (!ReadProgram(strProgram, lines)) return 1;
@@ -373,14 +439,36 @@ int Transform(const std::vector<std::string>& args) {
   TProgramDocument doc;
   doc.m_Program = std::move(lines);
   PrepareOpenedProgram(doc.m_Program, lookAhead, transformer);
+  doc.m_OriginalList = doc.m_Program;
+  const std::string strNoSequence = "the program has no sequence " + std::to_string(nSequence);
   try {
-    if (bAll) {
+    if (kind == eOffsetTerms) {
+      SetOffsetTermsAll(doc, transformer, bTermsOn);
+    } else if (kind == eBatchCopy) {
+      if (!FindSequenceBody(doc.m_Program, nSequence)) return Fail(strNoSequence);
+      const int32_t nWanted = std::max(0, static_cast<int32_t>(fBatch[1]) * static_cast<int32_t>(fBatch[3]) - 1);
+      const int32_t nMade = doc.BatchCopy(nSequence, fBatch[0], static_cast<int32_t>(fBatch[1]), fBatch[2],
+                                          static_cast<int32_t>(fBatch[3]));
+      if (nMade < nWanted) return Fail("the program has no layer end marker to put the copies before");
+    } else if (kind == ePath && bAll) {
+      if (path.evOp == EPathOp::eLeadInOut || path.evOp == EPathOp::eAddEnd) {
+        PathToolWholeProgram(doc, transformer, path);
+      } else {
+        const auto failed = PathToolEachSequence(doc, transformer, path, &warnings);
+        for (const auto& m : warnings.Messages) std::cerr << "veltrane-cli: " << m.second << "\n";
+        if (!failed.empty()) return 1;
+      }
+    } else if (kind == ePath) {
+      const TPathOutcome o = PathToolSequence(doc, transformer, nSequence, path);
+      if (!o.bFound) return Fail(strNoSequence);
+      if (!o.bDone) return Fail(c_sUnableToTransform + std::to_string(nSequence) + ": " + o.strReason);
+    } else if (bAll) {
       if (!TransformAll(doc, transformer, r, &warnings)) {
         for (const auto& m : warnings.Messages) std::cerr << "veltrane-cli: " << m.second << "\n";
         return 1;
       }
     } else if (!TransformSequence(doc, transformer, nSequence, r)) {
-      return Fail("the program has no sequence " + std::to_string(nSequence));
+      return Fail(strNoSequence);
     }
   } catch (const ETransformError& e) {
     return Fail(TransformErrorMessage(e));

@@ -121,6 +121,81 @@ bool TProgramDocument::GetSequenceFromOriginalProgram(int32_t nSequenceNumber) {
   return TakeBody(m_OriginalList, nSequenceNumber, false, false, false);
 }
 
+void TProgramDocument::SaveForListWithoutCmp(int32_t n) {
+  if (n < 1) return;
+  const std::string strStart = StartMarker(n);
+  for (const std::string& s : m_ListWithoutCmp)
+    if (StartsWithText(s, strStart)) return;
+  auto body = FindSequenceBody(m_Program, n);
+  if (!body) return;
+  m_ListWithoutCmp.push_back(StartMarker(n));
+  m_ListWithoutCmp.push_back(std::string(gc_sImportLabel) + std::to_string(n) + ":");
+  m_ListWithoutCmp.insert(m_ListWithoutCmp.end(), m_Program.begin() + static_cast<ptrdiff_t>(body->nFirst),
+                          m_Program.begin() + static_cast<ptrdiff_t>(body->nFirst + body->nCount));
+  m_ListWithoutCmp.push_back(EndMarker(n));
+}
+
+bool TProgramDocument::StoredUncompensatedBody(int32_t n, TStringList& Body) const {
+  auto body = FindSequenceBody(m_ListWithoutCmp, n);
+  if (!body) return false;
+  Body.assign(m_ListWithoutCmp.begin() + static_cast<ptrdiff_t>(body->nFirst),
+              m_ListWithoutCmp.begin() + static_cast<ptrdiff_t>(body->nFirst + body->nCount));
+  return true;
+}
+
+void TProgramDocument::RenewCopyListStart(double fX, double fY) {
+  for (std::string& s : m_CopyList)
+    if (StartsWithText(TrimView(s), "MOVEABS")) {
+      s = "    MOVEABS(" + StringFromDouble(fX) + "," + StringFromDouble(fY) + ")";
+      return;
+    }
+}
+
+bool TProgramDocument::PasteSeqence(double fStartX, double fStartY) {
+  RenewCopyListStart(fStartX, fStartY);
+  if (m_CopyList.empty()) return false;
+  RenumberSequences(NextSequenceNumber(), m_CopyList);
+  m_OriginalList.insert(m_OriginalList.end(), m_CopyList.begin(), m_CopyList.end());
+  for (size_t i = m_Program.size(); i-- > 0;) {
+    if (!StartsWithText(TrimView(m_Program[i]), "'$ENDLAYER")) continue;
+    m_pHooks->BeginBulkEdit();
+    TStringList block{""};
+    block.insert(block.end(), m_CopyList.begin(), m_CopyList.end());
+    m_Program.insert(m_Program.begin() + static_cast<ptrdiff_t>(i), block.begin(), block.end());
+    m_pHooks->EndBulkEdit();
+    return true;
+  }
+  return false;
+}
+
+int32_t TProgramDocument::BatchCopy(int32_t n, double dX, int32_t nX, double dY, int32_t nY) {
+  if (!GetSequenceStringFromProgram(n)) return 0;
+  m_pHooks->SaveForUndo();
+  const double X0 = m_SeqStart.fX, Y0 = m_SeqStart.fY;
+  int32_t nMade = 0;
+  auto paste = [&](int32_t i, int32_t j) {
+    if (i == 1 && j == 1) return;  // the sequence itself
+    if (PasteSeqence(X0 + (i - 1) * dX, Y0 + (j - 1) * dY)) ++nMade;
+  };
+  // The axis with more repeats runs outermost.
+  if (nY >= nX) {
+    for (int32_t j = 1; j <= nY; ++j)
+      for (int32_t i = 1; i <= nX; ++i) paste(i, j);
+  } else {
+    for (int32_t i = 1; i <= nX; ++i)
+      for (int32_t j = 1; j <= nY; ++j) paste(i, j);
+  }
+  return nMade;
+}
+
+bool TProgramDocument::ResetSequence(int32_t n) {
+  auto original = FindSequenceBody(m_OriginalList, n);
+  if (!original) return false;
+  TStringList lines(m_OriginalList.begin() + static_cast<ptrdiff_t>(original->nFirst),
+                    m_OriginalList.begin() + static_cast<ptrdiff_t>(original->nFirst + original->nCount));
+  return ReplaceSequenceBody(n, [&lines](TStringList& Body) { Body = lines; });
+}
+
 bool TProgramDocument::ApplyOrder(const TStringList& Reference, const TStringList& NewOrder) {
   if (Reference == NewOrder) return false;
   TSplitList split;

@@ -62,6 +62,24 @@ class TProgramDocument {
   bool GetFromListWithoutCmp(int32_t nSequenceNumber, bool b_keep);
   bool GetSequenceFromOriginalProgram(int32_t nSequenceNumber);
 
+  // Keeps sequence n's body as it stands in the uncompensated-copy store, unless one
+  // is kept already.
+  void SaveForListWithoutCmp(int32_t nSequenceNumber);
+  // The stored uncompensated body of sequence n; false when none is stored.
+  bool StoredUncompensatedBody(int32_t nSequenceNumber, TStringList& Body) const;
+
+  // The copied sequence's first absolute move moved to (fX, fY).
+  void RenewCopyListStart(double fX, double fY);
+  // The copied sequence, renumbered, put at (fStartX, fStartY) before the last layer's
+  // end marker and added to the original program. False when nothing was inserted.
+  bool PasteSeqence(double fStartX, double fStartY);
+  // Copies of sequence n on a grid: nX by nY positions dX and dY apart, the sequence
+  // itself standing at the first. One undo step; the number of copies made.
+  int32_t BatchCopy(int32_t nSequence, double dX, int32_t nX, double dY, int32_t nY);
+  // Sequence n's body as it was when the program was opened, imported or reset; false
+  // when the snapshot does not hold it.
+  bool ResetSequence(int32_t nSequence);
+
   int32_t NextSequenceNumber() const { return veltrane::NextSequenceNumber(m_Program); }
 
   // Reorders the sequences. obtainOrder receives the program's order and may change it;

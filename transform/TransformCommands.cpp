@@ -161,6 +161,8 @@ void PrepareImportedProgram(TStringList& Program, const TLookAheadChoices& Choic
 }
 
 std::string TransformErrorMessage(const ETransformError& e) {
+  if (e.nLine < 0)
+    return std::string("A line of the uncompensated copy cannot be transformed: ") + e.what() + "\n" + e.strLine;
   return "Line " + std::to_string(e.nLine) + " cannot be transformed: " + e.what() + "\n" + e.strLine;
 }
 

@@ -1,0 +1,57 @@
+' Veltrane example: a mounting bracket with two holes
+'$Layer0:OUTLINE
+'$StartSeq(1)
+cadseq1:
+    MOVEABS(0,0)
+    MOVE(80,0)
+    MOVE(0,30)
+    MOVECIRC(-20,20,-20,0,0)
+    MOVE(-60,0)
+    MOVE(0,-50)
+'$EndSeq(1)
+'$EndLayer0:OUTLINE
+
+'$Layer1:HOLES
+'$StartSeq(2)
+cadseq2:
+    MOVEABS(15,25)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(2)
+
+'$StartSeq(3)
+cadseq3:
+    MOVEABS(55,10)
+    MOVECIRC(0,0,4,0,1)
+'$EndSeq(3)
+
+'$StartSeq(4)
+appseq4:
+    MOVEABS(15,40)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(4)
+
+'$StartSeq(5)
+appseq5:
+    MOVEABS(35,25)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(5)
+
+'$StartSeq(6)
+appseq6:
+    MOVEABS(35,40)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(6)
+
+'$StartSeq(7)
+appseq7:
+    MOVEABS(55,25)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(7)
+
+'$StartSeq(8)
+appseq8:
+    MOVEABS(55,40)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(8)
+'$EndLayer1:HOLES
+

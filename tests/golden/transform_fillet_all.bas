@@ -1,0 +1,29 @@
+' Veltrane example: a mounting bracket with two holes
+'$Layer0:OUTLINE
+'$StartSeq(1)
+cadseq1:
+    MOVEABS(0,0)
+    MOVE(77.5,0)
+    MOVECIRC(2.5,2.5,0,2.5,0)
+    MOVE(0,27.5)
+    MOVECIRC(-20,20,-20,0,0)
+    MOVE(-57.5,0)
+    MOVECIRC(-2.5,-2.5,0,-2.5,0)
+    MOVE(0,-47.5)
+'$EndSeq(1)
+'$EndLayer0:OUTLINE
+
+'$Layer1:HOLES
+'$StartSeq(2)
+cadseq2:
+    MOVEABS(15,25)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(2)
+
+'$StartSeq(3)
+cadseq3:
+    MOVEABS(55,10)
+    MOVECIRC(0,0,4,0,1)
+'$EndSeq(3)
+'$EndLayer1:HOLES
+

@@ -1,0 +1,200 @@
+// The path-tool commands over the program document.
+#include "transform/PathCommands.h"
+
+#include <cmath>
+#include <numbers>
+#include <stdexcept>
+
+#include "model/NumberFormat.h"
+#include "model/SequenceMarkup.h"
+#include "model/Text.h"
+
+namespace veltrane {
+
+namespace {
+
+std::string ConversionMessage(const std::string& s) {
+  return "'" + s + "' is not a valid floating point value";
+}
+
+bool ReadNumber(const std::string& s, double& v, IUserPrompts* pPrompts) {
+  if (TryStrToFloat(s, v)) return true;
+  if (pPrompts) pPrompts->ShowMessage(EMessageKind::eError, ConversionMessage(s));
+  return false;
+}
+
+// Thrown inside a body operation so that the document keeps the body as it was.
+class EToolFailed : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Runs the request over List, restoring the transformer's own list afterwards.
+bool RunOn(TTransformer& T, TStringList& List, const TPathRequest& R) {
+  TStringList* pBefore = T.Program();
+  T.SetProgram(&List);
+  bool bDone = false;
+  try {
+    bDone = ApplyPathTool(T, R);
+  } catch (...) {
+    T.SetProgram(pBefore);
+    throw;
+  }
+  T.SetProgram(pBefore);
+  return bDone;
+}
+
+}  // namespace
+
+bool CompensationValueFromText(const std::string& strValue, double& fValue, IUserPrompts* pPrompts) {
+  fValue = 0;
+  if (strValue.empty()) return true;
+  if (!ReadNumber(strValue, fValue, pPrompts)) return false;
+  if (fValue < 0 && pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sNegativeCompensation);
+  return true;
+}
+
+bool FilletFromText(const std::string& strDegrees, const std::string& strRadius, TPathRequest& Request,
+                    IUserPrompts* pPrompts) {
+  double fDegrees = 0;
+  if (!ReadNumber(strDegrees, fDegrees, pPrompts)) return false;
+  Request = TPathRequest{};
+  Request.evOp = EPathOp::eFillet;
+  Request.fMaxAngleDegrees = fDegrees;
+  if (!TryStrToFloat(strRadius, Request.fRadius)) Request.fRadius = 0;
+  return true;
+}
+
+bool LeadInOutFromText(const std::string& strIn, bool bInAnti, const std::string& strOut, bool bOutAnti,
+                       TPathRequest& Request, IUserPrompts* pPrompts) {
+  double fIn = 0, fOut = 0;
+  if (!ReadNumber(strIn, fIn, pPrompts) || !ReadNumber(strOut, fOut, pPrompts)) return false;
+  Request = TPathRequest{};
+  Request.evOp = EPathOp::eLeadInOut;
+  Request.fLeadIn = fIn;
+  Request.fLeadOut = fOut;
+  Request.bLeadInAnti = bInAnti;
+  Request.bLeadOutAnti = bOutAnti;
+  return true;
+}
+
+TPathRequest AddEndFromText(const std::string& strDistance) {
+  TPathRequest r;
+  r.evOp = EPathOp::eAddEnd;
+  if (!TryStrToFloat(strDistance, r.fAddEnd)) r.fAddEnd = 0;
+  return r;
+}
+
+bool BatchCopyFromCells(const std::string Cells[2][2], double mVal[2][2], IUserPrompts* pPrompts) {
+  bool bAll = true;
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 2; ++c) {
+      const std::string& s = Cells[r][c];
+      mVal[r][c] = 0;
+      if (TrimView(s).empty()) continue;
+      if (!TryStrToFloat(s, mVal[r][c])) bAll = false;
+    }
+  if (!bAll && pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sBatchCopyError);
+  return bAll;
+}
+
+bool ApplyPathTool(TTransformer& T, const TPathRequest& R) {
+  switch (R.evOp) {
+    case EPathOp::eCompensate: return T.Compensation(R.fCompensation);
+    case EPathOp::eFillet:
+      T.FilletCorners(R.fMaxAngleDegrees * std::numbers::pi / 180.0, R.fRadius);
+      return true;
+    case EPathOp::eLeadInOut:
+      T.LeadInOut(R.bLeadInAnti, R.bLeadOutAnti, R.fLeadIn, R.fLeadOut);
+      return true;
+    case EPathOp::eAddEnd:
+      T.AddEnd(R.fAddEnd);
+      return true;
+    case EPathOp::eChangeStart: return T.ChangeSeqStartPoint(R.fX, R.fY);
+  }
+  return false;
+}
+
+TPathOutcome PathToolSequence(TProgramDocument& Doc, TTransformer& T, int32_t n, const TPathRequest& R,
+                              bool bSaveForUndo) {
+  TPathOutcome out;
+  if (!FindSequenceBody(Doc.m_Program, n)) return out;
+  out.bFound = true;
+  const bool bCompensate = R.evOp == EPathOp::eCompensate;
+  if (bCompensate) Doc.SaveForListWithoutCmp(n);
+  TStringList stored;
+  const bool bFromStore = bCompensate && R.bAbsolute && Doc.StoredUncompensatedBody(n, stored);
+  try {
+    out.bDone = Doc.ReplaceSequenceBody(
+        n,
+        [&](TStringList& Body) {
+          if (bFromStore) Body = stored;
+          if (!RunOn(T, Body, R)) throw EToolFailed(T.FailureReason());
+        },
+        bSaveForUndo);
+  } catch (const EToolFailed& e) {
+    out.bDone = false;
+    out.strReason = e.what();
+  } catch (const ETransformError& e) {
+    // The stored body's lines are not the program's; the line's text still tells.
+    throw ETransformError(bFromStore ? -1 : e.nLine + Doc.m_nTransformationInsertLine, e.strLine, e.what());
+  }
+  return out;
+}
+
+std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T, const TPathRequest& R,
+                                          IUserPrompts* pPrompts) {
+  std::vector<int32_t> failed;
+  TStringList numbers;
+  if (!GetSequenceNumberList(Doc.m_Program, numbers, pPrompts)) return failed;
+  // Worked on a copy so that the program changes once, as one undo step.
+  TProgramDocument work;
+  work.m_Program = Doc.m_Program;
+  work.m_ListWithoutCmp = std::move(Doc.m_ListWithoutCmp);
+  bool bChanged = false;
+  int32_t n = 0;
+  try {
+    for (const std::string& s : numbers) {
+      if (!TryStrToInt(s, n)) continue;
+      TPathOutcome o = PathToolSequence(work, T, n, R, false);
+      if (o.bDone) {
+        bChanged = true;
+      } else if (o.bFound) {
+        failed.push_back(n);
+        if (pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sUnableToTransform + s);
+      }
+    }
+  } catch (const ETransformError& e) {
+    Doc.m_ListWithoutCmp = std::move(work.m_ListWithoutCmp);
+    // Sequences before this one may have changed length in the copy: the line is
+    // named as it stands in the program.
+    auto inWork = FindSequenceBody(work.m_Program, n), inDoc = FindSequenceBody(Doc.m_Program, n);
+    if (e.nLine < 0 || !inWork || !inDoc) throw;
+    throw ETransformError(e.nLine - static_cast<int32_t>(inWork->nFirst) + static_cast<int32_t>(inDoc->nFirst),
+                          e.strLine, e.what());
+  } catch (...) {
+    Doc.m_ListWithoutCmp = std::move(work.m_ListWithoutCmp);
+    throw;
+  }
+  Doc.m_ListWithoutCmp = std::move(work.m_ListWithoutCmp);
+  if (bChanged) Doc.ReplaceProgram(std::move(work.m_Program));
+  return failed;
+}
+
+void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& T, const TPathRequest& R) {
+  TStringList result = Doc.m_Program;
+  RunOn(T, result, R);
+  Doc.ReplaceProgram(std::move(result));
+}
+
+void SetOffsetTermsAll(TProgramDocument& Doc, TTransformer& T, bool bOn) {
+  TStringList result = Doc.m_Program;
+  TStringList* pBefore = T.Program();
+  T.b_AddParToMA = bOn;
+  T.SetProgram(&result);
+  T.SetOffsetTerms(bOn);
+  T.SetProgram(pBefore);
+  Doc.ReplaceProgram(std::move(result));
+}
+
+}  // namespace veltrane
