@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "app/Dialogs.h"
+#include "app/PathDialogs.h"
 
 namespace veltrane {
 
@@ -137,6 +138,48 @@ bool TQtAppPrompts::ChooseLayers(const TStringList& DrawingLayers, TStringList& 
 void TQtAppPrompts::About() {
   TfrmAbout d(m_pParent);
   d.exec();
+}
+
+bool TQtAppPrompts::PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) {
+  const QString title = QString::fromStdString(strCaption);
+  switch (evOp) {
+    case EPathOp::eCompensate: {
+      TfrmCompensation d(this, m_pParent);
+      if (d.exec() != QDialog::Accepted) return false;
+      Request = d.Request();
+      return true;
+    }
+    case EPathOp::eFillet: {
+      TfrmFilletCorners d(this, m_pParent);
+      if (d.exec() != QDialog::Accepted) return false;
+      Request = d.Request();
+      return true;
+    }
+    case EPathOp::eLeadInOut: {
+      TfrmLeadInOut d(this, m_pParent);
+      d.setWindowTitle(title);
+      if (d.exec() != QDialog::Accepted) return false;
+      Request = d.Request();
+      return true;
+    }
+    case EPathOp::eAddEnd: {
+      TfrmAddEnd d(m_pParent);
+      d.setWindowTitle(title);
+      if (d.exec() != QDialog::Accepted) return false;
+      Request = d.Request();
+      return true;
+    }
+    case EPathOp::eChangeStart: break;
+  }
+  return false;
+}
+
+bool TQtAppPrompts::BatchCopySettings(double mVal[2][2]) {
+  TBatCopy d(this, m_pParent);
+  if (d.exec() != QDialog::Accepted) return false;
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 2; ++c) mVal[r][c] = d.mVal[r][c];
+  return true;
 }
 
 }  // namespace veltrane

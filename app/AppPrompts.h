@@ -8,6 +8,7 @@
 #include "model/UserPrompts.h"
 #include "plot/PlotOptions.h"
 #include "tools/RangeLimits.h"
+#include "transform/PathCommands.h"
 
 class QWidget;
 
@@ -44,6 +45,11 @@ class IAppPrompts : public IUserPrompts {
   virtual bool DrawingFileName(const std::string& strInitialFolder, std::string& strFileName) = 0;
   // The layer dialog: up to five of the drawing's layers; false when cancelled.
   virtual bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) = 0;
+  // The dialog of a path tool (compensation, fillet, lead in/out, add at end) under the
+  // caption given; false on Cancel.
+  virtual bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) = 0;
+  // The batch-copy grid: rows X and Y, columns offset and repeat; false on Cancel.
+  virtual bool BatchCopySettings(double mVal[2][2]) = 0;
 };
 
 // The real dialogs, owned by the window given.
@@ -68,6 +74,8 @@ class TQtAppPrompts : public IAppPrompts {
   bool EditRangeLimits(TRangeLimits& Limits) override;
   bool DrawingFileName(const std::string& strInitialFolder, std::string& strFileName) override;
   bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override;
+  bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) override;
+  bool BatchCopySettings(double mVal[2][2]) override;
 
  private:
   QWidget* m_pParent;

@@ -16,34 +16,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/DialogParts.h"
 #include "settings/VLTRegistry.h"
 
 namespace veltrane {
 
-namespace {
-
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
-
-QDialogButtonBox* OkCancel(QDialog* d, bool bCancelDefault = false) {
-  auto* box = new QDialogButtonBox(d);
-  QPushButton* ok = box->addButton("&OK", QDialogButtonBox::AcceptRole);
-  QPushButton* cancel = box->addButton("&Cancel", QDialogButtonBox::RejectRole);
-  ok->setObjectName("btnOK");
-  cancel->setObjectName("btnCancel");
-  (bCancelDefault ? cancel : ok)->setDefault(true);
-  QObject::connect(box, &QDialogButtonBox::accepted, d, &QDialog::accept);
-  QObject::connect(box, &QDialogButtonBox::rejected, d, &QDialog::reject);
-  return box;
-}
-
-QLineEdit* Edit(QWidget* parent, const char* name) {
-  auto* e = new QLineEdit(parent);
-  e->setObjectName(name);
-  return e;
-}
-
-}  // namespace
+using namespace dialogparts;
 
 TfrmEnterValue::TfrmEnterValue(QWidget* parent) : QDialog(parent) {
   setObjectName("frmEnterValue");

@@ -78,6 +78,21 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void DeleteCurrentSequence();
   // The five affine commands on the current sequence or on all; each asks its dialog.
   void TransformCommand(ETransformOp evOp, bool bAll);
+  // The path tools on the current sequence or on all; each asks its dialog.
+  void PathToolCommand(EPathOp evOp, bool bAll);
+  // Change start: the mode, and one step of the start following the mouse.
+  void ChangeStartCommand();
+  void ChangeStartFollow(QPoint Point);
+  void CopySequenceCommand();
+  // Pastes the copied sequence at the plot point given (plot pixels).
+  void PasteSequenceCommand(QPoint Point);
+  void PasteSequenceAtMouse();
+  void BatchCopyCommand();
+  void ResetSequenceCommand();
+  void OffsetTermsToggled();
+  // A plot pixel in program units.
+  TfPoint PlotToProgram(QPoint Point) const;
+  bool SequenceCopied() const { return m_bCopy; }
   void RangeSetting();
   void CheckRange();
   const TRangeLimits& RangeLimits() const { return m_RangeLimits; }
@@ -203,6 +218,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   TLayerContent m_LayerList;  // the layers of the last import
   bool m_bSequenceClosed = false;
   bool m_bDragArmed = false, m_bDragUndoSaved = false;
+  QPoint m_ptPlotMouse;      // the mouse's last position over the plot
+  QPoint m_ptChangeStart;    // where the start last followed the mouse
 
   QString m_strFileName, m_strTableFile;
   bool m_bProgramModified = false;

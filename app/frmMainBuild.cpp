@@ -234,32 +234,32 @@ void TfrmMain::CreateMenus() {
   MakeAction(t, "mniScale", "&Scale  Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eScale, false); });
   MakeAction(t, "mniRotate", "R&otate  Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eRotate, false); });
   MakeAction(t, "mniMirror", "&Mirror  Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eMirror, false); });
-  PendingAction(t, "mniRadiusCompSeq", "Radius &Compensate Sequence...");
-  PendingAction(t, "mniFilletCornersSequence", "&Fillet Corners of Sequence...");
-  PendingAction(t, "mniLeadInOut", "&Lead In/Out Sequence...");
-  PendingAction(t, "mniAddEndSeq", "Add at End of Sequence...");
-  PendingAction(t, "mniChangeStart", "Change Start of Sequence...");
+  MakeAction(t, "mniRadiusCompSeq", "Radius &Compensate Sequence...", QKeySequence(), [this] { PathToolCommand(EPathOp::eCompensate, false); });
+  MakeAction(t, "mniFilletCornersSequence", "&Fillet Corners of Sequence...", QKeySequence(), [this] { PathToolCommand(EPathOp::eFillet, false); });
+  MakeAction(t, "mniLeadInOut", "&Lead In/Out Sequence...", QKeySequence(), [this] { PathToolCommand(EPathOp::eLeadInOut, false); });
+  MakeAction(t, "mniAddEndSeq", "Add at End of Sequence...", QKeySequence(), [this] { PathToolCommand(EPathOp::eAddEnd, false); });
+  MakeAction(t, "mniChangeStart", "Change Start of Sequence...", QKeySequence(), [this] { ChangeStartCommand(); });
   t->addSeparator();
   MakeAction(t, "mniReverseAll", "Re&verse All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eReverse, true); });
   MakeAction(t, "mniShiftAll", "Shi&ft All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eShift, true); });
   MakeAction(t, "mniScaleAll", "S&cale All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eScale, true); });
   MakeAction(t, "mniRotateAll", "Ro&tate All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eRotate, true); });
   MakeAction(t, "mniMirrorAll", "M&irror All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eMirror, true); });
-  PendingAction(t, "mniCompensation", "Radius Com&pensate All...");
-  PendingAction(t, "mniFilletCornersAll", "&Fillet Corners All...");
-  PendingAction(t, "mniLeadInOutAll", "Lead In/Out All...");
-  PendingAction(t, "mniAddEndAll", "Add at End All...");
+  MakeAction(t, "mniCompensation", "Radius Com&pensate All...", QKeySequence(), [this] { PathToolCommand(EPathOp::eCompensate, true); });
+  MakeAction(t, "mniFilletCornersAll", "&Fillet Corners All...", QKeySequence(), [this] { PathToolCommand(EPathOp::eFillet, true); });
+  MakeAction(t, "mniLeadInOutAll", "Lead In/Out All...", QKeySequence(), [this] { PathToolCommand(EPathOp::eLeadInOut, true); });
+  MakeAction(t, "mniAddEndAll", "Add at End All...", QKeySequence(), [this] { PathToolCommand(EPathOp::eAddEnd, true); });
   t->addSeparator();
   MakeAction(t, "mniReorderSequences", "Reorder Se&quences...", QKeySequence(),
              [this] { ReorderSequencesByDialog(); });
   MakeAction(t, "mniReorderSeqInGraph", "Reorder Sequences in &Graph", QKeySequence(),
              [this] { SetGraphMouseMode(eReorderSequence); });
-  PendingAction(t, "mniCopySeq", "Copy Sequence");
-  PendingAction(t, "mniBatteryCopySeq", "Batch Copy Sequence...");
-  PendingAction(t, "mniPasteSeq", "Paste Sequence");
+  MakeAction(t, "mniCopySeq", "Copy Sequence", QKeySequence(), [this] { CopySequenceCommand(); });
+  MakeAction(t, "mniBatteryCopySeq", "Batch Copy Sequence...", QKeySequence(), [this] { BatchCopyCommand(); });
+  MakeAction(t, "mniPasteSeq", "Paste Sequence", QKeySequence(), [this] { PasteSequenceAtMouse(); });
   MakeAction(t, "mniDeleteSequence", "&Delete Sequence...", QKeySequence(),
              [this] { DeleteCurrentSequence(); });
-  PendingAction(t, "mniResetSeq", "Reset Sequence...");
+  MakeAction(t, "mniResetSeq", "Reset Sequence...", QKeySequence(), [this] { ResetSequenceCommand(); });
   t->addSeparator();
   PendingAction(t, "mniAutoCodeInsert", "A&uto Code Inserter...");
   PendingAction(t, "mniCheckProgram", "Chec&k Program");
@@ -272,7 +272,9 @@ void TfrmMain::CreateMenus() {
     a->setCheckable(true);
     connect(a, &QAction::triggered, this, [this, n = std::string(name)] { LookAheadToggled(n); });
   }
-  PendingAction(t, "mniAddParToMA", "Add Parameters to MOVEABS");
+  QAction* terms = MakeAction(t, "mniAddParToMA", "Add Parameters to MOVEABS", QKeySequence(), nullptr);
+  terms->setCheckable(true);
+  connect(terms, &QAction::triggered, this, [this] { OffsetTermsToggled(); });
 
   QMenu* c = menu(nullptr, "mniControllerLink", "&ControllerLink");
   PendingAction(c, "mniControllerLinkConfig", "&Configuration...");
@@ -324,20 +326,25 @@ void TfrmMain::CreateMenus() {
              [this] { TransformCommand(ETransformOp::eRotate, false); });
   MakeAction(m_pmSequence, "MirrorSequence1", "Mirror Sequence", QKeySequence(),
              [this] { TransformCommand(ETransformOp::eMirror, false); });
-  PendingAction(m_pmSequence, "RadiusCompensationSequence1", "Radius Compensation Sequence");
-  PendingAction(m_pmSequence, "FilletCornersSequence1", "Fillet Corners Sequence");
-  PendingAction(m_pmSequence, "LeadInOutSequence1", "Lead In/Out Sequence");
-  PendingAction(m_pmSequence, "AddatEndSequence1", "Add at End Sequence");
-  PendingAction(m_pmSequence, "ChangeSeqBegPoint", "Change the start of sequence");
+  MakeAction(m_pmSequence, "RadiusCompensationSequence1", "Radius Compensation Sequence", QKeySequence(),
+             [this] { PathToolCommand(EPathOp::eCompensate, false); });
+  MakeAction(m_pmSequence, "FilletCornersSequence1", "Fillet Corners Sequence", QKeySequence(),
+             [this] { PathToolCommand(EPathOp::eFillet, false); });
+  MakeAction(m_pmSequence, "LeadInOutSequence1", "Lead In/Out Sequence", QKeySequence(),
+             [this] { PathToolCommand(EPathOp::eLeadInOut, false); });
+  MakeAction(m_pmSequence, "AddatEndSequence1", "Add at End Sequence", QKeySequence(),
+             [this] { PathToolCommand(EPathOp::eAddEnd, false); });
+  MakeAction(m_pmSequence, "ChangeSeqBegPoint", "Change the start of sequence", QKeySequence(),
+             [this] { ChangeStartCommand(); });
   m_pmSequence->addSeparator();
-  PendingAction(m_pmSequence, "Copy1", "Copy");
-  PendingAction(m_pmSequence, "BatteryCopy1", "Batch Copy");
+  MakeAction(m_pmSequence, "Copy1", "Copy", QKeySequence(), [this] { CopySequenceCommand(); });
+  MakeAction(m_pmSequence, "BatteryCopy1", "Batch Copy", QKeySequence(), [this] { BatchCopyCommand(); });
   MakeAction(m_pmSequence, "DeleteSequence1", "Delete ", QKeySequence(),
              [this] { DeleteCurrentSequence(); });
-  PendingAction(m_pmSequence, "ResetSequence1", "Reset ");
+  MakeAction(m_pmSequence, "ResetSequence1", "Reset ", QKeySequence(), [this] { ResetSequenceCommand(); });
   m_pmPaste = new QMenu(this);
   m_pmPaste->setObjectName("pmPaste");
-  PendingAction(m_pmPaste, "Paste1", "Paste");
+  MakeAction(m_pmPaste, "Paste1", "Paste", QKeySequence(), [this] { PasteSequenceAtMouse(); });
 }
 
 void TfrmMain::CreateToolBar() {

@@ -242,6 +242,7 @@ void TfrmMain::ZoomAt(bool bIn, QPoint Point) {
 
 void TfrmMain::PlotMousePress(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
+  m_ptPlotMouse = pt;
   m_memProgram->setReadOnly(true);
   m_forcus = true;
   m_pbPlot->setFocus(Qt::MouseFocusReason);
@@ -310,7 +311,10 @@ void TfrmMain::PlotMousePress(QMouseEvent* e) {
 
 void TfrmMain::PlotMouseMove(QMouseEvent* e) {
   const QPoint pt = e->position().toPoint();
-  if (m_GraphMouseMode == eZoomBox && m_bZoomBoxActive) {
+  m_ptPlotMouse = pt;
+  if (m_GraphMouseMode == eChangeStartPoint) {
+    ChangeStartFollow(pt);
+  } else if (m_GraphMouseMode == eZoomBox && m_bZoomBoxActive) {
     m_ZoomBoxEnd = pt;
     m_pbPlot->update();
   } else if (m_GraphMouseMode == ePan && m_bPanActive) {

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -110,6 +111,19 @@ class TTestPrompts : public IAppPrompts {
     SelectedLayers = *Layers;
     return true;
   }
+  bool PathToolSettings(EPathOp, const std::string& strCaption, TPathRequest& Request) override {
+    Titles.push_back(strCaption);
+    if (PathRequests.empty()) return false;
+    Request = PathRequests.front();
+    PathRequests.pop_front();
+    return true;
+  }
+  bool BatchCopySettings(double mVal[2][2]) override {
+    Titles.push_back("Batch Copy");
+    if (!BatchValues) return false;
+    for (int i = 0; i < 4; ++i) mVal[i / 2][i % 2] = (*BatchValues)[static_cast<size_t>(i)];
+    return true;
+  }
 
   TScriptedPrompts Scripted;
   decltype(Scripted.Messages)& Messages = Scripted.Messages;
@@ -129,6 +143,8 @@ class TTestPrompts : public IAppPrompts {
   std::deque<std::optional<std::string>> DrawingNames;
   std::optional<TStringList> Layers;
   TStringList ShownLayers;
+  std::deque<TPathRequest> PathRequests;
+  std::optional<std::array<double, 4>> BatchValues;  // X offset, X repeat, Y offset, Y repeat
 };
 
 class WindowTest : public ::testing::Test {

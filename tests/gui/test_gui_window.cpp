@@ -171,11 +171,14 @@ TEST_F(WindowTest, CommandStatesFollowProgramAndSequence) {
   EXPECT_TRUE(Frm().Action("mniDeleteSequence")->isEnabled());
   // Commands still to come stay disabled whatever the state.
   EXPECT_TRUE(Frm().Action("mniReverse")->isEnabled());
-  EXPECT_FALSE(Frm().Action("mniRadiusCompSeq")->isEnabled());
+  EXPECT_TRUE(Frm().Action("mniRadiusCompSeq")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniPasteSeq")->isEnabled()) << "nothing copied yet";
   EXPECT_FALSE(Frm().Action("mniCheckProgram")->isEnabled());
   ClickLine(0);
   EXPECT_EQ(Frm().CurrentSequence(), 0);
   EXPECT_FALSE(Frm().Action("mniDeleteSequence")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniRadiusCompSeq")->isEnabled());
+  EXPECT_FALSE(Frm().Action("mniChangeStart")->isEnabled());
   EXPECT_FALSE(Frm().Action("mniCut")->isEnabled());
   Editor().selectAll();
   EXPECT_TRUE(Frm().Action("mniCut")->isEnabled());

@@ -1,0 +1,167 @@
+// The main window's path tools: radius compensation, fillets, lead in/out, add at end,
+// the change of a closed sequence's start by the mouse, copy, paste, batch copy, reset
+// and the offset terms of absolute moves.
+#include <QAction>
+#include <QCursor>
+#include <cstdlib>
+
+#include "app/PaintBox.h"
+#include "app/RichEditPlus.h"
+#include "app/frmMain.h"
+#include "transform/PathCommands.h"
+
+namespace veltrane {
+
+namespace {
+
+std::string PathCaption(EPathOp evOp, bool bAll) {
+  switch (evOp) {
+    case EPathOp::eCompensate: return "Tool radius compensation";
+    case EPathOp::eFillet: return "Fillet Corners...";
+    case EPathOp::eLeadInOut: return "Lead In/Out Sequence";  // both commands
+    case EPathOp::eAddEnd: return "Add at End Sequence";
+    case EPathOp::eChangeStart: break;
+  }
+  (void)bAll;
+  return "";
+}
+
+}  // namespace
+
+TfPoint TfrmMain::PlotToProgram(QPoint Point) const {
+  const TfRange x = m_View.m_fXRange, y = m_View.m_fYRange;
+  const double w = std::max(1, m_pbPlot->width()), h = std::max(1, m_pbPlot->height());
+  return TfPoint{x.fFrom + Point.x() * (x.fTo - x.fFrom) / w, y.fTo - Point.y() * (y.fTo - y.fFrom) / h, 0.0};
+}
+
+void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
+  EndMouseModes();
+  FlushPendingWork();
+  if (bAll ? m_Document.m_Program.empty() : m_nCurrentSequence <= 0) return;
+  m_Document.m_nCaretLine = -1;  // the editor's current-line mark is cleared
+  TPathRequest r;
+  r.evOp = evOp;
+  if (!m_pPrompts->PathToolSettings(evOp, PathCaption(evOp, bAll), r)) {
+    GenerateAndDraw();
+    return;
+  }
+  SyncTransformerFlags();
+  bool bChanged = false;
+  try {
+    if (!bAll) {
+      const TPathOutcome o = PathToolSequence(m_Document, m_Transformer, m_nCurrentSequence, r);
+      bChanged = o.bDone;
+      if (o.bFound && !o.bDone)
+        m_pPrompts->ShowMessage(EMessageKind::eWarning,
+                                c_sUnableToTransform + std::to_string(m_nCurrentSequence));
+    } else if (evOp == EPathOp::eLeadInOut || evOp == EPathOp::eAddEnd) {
+      PathToolWholeProgram(m_Document, m_Transformer, r);
+      bChanged = true;
+    } else {
+      const TStringList before = m_Document.m_Program;
+      PathToolEachSequence(m_Document, m_Transformer, r, m_pPrompts);
+      bChanged = m_Document.m_Program != before;
+    }
+  } catch (const ETransformError& e) {
+    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+  }
+  if (bChanged)
+    AfterProgramChange(true);
+  else
+    GenerateAndDraw();
+  if (bAll && evOp == EPathOp::eFillet) ZoomExtents();
+}
+
+void TfrmMain::ChangeStartCommand() {
+  FlushPendingWork();
+  if (m_nCurrentSequence <= 0 || !m_bSequenceClosed) return;
+  EndMouseModes();
+  m_GraphMouseMode = eChangeStartPoint;
+  m_bChangePointActive = true;
+  m_ptChangeStart = m_pbPlot->mapFromGlobal(QCursor::pos());
+  SaveForUndo();
+  UpdateCursor();
+}
+
+void TfrmMain::ChangeStartFollow(QPoint Point) {
+  if (!m_bChangePointActive || m_nCurrentSequence <= 0) return;
+  const QPoint d = Point - m_ptChangeStart;
+  if (std::abs(d.x()) + std::abs(d.y()) < 5) return;
+  m_ptChangeStart = Point;
+  TPathRequest r;
+  r.evOp = EPathOp::eChangeStart;
+  const TfPoint p = PlotToProgram(Point);
+  r.fX = p.fX;
+  r.fY = p.fY;
+  SyncTransformerFlags();
+  try {
+    // The mode took its undo step when it began.
+    if (PathToolSequence(m_Document, m_Transformer, m_nCurrentSequence, r, false).bDone)
+      AfterProgramChange(true);
+  } catch (const ETransformError& e) {
+    EndMouseModes();
+    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+  }
+}
+
+void TfrmMain::CopySequenceCommand() {
+  EndMouseModes();
+  FlushPendingWork();
+  if (m_nCurrentSequence <= 0) return;
+  if (m_Document.GetSequenceStringFromProgram(m_nCurrentSequence)) m_bCopy = true;
+  UpdateToolEnableState();
+}
+
+void TfrmMain::PasteSequenceCommand(QPoint Point) {
+  EndMouseModes();
+  FlushPendingWork();
+  if (!m_Document.m_CopyList.empty()) {
+    const TfPoint p = PlotToProgram(Point);
+    SaveForUndo();
+    if (m_Document.PasteSeqence(p.fX, p.fY)) {
+      AfterProgramChange(true);
+      return;
+    }
+    m_pPrompts->ShowMessage(EMessageKind::eWarning,
+                            "The program has no layer end marker to put the sequence before.");
+  }
+  GenerateAndDraw();
+}
+
+void TfrmMain::PasteSequenceAtMouse() { PasteSequenceCommand(m_ptPlotMouse); }
+
+void TfrmMain::BatchCopyCommand() {
+  EndMouseModes();
+  FlushPendingWork();
+  if (m_nCurrentSequence <= 0) return;
+  double v[2][2] = {{0, 0}, {0, 0}};
+  if (!m_pPrompts->BatchCopySettings(v)) return;
+  const int32_t nX = static_cast<int32_t>(v[0][1]), nY = static_cast<int32_t>(v[1][1]);
+  const int32_t nMade = m_Document.BatchCopy(m_nCurrentSequence, v[0][0], nX, v[1][0], nY);
+  if (nMade < std::max(0, nX * nY - 1))
+    m_pPrompts->ShowMessage(EMessageKind::eWarning,
+                            "The program has no layer end marker to put the copies before.");
+  AfterProgramChange(nMade > 0);
+}
+
+void TfrmMain::ResetSequenceCommand() {
+  EndMouseModes();
+  FlushPendingWork();
+  if (m_nCurrentSequence <= 0) return;
+  if (m_Document.ResetSequence(m_nCurrentSequence))
+    AfterProgramChange(true);
+  else
+    GenerateAndDraw();
+}
+
+void TfrmMain::OffsetTermsToggled() {
+  EndMouseModes();
+  FlushPendingWork();
+  SyncTransformerFlags();
+  const bool bOn = Action("mniAddParToMA")->isChecked();
+  const TStringList before = m_Document.m_Program;
+  SetOffsetTermsAll(m_Document, m_Transformer, bOn);
+  AfterProgramChange(m_Document.m_Program != before);
+}
+
+}  // namespace veltrane

@@ -1,0 +1,294 @@
+// The path tools in the window: each through its dialog from the menus and the plot's
+// menu, the start of a closed sequence following the mouse, copy and paste, batch copy,
+// reset and the offset terms; and the tools' dialogs themselves.
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "app/PathDialogs.h"
+#include "gui/GuiFixture.h"
+
+namespace veltrane::test {
+namespace {
+
+TPathRequest Compensation(double f, bool bAbsolute = false) {
+  TPathRequest r;
+  r.evOp = EPathOp::eCompensate;
+  r.fCompensation = f;
+  r.bAbsolute = bAbsolute;
+  return r;
+}
+
+class PathToolTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    OpenExample();
+    ClickLine(5);  // MOVE(80,0): sequence 1, the bracket's closed outline
+    ASSERT_EQ(Frm().CurrentSequence(), 1);
+  }
+};
+
+TEST_F(PathToolTest, CompensateSequenceAndAbsoluteMode) {
+  const TStringList before = Frm().Document().m_Program;
+  m_Prompts.PathRequests = {Compensation(1)};
+  Frm().Action("mniRadiusCompSeq")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Tool radius compensation");
+  EXPECT_EQ(Line(4), "    MOVEABS(1,1)");
+  EXPECT_EQ(Line(5), "    MOVE(78,0)");
+  ExpectInSync();
+  const TStringList once = Frm().Document().m_Program;
+  // Compensating again compounds; in absolute mode it starts from the stored copy.
+  ClickLine(5);
+  m_Prompts.PathRequests = {Compensation(1)};
+  Frm().Action("mniRadiusCompSeq")->trigger();
+  EXPECT_EQ(Line(4), "    MOVEABS(2,2)");
+  ClickLine(5);
+  m_Prompts.PathRequests = {Compensation(1, true)};
+  Frm().Action("RadiusCompensationSequence1")->trigger();
+  EXPECT_EQ(Frm().Document().m_Program, once);
+  Frm().Undo();
+  Frm().Undo();
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+TEST_F(PathToolTest, AFailedCompensationWarnsAndChangesNothing) {
+  ClickLine(16);  // the hole of radius 5, clockwise: to its right lies its inside
+  ASSERT_EQ(Frm().CurrentSequence(), 2);
+  const TStringList before = Frm().Document().m_Program;
+  const int nUndo = Frm().UndoHistory().Count();
+  m_Prompts.PathRequests = {Compensation(-6)};
+  Frm().Action("mniRadiusCompSeq")->trigger();
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].second, "Unable to perform this transform on sequence 2");
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
+  // Over all sequences the others are still compensated, as one undo step.
+  m_Prompts.Messages.clear();
+  m_Prompts.PathRequests = {Compensation(-4.5)};
+  Frm().Action("mniCompensation")->trigger();
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].second, "Unable to perform this transform on sequence 3");
+  EXPECT_EQ(Line(4), "    MOVEABS(-4.5,-4.5)");
+  EXPECT_EQ(Line(17), "    MOVECIRC(0,0,0.5,0,1)");
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
+  ExpectInSync();
+}
+
+TEST_F(PathToolTest, FilletLeadAndAddEndFromMenus) {
+  TPathRequest fillet;
+  fillet.evOp = EPathOp::eFillet;
+  fillet.fMaxAngleDegrees = 100;
+  fillet.fRadius = 2;
+  m_Prompts.PathRequests = {fillet};
+  Frm().Action("FilletCornersSequence1")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Fillet Corners...");
+  EXPECT_EQ(Line(5), "    MOVE(78,0)");
+  EXPECT_EQ(Line(6), "    MOVECIRC(2,2,0,2,0)");
+  Frm().Undo();
+  TPathRequest lead;
+  lead.evOp = EPathOp::eLeadInOut;
+  lead.fLeadIn = 2;
+  lead.bLeadInAnti = true;
+  m_Prompts.PathRequests = {lead};
+  Frm().Action("mniLeadInOutAll")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Lead In/Out Sequence");
+  EXPECT_EQ(Line(4), "    MOVEABS(-2,2)");
+  EXPECT_EQ(Line(5), "    MOVECIRC(2,-2,2,0,0)");
+  Frm().Undo();
+  ClickLine(5);
+  TPathRequest add;
+  add.evOp = EPathOp::eAddEnd;
+  add.fAddEnd = 5;
+  m_Prompts.PathRequests = {add};
+  Frm().Action("AddatEndSequence1")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Add at End Sequence");
+  EXPECT_EQ(Line(10), "    MOVE(0,5)");
+  EXPECT_EQ(Line(11), "'$EndSeq(1)");
+  ExpectInSync();
+}
+
+TEST_F(PathToolTest, TheStartFollowsTheMouseInOneUndoStep) {
+  Frm().FlushPendingWork();
+  // A plain click on the outline selects it and finds it closed.
+  const size_t i = EntryOfLine(5);
+  ASSERT_GT(i, 0u);
+  QTest::mouseClick(Frm().pbPlot(), Qt::LeftButton, {}, SegmentMiddle(i));
+  ASSERT_EQ(Frm().CurrentSequence(), 1);
+  ASSERT_TRUE(Frm().SequenceClosed());
+  ASSERT_TRUE(Frm().Action("ChangeSeqBegPoint")->isEnabled());
+  const int nUndo = Frm().UndoHistory().Count();
+  Frm().Action("ChangeSeqBegPoint")->trigger();
+  // Moves of under five pixels do nothing; then the start goes to the nearest point.
+  const QPoint target = SegmentMiddle(i);
+  for (QPoint p : {target + QPoint(40, 0), target + QPoint(41, 1), target}) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(p), Frm().pbPlot()->mapToGlobal(QPointF(p)), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Frm().pbPlot(), &move);
+  }
+  const TfPoint want = Frm().PlotToProgram(target);
+  TStringList body{Line(4)};
+  TTransformer t;
+  t.SetProgram(&body);
+  t.LoadSourceList();
+  EXPECT_NEAR(t.SourceMoves()[0].fEndPoint.fX, want.fX, 1e-3);
+  EXPECT_NEAR(t.SourceMoves()[0].fEndPoint.fY, 0, 1e-9);
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
+  // A click ends the mode.
+  QTest::mouseClick(Frm().pbPlot(), Qt::LeftButton, {}, target);
+  const TStringList after = Frm().Document().m_Program;
+  QMouseEvent move(QEvent::MouseMove, QPointF(target + QPoint(30, 30)),
+                   Frm().pbPlot()->mapToGlobal(QPointF(target + QPoint(30, 30))), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(Frm().pbPlot(), &move);
+  EXPECT_EQ(Frm().Document().m_Program, after);
+  ExpectInSync();
+}
+
+TEST_F(PathToolTest, CopyPasteBatchCopyAndReset) {
+  ClickLine(16);
+  Frm().Action("Copy1")->trigger();
+  ASSERT_TRUE(Frm().SequenceCopied());
+  EXPECT_TRUE(Frm().Action("mniPasteSeq")->isEnabled());
+  const QPoint at(100, 100);
+  const TfPoint p = Frm().PlotToProgram(at);
+  Frm().PasteSequenceCommand(at);
+  const auto& prog = Frm().Document().m_Program;
+  // The copy stands, after an empty line, before the last layer's end marker.
+  size_t nEnd = prog.size() - 1;
+  while (nEnd > 0 && prog[nEnd].rfind("'$EndLayer", 0) != 0) --nEnd;
+  ASSERT_GE(nEnd, 5u);
+  EXPECT_EQ(prog[nEnd], "'$EndLayer1:HOLES");
+  EXPECT_EQ(prog[nEnd - 1], "'$EndSeq(4)");
+  TStringList start{prog[nEnd - 3]};
+  TTransformer t;
+  t.SetProgram(&start);
+  t.LoadSourceList();
+  EXPECT_NEAR(t.SourceMoves()[0].fEndPoint.fX, p.fX, 1e-3);
+  EXPECT_NEAR(t.SourceMoves()[0].fEndPoint.fY, p.fY, 1e-3);
+  ExpectInSync();
+
+  ClickLine(16);
+  m_Prompts.BatchValues = std::array<double, 4>{20, 3, 15, 2};
+  const int nUndo = Frm().UndoHistory().Count();
+  Frm().Action("BatteryCopy1")->trigger();
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
+  std::vector<std::string> starts;
+  for (const std::string& l : Frm().Document().m_Program)
+    if (l.find("MOVEABS(") != std::string::npos) starts.push_back(l);
+  ASSERT_EQ(starts.size(), 9u);
+  EXPECT_EQ(std::vector<std::string>(starts.end() - 5, starts.end()),
+            (std::vector<std::string>{"    MOVEABS(15,40)", "    MOVEABS(35,25)", "    MOVEABS(35,40)",
+                                      "    MOVEABS(55,25)", "    MOVEABS(55,40)"}));
+
+  // Reset brings a changed sequence back to its text at opening.
+  ClickLine(16);
+  m_Prompts.Values = {"3", "4", "relative"};
+  Frm().Action("mniShift")->trigger();
+  EXPECT_EQ(Line(16), "    MOVEABS(18,29)");
+  ClickLine(16);
+  Frm().Action("ResetSequence1")->trigger();
+  EXPECT_EQ(Line(16), "    MOVEABS(15,25)");
+}
+
+TEST_F(PathToolTest, OffsetTermsOnAndOff) {
+  const TStringList before = Frm().Document().m_Program;
+  QAction* a = Frm().Action("mniAddParToMA");
+  ASSERT_TRUE(a->isCheckable());
+  a->trigger();
+  EXPECT_EQ(Line(4), "    MOVEABS(offset_x+0,offset_y+0)");
+  EXPECT_EQ(Line(16), "    MOVEABS(offset_x+15,offset_y+25)");
+  a->trigger();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  Frm().Undo();
+  EXPECT_EQ(Line(4), "    MOVEABS(offset_x+0,offset_y+0)");
+}
+
+// ---------------------------------------------------------------- the dialogs
+
+TEST(PathDialogs, CompensationWarnsAboutNegativeValuesAndNegatesRight) {
+  TScriptedPrompts prompts;
+  TfrmCompensation d(&prompts);
+  EXPECT_EQ(d.windowTitle(), "Tool radius compensation");
+  EXPECT_EQ(d.edtCompensation->text(), "0");
+  EXPECT_TRUE(d.rdLeft->isChecked());
+  d.edtCompensation->clear();
+  QTest::keyClicks(d.edtCompensation, "-2");
+  ASSERT_EQ(prompts.Messages.size(), 1u);
+  EXPECT_EQ(prompts.Messages[0].second, "Error! The compensation value must be positive!");
+  d.edtCompensation->setText("abc");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected) << "a text that is no number keeps the dialog open";
+  EXPECT_EQ(prompts.Messages.back().second, "'abc' is not a valid floating point value");
+  d.edtCompensation->setText("1.5");
+  QTest::mouseClick(d.rdRight, Qt::LeftButton);
+  QTest::mouseClick(d.chkAbsoluteMode, Qt::LeftButton);
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_DOUBLE_EQ(d.Request().fCompensation, -1.5);
+  EXPECT_TRUE(d.Request().bAbsolute);
+  d.edtCompensation->setText("");
+  d.accept();
+  EXPECT_DOUBLE_EQ(d.Request().fCompensation, 0) << "an empty value is 0";
+}
+
+TEST(PathDialogs, FilletLeadAndAddEndRead) {
+  TScriptedPrompts prompts;
+  TfrmFilletCorners f(&prompts);
+  EXPECT_EQ(f.edtAngle->text(), "0");
+  f.edtAngle->setText("x");
+  f.accept();
+  EXPECT_EQ(f.result(), QDialog::Rejected);
+  f.edtAngle->setText("95");
+  f.edtRadius->setText("r");
+  f.accept();
+  EXPECT_EQ(f.result(), QDialog::Accepted);
+  EXPECT_DOUBLE_EQ(f.Request().fMaxAngleDegrees, 95);
+  EXPECT_DOUBLE_EQ(f.Request().fRadius, 0) << "a radius that is no number is 0";
+
+  TfrmLeadInOut l(&prompts);
+  EXPECT_TRUE(l.rdInClockwise->isChecked());
+  EXPECT_TRUE(l.rdOutClockwise->isChecked());
+  l.edtLeadIn->setText("2");
+  QTest::mouseClick(l.rdOutAntiClockwise, Qt::LeftButton);
+  l.accept();
+  EXPECT_DOUBLE_EQ(l.Request().fLeadIn, 2);
+  EXPECT_FALSE(l.Request().bLeadInAnti);
+  EXPECT_TRUE(l.Request().bLeadOutAnti);
+
+  TfrmAddEnd a;
+  EXPECT_EQ(a.edtAddEnd->text(), "0");
+  a.edtAddEnd->setText("oops");
+  EXPECT_DOUBLE_EQ(a.Request().fAddEnd, 0);
+  a.edtAddEnd->setText("12.5");
+  EXPECT_DOUBLE_EQ(a.Request().fAddEnd, 12.5);
+}
+
+TEST(PathDialogs, BatchCopyRefusesCellsThatAreNoNumbers) {
+  TScriptedPrompts prompts;
+  TBatCopy d(&prompts);
+  EXPECT_EQ(d.windowTitle(), "Batch Copy");
+  EXPECT_EQ(d.sgBatCopy->item(0, 1)->text(), "Offset");
+  EXPECT_EQ(d.sgBatCopy->item(0, 2)->text(), "Repeat");
+  EXPECT_EQ(d.sgBatCopy->item(1, 0)->text(), "X");
+  EXPECT_EQ(d.sgBatCopy->item(2, 0)->text(), "Y");
+  d.sgBatCopy->item(1, 1)->setText("20");
+  d.sgBatCopy->item(1, 2)->setText("abc");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+  ASSERT_EQ(prompts.Messages.size(), 1u);
+  EXPECT_EQ(prompts.Messages[0].second, "Error getting data from dialog!");
+  d.sgBatCopy->item(1, 2)->setText("3");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_DOUBLE_EQ(d.mVal[0][0], 20);
+  EXPECT_DOUBLE_EQ(d.mVal[0][1], 3);
+  EXPECT_DOUBLE_EQ(d.mVal[1][1], 0) << "an empty cell is 0";
+}
+
+}  // namespace
+}  // namespace veltrane::test
