@@ -1,7 +1,7 @@
 // Fuzz target: the transformer's reading of move lines on arbitrary program text. The
-// canonical rewrite must be idempotent and keep the line count; every operation either
-// refuses with a named line or writes lines that read back; a strict refusal changes
-// nothing.
+// canonical rewrite must be idempotent and keep the line count; every operation and path
+// tool either refuses with a named line, finds it cannot be done and changes nothing, or
+// writes lines that read back; a strict refusal changes nothing.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -26,19 +26,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   t.SetProgram(&twice);
   t.RewriteCanonical();
   if (twice != once) std::abort();
-  for (int op = 0; op < 5; ++op) {
+  for (int op = 0; op < 12; ++op) {
     TStringList work = once;
     t.SetProgram(&work);
+    bool bDone = true;
     try {
       switch (op) {
         case 0: t.Reverse(); break;
         case 1: t.Shift(op % 2 == 0, 12.5, -3); break;
         case 2: t.Scale(-2.5); break;
         case 3: t.Rotate(0.7); break;
-        default: t.Mirror(eXAxis); break;
+        case 4: t.Mirror(eXAxis); break;
+        case 5: bDone = t.Compensation(0.75); break;
+        case 6: bDone = t.Compensation(-2); break;
+        case 7: t.FilletCorners(2.0, 0.5); break;
+        case 8: t.LeadInOut(true, false, 1, 2); break;
+        case 9: t.AddEnd(3.5); break;
+        case 10: bDone = t.ChangeSeqStartPoint(1, 1); break;
+        default:
+          // Lenient like the canonical rewrite: the lines it cannot model stay.
+          t.SetOffsetTerms(size % 5 == 1);
+          if (work.size() != once.size()) std::abort();
+          continue;
       }
     } catch (const ETransformError& e) {
       if (work != once || e.nLine < 0 || static_cast<size_t>(e.nLine) >= once.size()) std::abort();
+      continue;
+    }
+    // A tool that finds it cannot be done leaves the lines alone.
+    if (!bDone) {
+      if (work != once) std::abort();
       continue;
     }
     // What an operation wrote loads strictly again.

@@ -11,6 +11,9 @@
 #include "model/NumberFormat.h"
 #include "model/TextFile.h"
 #include "reference/PathGeometry.h"
+#include "model/ProgramDocument.h"
+#include "model/SequenceMarkup.h"
+#include "transform/PathCommands.h"
 #include "transform/Transformer.h"
 
 namespace veltrane {
@@ -495,6 +498,153 @@ TEST(ChangeStart, ArcsAndCirclesSplitOnTheirCircle) {
   auto after = OnePath(slot);
   EXPECT_NEAR(reference::Length(after), reference::Length(before), 1e-9);
   for (const TfPoint& p : reference::Samples(after)) EXPECT_LT(reference::Distance(p, before), 1e-9);
+}
+
+}  // namespace
+}  // namespace veltrane
+
+// ---------------------------------------------------------------- the commands
+
+namespace veltrane {
+namespace {
+
+// The plain way to run a tool on every sequence: one sequence after the other through
+// the single-sequence command on the whole program.
+std::vector<int32_t> PlainEachSequence(TProgramDocument& Doc, TTransformer& T, const TPathRequest& R) {
+  std::vector<int32_t> failed;
+  TStringList numbers;
+  GetSequenceNumberList(Doc.m_Program, numbers, nullptr);
+  for (const std::string& s : numbers) {
+    const int32_t n = std::stoi(s);
+    const TPathOutcome o = PathToolSequence(Doc, T, n, R, false);
+    if (o.bFound && !o.bDone) failed.push_back(n);
+  }
+  return failed;
+}
+
+TStringList ManySequences() {
+  TStringList p{"' parts", "'$Layer0:PARTS"};
+  const TStringList shapes[] = {
+      {"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,10)", "    MOVE(-10,0)", "    MOVE(0,-10)"},
+      {"    MOVEABS(30,5)", "    MOVECIRC(0,0,2,0,1)"},
+      {"    MOVEABS(50,0)", "    MOVE(20,0)", "    MOVECIRC(0,10,0,5,0)", "    OP(1,OFF)", "    MOVE(-20,0)",
+       "    MOVECIRC(0,-10,0,-5,0)"},
+      {"    MOVEABS(0,40)", "    MOVE(5,0)", "    MOVE(5,0)"}};  // collinear: cannot be compensated
+  for (int i = 1; i <= 40; ++i) {
+    p.push_back("'$StartSeq(" + std::to_string(i) + ")");
+    p.push_back("cadseq" + std::to_string(i) + ":");
+    for (const std::string& l : shapes[i % 4]) p.push_back(l);
+    p.push_back("'$EndSeq(" + std::to_string(i) + ")");
+    p.push_back("");
+  }
+  p.push_back("'$EndLayer0:PARTS");
+  return p;
+}
+
+TEST(PathCommands, EverySequenceAtOnceMatchesOneAfterTheOther) {
+  TTransformer t;
+  std::vector<TPathRequest> requests;
+  for (double f : {1.0, -0.5, 2.5}) {
+    TPathRequest r;
+    r.fCompensation = f;
+    requests.push_back(r);
+    r.bAbsolute = true;
+    requests.push_back(r);
+  }
+  TPathRequest fillet;
+  fillet.evOp = EPathOp::eFillet;
+  fillet.fMaxAngleDegrees = 120;
+  fillet.fRadius = 1;
+  requests.push_back(fillet);
+  TProgramDocument fast, plain;
+  fast.m_Program = plain.m_Program = ManySequences();
+  // One after the other on the same documents, so that absolute mode meets stored copies.
+  for (const TPathRequest& r : requests) {
+    TScriptedPrompts quiet;
+    const auto a = PathToolEachSequence(fast, t, r, &quiet);
+    const auto b = PlainEachSequence(plain, t, r);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(quiet.Messages.size(), a.size());
+    ASSERT_EQ(fast.m_Program, plain.m_Program) << "offset " << r.fCompensation << (r.bAbsolute ? " absolute" : "");
+    EXPECT_EQ(fast.m_ListWithoutCmp, plain.m_ListWithoutCmp);
+  }
+}
+
+TEST(PathCommands, AbsoluteModeStartsFromTheUncompensatedSequence) {
+  TProgramDocument doc;
+  doc.m_Program = ManySequences();
+  TTransformer t;
+  TPathRequest r;
+  r.fCompensation = 2;
+  ASSERT_TRUE(PathToolSequence(doc, t, 4, r).bDone);
+  const TStringList once = doc.m_Program;
+  r.bAbsolute = true;
+  ASSERT_TRUE(PathToolSequence(doc, t, 4, r).bDone);
+  EXPECT_EQ(doc.m_Program, once);
+  r.bAbsolute = false;
+  ASSERT_TRUE(PathToolSequence(doc, t, 4, r).bDone);
+  EXPECT_NE(doc.m_Program, once) << "without absolute mode offsets compound";
+  // A sequence that cannot be compensated is left as it was.
+  const TStringList before = doc.m_Program;
+  const TPathOutcome o = PathToolSequence(doc, t, 3, r);
+  EXPECT_TRUE(o.bFound);
+  EXPECT_FALSE(o.bDone);
+  EXPECT_EQ(doc.m_Program, before);
+  EXPECT_FALSE(PathToolSequence(doc, t, 99, r).bFound);
+}
+
+TEST(PathCommands, BatchCopyOrderAndPasteWithoutLayerEnd) {
+  TProgramDocument doc;
+  doc.m_Program = ManySequences();
+  EXPECT_EQ(doc.BatchCopy(2, 20, 3, 15, 2), 5);
+  std::vector<std::string> starts;
+  for (const std::string& l : doc.m_Program)
+    if (l.find("MOVEABS(") != std::string::npos) starts.push_back(l);
+  ASSERT_EQ(starts.size(), 45u);
+  EXPECT_EQ(std::vector<std::string>(starts.end() - 5, starts.end()),
+            (std::vector<std::string>{"    MOVEABS(50,15)", "    MOVEABS(70,0)", "    MOVEABS(70,15)",
+                                      "    MOVEABS(90,0)", "    MOVEABS(90,15)"}));
+  EXPECT_EQ(doc.m_Program.back(), "'$EndLayer0:PARTS");
+  EXPECT_EQ(NextSequenceNumber(doc.m_Program), 46);
+  // Without a layer end marker nothing is pasted, but the original program grows.
+  doc.m_Program.pop_back();
+  const TStringList before = doc.m_Program;
+  const size_t nOriginal = doc.m_OriginalList.size();
+  EXPECT_FALSE(doc.PasteSeqence(1, 2));
+  EXPECT_EQ(doc.m_Program, before);
+  EXPECT_GT(doc.m_OriginalList.size(), nOriginal);
+}
+
+TEST(PathCommands, ResetTakesTheSequenceFromTheOriginalProgram) {
+  TProgramDocument doc;
+  doc.m_Program = ManySequences();
+  doc.m_OriginalList = doc.m_Program;
+  TTransformer t;
+  TPathRequest r;
+  r.fCompensation = 1;
+  ASSERT_TRUE(PathToolSequence(doc, t, 4, r).bDone);
+  ASSERT_NE(doc.m_Program, doc.m_OriginalList);
+  EXPECT_TRUE(doc.ResetSequence(4));
+  EXPECT_EQ(doc.m_Program, doc.m_OriginalList);
+  EXPECT_FALSE(doc.ResetSequence(77));
+}
+
+TEST(PathCommands, DialogTexts) {
+  TScriptedPrompts p;
+  double f = 5;
+  EXPECT_TRUE(CompensationValueFromText("", f, &p));
+  EXPECT_EQ(f, 0);
+  EXPECT_TRUE(CompensationValueFromText("-1", f, &p));
+  EXPECT_EQ(f, -1);
+  ASSERT_EQ(p.Messages.size(), 1u);
+  EXPECT_EQ(p.Messages[0].second, "Error! The compensation value must be positive!");
+  EXPECT_FALSE(CompensationValueFromText("x", f, &p));
+  std::string cells[2][2] = {{"20", "3"}, {"", "abc"}};
+  double v[2][2];
+  EXPECT_FALSE(BatchCopyFromCells(cells, v, &p));
+  EXPECT_EQ(p.Messages.back().second, "Error getting data from dialog!");
+  EXPECT_EQ(v[0][0], 20);
+  EXPECT_EQ(v[1][0], 0);
 }
 
 }  // namespace

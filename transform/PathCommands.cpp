@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "model/NumberFormat.h"
 #include "model/SequenceMarkup.h"
@@ -147,37 +148,69 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
   std::vector<int32_t> failed;
   TStringList numbers;
   if (!GetSequenceNumberList(Doc.m_Program, numbers, pPrompts)) return failed;
-  // Worked on a copy so that the program changes once, as one undo step.
-  TProgramDocument work;
-  work.m_Program = Doc.m_Program;
-  work.m_ListWithoutCmp = std::move(Doc.m_ListWithoutCmp);
+  // Each sequence is worked on in its own piece of the program, so that the work grows
+  // with the program's length and the program changes once, as one undo step.
+  TSplitList split;
+  if (!SplitProgramIntoSequences(Doc.m_Program, split, pPrompts)) return failed;
+  const bool bCompensate = R.evOp == EPathOp::eCompensate;
+  // The uncompensated copies: where each stored sequence's body stands in the store.
+  TSplitList store;
+  std::unordered_map<int32_t, size_t> stored;
+  if (bCompensate) {
+    SplitProgramIntoSequences(Doc.m_ListWithoutCmp, store, nullptr);
+    for (size_t i = 1; i < store.size(); ++i) stored.emplace(MarkerNumber(store[i].front()), i);
+  }
+  TStringList newCopies;
   bool bChanged = false;
-  int32_t n = 0;
-  try {
-    for (const std::string& s : numbers) {
-      if (!TryStrToInt(s, n)) continue;
-      TPathOutcome o = PathToolSequence(work, T, n, R, false);
-      if (o.bDone) {
-        bChanged = true;
-      } else if (o.bFound) {
-        failed.push_back(n);
-        if (pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sUnableToTransform + s);
+  size_t nLineBase = 0;
+  for (size_t i = 0; i < split.size(); nLineBase += split[i].size(), ++i) {
+    if (i == 0) continue;
+    TStringList& chunk = split[i];
+    const int32_t n = MarkerNumber(chunk.front());
+    auto body = FindSequenceBody(chunk, n);
+    if (!body) continue;
+    auto first = chunk.begin() + static_cast<ptrdiff_t>(body->nFirst);
+    TStringList lines(first, first + static_cast<ptrdiff_t>(body->nCount));
+    bool bFromStore = false;
+    if (bCompensate) {
+      auto it = stored.find(n);
+      if (it == stored.end()) {
+        stored.emplace(n, 0);
+        newCopies.push_back(StartMarker(n));
+        newCopies.push_back(std::string(gc_sImportLabel) + std::to_string(n) + ":");
+        newCopies.insert(newCopies.end(), lines.begin(), lines.end());
+        newCopies.push_back(EndMarker(n));
+      } else if (R.bAbsolute && it->second > 0) {
+        const TStringList& block = store[it->second];
+        if (auto kept = FindSequenceBody(block, n)) {
+          lines.assign(block.begin() + static_cast<ptrdiff_t>(kept->nFirst),
+                       block.begin() + static_cast<ptrdiff_t>(kept->nFirst + kept->nCount));
+          bFromStore = true;
+        }
       }
     }
-  } catch (const ETransformError& e) {
-    Doc.m_ListWithoutCmp = std::move(work.m_ListWithoutCmp);
-    // Sequences before this one may have changed length in the copy: the line is
-    // named as it stands in the program.
-    auto inWork = FindSequenceBody(work.m_Program, n), inDoc = FindSequenceBody(Doc.m_Program, n);
-    if (e.nLine < 0 || !inWork || !inDoc) throw;
-    throw ETransformError(e.nLine - static_cast<int32_t>(inWork->nFirst) + static_cast<int32_t>(inDoc->nFirst),
-                          e.strLine, e.what());
-  } catch (...) {
-    Doc.m_ListWithoutCmp = std::move(work.m_ListWithoutCmp);
-    throw;
+    try {
+      if (!RunOn(T, lines, R)) {
+        failed.push_back(n);
+        if (pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sUnableToTransform + std::to_string(n));
+        continue;
+      }
+    } catch (const ETransformError& e) {
+      Doc.m_ListWithoutCmp.insert(Doc.m_ListWithoutCmp.end(), newCopies.begin(), newCopies.end());
+      throw ETransformError(bFromStore ? -1 : e.nLine + static_cast<int32_t>(nLineBase + body->nFirst),
+                            e.strLine, e.what());
+    }
+    first = chunk.begin() + static_cast<ptrdiff_t>(body->nFirst);
+    chunk.erase(first, first + static_cast<ptrdiff_t>(body->nCount));
+    chunk.insert(chunk.begin() + static_cast<ptrdiff_t>(body->nFirst), lines.begin(), lines.end());
+    bChanged = true;
   }
-  Doc.m_ListWithoutCmp = std::move(work.m_ListWithoutCmp);
-  if (bChanged) Doc.ReplaceProgram(std::move(work.m_Program));
+  Doc.m_ListWithoutCmp.insert(Doc.m_ListWithoutCmp.end(), newCopies.begin(), newCopies.end());
+  if (bChanged) {
+    TStringList result;
+    CombineSplitSequencesIntoProgram(split, result);
+    Doc.ReplaceProgram(std::move(result));
+  }
   return failed;
 }
 

@@ -1,0 +1,12 @@
+' lens and a chamfered square
+    MOVEABS(5,8.6603)
+    MOVECIRC(4.6875,-6.1799,-5,-8.6603,1)
+    MOVECIRC(-4.6875,-2.4804,-1.6875,-2.4804,0)
+'$EndSeq(1)
+    MOVEABS(0,0)
+    MOVE(9.5,0)
+    MOVE(0.5,0.5)
+    MOVE(0,9.5)
+    MOVE(-10,0)
+    MOVE(0,-10)
+'$EndSeq(2)

@@ -1,0 +1,6 @@
+    MOVEABS(0,0)
+    MOVE(20,0)
+    MOVECIRC(0,10,0,5,0)
+    OP(1,ON)
+    MOVE(-20,0)
+    MOVECIRC(0,-10,0,-5,0)
