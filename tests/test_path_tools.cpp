@@ -8,6 +8,7 @@
 #include <numbers>
 #include <random>
 
+#include "dxf/DXFIn.h"
 #include "model/NumberFormat.h"
 #include "model/TextFile.h"
 #include "reference/PathGeometry.h"
@@ -315,6 +316,50 @@ TEST(Compensation, ImportedDrawingPathsOffsetByTheirDistance) {
     }
   }
   EXPECT_GE(nChecked, 4u);
+}
+
+// Sequence bodies of a program, by sequence.
+std::vector<TStringList> Bodies(const TStringList& program) {
+  std::vector<TStringList> out;
+  for (size_t i = 0; i < program.size(); ++i) {
+    if (program[i].rfind("'$StartSeq(", 0) != 0) continue;
+    TStringList body;
+    size_t k = i + 2;
+    while (k < program.size() && program[k].rfind("'$EndSeq(", 0) != 0) body.push_back(program[k++]);
+    out.push_back(body);
+  }
+  return out;
+}
+
+TEST(Compensation, PathsOfDrawingsFromARealWriter) {
+  // Lines, arcs, bulged polylines, block insertions (rotated, mirrored, scaled) and
+  // circles imported from drawings written by ezdxf.
+  size_t nChecked = 0;
+  for (const char* name : {"blocks_r2000.dxf", "square_r2018.dxf", "bracket_r12.dxf", "bracket_r2018.dxf"}) {
+    TFixedImportAnswers answers(std::string(VELTRANE_SOURCE_DIR) + "/tests/data/ezdxf/" + name);
+    TDXFIn in(&answers, nullptr);
+    TStringList program;
+    TLayerContent content;
+    in.Import(program, content);
+    for (const TStringList& body : Bodies(program)) {
+      TTransformer probe;
+      TStringList copy = body;
+      probe.SetProgram(&copy);
+      probe.LoadSourceList();
+      const auto& m = probe.SourceMoves();
+      if (std::none_of(m.begin(), m.end(), [](const TMoveRecord& x) { return x.MoveType == eCmd_Move || x.MoveType == eCmd_MoveCirc; })) {
+        EXPECT_FALSE(Compensate(body, 0.4).bOk) << "a point has nothing to offset";
+        continue;
+      }
+      for (double f : {0.4, -0.4}) {
+        TResult r = Compensate(body, f);
+        ASSERT_TRUE(r.bOk) << name << " by " << f << ": " << r.strFailure << "\n" << body[0];
+        ExpectOffsetBy(body, r.Lines, f, 1e-3);
+        ++nChecked;
+      }
+    }
+  }
+  EXPECT_GE(nChecked, 20u);
 }
 
 // ---------------------------------------------------------------- fillets

@@ -192,6 +192,12 @@ bool TTransformer::GetJunction(int32_t index1, int32_t index2) {
       return true;
     }
   }
+  // Arcs that continue each other (up to the rounding of their numbers) may have offset
+  // circles that only nearly touch: they join where they come closest.
+  if (std::fabs(AngleDiff(B.fAngle, A.fOutAngle)) < c_fTangent) {
+    f_junction = Mul(Add(E1, S2), 0.5);
+    return true;
+  }
   m_bJunctionMissed = true;
   return Fail("two offset arcs do not meet");
 }
