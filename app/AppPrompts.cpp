@@ -9,6 +9,7 @@
 
 #include "app/Dialogs.h"
 #include "app/PathDialogs.h"
+#include "app/ToolDialogs.h"
 
 namespace veltrane {
 
@@ -179,6 +180,36 @@ bool TQtAppPrompts::BatchCopySettings(double mVal[2][2]) {
   if (d.exec() != QDialog::Accepted) return false;
   for (int r = 0; r < 2; ++r)
     for (int c = 0; c < 2; ++c) mVal[r][c] = d.mVal[r][c];
+  return true;
+}
+
+void TQtAppPrompts::ShowProgramCheck(const TStringList& Report) {
+  // A modal dialog runs its own event loop: the main window takes no input meanwhile.
+  TfrmProgramCheck d(m_pParent);
+  d.SetReport(Report);
+  d.exec();
+}
+
+bool TQtAppPrompts::AutoCodeInsert(const TLayerContent& Layers, TVLTRegistry& Registry) {
+  TfrmAutoCodeInsert d(Layers, Registry, m_pParent);
+  return d.exec() == QDialog::Accepted;
+}
+
+bool TQtAppPrompts::EditControllerLink(TLinkFields& Fields) {
+  TfrmControllerLink d(Fields, m_pParent);
+  if (d.exec() != QDialog::Accepted) return false;
+  Fields = d.Fields();
+  return true;
+}
+
+bool TQtAppPrompts::SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,
+                                      std::string& strFileName) {
+  QFileDialog d(m_pParent, QString::fromStdString(Dialog.strTitle), QString::fromStdString(strInitialFolder),
+                QString::fromStdString(Dialog.strFilter));
+  d.setAcceptMode(QFileDialog::AcceptSave);
+  d.setDefaultSuffix(QString::fromStdString(Dialog.strExtension));
+  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  strFileName = QFile::encodeName(d.selectedFiles().front()).toStdString();
   return true;
 }
 

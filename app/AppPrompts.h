@@ -7,7 +7,9 @@
 #include "model/Records.h"
 #include "model/UserPrompts.h"
 #include "plot/PlotOptions.h"
+#include "tools/ControllerLink.h"
 #include "tools/RangeLimits.h"
+#include "tools/TableExport.h"
 #include "transform/PathCommands.h"
 
 class QWidget;
@@ -50,6 +52,16 @@ class IAppPrompts : public IUserPrompts {
   virtual bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) = 0;
   // The batch-copy grid: rows X and Y, columns offset and repeat; false on Cancel.
   virtual bool BatchCopySettings(double mVal[2][2]) = 0;
+  // The program check's report window; returns when the user has pressed OK.
+  virtual void ShowProgramCheck(const TStringList& Report) = 0;
+  // The automatic code insertion dialog, which stores its texts on "&Insert"; false on
+  // "&Close".
+  virtual bool AutoCodeInsert(const TLayerContent& Layers, TVLTRegistry& Registry) = 0;
+  // The controller link configuration; false on Cancel.
+  virtual bool EditControllerLink(TLinkFields& Fields) = 0;
+  // The save dialog of a table export; false when cancelled.
+  virtual bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,
+                                 std::string& strFileName) = 0;
 };
 
 // The real dialogs, owned by the window given.
@@ -76,6 +88,11 @@ class TQtAppPrompts : public IAppPrompts {
   bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override;
   bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) override;
   bool BatchCopySettings(double mVal[2][2]) override;
+  void ShowProgramCheck(const TStringList& Report) override;
+  bool AutoCodeInsert(const TLayerContent& Layers, TVLTRegistry& Registry) override;
+  bool EditControllerLink(TLinkFields& Fields) override;
+  bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,
+                         std::string& strFileName) override;
 
  private:
   QWidget* m_pParent;

@@ -165,6 +165,10 @@ void TfrmMain::ReadSettings() {
   m_RangeLimits = ReadRangeLimits(m_Registry);
   ShowRangeInPlot();
   SyncTransformerFlags();
+  const TTableFields table = ReadTableFields(m_Registry);
+  ShowTableFields(table);
+  m_nDataStructure = table.bFixed ? 0 : 1;
+  m_nFileFormat = static_cast<int32_t>(table.evFormat);
 }
 
 void TfrmMain::WriteSettings() {
@@ -173,6 +177,11 @@ void TfrmMain::WriteSettings() {
   m_Registry.SetLookAheadMove(Action("mniLookAheadforLine")->isChecked());
   m_Registry.SetLookAheadStartSequence(Action("mniLookAheadforSequenceStart")->isChecked());
   m_Registry.SetLookAheadMoveCirc(Action("mniLookAheadforCircle")->isChecked());
+  // The table fields as typed, the layout and format of the last build.
+  TTableFields table = TableFieldsFromPage();
+  table.bFixed = m_nDataStructure == 0;
+  table.evFormat = static_cast<ETableFormat>(m_nFileFormat);
+  WriteTableFields(m_Registry, table);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -330,7 +339,7 @@ void TfrmMain::ClearProgram() {
   m_pUndoList->ClearAll();
   m_strFileName.clear();
   m_strTableFile.clear();
-  if (auto* t = findChild<QPlainTextEdit*>("memTable")) t->clear();
+  if (auto* t = findChild<QPlainTextEdit*>("memTablelist")) t->clear();
   m_bProgramModified = false;
   m_nCurrentSequence = 0;
   UpdateFileStatus();

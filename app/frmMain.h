@@ -18,6 +18,7 @@
 #include "plot/PlotView.h"
 #include "settings/VLTRegistry.h"
 #include "tools/RangeLimits.h"
+#include "tools/TableExport.h"
 #include "transform/TransformCommands.h"
 #include "transform/Transformer.h"
 
@@ -90,6 +91,18 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void BatchCopyCommand();
   void ResetSequenceCommand();
   void OffsetTermsToggled();
+  // The program tools: the check, automatic code insertion, the table page's commands,
+  // the controller link.
+  void CheckProgram();
+  void AutoCodeInsertCommand();
+  void TableApply();
+  void TableExport();
+  void ControllerLinkConfig();
+  void SendProgram();
+  TTableFields TableFieldsFromPage() const;
+  void ShowTableFields(const TTableFields& Fields);
+  TOutputType OutputType() const { return m_evOutputType; }
+  const QString& TableFileName() const { return m_strTableFile; }
   // A plot pixel in program units.
   TfPoint PlotToProgram(QPoint Point) const;
   bool SequenceCopied() const { return m_bCopy; }
@@ -218,6 +231,10 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   TLayerContent m_LayerList;  // the layers of the last import
   bool m_bSequenceClosed = false;
   bool m_bDragArmed = false, m_bDragUndoSaved = false;
+  void CreateTablePage();
+  void pcMoveDataChange(int nPage);
+  TOutputType m_evOutputType = eProgram;
+  int32_t m_nDataStructure = 0, m_nFileFormat = 0;  // of the last table build
   QPoint m_ptPlotMouse;      // the mouse's last position over the plot
   QPoint m_ptChangeStart;    // where the start last followed the mouse
 

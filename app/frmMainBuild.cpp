@@ -261,8 +261,8 @@ void TfrmMain::CreateMenus() {
              [this] { DeleteCurrentSequence(); });
   MakeAction(t, "mniResetSeq", "Reset Sequence...", QKeySequence(), [this] { ResetSequenceCommand(); });
   t->addSeparator();
-  PendingAction(t, "mniAutoCodeInsert", "A&uto Code Inserter...");
-  PendingAction(t, "mniCheckProgram", "Chec&k Program");
+  MakeAction(t, "mniAutoCodeInsert", "A&uto Code Inserter...", QKeySequence(), [this] { AutoCodeInsertCommand(); });
+  MakeAction(t, "mniCheckProgram", "Chec&k Program", QKeySequence(), [this] { CheckProgram(); });
   t->addSeparator();
   for (auto [name, caption] :
        {std::pair{"mniLookAheadforLine", "Look Ahead for Line"},
@@ -277,8 +277,8 @@ void TfrmMain::CreateMenus() {
   connect(terms, &QAction::triggered, this, [this] { OffsetTermsToggled(); });
 
   QMenu* c = menu(nullptr, "mniControllerLink", "&ControllerLink");
-  PendingAction(c, "mniControllerLinkConfig", "&Configuration...");
-  PendingAction(c, "mniSendProgram", "&Send Program...");
+  MakeAction(c, "mniControllerLinkConfig", "&Configuration...", QKeySequence(), [this] { ControllerLinkConfig(); });
+  MakeAction(c, "mniSendProgram", "&Send Program...", QKeySequence(), [this] { SendProgram(); });
 
   QMenu* w = menu(nullptr, "mniWindows", "&Windows");
   for (auto [name, caption] :
@@ -442,68 +442,8 @@ void TfrmMain::CreatePages() {
   m_Pages->setObjectName("PageControl");
   m_Pages->addTab(m_memProgram, "BASIC Program");
 
-  // The table list page; its commands arrive with the table export.
-  auto* page = new QWidget;
-  page->setObjectName("TableList");
-  auto* v = new QVBoxLayout(page);
-  auto* codes = new QGroupBox("Move Codes", page);
-  codes->setObjectName("GroupTypeEdit");
-  auto* g = new QGridLayout(codes);
-  int row = 0;
-  for (auto [name, caption] : {std::pair{"edtMOCode", "MOVE"}, std::pair{"edtMACode", "MOVEABS"},
-                               std::pair{"edtMCCode", "MOVECIRC"}}) {
-    g->addWidget(new QLabel(caption, codes), row, 0);
-    auto* e = new QLineEdit(codes);
-    e->setObjectName(name);
-    g->addWidget(e, row++, 1);
-  }
-  auto* lt = new QLabel("Table start :", codes);
-  lt->setObjectName("labelTable");
-  g->addWidget(lt, row, 0);
-  auto* et = new QLineEdit(codes);
-  et->setObjectName("edtTableStart");
-  g->addWidget(et, row, 1);
-  v->addWidget(codes);
-  auto* data = new QGroupBox("Data Structure", page);
-  data->setObjectName("GroupDataStru");
-  auto* gd = new QGridLayout(data);
-  auto* fix = new QRadioButton("Fixed data length", data);
-  fix->setObjectName("RadioFixLen");
-  fix->setChecked(true);
-  auto* ll = new QLabel("Length:", data);
-  ll->setObjectName("labLength");
-  auto* el = new QLineEdit(data);
-  el->setObjectName("edtLength");
-  auto* flex = new QRadioButton("Flexible data length", data);
-  flex->setObjectName("RadioFlexible");
-  gd->addWidget(fix, 0, 0);
-  gd->addWidget(ll, 0, 1);
-  gd->addWidget(el, 0, 2);
-  gd->addWidget(flex, 1, 0);
-  v->addWidget(data);
-  auto* fmt = new QGroupBox("File Format", page);
-  fmt->setObjectName("GroupFileformat");
-  auto* vf = new QVBoxLayout(fmt);
-  for (auto [name, caption] :
-       {std::pair{"RadioText", "Text"}, std::pair{"RadioBinary", "Binary"}}) {
-    auto* r = new QRadioButton(caption, fmt);
-    r->setObjectName(name);
-    vf->addWidget(r);
-  }
-  v->addWidget(fmt);
-  for (auto [name, caption] :
-       {std::pair{"btnApply", "Apply"}, std::pair{"btnSaveTable", "Export File"},
-        std::pair{"btnSend", "Send to Controller"}}) {
-    auto* b = new QPushButton(caption, page);
-    b->setObjectName(name);
-    b->setEnabled(false);
-    v->addWidget(b);
-  }
-  auto* list = new QPlainTextEdit(page);
-  list->setObjectName("memTable");
-  list->setReadOnly(true);
-  v->addWidget(list, 1);
-  m_Pages->addTab(page, "TableList");
+  CreateTablePage();
+  connect(m_Pages, &QTabWidget::currentChanged, this, [this](int n) { pcMoveDataChange(n); });
 }
 
 // ---------------------------------------------------------------------------------------

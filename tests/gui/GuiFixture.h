@@ -20,6 +20,7 @@
 #include "app/RichEditPlus.h"
 #include "app/frmMain.h"
 #include "settings/VLTRegistry.h"
+#include "tools/AutoCodeInsert.h"
 
 namespace veltrane::test {
 
@@ -124,6 +125,28 @@ class TTestPrompts : public IAppPrompts {
     for (int i = 0; i < 4; ++i) mVal[i / 2][i % 2] = (*BatchValues)[static_cast<size_t>(i)];
     return true;
   }
+  void ShowProgramCheck(const TStringList& Report) override { CheckReports.push_back(Report); }
+  bool AutoCodeInsert(const TLayerContent& LayersShown, TVLTRegistry& Registry) override {
+    ShownAutoCodeLayers = LayersShown;
+    if (!AutoCodeTexts) return false;
+    WriteAutoCodeTexts(Registry, *AutoCodeTexts, TAutoCodeTexts::c_nSlots);
+    return true;
+  }
+  bool EditControllerLink(TLinkFields& Fields) override {
+    ShownLink = Fields;
+    if (!NewLink) return false;
+    Fields = *NewLink;
+    return true;
+  }
+  bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string&, std::string& strFileName) override {
+    Titles.push_back(Dialog.strTitle);
+    if (TableNames.empty()) return false;
+    auto n = TableNames.front();
+    TableNames.pop_front();
+    if (!n) return false;
+    strFileName = *n;
+    return true;
+  }
 
   TScriptedPrompts Scripted;
   decltype(Scripted.Messages)& Messages = Scripted.Messages;
@@ -145,6 +168,12 @@ class TTestPrompts : public IAppPrompts {
   TStringList ShownLayers;
   std::deque<TPathRequest> PathRequests;
   std::optional<std::array<double, 4>> BatchValues;  // X offset, X repeat, Y offset, Y repeat
+  std::vector<TStringList> CheckReports;
+  std::optional<TAutoCodeTexts> AutoCodeTexts;  // stored on "&Insert"; none: "&Close"
+  TLayerContent ShownAutoCodeLayers;
+  std::optional<TLinkFields> NewLink;
+  TLinkFields ShownLink;
+  std::deque<std::optional<std::string>> TableNames;
 };
 
 class WindowTest : public ::testing::Test {

@@ -169,11 +169,10 @@ TEST_F(WindowTest, CommandStatesFollowProgramAndSequence) {
   ClickLine(5);
   EXPECT_EQ(Frm().CurrentSequence(), 1);
   EXPECT_TRUE(Frm().Action("mniDeleteSequence")->isEnabled());
-  // Commands still to come stay disabled whatever the state.
   EXPECT_TRUE(Frm().Action("mniReverse")->isEnabled());
   EXPECT_TRUE(Frm().Action("mniRadiusCompSeq")->isEnabled());
   EXPECT_FALSE(Frm().Action("mniPasteSeq")->isEnabled()) << "nothing copied yet";
-  EXPECT_FALSE(Frm().Action("mniCheckProgram")->isEnabled());
+  EXPECT_TRUE(Frm().Action("mniCheckProgram")->isEnabled());
   ClickLine(0);
   EXPECT_EQ(Frm().CurrentSequence(), 0);
   EXPECT_FALSE(Frm().Action("mniDeleteSequence")->isEnabled());

@@ -1,0 +1,232 @@
+// The main window's program tools: the program check, automatic code insertion, the
+// table page (build, export, send) and the controller link.
+#include <QAction>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/frmMain.h"
+#include "model/TextFile.h"
+#include "tools/AutoCodeInsert.h"
+#include "tools/ControllerLink.h"
+#include "tools/ProgramCheck.h"
+
+namespace veltrane {
+
+namespace {
+QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
+std::string ToLocal(const QString& s) { return QFile::encodeName(s).toStdString(); }
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Program check and automatic code insertion
+
+void TfrmMain::CheckProgram() {
+  EndMouseModes();
+  FlushPendingWork();
+  TProgramCheck check(m_Document.m_Program);
+  check.Check();
+  m_pPrompts->ShowProgramCheck(check.Report());
+}
+
+void TfrmMain::AutoCodeInsertCommand() {
+  EndMouseModes();
+  FlushPendingWork();
+  if (!m_pPrompts->AutoCodeInsert(m_LayerList, m_Registry)) return;
+  const std::string strProblem = AutoCodeInsertProblem(m_Document.m_Program);
+  if (!strProblem.empty()) {
+    m_pPrompts->ShowMessage(EMessageKind::eWarning, strProblem);
+    return;
+  }
+  TStringList result = InsertAutoCode(m_Document.m_Program, ReadAutoCodeTexts(m_Registry));
+  // The moves in canonical form, as after any transformation; one undo step for all.
+  SyncTransformerFlags();
+  TStringList* pBefore = m_Transformer.Program();
+  m_Transformer.SetProgram(&result);
+  m_Transformer.RewriteCanonical();
+  m_Transformer.SetProgram(pBefore);
+  m_Document.ReplaceProgram(std::move(result));
+  AfterProgramChange(true);
+}
+
+// ---------------------------------------------------------------------------------------
+// The table page
+
+void TfrmMain::CreateTablePage() {
+  auto* page = new QWidget;
+  page->setObjectName("TableList");
+  auto* v = new QVBoxLayout(page);
+  auto* codes = new QGroupBox("Move Codes", page);
+  codes->setObjectName("GroupTypeEdit");
+  auto* g = new QGridLayout(codes);
+  int row = 0;
+  for (auto [name, caption] :
+       {std::pair{"mo_code", "MOVE :"}, std::pair{"ma_code", "MOVEABS :"}, std::pair{"mc_code", "MOVECIRC :"}}) {
+    g->addWidget(new QLabel(caption, codes), row, 0);
+    auto* e = new QLineEdit(codes);
+    e->setObjectName(name);
+    g->addWidget(e, row++, 1);
+  }
+  auto* lt = new QLabel("Table start :", codes);
+  lt->setObjectName("labelTable");
+  g->addWidget(lt, row, 0);
+  auto* et = new QLineEdit(codes);
+  et->setObjectName("TableStart");
+  g->addWidget(et, row, 1);
+  v->addWidget(codes);
+  auto* data = new QGroupBox("Data Structure", page);
+  data->setObjectName("GroupDataStru");
+  auto* gd = new QGridLayout(data);
+  auto* fix = new QRadioButton("Fixed data length", data);
+  fix->setObjectName("RadioFixLen");
+  auto* ll = new QLabel("Length:", data);
+  ll->setObjectName("labLength");
+  auto* el = new QLineEdit("6", data);
+  el->setObjectName("edtListLen");
+  auto* flex = new QRadioButton("Flexible data length", data);
+  flex->setObjectName("RadioFlexible");
+  gd->addWidget(fix, 0, 0);
+  gd->addWidget(ll, 0, 1);
+  gd->addWidget(el, 0, 2);
+  gd->addWidget(flex, 1, 0);
+  v->addWidget(data);
+  auto enableLength = [ll, el, fix] {
+    ll->setEnabled(fix->isChecked());
+    el->setEnabled(fix->isChecked());
+  };
+  connect(fix, &QRadioButton::toggled, this, enableLength);
+  auto* fmt = new QGroupBox("File Format", page);
+  fmt->setObjectName("GroupFileformat");
+  auto* vf = new QVBoxLayout(fmt);
+  for (auto [name, caption] : {std::pair{"RadioBasic", "BASIC Program"}, std::pair{"RadioTableList", "Table List"},
+                               std::pair{"RadioCSV", "CSV"}}) {
+    auto* r = new QRadioButton(caption, fmt);
+    r->setObjectName(name);
+    vf->addWidget(r);
+  }
+  v->addWidget(fmt);
+  for (auto [name, caption] : {std::pair{"btnApply", "Apply"}, std::pair{"btnSaveTable", "Export File"},
+                               std::pair{"btnSend", "Send to Controller"}}) {
+    auto* b = new QPushButton(caption, page);
+    b->setObjectName(name);
+    v->addWidget(b);
+  }
+  connect(page->findChild<QPushButton*>("btnApply"), &QPushButton::clicked, this, [this] { TableApply(); });
+  connect(page->findChild<QPushButton*>("btnSaveTable"), &QPushButton::clicked, this, [this] { TableExport(); });
+  connect(page->findChild<QPushButton*>("btnSend"), &QPushButton::clicked, this, [this] { SendProgram(); });
+  auto* list = new QPlainTextEdit(page);
+  list->setObjectName("memTablelist");
+  list->setReadOnly(true);
+  v->addWidget(list, 1);
+  m_Pages->addTab(page, "TableList");
+  fix->setChecked(true);
+  findChild<QRadioButton*>("RadioBasic")->setChecked(true);
+}
+
+void TfrmMain::pcMoveDataChange(int nPage) { m_evOutputType = nPage == 1 ? eTable : eProgram; }
+
+TTableFields TfrmMain::TableFieldsFromPage() const {
+  TTableFields f;
+  auto text = [this](const char* n) { return findChild<QLineEdit*>(n)->text().toStdString(); };
+  f.strMoCode = text("mo_code");
+  f.strMaCode = text("ma_code");
+  f.strMcCode = text("mc_code");
+  f.strTableStart = text("TableStart");
+  f.strLength = text("edtListLen");
+  f.bFixed = findChild<QRadioButton*>("RadioFixLen")->isChecked();
+  f.evFormat = findChild<QRadioButton*>("RadioTableList")->isChecked() ? ETableFormat::eTableList
+               : findChild<QRadioButton*>("RadioCSV")->isChecked()     ? ETableFormat::eCsv
+                                                                       : ETableFormat::eBasic;
+  return f;
+}
+
+void TfrmMain::ShowTableFields(const TTableFields& f) {
+  findChild<QLineEdit*>("mo_code")->setText(QString::fromStdString(f.strMoCode));
+  findChild<QLineEdit*>("ma_code")->setText(QString::fromStdString(f.strMaCode));
+  findChild<QLineEdit*>("mc_code")->setText(QString::fromStdString(f.strMcCode));
+  findChild<QLineEdit*>("TableStart")->setText(QString::fromStdString(f.strTableStart));
+  findChild<QLineEdit*>("edtListLen")->setText(QString::fromStdString(f.strLength));
+  findChild<QRadioButton*>(f.bFixed ? "RadioFixLen" : "RadioFlexible")->setChecked(true);
+  findChild<QRadioButton*>(f.evFormat == ETableFormat::eTableList ? "RadioTableList"
+                           : f.evFormat == ETableFormat::eCsv     ? "RadioCSV"
+                                                                  : "RadioBasic")
+      ->setChecked(true);
+}
+
+void TfrmMain::TableApply() {
+  FlushPendingWork();
+  auto* pane = findChild<QPlainTextEdit*>("memTablelist");
+  pane->clear();
+  TTableFields f = TableFieldsFromPage();
+  m_nDataStructure = f.bFixed ? 0 : 1;
+  m_nFileFormat = static_cast<int32_t>(f.evFormat);
+  const TTableResult r = BuildTable(m_Document.m_Program, f);
+  findChild<QLineEdit*>("edtListLen")->setText(QString::fromStdString(f.strLength));
+  if (!r.strError.empty()) {
+    m_pPrompts->ShowMessage(EMessageKind::eError, r.strError);
+    return;
+  }
+  QStringList lines;
+  lines.reserve(static_cast<qsizetype>(r.Lines.size()));
+  for (const std::string& l : r.Lines) lines << QString::fromLatin1(l.c_str());
+  pane->setPlainText(lines.join('\n'));
+}
+
+void TfrmMain::TableExport() {
+  if (m_evOutputType != eTable) {
+    m_pPrompts->ShowMessage(EMessageKind::eInformation, c_sNoCodeForSave);
+    return;
+  }
+  const std::string strLast = m_Registry.LastListExportFile();
+  std::string strFolder;
+  const size_t p = strLast.find_last_of("\\/");
+  if (p != std::string::npos && p >= 3) strFolder = strLast.substr(0, p);
+  std::string strFile;
+  // A cancelled dialog keeps the table file sent last.
+  if (!m_pPrompts->SaveTableFileName(TableSaveDialog(static_cast<ETableFormat>(m_nFileFormat)), strFolder,
+                                      strFile))
+    return;
+  TStringList lines;
+  const QString text = findChild<QPlainTextEdit*>("memTablelist")->toPlainText();
+  if (!text.isEmpty())
+    for (const QString& l : text.split('\n')) lines.push_back(l.toLatin1().toStdString());
+  try {
+    SaveLines(strFile, lines);
+  } catch (const EFileError& e) {
+    m_pPrompts->ShowMessage(EMessageKind::eError, e.what());
+    return;
+  }
+  m_Registry.SetLastListExportFile(strFile);
+  m_strTableFile = FromLocal(strFile);
+}
+
+// ---------------------------------------------------------------------------------------
+// Controller link
+
+void TfrmMain::ControllerLinkConfig() {
+  EndMouseModes();
+  TLinkFields f = ReadLinkFields(m_Registry);
+  if (!m_pPrompts->EditControllerLink(f)) return;
+  WriteLinkFields(m_Registry, f);
+}
+
+void TfrmMain::SendProgram() {
+  EndMouseModes();
+  // A table goes as a table; the program always goes as a program.
+  const bool bTablePage = m_evOutputType == eTable;
+  const std::string strFile = ToLocal(bTablePage ? m_strTableFile : m_strFileName);
+  const bool bTable = bTablePage && m_nFileFormat == static_cast<int32_t>(ETableFormat::eTableList);
+  const bool bCsv = bTablePage && m_nFileFormat == static_cast<int32_t>(ETableFormat::eCsv);
+  const TSendOutcome o = SendToController(m_Registry, strFile, bTable, bCsv);
+  if (!o.strMessage.empty())
+    m_pPrompts->ShowMessage(o.bStarted ? EMessageKind::eInformation : EMessageKind::eWarning, o.strMessage);
+}
+
+}  // namespace veltrane
