@@ -20,6 +20,8 @@
 #endif
 #include "settings/VLTRegistry.h"
 #include "tools/LookAhead.h"
+#include "tools/ProgramCheck.h"
+#include "tools/TableExport.h"
 #include "transform/PathCommands.h"
 #include "transform/TransformCommands.h"
 
@@ -52,6 +54,11 @@ const char* c_sUsage =
     "                                  batchcopy DX NX DY NY (--sequence only) |\n"
     "                                  offset-terms on|off (whole program); the program\n"
     "                                  is first prepared as opening it in the window does\n"
+    "  check PROGRAM.bas               run the program check; exit 1 when it finds something\n"
+    "  table PROGRAM.bas [--format basic|list|csv] [--fixed N | --flexible] [--start N]\n"
+    "         [--codes MO,MA,MC] [-o OUT]\n"
+    "                                  the program's moves as a table (defaults from the\n"
+    "                                  settings, as the window's table page starts)\n"
     "  --help                          this text\n";
 
 int Usage(const std::string& strError) {
@@ -485,6 +492,84 @@ int Transform(const std::vector<std::string>& args) {
   return 0;
 }
 
+int Check(const std::vector<std::string>& args) {
+  if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) return Usage("check takes one program");
+  TStringList lines;
+  if (!ReadProgram(args[0], lines)) return 1;
+  TProgramCheck check(lines);
+  const bool bFound = check.Check();
+  std::cout << c_sProgramCheckCaption << "\n";
+  for (const std::string& l : check.Report()) std::cout << l << "\n";
+  return bFound ? 1 : 0;
+}
+
+int Table(const std::vector<std::string>& args) {
+  TVLTRegistry reg;
+  TTableFields f = ReadTableFields(reg);
+  auto orDefault = [](std::string& s, const char* d) {
+    if (s.empty()) s = d;
+  };
+  orDefault(f.strMoCode, "0");
+  orDefault(f.strMaCode, "1");
+  orDefault(f.strMcCode, "2");
+  orDefault(f.strTableStart, "0");
+  std::string strProgram, strOut;
+  bool bLayoutGiven = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool bHasValue = i + 1 < args.size();
+    if (a == "-o" && bHasValue) {
+      strOut = args[++i];
+    } else if (a == "--format" && bHasValue) {
+      const std::string& v = args[++i];
+      if (v == "basic") f.evFormat = ETableFormat::eBasic;
+      else if (v == "list") f.evFormat = ETableFormat::eTableList;
+      else if (v == "csv") f.evFormat = ETableFormat::eCsv;
+      else return Usage("--format takes basic, list or csv");
+    } else if (a == "--fixed" && bHasValue) {
+      if (bLayoutGiven) return Usage("give either --fixed N or --flexible");
+      bLayoutGiven = true;
+      f.bFixed = true;
+      f.strLength = args[++i];
+    } else if (a == "--flexible") {
+      if (bLayoutGiven) return Usage("give either --fixed N or --flexible");
+      bLayoutGiven = true;
+      f.bFixed = false;
+    } else if (a == "--start" && bHasValue) {
+      f.strTableStart = args[++i];
+    } else if (a == "--codes" && bHasValue) {
+      const std::string& v = args[++i];
+      const size_t c1 = v.find(','), c2 = c1 == std::string::npos ? c1 : v.find(',', c1 + 1);
+      if (c2 == std::string::npos || v.find(',', c2 + 1) != std::string::npos)
+        return Usage("--codes takes three codes: MO,MA,MC");
+      f.strMoCode = v.substr(0, c1);
+      f.strMaCode = v.substr(c1 + 1, c2 - c1 - 1);
+      f.strMcCode = v.substr(c2 + 1);
+    } else if (strProgram.empty() && !(a.size() > 1 && a[0] == '-')) {
+      strProgram = a;
+    } else {
+      return Usage("unknown option or missing value: " + a);
+    }
+  }
+  if (strProgram.empty()) return Usage("table takes a program");
+  TStringList lines;
+  if (!ReadProgram(strProgram, lines)) return 1;
+  const std::string strLength = f.strLength;
+  const TTableResult r = BuildTable(lines, f);
+  if (!r.strError.empty()) return Fail(r.strError);
+  if (f.bFixed && f.strLength != strLength) std::cerr << "veltrane-cli: the length was raised to 6\n";
+  if (strOut.empty()) {
+    for (const auto& l : r.Lines) std::cout << l << "\n";
+    return 0;
+  }
+  try {
+    SaveLines(strOut, r.Lines);
+  } catch (const EFileError& e) {
+    return Fail(e.what());
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -501,5 +586,7 @@ int main(int argc, char** argv) {
   if (cmd == "extents") return Extents(args);
   if (cmd == "plot") return Plot(args);
   if (cmd == "transform") return Transform(args);
+  if (cmd == "check") return Check(args);
+  if (cmd == "table") return Table(args);
   return Usage("unknown command " + cmd);
 }

@@ -5,8 +5,11 @@ string(REPLACE "|" ";" ARGS "${ARGS}")
 execute_process(COMMAND ${COMMAND} ${ARGS}
   WORKING_DIRECTORY ${WORKDIR}
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "command failed (${rc}): ${err}")
+if(NOT DEFINED EXPECT_RC)
+  set(EXPECT_RC 0)
+endif()
+if(NOT rc EQUAL EXPECT_RC)
+  message(FATAL_ERROR "command ended with ${rc}, not ${EXPECT_RC}: ${err}")
 endif()
 file(READ ${EXPECTED} expected)
 if(NOT out STREQUAL expected)
