@@ -1,0 +1,251 @@
+// The program tools in the window: the check's report, automatic code insertion, the
+// table page's buttons, the controller link and sending through the stand-in loader;
+// and their dialogs.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "app/ToolDialogs.h"
+#include "gui/GuiFixture.h"
+#include "model/TextFile.h"
+
+namespace veltrane::test {
+namespace {
+
+class ProgramToolTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    OpenExample();
+  }
+  template <class W>
+  W* Find(const char* strName) {
+    W* w = Frm().findChild<W*>(strName);
+    EXPECT_NE(w, nullptr) << strName;
+    return w;
+  }
+  void Click(const char* strButton) { Find<QPushButton>(strButton)->click(); }
+  QString Table() { return Find<QPlainTextEdit>("memTablelist")->toPlainText(); }
+};
+
+TEST_F(ProgramToolTest, CheckProgramShowsTheReportAndChangesNothing) {
+  const TStringList before = Frm().Document().m_Program;
+  Frm().Action("mniCheckProgram")->trigger();
+  ASSERT_EQ(m_Prompts.CheckReports.size(), 1u);
+  EXPECT_EQ(m_Prompts.CheckReports[0].size(), 8u);
+  EXPECT_EQ(m_Prompts.CheckReports[0][1], "  ..OK");
+  // A typed error is found in what the editor holds now.
+  Editor().moveCursor(QTextCursor::End);
+  QTest::keyClick(&Editor(), Qt::Key_Return);
+  QTest::keyClicks(&Editor(), "GOTO nowhere");
+  Frm().Action("mniCheckProgram")->trigger();
+  EXPECT_EQ(m_Prompts.CheckReports.back().back(),
+            " [" + std::to_string(Frm().Document().m_Program.size() - 1) + "] - Label 'nowhere' not found");
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+TEST_F(ProgramToolTest, AutoCodeInsertionIsOneUndoStep) {
+  const TStringList before = Frm().Document().m_Program;
+  const int nUndo = Frm().UndoHistory().Count();
+  TAutoCodeTexts t;
+  t.strProgramStart = "' begin";
+  t.Layer[1][eSequenceInitialCode] = "OP(1,ON)";
+  t.Layer[1][eSequenceEndCode] = "OP(1,OFF)";
+  m_Prompts.AutoCodeTexts = t;
+  Frm().Action("mniAutoCodeInsert")->trigger();
+  EXPECT_EQ(Line(0), "' begin");
+  EXPECT_EQ(Line(18), "OP(1,ON)");  // after the first hole's start move
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
+  ExpectInSync();
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  // "&Close" inserts nothing.
+  m_Prompts.AutoCodeTexts.reset();
+  Frm().Action("mniAutoCodeInsert")->trigger();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+TEST_F(ProgramToolTest, AutoCodeRefusesAProgramWithoutLayerSlots) {
+  QString text;
+  for (int i = 0; i < 7; ++i) text += QString("'$Layer%1:L\n'$EndLayer%1:L\n").arg(i);
+  Open(WriteFile("seven.bas", text.toLatin1()));
+  const TStringList before = Frm().Document().m_Program;
+  m_Prompts.AutoCodeTexts = TAutoCodeTexts{};
+  Frm().Action("mniAutoCodeInsert")->trigger();
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_NE(m_Prompts.Messages[0].second.find("more than six layers"), std::string::npos);
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
+  Frm().Pages()->setCurrentIndex(1);
+  ASSERT_EQ(Frm().OutputType(), eTable);
+  Find<QLineEdit>("mo_code")->setText("0");
+  Find<QLineEdit>("ma_code")->setText("1");
+  Find<QLineEdit>("mc_code")->setText("2");
+  Find<QLineEdit>("TableStart")->setText("100");
+  Find<QRadioButton>("RadioFlexible")->click();
+  EXPECT_FALSE(Find<QLineEdit>("edtListLen")->isEnabled());
+  Find<QRadioButton>("RadioTableList")->click();
+  Click("btnApply");
+  const QStringList lines = Table().split('\n');
+  ASSERT_GT(lines.size(), 4);
+  EXPECT_EQ(lines[0], "100:10");
+  EXPECT_EQ(lines[1], "101:1");
+  // The same as the command-line tool's table of the example.
+  TStringList golden = LoadLines(VELTRANE_SOURCE_DIR "/tests/golden/table_list_flexible.lst");
+  ASSERT_EQ(static_cast<size_t>(lines.size()), golden.size());
+
+  // Export through its dialog, then send the table through the stand-in loader.
+  const QString dir = Path("a folder with 'quotes' and blanks");
+  QDir().mkpath(dir);
+  const std::string strTable = (dir + "/part \"one\".lst").toStdString();
+  m_Prompts.TableNames = {strTable};
+  Click("btnSaveTable");
+  EXPECT_EQ(m_Prompts.Titles.back(), "Save as Table list File");
+  EXPECT_EQ(LoadLines(strTable).size(), golden.size());
+  EXPECT_EQ(Frm().TableFileName().toStdString(), strTable);
+  // A cancelled export keeps the file last exported.
+  m_Prompts.TableNames = {std::nullopt};
+  Click("btnSaveTable");
+  EXPECT_EQ(Frm().TableFileName().toStdString(), strTable);
+
+  TLinkFields link;
+  link.strLoader = VELTRANE_SOURCE_DIR "/scripts/stand-in-loader";
+  link.strLinkType = "USB";
+  link.strUSBChannel = "3";
+  m_Prompts.NewLink = link;
+  Frm().Action("mniControllerLinkConfig")->trigger();
+  TVLTRegistry reg;
+  EXPECT_EQ(reg.CommLinkType(), "USB");
+  EXPECT_EQ(reg.CommsParameters(), "3");
+  const std::string strLog = Path("loader.log").toStdString();
+  ::setenv("VELTRANE_LOADER_LOG", strLog.c_str(), 1);
+  Click("btnSend");
+  std::string got;
+  for (int i = 0; i < 400 && got.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    QFile f(QString::fromStdString(strLog));
+    if (f.open(QIODevice::ReadOnly)) got = f.readLine().trimmed().toStdString();
+  }
+  ::unsetenv("VELTRANE_LOADER_LOG");
+  EXPECT_EQ(got.rfind("would download table '" + strTable + "'", 0), 0u) << got;
+  EXPECT_NE(got.find("over USB:3"), std::string::npos) << got;
+  EXPECT_TRUE(m_Prompts.Messages.empty());
+}
+
+TEST_F(ProgramToolTest, SendingRefusesWhatCannotBeLoaded) {
+  // The example was opened from its file; a new program has none.
+  Frm().Action("mniNew")->trigger();
+  Frm().Action("mniSendProgram")->trigger();
+  ASSERT_FALSE(m_Prompts.Messages.empty());
+  EXPECT_EQ(m_Prompts.Messages.back().second, "Program must be saved before it can be loaded on a controller!");
+  // A CSV table is never sent.
+  Frm().Pages()->setCurrentIndex(1);
+  Find<QRadioButton>("RadioCSV")->click();
+  Find<QLineEdit>("TableStart")->setText("0");
+  Click("btnApply");
+  m_Prompts.TableNames = {Path("t.csv").toStdString()};
+  Click("btnSaveTable");
+  EXPECT_EQ(m_Prompts.Titles.back(), "Save as CSV format File");
+  Click("btnSend");
+  EXPECT_EQ(m_Prompts.Messages.back().second, "Can not download the CSV format file to conntroller!");
+  // A bad table start stops the build with the conversion message.
+  Find<QLineEdit>("TableStart")->setText("x");
+  Click("btnApply");
+  EXPECT_EQ(m_Prompts.Messages.back().second, "'x' is not a valid integer value");
+  EXPECT_TRUE(Table().isEmpty());
+}
+
+TEST_F(ProgramToolTest, TableFieldsPersistAcrossRuns) {
+  Find<QLineEdit>("mo_code")->setText("");
+  Find<QLineEdit>("TableStart")->setText("7");
+  Find<QRadioButton>("RadioFlexible")->click();
+  Frm().Pages()->setCurrentIndex(1);
+  Click("btnApply");
+  m_pFrm.reset();  // shutdown stores the fields
+  TVLTRegistry reg;
+  EXPECT_EQ(reg.MO_Code(), "0") << "an empty code is stored as its default";
+  EXPECT_EQ(reg.TableStart(), "7");
+  EXPECT_EQ(reg.DataStructure(), 1);
+  m_pFrm = std::make_unique<TfrmMain>(&m_Prompts);
+  EXPECT_EQ(Find<QLineEdit>("TableStart")->text(), "7");
+  EXPECT_TRUE(Find<QRadioButton>("RadioFlexible")->isChecked());
+}
+
+// ---------------------------------------------------------------- the dialogs
+
+TEST(ToolDialogs, ProgramCheckReportAndOk) {
+  TfrmProgramCheck d;
+  EXPECT_EQ(d.windowTitle(), "Program Check");
+  d.SetReport({"Checking Sequence Order", "  ..OK"});
+  EXPECT_EQ(d.memReport->toPlainText(), "Checking Sequence Order\n  ..OK");
+  EXPECT_TRUE(d.memReport->isReadOnly());
+  EXPECT_TRUE(d.m_bChecking);
+  QTest::mouseClick(d.btnOK, Qt::LeftButton);
+  EXPECT_FALSE(d.m_bChecking);
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+}
+
+TEST(ToolDialogs, AutoCodeTabsKeepTheirTextsAndInsertStoresThem) {
+  TVLTRegistry reg;
+  TAutoCodeTexts none;
+  WriteAutoCodeTexts(reg, none, 6);
+  reg.SetProgramStartText("' hello");
+  TLayerContent layers;
+  layers.nUseLayer = 2;
+  layers.sLayerName[0] = "OUTLINE";
+  layers.sLayerName[1] = "HOLES";
+  TfrmAutoCodeInsert d(layers, reg);
+  EXPECT_EQ(d.windowTitle(), "Automatic Code Insertion");
+  ASSERT_EQ(d.LayerTab->count(), 3);
+  EXPECT_EQ(d.LayerTab->tabText(1), "Layer:OUTLINE");
+  EXPECT_EQ(d.memProgramStart->toPlainText(), "' hello");
+  EXPECT_FALSE(d.grpProgram->isHidden());
+  d.LayerTab->setCurrentIndex(2);
+  EXPECT_TRUE(d.grpProgram->isHidden());
+  d.memLayer[eLayerEachCode]->setPlainText("WAIT IDLE\nPRINT 1");
+  d.LayerTab->setCurrentIndex(1);
+  EXPECT_EQ(d.memLayer[eLayerEachCode]->toPlainText(), "");
+  d.LayerTab->setCurrentIndex(2);
+  EXPECT_EQ(d.memLayer[eLayerEachCode]->toPlainText(), "WAIT IDLE\nPRINT 1");
+  QTest::mouseClick(d.btnInsert, Qt::LeftButton);
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_EQ(reg.LayerEachText(1), "WAIT IDLE\r\nPRINT 1");
+  EXPECT_EQ(reg.ProgramStartText(), "' hello");
+}
+
+TEST(ToolDialogs, ControllerLinkShowsTheGroupOfItsLinkType) {
+  TLinkFields f;
+  ParseLinkParameters("Ethernet", "10.1.2.3:5001", f);
+  f.strLinkType = "Ethernet";
+  TfrmControllerLink d(f);
+  EXPECT_EQ(d.windowTitle(), "Controller Link Configuration");
+  EXPECT_FALSE(d.grpEthernet->isHidden());
+  EXPECT_TRUE(d.grpSerial->isHidden());
+  EXPECT_EQ(d.edtHost->text(), "10.1.2.3");
+  EXPECT_EQ(d.edtTcpPort->text(), "5001");
+  d.cbCommsLink->setCurrentText("Serial");
+  EXPECT_FALSE(d.grpSerial->isHidden());
+  EXPECT_TRUE(d.grpEthernet->isHidden());
+  d.btnFastDefaults->click();
+  EXPECT_EQ(BuildLinkParameters(d.Fields()), "1:38400,8,e,1");
+  d.btnSlowDefaults->click();
+  EXPECT_EQ(BuildLinkParameters(d.Fields()), "1:9600,7,e,2");
+  EXPECT_TRUE(d.edtUSBChannel->isReadOnly());
+}
+
+}  // namespace
+}  // namespace veltrane::test
