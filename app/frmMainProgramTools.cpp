@@ -227,6 +227,10 @@ void TfrmMain::SendProgram() {
   const TSendOutcome o = SendToController(m_Registry, strFile, bTable, bCsv);
   if (!o.strMessage.empty())
     m_pPrompts->ShowMessage(o.bStarted ? EMessageKind::eInformation : EMessageKind::eWarning, o.strMessage);
+  else if (o.bStarted && !bTablePage && m_bProgramModified)
+    m_pPrompts->ShowMessage(EMessageKind::eInformation,
+                            "The program has changes that are not saved: the controller gets the file as it "
+                            "was last saved.");
 }
 
 }  // namespace veltrane

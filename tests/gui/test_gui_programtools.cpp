@@ -140,10 +140,28 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
     QFile f(QString::fromStdString(strLog));
     if (f.open(QIODevice::ReadOnly)) got = f.readLine().trimmed().toStdString();
   }
-  ::unsetenv("VELTRANE_LOADER_LOG");
   EXPECT_EQ(got.rfind("would download table '" + strTable + "'", 0), 0u) << got;
   EXPECT_NE(got.find("over USB:3"), std::string::npos) << got;
   EXPECT_TRUE(m_Prompts.Messages.empty());
+  // From the program page the saved program goes as a program; unsaved edits are named.
+  Frm().Pages()->setCurrentIndex(0);
+  Editor().moveCursor(QTextCursor::End);
+  QTest::keyClicks(&Editor(), "'");
+  ASSERT_TRUE(Frm().ProgramModified());
+  Frm().Action("mniSendProgram")->trigger();
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_NE(m_Prompts.Messages[0].second.find("not saved"), std::string::npos);
+  std::string second;
+  for (int i = 0; i < 400 && second.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    QFile f(QString::fromStdString(strLog));
+    if (f.open(QIODevice::ReadOnly)) {
+      f.readLine();
+      second = f.readLine().trimmed().toStdString();
+    }
+  }
+  ::unsetenv("VELTRANE_LOADER_LOG");
+  EXPECT_EQ(second.rfind("would download program '" + Frm().FileName().toStdString() + "'", 0), 0u) << second;
 }
 
 TEST_F(ProgramToolTest, SendingRefusesWhatCannotBeLoaded) {
