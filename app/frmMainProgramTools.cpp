@@ -48,10 +48,10 @@ void TfrmMain::AutoCodeInsertCommand() {
   TStringList result = InsertAutoCode(m_Document.m_Program, ReadAutoCodeTexts(m_Registry));
   // The moves in canonical form, as after any transformation; one undo step for all.
   SyncTransformerFlags();
-  TStringList* pBefore = m_Transformer.Program();
-  m_Transformer.SetProgram(&result);
-  m_Transformer.RewriteCanonical();
-  m_Transformer.SetProgram(pBefore);
+  {
+    TUseList use(m_Transformer, result);
+    m_Transformer.RewriteCanonical();
+  }
   m_Document.ReplaceProgram(std::move(result));
   AfterProgramChange(true);
 }

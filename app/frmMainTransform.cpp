@@ -88,11 +88,11 @@ void TfrmMain::TestClosedSequence() {
   if (m_nCurrentSequence <= 0 || !m_Document.GetSequenceFromProgram(m_nCurrentSequence, true)) return;
   TStringList body = std::move(m_Document.m_TransformationList);
   m_Document.m_TransformationList.clear();
-  TStringList* pBefore = m_Transformer.Program();
-  m_Transformer.SetProgram(&body);
-  m_Transformer.LoadSourceList(false);
-  m_Transformer.CheckCloseGraph();
-  m_Transformer.SetProgram(pBefore);
+  {
+    TUseList use(m_Transformer, body);
+    m_Transformer.LoadSourceList(false);
+    m_Transformer.CheckCloseGraph();
+  }
   m_bSequenceClosed = m_Transformer.b_closed;
   for (const char* n : {"ChangeSeqBegPoint", "mniChangeStart"})
     if (QAction* a = Action(n))

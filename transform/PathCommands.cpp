@@ -32,17 +32,8 @@ class EToolFailed : public std::runtime_error {
 
 // Runs the request over List, restoring the transformer's own list afterwards.
 bool RunOn(TTransformer& T, TStringList& List, const TPathRequest& R) {
-  TStringList* pBefore = T.Program();
-  T.SetProgram(&List);
-  bool bDone = false;
-  try {
-    bDone = ApplyPathTool(T, R);
-  } catch (...) {
-    T.SetProgram(pBefore);
-    throw;
-  }
-  T.SetProgram(pBefore);
-  return bDone;
+  TUseList use(T, List);
+  return ApplyPathTool(T, R);
 }
 
 }  // namespace
@@ -222,11 +213,11 @@ void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& T, const TPathReq
 
 void SetOffsetTermsAll(TProgramDocument& Doc, TTransformer& T, bool bOn) {
   TStringList result = Doc.m_Program;
-  TStringList* pBefore = T.Program();
   T.b_AddParToMA = bOn;
-  T.SetProgram(&result);
-  T.SetOffsetTerms(bOn);
-  T.SetProgram(pBefore);
+  {
+    TUseList use(T, result);
+    T.SetOffsetTerms(bOn);
+  }
   Doc.ReplaceProgram(std::move(result));
 }
 

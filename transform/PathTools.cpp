@@ -791,6 +791,15 @@ void TTransformer::ClearUpNewList() {
       ++i;
       continue;
     }
+    // b joins a: one move from a's start to b's end.
+    auto join = [&](ECommandType evType) {
+      a.MoveType = evType;
+      a.fEndPoint = Add(a.fEndPoint, b.fEndPoint);
+      a.fAbsEndPoint = b.fAbsEndPoint;
+      a.nProgramLine = -1;
+      if (a.strTrailer.empty()) a.strTrailer = b.strTrailer;
+      v.erase(v.begin() + static_cast<ptrdiff_t>(i + 1));
+    };
     if (IsArc(a.MoveType)) {
       const TfPoint ca = Add(a.fAbsStartPoint, a.fCentrePoint), cb = Add(b.fAbsStartPoint, b.fCentrePoint);
       // Arcs about one centre join only when they turn the same way.
@@ -799,23 +808,13 @@ void TTransformer::ClearUpNewList() {
         ++i;
         continue;
       }
-      a.MoveType = b_MCsp ? eCmd_MoveCircSP : eCmd_MoveCirc;
-      a.fEndPoint = Add(a.fEndPoint, b.fEndPoint);
-      a.fAbsEndPoint = b.fAbsEndPoint;
-      a.nProgramLine = -1;
-      if (a.strTrailer.empty()) a.strTrailer = b.strTrailer;
-      v.erase(v.begin() + static_cast<ptrdiff_t>(i + 1));
+      join(b_MCsp ? eCmd_MoveCircSP : eCmd_MoveCirc);
     } else if (IsStraight(a.MoveType)) {
       if (std::fabs(AngleDiff(Angle(a.fEndPoint), Angle(b.fEndPoint))) >= c_fDirection) {
         ++i;
         continue;
       }
-      a.MoveType = b_MOsp ? eCmd_MoveSP : eCmd_Move;
-      a.fEndPoint = Add(a.fEndPoint, b.fEndPoint);
-      a.fAbsEndPoint = b.fAbsEndPoint;
-      a.nProgramLine = -1;
-      if (a.strTrailer.empty()) a.strTrailer = b.strTrailer;
-      v.erase(v.begin() + static_cast<ptrdiff_t>(i + 1));
+      join(b_MOsp ? eCmd_MoveSP : eCmd_Move);
     } else {
       ++i;
     }

@@ -70,15 +70,8 @@ namespace {
 
 // Runs the request over List, restoring the transformer's own list afterwards.
 void RunOn(TTransformer& T, TStringList& List, const TTransformRequest& R) {
-  TStringList* pBefore = T.Program();
-  T.SetProgram(&List);
-  try {
-    ApplyTransform(T, R);
-  } catch (...) {
-    T.SetProgram(pBefore);
-    throw;
-  }
-  T.SetProgram(pBefore);
+  TUseList use(T, List);
+  ApplyTransform(T, R);
 }
 
 }  // namespace
@@ -145,19 +138,15 @@ void PrepareOpenedProgram(TStringList& Program, const TLookAheadChoices& Choices
     LookAheadCircle(Program);
   else
     RecoverLookAheadCircle(Program);
-  TStringList* pBefore = T.Program();
-  T.SetProgram(&Program);
+  TUseList use(T, Program);
   T.RewriteCanonical();
-  T.SetProgram(pBefore);
 }
 
 void PrepareImportedProgram(TStringList& Program, const TLookAheadChoices& Choices,
                             TTransformer& T) {
   ApplyLookAhead(Program, Choices);
-  TStringList* pBefore = T.Program();
-  T.SetProgram(&Program);
+  TUseList use(T, Program);
   T.RewriteCanonical();
-  T.SetProgram(pBefore);
 }
 
 std::string TransformErrorMessage(const ETransformError& e) {

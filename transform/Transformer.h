@@ -163,4 +163,19 @@ class TTransformer {
   bool m_bCmpClosed = false;  // the path being compensated is closed and has two elements or more  // the last GetJunction failed because two arcs do not meet
 };
 
+// Points a transformer at a list for the scope's lifetime, and back at its own after.
+class TUseList {
+ public:
+  TUseList(TTransformer& Transformer, TStringList& List) : m_T(Transformer), m_pBefore(Transformer.Program()) {
+    m_T.SetProgram(&List);
+  }
+  ~TUseList() { m_T.SetProgram(m_pBefore); }
+  TUseList(const TUseList&) = delete;
+  TUseList& operator=(const TUseList&) = delete;
+
+ private:
+  TTransformer& m_T;
+  TStringList* m_pBefore;
+};
+
 }  // namespace veltrane
