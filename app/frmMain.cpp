@@ -59,10 +59,8 @@ std::string FileNameBytes(const QString& s) {
   return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 
-bool IsPending(const QAction* a) { return a->property(TfrmMain::c_sPendingProperty).toBool(); }
-
 void Enable(QAction* a, bool b) {
-  if (a) a->setEnabled(b && !IsPending(a));
+  if (a) a->setEnabled(b);
 }
 
 }  // namespace

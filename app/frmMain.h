@@ -50,7 +50,6 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
                        c_nEntityEndPanel = 9, c_nSequencePanel = 11;
 
   // Marks a command that a later part of the program will carry out: present, disabled.
-  static constexpr const char* c_sPendingProperty = "veltranePending";
 
   // pPrompts answers the window's questions; nullptr gives the real dialogs.
   explicit TfrmMain(IAppPrompts* pPrompts = nullptr, QWidget* parent = nullptr);
@@ -168,7 +167,6 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void CreatePlot();
   QAction* MakeAction(QMenu* pMenu, const char* strName, const QString& strCaption,
                       const QKeySequence& Shortcut, std::function<void()> onTrigger);
-  QAction* PendingAction(QMenu* pMenu, const char* strName, const QString& strCaption);
   void SetLanguage(bool bChinese);
   void ApplyCaption(const char* strControl, bool bHint, const QString& strText);
 

@@ -138,13 +138,6 @@ QAction* TfrmMain::MakeAction(QMenu* pMenu, const char* strName, const QString& 
   return a;
 }
 
-QAction* TfrmMain::PendingAction(QMenu* pMenu, const char* strName, const QString& strCaption) {
-  QAction* a = MakeAction(pMenu, strName, strCaption, QKeySequence(), nullptr);
-  a->setProperty(c_sPendingProperty, true);
-  a->setEnabled(false);
-  return a;
-}
-
 void TfrmMain::CreateMenus() {
   auto menu = [this](QMenu* parentMenu, const char* name, const QString& caption) {
     QMenu* m = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);

@@ -96,7 +96,7 @@ void TfrmMain::TestClosedSequence() {
   m_bSequenceClosed = m_Transformer.b_closed;
   for (const char* n : {"ChangeSeqBegPoint", "mniChangeStart"})
     if (QAction* a = Action(n))
-      a->setEnabled(m_bSequenceClosed && !a->property(c_sPendingProperty).toBool());
+      a->setEnabled(m_bSequenceClosed);
 }
 
 void TfrmMain::DragSequence(QPoint Point) {

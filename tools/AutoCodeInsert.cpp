@@ -20,7 +20,9 @@ bool IsMove(std::string_view s) { return Begins(TrimView(s), "MOVE"); }
 enum class ENextInsert { eStart, eInitial, eEnd };
 
 // The insertion's walk over the program's own lines (the inserted ones are never looked
-// at again). With no texts it only checks that every slot it would use exists.
+// at again): emit(line, -1, -1) passes a line of the program on, emit("", slot, kind)
+// stands for that slot's text of that kind. useSlot is asked before a slot's first use
+// at each place and may stop the walk.
 template <class Emit, class Slot>
 bool Walk(const TStringList& Program, Emit emitLine, Slot useSlot) {
   ENextInsert next = ENextInsert::eStart;
@@ -133,7 +135,7 @@ void WriteAutoCodeTexts(TVLTRegistry& R, const TAutoCodeTexts& t, int nLayerCoun
 std::string AutoCodeInsertProblem(const TStringList& Program) {
   std::string strProblem;
   Walk(
-      Program, [](const std::string&, int, int) { return false; },
+      Program, [](const std::string&, int, int) {},
       [&](int nSlot, size_t nLine) {
         if (nSlot >= 0 && nSlot < TAutoCodeTexts::c_nSlots) return true;
         strProblem = nSlot < 0 ? "Line " + std::to_string(nLine) +
@@ -157,12 +159,10 @@ TStringList InsertAutoCode(const TStringList& Program, const TAutoCodeTexts& t) 
       [&](const std::string& line, int nSlot, int nKind) {
         if (nSlot < 0) {
           out.push_back(line);
-          return true;
+          return;
         }
-        if (nSlot >= TAutoCodeTexts::c_nSlots) return false;
         const TStringList& add = lines[static_cast<size_t>(nSlot)][static_cast<size_t>(nKind)];
         out.insert(out.end(), add.begin(), add.end());
-        return !add.empty();
       },
       [](int nSlot, size_t) { return nSlot >= 0 && nSlot < TAutoCodeTexts::c_nSlots; });
   const TStringList end = TextLines(t.strProgramEnd);
