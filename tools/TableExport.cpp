@@ -27,6 +27,7 @@ TTableResult BuildTable(const TStringList& Program, TTableFields& F) {
   const bool bBasic = F.evFormat == ETableFormat::eBasic;
   const std::string strDiv = F.evFormat == ETableFormat::eCsv ? "," : ":";
   int64_t nNumber = 1;
+  r.Lines.reserve(bBasic ? Program.size() + 1 : Program.size() * 3 + 1);
   for (size_t i = 0; i < Program.size(); ++i) {
     const std::string_view t = TrimView(Program[i]);
     std::vector<std::string> values;
@@ -62,8 +63,11 @@ TTableResult BuildTable(const TStringList& Program, TTableFields& F) {
       for (const std::string& v : values) s += "," + v;
       r.Lines.push_back(s + ")");
     } else {
-      for (size_t k = 0; k < values.size(); ++k)
-        r.Lines.push_back(std::to_string(n + static_cast<int64_t>(k)) + strDiv + values[k]);
+      for (size_t k = 0; k < values.size(); ++k) {
+        std::string& line = r.Lines.emplace_back(std::to_string(n + static_cast<int64_t>(k)));
+        line += strDiv;
+        line += values[k];
+      }
     }
     ++r.nItems;
     nNumber += static_cast<int64_t>(nEntries);
