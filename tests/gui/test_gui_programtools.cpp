@@ -92,9 +92,9 @@ TEST_F(ProgramToolTest, AutoCodeRefusesAProgramWithoutLayerSlots) {
 TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
   Frm().Pages()->setCurrentIndex(1);
   ASSERT_EQ(Frm().OutputType(), eTable);
-  Find<QLineEdit>("mo_code")->setText("0");
-  Find<QLineEdit>("ma_code")->setText("1");
-  Find<QLineEdit>("mc_code")->setText("2");
+  Find<QLineEdit>("mo_code")->setText("5");
+  Find<QLineEdit>("ma_code")->setText("6");
+  Find<QLineEdit>("mc_code")->setText("7");
   Find<QLineEdit>("TableStart")->setText("100");
   Find<QRadioButton>("RadioFlexible")->click();
   EXPECT_FALSE(Find<QLineEdit>("edtListLen")->isEnabled());
@@ -103,10 +103,12 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
   const QStringList lines = Table().split('\n');
   ASSERT_GT(lines.size(), 4);
   EXPECT_EQ(lines[0], "100:10");
-  EXPECT_EQ(lines[1], "101:1");
+  EXPECT_EQ(lines[1], "101:6");
   // The same as the command-line tool's table of the example.
   TStringList golden = LoadLines(VELTRANE_SOURCE_DIR "/tests/golden/table_list_flexible.lst");
   ASSERT_EQ(static_cast<size_t>(lines.size()), golden.size());
+  for (size_t i = 0; i < golden.size(); ++i)
+    EXPECT_EQ(lines[static_cast<qsizetype>(i)].toStdString(), golden[i]) << i;
 
   // Export through its dialog, then send the table through the stand-in loader.
   const QString dir = Path("a folder with 'quotes' and blanks");
