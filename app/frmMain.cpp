@@ -609,6 +609,9 @@ void TfrmMain::UpdateToolEnableState() {
                         "DeleteSequence1",
                         "ResetSequence1"})
     Enable(Action(n), bSeq);
+  // The start can be changed on closed sequences only, however the sequence was chosen.
+  if (bSeq && (m_nCurrentSequence != m_nClosedTestedSequence || m_nProgramVersion != m_nClosedTestedVersion))
+    TestClosedSequence();
   if (!bSeq)
     for (const char* n : {"ChangeSeqBegPoint", "mniChangeStart"}) Enable(Action(n), false);
   const bool bProgram = !m_Document.m_Program.empty();

@@ -264,6 +264,9 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
     bool operator==(const TDisplayKey&) const = default;
   };
   uint64_t m_nProgramVersion = 0;  // grows with every change of the program's lines
+  // The sequence and program version whose closedness m_bSequenceClosed tells.
+  int32_t m_nClosedTestedSequence = -1;
+  uint64_t m_nClosedTestedVersion = 0;
   TDisplayKey m_LastDisplayKey;
 
   // Layout.

@@ -85,6 +85,8 @@ void TfrmMain::TransformCommand(ETransformOp evOp, bool bAll) {
 
 void TfrmMain::TestClosedSequence() {
   m_bSequenceClosed = false;
+  m_nClosedTestedSequence = m_nCurrentSequence;
+  m_nClosedTestedVersion = m_nProgramVersion;
   if (m_nCurrentSequence <= 0 || !m_Document.GetSequenceFromProgram(m_nCurrentSequence, true)) return;
   TStringList body = std::move(m_Document.m_TransformationList);
   m_Document.m_TransformationList.clear();

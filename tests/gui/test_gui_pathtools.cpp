@@ -292,3 +292,24 @@ TEST(PathDialogs, BatchCopyRefusesCellsThatAreNoNumbers) {
 
 }  // namespace
 }  // namespace veltrane::test
+
+namespace veltrane::test {
+namespace {
+
+TEST_F(WindowTest, ChangeStartIsOfferedForClosedSequencesHoweverChosen) {
+  Open(WriteFile("two.bas",
+                 "'$StartSeq(1)\ncadseq1:\n    MOVEABS(0,0)\n    MOVE(10,0)\n    MOVE(0,10)\n    MOVE(-10,-10)\n"
+                 "'$EndSeq(1)\n'$StartSeq(2)\ncadseq2:\n    MOVEABS(20,0)\n    MOVE(10,0)\n'$EndSeq(2)\n"));
+  ClickLine(3);
+  ASSERT_EQ(Frm().CurrentSequence(), 1);
+  EXPECT_TRUE(Frm().Action("mniChangeStart")->isEnabled());
+  ClickLine(10);
+  ASSERT_EQ(Frm().CurrentSequence(), 2);
+  EXPECT_FALSE(Frm().Action("mniChangeStart")->isEnabled()) << "an open sequence chosen in the editor";
+  EXPECT_FALSE(Frm().Action("ChangeSeqBegPoint")->isEnabled());
+  ClickLine(4);
+  EXPECT_TRUE(Frm().Action("ChangeSeqBegPoint")->isEnabled());
+}
+
+}  // namespace
+}  // namespace veltrane::test
