@@ -45,17 +45,14 @@ TfrmCompensation::TfrmCompensation(IUserPrompts* pPrompts, QWidget* parent)
   // A negative value is pointed out as it is typed; a text that is no number on OK.
   connect(edtCompensation, &QLineEdit::textEdited, this, [this](const QString& t) {
     double f = 0;
-    if (!t.isEmpty() && TryStrToFloat(S(t), f) && f < 0 && m_pPrompts)
-      m_pPrompts->ShowMessage(EMessageKind::eWarning, c_sNegativeCompensation);
+    if (TryStrToFloat(S(t), f)) CompensationValueFromText(S(t), f, m_pPrompts);
   });
 }
 
 void TfrmCompensation::accept() {
+  // The negative-value warning came while typing; OK reports only a text that is no number.
   double f = 0;
-  if (!CompensationValueFromText(S(edtCompensation->text()), f, nullptr)) {
-    CompensationValueFromText(S(edtCompensation->text()), f, m_pPrompts);
-    return;
-  }
+  if (!CompensationValueFromText(S(edtCompensation->text()), f, m_pPrompts, false)) return;
   m_compensation = f;
   m_bAbsoluteMode = chkAbsoluteMode->isChecked();
   QDialog::accept();

@@ -14,15 +14,15 @@ namespace veltrane {
 
 namespace {
 
-std::string PathCaption(EPathOp evOp, bool bAll) {
+// The dialogs' captions; the one-sequence and all commands share them.
+std::string PathCaption(EPathOp evOp) {
   switch (evOp) {
     case EPathOp::eCompensate: return "Tool radius compensation";
     case EPathOp::eFillet: return "Fillet Corners...";
-    case EPathOp::eLeadInOut: return "Lead In/Out Sequence";  // both commands
+    case EPathOp::eLeadInOut: return "Lead In/Out Sequence";
     case EPathOp::eAddEnd: return "Add at End Sequence";
     case EPathOp::eChangeStart: break;
   }
-  (void)bAll;
   return "";
 }
 
@@ -41,7 +41,7 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
   m_Document.m_nCaretLine = -1;  // the editor's current-line mark is cleared
   TPathRequest r;
   r.evOp = evOp;
-  if (!m_pPrompts->PathToolSettings(evOp, PathCaption(evOp, bAll), r)) {
+  if (!m_pPrompts->PathToolSettings(evOp, PathCaption(evOp), r)) {
     GenerateAndDraw();
     return;
   }

@@ -269,7 +269,6 @@ void TfrmMain::PlotMousePress(QMouseEvent* e) {
       m_temppoint = pt;
       m_bDragArmed = m_nCurrentSequence > 0;
       m_bDragUndoSaved = false;
-      TestClosedSequence();
       break;
     case eZoomIn:
     case eZoomOut:

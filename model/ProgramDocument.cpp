@@ -128,11 +128,17 @@ void TProgramDocument::SaveForListWithoutCmp(int32_t n) {
     if (StartsWithText(s, strStart)) return;
   auto body = FindSequenceBody(m_Program, n);
   if (!body) return;
-  m_ListWithoutCmp.push_back(StartMarker(n));
-  m_ListWithoutCmp.push_back(std::string(gc_sImportLabel) + std::to_string(n) + ":");
-  m_ListWithoutCmp.insert(m_ListWithoutCmp.end(), m_Program.begin() + static_cast<ptrdiff_t>(body->nFirst),
+  const TStringList lines(m_Program.begin() + static_cast<ptrdiff_t>(body->nFirst),
                           m_Program.begin() + static_cast<ptrdiff_t>(body->nFirst + body->nCount));
-  m_ListWithoutCmp.push_back(EndMarker(n));
+  const TStringList block = UncompensatedBlock(n, lines);
+  m_ListWithoutCmp.insert(m_ListWithoutCmp.end(), block.begin(), block.end());
+}
+
+TStringList TProgramDocument::UncompensatedBlock(int32_t n, const TStringList& Body) {
+  TStringList block{StartMarker(n), std::string(gc_sImportLabel) + std::to_string(n) + ":"};
+  block.insert(block.end(), Body.begin(), Body.end());
+  block.push_back(EndMarker(n));
+  return block;
 }
 
 bool TProgramDocument::StoredUncompensatedBody(int32_t n, TStringList& Body) const {

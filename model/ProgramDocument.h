@@ -65,6 +65,8 @@ class TProgramDocument {
   // Keeps sequence n's body as it stands in the uncompensated-copy store, unless one
   // is kept already.
   void SaveForListWithoutCmp(int32_t nSequenceNumber);
+  // The store's block for sequence n: start marker, label, the body, end marker.
+  static TStringList UncompensatedBlock(int32_t nSequenceNumber, const TStringList& Body);
   // The stored uncompensated body of sequence n; false when none is stored.
   bool StoredUncompensatedBody(int32_t nSequenceNumber, TStringList& Body) const;
 

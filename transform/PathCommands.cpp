@@ -14,14 +14,15 @@ namespace veltrane {
 
 namespace {
 
-std::string ConversionMessage(const std::string& s) {
-  return "'" + s + "' is not a valid floating point value";
-}
-
+// A number, or false after the conversion's own message.
 bool ReadNumber(const std::string& s, double& v, IUserPrompts* pPrompts) {
-  if (TryStrToFloat(s, v)) return true;
-  if (pPrompts) pPrompts->ShowMessage(EMessageKind::eError, ConversionMessage(s));
-  return false;
+  try {
+    v = StrToFloat(s);
+    return true;
+  } catch (const EConvertError& e) {
+    if (pPrompts) pPrompts->ShowMessage(EMessageKind::eError, e.what());
+    return false;
+  }
 }
 
 // Thrown inside a body operation so that the document keeps the body as it was.
@@ -38,11 +39,12 @@ bool RunOn(TTransformer& T, TStringList& List, const TPathRequest& R) {
 
 }  // namespace
 
-bool CompensationValueFromText(const std::string& strValue, double& fValue, IUserPrompts* pPrompts) {
+bool CompensationValueFromText(const std::string& strValue, double& fValue, IUserPrompts* pPrompts,
+                               bool bWarnNegative) {
   fValue = 0;
   if (strValue.empty()) return true;
   if (!ReadNumber(strValue, fValue, pPrompts)) return false;
-  if (fValue < 0 && pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sNegativeCompensation);
+  if (fValue < 0 && bWarnNegative && pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sNegativeCompensation);
   return true;
 }
 
@@ -167,10 +169,8 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
       auto it = stored.find(n);
       if (it == stored.end()) {
         stored.emplace(n, 0);
-        newCopies.push_back(StartMarker(n));
-        newCopies.push_back(std::string(gc_sImportLabel) + std::to_string(n) + ":");
-        newCopies.insert(newCopies.end(), lines.begin(), lines.end());
-        newCopies.push_back(EndMarker(n));
+        const TStringList block = TProgramDocument::UncompensatedBlock(n, lines);
+        newCopies.insert(newCopies.end(), block.begin(), block.end());
       } else if (R.bAbsolute && it->second > 0) {
         const TStringList& block = store[it->second];
         if (auto kept = FindSequenceBody(block, n)) {

@@ -33,7 +33,8 @@ struct TPathRequest {
 
 // The compensation dialog's value text: empty is 0; a negative number is warned about
 // and still taken; text that is no number gets the conversion message and false.
-bool CompensationValueFromText(const std::string& strValue, double& fValue, IUserPrompts* pPrompts);
+bool CompensationValueFromText(const std::string& strValue, double& fValue, IUserPrompts* pPrompts,
+                               bool bWarnNegative = true);
 // The fillet dialog: an angle that is no number gets the conversion message and false;
 // a radius that is no number is 0.
 bool FilletFromText(const std::string& strDegrees, const std::string& strRadius, TPathRequest& Request,
