@@ -3,6 +3,7 @@
 // next code 0. An element that cannot be imported (a coordinate missing or unreadable,
 // no layer, a radius that is not positive) is left out with a warning naming its line,
 // and reading goes on with the next element.
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -71,6 +72,10 @@ void TDXFIn::ScanLine() {
     }
   });
   VELTRANE_CHECK_ELEMENT("LINE", st, 15u);
+  if (r.fStartPoint == r.fEndPoint) {  // CAD debris: a sequence of its own would cut nothing
+    Warn("LINE", "zero length", nLine);
+    return;
+  }
   StoreRecord(r, st.strLayer);
 }
 
@@ -393,7 +398,12 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
         Warn("POLYLINE", "no layer", nLine);
         return;
       }
-      if (!chain.empty()) StoreVertexChain(chain, strLayer, (nFlags & 1) != 0);
+      if (std::all_of(chain.begin(), chain.end(),
+                      [&](const TDXFVertex& v) { return v.fPoint == chain.front().fPoint; })) {
+        if (!chain.empty()) Warn("POLYLINE", "zero length", nLine);
+        return;
+      }
+      StoreVertexChain(chain, strLayer, (nFlags & 1) != 0);
       return;
     }
     // Any other element name inside a polyline is passed over with its pairs.
@@ -500,8 +510,10 @@ void TDXFIn::ScanLWPolyLine() {
     }
     StoreRecord(r, st.strLayer);
   };
+  const int32_t nBefore = m_nEntity;
   for (size_t i = 0; i + 1 < vs.size(); ++i) segment(vs[i], vs[i + 1]);
   if ((nFlags & 1) && vs.size() > 1) segment(vs.back(), vs.front());
+  if (m_nEntity == nBefore && !vs.empty()) Warn("LWPOLYLINE", "zero length", nLine);
 }
 
 }  // namespace veltrane

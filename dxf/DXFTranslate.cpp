@@ -2,6 +2,7 @@
 // statement per record, each move relative to where the previous one ended.
 #include "dxf/DXFChain.h"
 #include "dxf/DXFIn.h"
+#include "model/MoveWriter.h"
 #include "model/NumberFormat.h"
 
 namespace veltrane {
@@ -14,7 +15,8 @@ void TDXFIn::ChainAndOrder() {
     TIntList squences;
     auto& L = m_lstRecords[static_cast<size_t>(i)];
     int32_t nFirst = nNext;
-    nNext = SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
+    nNext =
+        SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
     QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit);
   }
 }
@@ -27,18 +29,18 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
   bool bOpenLayer = false;
   int32_t nOpenLayer = 0, nOpenSeq = 0;
   auto layerName = [&](int32_t k) {
-    return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer : m_strSelectedLayer[static_cast<size_t>(k)];
+    return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer
+                                                 : m_strSelectedLayer[static_cast<size_t>(k)];
   };
   auto closeLayer = [&]() {
     lstOut.push_back("'$EndSeq(" + std::to_string(nOpenSeq) + ")");
     lstOut.push_back("'$EndLayer" + std::to_string(nOpenLayer) + ":" + layerName(nOpenLayer));
     lstOut.push_back("");
   };
-  std::string s;
   for (int32_t i = 0; i < nLayers; ++i) {
     const auto& L = m_lstRecords[static_cast<size_t>(i)];
     bool bFirst = true;
-    TfPoint cur;
+    TMoveWriter Writer;
     for (const TDXFEntity& r : L) {
       if (!r.bSortedFlag) continue;
       if (bFirst) {
@@ -46,7 +48,8 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
         nOpenLayer = r.nLayer;
         lstOut.push_back("'$Layer" + std::to_string(nOpenLayer) + ":" + layerName(nOpenLayer));
         ++tPLayerList.nUseLayer;
-        if (nOpenLayer >= 0 && nOpenLayer < 6) tPLayerList.sLayerName[nOpenLayer] = layerName(nOpenLayer);
+        if (nOpenLayer >= 0 && nOpenLayer < 6)
+          tPLayerList.sLayerName[nOpenLayer] = layerName(nOpenLayer);
         bOpenLayer = true;
       }
       if (bFirst || r.nSequence != nOpenSeq) {
@@ -59,26 +62,26 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
         lstOut.push_back("cadseq" + std::to_string(nOpenSeq) + ":");
         lstOut.push_back("    MOVEABS(" + StringFromDouble(r.fStartPoint.fX) + "," +
                          StringFromDouble(r.fStartPoint.fY) + ")");
-        cur = r.fStartPoint;
+        Writer.MoveTo(r.fStartPoint);
       }
       bFirst = false;
+      // Each move goes from where the previous record ended to this record's end; a
+      // move that is too short to write is left out and the next one takes it up.
+      std::string strArgs;
       switch (r.EntityType) {
         case eDXFET_Line:
-          lstOut.push_back("    MOVE(" + StringFromDouble(r.fEndPoint.fX - cur.fX) + "," +
-                           StringFromDouble(r.fEndPoint.fY - cur.fY) + ")");
+          strArgs = Writer.Line(r.fEndPoint);
+          if (!strArgs.empty()) lstOut.push_back("    MOVE(" + strArgs + ")");
           break;
         case eDXFET_Arc:
         case eDXFET_Circle:
-          lstOut.push_back("    MOVECIRC(" + StringFromDouble(r.fEndPoint.fX - cur.fX) + "," +
-                           StringFromDouble(r.fEndPoint.fY - cur.fY) + "," +
-                           StringFromDouble(r.fCentrePoint.fX - cur.fX) + "," +
-                           StringFromDouble(r.fCentrePoint.fY - cur.fY) + "," +
-                           (r.Direction == eClockwise ? "1" : "0") + ")");
+          strArgs = Writer.Arc(r.fEndPoint, r.fCentrePoint, r.Direction == eClockwise,
+                               r.EntityType == eDXFET_Circle);
+          if (!strArgs.empty()) lstOut.push_back("    MOVECIRC(" + strArgs + ")");
           break;
         default:
-          continue;  // a point is only its sequence's start
+          break;  // a point is only its sequence's start
       }
-      cur = r.fEndPoint;
     }
   }
   if (bOpenLayer) closeLayer();

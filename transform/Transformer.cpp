@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "model/MoveWriter.h"
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
 #include "model/Text.h"
@@ -166,32 +167,47 @@ void TTransformer::LoadSourceList(bool bStrict) {
   m_fEndPoint = base;
 }
 
-std::string TTransformer::LineFor(const TMoveRecord& r) const {
-  std::string s;
+std::string TTransformer::LineFor(const TMoveRecord& r, TMoveWriter& Writer) const {
   const ECommandType k = r.MoveType;
+  // A move read from a line keeps its line even when it rounds to no move, so that the
+  // lines around it keep their places; moves an operation makes are left out then.
+  const bool bKeep = r.nProgramLine >= 0;
+  std::string strArgs;
   if (IsAbsoluteMove(k)) {
     const bool bTerms = b_AddParToMA || r.bOffsetTerms;
-    s = "    " + CommandWordFromType(k) + "(" + (bTerms ? "offset_x+" : "") +
-        StringFromDouble(r.fEndPoint.fX) + "," + (bTerms ? "offset_y+" : "") +
-        StringFromDouble(r.fEndPoint.fY) + ")";
+    Writer.MoveTo(r.fEndPoint);
+    strArgs = (bTerms ? "offset_x+" : "") + StringFromDouble(r.fEndPoint.fX) + "," +
+              (bTerms ? "offset_y+" : "") + StringFromDouble(r.fEndPoint.fY);
   } else if (IsIncrementalMove(k)) {
-    s = "    " + CommandWordFromType(k) + "(" + StringFromDouble(r.fEndPoint.fX) + "," +
-        StringFromDouble(r.fEndPoint.fY) + ")";
+    strArgs = Writer.LineBy(r.fEndPoint, bKeep);
   } else if (IsCircularMove(k)) {
-    s = "    " + CommandWordFromType(k) + "(" + StringFromDouble(r.fEndPoint.fX) + "," +
-        StringFromDouble(r.fEndPoint.fY) + "," + StringFromDouble(r.fCentrePoint.fX) + "," +
-        StringFromDouble(r.fCentrePoint.fY) + "," + (r.Direction != 0 ? "1" : "0") + ")";
+    strArgs = Writer.ArcBy(r.fEndPoint, r.fCentrePoint, r.Direction != 0);
+    // An arc too small to write is the straight move it practically is: no move at all.
+    if (strArgs.empty() && bKeep)
+      return "    " + CommandWordFromType(k == eCmd_MoveCircSP ? eCmd_MoveSP : eCmd_Move) +
+             "(0,0)" + r.strTrailer;
   } else if (m_pProgram && r.nProgramLine >= 0 &&
              static_cast<size_t>(r.nProgramLine) < m_pProgram->size()) {
     return (*m_pProgram)[static_cast<size_t>(r.nProgramLine)];
+  } else {
+    return r.strTrailer;
   }
-  return s + r.strTrailer;
+  if (strArgs.empty()) {  // a move left out keeps its comment
+    const std::string_view c = TrimLeftView(r.strTrailer);
+    return c.empty() ? std::string() : "    " + std::string(c);
+  }
+  return "    " + CommandWordFromType(k) + "(" + strArgs + ")" + r.strTrailer;
 }
 
 void TTransformer::StoreNewList() {
   m_lstNewProgram.clear();
   m_lstNewProgram.reserve(m_lstNewMoves.size());
-  for (const TMoveRecord& r : m_lstNewMoves) m_lstNewProgram.push_back(LineFor(r));
+  TMoveWriter Writer;
+  for (const TMoveRecord& r : m_lstNewMoves) {
+    std::string s = LineFor(r, Writer);
+    if (s.empty() && IsMoveKind(r.MoveType)) continue;  // a move of no written length
+    m_lstNewProgram.push_back(std::move(s));
+  }
   m_lstNewMoves.clear();
 }
 
@@ -228,8 +244,9 @@ bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op) {
         std::isfinite(r.fCentrePoint.fX) && std::isfinite(r.fCentrePoint.fY))
       continue;
     const int32_t n = std::max<int32_t>(r.nProgramLine, 0);
-    const std::string strLine =
-        m_pProgram && static_cast<size_t>(n) < m_pProgram->size() ? (*m_pProgram)[static_cast<size_t>(n)] : "";
+    const std::string strLine = m_pProgram && static_cast<size_t>(n) < m_pProgram->size()
+                                    ? (*m_pProgram)[static_cast<size_t>(n)]
+                                    : "";
     m_lstNewMoves.clear();
     throw ETransformError(n, strLine, "the result is too large to be written");
   }

@@ -19,6 +19,8 @@
 
 namespace veltrane {
 
+class TMoveWriter;
+
 // One move, or one program line carried along unchanged.
 struct TMoveRecord {
   ECommandType MoveType = eCmdUnknown;
@@ -141,7 +143,8 @@ class TTransformer {
   // As Run, for an operation that may find it cannot be done: when op returns false
   // nothing is written and the list stays as it was.
   bool RunChecked(bool bStrict, const std::function<bool()>& op);
-  std::string LineFor(const TMoveRecord& r) const;
+  // The text of one record; moves are written through Writer, which follows the path.
+  std::string LineFor(const TMoveRecord& r, TMoveWriter& Writer) const;
   void ClearUpNewList();
   // Throws when the loaded list holds more than one path (an absolute move after a move).
   void RequireOnePath(const char* strWhat) const;
