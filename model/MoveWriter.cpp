@@ -41,6 +41,14 @@ std::string Plain(const TfPoint& p) {
 }  // namespace
 
 double WrittenValue(double fNumber) {
+  // The quick way: the nearest grid step, when the value is far enough from a tie that
+  // the scaling's own rounding cannot decide it (below 1e10 the product is exact to
+  // 0.016 of a step). n / 1e4 is then the double nearest the written decimal, which is
+  // what reading the text back gives.
+  if (std::fabs(fNumber) < 1e10) {
+    const double s = fNumber * 1e4, n = std::nearbyint(s);
+    if (std::fabs(std::fabs(s - n) - 0.5) > 0.05) return n / 1e4;
+  }
   double f = fNumber;
   return std::isfinite(fNumber) && TryStrToFloat(StringFromDouble(fNumber), f) ? f : fNumber;
 }

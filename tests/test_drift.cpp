@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iomanip>
 #include <numbers>
 #include <random>
 
@@ -188,6 +189,20 @@ TEST(Drift, TheWriterKeepsTheWrittenPositionOnTheExactOne) {
       w.Arc(TfPoint{m.fX - 2 * std::cos(1e-6), m.fY + 2 * std::sin(1e-6), 0}, m, false, false),
       "0,0,2,0,0");
   EXPECT_EQ(WrittenValue(0.33336), 0.3334);
+}
+
+// The quick rounding against reading the written text back, near ties included.
+TEST(Drift, WrittenValueIsWhatTheTextReadsBackAs) {
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<double> mant(-1, 1), tiny(-1e-12, 1e-12);
+  std::uniform_int_distribution<int> expo(-6, 12);
+  for (int i = 0; i < 200000; ++i) {
+    double f = mant(rng) * std::pow(10.0, expo(rng));
+    if (i % 2) f = (std::floor(f * 1e4) + 0.5) / 1e4 + tiny(rng) * std::max(1.0, std::fabs(f));
+    double back = 0;
+    ASSERT_TRUE(TryStrToFloat(StringFromDouble(f), back));
+    ASSERT_EQ(WrittenValue(f), back) << std::setprecision(17) << f;
+  }
 }
 
 TEST(Drift, TheRewriteKeepsEveryLineAndNeverMakesACircle) {
