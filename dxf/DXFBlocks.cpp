@@ -82,7 +82,72 @@ struct TDXFIn::TTransform {
     T.fTheta = ins.fRotation + (sx < 0 ? 180.0 : 0.0);
     return T;
   }
+  // From a plane's own coordinates to the world's X-Y plane (the arbitrary axis rule,
+  // then the view from above): for the mirrored plane (0,0,-1) X changes sign; a tilted
+  // plane foreshortens one direction, so circles in it become ellipses.
+  static TTransform OfPlane(const TDXFPlane& P) {
+    TTransform T;
+    const TfPoint& n0 = P.fNormal;
+    const double len = std::sqrt(n0.fX * n0.fX + n0.fY * n0.fY + n0.fZ * n0.fZ);
+    if (!(len > 0.0) || !std::isfinite(len)) return T;
+    const double nx = n0.fX / len, ny = n0.fY / len, nz = n0.fZ / len;
+    // Ax = Wy x N when N is near the world's Z axis, Wz x N otherwise; Ay = N x Ax.
+    double ax, ay, az;
+    if (std::fabs(nx) < 1.0 / 64 && std::fabs(ny) < 1.0 / 64) {
+      ax = nz, ay = 0.0, az = -nx;
+    } else {
+      ax = -ny, ay = nx, az = 0.0;
+    }
+    const double la = std::sqrt(ax * ax + ay * ay + az * az);
+    ax /= la, ay /= la, az /= la;
+    const double bx = ny * az - nz * ay, by = nz * ax - nx * az;
+    T.a00 = ax;
+    T.a01 = bx;
+    T.a10 = ay;
+    T.a11 = by;
+    T.tx = P.fElevation * nx;
+    T.ty = P.fElevation * ny;
+    const double l0 = std::hypot(ax, ay), l1 = std::hypot(bx, by);
+    T.bSimilar = std::fabs(l0 - l1) <= 1e-12 && std::fabs(ax * bx + ay * by) <= 1e-12;
+    T.bMirror = ax * by - ay * bx < 0;
+    T.fScale = l0;
+    // Exact at the quarter turns, as the plane (0,0,-1) gives 180.
+    T.fTheta = ay == 0.0 ? (ax > 0 ? 0.0 : 180.0) : ax == 0.0 ? (ay > 0 ? 90.0 : 270.0)
+                                                             : std::atan2(ay, ax) / c_fDegree;
+    return T;
+  }
+  // The placement of one cell of an INSERT, in world coordinates.
+  static TTransform Placed(const TDXFInsert& ins, const TfPoint& b, int nCol, int nRow) {
+    const TTransform T = Of(ins, b, nCol, nRow);
+    return ins.Plane.IsWorld() ? T : OfPlane(ins.Plane).After(T);
+  }
 };
+
+void TDXFIn::StoreRecord(TDXFEntity rec, const std::string& strLayer, const TDXFPlane& Plane,
+                         int nLine) {
+  // Everything inside a block definition belongs to the block; the INSERT's layer
+  // decides where its copies go.
+  int32_t n = 0;
+  if (!BlockFlag) {
+    n = ResolveLayer(strLayer);
+    if (n < 0) return;
+  }
+  auto& out = BlockFlag ? m_lstBlocks : m_lstRecords[static_cast<size_t>(n)];
+  if (!Plane.IsWorld()) {
+    rec.nLine = nLine > 0 ? nLine : m_nElementLine;
+    CopyTransformed(rec, TTransform::OfPlane(Plane), out, n, nLine);
+    return;
+  }
+  if (rec.nLine == 0) rec.nLine = nLine > 0 ? nLine : m_nElementLine;
+  rec.nLayer = n;
+  out.push_back(rec);
+}
+
+bool TDXFIn::NoteTilted(const char* strElement, const TDXFPlane& Plane, int nLine) {
+  if (Plane.IsWorld() || TTransform::OfPlane(Plane).bSimilar) return false;
+  Note(strElement, "drawn in a tilted plane, projected", nLine);
+  return true;
+}
 
 void TDXFIn::CountExpanded(size_t n, int nLine) {
   m_nExpanded += n;
@@ -132,7 +197,7 @@ void TDXFIn::ExpandInsert(const TDXFInsert& ins, int32_t nLayer) {
     std::vector<size_t> stack;
     for (int32_t row = 0; row < ins.nRows; ++row)
       for (int32_t col = 0; col < ins.nColumns; ++col)
-        ExpandBlock(b, TTransform::Of(ins, m_lstHeadofBlocks[b].fBasePoint, col, row), nLayer, 0, stack,
+        ExpandBlock(b, TTransform::Placed(ins, m_lstHeadofBlocks[b].fBasePoint, col, row), nLayer, 0, stack,
                     ins.nLine);
   }
   if (!bFound) Warn("INSERT", "no block named \"" + ins.strBlockName + "\"", ins.nLine);
@@ -153,7 +218,7 @@ void TDXFIn::ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int
   for (int32_t i = blk.start_index; i < blk.end_index && i < static_cast<int32_t>(m_lstBlocks.size()); ++i) {
     const TDXFEntity rec = m_lstBlocks[static_cast<size_t>(i)];
     if (rec.EntityType != eDXFET_InsertRef) {
-      CopyTransformed(rec, T, nLayer, nInsertLine);
+      CopyTransformed(rec, T, m_lstRecords[static_cast<size_t>(nLayer)], nLayer, nInsertLine);
       continue;
     }
     const TDXFInsert inner = m_lstInserts[static_cast<size_t>(rec.nInsert)];
@@ -161,15 +226,15 @@ void TDXFIn::ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int
       if (m_lstHeadofBlocks[b].BlockName != inner.strBlockName) continue;
       for (int32_t row = 0; row < inner.nRows; ++row)
         for (int32_t col = 0; col < inner.nColumns; ++col)
-          ExpandBlock(b, T.After(TTransform::Of(inner, m_lstHeadofBlocks[b].fBasePoint, col, row)),
+          ExpandBlock(b, T.After(TTransform::Placed(inner, m_lstHeadofBlocks[b].fBasePoint, col, row)),
                       nLayer, nDepth + 1, Stack, nInsertLine);
     }
   }
   Stack.pop_back();
 }
 
-void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, int32_t nLayer, int nInsertLine) {
-  auto& out = m_lstRecords[static_cast<size_t>(nLayer)];
+void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::vector<TDXFEntity>& out,
+                             int32_t nLayer, int nInsertLine) {
   TDXFEntity r = rec;
   r.nLayer = nLayer;
   switch (rec.EntityType) {
@@ -209,6 +274,7 @@ void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, int32_t
       pl.EntityType = eDXFET_PolyLine;
       pl.nLayer = nLayer;
       pl.nEntity = ++m_nEntity;
+      pl.nLine = rec.nLine;
       pl.nFirstVertex = static_cast<int32_t>(m_lstVertices.size());
       for (int k = 0; k <= n; ++k) {
         double a = (rec.fStartAngle + fSweep * k / n) * c_fDegree;
@@ -234,7 +300,7 @@ void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, int32_t
           const TfPoint A = v.fPoint, B = m_lstVertices[static_cast<size_t>(rec.nFirstVertex + k + 1)].fPoint;
           double theta = 4 * std::atan(v.fBulge);
           double L = std::hypot(B.fX - A.fX, B.fY - A.fY);
-          if (L > 0.0) {
+          if (L > 0.0 && !BulgeIsStraight(v.fBulge, L)) {
             double R = std::fabs(L / 2 / std::sin(theta / 2));
             double g = std::atan2(B.fY - A.fY, B.fX - A.fX);
             double delta = theta >= 0 ? g + (M_PI - theta) / 2 : g - (M_PI + theta) / 2;

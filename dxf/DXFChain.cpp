@@ -31,11 +31,11 @@ TDXFEntity GetVertexPoint(const TDXFVertex& v, const TfPoint& S, double fBulge) 
   r.fStartPoint = S;
   r.fEndPoint = v.fPoint;
   r.nEntity = v.nEntity;
-  if (fBulge == 0.0) {
+  const TfPoint& V = v.fPoint;
+  if (fBulge == 0.0 || BulgeIsStraight(fBulge, DistanceBetween(S, V))) {
     r.EntityType = eDXFET_Line;
     return r;
   }
-  const TfPoint& V = v.fPoint;
   double theta = 4 * std::atan(fBulge);
   double gamma = std::atan2(V.fY - S.fY, V.fX - S.fX);
   double delta = theta >= 0 ? gamma + (M_PI - theta) / 2 : gamma - (M_PI + theta) / 2;

@@ -22,6 +22,19 @@ struct TElementState {
   bool bLayer = false;
   bool bBadNumber = false;
   unsigned nHave = 0;  // bit per required value
+  TDXFPlane Plane;     // extrusion and elevation of a planar element
+  // Extrusion codes 210, 220, 230 and the elevation's code; true when c was one of them.
+  bool PlaneCode(int32_t c, std::string_view v, int32_t nElevationCode) {
+    double f = 0.0;
+    if (c != nElevationCode && (c < 210 || c > 230 || c % 10 != 0)) return false;
+    if (!TryStrToFloat(v, f)) {
+      bBadNumber = true;
+      return true;
+    }
+    if (c == nElevationCode) Plane.fElevation = f;
+    else Plane.Read(c, f);
+    return true;
+  }
   void Number(std::string_view v, double& dst, unsigned bit) {
     double f = 0.0;
     if (TryStrToFloat(v, f)) {
@@ -94,7 +107,7 @@ void TDXFIn::ScanArc(bool bCircle) {
       case 40: st.Number(v, r.fRadius, 4); break;
       case 50: if (!bCircle) st.Number(v, r.fStartAngle, 8); break;
       case 51: if (!bCircle) st.Number(v, r.fEndAngle, 16); break;
-      default: break;
+      default: st.PlaneCode(c, v, 30); break;
     }
   });
   VELTRANE_CHECK_ELEMENT(name, st, bCircle ? 7u : 31u);
@@ -109,7 +122,9 @@ void TDXFIn::ScanArc(bool bCircle) {
   } else {
     r.Direction = eAnticlockwise;
   }
-  StoreRecord(r, st.strLayer);
+  if (!BlockFlag && ResolveLayer(st.strLayer) < 0) return;
+  NoteTilted(name, st.Plane, nLine);
+  StoreRecord(r, st.strLayer, st.Plane, nLine);
 }
 
 void TDXFIn::ScanPoint() {
@@ -150,7 +165,7 @@ void TDXFIn::ScanInsert() {
       case 71: st.Number(v, fRows, 0); break;
       case 44: st.Number(v, ins.fColumnSpacing, 0); break;
       case 45: st.Number(v, ins.fRowSpacing, 0); break;
-      default: break;
+      default: st.PlaneCode(c, v, 30); break;
     }
   });
   VELTRANE_CHECK_ELEMENT("INSERT", st, 3u);
@@ -158,6 +173,7 @@ void TDXFIn::ScanInsert() {
     Warn("INSERT", "bad column or row count", nLine);
     return;
   }
+  ins.Plane = st.Plane;
   ins.nColumns = static_cast<int32_t>(fCols);
   ins.nRows = static_cast<int32_t>(fRows);
   if (ins.fXScale == 0.0 || ins.fYScale == 0.0) {
@@ -166,6 +182,7 @@ void TDXFIn::ScanInsert() {
   }
   if (BlockFlag) {
     // A nested insertion: expanded whenever its block is inserted.
+    NoteTilted("INSERT", ins.Plane, nLine);
     TDXFEntity r;
     r.EntityType = eDXFET_InsertRef;
     r.nEntity = ++m_nEntity;
@@ -175,7 +192,9 @@ void TDXFIn::ScanInsert() {
     return;
   }
   int32_t n = ResolveLayer(st.strLayer);
-  if (n >= 0) ExpandInsert(ins, n);
+  if (n < 0) return;
+  NoteTilted("INSERT", ins.Plane, nLine);
+  ExpandInsert(ins, n);
 }
 
 void TDXFIn::ScanSpline(const char* strElement) {
@@ -243,7 +262,7 @@ void TDXFIn::ScanSpline(const char* strElement) {
 void TDXFIn::ScanEllipse() {
   int nLine = m_pLines->LineNumber();
   TElementState st;
-  double Cx = 0, Cy = 0, Mx = 0, My = 0, k = 0, s = 0, e = 2 * M_PI;
+  double Cx = 0, Cy = 0, Mx = 0, My = 0, Mz = 0, k = 0, s = 0, e = 2 * M_PI;
   bool bStart = false, bEnd = false;
   ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
     switch (c) {
@@ -252,10 +271,11 @@ void TDXFIn::ScanEllipse() {
       case 20: st.Number(v, Cy, 2); break;
       case 11: st.Number(v, Mx, 4); break;
       case 21: st.Number(v, My, 8); break;
+      case 31: st.Number(v, Mz, 0); break;
       case 40: st.Number(v, k, 16); break;
       case 41: st.Number(v, s, 0); bStart = true; break;
       case 42: st.Number(v, e, 0); bEnd = true; break;
-      default: break;
+      default: st.PlaneCode(c, v, -1); break;
     }
   });
   VELTRANE_CHECK_ELEMENT("ELLIPSE", st, 31u);
@@ -265,19 +285,29 @@ void TDXFIn::ScanEllipse() {
     return;
   }
   if (!BlockFlag && ResolveLayer(st.strLayer) < 0) return;
+  // The centre and the major axis are world coordinates; the minor axis is N x M scaled
+  // by the ratio, so the extrusion N decides which way the parameter runs. Seen from
+  // above, an ellipse in a tilted plane is another ellipse, traced by short moves.
+  const TfPoint& N0 = st.Plane.fNormal;
+  const double nl = std::sqrt(N0.fX * N0.fX + N0.fY * N0.fY + N0.fZ * N0.fZ);
+  const bool bPlane = nl > 0.0 && std::isfinite(nl);
+  const double nx = bPlane ? N0.fX / nl : 0.0, ny = bPlane ? N0.fY / nl : 0.0, nz = bPlane ? N0.fZ / nl : 1.0;
+  const double qx = ny * Mz - nz * My, qy = nz * Mx - nx * Mz;  // N x M, seen from above
+  const bool bFlat = nx == 0.0 && ny == 0.0 && Mz == 0.0;
+  if (!bFlat) Note("ELLIPSE", "drawn in a tilted plane, projected", nLine);
   double fSweep = 2 * M_PI;
   if (bStart || bEnd) {
     fSweep = std::fmod(e - s, 2 * M_PI);
     if (fSweep <= 1e-12) fSweep += 2 * M_PI;
   }
-  if (std::fabs(fSweep - 2 * M_PI) > 1e-9) {
+  if (std::fabs(fSweep - 2 * M_PI) > 1e-9 || !bFlat) {
     // An elliptical arc: the part from the start to the end parameter, as short moves.
     int n = std::max(4, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * fSweep / (2 * M_PI))));
     std::vector<TDXFVertex> chain;
     for (int i = 0; i <= n; ++i) {
       double t = s + fSweep * i / n;
-      chain.push_back(TDXFVertex{TfPoint{Cx + std::cos(t) * Mx - std::sin(t) * k * My,
-                                         Cy + std::cos(t) * My + std::sin(t) * k * Mx, 0.0},
+      chain.push_back(TDXFVertex{TfPoint{Cx + std::cos(t) * Mx + std::sin(t) * k * qx,
+                                         Cy + std::cos(t) * My + std::sin(t) * k * qy, 0.0},
                                  0.0, 0});
     }
     StoreVertexChain(chain, st.strLayer, false);
@@ -346,6 +376,7 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
   bool bLayer = false;
   int nFlags = 0;
   bool bBad = false, bSkippedFrame = false;
+  TDXFPlane Plane;  // a 2-D polyline's vertices are in its plane; a 3-D one's (flag 8) are not
   std::vector<TDXFVertex> chain;
   std::string_view line;
   bool bName = false;  // the next line is an element name
@@ -362,6 +393,11 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
       if (c == 8) {
         strLayer = v;
         bLayer = true;
+      }
+      double f = 0.0;
+      if ((c == 30 || (c >= 210 && c <= 230 && c % 10 == 0)) && TryStrToFloat(v, f)) {
+        if (c == 30) Plane.fElevation = f;
+        else Plane.Read(c, f);
       }
       continue;
     }
@@ -403,7 +439,10 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
         if (!chain.empty()) Warn("POLYLINE", "zero length", nLine);
         return;
       }
-      StoreVertexChain(chain, strLayer, (nFlags & 1) != 0);
+      if (nFlags & 8) Plane = TDXFPlane();
+      if (!BlockFlag && ResolveLayer(strLayer) < 0) return;
+      NoteTilted("POLYLINE", Plane, nLine);
+      StoreVertexChain(chain, strLayer, (nFlags & 1) != 0, Plane, nLine);
       return;
     }
     // Any other element name inside a polyline is passed over with its pairs.
@@ -412,7 +451,7 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
 }
 
 void TDXFIn::StoreVertexChain(const std::vector<TDXFVertex>& chain, const std::string& strLayer,
-                              bool bClosedReturn) {
+                              bool bClosedReturn, const TDXFPlane& Plane, int nLine) {
   TDXFEntity r;
   r.EntityType = eDXFET_PolyLine;
   r.nEntity = ++m_nEntity;
@@ -427,7 +466,8 @@ void TDXFIn::StoreVertexChain(const std::vector<TDXFVertex>& chain, const std::s
   }
   if (bClosedReturn) m_lstVertices.push_back(TDXFVertex{chain.front().fPoint, 0.0, r.nEntity});
   r.nVertexCount = static_cast<int32_t>(m_lstVertices.size()) - r.nFirstVertex;
-  StoreRecord(r, strLayer);
+  // In another plane the record is stored as its world copy (with vertices of its own).
+  StoreRecord(r, strLayer, Plane, nLine);
 }
 
 void TDXFIn::ScanLWPolyLine() {
@@ -463,7 +503,7 @@ void TDXFIn::ScanLWPolyLine() {
         if (!vs.empty()) vs.back().bulge = f;
         break;
       case 70: nFlags = IntValue(v); break;
-      default: break;
+      default: st.PlaneCode(c, v, 38); break;
     }
   });
   if (st.bBadNumber) {
@@ -485,7 +525,7 @@ void TDXFIn::ScanLWPolyLine() {
     if (L == 0.0) return;  // a segment of no length makes no move
     TDXFEntity r;
     r.nEntity = ++m_nEntity;
-    if (A.bulge == 0.0) {
+    if (A.bulge == 0.0 || BulgeIsStraight(A.bulge, L)) {
       r.EntityType = eDXFET_Line;
       r.fStartPoint = TfPoint{A.x, A.y, 0.0};
       r.fEndPoint = TfPoint{B.x, B.y, 0.0};
@@ -508,8 +548,9 @@ void TDXFIn::ScanLWPolyLine() {
       r.fStartAngle = beta < 0 ? angA : angB;
       r.fEndAngle = beta < 0 ? angB : angA;
     }
-    StoreRecord(r, st.strLayer);
+    StoreRecord(r, st.strLayer, st.Plane, nLine);
   };
+  NoteTilted("LWPOLYLINE", st.Plane, nLine);
   const int32_t nBefore = m_nEntity;
   for (size_t i = 0; i + 1 < vs.size(); ++i) segment(vs[i], vs[i + 1]);
   if ((nFlags & 1) && vs.size() > 1) segment(vs.back(), vs.front());

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
 #include "dxf/DXFPairs.h"
 #include "model/TextFile.h"
@@ -77,23 +78,30 @@ EDXFValueType TDXFIn::CodeValueType(int32_t n) {
 bool TDXFIn::ToDouble(std::string_view s, double& f) { return TryStrToFloat(s, f); }
 
 void TDXFIn::Warn(const char* strElement, std::string strReason, int nLine) {
-  m_Warnings.push_back(TDXFWarning{strElement, std::move(strReason), nLine});
+  m_Warnings.push_back(TDXFWarning{strElement, std::move(strReason), nLine, true});
+}
+
+void TDXFIn::Note(const char* strElement, std::string strText, int nLine) {
+  m_Warnings.push_back(TDXFWarning{strElement, std::move(strText), nLine, false});
 }
 
 TStringList TDXFIn::WarningSummary() const {
-  std::map<std::pair<std::string, std::string>, std::vector<int>> groups;
-  std::vector<std::pair<std::string, std::string>> order;
+  using TKey = std::tuple<bool, std::string, std::string>;
+  std::map<TKey, std::vector<int>> groups;
+  std::vector<TKey> order;
   for (const auto& w : m_Warnings) {
-    auto key = std::make_pair(w.strElement, w.strReason);
+    TKey key{w.bSkipped, w.strElement, w.strReason};
     if (!groups.count(key)) order.push_back(key);
     groups[key].push_back(w.nLine);
   }
   TStringList out;
   for (const auto& key : order) {
+    const auto& [bSkipped, strElement, strReason] = key;
     const auto& lines = groups[key];
-    std::string s = "skipped " + std::to_string(lines.size()) + " " + key.first +
-                    (lines.size() == 1 ? "" : " elements") + " (" + key.second + ") at line" +
-                    (lines.size() == 1 ? " " : "s ");
+    const std::string strCount = std::to_string(lines.size()) + " " + strElement + (lines.size() == 1 ? "" : " elements");
+    std::string s = bSkipped ? "skipped " + strCount + " (" + strReason + ") at line"
+                             : strCount + " " + strReason + ", at line";
+    s += lines.size() == 1 ? " " : "s ";
     for (size_t i = 0; i < lines.size() && i < 10; ++i) s += (i ? ", " : "") + std::to_string(lines[i]);
     if (lines.size() > 10) s += ", ...";
     out.push_back(s);
@@ -213,20 +221,6 @@ int32_t TDXFIn::ResolveLayer(const std::string& strLayer) const {
   return n;
 }
 
-void TDXFIn::StoreRecord(TDXFEntity rec, const std::string& strLayer) {
-  if (BlockFlag) {
-    // Everything inside a block definition belongs to the block; the INSERT's layer
-    // decides where its copies go.
-    rec.nLayer = 0;
-    m_lstBlocks.push_back(rec);
-    return;
-  }
-  int32_t n = ResolveLayer(strLayer);
-  if (n < 0) return;
-  rec.nLayer = n;
-  m_lstRecords[static_cast<size_t>(n)].push_back(rec);
-}
-
 void TDXFIn::EmptyLists() {
   for (auto& l : m_lstRecords) l.clear();
   m_lstBlocks.clear();
@@ -238,6 +232,7 @@ void TDXFIn::EmptyLists() {
 }
 
 bool TDXFIn::DispatchElement(std::string_view name) {
+  m_nElementLine = m_pLines->LineNumber();
   bool bValueProcessed = false;
   if (name == "LINE") ScanLine();
   else if (name == "ARC") ScanArc(false);
@@ -423,27 +418,31 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
     if (FindSection("ENTITIES")) ScanEntities();
   }
   CalculateArcEnds();
-  DropNonFiniteRecords();
+  DropUnwritableRecords();
   SetTolerances();
 }
 
-void TDXFIn::DropNonFiniteRecords() {
-  // Values that read well can still overflow in the geometry (a radius from a bulge
-  // between two far-apart vertices); such a record is left out, never written as "nan".
-  auto finite = [](const TfPoint& p) { return std::isfinite(p.fX) && std::isfinite(p.fY); };
+void TDXFIn::DropUnwritableRecords() {
+  // Values that read well can still be absurd (1e308) or overflow in the geometry (a
+  // radius from a bulge between two far-apart vertices); such a record is left out with
+  // a warning, never written as "inf" or as a number of hundreds of digits.
+  auto ok = [](const TfPoint& p) {
+    return std::fabs(p.fX) <= c_fMaxCoordinate && std::fabs(p.fY) <= c_fMaxCoordinate;
+  };
+  static const char* const names[] = {"", "LINE", "ARC", "POLYLINE", "CIRCLE", "SPLINE", "POINT"};
   for (auto& list : m_lstRecords) {
     size_t w = 0;
     for (size_t i = 0; i < list.size(); ++i) {
       const TDXFEntity& r = list[i];
-      bool bOk = finite(r.fStartPoint) && finite(r.fEndPoint) && finite(r.fCentrePoint) && std::isfinite(r.fRadius);
+      bool bOk = ok(r.fStartPoint) && ok(r.fEndPoint) && ok(r.fCentrePoint) && std::fabs(r.fRadius) <= c_fMaxCoordinate;
       for (int32_t k = 0; bOk && k < r.nVertexCount; ++k)
-        bOk = finite(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fPoint) &&
+        bOk = ok(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fPoint) &&
               std::isfinite(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fBulge);
       if (bOk)
         list[w++] = r;
       else
-        Warn(r.EntityType == eDXFET_PolyLine ? "POLYLINE" : r.EntityType == eDXFET_Line ? "LINE" : "ARC",
-             "coordinates too large", 0);
+        Warn(r.EntityType >= 1 && r.EntityType <= 6 ? names[r.EntityType] : "element",
+             "coordinates beyond 1e10 drawing units", r.nLine);
     }
     list.resize(w);
   }

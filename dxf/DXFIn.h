@@ -23,6 +23,7 @@ struct TDXFWarning {
   std::string strElement;  // "LINE", "ARC", ...
   std::string strReason;
   int nLine = 0;
+  bool bSkipped = true;  // false: imported, with a note (projected from a tilted plane, ...)
 };
 
 class TDXFIn {
@@ -97,7 +98,7 @@ class TDXFIn {
   void ScanEntities();
   void EmptyLists();
   void CalculateArcEnds();
-  void DropNonFiniteRecords();
+  void DropUnwritableRecords();
   void CalculateSpans(double& fXSpan, double& fYSpan) const;
   void SetTolerances();
   bool GetFileName();
@@ -122,9 +123,15 @@ class TDXFIn {
 
   // Layer resolution and storing of a finished record.
   int32_t ResolveLayer(const std::string& strLayer) const;
-  void StoreRecord(TDXFEntity rec, const std::string& strLayer);
+  // A record of an element drawn in Plane is first brought into world coordinates.
+  void StoreRecord(TDXFEntity rec, const std::string& strLayer, const TDXFPlane& Plane = TDXFPlane(),
+                   int nLine = 0);
   void StoreVertexChain(const std::vector<TDXFVertex>& chain, const std::string& strLayer,
-                        bool bClosedReturn);
+                        bool bClosedReturn, const TDXFPlane& Plane = TDXFPlane(), int nLine = 0);
+  // A note on an element that was imported, for the import report.
+  void Note(const char* strElement, std::string strText, int nLine);
+  // True, with a note, when Plane is tilted so that the element is projected.
+  bool NoteTilted(const char* strElement, const TDXFPlane& Plane, int nLine);
 
   // Splines.
   int32_t FindSpan(double u) const;
@@ -137,7 +144,8 @@ class TDXFIn {
   void ExpandInsert(const TDXFInsert& ins, int32_t nLayer);
   void ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int nDepth,
                    std::vector<size_t>& Stack, int nInsertLine);
-  void CopyTransformed(const TDXFEntity& rec, const TTransform& T, int32_t nLayer, int nInsertLine);
+  void CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::vector<TDXFEntity>& out,
+                       int32_t nLayer, int nInsertLine);
   void CountExpanded(size_t n, int nLine);
   double BlockSize(size_t nBlock, std::vector<int>& State);  // items one insertion makes
   std::vector<double> m_BlockSizes;
@@ -177,6 +185,7 @@ class TDXFIn {
   double m_fCoincidenceTestLimit = 0.0;
 
   std::vector<TDXFWarning> m_Warnings;
+  int32_t m_nElementLine = 0;  // line of the element being read
 };
 
 }  // namespace veltrane

@@ -50,6 +50,7 @@ struct TDXFEntity {
   int32_t nInsert = -1;  // eDXFET_InsertRef: index into the importer's insert table
   int32_t nFirstVertex = -1;  // a polyline's run of vertices in the vertex list
   int32_t nVertexCount = 0;
+  int32_t nLine = 0;  // where the element stands in the drawing, for messages
   bool operator==(const TDXFEntity&) const = default;
 };
 
@@ -67,6 +68,25 @@ struct TBlock {
   TfPoint fBasePoint;       // subtracted from the block's geometry when it is inserted
 };
 
+// The plane a planar element is drawn in: its extrusion direction (codes 210, 220, 230)
+// and its elevation along it. ARC, CIRCLE, the polylines and INSERT give their
+// coordinates in the plane's own system (the arbitrary axis rule); the program is the
+// element's view from above.
+struct TDXFPlane {
+  TfPoint fNormal{0.0, 0.0, 1.0};
+  double fElevation = 0.0;
+  // The drawing's own plane: coordinates are world coordinates as they stand.
+  bool IsWorld() const { return fNormal.fX == 0.0 && fNormal.fY == 0.0 && fNormal.fZ > 0.0; }
+  // Reads the extrusion codes; true when the code was one of them.
+  bool Read(int32_t nCode, double f) {
+    if (nCode == 210) fNormal.fX = f;
+    else if (nCode == 220) fNormal.fY = f;
+    else if (nCode == 230) fNormal.fZ = f;
+    else return false;
+    return true;
+  }
+};
+
 // A block insertion: the block's geometry is moved by -base, scaled, rotated, then placed.
 struct TDXFInsert {
   std::string strBlockName;
@@ -76,6 +96,7 @@ struct TDXFInsert {
   int32_t nColumns = 1, nRows = 1;
   double fColumnSpacing = 0.0, fRowSpacing = 0.0;
   int32_t nLine = 0;  // where it stands in the drawing, for messages
+  TDXFPlane Plane;    // the insertion point and rotation are in this plane
 };
 
 inline constexpr double gc_fDefaultRelativeMatch = 0.001;
@@ -83,6 +104,21 @@ inline constexpr double gc_fCoincidentRelativeMatch = 1e-07;
 inline constexpr double gc_fMinRelativeMatch = 1e-07;
 inline constexpr double gc_fDefaultAbsoluteMatch = 2e-05;
 inline constexpr double gc_fMinAbsoluteMatch = 1e-07;
+
+// A bulged segment whose arc rises less than half a unit of the last written decimal
+// above its chord, or whose radius exceeds a million chords, is written as the straight
+// segment it practically is: its centre would lie too far away to be computed well.
+inline constexpr double c_fMinSagitta = 0.5e-4;
+inline constexpr double c_fMaxRadiusPerChord = 1e6;
+inline bool BulgeIsStraight(double fBulge, double fChord) {
+  const double b = fBulge < 0 ? -fBulge : fBulge;
+  return b * fChord / 2 < c_fMinSagitta || (1 + b * b) / (4 * b) > c_fMaxRadiusPerChord;
+}
+
+// Coordinates beyond this many drawing units (ten thousand kilometres in millimetres)
+// are not imported: every number written stays within four decimals and fifteen
+// significant digits, and no sum of them can overflow.
+inline constexpr double c_fMaxCoordinate = 1e10;
 
 inline constexpr int32_t c_nCodeErrorValue = 99999;
 inline constexpr int c_nMaxSelectedLayers = 5;
