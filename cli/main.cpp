@@ -1,6 +1,7 @@
 // veltrane-cli: the scriptable face of the core, for batch work and for tests.
 #include <algorithm>
 #include <cstdio>
+#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -9,6 +10,7 @@
 #include "dxf/DXFIn.h"
 #include "model/BasicParser.h"
 #include "model/NumberFormat.h"
+#include "model/Statements.h"
 #include "model/SequenceMarkup.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
@@ -114,6 +116,32 @@ void ChooseAxes(int32_t& nX, int32_t& nY) {
   if (nY == nX) nY = nX + 1;
 }
 
+// A program whose numbers or positions lie beyond what a double holds has no extents
+// and no plot: it is refused, naming the line as the editor numbers it.
+bool ProgramWithinRange(const TStringList& Lines, int32_t nX, int32_t nY) {
+  std::string strNumber;
+  const int32_t n = FirstMoveOutOfRange(Lines, strNumber);
+  if (n >= 0) {
+    std::cerr << "veltrane-cli: line " << n + 1 << ": " << strNumber << " is beyond the range of numbers\n"
+              << Lines[static_cast<size_t>(n)] << "\n";
+    return false;
+  }
+  TInterpreter interp;
+  interp.SetXAxisNumber(nX);
+  interp.SetYAxisNumber(nY);
+  interp.SetProgram(&Lines);
+  TfRange xr, yr;
+  interp.GetExtents(xr, yr);
+  TfPoint end;
+  interp.GetEndPoint(end);
+  for (double f : {xr.fFrom, xr.fTo, yr.fFrom, yr.fTo, end.fX, end.fY})
+    if (!std::isfinite(f)) {
+      std::cerr << "veltrane-cli: the program's positions grow beyond the range of numbers\n";
+      return false;
+    }
+  return true;
+}
+
 int Extents(const std::vector<std::string>& args) {
   int32_t nX = 0, nY = 1;
   ChooseAxes(nX, nY);
@@ -134,7 +162,7 @@ int Extents(const std::vector<std::string>& args) {
   }
   if (strFile.empty()) return Usage("extents takes one file");
   TStringList lines;
-  if (!ReadProgram(strFile, lines)) return 1;
+  if (!ReadProgram(strFile, lines) || !ProgramWithinRange(lines, nX, nY)) return 1;
   TInterpreter interp;
   interp.SetXAxisNumber(nX);
   interp.SetYAxisNumber(nY);
@@ -284,7 +312,7 @@ int Plot(const std::vector<std::string>& args) {
   }
   if (strProgram.empty() || strOut.empty()) return Usage("plot takes a program and -o FILE");
   TStringList lines;
-  if (!ReadProgram(strProgram, lines)) return 1;
+  if (!ReadProgram(strProgram, lines) || !ProgramWithinRange(lines, o.nXAxis, o.nYAxis)) return 1;
   auto endsWith = [&](const char* ext) {
     std::string l = LowerCase(strOut);
     return l.size() >= std::strlen(ext) && l.compare(l.size() - std::strlen(ext), std::string::npos, ext) == 0;

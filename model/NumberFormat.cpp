@@ -81,6 +81,14 @@ bool TryStrToFloat(std::string_view s, double& fValue) {
   return true;
 }
 
+bool IsNumberOutOfRange(std::string_view s) {
+  s = TrimView(s);
+  if (!s.empty() && (s[0] == '+' || s[0] == '-')) s.remove_prefix(1);
+  double f = 0.0;
+  auto r = std::from_chars(s.data(), s.data() + s.size(), f, std::chars_format::general);
+  return r.ec == std::errc::result_out_of_range && r.ptr == s.data() + s.size();
+}
+
 double StrToFloat(std::string_view s) {
   double f = 0.0;
   if (!TryStrToFloat(s, f))

@@ -223,4 +223,18 @@ std::string CanonicalStatement(ECommandType Command, const TStringList& Paramete
   return s;
 }
 
+int32_t FirstMoveOutOfRange(const TStringList& Lines, std::string& strNumber) {
+  TStringList params;
+  for (size_t n = 0; n < Lines.size(); ++n) {
+    if (!IsMoveKind(CommandTypeOfLine(Lines[n]))) continue;
+    ExtractParameterString(Lines[n], params);
+    for (const std::string& p : params)
+      if (IsNumberOutOfRange(ReduceParameter(p))) {
+        strNumber = Trim(ReduceParameter(p));
+        return static_cast<int32_t>(n);
+      }
+  }
+  return -1;
+}
+
 }  // namespace veltrane

@@ -37,6 +37,10 @@ int32_t GetCircleDir(std::string_view strLine);
 int LastPos(char c, std::string_view s);  // 1-based, 0 when absent
 inline double MaxDoubleNumber(double a, double b) { return a > b ? a : b; }
 
+// The index of the first move line with a number beyond what a double holds, or -1;
+// strNumber receives that number's text.
+int32_t FirstMoveOutOfRange(const TStringList& Lines, std::string& strNumber);
+
 // A canonical statement: four blanks, the word, "(", parameters joined by ",", ")".
 std::string CanonicalStatement(ECommandType Command, const TStringList& Parameters);
 

@@ -74,11 +74,16 @@ bool ParseMoveLine(std::string_view strLine, ECommandType evType, TMoveRecord& r
     r.bOffsetTerms = nTerms == 2;
   }
   double v[4] = {0, 0, 0, 0};
-  for (size_t i = 0; i < std::min<size_t>(args.size(), 4); ++i)
+  for (size_t i = 0; i < std::min<size_t>(args.size(), 4); ++i) {
     if (!TryStrToFloat(args[i], v[i])) {
       strReason = "'" + args[i] + "' is not a number";
       return false;
     }
+    if (std::fabs(v[i]) >= gc_fMaxWrittenNumber) {
+      strReason = "'" + args[i] + "' is too large to be written back";
+      return false;
+    }
+  }
   r.fEndPoint = TfPoint{v[0], v[1], 0.0};
   if (bArc) {
     int32_t nDir = 0;
@@ -237,12 +242,13 @@ bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op) {
     m_lstNewMoves.clear();
     return false;
   }
-  // Numbers grown beyond what a double holds could not be written back.
+  // Numbers grown beyond what a program line can hold could not be written back.
+  auto writable = [](const TfPoint& p) {
+    return std::fabs(p.fX) < gc_fMaxWrittenNumber && std::fabs(p.fY) < gc_fMaxWrittenNumber;
+  };
   for (const TMoveRecord& r : m_lstNewMoves) {
     if (!IsMoveKind(r.MoveType)) continue;
-    if (std::isfinite(r.fEndPoint.fX) && std::isfinite(r.fEndPoint.fY) &&
-        std::isfinite(r.fCentrePoint.fX) && std::isfinite(r.fCentrePoint.fY))
-      continue;
+    if (writable(r.fEndPoint) && writable(r.fCentrePoint)) continue;
     const int32_t n = std::max<int32_t>(r.nProgramLine, 0);
     const std::string strLine = m_pProgram && static_cast<size_t>(n) < m_pProgram->size()
                                     ? (*m_pProgram)[static_cast<size_t>(n)]
