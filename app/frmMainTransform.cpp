@@ -225,9 +225,9 @@ bool TfrmMain::RunImporter(const std::string& strFile, bool bUseSplineSetting, T
   }
   if (ui.bLayersCancelled) return false;
   m_LayerList = content;
-  TStringList w = importer.WarningSummary();
+  TStringList w = importer.ImportReport();
   if (!w.empty()) {
-    std::string t = "Some elements of the drawing were not imported:";
+    std::string t = "Import report:";
     for (const auto& l : w) t += "\n" + l;
     m_pPrompts->ShowMessage(EMessageKind::eWarning, t);
   }

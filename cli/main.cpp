@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dxf/DXFIn.h"
+#include "dxf/ImportDialogs.h"
 #include "model/BasicParser.h"
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
@@ -229,6 +230,7 @@ int Import(const std::vector<std::string>& args) {
     }
   }
   if (strDrawing.empty()) return Usage("import takes one drawing");
+  if (layers.size() > static_cast<size_t>(c_nMaxSelectedLayers)) return Fail(TLayerSelection::c_sLimitWarning);
   TVLTRegistry reg;
   TFixedImportAnswers answers(strDrawing, layers);
   TDXFIn importer(&answers, &reg);
@@ -262,7 +264,7 @@ int Import(const std::vector<std::string>& args) {
     for (int i = 0; i < importer.SelectedCount(); ++i) std::cerr << (i ? ", " : " ") << importer.SelectedLayer(i);
     std::cerr << " (choose others with --layers)\n";
   }
-  for (const auto& w : importer.WarningSummary()) std::cerr << "veltrane-cli: warning: " << w << "\n";
+  for (const auto& w : importer.ImportReport()) std::cerr << "veltrane-cli: warning: " << w << "\n";
   if (!bLookAheadGiven) {
     lookAhead.b_MOsp = reg.LookAheadMove();
     lookAhead.b_MAsp = reg.LookAheadStartSequence();

@@ -130,7 +130,7 @@ void TDXFIn::StoreRecord(TDXFEntity rec, const std::string& strLayer, const TDXF
   int32_t n = 0;
   if (!BlockFlag) {
     n = ResolveLayer(strLayer);
-    if (n < 0) return;
+    if (n < 0 || LeftInPaperSpace()) return;
   }
   auto& out = BlockFlag ? m_lstBlocks : m_lstRecords[static_cast<size_t>(n)];
   if (!Plane.IsWorld()) {

@@ -1,7 +1,7 @@
 // Element readers: LINE, ARC, CIRCLE, POINT, INSERT, SPLINE, HELIX, ELLIPSE, POLYLINE
 // with its VERTEX and SEQEND elements, and LWPOLYLINE. Each reads its pairs up to the
 // next code 0. An element that cannot be imported (a coordinate missing or unreadable,
-// no layer, a radius that is not positive) is left out with a warning naming its line,
+// a radius that is not positive) is left out with a warning naming its line,
 // and reading goes on with the next element.
 #include <algorithm>
 #include <cmath>
@@ -62,10 +62,6 @@ int32_t IntValue(std::string_view v) {
   if (((st).nHave & (required)) != (required)) {                                    \
     Warn(name, "missing coordinates", nLine);                                        \
     return;                                                                         \
-  }                                                                                 \
-  if (!(st).bLayer && !b_nolayer && !BlockFlag) {                                   \
-    Warn(name, "no layer", nLine);                                                   \
-    return;                                                                         \
   }
 
 void TDXFIn::ScanLine() {
@@ -77,6 +73,7 @@ void TDXFIn::ScanLine() {
   ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
     switch (c) {
       case 8: st.strLayer = v; st.bLayer = true; break;
+      case 67: m_bPaperSpace = v == "1"; break;
       case 10: st.Number(v, r.fStartPoint.fX, 1); break;
       case 20: st.Number(v, r.fStartPoint.fY, 2); break;
       case 11: st.Number(v, r.fEndPoint.fX, 4); break;
@@ -102,6 +99,7 @@ void TDXFIn::ScanArc(bool bCircle) {
   ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
     switch (c) {
       case 8: st.strLayer = v; st.bLayer = true; break;
+      case 67: m_bPaperSpace = v == "1"; break;
       case 10: st.Number(v, r.fCentrePoint.fX, 1); break;
       case 20: st.Number(v, r.fCentrePoint.fY, 2); break;
       case 40: st.Number(v, r.fRadius, 4); break;
@@ -136,6 +134,7 @@ void TDXFIn::ScanPoint() {
   ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
     switch (c) {
       case 8: st.strLayer = v; st.bLayer = true; break;
+      case 67: m_bPaperSpace = v == "1"; break;
       case 10: st.Number(v, r.fStartPoint.fX, 1); break;
       case 20: st.Number(v, r.fStartPoint.fY, 2); break;
       default: break;
@@ -156,6 +155,7 @@ void TDXFIn::ScanInsert() {
     switch (c) {
       case 2: ins.strBlockName = v; break;
       case 8: st.strLayer = v; st.bLayer = true; break;
+      case 67: m_bPaperSpace = v == "1"; break;
       case 10: st.Number(v, ins.fInsertPoint.fX, 1); break;
       case 20: st.Number(v, ins.fInsertPoint.fY, 2); break;
       case 41: st.Number(v, ins.fXScale, 0); break;
@@ -192,7 +192,7 @@ void TDXFIn::ScanInsert() {
     return;
   }
   int32_t n = ResolveLayer(st.strLayer);
-  if (n < 0) return;
+  if (n < 0 || LeftInPaperSpace()) return;
   NoteTilted("INSERT", ins.Plane, nLine);
   ExpandInsert(ins, n);
 }
@@ -217,6 +217,7 @@ void TDXFIn::ScanSpline(const char* strElement) {
       st.bLayer = true;
       return;
     }
+    if (c == 67) m_bPaperSpace = v == "1";
     if (bDone) return;
     if (!bPhase2) {
       if (c == 100 && v == "AcDbSpline") bPhase2 = true;
@@ -248,10 +249,7 @@ void TDXFIn::ScanSpline(const char* strElement) {
     Warn(strElement, "unreadable number", nLine);
     return;
   }
-  if (!BlockFlag && ResolveLayer(st.strLayer) < 0) {
-    if (!st.bLayer && !b_nolayer) Warn(strElement, "no layer", nLine);
-    return;
-  }
+  if (!BlockFlag && ResolveLayer(st.strLayer) < 0) return;
   if (CtrPoint.empty()) {
     Warn(strElement, "no control points", nLine);
     return;
@@ -267,6 +265,7 @@ void TDXFIn::ScanEllipse() {
   ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
     switch (c) {
       case 8: st.strLayer = v; st.bLayer = true; break;
+      case 67: m_bPaperSpace = v == "1"; break;
       case 10: st.Number(v, Cx, 1); break;
       case 20: st.Number(v, Cy, 2); break;
       case 11: st.Number(v, Mx, 4); break;
@@ -357,6 +356,7 @@ bool TDXFIn::ScanVertex(TDXFVertex& fVertex, bool bFindLayerMatch, std::string& 
   bool bMore = ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
     switch (c) {
       case 8: st.strLayer = v; st.bLayer = true; break;
+      case 67: m_bPaperSpace = v == "1"; break;
       case 10: st.Number(v, fVertex.fPoint.fX, 1); break;
       case 20: st.Number(v, fVertex.fPoint.fY, 2); break;
       case 42: st.Number(v, fVertex.fBulge, 0); break;
@@ -390,6 +390,7 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
       std::string_view v;
       if (!m_pLines->Next(v)) break;
       if (c == 70) nFlags = IntValue(v);
+      if (c == 67) m_bPaperSpace = v == "1";
       if (c == 8) {
         strLayer = v;
         bLayer = true;
@@ -428,10 +429,6 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
       }
       if (bBad) {
         Warn("POLYLINE", "vertex with missing or unreadable coordinates", nLine);
-        return;
-      }
-      if (!bLayer && !b_nolayer && !BlockFlag) {
-        Warn("POLYLINE", "no layer", nLine);
         return;
       }
       if (std::all_of(chain.begin(), chain.end(),
@@ -484,8 +481,8 @@ void TDXFIn::ScanLWPolyLine() {
     double f = 0.0;
     switch (c) {
       case 8: st.strLayer = v; st.bLayer = true; break;
+      case 67: m_bPaperSpace = v == "1"; break;
       case 10:
-        if (!st.bLayer && !b_nolayer && !BlockFlag) bOrderError = true;
         st.Number(v, fPendingX, 0);
         bPendingX = true;
         break;
@@ -512,10 +509,6 @@ void TDXFIn::ScanLWPolyLine() {
   }
   if (bOrderError || bPendingX) {
     Warn("LWPOLYLINE", "missing coordinates", nLine);
-    return;
-  }
-  if (!st.bLayer && !b_nolayer && !BlockFlag) {
-    Warn("LWPOLYLINE", "no layer", nLine);
     return;
   }
   if (!BlockFlag && ResolveLayer(st.strLayer) < 0) return;

@@ -175,13 +175,16 @@ void TDXFIn::ScanLayerTable() {
 
 bool TDXFIn::ScanEntityForLayer() {
   m_strCurrentLayer.clear();
+  m_bPaperSpace = false;
   return ForEachPair(*m_pLines, [&](int32_t nCode, std::string_view v, int) {
     if (nCode == 8) m_strCurrentLayer = v;
+    if (nCode == 67) m_bPaperSpace = v == "1";
   });
 }
 
 void TDXFIn::ScanEntitiesForLayers() {
-  m_DrawingLayers.clear();
+  // Layers the elements use that the LAYER table does not list still exist; an element
+  // the importer converts that names no layer is on layer "0".
   std::string_view line;
   bool bName = false;
   while (m_pLines->Next(line)) {
@@ -190,12 +193,20 @@ void TDXFIn::ScanEntitiesForLayers() {
       continue;
     }
     if (line == "ENDSEC") return;
+    const bool bConverted = IsConvertedElement(line);
     bool bMore = ScanEntityForLayer();
-    if (!m_strCurrentLayer.empty() &&
+    if (m_strCurrentLayer.empty() && bConverted) m_strCurrentLayer = "0";
+    if (!m_strCurrentLayer.empty() && (!m_bPaperSpace || m_bIncludePaperSpace) &&
         std::find(m_DrawingLayers.begin(), m_DrawingLayers.end(), m_strCurrentLayer) == m_DrawingLayers.end())
       m_DrawingLayers.push_back(m_strCurrentLayer);
     if (!bMore) return;
   }
+}
+
+bool TDXFIn::IsConvertedElement(std::string_view name) {
+  static constexpr std::string_view names[] = {"LINE",    "ARC",    "CIRCLE",     "POINT",  "SPLINE",
+                                               "HELIX",   "ELLIPSE", "LWPOLYLINE", "INSERT", "POLYLINE"};
+  return std::find(std::begin(names), std::end(names), name) != std::end(names);
 }
 
 void TDXFIn::SelectLayer() {
@@ -215,9 +226,10 @@ void TDXFIn::SelectLayer() {
 
 int32_t TDXFIn::ResolveLayer(const std::string& strLayer) const {
   if (b_nolayer) return 0;
+  const std::string_view name = strLayer.empty() ? std::string_view("0") : std::string_view(strLayer);
   int32_t n = -1;
   for (int32_t i = 0; i < n_strSelectedNumber; ++i)
-    if (m_strSelectedLayer[static_cast<size_t>(i)] == strLayer) n = i;
+    if (m_strSelectedLayer[static_cast<size_t>(i)] == name) n = i;
   return n;
 }
 
@@ -229,10 +241,28 @@ void TDXFIn::EmptyLists() {
   m_lstInserts.clear();
   m_BlockSizes.clear();
   m_nExpanded = 0;
+  for (auto& k : m_NotImported) k.clear();
+  m_nPaperSpaceElements = 0;
+}
+
+void TDXFIn::RequireSection() {
+  // A picture, random bytes or an empty file has no "0 / SECTION" pair: it is no drawing,
+  // and importing nothing from it would look like success.
+  std::string_view line;
+  bool bZero = false;
+  while (m_pLines->Next(line)) {
+    if (bZero && line == "SECTION") {
+      m_pLines->Rewind();
+      return;
+    }
+    bZero = line == "0";
+  }
+  throw EDXFError("The file is not a DXF drawing (it has no SECTION)", 0);
 }
 
 bool TDXFIn::DispatchElement(std::string_view name) {
   m_nElementLine = m_pLines->LineNumber();
+  m_bPaperSpace = false;
   bool bValueProcessed = false;
   if (name == "LINE") ScanLine();
   else if (name == "ARC") ScanArc(false);
@@ -313,7 +343,32 @@ void TDXFIn::ScanEntities() {
     if (bName) {
       bName = false;
       if (line == "ENDSEC") break;
-      bName = DispatchElement(line);
+      if (IsConvertedElement(line)) {
+        bName = DispatchElement(line);
+        if (m_bPaperSpace && !m_bIncludePaperSpace) ++m_nPaperSpaceElements;
+      } else {
+        // Text, hatches, dimensions and the like: read for the report, not imported.
+        const std::string name(line);
+        std::string strLayer = "0";
+        bool bPaper = false;
+        bName = ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
+          if (c == 8) strLayer = v;
+          if (c == 67) bPaper = v == "1";
+        });
+        if (name == "SEQEND" || name == "VERTEX") continue;
+        if (bPaper && !m_bIncludePaperSpace) {
+          ++m_nPaperSpaceElements;
+          continue;
+        }
+        const int32_t n = ResolveLayer(strLayer);
+        if (n < 0) continue;
+        auto& kinds = m_NotImported[static_cast<size_t>(n)];
+        auto it = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.first == name; });
+        if (it == kinds.end())
+          kinds.emplace_back(name, 1);
+        else
+          ++it->second;
+      }
       continue;
     }
     if (bSkipValue) {
@@ -325,6 +380,34 @@ void TDXFIn::ScanEntities() {
     else
       bSkipValue = true;
   }
+}
+
+TStringList TDXFIn::ImportReport() const {
+  TStringList out = WarningSummary();
+  int32_t nLayers = n_strSelectedNumber;
+  if (nLayers == 0 && b_nolayer) nLayers = 1;
+  auto name = [&](int32_t k) {
+    return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer : m_strSelectedLayer[static_cast<size_t>(k)];
+  };
+  bool bAny = false;
+  for (int32_t k = 0; k < nLayers; ++k) {
+    const auto& kinds = m_NotImported[static_cast<size_t>(k)];
+    if (!kinds.empty()) {
+      std::string s = "layer " + name(k) + ":";
+      for (size_t i = 0; i < kinds.size(); ++i)
+        s += (i ? ", " : " ") + std::to_string(kinds[i].second) + " " + kinds[i].first;
+      out.push_back(s + " not imported");
+    }
+    if (m_lstRecords[static_cast<size_t>(k)].empty())
+      out.push_back("layer " + name(k) + ": nothing to import");
+    else
+      bAny = true;
+  }
+  if (m_nPaperSpaceElements > 0)
+    out.push_back(std::to_string(m_nPaperSpaceElements) + " paper-space element" +
+                  (m_nPaperSpaceElements == 1 ? "" : "s") + " not imported");
+  if (!bAny) out.push_back("the drawing has nothing to import");
+  return out;
 }
 
 void TDXFIn::CalculateArcEnds() {
@@ -396,12 +479,11 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   } reset{this};
   b_nolayer = false;
   m_Warnings.clear();
+  RequireSection();
   m_DrawingLayers.clear();
   if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
-  if (m_DrawingLayers.empty()) {
-    lines.Rewind();
-    if (FindSection("ENTITIES")) ScanEntitiesForLayers();
-  }
+  lines.Rewind();
+  if (FindSection("ENTITIES")) ScanEntitiesForLayers();
   if (m_DrawingLayers.empty()) {
     b_nolayer = true;
     m_strCurrentLayer = "0";
@@ -451,13 +533,15 @@ void TDXFIn::DropUnwritableRecords() {
 TStringList TDXFIn::ReadLayers(std::string strBuffer) {
   TDXFLines lines(std::move(strBuffer));
   m_pLines = &lines;
+  struct TReset {
+    TDXFIn* p;
+    ~TReset() { p->m_pLines = nullptr; }
+  } reset{this};
+  RequireSection();
   m_DrawingLayers.clear();
   if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
-  if (m_DrawingLayers.empty()) {
-    lines.Rewind();
-    if (FindSection("ENTITIES")) ScanEntitiesForLayers();
-  }
-  m_pLines = nullptr;
+  lines.Rewind();
+  if (FindSection("ENTITIES")) ScanEntitiesForLayers();
   return m_DrawingLayers;
 }
 

@@ -78,7 +78,15 @@ class TDXFIn {
   double MatchTestValue() const { return m_fMatchTestValue; }
   const std::string& FileName() const { return m_strFileName; }
 
+  // Elements of paper-space layouts (title blocks, frames) are imported too.
+  void SetIncludePaperSpace(bool b) { m_bIncludePaperSpace = b; }
+  size_t PaperSpaceElements() const { return m_nPaperSpaceElements; }
+
   const std::vector<TDXFWarning>& Warnings() const { return m_Warnings; }
+  // What the user should know about the import: the warnings, elements of kinds that
+  // are not converted, paper space left out, chosen layers that gave nothing, a drawing
+  // with nothing to import. Empty when all went as expected.
+  TStringList ImportReport() const;
   // The warnings folded into one line per element kind and reason.
   TStringList WarningSummary() const;
 
@@ -87,10 +95,15 @@ class TDXFIn {
  private:
   // Passes over the file.
   bool FindSection(std::string_view strSection);
+  void RequireSection();  // throws EDXFError when the file has no section at all
   bool FindTable(std::string_view strTable);
   void ScanLayerTable();
   void ScanEntitiesForLayers();
   bool ScanEntityForLayer();
+  static bool IsConvertedElement(std::string_view name);
+  // The element being read belongs to a paper-space layout that is not imported.
+  bool LeftInPaperSpace() const { return m_bPaperSpace && !m_bIncludePaperSpace && !BlockFlag; }
+  void CountNotImported(std::string_view name);
   void SelectLayer();
   // Reads the element whose name was just read; true when the next line is a name again.
   bool DispatchElement(std::string_view name);
@@ -186,6 +199,11 @@ class TDXFIn {
 
   std::vector<TDXFWarning> m_Warnings;
   int32_t m_nElementLine = 0;  // line of the element being read
+  bool m_bPaperSpace = false;  // the element being read belongs to a paper-space layout
+  bool m_bIncludePaperSpace = false;
+  size_t m_nPaperSpaceElements = 0;  // elements of paper space left out
+  // Per selected layer, the kinds of elements the importer does not convert, with counts.
+  std::array<std::vector<std::pair<std::string, size_t>>, c_nLayerSlots> m_NotImported;
 };
 
 }  // namespace veltrane

@@ -82,10 +82,10 @@ TEST(DXFImport, LayersFromElementsAndDrawingsWithoutLayers) {
   TImport im(d.Text(), {"X"});
   EXPECT_EQ(im.in.DrawingLayers(), (TStringList{"X", "Y"}));
   EXPECT_EQ(im.in.Records(0).size(), 2u);
-  // No layer anywhere: everything goes to layer 0, named "0".
+  // No layer anywhere: an element that names none is on layer "0".
   std::string bare = "0\nSECTION\n2\nENTITIES\n0\nLINE\n10\n0\n20\n0\n11\n5\n21\n0\n0\nENDSEC\n0\nEOF\n";
   TImport nl(bare);
-  EXPECT_TRUE(nl.in.NoLayer());
+  EXPECT_EQ(nl.in.DrawingLayers(), (TStringList{"0"}));
   TStringList p = nl.Program();
   ASSERT_FALSE(p.empty());
   EXPECT_EQ(p[0], "'$Layer0:0");
@@ -111,18 +111,22 @@ TEST(DXFImport, IncompleteElementsAreSkippedWithWarnings) {
       .Line("L", 5, 5, 6, 5)
       .Add("CIRCLE", {{8, "L"}, {10, "0"}, {20, "0"}, {40, "-2"}})
       .Add("ARC", {{8, "L"}, {10, "1e999"}, {20, "0"}, {40, "2"}, {50, "0"}, {51, "90"}})
-      .Add("LINE", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}})  // no layer
+      .Add("LINE", {{10, "0"}, {20, "0"}, {11, "1"}, {21, "1"}})  // no layer: on "0"
       .Line("OFF", 0, 0, 3, 3)                                     // not selected
       .Line("L", 6, 5, 7, 5);
   TImport im(d.Text(), {"L"});
   EXPECT_EQ(im.in.Records(0).size(), 2u);  // reading went on after each bad element
-  ASSERT_EQ(im.in.Warnings().size(), 4u);
+  ASSERT_EQ(im.in.Warnings().size(), 3u);
   EXPECT_EQ(im.in.Warnings()[0].strReason, "missing coordinates");
   EXPECT_EQ(im.in.Warnings()[1].strReason, "radius not positive");
   EXPECT_EQ(im.in.Warnings()[2].strReason, "unreadable number");
-  EXPECT_EQ(im.in.Warnings()[3].strReason, "no layer");
   TStringList summary = im.in.WarningSummary();
-  ASSERT_EQ(summary.size(), 4u);
+  ASSERT_EQ(summary.size(), 3u);
+  // Layer "0" exists though the LAYER table does not list it, and can be chosen.
+  EXPECT_EQ(im.in.DrawingLayers(), (TStringList{"L", "OFF", "0"}));
+  TImport zero(d.Text(), {"0"});
+  ASSERT_EQ(zero.in.Records(0).size(), 1u);
+  EXPECT_EQ(zero.in.Records(0)[0].fEndPoint, (TfPoint{1, 1, 0}));
   EXPECT_NE(summary[0].find("skipped 1 LINE"), std::string::npos) << summary[0];
   EXPECT_NE(summary[0].find("at line "), std::string::npos);
 }
@@ -361,8 +365,14 @@ TEST(DXFImport, MalformedFilesEndCleanly) {
   TImport a(text), b("\xEF\xBB\xBF" + cr), c(crlf);
   EXPECT_EQ(a.Program(), b.Program());
   EXPECT_EQ(a.Program(), c.Program());
-  // Cut anywhere: never a crash, at most a partial import.
+  // Cut anywhere: never a crash, at most a partial import; cut before its first section
+  // the file is no drawing at all.
+  const size_t nFirstSection = text.find("0\nSECTION\n") + 10;
   for (size_t n = 0; n < text.size(); n += 3) {
+    if (n < nFirstSection) {
+      EXPECT_THROW(TImport(text.substr(0, n)), EDXFError) << n;
+      continue;
+    }
     TImport t(text.substr(0, n));
     (void)t.Program();
   }
