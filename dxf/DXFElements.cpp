@@ -204,8 +204,11 @@ void TDXFIn::ScanSpline(const char* strElement) {
   Weight.clear();
   CtrPoint.clear();
   TElementState st;
-  bool bPhase2 = false, bDone = false, bPendingX = false;
-  double fPendingX = 0.0;
+  bool bPhase2 = false, bDone = false, bPendingX = false, bPendingFitX = false;
+  double fPendingX = 0.0, fPendingFitX = 0.0;
+  std::vector<TfPoint> FitPoints;
+  TfPoint Tangents[2];
+  bool bTangent[2] = {false, false};
   auto full = [&](size_t n, const char* what) {
     if (n >= static_cast<size_t>(c_nMaxSplineItems))
       throw EDXFError(std::string(strElement) + " has more than 2001 " + what +
@@ -242,6 +245,17 @@ void TDXFIn::ScanSpline(const char* strElement) {
         CtrPoint.push_back(TfPoint{bPendingX ? fPendingX : 0.0, f, 0.0});
         bPendingX = false;
         break;
+      case 11: st.Number(v, fPendingFitX, 0); bPendingFitX = true; break;
+      case 21:
+        full(FitPoints.size(), "fit points");
+        st.Number(v, f, 0);
+        FitPoints.push_back(TfPoint{bPendingFitX ? fPendingFitX : 0.0, f, 0.0});
+        bPendingFitX = false;
+        break;
+      case 12: st.Number(v, Tangents[0].fX, 0); bTangent[0] = true; break;
+      case 22: st.Number(v, Tangents[0].fY, 0); bTangent[0] = true; break;
+      case 13: st.Number(v, Tangents[1].fX, 0); bTangent[1] = true; break;
+      case 23: st.Number(v, Tangents[1].fY, 0); bTangent[1] = true; break;
       default: break;
     }
   });
@@ -251,6 +265,12 @@ void TDXFIn::ScanSpline(const char* strElement) {
   }
   if (!BlockFlag && ResolveLayer(st.strLayer) < 0) return;
   if (CtrPoint.empty()) {
+    // A spline given by the points it passes through, as CAD programs often write it.
+    if (FitPoints.size() >= 2) {
+      InterpolateFitPoints(FitPoints, bTangent[0] ? &Tangents[0] : nullptr, bTangent[1] ? &Tangents[1] : nullptr,
+                           st.strLayer);
+      return;
+    }
     Warn(strElement, "no control points", nLine);
     return;
   }

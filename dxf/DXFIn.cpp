@@ -49,7 +49,8 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
 }
 
 void TDXFIn::SetMovesPerSplineSection(int32_t nMoves) {
-  m_nMovesPerSplineSection = std::clamp(nMoves, 1, 50);
+  // A value that is absent (0) or out of range is the 10 the options dialog shows.
+  m_nMovesPerSplineSection = nMoves >= 1 && nMoves <= 50 ? nMoves : 10;
 }
 
 EDXFValueType TDXFIn::CodeValueType(int32_t n) {

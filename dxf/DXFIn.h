@@ -151,6 +151,10 @@ class TDXFIn {
   void BasisFuns(int32_t i, double u, double N[4]) const;
   TfPoint EvalPoint(double u) const;
   void EvaluateSpline(const std::string& strLayer, int nLine);
+  // A cubic through the fit points (parameter: the chord length), with the end tangents
+  // where the drawing gives them and no bending at an end where it does not.
+  void InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint* pStartTangent,
+                            const TfPoint* pEndTangent, const std::string& strLayer);
 
   // Block insertion.
   struct TTransform;

@@ -96,4 +96,73 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
   StoreVertexChain(chain, strLayer, false);
 }
 
+void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint* pStartTangent,
+                                  const TfPoint* pEndTangent, const std::string& strLayer) {
+  // Repeated points give no direction: they are passed over.
+  std::vector<TfPoint> P;
+  for (const TfPoint& q : Fit)
+    if (P.empty() || q.fX != P.back().fX || q.fY != P.back().fY) P.push_back(q);
+  if (P.size() < 2) return;
+  const size_t n = P.size() - 1;  // sections
+  std::vector<double> h(n);
+  for (size_t i = 0; i < n; ++i) h[i] = std::hypot(P[i + 1].fX - P[i].fX, P[i + 1].fY - P[i].fY);
+  auto unit = [](const TfPoint* t, double& x, double& y) {
+    const double l = t ? std::hypot(t->fX, t->fY) : 0.0;
+    if (!(l > 0.0) || !std::isfinite(l)) return false;
+    x = t->fX / l;
+    y = t->fY / l;
+    return true;
+  };
+  double t0x = 0, t0y = 0, t1x = 0, t1y = 0;
+  const bool bStart = unit(pStartTangent, t0x, t0y), bEnd = unit(pEndTangent, t1x, t1y);
+  // Second derivatives M of the interpolating cubic, one tridiagonal system per axis.
+  auto solve = [&](auto coord, double d0, double d1) {
+    std::vector<double> a(n + 1), b(n + 1), c(n + 1), r(n + 1), M(n + 1);
+    b[0] = 1.0;
+    if (bStart) {
+      b[0] = 2 * h[0];
+      c[0] = h[0];
+      r[0] = 6 * ((coord(P[1]) - coord(P[0])) / h[0] - d0);
+    }
+    for (size_t i = 1; i < n; ++i) {
+      a[i] = h[i - 1];
+      b[i] = 2 * (h[i - 1] + h[i]);
+      c[i] = h[i];
+      r[i] = 6 * ((coord(P[i + 1]) - coord(P[i])) / h[i] - (coord(P[i]) - coord(P[i - 1])) / h[i - 1]);
+    }
+    b[n] = 1.0;
+    if (bEnd) {
+      a[n] = h[n - 1];
+      b[n] = 2 * h[n - 1];
+      r[n] = 6 * (d1 - (coord(P[n]) - coord(P[n - 1])) / h[n - 1]);
+    }
+    for (size_t i = 1; i <= n; ++i) {  // forward elimination
+      const double m = a[i] / b[i - 1];
+      b[i] -= m * c[i - 1];
+      r[i] -= m * r[i - 1];
+    }
+    M[n] = r[n] / b[n];
+    for (size_t i = n; i-- > 0;) M[i] = (r[i] - c[i] * M[i + 1]) / b[i];
+    return M;
+  };
+  const auto Mx = solve([](const TfPoint& q) { return q.fX; }, t0x, t1x);
+  const auto My = solve([](const TfPoint& q) { return q.fY; }, t0y, t1y);
+  auto value = [&](double y0, double y1, double m0, double m1, double H, double s) {
+    const double u = H - s;
+    return m0 * u * u * u / (6 * H) + m1 * s * s * s / (6 * H) + (y0 / H - m0 * H / 6) * u + (y1 / H - m1 * H / 6) * s;
+  };
+  std::vector<TDXFVertex> chain{TDXFVertex{P[0], 0.0, 0}};
+  const int32_t k = m_nMovesPerSplineSection;
+  for (size_t i = 0; i < n; ++i) {
+    for (int32_t j = 1; j < k; ++j) {
+      const double s = h[i] * j / k;
+      chain.push_back(TDXFVertex{TfPoint{value(P[i].fX, P[i + 1].fX, Mx[i], Mx[i + 1], h[i], s),
+                                         value(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s), 0.0},
+                                 0.0, 0});
+    }
+    chain.push_back(TDXFVertex{P[i + 1], 0.0, 0});  // through every fit point exactly
+  }
+  StoreVertexChain(chain, strLayer, false);
+}
+
 }  // namespace veltrane

@@ -325,10 +325,13 @@ TEST(DXFImport, SplinesEvaluate) {
   EXPECT_NEAR(b.Vertices()[2].fPoint.fX, 4, 1e-12);
   EXPECT_NEAR(b.Vertices()[2].fPoint.fY, 6, 1e-12);  // (P0 + 3 P1 + 3 P2 + P3) / 8
   EXPECT_EQ(TDXFIn(nullptr, nullptr).MovesPerSplineSection(), 3);
+  // Absent (0) or out of range: the 10 the options dialog shows.
   TDXFIn clamp(nullptr, nullptr);
-  clamp.SetMovesPerSplineSection(0);
-  EXPECT_EQ(clamp.MovesPerSplineSection(), 1);
-  clamp.SetMovesPerSplineSection(51);
+  for (int32_t n : {0, -3, 51}) {
+    clamp.SetMovesPerSplineSection(n);
+    EXPECT_EQ(clamp.MovesPerSplineSection(), 10);
+  }
+  clamp.SetMovesPerSplineSection(50);
   EXPECT_EQ(clamp.MovesPerSplineSection(), 50);
 }
 
