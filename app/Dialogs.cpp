@@ -1,7 +1,10 @@
 // The dialogs.
 #include "app/Dialogs.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -255,12 +258,24 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   auto* spline = new QGroupBox("Spline Approximation", this);
   auto* fs = new QFormLayout(spline);
   fs->addRow("Moves per Spline Section", edtMoves = Edit(spline, "edtMoves"));
+  auto* units = new QGroupBox("Units and Layouts", this);
+  auto* fu = new QFormLayout(units);
+  cbConvertUnits = new QComboBox(units);
+  cbConvertUnits->setObjectName("cbConvertUnits");
+  cbConvertUnits->addItems({"drawing units", "millimetres", "inches"});
+  fu->addRow("Convert to", cbConvertUnits);
+  chkPaperSpace = new QCheckBox("Include paper space", units);
+  chkPaperSpace->setObjectName("chkPaperSpace");
+  fu->addRow(chkPaperSpace);
   auto* v = new QVBoxLayout(this);
   v->addWidget(match);
   v->addWidget(spline);
+  v->addWidget(units);
   v->addWidget(OkCancel(this));
 
   TImportOptionsFields f = LoadImportOptions(m_Registry);
+  cbConvertUnits->setCurrentIndex(static_cast<int>(f.evConvertUnits));
+  chkPaperSpace->setChecked(f.bIncludePaperSpace);
   (f.evMatching == EImportMatching::eAbsolute   ? rdAbsolute
    : f.evMatching == EImportMatching::eRelative ? rdRelative
                                                 : rdDefault)
@@ -278,6 +293,8 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
   f.strRelativePercent = S(edtRelative->text());
   f.strAbsolute = S(edtAbsolute->text());
   f.strMovesPerSection = S(edtMoves->text());
+  f.evConvertUnits = static_cast<EDXFConvertUnits>(std::clamp(cbConvertUnits->currentIndex(), 0, 2));
+  f.bIncludePaperSpace = chkPaperSpace->isChecked();
   return f;
 }
 

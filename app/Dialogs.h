@@ -16,6 +16,7 @@ class QListWidget;
 class QRadioButton;
 class QPushButton;
 class QCheckBox;
+class QComboBox;
 class QLabel;
 
 namespace veltrane {
@@ -64,6 +65,8 @@ class TfrmImportOptions : public QDialog {
   void accept() override;  // stores the fields; a refused field keeps the dialog open
   QRadioButton *rdDefault, *rdRelative, *rdAbsolute;
   QLineEdit *edtRelative, *edtAbsolute, *edtMoves;
+  QComboBox* cbConvertUnits;      // "Convert to": drawing units, millimetres, inches
+  QCheckBox* chkPaperSpace;       // "Include paper space"
 
  private:
   TVLTRegistry& m_Registry;

@@ -229,6 +229,7 @@ bool TfrmMain::RunImporter(const std::string& strFile, bool bUseSplineSetting, T
   if (!w.empty()) {
     std::string t = "Import report:";
     for (const auto& l : w) t += "\n" + l;
+    for (const auto& l : importer.ImportFacts()) t += "\n" + l;
     m_pPrompts->ShowMessage(EMessageKind::eWarning, t);
   }
   return true;

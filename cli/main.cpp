@@ -37,6 +37,7 @@ const char* c_sUsage =
     "commands:\n"
     "  import DRAWING.dxf [-o PROGRAM.bas] [--layers A,B,...]\n"
     "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
+    "         [--units drawing|mm|inch] [--paper-space]\n"
     "         [--look-ahead line,start,circle|none]\n"
     "                                  convert a drawing into a program (standard output\n"
     "                                  unless -o is given)\n"
@@ -183,6 +184,10 @@ int Layers(const std::vector<std::string>& args) {
   try {
     TDXFIn importer(nullptr, nullptr);
     for (const auto& l : importer.ReadLayers(ReadWholeFile(args[0]))) std::cout << l << "\n";
+    std::cerr << "veltrane-cli: "
+              << (importer.DrawingUnits() > 0 ? "drawing units: " + TDXFIn::UnitName(importer.DrawingUnits())
+                                              : std::string("the drawing has no units"))
+              << "\n";
   } catch (const std::exception& e) {
     return Fail(e.what());
   }
@@ -204,6 +209,8 @@ int Import(const std::vector<std::string>& args) {
   std::string strDrawing, strOut, strMatching;
   TStringList layers;
   int32_t nSplineMoves = -1;
+  std::string strUnits;
+  bool bPaperSpace = false;
   bool bLookAheadGiven = false;
   TLookAheadChoices lookAhead;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -221,6 +228,12 @@ int Import(const std::vector<std::string>& args) {
         return Usage("--look-ahead takes line, start, circle or none");
     } else if (a == "--spline-moves" && bHasValue) {
       if (!TryStrToInt(args[++i], nSplineMoves)) return Usage("--spline-moves takes a whole number");
+    } else if (a == "--units" && bHasValue) {
+      strUnits = args[++i];
+      if (strUnits != "drawing" && strUnits != "mm" && strUnits != "inch")
+        return Usage("--units takes drawing, mm or inch");
+    } else if (a == "--paper-space") {
+      bPaperSpace = true;
     } else if (!a.empty() && a[0] == '-') {
       return Usage("unknown option or missing value: " + a);
     } else if (strDrawing.empty()) {
@@ -238,7 +251,7 @@ int Import(const std::vector<std::string>& args) {
   if (!strMatching.empty()) {
     double f = 0.0;
     if (strMatching == "default")
-      importer.SetMatching(false, gc_fDefaultRelativeMatch);
+      importer.SetMatchingDefault();
     else if (strMatching.rfind("relative=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) && f >= 0)
       importer.SetMatching(false, f);
     else if (strMatching.rfind("absolute=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) && f >= 0)
@@ -246,6 +259,11 @@ int Import(const std::vector<std::string>& args) {
     else
       return Usage("--matching takes default, relative=FRACTION or absolute=DISTANCE");
   }
+  if (!strUnits.empty())
+    importer.SetConvertUnits(strUnits == "mm"     ? EDXFConvertUnits::eMillimetres
+                             : strUnits == "inch" ? EDXFConvertUnits::eInches
+                                                  : EDXFConvertUnits::eDrawing);
+  if (bPaperSpace) importer.SetIncludePaperSpace(true);
   TStringList program;
   TLayerContent content;
   try {
@@ -264,6 +282,7 @@ int Import(const std::vector<std::string>& args) {
     for (int i = 0; i < importer.SelectedCount(); ++i) std::cerr << (i ? ", " : " ") << importer.SelectedLayer(i);
     std::cerr << " (choose others with --layers)\n";
   }
+  for (const auto& f : importer.ImportFacts()) std::cerr << "veltrane-cli: " << f << "\n";
   for (const auto& w : importer.ImportReport()) std::cerr << "veltrane-cli: warning: " << w << "\n";
   if (!bLookAheadGiven) {
     lookAhead.b_MOsp = reg.LookAheadMove();

@@ -191,13 +191,17 @@ void TDXFIn::ExpandInsert(const TDXFInsert& ins, int32_t nLayer) {
   if (static_cast<double>(m_nExpanded) + fTotal > static_cast<double>(m_nMaxExpanded))
     CountExpanded(m_nMaxExpanded + 1, ins.nLine);
   bool bFound = false;
+  TDXFInsert scaled = ins;
+  const double fUnits = BlockUnitScale(ins.strBlockName, "");
+  scaled.fXScale *= fUnits;
+  scaled.fYScale *= fUnits;
   for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
     if (m_lstHeadofBlocks[b].BlockName != ins.strBlockName) continue;
     bFound = true;
     std::vector<size_t> stack;
     for (int32_t row = 0; row < ins.nRows; ++row)
       for (int32_t col = 0; col < ins.nColumns; ++col)
-        ExpandBlock(b, TTransform::Placed(ins, m_lstHeadofBlocks[b].fBasePoint, col, row), nLayer, 0, stack,
+        ExpandBlock(b, TTransform::Placed(scaled, m_lstHeadofBlocks[b].fBasePoint, col, row), nLayer, 0, stack,
                     ins.nLine);
   }
   if (!bFound) Warn("INSERT", "no block named \"" + ins.strBlockName + "\"", ins.nLine);
@@ -221,7 +225,10 @@ void TDXFIn::ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int
       CopyTransformed(rec, T, m_lstRecords[static_cast<size_t>(nLayer)], nLayer, nInsertLine);
       continue;
     }
-    const TDXFInsert inner = m_lstInserts[static_cast<size_t>(rec.nInsert)];
+    TDXFInsert inner = m_lstInserts[static_cast<size_t>(rec.nInsert)];
+    const double fUnits = BlockUnitScale(inner.strBlockName, blk.BlockName);
+    inner.fXScale *= fUnits;
+    inner.fYScale *= fUnits;
     for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
       if (m_lstHeadofBlocks[b].BlockName != inner.strBlockName) continue;
       for (int32_t row = 0; row < inner.nRows; ++row)

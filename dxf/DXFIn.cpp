@@ -39,13 +39,21 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
   char c = strMode.empty() ? 'D' : strMode[0];
   if (c == 'A' || c == 'a') {
     m_bMatchAbsolute = true;
+    m_bMatchDefault = false;
     m_fMatchTestValue = pRegistry ? pRegistry->DXFInImportAbsoluteMatch() : gc_fDefaultAbsoluteMatch;
   } else if (c == 'D' || c == 'd') {
     m_fMatchTestValue = gc_fDefaultRelativeMatch;
   } else {
+    m_bMatchDefault = false;
     m_fMatchTestValue = pRegistry ? pRegistry->DXFInImportRelativeMatch() : gc_fDefaultRelativeMatch;
   }
   if (!std::isfinite(m_fMatchTestValue)) m_fMatchTestValue = 0.0;
+  if (pRegistry) {
+    m_bIncludePaperSpace = pRegistry->DXFInIncludePaperSpace();
+    const int32_t n = pRegistry->DXFInConvertUnits();
+    m_evConvertUnits = n == 1 ? EDXFConvertUnits::eMillimetres : n == 2 ? EDXFConvertUnits::eInches
+                                                                       : EDXFConvertUnits::eDrawing;
+  }
 }
 
 void TDXFIn::SetMovesPerSplineSection(int32_t nMoves) {
@@ -424,14 +432,28 @@ void TDXFIn::CalculateArcEnds() {
 }
 
 void TDXFIn::CalculateSpans(double& fXSpan, double& fYSpan) const {
+  // The drawing's own extents: a plate drawn far from the origin has the span of the
+  // plate, not of the distance to the origin.
   double minX = 0, maxX = 0, minY = 0, maxY = 0;
+  bool bFirst = true;
   for (const auto& list : m_lstRecords)
     for (const auto& r : list) {
-      minX = std::min(minX, r.fStartPoint.fX);
-      maxX = std::max(maxX, r.fStartPoint.fX);
-      minY = std::min(minY, r.fStartPoint.fY);
-      maxY = std::max(maxY, r.fStartPoint.fY);
+      const TfPoint& p = r.fStartPoint;
+      if (bFirst) {
+        minX = maxX = p.fX;
+        minY = maxY = p.fY;
+        bFirst = false;
+      }
+      minX = std::min(minX, p.fX);
+      maxX = std::max(maxX, p.fX);
+      minY = std::min(minY, p.fY);
+      maxY = std::max(maxY, p.fY);
     }
+  // A drawing that contains the origin keeps the span it always had.
+  if (minX <= 0 && maxX >= 0 && minY <= 0 && maxY >= 0) {
+    minX = std::min(minX, 0.0), maxX = std::max(maxX, 0.0);
+    minY = std::min(minY, 0.0), maxY = std::max(maxY, 0.0);
+  }
   fXSpan = maxX - minX;
   fYSpan = maxY - minY;
 }
@@ -441,6 +463,8 @@ void TDXFIn::SetTolerances() {
   CalculateSpans(fX, fY);
   double D = std::sqrt(fX * fX + fY * fY);
   m_fMatchTestLimit = m_bMatchAbsolute ? m_fMatchTestValue : D * m_fMatchTestValue;
+  if (m_bMatchDefault)
+    m_fMatchTestLimit = std::min(m_fMatchTestLimit, gc_fMaxDefaultMatchMillimetres / OutputMillimetresPerUnit());
   m_fCoincidenceTestLimit = D * gc_fCoincidentRelativeMatch;
 }
 
@@ -481,6 +505,7 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   b_nolayer = false;
   m_Warnings.clear();
   RequireSection();
+  ScanUnits();
   m_DrawingLayers.clear();
   if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
   lines.Rewind();
@@ -500,6 +525,7 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
     lines.Rewind();
     if (FindSection("ENTITIES")) ScanEntities();
   }
+  ConvertUnits();
   CalculateArcEnds();
   DropUnwritableRecords();
   SetTolerances();
@@ -539,6 +565,7 @@ TStringList TDXFIn::ReadLayers(std::string strBuffer) {
     ~TReset() { p->m_pLines = nullptr; }
   } reset{this};
   RequireSection();
+  ScanUnits();
   m_DrawingLayers.clear();
   if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
   lines.Rewind();

@@ -44,7 +44,22 @@ class TDXFIn {
   void SetMatching(bool bAbsolute, double fValue) {
     m_bMatchAbsolute = bAbsolute;
     m_fMatchTestValue = fValue;
+    m_bMatchDefault = false;
   }
+  // The default: a thousandth of the drawing's span, at most 0.1 mm in its units.
+  void SetMatchingDefault() {
+    SetMatching(false, gc_fDefaultRelativeMatch);
+    m_bMatchDefault = true;
+  }
+  void SetConvertUnits(EDXFConvertUnits ev) { m_evConvertUnits = ev; }
+  // $INSUNITS of the drawing read last (0: none), and its name.
+  int32_t DrawingUnits() const { return m_nDrawingUnits; }
+  static std::string UnitName(int32_t nUnits);
+  static double MillimetresPerUnit(int32_t nUnits);  // 0 for no units
+  // The largest gap between two elements that the matching tolerance closed, or 0.
+  double LargestGapClosed() const { return m_fLargestGap; }
+  // What the import took as given: units and the matching tolerance with the largest gap.
+  TStringList ImportFacts() const;
   // The drawing's layers as the layer dialog lists them, without importing anything.
   TStringList ReadLayers(std::string strBuffer);
   int32_t MovesPerSplineSection() const { return m_nMovesPerSplineSection; }
@@ -96,6 +111,12 @@ class TDXFIn {
   // Passes over the file.
   bool FindSection(std::string_view strSection);
   void RequireSection();  // throws EDXFError when the file has no section at all
+  void ScanUnits();       // $INSUNITS and the block records' units
+  // The scale of a block inserted into strContainer (empty: the drawing).
+  double BlockUnitScale(const std::string& strBlock, const std::string& strContainer) const;
+  double ConversionFactor() const;         // drawing units to output units
+  double OutputMillimetresPerUnit() const;  // no units count as millimetres
+  void ConvertUnits();
   bool FindTable(std::string_view strTable);
   void ScanLayerTable();
   void ScanEntitiesForLayers();
@@ -205,6 +226,11 @@ class TDXFIn {
   int32_t m_nElementLine = 0;  // line of the element being read
   bool m_bPaperSpace = false;  // the element being read belongs to a paper-space layout
   bool m_bIncludePaperSpace = false;
+  bool m_bMatchDefault = true;
+  int32_t m_nDrawingUnits = 0;
+  std::vector<std::pair<std::string, int32_t>> m_BlockUnits;
+  EDXFConvertUnits m_evConvertUnits = EDXFConvertUnits::eDrawing;
+  double m_fLargestGap = 0.0;
   size_t m_nPaperSpaceElements = 0;  // elements of paper space left out
   // Per selected layer, the kinds of elements the importer does not convert, with counts.
   std::array<std::vector<std::pair<std::string, size_t>>, c_nLayerSlots> m_NotImported;

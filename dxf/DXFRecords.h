@@ -33,6 +33,13 @@ enum EDXFValueType : int32_t {
   eDXFVT_Long = 6,
 };
 
+// What the import writes its numbers in (stored under "\DXF in" as "ConvertUnits").
+enum class EDXFConvertUnits : int32_t { eDrawing = 0, eMillimetres = 1, eInches = 2 };
+
+// The default matching tolerance never exceeds this many millimetres: end points farther
+// apart are distinct, whatever the drawing's span.
+inline constexpr double gc_fMaxDefaultMatchMillimetres = 0.1;
+
 struct TDXFEntity {
   EDXFEntityType EntityType = eDXFET_NoEntity;
   TfPoint fStartPoint;

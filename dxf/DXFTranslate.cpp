@@ -1,5 +1,7 @@
 // Translation to program text: a layer block per layer, a sequence per path, one move
 // statement per record, each move relative to where the previous one ended.
+#include <algorithm>
+
 #include "dxf/DXFChain.h"
 #include "dxf/DXFIn.h"
 #include "model/MoveWriter.h"
@@ -18,6 +20,17 @@ void TDXFIn::ChainAndOrder() {
     nNext =
         SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
     QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit);
+  }
+  // The largest gap the matching closed: between consecutive records of one path.
+  m_fLargestGap = 0.0;
+  for (int32_t i = 0; i < nLayers; ++i) {
+    const TDXFEntity* pPrev = nullptr;
+    for (const TDXFEntity& r : m_lstRecords[static_cast<size_t>(i)]) {
+      if (!r.bSortedFlag) continue;
+      if (pPrev && pPrev->nSequence == r.nSequence)
+        m_fLargestGap = std::max(m_fLargestGap, DistanceBetween(pPrev->fEndPoint, r.fStartPoint));
+      pPrev = &r;
+    }
   }
 }
 

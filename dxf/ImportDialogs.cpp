@@ -53,6 +53,10 @@ TImportOptionsFields LoadImportOptions(TVLTRegistry& reg) {
   f.strAbsolute = FormatOptionNumber(abs);
   int32_t moves = reg.SplineMovesPerSection();
   f.strMovesPerSection = std::to_string(moves >= 1 && moves <= 50 ? moves : 10);
+  const int32_t units = reg.DXFInConvertUnits();
+  f.evConvertUnits = units == 1 ? EDXFConvertUnits::eMillimetres : units == 2 ? EDXFConvertUnits::eInches
+                                                                               : EDXFConvertUnits::eDrawing;
+  f.bIncludePaperSpace = reg.DXFInIncludePaperSpace();
   return f;
 }
 
@@ -74,6 +78,8 @@ bool StoreImportOptions(const TImportOptionsFields& f, TVLTRegistry& reg, IUserP
   int32_t moves = 0;
   if (!TryStrToInt(f.strMovesPerSection, moves)) return refuse(f.strMovesPerSection, "Moves per Spline Section");
   reg.SetSplineMovesPerSection(moves);
+  reg.SetDXFInConvertUnits(static_cast<int32_t>(f.evConvertUnits));
+  reg.SetDXFInIncludePaperSpace(f.bIncludePaperSpace);
   return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "dxf/DXFRecords.h"
 #include "model/Records.h"
 #include "model/UserPrompts.h"
 
@@ -36,6 +37,9 @@ struct TImportOptionsFields {
   std::string strRelativePercent;  // % of span
   std::string strAbsolute;         // drawing units
   std::string strMovesPerSection;
+  // Beyond the original options, both off by default.
+  EDXFConvertUnits evConvertUnits = EDXFConvertUnits::eDrawing;  // "Convert to"
+  bool bIncludePaperSpace = false;                                // "Include paper space"
 };
 
 // printf's "%10.6g" in any locale.

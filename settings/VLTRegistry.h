@@ -25,6 +25,8 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(Float, double, DXFInImportRelativeMatch, "ImportRelativeMatch", "\\DXF in") \
   X(Float, double, DXFInImportAbsoluteMatch, "ImportAbsoluteMatch", "\\DXF in") \
   X(Integer, int32_t, SplineMovesPerSection, "SplineMovesPerSection", "\\DXF in") \
+  X(Boolean, bool, DXFInIncludePaperSpace, "IncludePaperSpace", "\\DXF in") \
+  X(Integer, int32_t, DXFInConvertUnits, "ConvertUnits", "\\DXF in") \
   X(String, std::string, LastListExportFile, "LastListExportFile", "")  \
   X(String, std::string, LastBasicFile, "LastBasicFile", "")            \
   X(Integer, int32_t, XAxis, "XAxis", "")                               \
