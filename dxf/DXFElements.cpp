@@ -82,6 +82,7 @@ void TDXFIn::ScanLine() {
     }
   });
   VELTRANE_CHECK_ELEMENT("LINE", st, 15u);
+  if (!BlockFlag && ResolveLayer(st.strLayer) < 0) return;
   if (r.fStartPoint == r.fEndPoint) {  // CAD debris: a sequence of its own would cut nothing
     Warn("LINE", "zero length", nLine);
     return;
@@ -451,13 +452,13 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
         Warn("POLYLINE", "vertex with missing or unreadable coordinates", nLine);
         return;
       }
+      if (!BlockFlag && ResolveLayer(strLayer) < 0) return;
       if (std::all_of(chain.begin(), chain.end(),
                       [&](const TDXFVertex& v) { return v.fPoint == chain.front().fPoint; })) {
         if (!chain.empty()) Warn("POLYLINE", "zero length", nLine);
         return;
       }
       if (nFlags & 8) Plane = TDXFPlane();
-      if (!BlockFlag && ResolveLayer(strLayer) < 0) return;
       NoteTilted("POLYLINE", Plane, nLine);
       StoreVertexChain(chain, strLayer, (nFlags & 1) != 0, Plane, nLine);
       return;

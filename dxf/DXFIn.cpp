@@ -531,6 +531,14 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   SetTolerances();
 }
 
+double TDXFIn::ArcLength(const TDXFEntity& r) {
+  double fSweep = r.Direction == eAnticlockwise ? r.fEndAngle - r.fStartAngle : r.fStartAngle - r.fEndAngle;
+  fSweep = std::fmod(fSweep, 360.0);
+  if (fSweep < 0) fSweep += 360.0;
+  if (fSweep == 0.0) fSweep = 360.0;  // an arc whose end equals its start is a full circle
+  return std::fabs(r.fRadius) * fSweep * M_PI / 180.0;
+}
+
 void TDXFIn::DropUnwritableRecords() {
   // Values that read well can still be absurd (1e308) or overflow in the geometry (a
   // radius from a bulge between two far-apart vertices); such a record is left out with
@@ -547,11 +555,15 @@ void TDXFIn::DropUnwritableRecords() {
       for (int32_t k = 0; bOk && k < r.nVertexCount; ++k)
         bOk = ok(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fPoint) &&
               std::isfinite(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fBulge);
-      if (bOk)
+      const char* strName = r.EntityType >= 1 && r.EntityType <= 6 ? names[r.EntityType] : "element";
+      if (!bOk) {
+        Warn(strName, "coordinates beyond 1e10 drawing units", r.nLine);
+      } else if (r.EntityType == eDXFET_Arc && ArcLength(r) < c_fMinSagitta) {
+        // Its ends meet in the program's numbers: it would be a pierce that cuts nothing.
+        Warn(strName, "too small to write", r.nLine);
+      } else {
         list[w++] = r;
-      else
-        Warn(r.EntityType >= 1 && r.EntityType <= 6 ? names[r.EntityType] : "element",
-             "coordinates beyond 1e10 drawing units", r.nLine);
+      }
     }
     list.resize(w);
   }

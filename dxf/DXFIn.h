@@ -133,6 +133,7 @@ class TDXFIn {
   void EmptyLists();
   void CalculateArcEnds();
   void DropUnwritableRecords();
+  static double ArcLength(const TDXFEntity& r);  // along an arc record, from its angles
   void CalculateSpans(double& fXSpan, double& fYSpan) const;
   void SetTolerances();
   bool GetFileName();

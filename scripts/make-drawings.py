@@ -12,6 +12,7 @@ import os
 import sys
 
 import ezdxf
+from ezdxf import path
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 
@@ -96,6 +97,83 @@ def blocks(version):
     return doc
 
 
+def planes(version):
+    """Elements drawn in a mirrored plane (extrusion 0,0,-1) and one in a tilted plane,
+    each on a layer of its own, with their world geometry as ezdxf computes it."""
+    doc = ezdxf.new(version)
+    msp = doc.modelspace()
+    mirror = (0, 0, -1)
+    cases = []
+
+    def add(name, entity):
+        doc.layers.add(name)
+        entity.dxf.layer = name
+        cases.append((name, entity))
+
+    add("ARC", msp.add_arc((10, 5), 3, 0, 90, dxfattribs={"extrusion": mirror}))
+    add("CIRCLE", msp.add_circle((20, -5), 2, dxfattribs={"extrusion": mirror}))
+    if version == "R12":
+        p = msp.add_polyline2d([(0, 0), (10, 0), (10, 10)], dxfattribs={"extrusion": mirror})
+        for v, b in zip(p.vertices, [0.5, -0.3, 0]):
+            v.dxf.bulge = b
+        add("POLY", p)
+    else:
+        add("POLY", msp.add_lwpolyline([(0, 0, 0.5), (10, 0, -0.3), (10, 10, 0)], format="xyb",
+                                       dxfattribs={"extrusion": mirror, "elevation": 2}))
+        add("ELLIPSE", msp.add_ellipse((30, 30), major_axis=(6, 2), ratio=0.4, start_param=0.3,
+                                       end_param=2.5, dxfattribs={"extrusion": mirror}))
+    tab = doc.blocks.new("TAB", base_point=(0, 0))
+    tab.add_line((0, 0), (4, 0))
+    tab.add_arc((4, 2), 2, 270, 90)
+    add("INSERT", msp.add_blockref("TAB", (50, 10), dxfattribs={"extrusion": mirror, "rotation": 30}))
+    add("TILTED", msp.add_circle((5, 5), 4, dxfattribs={"extrusion": (0, 0.6, 0.8)}))
+    expect = []
+    for name, e in cases:
+        entities = list(e.virtual_entities()) if e.dxftype() == "INSERT" else [e]
+        for v in entities:
+            pts = path.make_path(v).flattening(0.0005)
+            expect.append(name + " " + " ".join(f"{q.x:.9f},{q.y:.9f}" for q in pts))
+    return doc, expect
+
+
+def troubles(version):
+    """What real drawings hold besides the part: a tiny arc and tiny bulges, absurd
+    coordinates, fit-point splines, a text-only layer, a paper-space frame, a block drawn
+    in inches in a millimetre drawing, and zero-length debris."""
+    doc = ezdxf.new(version)
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    for name in ("PART", "TXT", "TINY", "HUGE", "FIT", "BLK"):
+        doc.layers.add(name)
+    part = {"layer": "PART"}
+    msp.add_line((0, 0), (10, 0), dxfattribs=part)
+    msp.add_line((10, 0), (10, 5), dxfattribs=part)
+    msp.add_line((3, 3), (3, 3), dxfattribs=part)  # zero length
+    msp.add_text("NOTE", dxfattribs={"layer": "TXT", "insert": (0, 20)})
+    if version != "R12":
+        msp.add_mtext("More", dxfattribs={"layer": "TXT", "insert": (0, 30)})
+    msp.add_arc((0, 50), 1, 0, 0.0002, dxfattribs={"layer": "TINY"})
+    msp.add_line((1e308, 0), (1e308, 5), dxfattribs={"layer": "HUGE"})
+    msp.add_line((0, 60), (1, 60), dxfattribs={"layer": "HUGE"})
+    if version != "R12":
+        msp.add_lwpolyline([(0, 40, 1e-6), (3e-5, 40, 0), (10, 40, 1e-16), (20, 40, 0)], format="xyb",
+                           dxfattribs={"layer": "TINY"})
+        fit = [(20 + 10 * math.cos(a), 20 + 10 * math.sin(a)) for a in [i * math.pi / 12 for i in range(7)]]
+        s = msp.add_spline(fit, dxfattribs={"layer": "FIT"})
+        s.dxf.start_tangent = (0, 1, 0)
+        s.dxf.end_tangent = (-1, 0, 0)
+    inch = doc.blocks.new("INCH", base_point=(0, 0))
+    if version != "R12":
+        inch.block_record.dxf.units = 1
+    inch.add_line((0, 0), (1, 0))
+    msp.add_blockref("INCH", (100, 100), dxfattribs={"layer": "BLK"})
+    # A title-block frame in paper space.
+    ps = doc.layout("Layout1")
+    for a, b in [((0, 0), (420, 0)), ((420, 0), (420, 297)), ((420, 297), (0, 297)), ((0, 297), (0, 0))]:
+        ps.add_line(a, b, dxfattribs=part)
+    return doc
+
+
 def main():
     examples = os.path.join(ROOT, "examples")
     data = os.path.join(ROOT, "tests", "data", "ezdxf")
@@ -106,6 +184,11 @@ def main():
         bracket(version).saveas(os.path.join(data, f"bracket_{tag}.dxf"))
         square_and_arcs(version).saveas(os.path.join(data, f"square_{tag}.dxf"))
         blocks(version).saveas(os.path.join(data, f"blocks_{tag}.dxf"))
+        doc, expect = planes(version)
+        doc.saveas(os.path.join(data, f"planes_{tag}.dxf"))
+        with open(os.path.join(data, f"planes_{tag}.expect"), "w") as f:
+            f.write("\n".join(expect) + "\n")
+        troubles(version).saveas(os.path.join(data, f"troubles_{tag}.dxf"))
     print("drawings written")
 
 
