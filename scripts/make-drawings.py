@@ -12,7 +12,7 @@ import os
 import sys
 
 import ezdxf
-from ezdxf import path
+import ezdxf.math
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 
@@ -131,9 +131,54 @@ def planes(version):
     for name, e in cases:
         entities = list(e.virtual_entities()) if e.dxftype() == "INSERT" else [e]
         for v in entities:
-            pts = path.make_path(v).flattening(0.0005)
+            pts = world_points(v)
             expect.append(name + " " + " ".join(f"{q.x:.9f},{q.y:.9f}" for q in pts))
     return doc, expect
+
+
+def world_points(e, per_turn=1000):
+    """Exact points of an element in world coordinates, by ezdxf's own helpers (its
+    plane's OCS.to_wcs, bulge_to_arc, the ellipse's construction tool), dense enough that
+    the chords between them stay within 0.00005 of the curve."""
+    def arc(ocs, z, c, r, a0, a1):
+        sweep = (a1 - a0) % (2 * math.pi) or 2 * math.pi
+        n = max(8, int(per_turn * sweep / (2 * math.pi)))
+        return [ocs.to_wcs((c[0] + r * math.cos(a0 + sweep * k / n), c[1] + r * math.sin(a0 + sweep * k / n), z))
+                for k in range(n + 1)]
+
+    kind = e.dxftype()
+    if kind in ("ARC", "CIRCLE"):
+        ocs = e.ocs()
+        a0 = math.radians(e.dxf.start_angle) if kind == "ARC" else 0.0
+        a1 = math.radians(e.dxf.end_angle) if kind == "ARC" else 2 * math.pi
+        c = e.dxf.center
+        return arc(ocs, c.z, c, e.dxf.radius, a0, a1)
+    if kind == "LINE":
+        return [e.dxf.start, e.dxf.end]
+    if kind == "ELLIPSE":
+        tool = e.construction_tool()
+        sweep = (tool.end_param - tool.start_param) % (2 * math.pi) or 2 * math.pi
+        n = max(8, int(per_turn * sweep / (2 * math.pi)))
+        return list(tool.vertices([tool.start_param + sweep * k / n for k in range(n + 1)]))
+    # 2-D polylines: bulged segments as arcs in the plane, then into world coordinates.
+    ocs = e.ocs()
+    if kind == "LWPOLYLINE":
+        z = e.dxf.elevation
+        verts = [(x, y, b) for x, y, _s, _e, b in e.get_points()]
+    else:
+        z = e.dxf.elevation.z
+        verts = [(v.dxf.location.x, v.dxf.location.y, v.dxf.bulge) for v in e.vertices]
+    pts = []
+    for (x0, y0, b), (x1, y1, _b) in zip(verts, verts[1:]):
+        if b == 0:
+            seg = [ocs.to_wcs((x0, y0, z)), ocs.to_wcs((x1, y1, z))]
+        else:
+            c, a0, a1, r = ezdxf.math.bulge_to_arc((x0, y0), (x1, y1), b)
+            seg = arc(ocs, z, c, r, a0, a1)
+            if b < 0:
+                seg.reverse()
+        pts.extend(seg if not pts else seg[1:])
+    return pts
 
 
 def troubles(version):

@@ -1,0 +1,217 @@
+// The import writes the drawing's true geometry or says what it left out: elements in
+// mirrored and tilted planes against ezdxf's world coordinates, tiny arcs and bulges,
+// absurd numbers, fit-point splines, units, paper space, the default matching
+// tolerance on distant drawings, the import report, and files that are no drawings.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "dxf/DXFIn.h"
+#include "model/TextFile.h"
+#include "tests/DXFText.h"
+#include "tests/reference/PathGeometry.h"
+
+namespace veltrane {
+namespace {
+
+using reference::TElement;
+using testing::TDXFText;
+
+const std::string c_sData = std::string(VELTRANE_SOURCE_DIR) + "/tests/data/ezdxf/";
+
+struct TResult {
+  TStringList Program, Report, Facts;
+};
+
+TResult ImportText(const std::string& text, TStringList layers,
+                   const std::function<void(TDXFIn&)>& setup = nullptr) {
+  TFixedImportAnswers answers("", std::move(layers));
+  TDXFIn in(&answers, nullptr);
+  in.SetMovesPerSplineSection(10);
+  if (setup) setup(in);
+  in.ReadBuffer(text);
+  in.ChainAndOrder();
+  TResult r;
+  TLayerContent content;
+  in.TranslateList(r.Program, content);
+  r.Report = in.ImportReport();
+  r.Facts = in.ImportFacts();
+  return r;
+}
+
+TResult ImportFile(const std::string& name, TStringList layers, const std::function<void(TDXFIn&)>& setup = nullptr) {
+  return ImportText(ReadWholeFile(c_sData + name), std::move(layers), setup);
+}
+
+bool Has(const TStringList& l, const std::string& s) {
+  return std::any_of(l.begin(), l.end(), [&](const std::string& x) { return x.find(s) != std::string::npos; });
+}
+
+// The distance from p to the nearest of the polylines.
+double DistanceToPolylines(const TfPoint& p, const std::vector<std::vector<TfPoint>>& lines) {
+  double best = 1e300;
+  for (const auto& pl : lines)
+    for (size_t i = 0; i + 1 < pl.size(); ++i) {
+      const TfPoint a = pl[i], b = pl[i + 1];
+      const double dx = b.fX - a.fX, dy = b.fY - a.fY, L2 = dx * dx + dy * dy;
+      double t = L2 > 0 ? ((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / L2 : 0.0;
+      t = std::clamp(t, 0.0, 1.0);
+      best = std::min(best, std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy));
+    }
+  return best;
+}
+
+// ezdxf's world geometry of each case: "LAYER x,y x,y ..." per element.
+std::map<std::string, std::vector<std::vector<TfPoint>>> Expected(const std::string& name) {
+  std::map<std::string, std::vector<std::vector<TfPoint>>> out;
+  std::ifstream f(c_sData + name);
+  std::string line;
+  while (std::getline(f, line)) {
+    std::istringstream in(line);
+    std::string layer, pair;
+    in >> layer;
+    std::vector<TfPoint> pts;
+    while (in >> pair) {
+      const size_t c = pair.find(',');
+      pts.push_back(TfPoint{std::stod(pair.substr(0, c)), std::stod(pair.substr(c + 1)), 0});
+    }
+    out[layer].push_back(pts);
+  }
+  return out;
+}
+
+// Elements drawn in a mirrored plane land where ezdxf's world coordinates put them, and
+// sweep the same way round: every point of the program lies on ezdxf's curve and every
+// point of ezdxf's curve on the program's path.
+TEST(DXFGeometry, MirroredAndTiltedPlanesMatchTheWorldGeometry) {
+  for (const char* v : {"r12", "r2000", "r2018"}) {
+    const auto expected = Expected(std::string("planes_") + v + ".expect");
+    ASSERT_GE(expected.size(), 4u) << v;
+    for (const auto& [layer, curves] : expected) {
+      const TResult r = ImportFile(std::string("planes_") + v + ".dxf", {layer});
+      const auto paths = reference::ReadPaths(r.Program);
+      ASSERT_FALSE(paths.empty()) << v << " " << layer;
+      // Arcs stay arcs (exact); an elliptical arc and a tilted circle are traced by chords.
+      const double tol = layer == "ELLIPSE" || layer == "TILTED" ? 0.01 : 2e-4;
+      std::vector<TElement> all;
+      for (const auto& p : paths) all.insert(all.end(), p.begin(), p.end());
+      for (const TfPoint& p : reference::Samples(all))
+        EXPECT_LE(DistanceToPolylines(p, curves), tol) << v << " " << layer << " at " << p.fX << "," << p.fY;
+      for (const auto& c : curves)
+        for (const TfPoint& p : c)
+          EXPECT_LE(reference::Distance(p, all), tol) << v << " " << layer << " misses " << p.fX << "," << p.fY;
+      EXPECT_EQ(Has(r.Report, "tilted plane, projected"), layer == "TILTED") << v << " " << layer;
+    }
+  }
+}
+
+// No program line holds inf, nan or a number of more than 15 significant digits.
+void ExpectWritableNumbers(const TStringList& Program) {
+  for (const std::string& l : Program) {
+    if (l.find("MOVE") == std::string::npos) continue;
+    EXPECT_EQ(l.find("inf"), std::string::npos) << l;
+    EXPECT_EQ(l.find("nan"), std::string::npos) << l;
+    for (double f : reference::Arguments(l)) EXPECT_LT(std::fabs(f), 1e11) << l;
+    EXPECT_EQ(l.find("MOVECIRC(0,0,"), std::string::npos) << "a sliver read as a full circle: " << l;
+  }
+}
+
+TEST(DXFGeometry, TroublesOfRealDrawingsAreMendedOrReported) {
+  for (const char* v : {"r12", "r2000", "r2018"}) {
+    const std::string file = std::string("troubles_") + v + ".dxf";
+    const bool bR12 = std::string(v) == "r12";
+    TResult r = ImportFile(file, {"PART", "TXT", "TINY", "HUGE", "FIT"});
+    ExpectWritableNumbers(r.Program);
+    EXPECT_TRUE(Has(r.Report, "skipped 1 LINE (zero length)")) << v;
+    EXPECT_TRUE(Has(r.Report, "skipped 1 LINE (coordinates beyond 1e10 drawing units)")) << v;
+    EXPECT_TRUE(Has(r.Report, "skipped 1 ARC (too small to write)")) << v;
+    EXPECT_TRUE(Has(r.Report, bR12 ? "layer TXT: 1 TEXT not imported" : "layer TXT: 1 TEXT, 1 MTEXT not imported")) << v;
+    EXPECT_TRUE(Has(r.Report, "layer TXT: nothing to import")) << v;
+    EXPECT_TRUE(Has(r.Report, "4 paper-space elements not imported")) << v;
+    EXPECT_EQ(Has(r.Facts, "drawing units: millimetres"), !bR12) << v;
+    // The paper-space frame is no part of the cut; asked for, it comes in on its own.
+    auto paths = reference::ReadPaths(ImportFile(file, {"PART"}).Program);
+    ASSERT_EQ(paths.size(), 1u) << v;
+    EXPECT_NEAR(reference::Length(paths[0]), 15, 1e-9);
+    paths = reference::ReadPaths(ImportFile(file, {"PART"}, [](TDXFIn& in) { in.SetIncludePaperSpace(true); }).Program);
+    double fLength = 0;
+    for (const auto& p : paths) fLength += reference::Length(p);
+    EXPECT_NEAR(fLength, 15 + 2 * (420 + 297), 1e-9) << v;
+    // A block drawn in inches inside a millimetre drawing is 25.4 times larger (block
+    // units are written from R2007 on; before, the block has none and stays as it is).
+    paths = reference::ReadPaths(ImportFile(file, {"BLK"}).Program);
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_NEAR(reference::Length(paths[0]), std::string(v) == "r2018" ? 25.4 : 1.0, 1e-9) << v;
+    // The whole drawing converted to inches.
+    paths = reference::ReadPaths(
+        ImportFile(file, {"PART"}, [](TDXFIn& in) { in.SetConvertUnits(EDXFConvertUnits::eInches); }).Program);
+    ASSERT_EQ(paths.size(), 1u);
+    EXPECT_NEAR(reference::Length(paths[0]), bR12 ? 15 : 15 / 25.4, 2e-4) << v;
+    if (bR12) continue;
+    // Tiny bulges are straight: the polyline runs straight along y = 40.
+    paths = reference::ReadPaths(ImportFile(file, {"TINY"}).Program);
+    ASSERT_EQ(paths.size(), 1u);
+    for (const TElement& e : paths[0]) {
+      EXPECT_FALSE(e.bArc);
+      EXPECT_EQ(e.a.fY, 40);
+      EXPECT_EQ(e.b.fY, 40);
+    }
+    EXPECT_NEAR(reference::Length(paths[0]), 20, 1e-9);
+    // The fit-point spline passes through its fit points on a circle of radius 10,
+    // leaves along its start tangent and stays near the circle in between.
+    paths = reference::ReadPaths(ImportFile(file, {"FIT"}).Program);
+    ASSERT_EQ(paths.size(), 1u);
+    const auto& fit = paths[0];
+    ASSERT_EQ(fit.size(), 60u);  // 6 sections of 10 moves
+    for (size_t k = 0; k <= 6; ++k) {
+      const double a = static_cast<double>(k) * M_PI / 12;
+      const TfPoint p = k < 6 ? fit[k * 10].a : fit.back().b;
+      EXPECT_NEAR(p.fX, 20 + 10 * std::cos(a), 5e-5) << k;
+      EXPECT_NEAR(p.fY, 20 + 10 * std::sin(a), 5e-5) << k;
+    }
+    EXPECT_NEAR(reference::DirectionAt(fit.front(), 0), M_PI / 2, 0.02);
+    for (const TfPoint& p : reference::Samples(fit)) EXPECT_NEAR(std::hypot(p.fX - 20, p.fY - 20), 10, 0.01);
+  }
+}
+
+TEST(DXFGeometry, DistantPlatesKeepTheirHolesApart) {
+  // A 100 x 60 plate drawn at (100000, 100000) with two holes and a slot: the default
+  // tolerance comes from the plate, not from its distance to the origin.
+  TDXFText d({"P"});
+  const double X = 100000, Y = 100000;
+  d.Line("P", X, Y, X + 100, Y).Line("P", X + 100, Y, X + 100, Y + 60).Line("P", X + 100, Y + 60, X, Y + 60)
+      .Line("P", X, Y + 60, X, Y).Circle("P", X + 10, Y + 10, 3).Circle("P", X + 90, Y + 50, 3)
+      .Line("P", X + 40, Y + 30, X + 60, Y + 30).Arc("P", X + 60, Y + 32, 2, 270, 90)
+      .Line("P", X + 60, Y + 34, X + 40, Y + 34).Arc("P", X + 40, Y + 32, 2, 90, 270);
+  const TResult r = ImportText(d.Text(), {"P"});
+  EXPECT_EQ(reference::ReadPaths(r.Program).size(), 4u);
+  EXPECT_TRUE(Has(r.Facts, "matching tolerance 0.1, no gaps closed")) << r.Facts[1];
+  // Near the origin and small, the tolerance is what it always was (0.1 % of the span of
+  // the start points with the origin: 30 here).
+  TDXFText s({"P"});
+  s.Line("P", 0, 0, 30, 0).Line("P", 30, 0.01, 30, 40);
+  const TResult small = ImportText(s.Text(), {"P"});
+  EXPECT_EQ(reference::ReadPaths(small.Program).size(), 1u);
+  EXPECT_TRUE(Has(small.Facts, "matching tolerance 0.03, largest gap closed 0.01")) << small.Facts[1];
+}
+
+TEST(DXFGeometry, FilesThatAreNoDrawingsAreErrors) {
+  for (const std::string& junk : {std::string(), std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+                                  std::string("hello\nworld\n"), std::string("0\nLINE\n8\nA\n")}) {
+    TDXFIn in(nullptr, nullptr);
+    EXPECT_THROW(in.ReadBuffer(junk), EDXFError) << junk;
+  }
+  // A drawing with nothing to import: an empty program, and the report says so.
+  TDXFText d({"T"});
+  d.Add("TEXT", {{8, "T"}, {10, "0"}, {20, "0"}, {1, "hi"}});
+  const TResult r = ImportText(d.Text(), {"T"});
+  EXPECT_TRUE(r.Program.empty());
+  EXPECT_TRUE(Has(r.Report, "the drawing has nothing to import"));
+  EXPECT_TRUE(Has(r.Report, "layer T: 1 TEXT not imported"));
+}
+
+}  // namespace
+}  // namespace veltrane
