@@ -216,6 +216,23 @@ TEST(Drift, TheRewriteKeepsEveryLineAndNeverMakesACircle) {
                               "    MOVE(" + huge + ",0)"}));
 }
 
+TEST(Drift, NumbersTooLargeToWriteAreRefused) {
+  // A result of 1e15 or more could not be written within fifteen significant digits.
+  EXPECT_THROW(Transformed({"    MOVEABS(0,0)", "    MOVE(1000000,0)"}, [](TTransformer& t) { t.Scale(1e10); }),
+               ETransformError);
+  // A line holding such a number is kept as it stands by the rewrite and refused by a
+  // real operation, naming it.
+  const TStringList big{"    MOVEABS(0,0)", "    MOVE(1e20,0)"};
+  EXPECT_EQ(Transformed(big, [](TTransformer& t) { t.RewriteCanonical(); }), big);
+  try {
+    Transformed(big, [](TTransformer& t) { t.Mirror(eXAxis); });
+    ADD_FAILURE() << "no refusal";
+  } catch (const ETransformError& e) {
+    EXPECT_EQ(e.nLine, 1);
+    EXPECT_STREQ(e.what(), "'1e20' is too large to be written back");
+  }
+}
+
 TEST(Drift, LongZigzagPolylineReachesItsEnd) {
   // 30,000 steps of 0.33333333: rounded one by one they lose a whole unit.
   std::string v;

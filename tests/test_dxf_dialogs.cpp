@@ -9,6 +9,7 @@
 #include "dxf/ImportDialogs.h"
 #include "settings/FileSettingsBackend.h"
 #include "settings/VLTRegistry.h"
+#include "tests/DXFText.h"
 
 using namespace veltrane;
 
@@ -51,11 +52,28 @@ TEST_F(OptionsDialog, NothingStoredShowsDefaultsAndStoresThemBack) {
   EXPECT_EQ(f.strRelativePercent, "       0.1");
   EXPECT_EQ(f.strAbsolute, "     2e-05");
   EXPECT_EQ(f.strMovesPerSection, "10");
+  EXPECT_EQ(f.evConvertUnits, EDXFConvertUnits::eDrawing);
+  EXPECT_FALSE(f.bIncludePaperSpace);
   ASSERT_TRUE(StoreImportOptions(f, reg, nullptr));
   EXPECT_EQ(reg.DXFInImportMatching(), "Default");
   EXPECT_DOUBLE_EQ(reg.DXFInImportRelativeMatch(), 0.001);
   EXPECT_DOUBLE_EQ(reg.DXFInImportAbsoluteMatch(), 2e-05);
   EXPECT_EQ(reg.SplineMovesPerSection(), 10);
+  // The options beyond the original ones are stored and reach the importer.
+  f.evConvertUnits = EDXFConvertUnits::eInches;
+  f.bIncludePaperSpace = true;
+  ASSERT_TRUE(StoreImportOptions(f, reg, nullptr));
+  EXPECT_EQ(reg.DXFInConvertUnits(), 2);
+  EXPECT_TRUE(reg.DXFInIncludePaperSpace());
+  EXPECT_EQ(LoadImportOptions(reg).evConvertUnits, EDXFConvertUnits::eInches);
+  veltrane::testing::TDXFText d({"P"});
+  d.Add("LINE", {{8, "P"}, {67, "1"}, {10, "0"}, {20, "0"}, {11, "25.4"}, {21, "0"}});
+  std::string text = d.Text();
+  text.insert(0, "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n");
+  TDXFIn in(nullptr, &reg);
+  in.ReadBuffer(text);
+  ASSERT_EQ(in.Records(0).size(), 1u);  // paper space included
+  EXPECT_DOUBLE_EQ(in.Records(0)[0].fEndPoint.fX, 1.0);  // millimetres to inches
 }
 
 TEST_F(OptionsDialog, ModesByFirstLetterAndRefusedFields) {

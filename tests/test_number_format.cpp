@@ -75,7 +75,12 @@ TEST(Conversion, AcceptsAndRejects) {
     EXPECT_FALSE(TryStrToFloat(b, f)) << b;
     EXPECT_EQ(f, 42) << b;
     EXPECT_THROW(StrToFloat(b), EConvertError) << b;
+    // Numbers beyond the range of doubles are told apart from text that is no number.
+    const std::string t(b);
+    EXPECT_EQ(IsNumberOutOfRange(b), t == "1e400" || t == "-1e999") << b;
   }
+  for (const auto& o : oks) EXPECT_FALSE(IsNumberOutOfRange(o.s)) << o.s;
+  EXPECT_TRUE(IsNumberOutOfRange(" 2e308 "));
   try {
     StrToFloat("x1");
   } catch (const EConvertError& e) {
