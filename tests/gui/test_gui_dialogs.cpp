@@ -1,5 +1,6 @@
 // The dialogs as the user sees them: the fields they show and what their buttons do.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -102,14 +103,27 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     const TImportOptionsFields shown = LoadImportOptions(reg);
     EXPECT_EQ(d.edtRelative->text().toStdString(), shown.strRelativePercent);
     EXPECT_EQ(d.edtMoves->text().toStdString(), shown.strMovesPerSection);
+    EXPECT_EQ(d.cbConvertUnits->currentText(), "drawing units");  // options beyond the design: off
+    EXPECT_FALSE(d.chkPaperSpace->isChecked());
     d.rdAbsolute->setChecked(true);
     d.edtAbsolute->setText("0.25");
     d.edtMoves->setText("12");
+    d.cbConvertUnits->setCurrentIndex(1);
+    d.chkPaperSpace->setChecked(true);
     d.accept();
     EXPECT_EQ(d.result(), QDialog::Accepted);
   }
   EXPECT_DOUBLE_EQ(reg.DXFInImportAbsoluteMatch(), 0.25);
   EXPECT_EQ(reg.SplineMovesPerSection(), 12);
+  EXPECT_EQ(reg.DXFInConvertUnits(), 1);
+  EXPECT_TRUE(reg.DXFInIncludePaperSpace());
+  {
+    TfrmImportOptions d(reg, &prompts);  // shown as stored
+    EXPECT_EQ(d.cbConvertUnits->currentText(), "millimetres");
+    EXPECT_TRUE(d.chkPaperSpace->isChecked());
+  }
+  reg.SetDXFInConvertUnits(0);
+  reg.SetDXFInIncludePaperSpace(false);
   {
     TfrmImportOptions d(reg, &prompts);
     EXPECT_TRUE(d.rdAbsolute->isChecked());
