@@ -36,6 +36,7 @@
 #include "app/PainterCanvas.h"
 #include "app/RichEditPlus.h"
 #include "model/NumberFormat.h"
+#include "model/Statements.h"
 #include "model/SequenceMarkup.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
@@ -383,6 +384,13 @@ void TfrmMain::LoadProgramText(TStringList Lines) {
   UpdateToolEnableState();
   UpdateEditControls();
   ZoomExtents();
+  // A number beyond the range of doubles cannot be plotted or transformed: say where it is
+  // rather than plot the program without it.
+  std::string strNumber;
+  const int32_t n = FirstMoveOutOfRange(m_Document.m_Program, strNumber);
+  if (n >= 0)
+    m_pPrompts->ShowMessage(EMessageKind::eWarning, "Line " + std::to_string(n + 1) + ": " + strNumber +
+                                                        " is beyond the range of numbers; the plot leaves it out");
 }
 
 bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {

@@ -257,6 +257,14 @@ TEST_F(WindowTest, SaveStripsTrailingBlanksAndWritesCrLf) {
   EXPECT_FALSE(Frm().ProgramModified());
 }
 
+TEST_F(WindowTest, ANumberBeyondRangeIsNamedOnOpening) {
+  Open(WriteFile("huge.bas", "    MOVEABS(0,0)\n    MOVE(2e308,0)\n"));
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].first, EMessageKind::eWarning);
+  EXPECT_EQ(m_Prompts.Messages[0].second, "Line 2: 2e308 is beyond the range of numbers; the plot leaves it out");
+  EXPECT_EQ(Line(1), "    MOVE(2e308,0)");  // kept as written
+}
+
 TEST_F(WindowTest, SaveWithoutANameAsksForOne) {
   QTest::keyClicks(&Editor(), "MOVE(1,1)");
   m_Prompts.SaveNames.push_back(std::nullopt);
