@@ -118,9 +118,10 @@ void ChooseAxes(int32_t& nX, int32_t& nY) {
   if (nY == nX) nY = nX + 1;
 }
 
-// A program whose numbers or positions lie beyond what a double holds has no extents
-// and no plot: it is refused, naming the line as the editor numbers it.
-bool ProgramWithinRange(const TStringList& Lines, int32_t nX, int32_t nY) {
+// The program's extents in two axes and its end point. A program whose numbers or
+// positions lie beyond what a double holds has none (and no plot): it is refused, naming
+// the line as the editor numbers it.
+bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& xr, TfRange& yr, TfPoint& end) {
   std::string strNumber;
   const int32_t n = FirstMoveOutOfRange(Lines, strNumber);
   if (n >= 0) {
@@ -132,9 +133,7 @@ bool ProgramWithinRange(const TStringList& Lines, int32_t nX, int32_t nY) {
   interp.SetXAxisNumber(nX);
   interp.SetYAxisNumber(nY);
   interp.SetProgram(&Lines);
-  TfRange xr, yr;
   interp.GetExtents(xr, yr);
-  TfPoint end;
   interp.GetEndPoint(end);
   for (double f : {xr.fFrom, xr.fTo, yr.fFrom, yr.fTo, end.fX, end.fY})
     if (!std::isfinite(f)) {
@@ -164,15 +163,9 @@ int Extents(const std::vector<std::string>& args) {
   }
   if (strFile.empty()) return Usage("extents takes one file");
   TStringList lines;
-  if (!ReadProgram(strFile, lines) || !ProgramWithinRange(lines, nX, nY)) return 1;
-  TInterpreter interp;
-  interp.SetXAxisNumber(nX);
-  interp.SetYAxisNumber(nY);
-  interp.SetProgram(&lines);
   TfRange xr, yr;
-  interp.GetExtents(xr, yr);
   TfPoint end;
-  interp.GetEndPoint(end);
+  if (!ReadProgram(strFile, lines) || !ProgramExtents(lines, nX, nY, xr, yr, end)) return 1;
   std::cout << "X " << StringFromDouble(xr.fFrom) << " " << StringFromDouble(xr.fTo) << "\n"
             << "Y " << StringFromDouble(yr.fFrom) << " " << StringFromDouble(yr.fTo) << "\n"
             << "End " << StringFromDouble(end.fX) << " " << StringFromDouble(end.fY) << "\n";
@@ -333,7 +326,9 @@ int Plot(const std::vector<std::string>& args) {
   }
   if (strProgram.empty() || strOut.empty()) return Usage("plot takes a program and -o FILE");
   TStringList lines;
-  if (!ReadProgram(strProgram, lines) || !ProgramWithinRange(lines, o.nXAxis, o.nYAxis)) return 1;
+  TfRange xr, yr;
+  TfPoint end;
+  if (!ReadProgram(strProgram, lines) || !ProgramExtents(lines, o.nXAxis, o.nYAxis, xr, yr, end)) return 1;
   auto endsWith = [&](const char* ext) {
     std::string l = LowerCase(strOut);
     return l.size() >= std::strlen(ext) && l.compare(l.size() - std::strlen(ext), std::string::npos, ext) == 0;

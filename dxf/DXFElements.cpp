@@ -228,6 +228,13 @@ void TDXFIn::ScanSpline(const char* strElement) {
       return;
     }
     double f = 0.0;
+    // A Y value completes a point with the X read before it.
+    auto point = [&](std::vector<TfPoint>& list, double fX, bool& bPending, const char* what) {
+      full(list.size(), what);
+      st.Number(v, f, 0);
+      list.push_back(TfPoint{bPending ? fX : 0.0, f, 0.0});
+      bPending = false;
+    };
     switch (c) {
       case 100: bDone = true; break;  // the spline's data ends at the next subclass
       case 71:
@@ -240,19 +247,9 @@ void TDXFIn::ScanSpline(const char* strElement) {
       case 40: full(Knot.size(), "knots"); st.Number(v, f, 0); Knot.push_back(f); break;
       case 41: full(Weight.size(), "weights"); st.Number(v, f, 0); Weight.push_back(f); break;
       case 10: st.Number(v, fPendingX, 0); bPendingX = true; break;
-      case 20:
-        full(CtrPoint.size(), "control points");
-        st.Number(v, f, 0);
-        CtrPoint.push_back(TfPoint{bPendingX ? fPendingX : 0.0, f, 0.0});
-        bPendingX = false;
-        break;
+      case 20: point(CtrPoint, fPendingX, bPendingX, "control points"); break;
       case 11: st.Number(v, fPendingFitX, 0); bPendingFitX = true; break;
-      case 21:
-        full(FitPoints.size(), "fit points");
-        st.Number(v, f, 0);
-        FitPoints.push_back(TfPoint{bPendingFitX ? fPendingFitX : 0.0, f, 0.0});
-        bPendingFitX = false;
-        break;
+      case 21: point(FitPoints, fPendingFitX, bPendingFitX, "fit points"); break;
       case 12: st.Number(v, Tangents[0].fX, 0); bTangent[0] = true; break;
       case 22: st.Number(v, Tangents[0].fY, 0); bTangent[0] = true; break;
       case 13: st.Number(v, Tangents[1].fX, 0); bTangent[1] = true; break;
