@@ -201,6 +201,47 @@ TEST(Compensation, ShortElementThatTurnsBackIsRemoved) {
   ExpectOffsetBy(rotated, r.Lines, 1);
 }
 
+// A 12 x 10 rectangle with a half-circle bite of radius 3 in its top side: offset
+// inwards, the short top sides turn back and are removed, and each side meets the bite's
+// offset circle (radius 3 + f about (6, 10)) at the crossing reached first, below the top.
+TStringList Bite(double fTurn, bool bMirror) {
+  auto pt = [&](double x, double y) {
+    if (bMirror) x = -x;
+    return TfPoint{x * std::cos(fTurn) - y * std::sin(fTurn), x * std::sin(fTurn) + y * std::cos(fTurn), 0};
+  };
+  auto n = [](double f) { return StringFromDouble(f); };
+  auto rel = [&](TfPoint a, TfPoint b) { return n(b.fX - a.fX) + "," + n(b.fY - a.fY); };
+  const TfPoint P[] = {pt(0, 0), pt(12, 0), pt(12, 10), pt(9, 10), pt(3, 10), pt(0, 10)}, C = pt(6, 10);
+  // Mirrored, the path runs the other way round, so the bite turns the other way too.
+  return {"    MOVEABS(" + n(P[0].fX) + "," + n(P[0].fY) + ")", "    MOVE(" + rel(P[0], P[1]) + ")",
+          "    MOVE(" + rel(P[1], P[2]) + ")", "    MOVE(" + rel(P[2], P[3]) + ")",
+          "    MOVECIRC(" + rel(P[3], P[4]) + "," + rel(P[3], C) + "," + (bMirror ? "0" : "1") + ")",
+          "    MOVE(" + rel(P[4], P[5]) + ")", "    MOVE(" + rel(P[5], P[0]) + ")"};
+}
+
+TEST(Compensation, SidesMeetTheArcBeyondARemovedElementWhereTheyFirstCrossIt) {
+  for (double f : {2.0, 2.9, 0.7}) {
+    const TResult r = Compensate(Bite(0, false), f);
+    ASSERT_TRUE(r.bOk) << f << ": " << r.strFailure;
+    const auto corners = Corners(r.Lines);
+    // Where x = 12 - f meets the circle of radius 3 + f about (6, 10), below the top side.
+    const double y = 10 - std::sqrt((3 + f) * (3 + f) - (6 - f) * (6 - f));
+    bool bFound = false;
+    for (const TfPoint& c : corners) bFound = bFound || (std::fabs(c.fX - (12 - f)) < 1e-4 && std::fabs(c.fY - y) < 1e-4);
+    EXPECT_EQ(bFound, f > 1.5) << f;  // at 0.7 the short sides stay
+    ExpectOffsetBy(Bite(0, false), r.Lines, f);
+    for (const TfPoint& c : corners) EXPECT_LT(c.fY, 10 - f + 1e-9) << f;  // never above the top's offset
+  }
+  // Turned and mirrored copies behave alike (mirrored, inwards is to the right).
+  for (double turn : {0.5, pi / 2, 2.0, pi})
+    for (bool bMirror : {false, true}) {
+      const TStringList path = Bite(turn, bMirror);
+      const TResult r = Compensate(path, bMirror ? -2 : 2);
+      ASSERT_TRUE(r.bOk) << turn << " " << bMirror << ": " << r.strFailure;
+      ExpectOffsetBy(path, r.Lines, 2);
+    }
+}
+
 TEST(Compensation, FullCircleAndSlot) {
   const TStringList circle{"    MOVEABS(10,0)", "    MOVECIRC(0,0,-10,0,0)"};
   TResult r = Compensate(circle, 2);

@@ -139,8 +139,28 @@ bool TTransformer::GetJunction(int32_t index1, int32_t index2) {
     f_junction = ownPoint(B, B.fSrcStart);
     return true;
   }
-  const TfPoint J = A.fSrcEnd;  // the original joint: of two crossings the one nearer is meant
-  auto nearer = [&J](TfPoint p, TfPoint q) { return Dist(p, J) <= Dist(q, J) ? p : q; };
+  // Of two crossings, the one nearer the original joint is meant. Where an element
+  // between A and B was removed there is no such joint: the junction is then the first
+  // crossing reached travelling along A from where A starts.
+  const TfPoint J = A.fSrcEnd;
+  const bool bFrom = m_bJunctionFrom;
+  const TfPoint F = m_fJunctionFrom;
+  auto along = [&A, bArcA, F](TfPoint p) {
+    if (!bArcA) {
+      const double t = Dot(Sub(p, F), Polar(1, A.fAngle));
+      return t >= -1e-9 * std::max(1.0, Len(Sub(p, F))) ? t : 1e300 - t;  // behind the start: last resort
+    }
+    const double a0 = Angle(Sub(F, A.fAbsCentrePoint)), a1 = Angle(Sub(p, A.fAbsCentrePoint));
+    double w = A.ndir == 0 ? a1 - a0 : a0 - a1;
+    w = std::fmod(w, 2 * pi);
+    if (w < 0) w += 2 * pi;
+    if (w > 2 * pi - 1e-9) w = 0;
+    return w;
+  };
+  auto nearer = [&](TfPoint p, TfPoint q) {
+    if (bFrom) return along(p) <= along(q) ? p : q;
+    return Dist(p, J) <= Dist(q, J) ? p : q;
+  };
 
   if (!bArcA && !bArcB) {
     const double d = AngleDiff(B.fAngle, A.fAngle);
@@ -317,7 +337,10 @@ bool TTransformer::JudgeOnce(bool& bAgain) {
     m_lstJunctions.erase(m_lstJunctions.begin() + static_cast<ptrdiff_t>(i),
                          m_lstJunctions.begin() + static_cast<ptrdiff_t>(i + 2));
     const int32_t a = i == 0 ? static_cast<int32_t>(m_lstLines.size()) - 1 : static_cast<int32_t>(i) - 1;
-    if (!GetJunction(a, static_cast<int32_t>(i))) return false;
+    // Element a starts at junction a (the last junction for the closing element).
+    if (!JunctionAfterRemoval(a, static_cast<int32_t>(i),
+                              i == 0 ? m_lstJunctions.back().fAbsEndPoint : m_lstJunctions[i - 1].fAbsEndPoint))
+      return false;
     if (i > m_lstJunctions.size()) continue;
     m_lstJunctions.insert(m_lstJunctions.begin() + static_cast<ptrdiff_t>(i), junctionFor(i, f_junction));
     if (i >= 1) --i;
@@ -335,7 +358,8 @@ bool TTransformer::JudgeOnce(bool& bAgain) {
       m_lstLines.pop_back();
       m_lstJunctions.pop_back();
       m_lstJunctions.erase(m_lstJunctions.begin());
-      if (!GetJunction(static_cast<int32_t>(m_lstLines.size()) - 1, 0)) return false;
+      if (!JunctionAfterRemoval(static_cast<int32_t>(m_lstLines.size()) - 1, 0, m_lstJunctions.back().fAbsEndPoint))
+        return false;
       m_lstJunctions.insert(m_lstJunctions.begin(), JunctionMove(evStart, f_junction));
       bAgain = true;
       return true;
@@ -345,6 +369,14 @@ bool TTransformer::JudgeOnce(bool& bAgain) {
   closing.fAbsStartPoint = fLastEnd;
   m_lstJunctions.push_back(closing);
   return true;
+}
+
+bool TTransformer::JunctionAfterRemoval(int32_t a, int32_t b, TfPoint fStartOfA) {
+  m_bJunctionFrom = true;
+  m_fJunctionFrom = fStartOfA;
+  const bool bOk = GetJunction(a, b);
+  m_bJunctionFrom = false;
+  return bOk;
 }
 
 bool TTransformer::JudgeNewJunctions() {

@@ -150,6 +150,8 @@ class TTransformer {
   void RequireOnePath(const char* strWhat) const;
   bool Fail(std::string strReason);
   bool JudgeOnce(bool& bAgain);
+  // GetJunction of two elements that became neighbours when the one between them was removed.
+  bool JunctionAfterRemoval(int32_t a, int32_t b, TfPoint fStartOfA);
   bool InsertConnector(size_t nFirst, size_t nSecond, size_t nAt);
   TMoveRecord JunctionMove(ECommandType evType, TfPoint fEnd) const;
   void Retrace(int32_t nFrom, double AddEndValue);
@@ -162,8 +164,13 @@ class TTransformer {
   std::vector<TMoveRecord> m_lstJunctions;
   std::string m_strFailure;
   double m_fOffset = 0.0;  // the offset of the compensation being built
-  bool m_bJunctionMissed = false;
-  bool m_bCmpClosed = false;  // the path being compensated is closed and has two elements or more  // the last GetJunction failed because two arcs do not meet
+  bool m_bJunctionMissed = false;  // the last GetJunction failed because two arcs do not meet
+  bool m_bCmpClosed = false;       // the path being compensated is closed and has two elements or more
+  // Where the first element of the junction being computed starts, when its neighbour
+  // was not its neighbour in the original path (an element between them was removed):
+  // the junction is then the first crossing reached along it from there.
+  bool m_bJunctionFrom = false;
+  TfPoint m_fJunctionFrom;
 };
 
 // Points a transformer at a list for the scope's lifetime, and back at its own after.
