@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "transform/OffsetCheck.h"
 #include "transform/PointMath.h"
 #include "transform/Transformer.h"
 
@@ -444,6 +445,29 @@ bool TTransformer::Compensation(double f_value) {
       moves.push_back(r);
       anchors.push_back(L.nSource);
     }
+    // The result must be sound before anything is written: a tool following it must
+    // never cut into the part.
+    std::vector<offsetcheck::TPiece> original, offset;
+    auto piece = [](const TMoveRecord& r, TfPoint a, TfPoint b) {
+      if (IsStraight(r.MoveType)) return offsetcheck::LinePiece(a, b);
+      return offsetcheck::ArcPiece(a, b, Add(a, r.fCentrePoint), r.Direction != 0,
+                                   r.fEndPoint.fX == 0.0 && r.fEndPoint.fY == 0.0);
+    };
+    for (const TMoveRecord& r : m_lstSourceMoves)
+      if (IsPathMove(r.MoveType) && (r.fEndPoint.fX != 0.0 || r.fEndPoint.fY != 0.0 || IsArc(r.MoveType)))
+        original.push_back(piece(r, r.fAbsStartPoint, r.fAbsEndPoint));
+    TfPoint at;
+    for (const TMoveRecord& r : moves) {
+      if (IsAbsoluteMove(r.MoveType)) {
+        at = r.fEndPoint;
+        continue;
+      }
+      const TfPoint to = Add(at, r.fEndPoint);
+      offset.push_back(piece(r, at, to));
+      at = to;
+    }
+    const std::string strUnsound = offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed);
+    if (!strUnsound.empty()) return Fail(strUnsound);
     // The lines of the body that are not moves keep their place after the move they followed.
     int32_t nAfter = -1;
     size_t m = 0;

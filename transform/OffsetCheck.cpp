@@ -1,0 +1,297 @@
+// Exact distances and crossings of straight pieces and arcs, and the offset check built
+// on them. Candidate pairs come from a sweep over the pieces' bounding boxes, so a path of
+// many pieces is checked in about n log n.
+#include "transform/OffsetCheck.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "model/NumberFormat.h"
+
+namespace veltrane::offsetcheck {
+
+namespace {
+
+constexpr double pi = std::numbers::pi;
+constexpr double c_fAngleEps = 1e-12;
+// An offset may come this much closer than its distance (relative, at least 1e-4): the
+// joins of pieces that continue each other within a hundredth of a radian.
+constexpr double c_fDistanceSlack = 1e-4;
+
+TfPoint Pt(double x, double y) { return TfPoint{x, y, 0.0}; }
+TfPoint Sub(TfPoint a, TfPoint b) { return Pt(a.fX - b.fX, a.fY - b.fY); }
+TfPoint Add(TfPoint a, TfPoint b) { return Pt(a.fX + b.fX, a.fY + b.fY); }
+TfPoint Mul(TfPoint a, double k) { return Pt(a.fX * k, a.fY * k); }
+double Dot(TfPoint a, TfPoint b) { return a.fX * b.fX + a.fY * b.fY; }
+double Cross(TfPoint a, TfPoint b) { return a.fX * b.fY - a.fY * b.fX; }
+double Len(TfPoint a) { return std::hypot(a.fX, a.fY); }
+double Dist(TfPoint a, TfPoint b) { return Len(Sub(a, b)); }
+
+double Norm(double a) {
+  a = std::fmod(a, 2 * pi);
+  return a < 0 ? a + 2 * pi : a;
+}
+
+// The angle seen from the centre lies on the arc.
+bool OnArc(const TPiece& A, double fAngle) {
+  const double rel = Norm(A.bCw ? A.fStart - fAngle : fAngle - A.fStart);
+  return rel <= A.fSweep + c_fAngleEps || rel >= 2 * pi - c_fAngleEps;
+}
+
+bool OnArc(const TPiece& A, TfPoint p) {
+  return OnArc(A, std::atan2(p.fY - A.c.fY, p.fX - A.c.fX));
+}
+
+double Scale(const TPiece& s) {
+  return std::max(
+      {1.0, std::fabs(s.lo.fX), std::fabs(s.lo.fY), std::fabs(s.hi.fX), std::fabs(s.hi.fY)});
+}
+
+void MeetLines(const TPiece& s, const TPiece& t, double eps, std::vector<TfPoint>& At) {
+  const TfPoint d1 = Sub(s.b, s.a), d2 = Sub(t.b, t.a);
+  const double l1 = Len(d1), l2 = Len(d2);
+  if (l1 == 0 || l2 == 0) return;
+  const double den = Cross(d1, d2);
+  if (std::fabs(den) <= 1e-12 * l1 * l2) {
+    // Parallel: a shared stretch when they lie on one line.
+    if (std::fabs(Cross(d1, Sub(t.a, s.a))) / l1 > eps) return;
+    const double t0 = Dot(Sub(t.a, s.a), d1) / (l1 * l1), t1 = Dot(Sub(t.b, s.a), d1) / (l1 * l1);
+    const double lo = std::max(0.0, std::min(t0, t1)), hi = std::min(1.0, std::max(t0, t1));
+    if (lo > hi + eps / l1) return;
+    At.push_back(Add(s.a, Mul(d1, lo)));
+    At.push_back(Add(s.a, Mul(d1, std::max(lo, hi))));
+    return;
+  }
+  const TfPoint w = Sub(t.a, s.a);
+  const double u = Cross(w, d2) / den, v = Cross(w, d1) / den;
+  const double eu = eps / l1, ev = eps / l2;
+  if (u >= -eu && u <= 1 + eu && v >= -ev && v <= 1 + ev) At.push_back(Add(s.a, Mul(d1, u)));
+}
+
+void MeetLineArc(const TPiece& s, const TPiece& A, double eps, std::vector<TfPoint>& At) {
+  const TfPoint d = Sub(s.b, s.a);
+  const double L = Len(d);
+  if (L == 0) return;
+  const TfPoint u = Mul(d, 1 / L);
+  const double tF = Dot(Sub(A.c, s.a), u);
+  const TfPoint F = Add(s.a, Mul(u, tF));
+  const double h = Dist(F, A.c);
+  if (h > A.r + eps) return;
+  const double k = std::sqrt(std::max(0.0, A.r * A.r - h * h));
+  for (double t : {tF - k, tF + k}) {
+    if (t < -eps || t > L + eps) continue;
+    const TfPoint p = Add(s.a, Mul(u, t));
+    if (OnArc(A, p)) At.push_back(p);
+    if (k == 0) break;
+  }
+}
+
+void MeetArcs(const TPiece& A, const TPiece& B, double eps, std::vector<TfPoint>& At) {
+  const double d = Dist(A.c, B.c);
+  if (d <= eps) {
+    if (std::fabs(A.r - B.r) > eps) return;
+    // One circle: where the arcs overlap, their ends that lie on the other.
+    for (TfPoint p : {A.a, A.b})
+      if (OnArc(B, p)) At.push_back(p);
+    for (TfPoint p : {B.a, B.b})
+      if (OnArc(A, p)) At.push_back(p);
+    return;
+  }
+  if (d > A.r + B.r + eps || d < std::fabs(A.r - B.r) - eps) return;
+  const double a = (d * d + A.r * A.r - B.r * B.r) / (2 * d);
+  const double h = std::sqrt(std::max(0.0, A.r * A.r - a * a));
+  const TfPoint u = Mul(Sub(B.c, A.c), 1 / d), n = Pt(-u.fY, u.fX);
+  const TfPoint base = Add(A.c, Mul(u, a));
+  for (double k : {h, -h}) {
+    const TfPoint p = Add(base, Mul(n, k));
+    if (OnArc(A, p) && OnArc(B, p)) At.push_back(p);
+    if (h == 0) break;
+  }
+}
+
+// Calls fn(i, j) for every i of S and j of T whose boxes, grown by fMargin, overlap;
+// with bSame (S is T) each unordered pair once, i < j.
+template <class F>
+void ForNearPairs(const std::vector<TPiece>& S, const std::vector<TPiece>& T, double fMargin,
+                  bool bSame, F fn) {
+  std::vector<size_t> si(S.size()), ti(T.size());
+  for (size_t i = 0; i < si.size(); ++i) si[i] = i;
+  for (size_t i = 0; i < ti.size(); ++i) ti[i] = i;
+  auto byLo = [](const std::vector<TPiece>& V) {
+    return [&V](size_t a, size_t b) { return V[a].lo.fX < V[b].lo.fX; };
+  };
+  std::sort(si.begin(), si.end(), byLo(S));
+  std::sort(ti.begin(), ti.end(), byLo(T));
+  std::vector<size_t> active;  // of T, in the sweep
+  size_t next = 0;
+  for (size_t i : si) {
+    const TPiece& s = S[i];
+    while (next < ti.size() && T[ti[next]].lo.fX <= s.hi.fX + fMargin) active.push_back(ti[next++]);
+    std::erase_if(active, [&](size_t j) { return T[j].hi.fX + fMargin < s.lo.fX; });
+    for (size_t j : active) {
+      if (bSame && j <= i) continue;
+      const TPiece& t = T[j];
+      if (t.lo.fX > s.hi.fX + fMargin || t.lo.fY > s.hi.fY + fMargin || t.hi.fY < s.lo.fY - fMargin)
+        continue;
+      if (!fn(i, j)) return;
+    }
+  }
+}
+
+std::string Number(double f) {
+  const std::string s = StringFromDouble(f);
+  return s == "0" && f > 0 ? "less than 0.0001" : s;
+}
+
+}  // namespace
+
+TPiece LinePiece(TfPoint a, TfPoint b) {
+  TPiece s;
+  s.a = a;
+  s.b = b;
+  s.lo = Pt(std::min(a.fX, b.fX), std::min(a.fY, b.fY));
+  s.hi = Pt(std::max(a.fX, b.fX), std::max(a.fY, b.fY));
+  return s;
+}
+
+TPiece ArcPiece(TfPoint a, TfPoint b, TfPoint c, bool bCw, bool bFull) {
+  TPiece s = LinePiece(a, b);
+  s.bArc = true;
+  s.c = c;
+  s.r = Dist(a, c);
+  s.bCw = bCw;
+  s.fStart = std::atan2(a.fY - c.fY, a.fX - c.fX);
+  const double e = std::atan2(b.fY - c.fY, b.fX - c.fX);
+  s.fSweep = bFull ? 2 * pi : Norm(bCw ? s.fStart - e : e - s.fStart);
+  // The box takes in the circle's extreme points that the arc passes.
+  for (int k = 0; k < 4; ++k) {
+    const double ang = k * pi / 2;
+    if (!OnArc(s, ang)) continue;
+    const TfPoint p = Pt(c.fX + s.r * std::cos(ang), c.fY + s.r * std::sin(ang));
+    s.lo = Pt(std::min(s.lo.fX, p.fX), std::min(s.lo.fY, p.fY));
+    s.hi = Pt(std::max(s.hi.fX, p.fX), std::max(s.hi.fY, p.fY));
+  }
+  return s;
+}
+
+double Distance(TfPoint p, const TPiece& s) {
+  if (!s.bArc) {
+    const TfPoint d = Sub(s.b, s.a);
+    const double dd = Dot(d, d);
+    const double t = dd > 0 ? std::clamp(Dot(Sub(p, s.a), d) / dd, 0.0, 1.0) : 0.0;
+    return Dist(p, Add(s.a, Mul(d, t)));
+  }
+  const double fToCentre = Dist(p, s.c);
+  if (fToCentre == 0) return s.r;
+  if (OnArc(s, p)) return std::fabs(fToCentre - s.r);
+  return std::min(Dist(p, s.a), Dist(p, s.b));
+}
+
+bool Meet(const TPiece& s, const TPiece& t, std::vector<TfPoint>& At) {
+  At.clear();
+  const double eps = 1e-9 * std::max(Scale(s), Scale(t));
+  if (!s.bArc && !t.bArc)
+    MeetLines(s, t, eps, At);
+  else if (!s.bArc)
+    MeetLineArc(s, t, eps, At);
+  else if (!t.bArc)
+    MeetLineArc(t, s, eps, At);
+  else
+    MeetArcs(s, t, eps, At);
+  return !At.empty();
+}
+
+double Distance(const TPiece& s, const TPiece& t) {
+  std::vector<TfPoint> at;
+  if (Meet(s, t, at)) return 0.0;
+  double best = std::min({Distance(s.a, t), Distance(s.b, t), Distance(t.a, s), Distance(t.b, s)});
+  // Inner points where the joining line stands square on both pieces.
+  auto lineArc = [&best](const TPiece& L, const TPiece& A) {
+    const TfPoint d = Sub(L.b, L.a);
+    const double dd = Dot(d, d);
+    if (dd == 0) return;
+    const double tF = Dot(Sub(A.c, L.a), d) / dd;
+    if (tF < 0 || tF > 1) return;
+    const TfPoint F = Add(L.a, Mul(d, tF));
+    const double h = Dist(F, A.c);
+    if (h > 0 && OnArc(A, F)) best = std::min(best, std::fabs(h - A.r));
+  };
+  if (s.bArc && t.bArc) {
+    const double d = Dist(s.c, t.c);
+    if (d == 0) {
+      if (OnArc(t, s.a) || OnArc(t, s.b) || OnArc(s, t.a) || OnArc(s, t.b))
+        best = std::min(best, std::fabs(s.r - t.r));
+    } else {
+      const TfPoint u = Mul(Sub(t.c, s.c), 1 / d);
+      for (double k1 : {s.r, -s.r})
+        for (double k2 : {t.r, -t.r}) {
+          const TfPoint p = Add(s.c, Mul(u, k1)), q = Add(t.c, Mul(u, k2));
+          if (OnArc(s, p) && OnArc(t, q)) best = std::min(best, Dist(p, q));
+        }
+    }
+  } else if (s.bArc) {
+    lineArc(t, s);
+  } else if (t.bArc) {
+    lineArc(s, t);
+  }
+  return best;
+}
+
+double SignedArea(const std::vector<TPiece>& Path) {
+  double a = 0.0;
+  for (const TPiece& s : Path) {
+    a += Cross(s.a, s.b) / 2;
+    if (s.bArc) {
+      const double seg = s.r * s.r / 2 * (s.fSweep - std::sin(s.fSweep));
+      a += s.bCw ? -seg : seg;
+    }
+  }
+  return a;
+}
+
+std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<TPiece>& Offset,
+                        double f, bool bClosed) {
+  const double fAbs = std::fabs(f);
+  const double fSlack = c_fDistanceSlack * std::max(1.0, fAbs);
+  // Nowhere closer to the original than the offset distance.
+  double fClosest = fAbs;
+  ForNearPairs(Offset, Original, fAbs, false, [&](size_t i, size_t j) {
+    fClosest = std::min(fClosest, Distance(Offset[i], Original[j]));
+    return fClosest >= fAbs - fSlack;
+  });
+  if (fClosest < fAbs - fSlack)
+    return "the offset path would come within " + Number(fClosest) + " of the path, closer than " +
+           Number(fAbs);
+  // No crossing but the joints of neighbours.
+  const size_t n = Offset.size();
+  bool bCrosses = false;
+  std::vector<TfPoint> at;
+  ForNearPairs(Offset, Offset, 1e-9, true, [&](size_t i, size_t j) {
+    const size_t a = std::min(i, j), b = std::max(i, j);
+    if (!Meet(Offset[a], Offset[b], at)) return true;
+    const double eps = 1e-7 * std::max(Scale(Offset[a]), Scale(Offset[b]));
+    for (const TfPoint& p : at) {
+      const bool bJoint = (b == a + 1 && Dist(p, Offset[a].b) <= eps) ||
+                          (bClosed && a == 0 && b == n - 1 && Dist(p, Offset[a].a) <= eps);
+      if (!bJoint) {
+        bCrosses = true;
+        return false;
+      }
+    }
+    return true;
+  });
+  if (bCrosses) return "the offset path would cross itself";
+  if (bClosed && !Original.empty()) {
+    // Inside a path turning anticlockwise lies to its left: the offset to the left of it
+    // encloses less, the offset to its right more, and both turn the same way.
+    const double fOrig = SignedArea(Original), fOff = SignedArea(Offset);
+    const bool bInside = (f > 0) == (fOrig > 0);
+    const bool bRight = (fOff > 0) == (fOrig > 0) && (bInside ? std::fabs(fOff) < std::fabs(fOrig)
+                                                              : std::fabs(fOff) > std::fabs(fOrig));
+    if (!bRight) return "the offset path would lie on the wrong side of the path";
+  }
+  return {};
+}
+
+}  // namespace veltrane::offsetcheck
