@@ -53,7 +53,7 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
       bChanged = o.bDone;
       if (o.bFound && !o.bDone)
         m_pPrompts->ShowMessage(EMessageKind::eWarning,
-                                c_sUnableToTransform + std::to_string(m_nCurrentSequence));
+                                c_sUnableToTransform + std::to_string(m_nCurrentSequence) + ": " + o.strReason);
     } else if (evOp == EPathOp::eLeadInOut || evOp == EPathOp::eAddEnd) {
       PathToolWholeProgram(m_Document, m_Transformer, r);
       bChanged = true;

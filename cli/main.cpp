@@ -475,6 +475,11 @@ int Transform(const std::vector<std::string>& args) {
   if (bAll && (kind == eBatchCopy || (kind == ePath && path.evOp == EPathOp::eChangeStart)))
     return Usage(w + " works on one sequence");
 
+  // The uncompensated copies live in the window while it runs; a program read from a
+  // file has none, and compensating the compensated path instead would cut wrong.
+  if (bAbsolute)
+    return Fail("--absolute needs the uncompensated copy of the sequence, which only the window keeps "
+                "while it runs; a program read from a file has none, so nothing was compensated");
   TStringList lines;
   if (!ReadProgram(strProgram, lines)) return 1;
   if (!bLookAheadGiven) {
@@ -492,6 +497,7 @@ int Transform(const std::vector<std::string>& args) {
   PrepareOpenedProgram(doc.m_Program, lookAhead, transformer);
   doc.m_OriginalList = doc.m_Program;
   const std::string strNoSequence = "the program has no sequence " + std::to_string(nSequence);
+  int nExit = 0;
   try {
     if (kind == eOffsetTerms) {
       SetOffsetTermsAll(doc, transformer, bTermsOn);
@@ -507,7 +513,7 @@ int Transform(const std::vector<std::string>& args) {
       } else {
         const auto failed = PathToolEachSequence(doc, transformer, path, &warnings);
         for (const auto& m : warnings.Messages) std::cerr << "veltrane-cli: " << m.second << "\n";
-        if (!failed.empty()) return 1;
+        nExit = failed.empty() ? 0 : 3;  // the others still changed: written, partly done
       }
     } else if (kind == ePath) {
       const TPathOutcome o = PathToolSequence(doc, transformer, nSequence, path);
@@ -526,14 +532,14 @@ int Transform(const std::vector<std::string>& args) {
   }
   if (strOut.empty()) {
     for (const auto& l : doc.m_Program) std::cout << l << "\n";
-    return 0;
+    return nExit;
   }
   try {
     SaveLines(strOut, doc.m_Program);
   } catch (const EFileError& e) {
     return Fail(e.what());
   }
-  return 0;
+  return nExit;
 }
 
 int Check(const std::vector<std::string>& args) {

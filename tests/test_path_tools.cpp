@@ -411,6 +411,13 @@ TEST(Compensation, SpikesAndNotchesNarrowerThanTheToolAreRefused) {
   EXPECT_EQ(r.Lines, notch);
   EXPECT_FALSE(r.strFailure.empty());
   EXPECT_TRUE(Compensate(notch, -0.4).bOk);  // a narrower tool fits
+  // An L whose arms are exactly twice the tool radius wide collapses to their centre
+  // lines: refused like a notch, never written as moves of no length.
+  const TStringList arms{"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,2)", "    MOVE(-8,0)",
+                         "    MOVE(0,8)",    "    MOVE(-2,0)", "    MOVE(0,-10)"};
+  r = Compensate(arms, 1);
+  EXPECT_FALSE(r.bOk) << ::testing::PrintToString(r.Lines);
+  EXPECT_EQ(r.Lines, arms);
   // A thin spike out of a square, offset outwards by 2.
   const TStringList spike{"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,10)", "    MOVE(-4.8,0)", "    MOVE(-0.2,13)",
                           "    MOVE(-0.2,-13)", "    MOVE(-4.8,0)", "    MOVE(0,-10)"};
@@ -604,6 +611,13 @@ TEST(Fillet, RightAngleCorner) {
   EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,-10)"},
                 [](TTransformer& t) { t.FilletCorners(Deg(100), 2); })[2],
             "    MOVECIRC(2,-2,0,-2,1)");
+}
+
+TEST(Fillet, AFilletThatJustFitsTakesTheWholeMove) {
+  // Moves of 2 and a radius of 2 at a right angle: the tangent length is the moves' length
+  // (computed as 2.0000000000000004); no zero-length move is written.
+  EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(2,0)", "    MOVE(0,2)"}, [](TTransformer& t) { t.FilletCorners(Deg(100), 2); }),
+            (TStringList{"    MOVEABS(0,0)", "    MOVECIRC(2,2,0,2,0)"}));
 }
 
 TEST(Fillet, ArcsAreTangentAndMovesNeverRunBackwards) {

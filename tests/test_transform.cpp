@@ -165,9 +165,16 @@ TEST(Transformer, ResultsTooLargeToWriteAreRefused) {
 }
 
 TEST(Transformer, CanonicalRewriteKeepsEveryNumber) {
-  EXPECT_EQ(Apply({"  move (1.50, -2)", "ma(3,4)", "MOVECIRC( 1 , 0 , 0.5 , 0 , 2 )", "cadseq1:"},
-                [](TTransformer& t) { t.RewriteCanonical(); }),
-            (TStringList{"    MOVE(1.5,-2)", "    MOVEABS(3,4)", "    MOVECIRC(1,0,0.5,0,1)", "cadseq1:"}));
+  // An arc direction other than 0 or 1 is kept as written (the plot reads 2 as
+  // anticlockwise; calling it clockwise would turn the arc round); a real operation
+  // refuses it.
+  EXPECT_EQ(Apply({"  move (1.50, -2)", "ma(3,4)", "MOVECIRC( 1 , 0 , 0.5 , 0 , 2 )", "MOVECIRC( 1 , 0 , 0.5 , 0 , 1 )",
+                   "cadseq1:"},
+                  [](TTransformer& t) { t.RewriteCanonical(); }),
+            (TStringList{"    MOVE(1.5,-2)", "    MOVEABS(3,4)", "MOVECIRC( 1 , 0 , 0.5 , 0 , 2 )",
+                         "    MOVECIRC(1,0,0.5,0,1)", "cadseq1:"}));
+  EXPECT_THROW(Apply({"    MOVEABS(0,0)", "    MOVECIRC(1,0,0.5,0,2)"}, [](TTransformer& t) { t.Mirror(eXAxis); }),
+               ETransformError);
   for (const char* f : {"/examples/bracket.bas", "/tests/golden/import_blocks.bas",
                         "/tests/golden/import_square.bas", "/tests/golden/import_bracket_r12.bas"}) {
     TStringList lines = LoadLines(std::string(VELTRANE_SOURCE_DIR) + f);
@@ -266,7 +273,7 @@ TEST(TransformCommands, OneSequenceChangesOnlyItsBody) {
     ADD_FAILURE();
   } catch (const ETransformError& e) {
     EXPECT_EQ(e.nLine, 4);
-    EXPECT_NE(TransformErrorMessage(e).find("Line 4 cannot be transformed"), std::string::npos);
+    EXPECT_NE(TransformErrorMessage(e).find("Line 5 cannot be transformed"), std::string::npos);  // from 1
   }
   EXPECT_EQ(doc.m_Program, want);
   EXPECT_EQ(hooks.nSaves, 1);

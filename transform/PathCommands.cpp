@@ -183,7 +183,9 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
     try {
       if (!RunOn(T, lines, R)) {
         failed.push_back(n);
-        if (pPrompts) pPrompts->ShowMessage(EMessageKind::eWarning, c_sUnableToTransform + std::to_string(n));
+        if (pPrompts)
+          pPrompts->ShowMessage(EMessageKind::eWarning,
+                                c_sUnableToTransform + std::to_string(n) + ": " + T.FailureReason());
         continue;
       }
     } catch (const ETransformError& e) {

@@ -75,6 +75,7 @@ void TTransformer::RequireOnePath(const char* strWhat) const {
 
 bool TTransformer::GenerateCmpLines(double f) {
   m_lstLines.clear();
+  bool bVanished = false;
   for (size_t i = 0; i < m_lstSourceMoves.size(); ++i) {
     const TMoveRecord& s = m_lstSourceMoves[i];
     TLineRecord L;
@@ -98,7 +99,10 @@ bool TTransformer::GenerateCmpLines(double f) {
       const double r = Len(c);
       if (!(r > 0)) continue;  // an arc about its own start has no radius
       const double R = s.Direction == 0 ? r - f : r + f;
-      if (!(R > 1e-12 * std::max(1.0, r))) continue;  // shrunk to nothing: it leaves the outline
+      if (!(R > 1e-12 * std::max(1.0, r))) {  // shrunk to nothing: it leaves the outline
+        bVanished = true;
+        continue;
+      }
       L.LineType = b_MCsp ? eCmd_MoveCircSP : eCmd_MoveCirc;
       const TfPoint C = Add(S, c);
       const double ts = Angle(Neg(c)), te = Angle(Sub(s.fAbsEndPoint, C));
@@ -116,6 +120,7 @@ bool TTransformer::GenerateCmpLines(double f) {
     L.fSrcEnd = s.fAbsEndPoint;
     m_lstLines.push_back(L);
   }
+  if (m_lstLines.empty() && bVanished) return Fail("the tool radius is larger than the path's arcs allow");
   if (m_lstLines.empty()) return Fail("the sequence has no move that can be offset");
   return true;
 }
@@ -522,7 +527,9 @@ void TTransformer::FilletCorners(double fMaxAngle, double fUsedRadius) {
       const double T = std::fabs(fUsedRadius / std::tan((pi - turn) / 2));
       // A fillet longer than either move would make a move run backwards: the corner
       // stays sharp.
-      if (!(T <= fLenA && T <= fLenB)) {
+      // A fillet that just fits a move takes all of it (the tangent length is computed).
+      const auto fits = [T](double fLen) { return T <= fLen + 1e-9 * std::max(1.0, fLen); };
+      if (!(fits(fLenA) && fits(fLenB))) {
         m_lstNewMoves.push_back(a);
         continue;
       }

@@ -152,7 +152,8 @@ void PrepareImportedProgram(TStringList& Program, const TLookAheadChoices& Choic
 std::string TransformErrorMessage(const ETransformError& e) {
   if (e.nLine < 0)
     return std::string("A line of the uncompensated copy cannot be transformed: ") + e.what() + "\n" + e.strLine;
-  return "Line " + std::to_string(e.nLine) + " cannot be transformed: " + e.what() + "\n" + e.strLine;
+  // Lines are numbered from 1, as the editor shows them.
+  return "Line " + std::to_string(e.nLine + 1) + " cannot be transformed: " + e.what() + "\n" + e.strLine;
 }
 
 }  // namespace veltrane

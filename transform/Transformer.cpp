@@ -91,8 +91,14 @@ bool ParseMoveLine(std::string_view strLine, ECommandType evType, TMoveRecord& r
       strReason = "'" + args[4] + "' is not an arc direction";
       return false;
     }
+    // The plot reads 1 as clockwise and anything else as anticlockwise; a digit other
+    // than 0 or 1 is kept as written rather than guessed at.
+    if (nDir != 0 && nDir != 1) {
+      strReason = "the arc direction '" + args[4] + "' is neither 0 nor 1";
+      return false;
+    }
     r.fCentrePoint = TfPoint{v[2], v[3], 0.0};
-    r.Direction = nDir != 0 ? 1 : 0;
+    r.Direction = nDir;
   }
   return true;
 }
@@ -174,9 +180,11 @@ void TTransformer::LoadSourceList(bool bStrict) {
 
 std::string TTransformer::LineFor(const TMoveRecord& r, TMoveWriter& Writer) const {
   const ECommandType k = r.MoveType;
-  // A move read from a line keeps its line even when it rounds to no move, so that the
-  // lines around it keep their places; moves an operation makes are left out then.
-  const bool bKeep = r.nProgramLine >= 0;
+  // A move kept as it was read keeps its line even when it rounds to no move, so that the
+  // lines around it keep their places; moves an operation makes or changes are left out.
+  const size_t nSource = static_cast<size_t>(r.nProgramLine);
+  const bool bKeep = r.nProgramLine >= 0 && nSource < m_lstSourceMoves.size() &&
+                     m_lstSourceMoves[nSource].MoveType == k && m_lstSourceMoves[nSource].fEndPoint == r.fEndPoint;
   std::string strArgs;
   if (IsAbsoluteMove(k)) {
     const bool bTerms = b_AddParToMA || r.bOffsetTerms;

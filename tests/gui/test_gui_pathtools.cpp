@@ -64,7 +64,10 @@ TEST_F(PathToolTest, AFailedCompensationWarnsAndChangesNothing) {
   m_Prompts.PathRequests = {Compensation(-6)};
   Frm().Action("mniRadiusCompSeq")->trigger();
   ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second, "Unable to perform this transform on sequence 2");
+  // The warning says why.
+  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Unable to perform this transform on sequence 2: ", 0), 0u)
+      << m_Prompts.Messages[0].second;
+  EXPECT_GT(m_Prompts.Messages[0].second.size(), std::string("Unable to perform this transform on sequence 2: ").size());
   EXPECT_EQ(Frm().Document().m_Program, before);
   EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
   // Over all sequences the others are still compensated, as one undo step.
@@ -72,7 +75,8 @@ TEST_F(PathToolTest, AFailedCompensationWarnsAndChangesNothing) {
   m_Prompts.PathRequests = {Compensation(-4.5)};
   Frm().Action("mniCompensation")->trigger();
   ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second, "Unable to perform this transform on sequence 3");
+  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Unable to perform this transform on sequence 3: ", 0), 0u)
+      << m_Prompts.Messages[0].second;
   EXPECT_EQ(Line(4), "    MOVEABS(-4.5,-4.5)");
   EXPECT_EQ(Line(17), "    MOVECIRC(0,0,0.5,0,1)");
   EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);

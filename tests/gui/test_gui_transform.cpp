@@ -90,7 +90,7 @@ TEST_F(TransformTest, ALineThatCannotBeTransformedIsNamed) {
   const TStringList before = Frm().Document().m_Program;
   Frm().Action("mniReverse")->trigger();
   ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Line 3 cannot be transformed", 0), 0u);
+  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Line 4 cannot be transformed", 0), 0u);  // as the editor numbers it
   EXPECT_EQ(Frm().Document().m_Program, before);
   EXPECT_EQ(Frm().UndoHistory().Count(), 0);
   EXPECT_TRUE(Editor().isVisible());
