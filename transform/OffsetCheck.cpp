@@ -33,15 +33,24 @@ double Norm(double a) {
   return a < 0 ? a + 2 * pi : a;
 }
 
-// The angle seen from the centre lies on the arc.
-bool OnArc(const TPiece& A, double fAngle) {
-  const double rel = Norm(A.bCw ? A.fStart - fAngle : fAngle - A.fStart);
-  return rel <= A.fSweep + c_fAngleEps || rel >= 2 * pi - c_fAngleEps;
+// The direction v seen from the centre lies within the arc's sweep (its ends included).
+// Cross products, no angles: the test runs for every pair of pieces.
+bool OnArcDirection(const TPiece& A, TfPoint v) {
+  if (A.fSweep >= 2 * pi - c_fAngleEps) return true;
+  // Anticlockwise from u0 to u1 (a clockwise arc runs anticlockwise from its end).
+  const TfPoint u0 = A.bCw ? Sub(A.b, A.c) : Sub(A.a, A.c),
+                u1 = A.bCw ? Sub(A.a, A.c) : Sub(A.b, A.c);
+  const double tol = -1e-12 * Len(u0) * Len(v);
+  const double c1 = Cross(u0, v), c2 = Cross(v, u1);
+  if (A.fSweep <= pi) return c1 >= tol && c2 >= tol && (Dot(u0, v) > 0 || Dot(u1, v) > 0 || c1 > 0);
+  return c1 >= tol || c2 >= tol;
 }
 
-bool OnArc(const TPiece& A, TfPoint p) {
-  return OnArc(A, std::atan2(p.fY - A.c.fY, p.fX - A.c.fX));
+bool OnArc(const TPiece& A, double fAngle) {
+  return OnArcDirection(A, Pt(std::cos(fAngle), std::sin(fAngle)));
 }
+
+bool OnArc(const TPiece& A, TfPoint p) { return OnArcDirection(A, Sub(p, A.c)); }
 
 double Scale(const TPiece& s) {
   return std::max(
@@ -110,35 +119,6 @@ void MeetArcs(const TPiece& A, const TPiece& B, double eps, std::vector<TfPoint>
   }
 }
 
-// Calls fn(i, j) for every i of S and j of T whose boxes, grown by fMargin, overlap;
-// with bSame (S is T) each unordered pair once, i < j.
-template <class F>
-void ForNearPairs(const std::vector<TPiece>& S, const std::vector<TPiece>& T, double fMargin,
-                  bool bSame, F fn) {
-  std::vector<size_t> si(S.size()), ti(T.size());
-  for (size_t i = 0; i < si.size(); ++i) si[i] = i;
-  for (size_t i = 0; i < ti.size(); ++i) ti[i] = i;
-  auto byLo = [](const std::vector<TPiece>& V) {
-    return [&V](size_t a, size_t b) { return V[a].lo.fX < V[b].lo.fX; };
-  };
-  std::sort(si.begin(), si.end(), byLo(S));
-  std::sort(ti.begin(), ti.end(), byLo(T));
-  std::vector<size_t> active;  // of T, in the sweep
-  size_t next = 0;
-  for (size_t i : si) {
-    const TPiece& s = S[i];
-    while (next < ti.size() && T[ti[next]].lo.fX <= s.hi.fX + fMargin) active.push_back(ti[next++]);
-    std::erase_if(active, [&](size_t j) { return T[j].hi.fX + fMargin < s.lo.fX; });
-    for (size_t j : active) {
-      if (bSame && j <= i) continue;
-      const TPiece& t = T[j];
-      if (t.lo.fX > s.hi.fX + fMargin || t.lo.fY > s.hi.fY + fMargin || t.hi.fY < s.lo.fY - fMargin)
-        continue;
-      if (!fn(i, j)) return;
-    }
-  }
-}
-
 std::string Number(double f) {
   const std::string s = StringFromDouble(f);
   return s == "0" && f > 0 ? "less than 0.0001" : s;
@@ -203,7 +183,7 @@ bool Meet(const TPiece& s, const TPiece& t, std::vector<TfPoint>& At) {
 }
 
 double Distance(const TPiece& s, const TPiece& t) {
-  std::vector<TfPoint> at;
+  thread_local std::vector<TfPoint> at;  // kept between calls: no allocation per pair
   if (Meet(s, t, at)) return 0.0;
   double best = std::min({Distance(s.a, t), Distance(s.b, t), Distance(t.a, s), Distance(t.b, s)});
   // Inner points where the joining line stands square on both pieces.
@@ -266,7 +246,7 @@ std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<T
   // No crossing but the joints of neighbours.
   const size_t n = Offset.size();
   bool bCrosses = false;
-  std::vector<TfPoint> at;
+  thread_local std::vector<TfPoint> at;
   ForNearPairs(Offset, Offset, 1e-9, true, [&](size_t i, size_t j) {
     const size_t a = std::min(i, j), b = std::max(i, j);
     if (!Meet(Offset[a], Offset[b], at)) return true;
@@ -282,6 +262,23 @@ std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<T
     return true;
   });
   if (bCrosses) return "the offset path would cross itself";
+  // No piece of the path lies farther than the tool's diameter from the offset: the tool
+  // would not enter a notch narrower than itself and leave it uncut. (Pieces in a corner
+  // are always reached less closely than the offset distance; that a round tool leaves
+  // corners is no fault of the offset.)
+  const double fReach = 2 * fAbs + fSlack;
+  std::vector<double> reach(Original.size(), 1e300);
+  ForNearPairs(Original, Offset, fReach, false, [&](size_t i, size_t j) {
+    if (reach[i] > fReach) reach[i] = std::min(reach[i], Distance(Original[i], Offset[j]));
+    return true;
+  });
+  for (size_t i = 0; i < Original.size(); ++i)
+    if (reach[i] > fReach) {
+      const TPiece& s = Original[i];
+      const TfPoint m = s.bArc ? s.a : Pt((s.a.fX + s.b.fX) / 2, (s.a.fY + s.b.fY) / 2);
+      return "the tool cannot reach the path near (" + StringFromDouble(m.fX) + "," +
+             StringFromDouble(m.fY) + "): a notch there is narrower than the tool";
+    }
   if (bClosed && !Original.empty()) {
     // Inside a path turning anticlockwise lies to its left: the offset to the left of it
     // encloses less, the offset to its right more, and both turn the same way.

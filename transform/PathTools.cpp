@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "transform/OffsetCheck.h"
+#include "transform/RobustOffset.h"
 #include "transform/PointMath.h"
 #include "transform/Transformer.h"
 
@@ -458,9 +459,14 @@ bool TTransformer::Compensation(double f_value) {
       return offsetcheck::ArcPiece(a, b, Add(a, r.fCentrePoint), r.Direction != 0,
                                    r.fEndPoint.fX == 0.0 && r.fEndPoint.fY == 0.0);
     };
-    for (const TMoveRecord& r : m_lstSourceMoves)
-      if (IsPathMove(r.MoveType) && (r.fEndPoint.fX != 0.0 || r.fEndPoint.fY != 0.0 || IsArc(r.MoveType)))
+    std::vector<int32_t> sourceOf;  // the source move of each original piece
+    for (size_t i = 0; i < m_lstSourceMoves.size(); ++i) {
+      const TMoveRecord& r = m_lstSourceMoves[i];
+      if (IsPathMove(r.MoveType) && (r.fEndPoint.fX != 0.0 || r.fEndPoint.fY != 0.0 || IsArc(r.MoveType))) {
         original.push_back(piece(r, r.fAbsStartPoint, r.fAbsEndPoint));
+        sourceOf.push_back(static_cast<int32_t>(i));
+      }
+    }
     TfPoint at;
     for (const TMoveRecord& r : moves) {
       if (IsAbsoluteMove(r.MoveType)) {
@@ -471,8 +477,47 @@ bool TTransformer::Compensation(double f_value) {
       offset.push_back(piece(r, at, to));
       at = to;
     }
-    const std::string strUnsound = offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed);
-    if (!strUnsound.empty()) return Fail(strUnsound);
+    std::string strUnsound = offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed);
+    if (!strUnsound.empty()) {
+      // The direct method cannot see an offset that crosses itself; the robust one can.
+      std::vector<offsetcheck::TOffsetPiece> robust;
+      std::string strWhy;
+      if (!offsetcheck::RobustOffset(original, f_value, b_closed, robust, strWhy)) return Fail(strWhy);
+      moves.clear();
+      anchors.clear();
+      offset.clear();
+      TMoveRecord start = JunctionMove(b_MAsp ? eCmd_MoveAbsSP : eCmd_MoveAbs, robust.front().Piece.a);
+      if (pStart) {
+        start.bOffsetTerms = pStart->bOffsetTerms;
+        start.strTrailer = pStart->strTrailer;
+      }
+      moves.push_back(start);
+      anchors.push_back(nStartSource);
+      int32_t nLastSource = -1;
+      for (const auto& op : robust) {
+        const offsetcheck::TPiece& q = op.Piece;
+        TMoveRecord r;
+        r.fAbsStartPoint = q.a;
+        r.fAbsEndPoint = q.b;
+        r.fEndPoint = Sub(q.b, q.a);
+        if (q.bArc) {
+          r.MoveType = b_MCsp ? eCmd_MoveCircSP : eCmd_MoveCirc;
+          r.fCentrePoint = Sub(q.c, q.a);
+          r.Direction = q.bCw ? 1 : 0;
+          if (q.fSweep >= 2 * pi) r.fEndPoint = Pt(0, 0);  // a full circle
+        } else {
+          r.MoveType = b_MOsp ? eCmd_MoveSP : eCmd_Move;
+        }
+        const int32_t nSource = sourceOf[static_cast<size_t>(op.nSource)];
+        if (nSource != nLastSource) r.strTrailer = m_lstSourceMoves[static_cast<size_t>(nSource)].strTrailer;
+        nLastSource = nSource;
+        moves.push_back(r);
+        anchors.push_back(nSource);
+        offset.push_back(q);
+      }
+      strUnsound = offsetcheck::CheckOffset(original, offset, f_value, b_closed);
+      if (!strUnsound.empty()) return Fail(strUnsound);
+    }
     // The lines of the body that are not moves keep their place after the move they followed.
     int32_t nAfter = -1;
     size_t m = 0;

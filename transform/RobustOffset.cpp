@@ -1,0 +1,215 @@
+// The robust offset: raw offset pieces and joint arcs, split at every crossing (found by a
+// sweep over their boxes, so about n log n), kept where they keep their distance from the
+// original, and stitched end to start into one path.
+#include "transform/RobustOffset.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <numbers>
+
+namespace veltrane::offsetcheck {
+
+namespace {
+
+constexpr double pi = std::numbers::pi;
+
+TfPoint Pt(double x, double y) { return TfPoint{x, y, 0.0}; }
+TfPoint Sub(TfPoint a, TfPoint b) { return Pt(a.fX - b.fX, a.fY - b.fY); }
+TfPoint Add(TfPoint a, TfPoint b) { return Pt(a.fX + b.fX, a.fY + b.fY); }
+TfPoint Mul(TfPoint a, double k) { return Pt(a.fX * k, a.fY * k); }
+double Len(TfPoint a) { return std::hypot(a.fX, a.fY); }
+double Dist(TfPoint a, TfPoint b) { return Len(Sub(a, b)); }
+TfPoint Unit(TfPoint a) {
+  const double l = Len(a);
+  return l > 0 ? Mul(a, 1 / l) : Pt(0, 0);
+}
+
+// Where p lies along the piece, 0 at its start and 1 at its end.
+double Along(const TPiece& s, TfPoint p) {
+  if (!s.bArc) {
+    const TfPoint d = Sub(s.b, s.a);
+    const double dd = d.fX * d.fX + d.fY * d.fY;
+    return dd > 0 ? ((p.fX - s.a.fX) * d.fX + (p.fY - s.a.fY) * d.fY) / dd : 0.0;
+  }
+  if (!(s.fSweep > 0)) return 0.0;
+  const double ang = std::atan2(p.fY - s.c.fY, p.fX - s.c.fX);
+  double w = std::fmod(s.bCw ? s.fStart - ang : ang - s.fStart, 2 * pi);
+  if (w < 0) w += 2 * pi;
+  if (w > s.fSweep + 1e-9 && w > 2 * pi - 1e-9) w = 0;  // just before the start: the start
+  return w / s.fSweep;
+}
+
+TfPoint PointAlong(const TPiece& s, double t) {
+  if (!s.bArc) return Add(s.a, Mul(Sub(s.b, s.a), t));
+  const double ang = s.fStart + (s.bCw ? -1 : 1) * s.fSweep * t;
+  return Pt(s.c.fX + s.r * std::cos(ang), s.c.fY + s.r * std::sin(ang));
+}
+
+// The part of the piece from t0 to t1 (0 its start, 1 its end).
+TPiece Part(const TPiece& s, double t0, double t1) {
+  const TfPoint a = t0 <= 0 ? s.a : PointAlong(s, t0), b = t1 >= 1 ? s.b : PointAlong(s, t1);
+  if (!s.bArc) return LinePiece(a, b);
+  return ArcPiece(a, b, s.c, s.bCw, (t1 - t0) * s.fSweep >= 2 * pi - 1e-12);
+}
+
+double Length(const TPiece& s) { return s.bArc ? s.r * s.fSweep : Dist(s.a, s.b); }
+
+double Scale(const std::vector<TPiece>& V) {
+  double m = 1.0;
+  for (const TPiece& s : V)
+    m = std::max(
+        {m, std::fabs(s.lo.fX), std::fabs(s.lo.fY), std::fabs(s.hi.fX), std::fabs(s.hi.fY)});
+  return m;
+}
+
+}  // namespace
+
+bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
+                  std::vector<TOffsetPiece>& Result, std::string& strReason) {
+  Result.clear();
+  const size_t n = Original.size();
+  if (n == 0) {
+    strReason = "the sequence has no move that can be offset";
+    return false;
+  }
+  // eps: what the arithmetic on numbers of this size can tell apart, with room to spare.
+  const double fAbs = std::fabs(f), eps = 1e-11 * (Scale(Original) + fAbs);
+  // 1. Every piece moved sideways; an arc whose radius would fall to nothing becomes the
+  //    straight piece between its moved ends (it lies too close and is dropped below).
+  std::vector<TOffsetPiece> raw;
+  auto moved = [&](const TPiece& s) {
+    if (!s.bArc) {
+      const TfPoint d = Unit(Sub(s.b, s.a)), nrm = Pt(-d.fY, d.fX);
+      return LinePiece(Add(s.a, Mul(nrm, f)), Add(s.b, Mul(nrm, f)));
+    }
+    const double R = s.bCw ? s.r + f : s.r - f;  // left of an anticlockwise arc is its centre
+    const TfPoint a = Add(s.c, Mul(Unit(Sub(s.a, s.c)), R)),
+                  b = Add(s.c, Mul(Unit(Sub(s.b, s.c)), R));
+    if (R <= eps) return LinePiece(a, b);
+    return ArcPiece(a, b, s.c, s.bCw, s.fSweep >= 2 * pi);
+  };
+  std::vector<TPiece> offs;
+  for (const TPiece& s : Original) offs.push_back(moved(s));
+  // 2. Joints: where two moved pieces do not meet, an arc of the offset's radius about the
+  //    joint takes the shorter way round from one to the other.
+  for (size_t i = 0; i < n; ++i) {
+    raw.push_back(TOffsetPiece{offs[i], static_cast<int32_t>(i)});
+    if (i + 1 == n && !bClosed) break;
+    const size_t j = (i + 1) % n;
+    const TfPoint E = offs[i].b, S = offs[j].a, J = Original[i].b;
+    if (Dist(E, S) <= eps) continue;
+    const TfPoint u = Sub(E, J), v = Sub(S, J);
+    const double cross = u.fX * v.fY - u.fY * v.fX;
+    const bool bCw = cross < 0 || (cross == 0 && f > 0);
+    raw.push_back(TOffsetPiece{ArcPiece(E, S, J, bCw, false), static_cast<int32_t>(i)});
+  }
+  // 3. Split every piece wherever it meets another, joints with its neighbours aside.
+  std::vector<TPiece> pieces;
+  for (const auto& r : raw) pieces.push_back(r.Piece);
+  const size_t m = pieces.size();
+  std::vector<std::vector<double>> cuts(m);
+  std::vector<TfPoint> at;
+  ForNearPairs(pieces, pieces, eps, true, [&](size_t i, size_t j) {
+    const size_t a = std::min(i, j), b = std::max(i, j);
+    if (!Meet(pieces[a], pieces[b], at)) return true;
+    for (const TfPoint& p : at) {
+      const bool bJoint = (b == a + 1 && Dist(p, pieces[a].b) <= 100 * eps) ||
+                          (bClosed && a == 0 && b == m - 1 && Dist(p, pieces[a].a) <= 100 * eps);
+      if (bJoint) continue;
+      cuts[a].push_back(Along(pieces[a], p));
+      cuts[b].push_back(Along(pieces[b], p));
+    }
+    return true;
+  });
+  std::vector<TOffsetPiece> split;
+  for (size_t i = 0; i < m; ++i) {
+    std::vector<double>& c = cuts[i];
+    c.push_back(0.0);
+    c.push_back(1.0);
+    std::sort(c.begin(), c.end());
+    const double fLength = Length(pieces[i]);
+    const size_t nFirstPart = split.size();
+    double tFrom = 0.0, tLast = 0.0;
+    for (double t : c) {
+      t = std::clamp(t, 0.0, 1.0);
+      if ((t - tFrom) * fLength <= 10 * eps) continue;
+      split.push_back(TOffsetPiece{Part(pieces[i], tFrom, t), raw[i].nSource});
+      tLast = tFrom;
+      tFrom = t;
+    }
+    // A last stretch too short to stand alone joins the part before it.
+    if (tFrom < 1.0 && split.size() > nFirstPart) split.back().Piece = Part(pieces[i], tLast, 1.0);
+  }
+  // 4. Keep what keeps its distance: a piece cut at every crossing lies wholly within the
+  //    offset's distance of the original or wholly beyond it; its middle tells which.
+  std::vector<TPiece> mids;
+  for (const auto& s : split) {
+    const TfPoint p = PointAlong(s.Piece, 0.5);
+    mids.push_back(LinePiece(p, p));
+  }
+  std::vector<double> closest(split.size(), 1e300);
+  ForNearPairs(mids, Original, fAbs, false, [&](size_t i, size_t j) {
+    closest[i] = std::min(closest[i], Distance(mids[i].a, Original[j]));
+    return true;
+  });
+  std::vector<TOffsetPiece> kept;
+  for (size_t i = 0; i < split.size(); ++i)
+    if (closest[i] >= fAbs - 1e-7 * std::max(1.0, fAbs)) kept.push_back(split[i]);
+  if (kept.empty()) {
+    strReason =
+        "no offset path keeps the tool radius from the path (the tool is larger than the part)";
+    return false;
+  }
+  // 5. Join the pieces end to start: one path, or the offset falls apart.
+  std::vector<size_t> order(kept.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](size_t a, size_t b) { return kept[a].Piece.a.fX < kept[b].Piece.a.fX; });
+  std::vector<bool> used(kept.size(), false);
+  const double fJoin = 100 * eps;
+  auto nextAfter = [&](TfPoint p) -> size_t {
+    auto it = std::lower_bound(order.begin(), order.end(), p.fX - fJoin,
+                               [&](size_t k, double x) { return kept[k].Piece.a.fX < x; });
+    for (; it != order.end() && kept[*it].Piece.a.fX <= p.fX + fJoin; ++it)
+      if (!used[*it] && Dist(kept[*it].Piece.a, p) <= fJoin) return *it;
+    return kept.size();
+  };
+  // An open path starts where its first piece's offset starts; a closed one anywhere.
+  size_t first = 0;
+  if (!bClosed) {
+    first = kept.size();
+    for (size_t i = 0; i < kept.size(); ++i)
+      if (Dist(kept[i].Piece.a, offs.front().a) <= fJoin) first = i;
+    if (first == kept.size()) {
+      strReason = "the start of the path lies too close to the rest of it for the tool";
+      return false;
+    }
+  }
+  for (size_t k = first; k < kept.size();) {
+    used[k] = true;
+    Result.push_back(kept[k]);
+    k = nextAfter(kept[k].Piece.b);
+  }
+  const size_t nLeft = static_cast<size_t>(std::count(used.begin(), used.end(), false));
+  const bool bLoopCloses = !bClosed || Dist(Result.back().Piece.b, Result.front().Piece.a) <= fJoin;
+  if (nLeft > 0 || !bLoopCloses) {
+    strReason = bClosed ? "the offset path falls apart into separate loops at a narrow part; "
+                          "compensate the parts "
+                          "as separate sequences"
+                        : "the offset path falls apart at a narrow part";
+    Result.clear();
+    return false;
+  }
+  if (bClosed) {
+    // Start where the direct method starts: nearest the offset of the path's start.
+    const TfPoint want = offs.front().a;
+    size_t best = 0;
+    for (size_t i = 1; i < Result.size(); ++i)
+      if (Dist(Result[i].Piece.a, want) < Dist(Result[best].Piece.a, want)) best = i;
+    std::rotate(Result.begin(), Result.begin() + static_cast<ptrdiff_t>(best), Result.end());
+  }
+  return true;
+}
+
+}  // namespace veltrane::offsetcheck
