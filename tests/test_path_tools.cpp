@@ -404,6 +404,22 @@ TEST(Compensation, TheCheckFindsGougingPaths) {
               std::hypot(12 - 5 - 4 / std::sqrt(2), 12 - 5 - 4 / std::sqrt(2)), 1e-12);
 }
 
+TEST(Compensation, ANarrowWaistSplitsTheOffsetAndIsRefused) {
+  // Two squares joined by a corridor 1 wide: inside, a tool of radius 0.7 cannot pass
+  // the corridor, and the offset falls apart into two loops.
+  const TStringList waist = Polygon({{0, 0}, {10, 0}, {10, 4.5}, {15, 4.5}, {15, 0}, {25, 0}, {25, 10}, {15, 10},
+                                     {15, 5.5}, {10, 5.5}, {10, 10}, {0, 10}});
+  TResult r = Compensate(waist, 0.7);
+  EXPECT_FALSE(r.bOk);
+  EXPECT_EQ(r.Lines, waist);
+  EXPECT_NE(r.strFailure.find("falls apart into separate loops"), std::string::npos) << r.strFailure;
+  // A tool of radius 0.4 passes, and so does any tool outside the part.
+  r = Compensate(waist, 0.4);
+  ASSERT_TRUE(r.bOk) << r.strFailure;
+  ExpectOffsetBy(waist, r.Lines, 0.4);
+  EXPECT_TRUE(Compensate(waist, -0.7).bOk);
+}
+
 TEST(Compensation, SpikesAndNotchesNarrowerThanTheToolAreRefused) {
   // A square with a notch 1 wide cut into its top: a tool of radius 0.7 outside the
   // part cannot enter it, and the direct offset would cut across the notch's sides.
@@ -424,12 +440,16 @@ TEST(Compensation, SpikesAndNotchesNarrowerThanTheToolAreRefused) {
   // A thin spike out of a square, offset outwards by 2.
   const TStringList spike{"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,10)", "    MOVE(-4.8,0)", "    MOVE(-0.2,13)",
                           "    MOVE(-0.2,-13)", "    MOVE(-4.8,0)", "    MOVE(0,-10)"};
+  // The direct offset would cross itself past the spike's tip; the robust one goes round
+  // it, with arcs about the tip and the spike's foot, as the library's round offset does.
   r = Compensate(spike, -2);
-  if (r.bOk) {
-    for (const TfPoint& p : reference::Samples(OnePath(r.Lines))) EXPECT_GE(reference::Distance(p, OnePath(spike)), 2 - 2e-4);
-  } else {
-    EXPECT_EQ(r.Lines, spike);
-  }
+  ASSERT_TRUE(r.bOk) << r.strFailure;
+  for (const TfPoint& p : reference::Samples(OnePath(r.Lines))) EXPECT_GE(reference::Distance(p, OnePath(spike)), 2 - 2e-4);
+  EXPECT_FALSE(CrossesItself(OnePath(r.Lines)));
+  size_t nLoops = 0;
+  const double fRound = LibraryOffsetArea(reference::Samples(OnePath(spike), 60), -2, ClipperLib::jtRound, nLoops);
+  EXPECT_EQ(nLoops, 1u);
+  EXPECT_NEAR(std::fabs(reference::Area(OnePath(r.Lines))), fRound, 2e-3 * fRound);
 }
 
 TEST(Compensation, FullCircleAndSlot) {

@@ -18,6 +18,9 @@ constexpr double c_fAngleEps = 1e-12;
 // An offset may come this much closer than its distance (relative, at least 1e-4): the
 // joins of pieces that continue each other within a hundredth of a radian.
 constexpr double c_fDistanceSlack = 1e-4;
+// A corner of the offset may lie at most this many offset distances from the path: a mitre
+// reaches that far at a corner of about 29 degrees.
+constexpr double c_fMaxMitre = 4.0;
 
 TfPoint Pt(double x, double y) { return TfPoint{x, y, 0.0}; }
 TfPoint Sub(TfPoint a, TfPoint b) { return Pt(a.fX - b.fX, a.fY - b.fY); }
@@ -262,6 +265,18 @@ std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<T
     return true;
   });
   if (bCrosses) return "the offset path would cross itself";
+  // Nowhere far beyond a corner: a mitre at a very sharp corner would send the tool far
+  // out past the part (its corners are then rounded instead).
+  const double fOut = c_fMaxMitre * fAbs + fSlack;
+  std::vector<TPiece> ends;
+  for (const TPiece& o : Offset) ends.push_back(LinePiece(o.b, o.b));
+  std::vector<bool> bNear(ends.size(), false);
+  ForNearPairs(ends, Original, fOut, false, [&](size_t i, size_t j) {
+    if (!bNear[i] && Distance(ends[i].a, Original[j]) <= fOut) bNear[i] = true;
+    return true;
+  });
+  if (std::find(bNear.begin(), bNear.end(), false) != bNear.end())
+    return "the offset path would run far beyond a sharp corner of the path";
   // No piece of the path lies farther than the tool's diameter from the offset: the tool
   // would not enter a notch narrower than itself and leave it uncut. (Pieces in a corner
   // are always reached less closely than the offset distance; that a round tool leaves
