@@ -340,6 +340,7 @@ bool TTransformer::JudgeOnce(bool& bAgain) {
     // The offset element runs backwards: it is removed and its neighbours meet.
     const size_t nJ = m_lstJunctions.size();
     if ((!bClosed && nJ < 3) || (bClosed && nJ < 4) || (i == 0 && !bClosed)) return tooFew();
+    if (++m_nRemovals > c_nMaxRemovals) return Fail("the offset removes too many elements");
     m_lstLines.erase(m_lstLines.begin() + static_cast<ptrdiff_t>(i));
     m_lstJunctions.erase(m_lstJunctions.begin() + static_cast<ptrdiff_t>(i),
                          m_lstJunctions.begin() + static_cast<ptrdiff_t>(i + 2));
@@ -402,7 +403,13 @@ bool TTransformer::Compensation(double f_value) {
   if (!std::isfinite(f_value)) return Fail("the compensation value is not a number");
   return RunChecked(true, [&] {
     RequireOnePath("compensation");
-    if (!GenerateCmpLines(f_value) || !GetNewJunctions(f_value) || !JudgeNewJunctions()) return false;
+    if (!GenerateCmpLines(f_value)) return false;
+    // A path whose offset loses very many elements is the robust method's work: the
+    // direct method's removals cost a pass over the outline each.
+    m_nRemovals = 0;
+    const bool bDirect = GetNewJunctions(f_value) && JudgeNewJunctions();
+    if (!bDirect && m_nRemovals <= c_nMaxRemovals) return false;
+    if (!bDirect) m_lstJunctions.clear();
     // Junction k ends element k - 1; arcs are rebuilt about their own centres from
     // wherever their start junction ended up.
     std::vector<TMoveRecord> moves;
@@ -477,7 +484,8 @@ bool TTransformer::Compensation(double f_value) {
       offset.push_back(piece(r, at, to));
       at = to;
     }
-    std::string strUnsound = offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed);
+    std::string strUnsound =
+        bDirect ? offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed) : std::string("robust");
     if (!strUnsound.empty()) {
       // The direct method cannot see an offset that crosses itself; the robust one can.
       std::vector<offsetcheck::TOffsetPiece> robust;

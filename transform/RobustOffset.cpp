@@ -104,14 +104,27 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
     const bool bCw = cross < 0 || (cross == 0 && f > 0);
     raw.push_back(TOffsetPiece{ArcPiece(E, S, J, bCw, false), static_cast<int32_t>(i)});
   }
-  // 3. Split every piece wherever it meets another, joints with its neighbours aside.
   std::vector<TPiece> pieces;
   for (const auto& r : raw) pieces.push_back(r.Piece);
   const size_t m = pieces.size();
+  // A straight piece whose two ends both lie closer than the offset to one straight piece
+  // of the original lies wholly too close (distance to a segment is convex along a line):
+  // it is dropped before the crossings are sought. Many tiny pieces under a large offset
+  // would otherwise cross each other many times over.
+  const double fInside = fAbs - 1e-7 * std::max(1.0, fAbs);
+  std::vector<bool> bDropped(m, false);
+  ForNearPairs(pieces, Original, fAbs, false, [&](size_t i, size_t j) {
+    if (!bDropped[i] && !pieces[i].bArc && !Original[j].bArc && Distance(pieces[i].a, Original[j]) < fInside &&
+        Distance(pieces[i].b, Original[j]) < fInside)
+      bDropped[i] = true;
+    return true;
+  });
+  // 3. Split every piece wherever it meets another, joints with its neighbours aside.
   std::vector<std::vector<double>> cuts(m);
   std::vector<TfPoint> at;
   ForNearPairs(pieces, pieces, eps, true, [&](size_t i, size_t j) {
     const size_t a = std::min(i, j), b = std::max(i, j);
+    if (bDropped[a] || bDropped[b]) return true;
     if (!Meet(pieces[a], pieces[b], at)) return true;
     for (const TfPoint& p : at) {
       const bool bJoint = (b == a + 1 && Dist(p, pieces[a].b) <= 100 * eps) ||
@@ -124,6 +137,7 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
   });
   std::vector<TOffsetPiece> split;
   for (size_t i = 0; i < m; ++i) {
+    if (bDropped[i]) continue;
     std::vector<double>& c = cuts[i];
     c.push_back(0.0);
     c.push_back(1.0);

@@ -170,6 +170,8 @@ class TTransformer {
   // was not its neighbour in the original path (an element between them was removed):
   // the junction is then the first crossing reached along it from there.
   bool m_bJunctionFrom = false;
+  int32_t m_nRemovals = 0;  // elements the direct compensation removed so far
+  static constexpr int32_t c_nMaxRemovals = 2000;
   TfPoint m_fJunctionFrom;
 };
 
