@@ -1,7 +1,8 @@
 // veltrane-cli: the scriptable face of the core, for batch work and for tests.
 #include <algorithm>
-#include <cstdio>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -11,8 +12,8 @@
 #include "dxf/ImportDialogs.h"
 #include "model/BasicParser.h"
 #include "model/NumberFormat.h"
-#include "model/Statements.h"
 #include "model/SequenceMarkup.h"
+#include "model/Statements.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
 #include "plot/Interpreter.h"
@@ -121,11 +122,13 @@ void ChooseAxes(int32_t& nX, int32_t& nY) {
 // The program's extents in two axes and its end point. A program whose numbers or
 // positions lie beyond what a double holds has none (and no plot): it is refused, naming
 // the line as the editor numbers it.
-bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& xr, TfRange& yr, TfPoint& end) {
+bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& xr, TfRange& yr,
+                    TfPoint& end) {
   std::string strNumber;
   const int32_t n = FirstMoveOutOfRange(Lines, strNumber);
   if (n >= 0) {
-    std::cerr << "veltrane-cli: line " << n + 1 << ": " << strNumber << " is beyond the range of numbers\n"
+    std::cerr << "veltrane-cli: line " << n + 1 << ": " << strNumber
+              << " is beyond the range of numbers\n"
               << Lines[static_cast<size_t>(n)] << "\n";
     return false;
   }
@@ -178,8 +181,9 @@ int Layers(const std::vector<std::string>& args) {
     TDXFIn importer(nullptr, nullptr);
     for (const auto& l : importer.ReadLayers(ReadWholeFile(args[0]))) std::cout << l << "\n";
     std::cerr << "veltrane-cli: "
-              << (importer.DrawingUnits() > 0 ? "drawing units: " + TDXFIn::UnitName(importer.DrawingUnits())
-                                              : std::string("the drawing has no units"))
+              << (importer.DrawingUnits() > 0
+                      ? "drawing units: " + TDXFIn::UnitName(importer.DrawingUnits())
+                      : std::string("the drawing has no units"))
               << "\n";
   } catch (const std::exception& e) {
     return Fail(e.what());
@@ -190,10 +194,14 @@ int Layers(const std::vector<std::string>& args) {
 bool ParseLookAhead(const std::string& strList, TLookAheadChoices& c) {
   c = TLookAheadChoices{};
   for (const auto& w : SplitList(strList)) {
-    if (w == "line") c.b_MOsp = true;
-    else if (w == "start") c.b_MAsp = true;
-    else if (w == "circle") c.b_MCsp = true;
-    else if (w != "none" && !w.empty()) return false;
+    if (w == "line")
+      c.b_MOsp = true;
+    else if (w == "start")
+      c.b_MAsp = true;
+    else if (w == "circle")
+      c.b_MCsp = true;
+    else if (w != "none" && !w.empty())
+      return false;
   }
   return true;
 }
@@ -220,7 +228,8 @@ int Import(const std::vector<std::string>& args) {
       if (!ParseLookAhead(args[++i], lookAhead))
         return Usage("--look-ahead takes line, start, circle or none");
     } else if (a == "--spline-moves" && bHasValue) {
-      if (!TryStrToInt(args[++i], nSplineMoves)) return Usage("--spline-moves takes a whole number");
+      if (!TryStrToInt(args[++i], nSplineMoves))
+        return Usage("--spline-moves takes a whole number");
     } else if (a == "--units" && bHasValue) {
       strUnits = args[++i];
       if (strUnits != "drawing" && strUnits != "mm" && strUnits != "inch")
@@ -236,7 +245,8 @@ int Import(const std::vector<std::string>& args) {
     }
   }
   if (strDrawing.empty()) return Usage("import takes one drawing");
-  if (layers.size() > static_cast<size_t>(c_nMaxSelectedLayers)) return Fail(TLayerSelection::c_sLimitWarning);
+  if (layers.size() > static_cast<size_t>(c_nMaxSelectedLayers))
+    return Fail(TLayerSelection::c_sLimitWarning);
   TVLTRegistry reg;
   TFixedImportAnswers answers(strDrawing, layers);
   TDXFIn importer(&answers, &reg);
@@ -245,9 +255,11 @@ int Import(const std::vector<std::string>& args) {
     double f = 0.0;
     if (strMatching == "default")
       importer.SetMatchingDefault();
-    else if (strMatching.rfind("relative=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) && f >= 0)
+    else if (strMatching.rfind("relative=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) &&
+             f >= 0)
       importer.SetMatching(false, f);
-    else if (strMatching.rfind("absolute=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) && f >= 0)
+    else if (strMatching.rfind("absolute=", 0) == 0 && TryStrToFloat(strMatching.substr(9), f) &&
+             f >= 0)
       importer.SetMatching(true, f);
     else
       return Usage("--matching takes default, relative=FRACTION or absolute=DISTANCE");
@@ -272,7 +284,8 @@ int Import(const std::vector<std::string>& args) {
   if (answers.bTookFirstFive) {
     std::cerr << "veltrane-cli: the drawing has " << importer.DrawingLayers().size()
               << " layers; importing the first five:";
-    for (int i = 0; i < importer.SelectedCount(); ++i) std::cerr << (i ? ", " : " ") << importer.SelectedLayer(i);
+    for (int i = 0; i < importer.SelectedCount(); ++i)
+      std::cerr << (i ? ", " : " ") << importer.SelectedLayer(i);
     std::cerr << " (choose others with --layers)\n";
   }
   for (const auto& f : importer.ImportFacts()) std::cerr << "veltrane-cli: " << f << "\n";
@@ -294,8 +307,9 @@ int Import(const std::vector<std::string>& args) {
   }
   int32_t nSequences = 0;
   for (const auto& l : program) nSequences += IsStartMarkerLine(l) ? 1 : 0;
-  std::cout << "wrote " << strOut << ": " << program.size() << " lines, " << nSequences << " sequences on "
-            << content.nUseLayer << (content.nUseLayer == 1 ? " layer" : " layers") << "\n";
+  std::cout << "wrote " << strOut << ": " << program.size() << " lines, " << nSequences
+            << " sequences on " << content.nUseLayer
+            << (content.nUseLayer == 1 ? " layer" : " layers") << "\n";
   return 0;
 }
 
@@ -311,8 +325,8 @@ int Plot(const std::vector<std::string>& args) {
       const std::string& v = args[++i];
       size_t x = v.find_first_of("xX");
       if (x == std::string::npos || !TryStrToInt(v.substr(0, x), o.nWidth) ||
-          !TryStrToInt(v.substr(x + 1), o.nHeight) || o.nWidth < 8 || o.nHeight < 8 || o.nWidth > 20000 ||
-          o.nHeight > 20000)
+          !TryStrToInt(v.substr(x + 1), o.nHeight) || o.nWidth < 8 || o.nHeight < 8 ||
+          o.nWidth > 20000 || o.nHeight > 20000)
         return Usage("--size takes WIDTHxHEIGHT, each 8 to 20000 pixels");
     } else if ((a == "--x-axis" || a == "--y-axis" || a == "--line") && bHasValue) {
       int32_t n = 0;
@@ -328,10 +342,12 @@ int Plot(const std::vector<std::string>& args) {
   TStringList lines;
   TfRange xr, yr;
   TfPoint end;
-  if (!ReadProgram(strProgram, lines) || !ProgramExtents(lines, o.nXAxis, o.nYAxis, xr, yr, end)) return 1;
+  if (!ReadProgram(strProgram, lines) || !ProgramExtents(lines, o.nXAxis, o.nYAxis, xr, yr, end))
+    return 1;
   auto endsWith = [&](const char* ext) {
     std::string l = LowerCase(strOut);
-    return l.size() >= std::strlen(ext) && l.compare(l.size() - std::strlen(ext), std::string::npos, ext) == 0;
+    return l.size() >= std::strlen(ext) &&
+           l.compare(l.size() - std::strlen(ext), std::string::npos, ext) == 0;
   };
   if (strOut == "-") {  // SVG on standard output
     TSvgCanvas svg(o.nWidth, o.nHeight);
@@ -399,7 +415,8 @@ int Transform(const std::vector<std::string>& args) {
   const std::string& w = op[0];
   auto want = [&](size_t n) { return op.size() == n + 1; };
   const bool bWholeProgramOp = w == "offset-terms";
-  if (!bWholeProgramOp && bAll == (nSequence > 0)) return Usage("transform takes either --sequence N or --all");
+  if (!bWholeProgramOp && bAll == (nSequence > 0))
+    return Usage("transform takes either --sequence N or --all");
   if (bWholeProgramOp && nSequence > 0) return Usage("offset-terms works on the whole program");
   TTransformRequest r;
   TPathRequest path;
@@ -413,9 +430,12 @@ int Transform(const std::vector<std::string>& args) {
     return true;
   };
   auto direction = [](const std::string& d, bool& bAnti) {
-    if (d == "cw" || d == "clockwise") bAnti = false;
-    else if (d == "acw" || d == "ccw" || d == "anticlockwise") bAnti = true;
-    else return false;
+    if (d == "cw" || d == "clockwise")
+      bAnti = false;
+    else if (d == "acw" || d == "ccw" || d == "anticlockwise")
+      bAnti = true;
+    else
+      return false;
     return true;
   };
   if (w == "reverse" && want(0)) {
@@ -441,7 +461,8 @@ int Transform(const std::vector<std::string>& args) {
     path.bAbsolute = bAbsolute;
   } else if (w == "fillet" && want(2)) {
     kind = ePath;
-    if (!FilletFromText(op[1], op[2], path, &warnings)) return Usage("fillet takes an angle in degrees and a radius");
+    if (!FilletFromText(op[1], op[2], path, &warnings))
+      return Usage("fillet takes an angle in degrees and a radius");
   } else if (w == "leadinout" && want(4)) {
     kind = ePath;
     bool bInAnti = false, bOutAnti = false;
@@ -469,7 +490,8 @@ int Transform(const std::vector<std::string>& args) {
   } else {
     return Usage("unknown operation or wrong number of arguments: " + w);
   }
-  if (bRelative && !(kind == eAffine && r.evOp == ETransformOp::eShift)) return Usage("--relative belongs to shift");
+  if (bRelative && !(kind == eAffine && r.evOp == ETransformOp::eShift))
+    return Usage("--relative belongs to shift");
   if ((bRight || bAbsolute) && !(kind == ePath && path.evOp == EPathOp::eCompensate))
     return Usage("--right and --absolute belong to compensate");
   if (bAll && (kind == eBatchCopy || (kind == ePath && path.evOp == EPathOp::eChangeStart)))
@@ -478,8 +500,9 @@ int Transform(const std::vector<std::string>& args) {
   // The uncompensated copies live in the window while it runs; a program read from a
   // file has none, and compensating the compensated path instead would cut wrong.
   if (bAbsolute)
-    return Fail("--absolute needs the uncompensated copy of the sequence, which only the window keeps "
-                "while it runs; a program read from a file has none, so nothing was compensated");
+    return Fail(
+        "--absolute needs the uncompensated copy of the sequence, which only the window keeps "
+        "while it runs; a program read from a file has none, so nothing was compensated");
   TStringList lines;
   if (!ReadProgram(strProgram, lines)) return 1;
   if (!bLookAheadGiven) {
@@ -503,10 +526,12 @@ int Transform(const std::vector<std::string>& args) {
       SetOffsetTermsAll(doc, transformer, bTermsOn);
     } else if (kind == eBatchCopy) {
       if (!FindSequenceBody(doc.m_Program, nSequence)) return Fail(strNoSequence);
-      const int32_t nWanted = std::max(0, static_cast<int32_t>(fBatch[1]) * static_cast<int32_t>(fBatch[3]) - 1);
-      const int32_t nMade = doc.BatchCopy(nSequence, fBatch[0], static_cast<int32_t>(fBatch[1]), fBatch[2],
-                                          static_cast<int32_t>(fBatch[3]));
-      if (nMade < nWanted) return Fail("the program has no layer end marker to put the copies before");
+      const int32_t nWanted =
+          std::max(0, static_cast<int32_t>(fBatch[1]) * static_cast<int32_t>(fBatch[3]) - 1);
+      const int32_t nMade = doc.BatchCopy(nSequence, fBatch[0], static_cast<int32_t>(fBatch[1]),
+                                          fBatch[2], static_cast<int32_t>(fBatch[3]));
+      if (nMade < nWanted)
+        return Fail("the program has no layer end marker to put the copies before");
     } else if (kind == ePath && bAll) {
       if (path.evOp == EPathOp::eLeadInOut || path.evOp == EPathOp::eAddEnd) {
         PathToolWholeProgram(doc, transformer, path);
@@ -518,7 +543,8 @@ int Transform(const std::vector<std::string>& args) {
     } else if (kind == ePath) {
       const TPathOutcome o = PathToolSequence(doc, transformer, nSequence, path);
       if (!o.bFound) return Fail(strNoSequence);
-      if (!o.bDone) return Fail(c_sUnableToTransform + std::to_string(nSequence) + ": " + o.strReason);
+      if (!o.bDone)
+        return Fail(c_sUnableToTransform + std::to_string(nSequence) + ": " + o.strReason);
     } else if (bAll) {
       if (!TransformAll(doc, transformer, r, &warnings)) {
         for (const auto& m : warnings.Messages) std::cerr << "veltrane-cli: " << m.second << "\n";
@@ -543,7 +569,8 @@ int Transform(const std::vector<std::string>& args) {
 }
 
 int Check(const std::vector<std::string>& args) {
-  if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-')) return Usage("check takes one program");
+  if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-'))
+    return Usage("check takes one program");
   TStringList lines;
   if (!ReadProgram(args[0], lines)) return 1;
   TProgramCheck check(lines);
@@ -572,10 +599,14 @@ int Table(const std::vector<std::string>& args) {
       strOut = args[++i];
     } else if (a == "--format" && bHasValue) {
       const std::string& v = args[++i];
-      if (v == "basic") f.evFormat = ETableFormat::eBasic;
-      else if (v == "list") f.evFormat = ETableFormat::eTableList;
-      else if (v == "csv") f.evFormat = ETableFormat::eCsv;
-      else return Usage("--format takes basic, list or csv");
+      if (v == "basic")
+        f.evFormat = ETableFormat::eBasic;
+      else if (v == "list")
+        f.evFormat = ETableFormat::eTableList;
+      else if (v == "csv")
+        f.evFormat = ETableFormat::eCsv;
+      else
+        return Usage("--format takes basic, list or csv");
     } else if (a == "--fixed" && bHasValue) {
       if (bLayoutGiven) return Usage("give either --fixed N or --flexible");
       bLayoutGiven = true;
@@ -607,7 +638,8 @@ int Table(const std::vector<std::string>& args) {
   const std::string strLength = f.strLength;
   const TTableResult r = BuildTable(lines, f);
   if (!r.strError.empty()) return Fail(r.strError);
-  if (f.bFixed && f.strLength != strLength) std::cerr << "veltrane-cli: the length was raised to 6\n";
+  if (f.bFixed && f.strLength != strLength)
+    std::cerr << "veltrane-cli: the length was raised to 6\n";
   if (strOut.empty()) {
     for (const auto& l : r.Lines) std::cout << l << "\n";
     return 0;
@@ -622,10 +654,9 @@ int Table(const std::vector<std::string>& args) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) return Usage("");
-  std::string cmd = argv[1];
-  std::vector<std::string> args(argv + 2, argv + argc);
+namespace {
+
+int RunCommand(const std::string& cmd, const std::vector<std::string>& args) {
   if (cmd == "--help" || cmd == "-h" || cmd == "help") {
     std::cout << c_sUsage;
     return 0;
@@ -639,4 +670,22 @@ int main(int argc, char** argv) {
   if (cmd == "check") return Check(args);
   if (cmd == "table") return Table(args);
   return Usage("unknown command " + cmd);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage("");
+  const int nExit = RunCommand(argv[1], std::vector<std::string>(argv + 2, argv + argc));
+  // Whatever went to standard output must have arrived: a full disk or a closed pipe
+  // is a failure, never success.
+  errno = 0;
+  std::cout.flush();
+  if (!std::cout || std::fflush(stdout) != 0) {
+    const int e = errno;
+    std::cerr << "veltrane-cli: cannot write standard output: "
+              << (e ? std::strerror(e) : "write error") << "\n";
+    return 1;
+  }
+  return nExit;
 }

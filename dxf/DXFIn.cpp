@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <tuple>
+#include <unordered_set>
 
 #include "dxf/DXFPairs.h"
 #include "model/TextFile.h"
@@ -194,6 +195,8 @@ bool TDXFIn::ScanEntityForLayer() {
 void TDXFIn::ScanEntitiesForLayers() {
   // Layers the elements use that the LAYER table does not list still exist; an element
   // the importer converts that names no layer is on layer "0".
+  // The names seen so far, hashed: a drawing may use a layer per element.
+  std::unordered_set<std::string> known(m_DrawingLayers.begin(), m_DrawingLayers.end());
   std::string_view line;
   bool bName = false;
   while (m_pLines->Next(line)) {
@@ -206,7 +209,7 @@ void TDXFIn::ScanEntitiesForLayers() {
     bool bMore = ScanEntityForLayer();
     if (m_strCurrentLayer.empty() && bConverted) m_strCurrentLayer = "0";
     if (!m_strCurrentLayer.empty() && (!m_bPaperSpace || m_bIncludePaperSpace) &&
-        std::find(m_DrawingLayers.begin(), m_DrawingLayers.end(), m_strCurrentLayer) == m_DrawingLayers.end())
+        known.insert(m_strCurrentLayer).second)
       m_DrawingLayers.push_back(m_strCurrentLayer);
     if (!bMore) return;
   }

@@ -92,6 +92,15 @@ TEST(DXFImport, LayersFromElementsAndDrawingsWithoutLayers) {
   EXPECT_EQ(p[4], "    MOVE(5,0)");
 }
 
+TEST(DXFImport, ManyLayersKeepTheOrderTheyAppearIn) {
+  TDXFText d;
+  for (int i = 0; i < 3000; ++i) d.Point("L" + std::to_string((i * 7) % 1000), i, 0);
+  TDXFIn in(nullptr, nullptr);
+  const TStringList layers = in.ReadLayers(d.Text());
+  ASSERT_EQ(layers.size(), 1000u);
+  for (int i = 0; i < 1000; ++i) EXPECT_EQ(layers[static_cast<size_t>(i)], "L" + std::to_string((i * 7) % 1000));
+}
+
 TEST(DXFImport, ElementNamesAndCodes) {
   TDXFText d({"L"});
   d.Add(" LINE ", {{8, "L"}, {10, "0"}, {20, "0"}, {11, "1"}, {21, "0"}})
