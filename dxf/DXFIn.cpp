@@ -396,22 +396,18 @@ void TDXFIn::ScanEntities() {
 
 TStringList TDXFIn::ImportReport() const {
   TStringList out = WarningSummary();
-  int32_t nLayers = n_strSelectedNumber;
-  if (nLayers == 0 && b_nolayer) nLayers = 1;
-  auto name = [&](int32_t k) {
-    return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer : m_strSelectedLayer[static_cast<size_t>(k)];
-  };
+  const int32_t nLayers = LayerCount();
   bool bAny = false;
   for (int32_t k = 0; k < nLayers; ++k) {
     const auto& kinds = m_NotImported[static_cast<size_t>(k)];
     if (!kinds.empty()) {
-      std::string s = "layer " + name(k) + ":";
+      std::string s = "layer " + LayerName(k) + ":";
       for (size_t i = 0; i < kinds.size(); ++i)
         s += (i ? ", " : " ") + std::to_string(kinds[i].second) + " " + kinds[i].first;
       out.push_back(s + " not imported");
     }
     if (m_lstRecords[static_cast<size_t>(k)].empty())
-      out.push_back("layer " + name(k) + ": nothing to import");
+      out.push_back("layer " + LayerName(k) + ": nothing to import");
     else
       bAny = true;
   }

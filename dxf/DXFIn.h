@@ -134,6 +134,11 @@ class TDXFIn {
   void CalculateArcEnds();
   void DropUnwritableRecords();
   static double ArcLength(const TDXFEntity& r);  // along an arc record, from its angles
+  // The layers being imported (one for a drawing that names none) and their names.
+  int32_t LayerCount() const { return n_strSelectedNumber == 0 && b_nolayer ? 1 : n_strSelectedNumber; }
+  const std::string& LayerName(int32_t k) const {
+    return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer : m_strSelectedLayer[static_cast<size_t>(k)];
+  }
   void CalculateSpans(double& fXSpan, double& fYSpan) const;
   void SetTolerances();
   bool GetFileName();

@@ -11,8 +11,7 @@ namespace veltrane {
 
 void TDXFIn::ChainAndOrder() {
   int32_t nNext = 1;
-  int32_t nLayers = n_strSelectedNumber;
-  if (nLayers == 0 && b_nolayer) nLayers = 1;
+  const int32_t nLayers = LayerCount();
   for (int32_t i = 0; i < nLayers; ++i) {
     TIntList squences;
     auto& L = m_lstRecords[static_cast<size_t>(i)];
@@ -37,17 +36,12 @@ void TDXFIn::ChainAndOrder() {
 void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) const {
   lstOut.clear();
   tPLayerList.nUseLayer = 0;
-  int32_t nLayers = n_strSelectedNumber;
-  if (nLayers == 0 && b_nolayer) nLayers = 1;
+  const int32_t nLayers = LayerCount();
   bool bOpenLayer = false;
   int32_t nOpenLayer = 0, nOpenSeq = 0;
-  auto layerName = [&](int32_t k) {
-    return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer
-                                                 : m_strSelectedLayer[static_cast<size_t>(k)];
-  };
   auto closeLayer = [&]() {
     lstOut.push_back("'$EndSeq(" + std::to_string(nOpenSeq) + ")");
-    lstOut.push_back("'$EndLayer" + std::to_string(nOpenLayer) + ":" + layerName(nOpenLayer));
+    lstOut.push_back("'$EndLayer" + std::to_string(nOpenLayer) + ":" + LayerName(nOpenLayer));
     lstOut.push_back("");
   };
   for (int32_t i = 0; i < nLayers; ++i) {
@@ -59,10 +53,10 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
       if (bFirst) {
         if (bOpenLayer) closeLayer();
         nOpenLayer = r.nLayer;
-        lstOut.push_back("'$Layer" + std::to_string(nOpenLayer) + ":" + layerName(nOpenLayer));
+        lstOut.push_back("'$Layer" + std::to_string(nOpenLayer) + ":" + LayerName(nOpenLayer));
         ++tPLayerList.nUseLayer;
         if (nOpenLayer >= 0 && nOpenLayer < 6)
-          tPLayerList.sLayerName[nOpenLayer] = layerName(nOpenLayer);
+          tPLayerList.sLayerName[nOpenLayer] = LayerName(nOpenLayer);
         bOpenLayer = true;
       }
       if (bFirst || r.nSequence != nOpenSeq) {

@@ -1,6 +1,6 @@
 // Exact distances and crossings of straight pieces and arcs, and the offset check built
-// on them. Candidate pairs come from a sweep over the pieces' bounding boxes, so a path of
-// many pieces is checked in about n log n.
+// on them. Candidate pairs come from a grid of the pieces' bounding boxes
+// (ForNearPairs), so a path of many pieces is checked in about linear time.
 #include "transform/OffsetCheck.h"
 
 #include <algorithm>
@@ -8,12 +8,13 @@
 #include <numbers>
 
 #include "model/NumberFormat.h"
+#include "transform/PointMath.h"
 
 namespace veltrane::offsetcheck {
 
 namespace {
 
-constexpr double pi = std::numbers::pi;
+using namespace pointmath;
 constexpr double c_fAngleEps = 1e-12;
 // An offset may come this much closer than its distance (relative, at least 1e-4): the
 // joins of pieces that continue each other within a hundredth of a radian.
@@ -21,15 +22,6 @@ constexpr double c_fDistanceSlack = 1e-4;
 // A corner of the offset may lie at most this many offset distances from the path: a mitre
 // reaches that far at a corner of about 29 degrees.
 constexpr double c_fMaxMitre = 4.0;
-
-TfPoint Pt(double x, double y) { return TfPoint{x, y, 0.0}; }
-TfPoint Sub(TfPoint a, TfPoint b) { return Pt(a.fX - b.fX, a.fY - b.fY); }
-TfPoint Add(TfPoint a, TfPoint b) { return Pt(a.fX + b.fX, a.fY + b.fY); }
-TfPoint Mul(TfPoint a, double k) { return Pt(a.fX * k, a.fY * k); }
-double Dot(TfPoint a, TfPoint b) { return a.fX * b.fX + a.fY * b.fY; }
-double Cross(TfPoint a, TfPoint b) { return a.fX * b.fY - a.fY * b.fX; }
-double Len(TfPoint a) { return std::hypot(a.fX, a.fY); }
-double Dist(TfPoint a, TfPoint b) { return Len(Sub(a, b)); }
 
 double Norm(double a) {
   a = std::fmod(a, 2 * pi);

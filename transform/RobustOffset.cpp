@@ -8,18 +8,14 @@
 #include <cstddef>
 #include <numbers>
 
+#include "transform/PointMath.h"
+
 namespace veltrane::offsetcheck {
 
 namespace {
 
-constexpr double pi = std::numbers::pi;
+using namespace pointmath;
 
-TfPoint Pt(double x, double y) { return TfPoint{x, y, 0.0}; }
-TfPoint Sub(TfPoint a, TfPoint b) { return Pt(a.fX - b.fX, a.fY - b.fY); }
-TfPoint Add(TfPoint a, TfPoint b) { return Pt(a.fX + b.fX, a.fY + b.fY); }
-TfPoint Mul(TfPoint a, double k) { return Pt(a.fX * k, a.fY * k); }
-double Len(TfPoint a) { return std::hypot(a.fX, a.fY); }
-double Dist(TfPoint a, TfPoint b) { return Len(Sub(a, b)); }
 TfPoint Unit(TfPoint a) {
   const double l = Len(a);
   return l > 0 ? Mul(a, 1 / l) : Pt(0, 0);
@@ -114,7 +110,8 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
   const double fInside = fAbs - 1e-7 * std::max(1.0, fAbs);
   std::vector<bool> bDropped(m, false);
   ForNearPairs(pieces, Original, fAbs, false, [&](size_t i, size_t j) {
-    if (!bDropped[i] && !pieces[i].bArc && !Original[j].bArc && Distance(pieces[i].a, Original[j]) < fInside &&
+    if (!bDropped[i] && !pieces[i].bArc && !Original[j].bArc &&
+        Distance(pieces[i].a, Original[j]) < fInside &&
         Distance(pieces[i].b, Original[j]) < fInside)
       bDropped[i] = true;
     return true;
