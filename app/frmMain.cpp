@@ -20,7 +20,6 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -434,21 +433,20 @@ bool TfrmMain::SaveFile(const QString& strFileName) {
     }
   }
   if (bStripped) SyncEditorFromProgram();
-  QSaveFile f(strFileName);
-  if (!f.open(QIODevice::WriteOnly)) {
-    m_pPrompts->ShowMessage(EMessageKind::eInformation,
-                            "Error creating file " + strFileName.toStdString());
-    return false;
-  }
-  QByteArray data;
+  std::string data;
+  size_t nBytes = 0;
+  for (const auto& l : m_Document.m_Program) nBytes += l.size() + 2;
+  data.reserve(nBytes);
   for (const auto& l : m_Document.m_Program) {
-    data.append(l.data(), static_cast<qsizetype>(l.size()));
-    data.append("\r\n");
+    data += l;
+    data += "\r\n";
   }
-  if (f.write(data) != data.size() || !f.commit()) {
-    f.cancelWriting();
-    m_pPrompts->ShowMessage(EMessageKind::eInformation,
-                            "Error saving file " + strFileName.toStdString());
+  // The core's writer follows links, keeps the replaced file's permissions and refuses
+  // read-only files and devices, as every command's output does.
+  try {
+    WriteFileAtomically(FileNameBytes(strFileName), data);
+  } catch (const EFileError& e) {
+    m_pPrompts->ShowMessage(EMessageKind::eInformation, e.what());
     return false;
   }
   if (m_memProgram->ClearUndoListOnSave()) m_memProgram->EmptyUndoList();

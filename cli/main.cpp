@@ -36,7 +36,7 @@ namespace {
 const char* c_sUsage =
     "usage: veltrane-cli COMMAND [OPTIONS] FILE\n"
     "commands:\n"
-    "  import DRAWING.dxf [-o PROGRAM.bas] [--layers A,B,...]\n"
+    "  import DRAWING.dxf [-o PROGRAM.bas|-] [--layers A,B,...]\n"
     "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
     "         [--units drawing|mm|inch] [--paper-space]\n"
     "         [--look-ahead line,start,circle|none]\n"
@@ -77,7 +77,24 @@ int Fail(const std::string& strError) {
   return 1;
 }
 
+// A program or drawing that cannot be read says why before any work starts.
+bool CheckInput(const std::string& strFile, const char* strWhat) {
+  const std::string strProblem = InputFileProblem(strFile, strWhat);
+  if (strProblem.empty()) return true;
+  std::cerr << "veltrane-cli: " << strProblem << "\n";
+  return false;
+}
+
+// An output file must never replace the file the command reads; "-" is standard output.
+bool CheckOutput(const std::string& strOut, const std::string& strInput) {
+  if (strOut.empty() || strOut == "-" || !SameFile(strOut, strInput)) return true;
+  std::cerr << "veltrane-cli: " << strOut << " is the input file " << strInput
+            << "; write the output to another file\n";
+  return false;
+}
+
 bool ReadProgram(const std::string& strFile, TStringList& Lines) {
+  if (!CheckInput(strFile, "program")) return false;
   try {
     Lines = LoadLines(strFile);
     return true;
@@ -177,6 +194,7 @@ int Extents(const std::vector<std::string>& args) {
 
 int Layers(const std::vector<std::string>& args) {
   if (args.size() != 1) return Usage("layers takes one drawing");
+  if (!CheckInput(args[0], "drawing")) return 1;
   try {
     TDXFIn importer(nullptr, nullptr);
     for (const auto& l : importer.ReadLayers(ReadWholeFile(args[0]))) std::cout << l << "\n";
@@ -245,6 +263,7 @@ int Import(const std::vector<std::string>& args) {
     }
   }
   if (strDrawing.empty()) return Usage("import takes one drawing");
+  if (!CheckInput(strDrawing, "drawing") || !CheckOutput(strOut, strDrawing)) return 1;
   if (layers.size() > static_cast<size_t>(c_nMaxSelectedLayers))
     return Fail(TLayerSelection::c_sLimitWarning);
   TVLTRegistry reg;
@@ -296,7 +315,7 @@ int Import(const std::vector<std::string>& args) {
     lookAhead.b_MCsp = reg.LookAheadMoveCirc();
   }
   ApplyLookAhead(program, lookAhead);
-  if (strOut.empty()) {
+  if (strOut.empty() || strOut == "-") {
     for (const auto& l : program) std::cout << l << "\n";
     return 0;
   }
@@ -339,6 +358,7 @@ int Plot(const std::vector<std::string>& args) {
     }
   }
   if (strProgram.empty() || strOut.empty()) return Usage("plot takes a program and -o FILE");
+  if (!CheckOutput(strOut, strProgram)) return 1;
   TStringList lines;
   TfRange xr, yr;
   TfPoint end;
@@ -504,7 +524,7 @@ int Transform(const std::vector<std::string>& args) {
         "--absolute needs the uncompensated copy of the sequence, which only the window keeps "
         "while it runs; a program read from a file has none, so nothing was compensated");
   TStringList lines;
-  if (!ReadProgram(strProgram, lines)) return 1;
+  if (!CheckOutput(strOut, strProgram) || !ReadProgram(strProgram, lines)) return 1;
   if (!bLookAheadGiven) {
     TVLTRegistry reg;
     lookAhead.b_MOsp = reg.LookAheadMove();
@@ -556,7 +576,7 @@ int Transform(const std::vector<std::string>& args) {
   } catch (const ETransformError& e) {
     return Fail(TransformErrorMessage(e));
   }
-  if (strOut.empty()) {
+  if (strOut.empty() || strOut == "-") {
     for (const auto& l : doc.m_Program) std::cout << l << "\n";
     return nExit;
   }
@@ -634,13 +654,13 @@ int Table(const std::vector<std::string>& args) {
   }
   if (strProgram.empty()) return Usage("table takes a program");
   TStringList lines;
-  if (!ReadProgram(strProgram, lines)) return 1;
+  if (!CheckOutput(strOut, strProgram) || !ReadProgram(strProgram, lines)) return 1;
   const std::string strLength = f.strLength;
   const TTableResult r = BuildTable(lines, f);
   if (!r.strError.empty()) return Fail(r.strError);
   if (f.bFixed && f.strLength != strLength)
     std::cerr << "veltrane-cli: the length was raised to 6\n";
-  if (strOut.empty()) {
+  if (strOut.empty() || strOut == "-") {
     for (const auto& l : r.Lines) std::cout << l << "\n";
     return 0;
   }
@@ -676,7 +696,25 @@ int RunCommand(const std::string& cmd, const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage("");
-  const int nExit = RunCommand(argv[1], std::vector<std::string>(argv + 2, argv + argc));
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  int nExit = 1;
+  try {
+    nExit = RunCommand(argv[1], args);
+  } catch (const std::bad_alloc&) {
+    // Outputs are written whole or not at all: nothing is left half-written.
+    std::string strFile;
+    for (const auto& a : args)
+      if (!a.empty() && a[0] != '-') {
+        strFile = a;
+        break;
+      }
+    std::cerr << "veltrane-cli: not enough memory for " << argv[1]
+              << (strFile.empty() ? std::string() : " " + strFile) << "; nothing was written\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "veltrane-cli: " << argv[1] << " failed: " << e.what() << "; nothing was written\n";
+    return 1;
+  }
   // Whatever went to standard output must have arrived: a full disk or a closed pipe
   // is a failure, never success.
   errno = 0;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -17,6 +18,47 @@
 #endif
 
 namespace veltrane {
+
+namespace {
+
+std::string TooLarge(const std::string& strFileName, uint64_t nBytes) {
+  return strFileName + " is " + SizeText(nBytes) + "; the limit is " + SizeText(c_nMaxFileBytes);
+}
+
+const char* const c_sNotRegular = "it is not a regular file (a pipe, device or socket)";
+
+}  // namespace
+
+std::string SizeText(uint64_t nBytes) {
+  if (nBytes < 1024) return std::to_string(nBytes) + " bytes";
+  const char* units[] = {"KB", "MB", "GB", "TB"};
+  double f = static_cast<double>(nBytes) / 1024.0;
+  int u = 0;
+  while (f >= 1024.0 && u < 3) {
+    f /= 1024.0;
+    ++u;
+  }
+  char buf[32];
+  std::snprintf(buf, sizeof buf, f >= 100.0 ? "%.0f %s" : "%.1f %s", f, units[u]);
+  return buf;
+}
+
+std::string InputFileProblem(const std::string& strFileName, const std::string& strWhat) {
+  const std::string strCannot = "cannot open " + strWhat + " " + strFileName + ": ";
+  std::error_code ec;
+  const auto st = std::filesystem::status(strFileName, ec);
+  if (ec) return strCannot + ec.message();
+  if (std::filesystem::is_directory(st)) return strCannot + std::strerror(EISDIR);
+  if (!std::filesystem::is_regular_file(st)) return strCannot + c_sNotRegular;
+  const uint64_t n = std::filesystem::file_size(strFileName, ec);
+  if (!ec && n > c_nMaxFileBytes) return TooLarge(strFileName, n);
+  return {};
+}
+
+bool SameFile(const std::string& strA, const std::string& strB) {
+  std::error_code ec;
+  return std::filesystem::equivalent(strA, strB, ec) && !ec;
+}
 
 TStringList SplitLines(std::string_view text) {
   TStringList lines;
@@ -35,7 +77,14 @@ TStringList SplitLines(std::string_view text) {
   return lines;
 }
 
+#ifdef _WIN32
+
 std::string ReadWholeFile(const std::string& strFileName) {
+  std::string strProblem = InputFileProblem(strFileName, "file");
+  if (!strProblem.empty()) {
+    if (strProblem[0] == 'c') strProblem[0] = 'C';
+    throw EFileError(strProblem);
+  }
   std::ifstream in(strFileName, std::ios::binary);
   if (!in) throw EFileError("Cannot open file " + strFileName + ": " + std::strerror(errno));
   std::ostringstream ss;
@@ -44,24 +93,103 @@ std::string ReadWholeFile(const std::string& strFileName) {
   return ss.str();
 }
 
-TStringList LoadLines(const std::string& strFileName) {
-  return SplitLines(ReadWholeFile(strFileName));
-}
-
 void WriteFileAtomically(const std::string& strFileName, const std::string& strContents) {
-#ifdef _WIN32
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const auto st = fs::status(strFileName, ec);
+  if (!ec && fs::exists(st)) {
+    if (!fs::is_regular_file(st)) throw EFileError(strFileName + " is not a regular file");
+    if ((st.permissions() & fs::perms::owner_write) == fs::perms::none)
+      throw EFileError(strFileName + " is read-only");
+  }
   std::string tmp = strFileName + ".tmp";
   {
     std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
     out.write(strContents.data(), static_cast<std::streamsize>(strContents.size()));
     out.flush();
-    if (!out) throw EFileError("Error saving file " + strFileName);
+    if (!out) {
+      out.close();
+      std::remove(tmp.c_str());
+      throw EFileError("Error saving file " + strFileName);
+    }
   }
   std::remove(strFileName.c_str());
   if (std::rename(tmp.c_str(), strFileName.c_str()) != 0)
     throw EFileError("Error saving file " + strFileName);
+}
+
 #else
-  std::string tmpl = strFileName + ".XXXXXX";
+
+std::string ReadWholeFile(const std::string& strFileName) {
+  // Opened without blocking, so a pipe is refused rather than waited on.
+  const int fd = ::open(strFileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw EFileError("Cannot open file " + strFileName + ": " + std::strerror(errno));
+  struct TClose {
+    int fd;
+    ~TClose() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0)
+    throw EFileError("Cannot open file " + strFileName + ": " + std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) throw EFileError("Cannot open file " + strFileName + ": " + std::strerror(EISDIR));
+  if (!S_ISREG(st.st_mode)) throw EFileError("Cannot open file " + strFileName + ": " + c_sNotRegular);
+  if (static_cast<uint64_t>(st.st_size) > c_nMaxFileBytes)
+    throw EFileError(TooLarge(strFileName, static_cast<uint64_t>(st.st_size)));
+  std::string text;
+  text.resize(static_cast<size_t>(st.st_size));
+  size_t nHave = 0;
+  for (;;) {
+    if (nHave == text.size()) {  // the file grew while it was read
+      if (text.size() >= c_nMaxFileBytes) throw EFileError(TooLarge(strFileName, text.size() + 1));
+      text.resize(text.size() + 65536);
+    }
+    const ssize_t r = ::read(fd, text.data() + nHave, text.size() - nHave);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      throw EFileError("Error reading file " + strFileName + ": " + std::strerror(errno));
+    }
+    if (r == 0) break;
+    nHave += static_cast<size_t>(r);
+  }
+  text.resize(nHave);
+  return text;
+}
+
+namespace {
+
+// The file a name finally reaches through symbolic links; a link to nothing yet names
+// the file it will create.
+std::string FollowLinks(const std::string& strFileName) {
+  namespace fs = std::filesystem;
+  fs::path p = strFileName;
+  for (int n = 0; n < 40; ++n) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p.string();
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(p, ec);
+    if (ec) throw EFileError("Error saving file " + strFileName + ": " + ec.message());
+    p = target.is_absolute() ? target : p.parent_path() / target;
+  }
+  throw EFileError("Error saving file " + strFileName + ": " + std::strerror(ELOOP));
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& strFileName, const std::string& strContents) {
+  const std::string strTarget = FollowLinks(strFileName);
+  struct stat old {};
+  const bool bExists = ::stat(strTarget.c_str(), &old) == 0;
+  if (!bExists && errno != ENOENT)
+    throw EFileError("Error saving file " + strFileName + ": " + std::strerror(errno));
+  if (bExists) {
+    if (!S_ISREG(old.st_mode))
+      throw EFileError(strFileName + " is not a regular file (a device, pipe or socket)");
+    // A file without write permission is the user's way of keeping it: the rename
+    // below would replace it all the same (and root may write anything).
+    if ((old.st_mode & 0222) == 0 || (::geteuid() != 0 && ::access(strTarget.c_str(), W_OK) != 0))
+      throw EFileError(strFileName + " is read-only");
+  }
+  std::string tmpl = strTarget + ".XXXXXX";
   int fd = mkstemp(tmpl.data());
   if (fd < 0) throw EFileError("Error creating file " + strFileName + ": " + std::strerror(errno));
   const char* p = strContents.data();
@@ -78,18 +206,43 @@ void WriteFileAtomically(const std::string& strFileName, const std::string& strC
     left -= static_cast<size_t>(w);
   }
   int savedErrno = errno;
-  if (bOk && ::fsync(fd) != 0) bOk = false;
-  // Keep the usual permissions of a new file rather than mkstemp's 0600.
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  if (::close(fd) != 0) bOk = false;
-  if (!bOk || std::rename(tmpl.c_str(), strFileName.c_str()) != 0) {
+  if (bOk && ::fsync(fd) != 0) {
+    bOk = false;
+    savedErrno = errno;
+  }
+  if (bExists) {
+    // A replaced file keeps its permissions and, where we may, its owner.
+    ::fchmod(fd, old.st_mode & 07777);
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+      if (::fchown(fd, old.st_uid, old.st_gid) != 0) ::fchmod(fd, old.st_mode & 0777);
+  } else {
+    // The usual permissions of a new file rather than mkstemp's 0600.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
+  if (::close(fd) != 0 && bOk) {
+    bOk = false;
+    savedErrno = errno;
+  }
+  if (!bOk || std::rename(tmpl.c_str(), strTarget.c_str()) != 0) {
     if (bOk) savedErrno = errno;
     ::unlink(tmpl.c_str());
     throw EFileError("Error saving file " + strFileName + ": " + std::strerror(savedErrno));
   }
+  // The rename itself reaches the disk with the folder.
+  const std::string strFolder = std::filesystem::path(strTarget).parent_path().string();
+  const int dfd = ::open(strFolder.empty() ? "." : strFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+}
+
 #endif
+
+TStringList LoadLines(const std::string& strFileName) {
+  return SplitLines(ReadWholeFile(strFileName));
 }
 
 void SaveLines(const std::string& strFileName, const TStringList& Lines, const char* strLineEnd) {

@@ -296,7 +296,7 @@ TEST_F(WindowTest, AFailedSaveKeepsTheProgramModified) {
   const QString bad = Path("no/such/folder/x.bas");
   EXPECT_FALSE(Frm().SaveFile(bad));
   ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second, "Error creating file " + bad.toStdString());
+  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Error creating file " + bad.toStdString() + ": ", 0), 0u);
   EXPECT_EQ(m_Prompts.Messages[0].first, EMessageKind::eInformation);
   EXPECT_TRUE(Frm().ProgramModified());
   // A close whose save fails is cancelled.
@@ -317,6 +317,34 @@ TEST_F(WindowTest, AFailedSaveLeavesThePreviousFileWhole) {
   EXPECT_FALSE(Frm().SaveFile(f));
   QFile::setPermissions(Path("ro"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   EXPECT_EQ(ReadFile(f), QByteArray("MOVE(9,9)\r\n"));
+  EXPECT_TRUE(Frm().ProgramModified());
+}
+
+// Save writes through a link to its target, keeps the file's permissions, and leaves
+// a file without write permission alone (as the superuser too).
+TEST_F(WindowTest, SaveFollowsLinksAndKeepsReadOnlyFiles) {
+  WriteFile("target.bas", "MOVE(9,9)\r\n");
+  QFile::setPermissions(Path("target.bas"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+  ASSERT_TRUE(QFile::link(Path("target.bas"), Path("link.bas")));
+  Open(Path("link.bas"));
+  QTest::keyClicks(&Editor(), "X");
+  ASSERT_TRUE(Frm().SaveFile(Path("link.bas")));
+  EXPECT_TRUE(QFileInfo(Path("link.bas")).isSymLink());
+  const QByteArray saved = ReadFile(Path("target.bas"));
+  EXPECT_TRUE(saved.startsWith("X") && saved.endsWith("MOVE(9,9)\r\n")) << saved.toStdString();
+  const auto modeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                        QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther |
+                        QFile::ExeOther;
+  EXPECT_EQ(QFile::permissions(Path("target.bas")) & modeBits,
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+
+  QFile::setPermissions(Path("target.bas"), QFile::ReadOwner | QFile::ReadGroup);
+  QTest::keyClicks(&Editor(), "Y");
+  m_Prompts.Messages.clear();
+  EXPECT_FALSE(Frm().SaveFile(Path("link.bas")));
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].second, Path("link.bas").toStdString() + " is read-only");
+  EXPECT_EQ(ReadFile(Path("target.bas")), saved);
   EXPECT_TRUE(Frm().ProgramModified());
 }
 

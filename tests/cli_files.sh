@@ -1,0 +1,88 @@
+#!/bin/bash
+# Outputs never replace what the user has on disk; inputs that are not plain files are
+# refused at once with the reason. Usage: cli_files.sh VELTRANE-CLI SOURCE-DIR
+set -u
+cli=$1
+src=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+export VELTRANE_SETTINGS=$work/settings.conf
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# expect RC PATTERN COMMAND...: the exit status and a pattern in standard error, within 20 s.
+expect() {
+  local want=$1 pattern=$2
+  shift 2
+  timeout 20 "$cli" "$@" >out.txt 2>err.txt
+  local rc=$?
+  [ "$rc" = "$want" ] || fail "veltrane-cli $* exited $rc, not $want: $(cat err.txt)"
+  [ -z "$pattern" ] || grep -q -- "$pattern" err.txt || fail "veltrane-cli $*: no \"$pattern\" in: $(cat err.txt)"
+}
+
+cp "$src/examples/bracket.dxf" same.dxf
+cp "$src/examples/bracket.bas" p.bas
+sum_dxf=$(md5sum <same.dxf)
+sum_bas=$(md5sum <p.bas)
+mkdir sub
+ln -s ../p.bas sub/linked.bas
+ln p.bas hard.bas
+
+# The output is the input: by name, by another path, through a link, a hard link.
+expect 1 "is the input file" import same.dxf -o same.dxf --layers OUTLINE
+expect 1 "is the input file" import same.dxf -o ./sub/../same.dxf --layers OUTLINE
+expect 1 "is the input file" table p.bas -o p.bas
+expect 1 "is the input file" table p.bas -o sub/linked.bas
+expect 1 "is the input file" transform p.bas --all reverse -o hard.bas
+expect 1 "is the input file" transform sub/linked.bas --all reverse -o p.bas
+[ "$(md5sum <same.dxf)" = "$sum_dxf" ] || fail "the drawing was changed"
+[ "$(md5sum <p.bas)" = "$sum_bas" ] || fail "the program was changed"
+
+# A link is written through: the target gets the data and the link stays a link.
+echo old >target.bas
+chmod 640 target.bas
+ln -s target.bas out.bas
+expect 0 "" transform p.bas --all reverse -o out.bas
+[ -L out.bas ] || fail "the link was replaced by a file"
+grep -q MOVE target.bas || fail "the link's target did not get the program"
+[ "$(stat -c %a target.bas)" = 640 ] || fail "the replaced file's mode became $(stat -c %a target.bas)"
+
+# Read-only files are kept, also for the superuser.
+echo keep >ro.bas
+chmod 444 ro.bas
+expect 1 "ro.bas is read-only" table p.bas -o ro.bas
+[ "$(cat ro.bas)" = keep ] || fail "a read-only file was replaced"
+
+# A pipe, device or socket is never replaced by a file.
+mkfifo pipe.out
+expect 1 "not a regular file" table p.bas -o pipe.out
+[ -p pipe.out ] || fail "the pipe was replaced by a file"
+if [ "$(id -u)" != 0 ]; then  # as the superuser a regression would replace the system's /dev/null
+  expect 1 "not a regular file" table p.bas -o /dev/null
+fi
+[ -c /dev/null ] || fail "/dev/null is no longer a device"
+# "-o -" is standard output.
+"$cli" table p.bas -o - >table.txt 2>err.txt || fail "table -o - failed: $(cat err.txt)"
+[ -s table.txt ] || fail "table -o - wrote nothing to standard output"
+
+# Inputs that are not plain files are refused at once, with the reason.
+mkfifo pipe.in
+expect 1 "cannot open program pipe.in: it is not a regular file" check pipe.in
+expect 1 "cannot open program sub: Is a directory" check sub
+expect 1 "cannot open drawing sub: Is a directory" layers sub
+expect 1 "cannot open drawing sub: Is a directory" import sub
+expect 1 "cannot open program missing.bas: No such file" extents missing.bas
+ln -s loop1 loop2
+ln -s loop2 loop1
+expect 1 "Too many levels of symbolic links" normalise loop1
+expect 1 "cannot open drawing pipe.in: it is not a regular file" import pipe.in
+
+# A file beyond the size limit is refused before it is read (a sparse file: no disk used).
+truncate -s 2G big.bas
+expect 1 "big.bas is 2.0 GB; the limit is 512 MB" check big.bas
+truncate -s 2G big.dxf
+expect 1 "big.dxf is 2.0 GB; the limit is 512 MB" import big.dxf
+
+[ "$failures" = 0 ] || { echo "$failures failures"; exit 1; }
+echo "all file checks passed"
