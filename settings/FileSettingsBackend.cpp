@@ -201,21 +201,30 @@ TFileSettingsBackend::TKey& TFileSettingsBackend::TContents::FindOrAddKey(const 
 
 bool TFileSettingsBackend::Parse(const std::string& strText, TContents& Contents) {
   Contents.Keys.clear();
+  // A line that cannot be read is skipped on its own: the others keep their values. The
+  // values under a key line that cannot be read belong to no known key and go with it.
+  bool bAllRead = true;
   TKey* current = nullptr;
   for (const std::string& raw : SplitLines(strText)) {
     std::string_view line = TrimView(raw);
     if (line.empty() || line[0] == ';') continue;
     if (line[0] == '[') {
-      if (line.back() != ']' || line.size() < 2) return false;
+      if (line.back() != ']' || line.size() < 2) {
+        bAllRead = false;
+        current = nullptr;
+        continue;
+      }
       current = &Contents.FindOrAddKey(std::string(line.substr(1, line.size() - 2)));
       continue;
     }
-    if (!current) return false;
     size_t i = 0;
     std::string name;
-    if (!Unquote(line, i, name) || i >= line.size() || line[i] != '=') return false;
     TRegValue v;
-    if (!ParseValue(line.substr(i + 1), v)) return false;
+    if (!current || !Unquote(line, i, name) || i >= line.size() || line[i] != '=' ||
+        !ParseValue(line.substr(i + 1), v)) {
+      bAllRead = false;
+      continue;
+    }
     bool bReplaced = false;
     for (auto& nv : current->Values)
       if (SameText(nv.first, name)) {
@@ -224,7 +233,7 @@ bool TFileSettingsBackend::Parse(const std::string& strText, TContents& Contents
       }
     if (!bReplaced) current->Values.emplace_back(name, v);
   }
-  return true;
+  return bAllRead;
 }
 
 std::string TFileSettingsBackend::Format(const TContents& Contents) {
@@ -260,14 +269,27 @@ bool TFileSettingsBackend::Save(const TContents& Contents) const {
   }
 }
 
-void TFileSettingsBackend::KeepCorruptFileAside() const {
+bool TFileSettingsBackend::KeepCorruptFileAside() const {
+  // Copied, not renamed: a settings file that is a link stays one, and a read-only one
+  // is left as it is (its writes are then dropped).
+  std::string text;
+  try {
+    text = ReadWholeFile(m_strFileName);
+  } catch (const EFileError&) {
+    return false;
+  }
   std::error_code ec;
   for (int n = 0; n < 1000; ++n) {
     std::string strAside = m_strFileName + ".corrupt" + (n ? "." + std::to_string(n) : "");
-    if (std::filesystem::exists(strAside, ec)) continue;
-    std::filesystem::rename(m_strFileName, strAside, ec);
-    return;
+    if (std::filesystem::exists(std::filesystem::symlink_status(strAside, ec))) continue;
+    try {
+      WriteFileAtomically(strAside, text);
+      return true;
+    } catch (const EFileError&) {
+      return false;
+    }
   }
+  return false;
 }
 
 template <class Change>
@@ -280,10 +302,9 @@ void TFileSettingsBackend::Modify(Change change) {
   TContents contents;
   ELoad load = Load(contents);
   if (load == ELoad::eCorrupt) {
-    KeepCorruptFileAside();
-    // When the file could not be moved aside it is left alone and the change dropped.
-    if (std::filesystem::exists(m_strFileName, ec)) return;
-    contents.Keys.clear();
+    // The file as it was is kept; the new one holds every value that could be read.
+    // When no copy could be made the file is left alone and the change dropped.
+    if (!KeepCorruptFileAside()) return;
   }
   if (change(contents)) Save(contents);
 }
@@ -291,13 +312,15 @@ void TFileSettingsBackend::Modify(Change change) {
 std::optional<TRegValue> TFileSettingsBackend::Read(const std::string& strKeyPath,
                                                     const std::string& strName) {
   TContents contents;
-  ELoad load = Load(contents);
-  if (load == ELoad::eCorrupt) return std::nullopt;
+  // A file with unreadable lines still gives the values it holds; reading never
+  // writes it (it is kept aside at the next write).
+  const ELoad load = Load(contents);
   if (TKey* k = contents.FindKey(strKeyPath)) {
     for (const auto& nv : k->Values)
       if (SameText(nv.first, strName)) return nv.second;
     return std::nullopt;
   }
+  if (load == ELoad::eCorrupt) return std::nullopt;
   // Opening a key for reading creates it, as the registry does.
   Modify([&](TContents& c) {
     if (c.FindKey(strKeyPath)) return false;

@@ -1,7 +1,7 @@
 // A registry in a file: keys, value names and typed values in a readable text form.
 // Writes are atomic (temporary file and rename) and serialised between processes by
-// a lock file; a file that cannot be parsed reads as empty and is kept aside, never
-// overwritten, the next time something is written.
+// a lock file; lines that cannot be parsed are skipped, and such a file is kept aside,
+// never overwritten, the next time something is written.
 #pragma once
 
 #include <map>
@@ -32,18 +32,19 @@ class TFileSettingsBackend : public ISettingsBackend {
     TKey* FindKey(const std::string& strPath);
     TKey& FindOrAddKey(const std::string& strPath);
   };
-  // Parses the text form; false when the text is not a settings file.
+  // Parses the text form; false when some line could not be read (those lines are left
+  // out, the rest is in Contents).
   static bool Parse(const std::string& strText, TContents& Contents);
   static std::string Format(const TContents& Contents);
 
  private:
   enum class ELoad { eMissing, eLoaded, eCorrupt };
   ELoad Load(TContents& Contents) const;
-  // Runs a change under the lock: load, change, save. A corrupt file is moved aside first.
+  // Runs a change under the lock: load, change, save. A corrupt file is copied aside first.
   template <class Change>
   void Modify(Change change);
   bool Save(const TContents& Contents) const;
-  void KeepCorruptFileAside() const;
+  bool KeepCorruptFileAside() const;
 
   std::string m_strFileName;
 };

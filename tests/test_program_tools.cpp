@@ -278,6 +278,9 @@ TEST(ControllerLink, LinkFileForEachLinkType) {
   EXPECT_EQ(LinkFileLines("USB", "2", false, false, "/p.bas")[1], "COMMLINK USB:2");
   EXPECT_EQ(LinkFileLines("PCI", "", false, false, "/p.bas")[1], "COMMLINK PCI:0");
   EXPECT_EQ(LinkFileLines("", "1:9600", true, false, "/p.bas"), TStringList{"# Veltrane Load Link"});
+  // Parameters from a hand-edited setting cannot add lines of their own.
+  EXPECT_EQ(LinkFileLines("USB", "2\r\nLOADPROGRAM /evil.bas\x01", false, false, "/p.bas"),
+            (TStringList{"# Veltrane Load Link", "COMMLINK USB:2LOADPROGRAM /evil.bas", "LOADPROGRAM /p.bas"}));
 }
 
 TEST(ControllerLink, RefusalsNameTheirReason) {
@@ -286,6 +289,8 @@ TEST(ControllerLink, RefusalsNameTheirReason) {
   EXPECT_EQ(SendToController(reg, "/x.csv", true, true).strMessage, c_sNoCsvDownload);
   EXPECT_EQ(SendToController(reg, "/no/such/file.bas", false, false).strMessage,
             "File /no/such/file.bas does not exist!");
+  EXPECT_EQ(SendToController(reg, "/tmp/p.bas\nLOADPROGRAM /evil.bas", false, false).strMessage,
+            "The file name contains a line break; the loader cannot be given it.");
 }
 
 // Waits for the stand-in loader's nth report line (the loader runs on its own).

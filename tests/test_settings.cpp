@@ -166,6 +166,47 @@ TEST_F(Settings, CorruptFileReadsAbsentAndIsKeptAside) {
   EXPECT_EQ(ReadWholeFile(file + ".corrupt.1"), "more garbage\n");
 }
 
+// A line that cannot be read loses only itself: the values around it keep theirs, and
+// the file as it was is kept aside before the next write.
+TEST_F(Settings, UnreadableLinesAreSkippedOneByOne) {
+  fs::create_directories(fs::path(file).parent_path());
+  const std::string text =
+      "; Veltrane settings\n[\\Software\\Harmark\\Veltrane]\n\"TableStart\"=sz:\"100\"\n"
+      "\"Broken\"=dword:12\n[\\Broken\n\"Orphan\"=sz:\"x\"\n"
+      "[\\Software\\Harmark\\Veltrane\\Loader]\n\"LoaderExe\"=sz:\"/bin/loader\"\n\"Cut\"=sz:\"trunc";
+  { std::ofstream(file) << text; }
+  TVLTRegistry r = Registry();
+  EXPECT_EQ(r.TableStart(), "100");
+  EXPECT_EQ(r.LoaderExeFile(), "/bin/loader");
+  r.SetTableStart("7");
+  EXPECT_EQ(r.TableStart(), "7");
+  EXPECT_EQ(r.LoaderExeFile(), "/bin/loader");
+  EXPECT_EQ(ReadWholeFile(file + ".corrupt"), text);
+  EXPECT_EQ(FileText().find("Orphan"), std::string::npos);
+}
+
+// A settings file that is a link is updated through it; a read-only one is left alone
+// (also for the superuser) and its writes are dropped.
+TEST_F(Settings, LinkedAndReadOnlyFiles) {
+  fs::create_directories(dir);
+  const fs::path target = dir / "real.conf";
+  Registry();  // makes the folder
+  fs::create_directories(fs::path(file).parent_path());
+  TVLTRegistry(std::make_unique<TFileSettingsBackend>(target.string())).SetTableStart("5");
+  fs::create_symlink(target, file);
+  TVLTRegistry r = Registry();
+  EXPECT_EQ(r.TableStart(), "5");
+  r.SetTableStart("6");
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_EQ(TVLTRegistry(std::make_unique<TFileSettingsBackend>(target.string())).TableStart(), "6");
+  fs::permissions(target, fs::perms::owner_read | fs::perms::group_read);
+  const std::string before = ReadWholeFile(target.string());
+  r.SetTableStart("8");
+  EXPECT_EQ(r.TableStart(), "6");
+  EXPECT_EQ(ReadWholeFile(target.string()), before);
+  EXPECT_TRUE(fs::is_symlink(file));
+}
+
 TEST_F(Settings, UnwritableStoreIsSilent) {
   fs::create_directories(dir);
   { std::ofstream(dir / "blocker") << "x"; }

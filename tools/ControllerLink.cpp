@@ -99,11 +99,16 @@ void WriteLinkFields(TVLTRegistry& R, const TLinkFields& f) {
 TStringList LinkFileLines(const std::string& strType, const std::string& strParams, bool bLoadWhileRunning,
                           bool bTable, const std::string& strFile) {
   TStringList out{c_sLinkFileHeader};
+  // The parameters are one line of the loader's file: control characters (a line break
+  // from a hand-edited setting) would add commands of their own.
+  std::string strParamLine;
+  for (char c : strParams)
+    if (static_cast<unsigned char>(c) >= 32 && c != 127) strParamLine += c;
   std::string link;
   if (strType == "Serial")
-    link = "COMMLINK COM" + (strParams.empty() ? std::string("1:9600,7,e,2") : strParams);
+    link = "COMMLINK COM" + (strParamLine.empty() ? std::string("1:9600,7,e,2") : strParamLine);
   else if (strType == "USB" || strType == "PCI" || strType == "Ethernet")
-    link = "COMMLINK " + strType + ":" + (strParams.empty() ? std::string("0") : strParams);
+    link = "COMMLINK " + strType + ":" + (strParamLine.empty() ? std::string("0") : strParamLine);
   else
     return out;
   if (bLoadWhileRunning) out.push_back("ALLOWPROGRAMLOADWHILERUNNING");
@@ -120,6 +125,11 @@ TSendOutcome SendToController(TVLTRegistry& R, const std::string& strFile, bool 
   }
   if (bCsv) {
     o.strMessage = c_sNoCsvDownload;
+    return o;
+  }
+  // A file name is the rest of one line of the loader's file.
+  if (strFile.find_first_of("\r\n") != std::string::npos) {
+    o.strMessage = "The file name contains a line break; the loader cannot be given it.";
     return o;
   }
   std::error_code ec;
