@@ -4,7 +4,14 @@
 // does not turns arcs and bulged segments into short straight moves.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <unordered_map>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "dxf/DXFIn.h"
 
@@ -156,55 +163,97 @@ void TDXFIn::CountExpanded(size_t n, int nLine) {
                         " elements; the drawing is not imported", nLine);
 }
 
-double TDXFIn::BlockSize(size_t nBlock, std::vector<int>& State) {
-  if (State[nBlock] == 2) return m_BlockSizes[nBlock];
-  if (State[nBlock] == 1) return 0.0;  // a cycle: it is refused when expanded
-  State[nBlock] = 1;
-  const TBlock& blk = m_lstHeadofBlocks[nBlock];
-  double n = 0.0;
-  for (int32_t i = blk.start_index; i < blk.end_index && i < static_cast<int32_t>(m_lstBlocks.size()); ++i) {
-    const TDXFEntity& rec = m_lstBlocks[static_cast<size_t>(i)];
+size_t TDXFIn::DefaultMaxExpandedItems() {
+  uint64_t nBytes = 0;
+#ifdef _WIN32
+  MEMORYSTATUSEX m{};
+  m.dwLength = sizeof m;
+  if (GlobalMemoryStatusEx(&m)) nBytes = m.ullTotalPhys;
+#else
+  const long nPages = ::sysconf(_SC_PHYS_PAGES), nPageSize = ::sysconf(_SC_PAGESIZE);
+  if (nPages > 0 && nPageSize > 0) nBytes = static_cast<uint64_t>(nPages) * static_cast<uint64_t>(nPageSize);
+#endif
+  const uint64_t n = nBytes / 4 / c_nBytesPerImportedElement;
+  return static_cast<size_t>(std::clamp<uint64_t>(n, c_nMinExpandedItems, c_nMaxExpandedItems));
+}
+
+size_t TDXFIn::FindBlock(const std::string& strName) const {
+  const auto it = m_BlockIndex.find(strName);
+  return it == m_BlockIndex.end() ? c_nNoBlock : it->second;
+}
+
+double TDXFIn::BlockCost(size_t nRoot) {
+  if (m_BlockCosts.size() != m_lstHeadofBlocks.size()) {
+    m_BlockCosts.assign(m_lstHeadofBlocks.size(), 0.0);
+    m_BlockCostState.assign(m_lstHeadofBlocks.size(), 0);
+  }
+  if (m_BlockCostState[nRoot] == 2) return m_BlockCosts[nRoot];
+  // Depth first without recursion: a chain of many nested blocks must not use up the
+  // stack. A block met again while it is being counted is a cycle: its expansion is
+  // refused, so it adds nothing.
+  struct TFrame {
+    size_t nBlock;
+    int32_t nNext;
+    double fCost;
+    double fPendingCells;  // the cells of the nested insertion being counted
+  };
+  const int32_t nRecords = static_cast<int32_t>(m_lstBlocks.size());
+  std::vector<TFrame> stack{{nRoot, m_lstHeadofBlocks[nRoot].start_index, 0.0, 0.0}};
+  m_BlockCostState[nRoot] = 1;
+  while (!stack.empty()) {
+    TFrame& f = stack.back();
+    const TBlock& blk = m_lstHeadofBlocks[f.nBlock];
+    if (f.nNext >= blk.end_index || f.nNext >= nRecords) {
+      const double fCost = f.fCost;
+      m_BlockCosts[f.nBlock] = fCost;
+      m_BlockCostState[f.nBlock] = 2;
+      stack.pop_back();
+      if (!stack.empty()) stack.back().fCost += stack.back().fPendingCells * fCost;
+      continue;
+    }
+    const TDXFEntity& rec = m_lstBlocks[static_cast<size_t>(f.nNext++)];
     if (rec.EntityType == eDXFET_PolyLine) {
-      n += rec.nVertexCount + 1.0;
+      f.fCost += rec.nVertexCount + 1.0;
     } else if (rec.EntityType == eDXFET_InsertRef) {
       const TDXFInsert& inner = m_lstInserts[static_cast<size_t>(rec.nInsert)];
-      double cells = static_cast<double>(inner.nColumns) * inner.nRows;
-      for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b)
-        if (m_lstHeadofBlocks[b].BlockName == inner.strBlockName) n += cells * BlockSize(b, State);
+      const double fCells = static_cast<double>(inner.nColumns) * inner.nRows;
+      f.fCost += fCells;
+      const size_t b = FindBlock(inner.strBlockName);
+      if (b == c_nNoBlock || m_BlockCostState[b] == 1) continue;
+      if (m_BlockCostState[b] == 2) {
+        f.fCost += fCells * m_BlockCosts[b];
+      } else {
+        f.fPendingCells = fCells;
+        m_BlockCostState[b] = 1;
+        stack.push_back({b, m_lstHeadofBlocks[b].start_index, 0.0, 0.0});
+      }
     } else {
-      n += 1.0;
+      f.fCost += 1.0;
     }
   }
-  State[nBlock] = 2;
-  m_BlockSizes[nBlock] = n;
-  return n;
+  return m_BlockCosts[nRoot];
 }
 
 void TDXFIn::ExpandInsert(const TDXFInsert& ins, int32_t nLayer) {
+  const size_t b = FindBlock(ins.strBlockName);
+  if (b == c_nNoBlock) {
+    Warn("INSERT", "no block named \"" + ins.strBlockName + "\"", ins.nLine);
+    return;
+  }
   // Refuse a size bomb before building any of it.
-  if (m_BlockSizes.size() != m_lstHeadofBlocks.size()) m_BlockSizes.assign(m_lstHeadofBlocks.size(), 0.0);
-  std::vector<int> state(m_lstHeadofBlocks.size(), 0);
-  double fTotal = 0.0;
-  for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b)
-    if (m_lstHeadofBlocks[b].BlockName == ins.strBlockName)
-      fTotal += static_cast<double>(ins.nColumns) * ins.nRows * BlockSize(b, state);
+  const double fCells = static_cast<double>(ins.nColumns) * ins.nRows;
+  const double fTotal = fCells + fCells * BlockCost(b);
   if (static_cast<double>(m_nExpanded) + fTotal > static_cast<double>(m_nMaxExpanded))
     CountExpanded(m_nMaxExpanded + 1, ins.nLine);
-  bool bFound = false;
   TDXFInsert scaled = ins;
   const double fUnits = BlockUnitScale(ins.strBlockName, "");
   scaled.fXScale *= fUnits;
   scaled.fYScale *= fUnits;
-  for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
-    if (m_lstHeadofBlocks[b].BlockName != ins.strBlockName) continue;
-    bFound = true;
-    std::vector<size_t> stack;
-    for (int32_t row = 0; row < ins.nRows; ++row)
-      for (int32_t col = 0; col < ins.nColumns; ++col)
-        ExpandBlock(b, TTransform::Placed(scaled, m_lstHeadofBlocks[b].fBasePoint, col, row), nLayer, 0, stack,
-                    ins.nLine);
-  }
-  if (!bFound) Warn("INSERT", "no block named \"" + ins.strBlockName + "\"", ins.nLine);
+  std::vector<size_t> stack;
+  for (int32_t row = 0; row < ins.nRows; ++row)
+    for (int32_t col = 0; col < ins.nColumns; ++col)
+      ExpandBlock(b, TTransform::Placed(scaled, m_lstHeadofBlocks[b].fBasePoint, col, row), nLayer, 0, stack,
+                  ins.nLine);
 }
 
 void TDXFIn::ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int nDepth,
@@ -217,6 +266,7 @@ void TDXFIn::ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int
     Warn("INSERT", "blocks nested more than 16 deep", nInsertLine);
     return;
   }
+  CountExpanded(1, nInsertLine);  // placing a copy is work even when the block is empty
   Stack.push_back(nBlock);
   const TBlock blk = m_lstHeadofBlocks[nBlock];
   for (int32_t i = blk.start_index; i < blk.end_index && i < static_cast<int32_t>(m_lstBlocks.size()); ++i) {
@@ -226,16 +276,15 @@ void TDXFIn::ExpandBlock(size_t nBlock, const TTransform& T, int32_t nLayer, int
       continue;
     }
     TDXFInsert inner = m_lstInserts[static_cast<size_t>(rec.nInsert)];
+    const size_t b = FindBlock(inner.strBlockName);
+    if (b == c_nNoBlock) continue;
     const double fUnits = BlockUnitScale(inner.strBlockName, blk.BlockName);
     inner.fXScale *= fUnits;
     inner.fYScale *= fUnits;
-    for (size_t b = 0; b < m_lstHeadofBlocks.size(); ++b) {
-      if (m_lstHeadofBlocks[b].BlockName != inner.strBlockName) continue;
-      for (int32_t row = 0; row < inner.nRows; ++row)
-        for (int32_t col = 0; col < inner.nColumns; ++col)
-          ExpandBlock(b, T.After(TTransform::Placed(inner, m_lstHeadofBlocks[b].fBasePoint, col, row)),
-                      nLayer, nDepth + 1, Stack, nInsertLine);
-    }
+    for (int32_t row = 0; row < inner.nRows; ++row)
+      for (int32_t col = 0; col < inner.nColumns; ++col)
+        ExpandBlock(b, T.After(TTransform::Placed(inner, m_lstHeadofBlocks[b].fBasePoint, col, row)), nLayer,
+                    nDepth + 1, Stack, nInsertLine);
   }
   Stack.pop_back();
 }

@@ -251,7 +251,9 @@ void TDXFIn::EmptyLists() {
   m_lstHeadofBlocks.clear();
   m_lstVertices.clear();
   m_lstInserts.clear();
-  m_BlockSizes.clear();
+  m_BlockCosts.clear();
+  m_BlockCostState.clear();
+  m_BlockIndex.clear();
   m_nExpanded = 0;
   for (auto& k : m_NotImported) k.clear();
   m_nPaperSpaceElements = 0;
@@ -300,6 +302,7 @@ void TDXFIn::ScanBlocks() {
   bool bName = false;     // the next line is an element name
   bool bInBlock = false;  // reading the pairs of the BLOCK element itself
   TBlock current;
+  int nBlockLine = 0;
   bool bHaveBlock = false;
   int32_t nPendingCode = -1;
   while (m_pLines->Next(line)) {
@@ -308,6 +311,7 @@ void TDXFIn::ScanBlocks() {
       bInBlock = false;
       if (line == "ENDSEC") break;
       if (line == "BLOCK") {
+        nBlockLine = m_pLines->LineNumber();
         BlockFlag = true;
         current = TBlock();
         current.start_index = static_cast<int32_t>(m_lstBlocks.size());
@@ -318,7 +322,15 @@ void TDXFIn::ScanBlocks() {
       if (line == "ENDBLK") {
         if (bHaveBlock) {
           current.end_index = static_cast<int32_t>(m_lstBlocks.size());
-          m_lstHeadofBlocks.push_back(current);
+          // A name has one definition, the first, as CAD programs keep it; the others
+          // and their elements are dropped.
+          if (m_BlockIndex.emplace(current.BlockName, m_lstHeadofBlocks.size()).second) {
+            m_lstHeadofBlocks.push_back(current);
+          } else {
+            Warn("BLOCK", "a second definition of block \"" + current.BlockName + "\" (the first is used)",
+                 nBlockLine);
+            m_lstBlocks.resize(static_cast<size_t>(current.start_index));
+          }
         }
         bHaveBlock = false;
         BlockFlag = false;

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -28,9 +29,15 @@ struct TDXFWarning {
 
 class TDXFIn {
  public:
-  // A block expansion may produce at most this many records and vertices, so a small
-  // file cannot make the importer build billions of copies.
+  // A block expansion may produce at most this many records, vertices and placed copies,
+  // so a small file cannot make the importer build billions of copies. Below that, the
+  // budget is a quarter of the computer's memory at the measured cost of one item through
+  // the whole import (records, chains and program lines: a placed copy of a one-line
+  // block is two items and takes 1.2 KB at the peak), and at least a million items.
   static constexpr size_t c_nMaxExpandedItems = 20'000'000;
+  static constexpr size_t c_nMinExpandedItems = 1'000'000;
+  static constexpr size_t c_nBytesPerImportedElement = 600;
+  static size_t DefaultMaxExpandedItems();
   static constexpr int c_nMaxInsertDepth = 16;
   static constexpr int c_nArcSamplesPerTurn = 64;  // arcs that cannot stay arcs
 
@@ -38,7 +45,8 @@ class TDXFIn {
   TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry);
 
   void SetMovesPerSplineSection(int32_t nMoves);
-  // The most records and vertices block insertions may create (c_nMaxExpandedItems).
+  // The most records, vertices and copies block insertions may create
+  // (DefaultMaxExpandedItems()).
   void SetMaxExpandedItems(size_t n) { m_nMaxExpanded = n; }
   // Overrides the stored matching mode: an absolute distance or a fraction of the diagonal.
   void SetMatching(bool bAbsolute, double fValue) {
@@ -191,8 +199,14 @@ class TDXFIn {
   void CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::vector<TDXFEntity>& out,
                        int32_t nLayer, int nInsertLine);
   void CountExpanded(size_t n, int nLine);
-  double BlockSize(size_t nBlock, std::vector<int>& State);  // items one insertion makes
-  std::vector<double> m_BlockSizes;
+  // The work one insertion of a block makes: the records and vertices it copies and the
+  // cells of the insertions nested in it, counted once per block before anything is built.
+  double BlockCost(size_t nBlock);
+  static constexpr size_t c_nNoBlock = static_cast<size_t>(-1);
+  size_t FindBlock(const std::string& strName) const;
+  std::vector<double> m_BlockCosts;
+  std::vector<char> m_BlockCostState;  // 0 not counted, 1 being counted, 2 counted
+  std::unordered_map<std::string, size_t> m_BlockIndex;  // a name has one definition, the first
 
   IDXFImportUI* m_pUI = nullptr;
   TVLTRegistry* m_pRegistry = nullptr;
@@ -213,7 +227,7 @@ class TDXFIn {
   bool BlockFlag = false;
   int32_t m_nEntity = 0;
   size_t m_nExpanded = 0;
-  size_t m_nMaxExpanded = c_nMaxExpandedItems;
+  size_t m_nMaxExpanded = DefaultMaxExpandedItems();
 
   // Spline definition buffers.
   std::vector<TfPoint> CtrPoint;
@@ -234,7 +248,7 @@ class TDXFIn {
   bool m_bIncludePaperSpace = false;
   bool m_bMatchDefault = true;
   int32_t m_nDrawingUnits = 0;
-  std::vector<std::pair<std::string, int32_t>> m_BlockUnits;
+  std::unordered_map<std::string, int32_t> m_BlockUnits;
   EDXFConvertUnits m_evConvertUnits = EDXFConvertUnits::eDrawing;
   double m_fLargestGap = 0.0;
   size_t m_nPaperSpaceElements = 0;  // elements of paper space left out

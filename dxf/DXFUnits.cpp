@@ -77,7 +77,7 @@ void TDXFIn::ScanUnits() {
   std::string strName;
   int32_t nUnits = 0;
   auto flush = [&] {
-    if (!strName.empty() && nUnits > 0) m_BlockUnits.emplace_back(strName, nUnits);
+    if (!strName.empty() && nUnits > 0) m_BlockUnits.emplace(strName, nUnits);
     strName.clear();
     nUnits = 0;
   };
@@ -103,9 +103,8 @@ double TDXFIn::BlockUnitScale(const std::string& strBlock, const std::string& st
   // as CAD programs show it; unknown units on either side leave it as it is.
   auto units = [&](const std::string& name) {
     if (name.empty()) return m_nDrawingUnits;
-    for (const auto& [b, n] : m_BlockUnits)
-      if (b == name) return n;
-    return 0;
+    const auto it = m_BlockUnits.find(name);
+    return it == m_BlockUnits.end() ? 0 : it->second;
   };
   const double fInner = MillimetresPerUnit(units(strBlock)), fOuter = MillimetresPerUnit(units(strContainer));
   return fInner > 0 && fOuter > 0 ? fInner / fOuter : 1.0;

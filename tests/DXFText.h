@@ -15,7 +15,7 @@ class TDXFText {
   explicit TDXFText(std::vector<std::string> Layers = {}) : m_Layers(std::move(Layers)) {}
 
   // One element: its name, then code/value pairs in order.
-  TDXFText& Add(const std::string& strName, std::initializer_list<std::pair<int, std::string>> pairs) {
+  TDXFText& Add(const std::string& strName, const std::vector<std::pair<int, std::string>>& pairs) {
     std::string& out = m_bInBlocks ? m_Blocks : m_Entities;
     out += "0\n" + strName + "\n";
     for (const auto& p : pairs) out += std::to_string(p.first) + "\n" + p.second + "\n";

@@ -242,6 +242,54 @@ TEST(DXFImport, SelfInsertionAndSizeBombs) {
   }
 }
 
+// A name has one definition, the first; before, eight definitions of one name, each
+// inserting that name, expanded in factorial time.
+TEST(DXFImport, RepeatedBlockNamesKeepTheFirstDefinition) {
+  TDXFText d({"L"});
+  d.Blocks();
+  for (int i = 0; i < 8; ++i)
+    d.Block("B").Line("0", 0, 0, 1 + i, 0).Add("INSERT", {{8, "0"}, {2, "B"}, {10, "1"}, {20, "0"}}).EndBlock();
+  d.Entities().Add("INSERT", {{8, "L"}, {2, "B"}, {10, "0"}, {20, "0"}});
+  TImport im(d.Text());
+  ASSERT_EQ(im.in.Records(0).size(), 1u);
+  EXPECT_EQ(im.in.Records(0)[0].fEndPoint.fX, 1.0);
+  int nRepeats = 0;
+  for (const auto& w : im.in.Warnings())
+    nRepeats += w.strReason.find("a second definition of block \"B\"") != std::string::npos;
+  EXPECT_EQ(nRepeats, 7);
+}
+
+// Arrays of arrays and arrays of empty blocks are counted, copies included, before any
+// of them is built (each of these took minutes or all memory).
+TEST(DXFImport, NestedArraysAreCountedBeforeExpansion) {
+  auto insert = [](const std::string& strLayer, const std::string& strBlock, int nCols, int nRows) {
+    return std::vector<std::pair<int, std::string>>{{8, strLayer}, {2, strBlock}, {10, "0"}, {20, "0"},
+                                                    {70, std::to_string(nCols)}, {71, std::to_string(nRows)},
+                                                    {44, "1"}, {45, "1"}};
+  };
+  TDXFText empty({"L"});
+  empty.Blocks().Block("E").EndBlock().Entities().Add("INSERT", insert("L", "E", 30000, 30000));
+  TDXFText nested({"L"});
+  nested.Blocks().Block("LINE1").Line("0", 0, 0, 1, 0).EndBlock();
+  nested.Block("ROW").Add("INSERT", insert("0", "LINE1", 1000, 1000)).EndBlock();
+  nested.Entities().Add("INSERT", insert("L", "ROW", 100, 100));
+  for (const TDXFText* d : {&empty, &nested}) {
+    try {
+      TImport im(d->Text());
+      FAIL() << "an array bomb was expanded";
+    } catch (const EDXFError& e) {
+      EXPECT_NE(std::string(e.what()).find("would create more than"), std::string::npos);
+    }
+  }
+  // Within the budget the copies are all made.
+  TDXFText fits({"L"});
+  fits.Blocks().Block("LINE1").Line("0", 0, 0, 1, 0).EndBlock();
+  fits.Block("ROW").Add("INSERT", insert("0", "LINE1", 10, 1)).EndBlock();
+  fits.Entities().Add("INSERT", insert("L", "ROW", 1, 10));
+  TImport im(fits.Text());
+  EXPECT_EQ(im.in.Records(0).size(), 100u);
+}
+
 TEST(DXFImport, LightweightPolylines) {
   TDXFText d({"L"});
   d.Add("LWPOLYLINE", {{8, "L"}, {90, "2"}, {70, "0"}, {10, "0"}, {20, "0"}, {42, "1"}, {10, "10"}, {20, "0"}});
