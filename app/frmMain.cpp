@@ -271,7 +271,27 @@ void TfrmMain::AfterProgramChange(bool bChanged) {
   UpdateToolEnableState();
 }
 
+void TfrmMain::CommandOutOfMemory(const QString& strCaption, bool bChanged) {
+  // A command that ran out of memory half way is taken back to the snapshot it made,
+  // so the program is never left half changed.
+  bool bRestored = !bChanged;
+  if (bChanged) {
+    try {
+      Undo();
+      bRestored = true;
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  QString strCommand = strCaption;
+  strCommand.remove('&');
+  const QString strFile = m_strFileName.isEmpty() ? QString("the program") : QFileInfo(m_strFileName).fileName();
+  m_pPrompts->ShowMessage(EMessageKind::eError,
+                          "Not enough memory for " + strCommand.toStdString() + " on " + strFile.toStdString() +
+                              (bRestored ? "; the program is as it was before." : "; use Undo to take the change back."));
+}
+
 void TfrmMain::SaveForUndo() {
+  ++m_nSnapshotsTaken;
   m_pUndoList->AddTransformation();
   UpdateToolEnableState();
 }

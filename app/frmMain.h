@@ -165,6 +165,9 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void CreateToolBar();
   void CreatePages();
   void CreatePlot();
+  // A command that ran out of memory: its change taken back, the user told.
+  void CommandOutOfMemory(const QString& strCaption, bool bChanged);
+  uint64_t m_nSnapshotsTaken = 0;  // counts SaveForUndo, so a failed command knows it made one
   QAction* MakeAction(QMenu* pMenu, const char* strName, const QString& strCaption,
                       const QKeySequence& Shortcut, std::function<void()> onTrigger);
   void SetLanguage(bool bChinese);

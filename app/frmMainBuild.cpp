@@ -130,8 +130,14 @@ QAction* TfrmMain::MakeAction(QMenu* pMenu, const char* strName, const QString& 
     a->setShortcutContext(Qt::WindowShortcut);
   }
   if (onTrigger)
-    connect(a, &QAction::triggered, this, [this, onTrigger] {
-      if (!m_bDestroying) onTrigger();
+    connect(a, &QAction::triggered, this, [this, onTrigger, strCaption] {
+      if (m_bDestroying) return;
+      const uint64_t nSnapshots = m_nSnapshotsTaken;
+      try {
+        onTrigger();
+      } catch (const std::bad_alloc&) {
+        CommandOutOfMemory(strCaption, nSnapshots != m_nSnapshotsTaken);
+      }
     });
   if (pMenu) pMenu->addAction(a);
   addAction(a);  // shortcuts work while the menu bar is hidden or elsewhere

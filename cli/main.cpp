@@ -203,6 +203,8 @@ int Layers(const std::vector<std::string>& args) {
                       ? "drawing units: " + TDXFIn::UnitName(importer.DrawingUnits())
                       : std::string("the drawing has no units"))
               << "\n";
+  } catch (const std::bad_alloc&) {
+    throw;  // said once, by main
   } catch (const std::exception& e) {
     return Fail(e.what());
   }
@@ -292,6 +294,8 @@ int Import(const std::vector<std::string>& args) {
   TLayerContent content;
   try {
     importer.Import(program, content);
+  } catch (const std::bad_alloc&) {
+    throw;  // said once, by main
   } catch (const std::exception& e) {
     return Fail(strDrawing + ": " + e.what());
   }

@@ -1,9 +1,10 @@
 #!/bin/bash
 # Outputs never replace what the user has on disk; inputs that are not plain files are
-# refused at once with the reason. Usage: cli_files.sh VELTRANE-CLI SOURCE-DIR
+# refused at once with the reason. Usage: cli_files.sh VELTRANE-CLI SOURCE-DIR [memory]
 set -u
 cli=$1
 src=$2
+memory=${3:-memory}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -83,6 +84,22 @@ truncate -s 2G big.bas
 expect 1 "big.bas is 2.0 GB; the limit is 512 MB" check big.bas
 truncate -s 2G big.dxf
 expect 1 "big.dxf is 2.0 GB; the limit is 512 MB" import big.dxf
+
+# Memory that runs out is a message and exit 1, and no output file.
+if [ "$memory" = memory ]; then
+  {
+    printf '0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nB\n10\n0\n20\n0\n'
+    printf '0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n21\n0\n0\nENDBLK\n0\nENDSEC\n'
+    printf '0\nSECTION\n2\nENTITIES\n0\nINSERT\n8\n0\n2\nB\n10\n0\n20\n0\n'
+    printf '70\n1000\n71\n400\n44\n2\n45\n2\n0\nENDSEC\n0\nEOF\n'
+  } >many.dxf
+  (ulimit -v 300000; exec "$cli" import many.dxf -o many.bas) >out.txt 2>err.txt
+  rc=$?
+  [ "$rc" = 1 ] || fail "import with too little memory exited $rc, not 1: $(cat err.txt)"
+  grep -q "not enough memory for import many.dxf" err.txt || fail "no memory message: $(cat err.txt)"
+  [ ! -e many.bas ] || fail "a program was written although memory ran out"
+  ls many.bas.* >/dev/null 2>&1 && fail "a temporary file was left behind"
+fi
 
 [ "$failures" = 0 ] || { echo "$failures failures"; exit 1; }
 echo "all file checks passed"
