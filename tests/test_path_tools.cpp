@@ -243,6 +243,35 @@ TEST(Compensation, SidesMeetTheArcBeyondARemovedElementWhereTheyFirstCrossIt) {
     }
 }
 
+// A bite that ends in the corner makes a cusp: the arc arrives heading straight back
+// along the side that leaves. Which way the path turns there was rounding noise, so the
+// offset fell apart at some positions of the same part; it must not at any.
+TEST(Compensation, ACuspBetweenAnArcAndASideOffsetsAtEveryPosition) {
+  std::mt19937 rng(1207);
+  std::uniform_real_distribution<double> pos(-5000, 5000);
+  int nFailed = 0;
+  for (int k = 0; k < 2000; ++k) {
+    const double x = std::round(pos(rng)), y = std::round(pos(rng)), f = k % 2 ? 1.0 : 2.5;
+    const TStringList path{"    MOVEABS(" + StringFromDouble(x) + "," + StringFromDouble(y) + ")",
+                           "    MOVE(20,0)", "    MOVE(0,20)", "    MOVE(-10,0)", "    MOVECIRC(-10,0,-5,0,1)",
+                           "    MOVE(0,-20)"};
+    const TResult r = Compensate(path, f);
+    if (!r.bOk) {
+      if (++nFailed <= 3) ADD_FAILURE() << x << "," << y << " f " << f << ": " << r.strFailure;
+      continue;
+    }
+    // The left side's offset x = f meets the bite's offset circle (radius 5 + f about the
+    // bite's centre) below the corner.
+    const double yMeet = y + 20 - std::sqrt((5 + f) * (5 + f) - (5 - f) * (5 - f));
+    bool bFound = false;
+    for (const TfPoint& c : Corners(r.Lines))
+      bFound = bFound || (std::fabs(c.fX - (x + f)) < 1e-3 && std::fabs(c.fY - yMeet) < 1e-3);
+    if (!bFound && ++nFailed <= 3) ADD_FAILURE() << x << "," << y << " f " << f << ": no corner at the meeting";
+    if (k % 100 == 0) ExpectOffsetBy(path, r.Lines, f);
+  }
+  EXPECT_EQ(nFailed, 0);
+}
+
 // A seeded star-shaped path (so never crossing itself) of straight moves and shallow
 // arcs, turning either way: concave at most of its corners.
 TStringList RandomStarPath(std::mt19937& rng, bool bClockwise, bool bArcs) {

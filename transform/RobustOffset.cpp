@@ -95,9 +95,19 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
     const size_t j = (i + 1) % n;
     const TfPoint E = offs[i].b, S = offs[j].a, J = Original[i].b;
     if (Dist(E, S) <= eps) continue;
+    // The joint arc turns the way the path turns. At a reversal (the path comes back on
+    // its own tangent) the sign of the cross product is rounding noise: the curvature of
+    // the two pieces tells which way the path turns there, and a straight spike is rounded
+    // about its tip.
     const TfPoint u = Sub(E, J), v = Sub(S, J);
-    const double cross = u.fX * v.fY - u.fY * v.fX;
-    const bool bCw = cross < 0 || (cross == 0 && f > 0);
+    const double cross = u.fX * v.fY - u.fY * v.fX, dot = u.fX * v.fX + u.fY * v.fY;
+    bool bCw = cross < 0;
+    if (dot < 0 && std::fabs(cross) <= 1e-9 * (u.fX * u.fX + u.fY * u.fY)) {
+      auto curvature = [](const TPiece& s) { return !s.bArc ? 0.0 : (s.bCw ? -1.0 : 1.0) / s.r; };
+      const double k = curvature(Original[i]) + curvature(Original[j]);
+      const double kTiny = 1e-12 / std::max(eps, fAbs);
+      bCw = k > kTiny || (std::fabs(k) <= kTiny && f > 0);
+    }
     raw.push_back(TOffsetPiece{ArcPiece(E, S, J, bCw, false), static_cast<int32_t>(i)});
   }
   std::vector<TPiece> pieces;
