@@ -178,13 +178,17 @@ void TTransformer::LoadSourceList(bool bStrict) {
   m_fEndPoint = base;
 }
 
-std::string TTransformer::LineFor(const TMoveRecord& r, TMoveWriter& Writer) const {
-  const ECommandType k = r.MoveType;
-  // A move kept as it was read keeps its line even when it rounds to no move, so that the
-  // lines around it keep their places; moves an operation makes or changes are left out.
+bool TTransformer::KeptAsRead(const TMoveRecord& r) const {
   const size_t nSource = static_cast<size_t>(r.nProgramLine);
-  const bool bKeep = r.nProgramLine >= 0 && nSource < m_lstSourceMoves.size() &&
-                     m_lstSourceMoves[nSource].MoveType == k && m_lstSourceMoves[nSource].fEndPoint == r.fEndPoint;
+  return r.nProgramLine >= 0 && nSource < m_lstSourceMoves.size() &&
+         m_lstSourceMoves[nSource].MoveType == r.MoveType && m_lstSourceMoves[nSource].fEndPoint == r.fEndPoint;
+}
+
+std::string TTransformer::LineFor(const TMoveRecord& r, TMoveWriter& Writer, bool bKeep) const {
+  const ECommandType k = r.MoveType;
+  // A move kept as it was read (bKeep) keeps its line even when it rounds to no move, so
+  // that the lines around it keep their places; moves an operation makes or changes are
+  // left out.
   std::string strArgs;
   if (IsAbsoluteMove(k)) {
     const bool bTerms = b_AddParToMA || r.bOffsetTerms;
@@ -216,12 +220,15 @@ void TTransformer::StoreNewList() {
   m_lstNewProgram.clear();
   m_lstNewProgram.reserve(m_lstNewMoves.size());
   TMoveWriter Writer;
-  for (const TMoveRecord& r : m_lstNewMoves) {
-    std::string s = LineFor(r, Writer);
+  for (size_t i = 0; i < m_lstNewMoves.size(); ++i) {
+    const TMoveRecord& r = m_lstNewMoves[i];
+    std::string s = LineFor(r, Writer, m_bAllKeptAsRead || (i < m_KeptAsRead.size() && m_KeptAsRead[i]));
     if (s.empty() && IsMoveKind(r.MoveType)) continue;  // a move of no written length
     m_lstNewProgram.push_back(std::move(s));
   }
-  m_lstNewMoves.clear();
+  std::vector<TMoveRecord>().swap(m_lstNewMoves);
+  std::vector<bool>().swap(m_KeptAsRead);
+  m_bAllKeptAsRead = false;
 }
 
 void TTransformer::UpdateProgram() {
@@ -245,11 +252,21 @@ void TTransformer::Run(bool bStrict, const std::function<void()>& op) {
 bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op) {
   LoadSourceList(bStrict);
   m_lstNewMoves.clear();
-  m_lstNewMoves.reserve(m_lstSourceMoves.size() + 1);
+  // Room for the moves path tools add (lead in and out, add at end), so that the list
+  // does not double while both lists are held.
+  m_lstNewMoves.reserve(m_lstSourceMoves.size() + m_lstSourceMoves.size() / 4 + 16);
+  m_bAllKeptAsRead = false;
   if (!op()) {
     m_lstNewMoves.clear();
     return false;
   }
+  // The records read are done with once it is known which moves are kept as they were
+  // read: their memory goes before the new lines are made.
+  if (!m_bAllKeptAsRead) {
+    m_KeptAsRead.assign(m_lstNewMoves.size(), false);
+    for (size_t i = 0; i < m_lstNewMoves.size(); ++i) m_KeptAsRead[i] = KeptAsRead(m_lstNewMoves[i]);
+  }
+  std::vector<TMoveRecord>().swap(m_lstSourceMoves);
   // Numbers grown beyond what a program line can hold could not be written back.
   auto writable = [](const TfPoint& p) {
     return std::fabs(p.fX) < gc_fMaxWrittenNumber && std::fabs(p.fY) < gc_fMaxWrittenNumber;
@@ -379,7 +396,10 @@ void TTransformer::Rotate(double fAngle) {
 }
 
 void TTransformer::RewriteCanonical() {
-  Run(false, [this] { m_lstNewMoves = m_lstSourceMoves; });
+  Run(false, [this] {
+    m_lstNewMoves = std::move(m_lstSourceMoves);  // every move as it was read
+    m_bAllKeptAsRead = true;
+  });
 }
 
 void TTransformer::Mirror(EAxis Axis) {

@@ -144,7 +144,10 @@ class TTransformer {
   // nothing is written and the list stays as it was.
   bool RunChecked(bool bStrict, const std::function<bool()>& op);
   // The text of one record; moves are written through Writer, which follows the path.
-  std::string LineFor(const TMoveRecord& r, TMoveWriter& Writer) const;
+  std::string LineFor(const TMoveRecord& r, TMoveWriter& Writer, bool bKeep) const;
+  bool KeptAsRead(const TMoveRecord& r) const;  // the same move as the source line it names
+  std::vector<bool> m_KeptAsRead;               // per new record, while the lines are made
+  bool m_bAllKeptAsRead = false;
   void ClearUpNewList();
   // Throws when the loaded list holds more than one path (an absolute move after a move).
   void RequireOnePath(const char* strWhat) const;
