@@ -3,7 +3,9 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QTextBlock>
 
 namespace veltrane {
@@ -262,6 +264,26 @@ void TRichEditPlus::keyPressEvent(QKeyEvent* e) {
   if (e->matches(QKeySequence::Redo)) return;
   const bool bCtrl = e->modifiers() & Qt::ControlModifier;
   const bool bAlt = e->modifiers() & Qt::AltModifier;
+  const bool bMeta = e->modifiers() & Qt::MetaModifier;
+  if (bCtrl || bAlt || bMeta) {
+    const QString text = e->text();
+    const bool bPrintable = !text.isEmpty() && text[0].isPrint();
+    // Ctrl+Alt with a character is AltGr on Windows keyboards: typing, recorded as such.
+    if (bCtrl && bAlt && !bMeta && bPrintable) {
+      InsertWithRecord(text);
+      return;
+    }
+    // Otherwise a key with a modifier never edits the text (Alt+letter opens a menu or
+    // nothing, Ctrl+K and the word deletions would change the text without a record):
+    // only moving, selecting and copying pass.
+    const int k = e->key();
+    const bool bMoves = k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down ||
+                        k == Qt::Key_Home || k == Qt::Key_End || k == Qt::Key_PageUp || k == Qt::Key_PageDown;
+    if (!bMoves && !e->matches(QKeySequence::Copy)) {
+      e->ignore();
+      return;
+    }
+  }
   // Word deletions with Ctrl would change the text without a record: treat them as the
   // plain key.
   if (bCtrl && (e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)) return;
@@ -287,14 +309,55 @@ void TRichEditPlus::keyPressEvent(QKeyEvent* e) {
     emit CaretMovedByUser();
 }
 
+void TRichEditPlus::InsertWithRecord(const QString& strText) {
+  if (strText.isEmpty()) return;
+  // Recorded as a paste is: one record that takes the text out again.
+  m_EditUndo.RecordPaste(SelStart(), SelText(), ToCrLf(strText));
+  insertPlainText(strText);
+  ensureCursorVisible();
+}
+
 void TRichEditPlus::mousePressEvent(QMouseEvent* e) {
   emit Clicked();
+  if (e->button() == Qt::MiddleButton) {
+    // The X11 selection paste, recorded like any paste, at the place clicked.
+    if (!isReadOnly() && QApplication::clipboard()->supportsSelection()) {
+      setTextCursor(cursorForPosition(e->position().toPoint()));
+      InsertWithRecord(QApplication::clipboard()->text(QClipboard::Selection));
+    }
+    e->accept();
+    return;
+  }
   QPlainTextEdit::mousePressEvent(e);
 }
 
 void TRichEditPlus::mouseReleaseEvent(QMouseEvent* e) {
+  if (e->button() == Qt::MiddleButton) {
+    e->accept();
+    emit CaretMovedByUser();
+    return;
+  }
   QPlainTextEdit::mouseReleaseEvent(e);
   emit CaretMovedByUser();
+}
+
+void TRichEditPlus::inputMethodEvent(QInputMethodEvent* e) {
+  // Text an input method composes shows as it is composed and counts as typed, with a
+  // record, when it is committed.
+  if (isReadOnly() || (e->commitString().isEmpty() && e->replacementLength() == 0)) {
+    QPlainTextEdit::inputMethodEvent(e);
+    return;
+  }
+  const QString strCommit = e->commitString();
+  QInputMethodEvent preeditOnly(e->preeditString(), e->attributes());
+  QPlainTextEdit::inputMethodEvent(&preeditOnly);
+  InsertWithRecord(strCommit);
+  e->accept();
+}
+
+void TRichEditPlus::insertFromMimeData(const QMimeData* pSource) {
+  // Drops and other inserts that bypass the keys are recorded as pastes.
+  if (pSource && pSource->hasText()) InsertWithRecord(pSource->text());
 }
 
 }  // namespace veltrane

@@ -60,9 +60,13 @@ class TRichEditPlus : public QPlainTextEdit, public IEditorText {
   void keyPressEvent(QKeyEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override;
   void mouseReleaseEvent(QMouseEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
+  void insertFromMimeData(const QMimeData* pSource) override;
   bool event(QEvent* e) override;
 
  private:
+  // Inserts text in place of the selection with an edit record, as a paste does.
+  void InsertWithRecord(const QString& strText);
   TEditUndo m_EditUndo;
   bool m_bClearUndoListOnSave = false;
   int32_t m_colorLine = -1;

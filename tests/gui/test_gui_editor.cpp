@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QTest>
 
 #include "gui/GuiFixture.h"
@@ -49,6 +52,55 @@ TEST_F(WindowTest, AnArrowKeySplitsTypingIntoTwoUndos) {
   EXPECT_EQ(Editor().toPlainText(), "");
   EXPECT_TRUE(Frm().Document().m_Program.empty());
   EXPECT_FALSE(Frm().Action("mniUndo")->isEnabled());
+}
+
+// A key with Alt, Ctrl or Meta never edits the text unless it is a recorded command;
+// every other way text comes in (AltGr, input methods, drops) leaves a record that Undo
+// takes back, and nothing earlier with it.
+TEST_F(WindowTest, TextNeverChangesWithoutARecord) {
+  Editor().setFocus();
+  QTest::keyClicks(&Editor(), "ab");
+  QTest::keyClick(&Editor(), Qt::Key_Left);  // ends the typing record
+  const bool bModified = Frm().ProgramModified();
+  using TKey = std::pair<Qt::Key, Qt::KeyboardModifiers>;
+  for (auto [key, mods] : {TKey{Qt::Key_V, Qt::AltModifier}, TKey{Qt::Key_K, Qt::ControlModifier},
+                           TKey{Qt::Key_X, Qt::MetaModifier}, TKey{Qt::Key_Delete, Qt::AltModifier},
+                           TKey{Qt::Key_D, Qt::AltModifier | Qt::ShiftModifier}}) {
+    QTest::keyClick(&Editor(), key, mods);
+    EXPECT_EQ(Editor().toPlainText(), "ab") << key;
+  }
+  EXPECT_EQ(Frm().ProgramModified(), bModified);
+  // Ctrl with a movement still moves.
+  QTest::keyClick(&Editor(), Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(Editor().textCursor().position(), 2);
+
+  // AltGr as Windows reports it: Ctrl+Alt with the character.
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, "@");
+  QApplication::sendEvent(&Editor(), &press);
+  EXPECT_EQ(Editor().toPlainText(), "ab@");
+  // An input method's committed text.
+  QInputMethodEvent commit;
+  commit.setCommitString("xy");
+  QApplication::sendEvent(&Editor(), &commit);
+  EXPECT_EQ(Editor().toPlainText(), "ab@xy");
+  // A drop of text.
+  auto* mime = new QMimeData;
+  mime->setText("Z");
+  Editor().setAcceptDrops(true);
+  const QPoint at = Editor().cursorRect().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Editor().viewport(), &enter);
+  QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(Editor().viewport(), &drop);
+  EXPECT_EQ(Editor().toPlainText(), "ab@xyZ");
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "ab@xy");
+  delete mime;
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "ab@");
+  Frm().Undo();
+  EXPECT_EQ(Editor().toPlainText(), "ab");
+  ExpectInSync();
 }
 
 TEST_F(WindowTest, BackspaceAtTheStartOfALineAndItsUndo) {
