@@ -1,10 +1,12 @@
 // The plot painted into an image with the window's own canvas.
 #include "cli/PngPlot.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 
 #include "app/PainterCanvas.h"
+#include "model/TextFile.h"
 
 namespace veltrane {
 
@@ -20,8 +22,19 @@ bool WritePlotPng(const TStringList& Program, const TPlotRenderOptions& o,
       return false;
     }
   }
-  if (!img.save(QString::fromLocal8Bit(strFile.c_str()), "PNG")) {
-    strError = "cannot write " + strFile;
+  // Encoded in memory and written as every output is: whole or not at all, through
+  // links, never over a device or a read-only file.
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!img.save(&buffer, "PNG")) {
+    strError = "cannot encode the plot as PNG";
+    return false;
+  }
+  try {
+    WriteFileAtomically(strFile, std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+  } catch (const EFileError& e) {
+    strError = e.what();
     return false;
   }
   return true;

@@ -63,6 +63,11 @@ if [ "$(id -u)" != 0 ]; then  # as the superuser a regression would replace the 
   expect 1 "not a regular file" table p.bas -o /dev/null
 fi
 [ -c /dev/null ] || fail "/dev/null is no longer a device"
+if "$cli" plot p.bas -o probe.png >/dev/null 2>&1; then  # a build with PNG plots
+  mkfifo plot.png
+  expect 1 "not a regular file" plot p.bas -o plot.png
+  [ -p plot.png ] || fail "the pipe was replaced by a picture"
+fi
 # "-o -" is standard output.
 "$cli" table p.bas -o - >table.txt 2>err.txt || fail "table -o - failed: $(cat err.txt)"
 [ -s table.txt ] || fail "table -o - wrote nothing to standard output"
