@@ -267,15 +267,22 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkPaperSpace = new QCheckBox("Include paper space", units);
   chkPaperSpace->setObjectName("chkPaperSpace");
   fu->addRow(chkPaperSpace);
+  auto* order = new QGroupBox("Cut Order", this);
+  auto* fo = new QFormLayout(order);
+  chkInnerFirst = new QCheckBox("Cut inner paths first", order);
+  chkInnerFirst->setObjectName("chkInnerFirst");
+  fo->addRow(chkInnerFirst);
   auto* v = new QVBoxLayout(this);
   v->addWidget(match);
   v->addWidget(spline);
   v->addWidget(units);
+  v->addWidget(order);
   v->addWidget(OkCancel(this));
 
   TImportOptionsFields f = LoadImportOptions(m_Registry);
   cbConvertUnits->setCurrentIndex(static_cast<int>(f.evConvertUnits));
   chkPaperSpace->setChecked(f.bIncludePaperSpace);
+  chkInnerFirst->setChecked(f.bCutInnerFirst);
   (f.evMatching == EImportMatching::eAbsolute   ? rdAbsolute
    : f.evMatching == EImportMatching::eRelative ? rdRelative
                                                 : rdDefault)
@@ -295,6 +302,7 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
   f.strMovesPerSection = S(edtMoves->text());
   f.evConvertUnits = static_cast<EDXFConvertUnits>(std::clamp(cbConvertUnits->currentIndex(), 0, 2));
   f.bIncludePaperSpace = chkPaperSpace->isChecked();
+  f.bCutInnerFirst = chkInnerFirst->isChecked();
   return f;
 }
 

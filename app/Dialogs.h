@@ -67,6 +67,7 @@ class TfrmImportOptions : public QDialog {
   QLineEdit *edtRelative, *edtAbsolute, *edtMoves;
   QComboBox* cbConvertUnits;      // "Convert to": drawing units, millimetres, inches
   QCheckBox* chkPaperSpace;       // "Include paper space"
+  QCheckBox* chkInnerFirst;       // "Cut inner paths first"
 
  private:
   TVLTRegistry& m_Registry;

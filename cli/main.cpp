@@ -38,7 +38,7 @@ const char* c_sUsage =
     "commands:\n"
     "  import DRAWING.dxf [-o PROGRAM.bas|-] [--layers A,B,...]\n"
     "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
-    "         [--units drawing|mm|inch] [--paper-space]\n"
+    "         [--units drawing|mm|inch] [--paper-space] [--order inner-first|travel]\n"
     "         [--look-ahead line,start,circle|none]\n"
     "                                  convert a drawing into a program (standard output\n"
     "                                  unless -o is given)\n"
@@ -232,6 +232,7 @@ int Import(const std::vector<std::string>& args) {
   int32_t nSplineMoves = -1;
   std::string strUnits;
   bool bPaperSpace = false;
+  std::string strOrder;
   bool bLookAheadGiven = false;
   TLookAheadChoices lookAhead;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -256,6 +257,10 @@ int Import(const std::vector<std::string>& args) {
         return Usage("--units takes drawing, mm or inch");
     } else if (a == "--paper-space") {
       bPaperSpace = true;
+    } else if (a == "--order" && bHasValue) {
+      strOrder = args[++i];
+      if (strOrder != "inner-first" && strOrder != "travel")
+        return Usage("--order takes inner-first or travel");
     } else if (!a.empty() && a[0] == '-') {
       return Usage("unknown option or missing value: " + a);
     } else if (strDrawing.empty()) {
@@ -290,6 +295,7 @@ int Import(const std::vector<std::string>& args) {
                              : strUnits == "inch" ? EDXFConvertUnits::eInches
                                                   : EDXFConvertUnits::eDrawing);
   if (bPaperSpace) importer.SetIncludePaperSpace(true);
+  if (!strOrder.empty()) importer.SetCutInnerFirst(strOrder == "inner-first");
   TStringList program;
   TLayerContent content;
   try {

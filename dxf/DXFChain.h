@@ -30,8 +30,14 @@ void AddPolyline(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>
 // Orders the sequences by nearest next entry from the origin, reversing where that
 // shortens the way, and renumbers them from n_seq in travel order. A sequence whose ends
 // meet within fClosedLimit is closed and never turned round.
+// With pInnerFirst, a path inside a closed path (not touching it) is queued before it.
+struct TInnerFirst {
+  double fTouch = 0.0;    // outlines nearer than this touch
+  size_t nTouching = 0;   // counted: pairs that touch or cross, not taken as inside
+  size_t nInside = 0;     // counted: paths inside another
+};
 void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq,
-              double fClosedLimit);
+              double fClosedLimit, TInnerFirst* pInnerFirst = nullptr);
 
 // Building blocks shared with other orderings of the same rules.
 void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);

@@ -51,6 +51,7 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
   if (!std::isfinite(m_fMatchTestValue)) m_fMatchTestValue = 0.0;
   if (pRegistry) {
     m_bIncludePaperSpace = pRegistry->DXFInIncludePaperSpace();
+    m_bCutInnerFirst = pRegistry->DXFInCutInnerFirst();
     const int32_t n = pRegistry->DXFInConvertUnits();
     m_evConvertUnits = n == 1 ? EDXFConvertUnits::eMillimetres : n == 2 ? EDXFConvertUnits::eInches
                                                                        : EDXFConvertUnits::eDrawing;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dxf/DXFChain.h"
 #include "dxf/DXFImportUI.h"
 #include "dxf/DXFLines.h"
 #include "dxf/DXFRecords.h"
@@ -103,6 +104,9 @@ class TDXFIn {
 
   // Elements of paper-space layouts (title blocks, frames) are imported too.
   void SetIncludePaperSpace(bool b) { m_bIncludePaperSpace = b; }
+  // Paths inside a closed path of their layer are cut before it (beyond the design: the
+  // design orders by travel alone).
+  void SetCutInnerFirst(bool b) { m_bCutInnerFirst = b; }
   size_t PaperSpaceElements() const { return m_nPaperSpaceElements; }
 
   const std::vector<TDXFWarning>& Warnings() const { return m_Warnings; }
@@ -246,6 +250,8 @@ class TDXFIn {
   int32_t m_nElementLine = 0;  // line of the element being read
   bool m_bPaperSpace = false;  // the element being read belongs to a paper-space layout
   bool m_bIncludePaperSpace = false;
+  bool m_bCutInnerFirst = false;
+  TInnerFirst m_InnerFirst;  // what the inner-first ordering found
   bool m_bMatchDefault = true;
   int32_t m_nDrawingUnits = 0;
   std::unordered_map<std::string, int32_t> m_BlockUnits;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "dxf/DXFChain.h"
+#include "dxf/DXFCutOrder.h"
 
 namespace veltrane {
 
@@ -51,14 +52,9 @@ class TEndTree {
     }
   }
 
-  void Remove(uint32_t seq) {
-    if (seq >= m_PointsOf.size()) return;
-    for (uint32_t i : {m_PointsOf[seq].first, m_PointsOf[seq].second}) {
-      if (i == UINT32_MAX || !m_Alive[i]) continue;
-      m_Alive[i] = 0;
-      for (uint32_t n = m_LeafOf[i]; n != UINT32_MAX; n = m_Nodes[n].parent) Refresh(n);
-    }
-  }
+  void Remove(uint32_t seq) { SetAlive(seq, 0); }
+  // Makes a sequence's ends findable again (one that waited for the paths inside it).
+  void Revive(uint32_t seq) { SetAlive(seq, 1); }
 
   // The nearest live end to q of a sequence below nBelow and other than the two excluded;
   // equal distances go to the lowest sequence. False when there is none.
@@ -76,6 +72,15 @@ class TEndTree {
   }
 
  private:
+  void SetAlive(uint32_t seq, uint8_t bAlive) {
+    if (seq >= m_PointsOf.size()) return;
+    for (uint32_t i : {m_PointsOf[seq].first, m_PointsOf[seq].second}) {
+      if (i == UINT32_MAX || m_Alive[i] == bAlive) continue;
+      m_Alive[i] = bAlive;
+      for (uint32_t n = m_LeafOf[i]; n != UINT32_MAX; n = m_Nodes[n].parent) Refresh(n);
+    }
+  }
+
   static constexpr size_t c_nLeaf = 8;
   struct TNode {
     double x0, y0, x1, y1;
@@ -181,7 +186,8 @@ class TEndTree {
 
 }  // namespace
 
-void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq, double fClosedLimit) {
+void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq, double fClosedLimit,
+              TInnerFirst* pInnerFirst) {
   const size_t S = static_cast<size_t>(Squences.Count());
   if (S == 0) return;
   // Each sequence's records stand together in the list.
@@ -220,6 +226,30 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     if (!closed[k]) pts.push_back({end(k).fX, end(k).fY, static_cast<uint32_t>(k)});
   }
   TEndTree tree(std::move(pts));
+  // Inner paths first: a sequence waits, out of the tree, until every path inside it is
+  // queued; among those that may come next the travel rule chooses as ever.
+  std::vector<std::vector<uint32_t>> containers;
+  std::vector<uint32_t> waitingFor(S, 0);
+  if (pInnerFirst) {
+    std::vector<TPathSpan> spans;
+    std::vector<uint32_t> slotOfSpan;
+    for (size_t k = 0; k < S; ++k)
+      if (seqs[k].bFound) {
+        spans.push_back(TPathSpan{seqs[k].nFirst, seqs[k].nLast, closed[k] != 0});
+        slotOfSpan.push_back(static_cast<uint32_t>(k));
+      }
+    TContainment c = PathContainment(L, spans, pInnerFirst->fTouch);
+    pInnerFirst->nTouching += c.nTouching;
+    pInnerFirst->nInside += c.nInside;
+    containers.assign(S, {});
+    for (size_t i = 0; i < spans.size(); ++i)
+      for (uint32_t b : c.Containers[i]) {
+        containers[slotOfSpan[i]].push_back(slotOfSpan[b]);
+        ++waitingFor[slotOfSpan[b]];
+      }
+    for (size_t k = 0; k < S; ++k)
+      if (waitingFor[k] > 0) tree.Remove(static_cast<uint32_t>(k));
+  }
   size_t nFirstPending = 0;
   std::vector<uint32_t> queue;
   queue.reserve(S);
@@ -233,18 +263,22 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     while (nFirstPending < S && queued[nFirstPending]) ++nFirstPending;
     if (nFirstPending == S) break;
     double f = 0.0;
-    uint32_t k = 0;
-    tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k);
+    uint32_t k = 0, j = 0;
+    if (!tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k)) {
+      // Every path left waits for another: containment that went round in a circle
+      // (rounding on nearly equal outlines). They all may come next.
+      for (size_t w = nFirstPending; w < S; ++w)
+        if (!queued[w]) waitingFor[w] = 0, tree.Revive(static_cast<uint32_t>(w));
+      continue;
+    }
     TMinSeq best = candidate(k), second;
-    if (k == nFirstPending) {
+    if (!tree.Nearest(O, k, UINT32_MAX, UINT32_MAX, f, j)) {
       // Nothing displaced the first sequence: the runner-up is the same one turned round.
       second = best;
       second.bReverse = !best.bReverse;
       second.point = best.bReverse ? start(k) : end(k);
       second.disToLast = closed[k] ? best.disToLast : DistanceBetween(O, second.point);
     } else {
-      uint32_t j = 0;
-      tree.Nearest(O, k, UINT32_MAX, UINT32_MAX, f, j);
       second = candidate(j);
     }
     // Look-ahead: how near the next sequence would be after each candidate (0 when none).
@@ -260,6 +294,9 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     queued[chosen.min_seq] = 1;
     tree.Remove(chosen.min_seq);
     queue.push_back(chosen.min_seq);
+    if (!containers.empty())
+      for (uint32_t b : containers[chosen.min_seq])
+        if (waitingFor[b] > 0 && --waitingFor[b] == 0) tree.Revive(b);
     O = end(chosen.min_seq);
   }
   std::vector<TDXFEntity> out;

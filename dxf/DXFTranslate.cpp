@@ -12,13 +12,15 @@ namespace veltrane {
 void TDXFIn::ChainAndOrder() {
   int32_t nNext = 1;
   const int32_t nLayers = LayerCount();
+  m_InnerFirst = TInnerFirst{};
+  m_InnerFirst.fTouch = m_fMatchTestLimit;
   for (int32_t i = 0; i < nLayers; ++i) {
     TIntList squences;
     auto& L = m_lstRecords[static_cast<size_t>(i)];
     int32_t nFirst = nNext;
     nNext =
         SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
-    QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit);
+    QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit, m_bCutInnerFirst ? &m_InnerFirst : nullptr);
   }
   // The largest gap the matching closed: between consecutive records of one path.
   m_fLargestGap = 0.0;

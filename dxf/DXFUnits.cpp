@@ -165,6 +165,15 @@ TStringList TDXFIn::ImportFacts() const {
   s = "matching tolerance " + distance(m_fMatchTestLimit);
   s += m_fLargestGap > 0 ? ", largest gap closed " + distance(m_fLargestGap) : ", no gaps closed";
   out.push_back(s);
+  if (m_bCutInnerFirst) {
+    s = "cut order: inner paths first, " + std::to_string(m_InnerFirst.nInside) +
+        (m_InnerFirst.nInside == 1 ? " path" : " paths") + " inside others";
+    if (m_InnerFirst.nTouching > 0)
+      s += "; " + std::to_string(m_InnerFirst.nTouching) +
+           (m_InnerFirst.nTouching == 1 ? " pair touches or crosses" : " pairs touch or cross") +
+           " and is not taken as inside";
+    out.push_back(s);
+  }
   return out;
 }
 

@@ -57,6 +57,7 @@ TImportOptionsFields LoadImportOptions(TVLTRegistry& reg) {
   f.evConvertUnits = units == 1 ? EDXFConvertUnits::eMillimetres : units == 2 ? EDXFConvertUnits::eInches
                                                                                : EDXFConvertUnits::eDrawing;
   f.bIncludePaperSpace = reg.DXFInIncludePaperSpace();
+  f.bCutInnerFirst = reg.DXFInCutInnerFirst();
   return f;
 }
 
@@ -80,6 +81,7 @@ bool StoreImportOptions(const TImportOptionsFields& f, TVLTRegistry& reg, IUserP
   reg.SetSplineMovesPerSection(moves);
   reg.SetDXFInConvertUnits(static_cast<int32_t>(f.evConvertUnits));
   reg.SetDXFInIncludePaperSpace(f.bIncludePaperSpace);
+  reg.SetDXFInCutInnerFirst(f.bCutInnerFirst);
   return true;
 }
 

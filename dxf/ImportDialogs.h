@@ -40,6 +40,7 @@ struct TImportOptionsFields {
   // Beyond the original options, both off by default.
   EDXFConvertUnits evConvertUnits = EDXFConvertUnits::eDrawing;  // "Convert to"
   bool bIncludePaperSpace = false;                                // "Include paper space"
+  bool bCutInnerFirst = false;                                    // "Cut inner paths first"
 };
 
 // printf's "%10.6g" in any locale.

@@ -219,6 +219,31 @@ def troubles(version):
     return doc
 
 
+def plates(version):
+    """Plates with holes, a hole with an island, an engraved mark, a frame around a part,
+    and a hole touching its plate: the shapes whose cut order matters."""
+    doc = ezdxf.new(version)
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    doc.layers.add("CUT")
+    cut = {"layer": "CUT"}
+    # A frame with a plate inside; the plate has two holes, the second with an island.
+    msp.add_lwpolyline([(0, 0), (200, 0), (200, 120), (0, 120)], close=True, dxfattribs=cut)
+    msp.add_lwpolyline([(20, 20, 0), (120, 20, 0.4142), (140, 40, 0), (140, 100, 0), (20, 100, 0)],
+                       format="xyb", close=True, dxfattribs=cut)
+    msp.add_circle((50, 60), 10, dxfattribs=cut)
+    msp.add_circle((100, 60), 15, dxfattribs=cut)
+    msp.add_circle((100, 60), 5, dxfattribs=cut)
+    msp.add_line((30, 30), (60, 30), dxfattribs=cut)  # an engraved mark on the plate
+    # A small part beside the plate, inside the frame, with a hole touching its outline.
+    msp.add_circle((170, 60), 20, dxfattribs=cut)
+    msp.add_circle((180, 60), 10, dxfattribs=cut)
+    # Six circles in a row outside the frame.
+    for k in range(6):
+        msp.add_circle((30 + 30 * k, -40), 5, dxfattribs=cut)
+    return doc
+
+
 def main():
     examples = os.path.join(ROOT, "examples")
     data = os.path.join(ROOT, "tests", "data", "ezdxf")
@@ -234,6 +259,8 @@ def main():
         with open(os.path.join(data, f"planes_{tag}.expect"), "w") as f:
             f.write("\n".join(expect) + "\n")
         troubles(version).saveas(os.path.join(data, f"troubles_{tag}.dxf"))
+        if version != "R12":  # lightweight polylines
+            plates(version).saveas(os.path.join(data, f"plates_{tag}.dxf"))
     print("drawings written")
 
 

@@ -105,11 +105,13 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     EXPECT_EQ(d.edtMoves->text().toStdString(), shown.strMovesPerSection);
     EXPECT_EQ(d.cbConvertUnits->currentText(), "drawing units");  // options beyond the design: off
     EXPECT_FALSE(d.chkPaperSpace->isChecked());
+    EXPECT_FALSE(d.chkInnerFirst->isChecked());
     d.rdAbsolute->setChecked(true);
     d.edtAbsolute->setText("0.25");
     d.edtMoves->setText("12");
     d.cbConvertUnits->setCurrentIndex(1);
     d.chkPaperSpace->setChecked(true);
+    d.chkInnerFirst->setChecked(true);
     d.accept();
     EXPECT_EQ(d.result(), QDialog::Accepted);
   }
@@ -117,13 +119,16 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   EXPECT_EQ(reg.SplineMovesPerSection(), 12);
   EXPECT_EQ(reg.DXFInConvertUnits(), 1);
   EXPECT_TRUE(reg.DXFInIncludePaperSpace());
+  EXPECT_TRUE(reg.DXFInCutInnerFirst());
   {
     TfrmImportOptions d(reg, &prompts);  // shown as stored
     EXPECT_EQ(d.cbConvertUnits->currentText(), "millimetres");
     EXPECT_TRUE(d.chkPaperSpace->isChecked());
+    EXPECT_TRUE(d.chkInnerFirst->isChecked());
   }
   reg.SetDXFInConvertUnits(0);
   reg.SetDXFInIncludePaperSpace(false);
+  reg.SetDXFInCutInnerFirst(false);
   {
     TfrmImportOptions d(reg, &prompts);
     EXPECT_TRUE(d.rdAbsolute->isChecked());

@@ -1,0 +1,218 @@
+// Inner paths first: every path inside a closed path is cut before it, to any depth, on
+// seeded sheets of nested parts whose containment is known from how they were drawn;
+// the paths themselves are the same as without the option.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <random>
+
+#include "dxf/DXFCutOrder.h"
+#include "dxf/DXFIn.h"
+#include "tests/DXFText.h"
+
+using namespace veltrane;
+using veltrane::testing::TDXFText;
+
+namespace {
+
+// A shape as drawn: its box centre names it; the shapes it was drawn inside.
+struct TShape {
+  double cx, cy;
+  std::vector<size_t> Inside;
+};
+
+struct TSheet {
+  TDXFText Text{{"L"}};
+  std::vector<TShape> Shapes;
+  size_t nTouching = 0;  // holes drawn touching their part's outline
+};
+
+void Rectangle(TSheet& s, double x0, double y0, double x1, double y1, std::vector<size_t> inside) {
+  // Drawn in a shuffled order and orientation of its sides is left to chaining.
+  s.Text.Line("L", x0, y0, x1, y0).Line("L", x1, y1, x1, y0).Line("L", x1, y1, x0, y1).Line("L", x0, y0, x0, y1);
+  s.Shapes.push_back({(x0 + x1) / 2, (y0 + y1) / 2, std::move(inside)});
+}
+
+// A rectangle with rounded corners of radius r: lines and quarter arcs.
+void Rounded(TSheet& s, double x0, double y0, double x1, double y1, double r, std::vector<size_t> inside) {
+  s.Text.Line("L", x0 + r, y0, x1 - r, y0).Arc("L", x1 - r, y0 + r, r, 270, 360);
+  s.Text.Line("L", x1, y0 + r, x1, y1 - r).Arc("L", x1 - r, y1 - r, r, 0, 90);
+  s.Text.Line("L", x1 - r, y1, x0 + r, y1).Arc("L", x0 + r, y1 - r, r, 90, 180);
+  s.Text.Line("L", x0, y1 - r, x0, y0 + r).Arc("L", x0 + r, y0 + r, r, 180, 270);
+  s.Shapes.push_back({(x0 + x1) / 2, (y0 + y1) / 2, std::move(inside)});
+}
+
+void Circle(TSheet& s, double x, double y, double r, std::vector<size_t> inside) {
+  s.Text.Circle("L", x, y, r);
+  s.Shapes.push_back({x, y, std::move(inside)});
+}
+
+// Parts on a grid: a plate (plain or rounded) with holes (circles or slots), some holes
+// with an island, some plates with an engraved mark, some in a frame with a second part;
+// now and then a hole touching the plate's outline (not inside: cut in travel order).
+TSheet Sheet(std::mt19937& rng, int nParts) {
+  TSheet s;
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int p = 0; p < nParts; ++p) {
+    const double ox = (p % 10) * 200.0, oy = (p / 10) * 200.0;
+    std::vector<size_t> outer;
+    if (u(rng) < 0.2) {  // a frame around the part and a second small part
+      const size_t frame = s.Shapes.size() + 0;
+      Rectangle(s, ox + 2, oy + 2, ox + 198, oy + 198, {});
+      outer.push_back(frame);
+      Circle(s, ox + 185, oy + 185, 8, outer);
+    }
+    const double w = 60 + 60 * u(rng), h = 60 + 60 * u(rng);
+    const double x0 = ox + 20, y0 = oy + 20;
+    const size_t plate = s.Shapes.size();
+    if (u(rng) < 0.5)
+      Rectangle(s, x0, y0, x0 + w, y0 + h, outer);
+    else
+      Rounded(s, x0, y0, x0 + w, y0 + h, 5 + 5 * u(rng), outer);
+    std::vector<size_t> inPlate = outer;
+    inPlate.push_back(plate);
+    // Holes along the plate's middle.
+    const int nHoles = 1 + static_cast<int>(u(rng) * 3);
+    for (int k = 0; k < nHoles; ++k) {
+      // Off the plate's middle, so that no two shapes share a box centre.
+      const double cx = x0 + w * (k + 1) / (nHoles + 1), cy = y0 + h / 3, r = 4 + 4 * u(rng);
+      const size_t hole = s.Shapes.size();
+      if (u(rng) < 0.7)
+        Circle(s, cx, cy, r, inPlate);
+      else
+        Rectangle(s, cx - r, cy - r, cx + r, cy + r, inPlate);
+      if (u(rng) < 0.3) {
+        std::vector<size_t> inHole = inPlate;
+        inHole.push_back(hole);
+        Circle(s, cx + r / 2, cy, r / 4, inHole);
+      }
+    }
+    if (u(rng) < 0.3) {  // an engraved mark: an open path inside the plate
+      s.Text.Line("L", x0 + 3, y0 + 3, x0 + 13, y0 + 3);
+      s.Shapes.push_back({x0 + 8, y0 + 3, inPlate});
+    }
+    if (u(rng) < 0.15) {  // a hole touching the plate's left side
+      Circle(s, x0 + 5, y0 + h - 10, 5, outer);
+      ++s.nTouching;
+    }
+  }
+  return s;
+}
+
+struct TResult {
+  std::map<std::pair<long, long>, int32_t> SequenceOf;  // box centre (rounded) -> sequence
+  std::vector<std::vector<std::pair<long, long>>> Paths;  // each sequence's ends, sorted
+  TStringList Facts;
+};
+
+TResult Import(const std::string& strText, bool bInnerFirst) {
+  TFixedImportAnswers answers("", {"L"});
+  TDXFIn in(&answers, nullptr);
+  in.SetMatching(true, 1e-6);
+  in.SetCutInnerFirst(bInnerFirst);
+  in.ReadBuffer(strText);
+  in.ChainAndOrder();
+  TResult r;
+  std::map<int32_t, std::pair<TfPoint, TfPoint>> box;
+  std::map<int32_t, std::vector<std::pair<long, long>>> ends;
+  auto key = [](double x, double y) { return std::pair<long, long>{std::lround(x * 100), std::lround(y * 100)}; };
+  for (const TDXFEntity& e : in.Records(0)) {
+    auto [it, bNew] = box.try_emplace(e.nSequence, e.fStartPoint, e.fStartPoint);
+    auto grow = [&](const TfPoint& p) {
+      it->second.first = {std::min(it->second.first.fX, p.fX), std::min(it->second.first.fY, p.fY), 0};
+      it->second.second = {std::max(it->second.second.fX, p.fX), std::max(it->second.second.fY, p.fY), 0};
+    };
+    grow(e.fStartPoint);
+    grow(e.fEndPoint);
+    if (e.EntityType == eDXFET_Circle || e.EntityType == eDXFET_Arc) {
+      // Arcs of these drawings span whole quadrants: their box is the circle's within it.
+      const double r = e.fRadius;
+      for (double a = 0; a < 360; a += 90) {
+        const TfPoint q{e.fCentrePoint.fX + r * std::cos(a * M_PI / 180), e.fCentrePoint.fY + r * std::sin(a * M_PI / 180), 0};
+        if (e.EntityType == eDXFET_Circle) grow(q);
+      }
+    }
+    ends[e.nSequence].push_back(key(e.fStartPoint.fX, e.fStartPoint.fY));
+    ends[e.nSequence].push_back(key(e.fEndPoint.fX, e.fEndPoint.fY));
+  }
+  for (const auto& [n, b] : box)
+    r.SequenceOf[key((b.first.fX + b.second.fX) / 2, (b.first.fY + b.second.fY) / 2)] = n;
+  for (auto& [n, e] : ends) {
+    std::sort(e.begin(), e.end());
+    r.Paths.push_back(e);
+  }
+  std::sort(r.Paths.begin(), r.Paths.end());
+  r.Facts = in.ImportFacts();
+  return r;
+}
+
+}  // namespace
+
+TEST(CutOrder, InnerPathsComeBeforeTheirContainersToAnyDepth) {
+  std::mt19937 rng(2312);
+  size_t nPairs = 0;
+  for (int sheet = 0; sheet < 40; ++sheet) {
+    const TSheet s = Sheet(rng, 30);
+    const TResult plain = Import(s.Text.Text(), false), inner = Import(s.Text.Text(), true);
+    // The same paths, whatever their order, start or direction.
+    ASSERT_EQ(plain.Paths, inner.Paths) << sheet;
+    auto seq = [&](const TShape& sh) {
+      const auto it = inner.SequenceOf.find({std::lround(sh.cx * 100), std::lround(sh.cy * 100)});
+      return it == inner.SequenceOf.end() ? -1 : it->second;
+    };
+    for (const TShape& sh : s.Shapes) {
+      const int32_t n = seq(sh);
+      ASSERT_GE(n, 1) << sheet << ": a shape at " << sh.cx << "," << sh.cy << " is not a sequence";
+      for (size_t c : sh.Inside) {
+        ++nPairs;
+        EXPECT_LT(n, seq(s.Shapes[c])) << sheet << ": " << sh.cx << "," << sh.cy << " is cut after the path around it";
+      }
+    }
+    // The touching holes are counted in the report.
+    if (s.nTouching > 0) {
+      bool bSaid = false;
+      for (const auto& f : inner.Facts) bSaid = bSaid || f.find("touch") != std::string::npos;
+      EXPECT_TRUE(bSaid) << sheet;
+    }
+  }
+  EXPECT_GT(nPairs, 3000u);  // the sheets hold plenty of nesting
+}
+
+// The winding number on the true outline: a point just inside an arc's bulge is inside,
+// one just outside is not (a sampled outline would miss either).
+TEST(CutOrder, WindingNumberOnTrueArcs) {
+  // A half disc: the line from (-1,0) to (1,0), then the arc back over the top.
+  std::vector<TDXFEntity> r(2);
+  r[0].EntityType = eDXFET_Line;
+  r[0].fStartPoint = {-1, 0, 0};
+  r[0].fEndPoint = {1, 0, 0};
+  r[1].EntityType = eDXFET_Arc;
+  r[1].fStartPoint = {1, 0, 0};
+  r[1].fEndPoint = {-1, 0, 0};
+  r[1].fCentrePoint = {0, 0, 0};
+  r[1].fRadius = 1;
+  r[1].Direction = eAnticlockwise;
+  const double e = 1e-9;
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 - e, 0}), 1);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 + e, 0}), 0);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {std::cos(0.3) * (1 - e), std::sin(0.3) * (1 - e), 0}), 1);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, -e, 0}), 0);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, e, 0}), 1);
+  // Seeded points against the closed form (inside the unit half disc above the axis).
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<double> u(-1.5, 1.5);
+  for (int i = 0; i < 20000; ++i) {
+    const TfPoint p{u(rng), u(rng), 0};
+    const double d = std::hypot(p.fX, p.fY);
+    if (std::fabs(d - 1) < 1e-12 || std::fabs(p.fY) < 1e-12) continue;
+    EXPECT_EQ(WindingNumber(r, 0, 1, p), d < 1 && p.fY > 0 ? 1 : 0) << p.fX << "," << p.fY;
+  }
+  // Clockwise, the same region winds the other way.
+  std::swap(r[0].fStartPoint, r[0].fEndPoint);
+  std::swap(r[1].fStartPoint, r[1].fEndPoint);
+  r[1].Direction = eClockwise;
+  std::swap(r[0], r[1]);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0.2, 0.5, 0}), -1);
+}
