@@ -272,6 +272,9 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkInnerFirst = new QCheckBox("Cut inner paths first", order);
   chkInnerFirst->setObjectName("chkInnerFirst");
   fo->addRow(chkInnerFirst);
+  chkOptimiseTravel = new QCheckBox("Optimise travel", order);
+  chkOptimiseTravel->setObjectName("chkOptimiseTravel");
+  fo->addRow(chkOptimiseTravel);
   auto* v = new QVBoxLayout(this);
   v->addWidget(match);
   v->addWidget(spline);
@@ -283,6 +286,7 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   cbConvertUnits->setCurrentIndex(static_cast<int>(f.evConvertUnits));
   chkPaperSpace->setChecked(f.bIncludePaperSpace);
   chkInnerFirst->setChecked(f.bCutInnerFirst);
+  chkOptimiseTravel->setChecked(f.bOptimiseTravel);
   (f.evMatching == EImportMatching::eAbsolute   ? rdAbsolute
    : f.evMatching == EImportMatching::eRelative ? rdRelative
                                                 : rdDefault)
@@ -303,6 +307,7 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
   f.evConvertUnits = static_cast<EDXFConvertUnits>(std::clamp(cbConvertUnits->currentIndex(), 0, 2));
   f.bIncludePaperSpace = chkPaperSpace->isChecked();
   f.bCutInnerFirst = chkInnerFirst->isChecked();
+  f.bOptimiseTravel = chkOptimiseTravel->isChecked();
   return f;
 }
 

@@ -68,6 +68,7 @@ class TfrmImportOptions : public QDialog {
   QComboBox* cbConvertUnits;      // "Convert to": drawing units, millimetres, inches
   QCheckBox* chkPaperSpace;       // "Include paper space"
   QCheckBox* chkInnerFirst;       // "Cut inner paths first"
+  QCheckBox* chkOptimiseTravel;   // "Optimise travel"
 
  private:
   TVLTRegistry& m_Registry;

@@ -39,6 +39,7 @@ const char* c_sUsage =
     "  import DRAWING.dxf [-o PROGRAM.bas|-] [--layers A,B,...]\n"
     "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
     "         [--units drawing|mm|inch] [--paper-space] [--order inner-first|travel]\n"
+    "         [--travel optimise|greedy]\n"
     "         [--look-ahead line,start,circle|none]\n"
     "                                  convert a drawing into a program (standard output\n"
     "                                  unless -o is given)\n"
@@ -232,7 +233,7 @@ int Import(const std::vector<std::string>& args) {
   int32_t nSplineMoves = -1;
   std::string strUnits;
   bool bPaperSpace = false;
-  std::string strOrder;
+  std::string strOrder, strTravel;
   bool bLookAheadGiven = false;
   TLookAheadChoices lookAhead;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -261,6 +262,10 @@ int Import(const std::vector<std::string>& args) {
       strOrder = args[++i];
       if (strOrder != "inner-first" && strOrder != "travel")
         return Usage("--order takes inner-first or travel");
+    } else if (a == "--travel" && bHasValue) {
+      strTravel = args[++i];
+      if (strTravel != "optimise" && strTravel != "optimize" && strTravel != "greedy")
+        return Usage("--travel takes optimise or greedy");
     } else if (!a.empty() && a[0] == '-') {
       return Usage("unknown option or missing value: " + a);
     } else if (strDrawing.empty()) {
@@ -296,6 +301,7 @@ int Import(const std::vector<std::string>& args) {
                                                   : EDXFConvertUnits::eDrawing);
   if (bPaperSpace) importer.SetIncludePaperSpace(true);
   if (!strOrder.empty()) importer.SetCutInnerFirst(strOrder == "inner-first");
+  if (!strTravel.empty()) importer.SetOptimiseTravel(strTravel != "greedy");
   TStringList program;
   TLayerContent content;
   try {

@@ -35,6 +35,9 @@ struct TInnerFirst {
   double fTouch = 0.0;    // outlines nearer than this touch
   size_t nTouching = 0;   // counted: pairs that touch or cross, not taken as inside
   size_t nInside = 0;     // counted: paths inside another
+  // Of the layer last ordered: per position in the new order, the positions of the closed
+  // paths around it.
+  std::vector<std::vector<uint32_t>> ContainersByPosition;
 };
 void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq,
               double fClosedLimit, TInnerFirst* pInnerFirst = nullptr);

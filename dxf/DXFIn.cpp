@@ -52,6 +52,7 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
   if (pRegistry) {
     m_bIncludePaperSpace = pRegistry->DXFInIncludePaperSpace();
     m_bCutInnerFirst = pRegistry->DXFInCutInnerFirst();
+    m_bOptimiseTravel = pRegistry->DXFInOptimiseTravel();
     const int32_t n = pRegistry->DXFInConvertUnits();
     m_evConvertUnits = n == 1 ? EDXFConvertUnits::eMillimetres : n == 2 ? EDXFConvertUnits::eInches
                                                                        : EDXFConvertUnits::eDrawing;

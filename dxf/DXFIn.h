@@ -107,6 +107,8 @@ class TDXFIn {
   // Paths inside a closed path of their layer are cut before it (beyond the design: the
   // design orders by travel alone).
   void SetCutInnerFirst(bool b) { m_bCutInnerFirst = b; }
+  // The order is then shortened by a local search (beyond the design).
+  void SetOptimiseTravel(bool b) { m_bOptimiseTravel = b; }
   size_t PaperSpaceElements() const { return m_nPaperSpaceElements; }
 
   const std::vector<TDXFWarning>& Warnings() const { return m_Warnings; }
@@ -251,6 +253,8 @@ class TDXFIn {
   bool m_bPaperSpace = false;  // the element being read belongs to a paper-space layout
   bool m_bIncludePaperSpace = false;
   bool m_bCutInnerFirst = false;
+  bool m_bOptimiseTravel = false;
+  double m_fTravelBefore = 0.0, m_fTravelAfter = 0.0;  // summed over the layers
   TInnerFirst m_InnerFirst;  // what the inner-first ordering found
   bool m_bMatchDefault = true;
   int32_t m_nDrawingUnits = 0;

@@ -299,6 +299,13 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
         if (waitingFor[b] > 0 && --waitingFor[b] == 0) tree.Revive(b);
     O = end(chosen.min_seq);
   }
+  if (pInnerFirst) {
+    std::vector<uint32_t> positionOf(S, UINT32_MAX);
+    for (size_t q = 0; q < queue.size(); ++q) positionOf[queue[q]] = static_cast<uint32_t>(q);
+    pInnerFirst->ContainersByPosition.assign(queue.size(), {});
+    for (size_t q = 0; q < queue.size(); ++q)
+      for (uint32_t b : containers[queue[q]]) pInnerFirst->ContainersByPosition[q].push_back(positionOf[b]);
+  }
   std::vector<TDXFEntity> out;
   out.reserve(L.size());
   for (size_t q = 0; q < queue.size(); ++q) {

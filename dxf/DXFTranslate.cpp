@@ -4,6 +4,7 @@
 
 #include "dxf/DXFChain.h"
 #include "dxf/DXFIn.h"
+#include "dxf/DXFTravel.h"
 #include "model/MoveWriter.h"
 #include "model/NumberFormat.h"
 
@@ -14,6 +15,7 @@ void TDXFIn::ChainAndOrder() {
   const int32_t nLayers = LayerCount();
   m_InnerFirst = TInnerFirst{};
   m_InnerFirst.fTouch = m_fMatchTestLimit;
+  m_fTravelBefore = m_fTravelAfter = 0.0;
   for (int32_t i = 0; i < nLayers; ++i) {
     TIntList squences;
     auto& L = m_lstRecords[static_cast<size_t>(i)];
@@ -21,6 +23,13 @@ void TDXFIn::ChainAndOrder() {
     nNext =
         SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
     QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit, m_bCutInnerFirst ? &m_InnerFirst : nullptr);
+    if (m_bOptimiseTravel) {
+      const TTravelResult t = OptimiseTravel(L, nFirst, m_fCoincidenceTestLimit,
+                                             m_bCutInnerFirst ? m_InnerFirst.ContainersByPosition
+                                                              : std::vector<std::vector<uint32_t>>{});
+      m_fTravelBefore += t.fBefore;
+      m_fTravelAfter += t.fAfter;
+    }
   }
   // The largest gap the matching closed: between consecutive records of one path.
   m_fLargestGap = 0.0;

@@ -174,6 +174,9 @@ TStringList TDXFIn::ImportFacts() const {
            " and is not taken as inside";
     out.push_back(s);
   }
+  if (m_bOptimiseTravel)
+    out.push_back("travel between paths: " + StringFromDouble(m_fTravelBefore) + " in the first order, " +
+                  StringFromDouble(m_fTravelAfter) + " optimised");
   return out;
 }
 

@@ -58,6 +58,7 @@ TImportOptionsFields LoadImportOptions(TVLTRegistry& reg) {
                                                                                : EDXFConvertUnits::eDrawing;
   f.bIncludePaperSpace = reg.DXFInIncludePaperSpace();
   f.bCutInnerFirst = reg.DXFInCutInnerFirst();
+  f.bOptimiseTravel = reg.DXFInOptimiseTravel();
   return f;
 }
 
@@ -82,6 +83,7 @@ bool StoreImportOptions(const TImportOptionsFields& f, TVLTRegistry& reg, IUserP
   reg.SetDXFInConvertUnits(static_cast<int32_t>(f.evConvertUnits));
   reg.SetDXFInIncludePaperSpace(f.bIncludePaperSpace);
   reg.SetDXFInCutInnerFirst(f.bCutInnerFirst);
+  reg.SetDXFInOptimiseTravel(f.bOptimiseTravel);
   return true;
 }
 

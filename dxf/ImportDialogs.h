@@ -41,6 +41,7 @@ struct TImportOptionsFields {
   EDXFConvertUnits evConvertUnits = EDXFConvertUnits::eDrawing;  // "Convert to"
   bool bIncludePaperSpace = false;                                // "Include paper space"
   bool bCutInnerFirst = false;                                    // "Cut inner paths first"
+  bool bOptimiseTravel = false;                                   // "Optimise travel"
 };
 
 // printf's "%10.6g" in any locale.
