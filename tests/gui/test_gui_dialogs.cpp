@@ -106,12 +106,14 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     EXPECT_EQ(d.cbConvertUnits->currentText(), "drawing units");  // options beyond the design: off
     EXPECT_FALSE(d.chkPaperSpace->isChecked());
     EXPECT_FALSE(d.chkInnerFirst->isChecked());
+    EXPECT_FALSE(d.chkOptimiseTravel->isChecked());
     d.rdAbsolute->setChecked(true);
     d.edtAbsolute->setText("0.25");
     d.edtMoves->setText("12");
     d.cbConvertUnits->setCurrentIndex(1);
     d.chkPaperSpace->setChecked(true);
     d.chkInnerFirst->setChecked(true);
+    d.chkOptimiseTravel->setChecked(true);
     d.accept();
     EXPECT_EQ(d.result(), QDialog::Accepted);
   }
@@ -120,6 +122,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   EXPECT_EQ(reg.DXFInConvertUnits(), 1);
   EXPECT_TRUE(reg.DXFInIncludePaperSpace());
   EXPECT_TRUE(reg.DXFInCutInnerFirst());
+  EXPECT_TRUE(reg.DXFInOptimiseTravel());
   {
     TfrmImportOptions d(reg, &prompts);  // shown as stored
     EXPECT_EQ(d.cbConvertUnits->currentText(), "millimetres");
@@ -129,6 +132,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   reg.SetDXFInConvertUnits(0);
   reg.SetDXFInIncludePaperSpace(false);
   reg.SetDXFInCutInnerFirst(false);
+  reg.SetDXFInOptimiseTravel(false);
   {
     TfrmImportOptions d(reg, &prompts);
     EXPECT_TRUE(d.rdAbsolute->isChecked());
