@@ -275,6 +275,9 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkOptimiseTravel = new QCheckBox("Optimise travel", order);
   chkOptimiseTravel->setObjectName("chkOptimiseTravel");
   fo->addRow(chkOptimiseTravel);
+  chkRemoveDuplicates = new QCheckBox("Remove duplicate elements", order);
+  chkRemoveDuplicates->setObjectName("chkRemoveDuplicates");
+  fo->addRow(chkRemoveDuplicates);
   auto* v = new QVBoxLayout(this);
   v->addWidget(match);
   v->addWidget(spline);
@@ -287,6 +290,7 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkPaperSpace->setChecked(f.bIncludePaperSpace);
   chkInnerFirst->setChecked(f.bCutInnerFirst);
   chkOptimiseTravel->setChecked(f.bOptimiseTravel);
+  chkRemoveDuplicates->setChecked(f.bRemoveDuplicates);
   (f.evMatching == EImportMatching::eAbsolute   ? rdAbsolute
    : f.evMatching == EImportMatching::eRelative ? rdRelative
                                                 : rdDefault)
@@ -308,6 +312,7 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
   f.bIncludePaperSpace = chkPaperSpace->isChecked();
   f.bCutInnerFirst = chkInnerFirst->isChecked();
   f.bOptimiseTravel = chkOptimiseTravel->isChecked();
+  f.bRemoveDuplicates = chkRemoveDuplicates->isChecked();
   return f;
 }
 

@@ -69,6 +69,7 @@ class TfrmImportOptions : public QDialog {
   QCheckBox* chkPaperSpace;       // "Include paper space"
   QCheckBox* chkInnerFirst;       // "Cut inner paths first"
   QCheckBox* chkOptimiseTravel;   // "Optimise travel"
+  QCheckBox* chkRemoveDuplicates; // "Remove duplicate elements"
 
  private:
   TVLTRegistry& m_Registry;

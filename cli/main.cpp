@@ -39,7 +39,7 @@ const char* c_sUsage =
     "  import DRAWING.dxf [-o PROGRAM.bas|-] [--layers A,B,...]\n"
     "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
     "         [--units drawing|mm|inch] [--paper-space] [--order inner-first|travel]\n"
-    "         [--travel optimise|greedy]\n"
+    "         [--travel optimise|greedy] [--dedupe]\n"
     "         [--look-ahead line,start,circle|none]\n"
     "                                  convert a drawing into a program (standard output\n"
     "                                  unless -o is given)\n"
@@ -234,6 +234,7 @@ int Import(const std::vector<std::string>& args) {
   std::string strUnits;
   bool bPaperSpace = false;
   std::string strOrder, strTravel;
+  bool bDedupe = false;
   bool bLookAheadGiven = false;
   TLookAheadChoices lookAhead;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -262,6 +263,8 @@ int Import(const std::vector<std::string>& args) {
       strOrder = args[++i];
       if (strOrder != "inner-first" && strOrder != "travel")
         return Usage("--order takes inner-first or travel");
+    } else if (a == "--dedupe") {
+      bDedupe = true;
     } else if (a == "--travel" && bHasValue) {
       strTravel = args[++i];
       if (strTravel != "optimise" && strTravel != "optimize" && strTravel != "greedy")
@@ -302,6 +305,7 @@ int Import(const std::vector<std::string>& args) {
   if (bPaperSpace) importer.SetIncludePaperSpace(true);
   if (!strOrder.empty()) importer.SetCutInnerFirst(strOrder == "inner-first");
   if (!strTravel.empty()) importer.SetOptimiseTravel(strTravel != "greedy");
+  if (bDedupe) importer.SetRemoveDuplicates(true);
   TStringList program;
   TLayerContent content;
   try {

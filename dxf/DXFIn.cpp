@@ -53,6 +53,7 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
     m_bIncludePaperSpace = pRegistry->DXFInIncludePaperSpace();
     m_bCutInnerFirst = pRegistry->DXFInCutInnerFirst();
     m_bOptimiseTravel = pRegistry->DXFInOptimiseTravel();
+    m_bRemoveDuplicates = pRegistry->DXFInRemoveDuplicates();
     const int32_t n = pRegistry->DXFInConvertUnits();
     m_evConvertUnits = n == 1 ? EDXFConvertUnits::eMillimetres : n == 2 ? EDXFConvertUnits::eInches
                                                                        : EDXFConvertUnits::eDrawing;

@@ -109,6 +109,8 @@ class TDXFIn {
   void SetCutInnerFirst(bool b) { m_bCutInnerFirst = b; }
   // The order is then shortened by a local search (beyond the design).
   void SetOptimiseTravel(bool b) { m_bOptimiseTravel = b; }
+  // Elements lying on top of others are dropped before chaining (beyond the design).
+  void SetRemoveDuplicates(bool b) { m_bRemoveDuplicates = b; }
   size_t PaperSpaceElements() const { return m_nPaperSpaceElements; }
 
   const std::vector<TDXFWarning>& Warnings() const { return m_Warnings; }
@@ -254,6 +256,8 @@ class TDXFIn {
   bool m_bIncludePaperSpace = false;
   bool m_bCutInnerFirst = false;
   bool m_bOptimiseTravel = false;
+  bool m_bRemoveDuplicates = false;
+  std::array<size_t, c_nLayerSlots> m_nDuplicates{};  // removed, per layer
   double m_fTravelBefore = 0.0, m_fTravelAfter = 0.0;  // summed over the layers
   TInnerFirst m_InnerFirst;  // what the inner-first ordering found
   bool m_bMatchDefault = true;

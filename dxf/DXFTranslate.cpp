@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dxf/DXFChain.h"
+#include "dxf/DXFDedupe.h"
 #include "dxf/DXFIn.h"
 #include "dxf/DXFTravel.h"
 #include "model/MoveWriter.h"
@@ -19,6 +20,7 @@ void TDXFIn::ChainAndOrder() {
   for (int32_t i = 0; i < nLayers; ++i) {
     TIntList squences;
     auto& L = m_lstRecords[static_cast<size_t>(i)];
+    m_nDuplicates[static_cast<size_t>(i)] = m_bRemoveDuplicates ? RemoveDuplicateRecords(L, m_fMatchTestLimit) : 0;
     int32_t nFirst = nNext;
     nNext =
         SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);

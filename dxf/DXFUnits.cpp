@@ -174,6 +174,13 @@ TStringList TDXFIn::ImportFacts() const {
            " and is not taken as inside";
     out.push_back(s);
   }
+  if (m_bRemoveDuplicates)
+    for (int32_t i = 0; i < LayerCount(); ++i) {
+      const size_t n = m_nDuplicates[static_cast<size_t>(i)];
+      if (n > 0)
+        out.push_back("layer " + LayerName(i) + ": " + std::to_string(n) +
+                      (n == 1 ? " duplicate element" : " duplicate elements") + " removed");
+    }
   if (m_bOptimiseTravel)
     out.push_back("travel between paths: " + StringFromDouble(m_fTravelBefore) + " in the first order, " +
                   StringFromDouble(m_fTravelAfter) + " optimised");

@@ -59,6 +59,7 @@ TImportOptionsFields LoadImportOptions(TVLTRegistry& reg) {
   f.bIncludePaperSpace = reg.DXFInIncludePaperSpace();
   f.bCutInnerFirst = reg.DXFInCutInnerFirst();
   f.bOptimiseTravel = reg.DXFInOptimiseTravel();
+  f.bRemoveDuplicates = reg.DXFInRemoveDuplicates();
   return f;
 }
 
@@ -84,6 +85,7 @@ bool StoreImportOptions(const TImportOptionsFields& f, TVLTRegistry& reg, IUserP
   reg.SetDXFInIncludePaperSpace(f.bIncludePaperSpace);
   reg.SetDXFInCutInnerFirst(f.bCutInnerFirst);
   reg.SetDXFInOptimiseTravel(f.bOptimiseTravel);
+  reg.SetDXFInRemoveDuplicates(f.bRemoveDuplicates);
   return true;
 }
 

@@ -42,6 +42,7 @@ struct TImportOptionsFields {
   bool bIncludePaperSpace = false;                                // "Include paper space"
   bool bCutInnerFirst = false;                                    // "Cut inner paths first"
   bool bOptimiseTravel = false;                                   // "Optimise travel"
+  bool bRemoveDuplicates = false;                                 // "Remove duplicate elements"
 };
 
 // printf's "%10.6g" in any locale.

@@ -109,12 +109,13 @@ struct TResult {
   TStringList Facts;
 };
 
-TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = false) {
+TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = false, bool bDedupe = false) {
   TFixedImportAnswers answers("", {"L"});
   TDXFIn in(&answers, nullptr);
   in.SetMatching(true, 1e-6);
   in.SetCutInnerFirst(bInnerFirst);
   in.SetOptimiseTravel(bOptimise);
+  in.SetRemoveDuplicates(bDedupe);
   in.ReadBuffer(strText);
   in.ChainAndOrder();
   TResult r;
@@ -334,4 +335,59 @@ TEST(CutOrder, OptimisedTravelNeverGrowsAndSweepsARow) {
     EXPECT_LE(b.fTravel, a.fTravel + 1e-9) << sheet;
     ExpectSamePaths(a, b);
   }
+}
+
+// Double cuts: stacked copies (either way round), lines under longer lines, arcs under
+// longer arcs and circles are dropped and counted; what is left is the drawing without
+// them, path for path. A stack of 20,000 copies is one path.
+TEST(CutOrder, DuplicateElementsAreRemoved) {
+  std::mt19937 rng(404);
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int sheet = 0; sheet < 30; ++sheet) {
+    TDXFText clean({"L"}), dirty({"L"});
+    size_t nAdded = 0;
+    for (int k = 0; k < 40; ++k) {
+      const double x = std::round(u(rng) * 2000), y = std::round(u(rng) * 2000);
+      switch (k % 4) {
+        case 0: {  // a rectangle; a side drawn again reversed, or in two overlapping halves
+          const double w = 10 + std::round(u(rng) * 20), h = 10 + std::round(u(rng) * 20);
+          for (TDXFText* t : {&clean, &dirty})
+            t->Line("L", x, y, x + w, y).Line("L", x + w, y, x + w, y + h).Line("L", x + w, y + h, x, y + h)
+                .Line("L", x, y + h, x, y);
+          if (u(rng) < 0.5) {
+            dirty.Line("L", x + w, y, x, y);
+            ++nAdded;
+          } else {
+            dirty.Line("L", x, y + h, x + w * 0.6, y + h).Line("L", x + w * 0.4, y + h, x + w, y + h);
+            nAdded += 2;
+          }
+          break;
+        }
+        case 1:  // a circle with a copy and an arc of it
+          clean.Circle("L", x, y, 5);
+          dirty.Circle("L", x, y, 5).Circle("L", x, y, 5).Arc("L", x, y, 5, 30, 200);
+          nAdded += 2;
+          break;
+        case 2: {  // an open arc with a shorter arc over it
+          for (TDXFText* t : {&clean, &dirty}) t->Arc("L", x, y, 8, 10, 170);
+          dirty.Arc("L", x, y, 8, 40, 100);
+          ++nAdded;
+          break;
+        }
+        default:  // a lone line that must stay, next to a parallel one that is no copy
+          for (TDXFText* t : {&clean, &dirty}) t->Line("L", x, y, x + 30, y).Line("L", x, y + 0.5, x + 30, y + 0.5);
+      }
+    }
+    const TResult a = Import(clean.Text(), false), b = Import(dirty.Text(), false, false, true);
+    ExpectSamePaths(a, b);
+    size_t nSaid = 0;
+    for (const auto& f : b.Facts)
+      if (f.find("duplicate") != std::string::npos) nSaid = std::stoul(f.substr(f.find(": ") + 2));
+    EXPECT_EQ(nSaid, nAdded) << sheet;
+  }
+  TDXFText stack({"L"});
+  for (int k = 0; k < 20000; ++k)
+    k % 2 ? stack.Line("L", 0, 0, 10, 0) : stack.Line("L", 10, 0, 0, 0);
+  const TResult one = Import(stack.Text(), false, false, true);
+  EXPECT_EQ(one.Records.size(), 1u);
 }

@@ -107,6 +107,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     EXPECT_FALSE(d.chkPaperSpace->isChecked());
     EXPECT_FALSE(d.chkInnerFirst->isChecked());
     EXPECT_FALSE(d.chkOptimiseTravel->isChecked());
+    EXPECT_FALSE(d.chkRemoveDuplicates->isChecked());
     d.rdAbsolute->setChecked(true);
     d.edtAbsolute->setText("0.25");
     d.edtMoves->setText("12");
@@ -114,6 +115,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     d.chkPaperSpace->setChecked(true);
     d.chkInnerFirst->setChecked(true);
     d.chkOptimiseTravel->setChecked(true);
+    d.chkRemoveDuplicates->setChecked(true);
     d.accept();
     EXPECT_EQ(d.result(), QDialog::Accepted);
   }
@@ -123,6 +125,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   EXPECT_TRUE(reg.DXFInIncludePaperSpace());
   EXPECT_TRUE(reg.DXFInCutInnerFirst());
   EXPECT_TRUE(reg.DXFInOptimiseTravel());
+  EXPECT_TRUE(reg.DXFInRemoveDuplicates());
   {
     TfrmImportOptions d(reg, &prompts);  // shown as stored
     EXPECT_EQ(d.cbConvertUnits->currentText(), "millimetres");
@@ -133,6 +136,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   reg.SetDXFInIncludePaperSpace(false);
   reg.SetDXFInCutInnerFirst(false);
   reg.SetDXFInOptimiseTravel(false);
+  reg.SetDXFInRemoveDuplicates(false);
   {
     TfrmImportOptions d(reg, &prompts);
     EXPECT_TRUE(d.rdAbsolute->isChecked());
