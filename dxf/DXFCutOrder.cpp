@@ -116,7 +116,7 @@ TContainment PathContainment(const std::vector<TDXFEntity>& Records, const std::
   }
   if (closed.empty()) return out;
   const double fCell = std::max({fSize / static_cast<double>(closed.size()),
-                                 1e-9 * std::max(hi.fX - lo.fX, hi.fY - lo.fY), 1e-300});
+                                 1e-6 * std::max(hi.fX - lo.fX, hi.fY - lo.fY), 1e-300});
   auto cell = [&](double v, double o) { return static_cast<int64_t>(std::floor((v - o) / fCell)); };
   auto key = [](int64_t x, int64_t y) { return x * 73856093 ^ y * 19349663; };
   constexpr int64_t c_nMaxCells = 4096;  // a box over more cells is a candidate everywhere
@@ -137,6 +137,8 @@ TContainment PathContainment(const std::vector<TDXFEntity>& Records, const std::
   for (size_t a = 0; a < n; ++a) {
     const TGeom& ga = geom[a];
     const TfPoint probe = Records[Paths[a].nFirst].fStartPoint;
+    // Outside every closed path's box, nothing contains it.
+    if (!(probe.fX >= lo.fX && probe.fX <= hi.fX && probe.fY >= lo.fY && probe.fY <= hi.fY)) continue;
     candidates = big;
     if (const auto it = grid.find(key(cell(probe.fX, lo.fX), cell(probe.fY, lo.fY))); it != grid.end())
       candidates.insert(candidates.end(), it->second.begin(), it->second.end());

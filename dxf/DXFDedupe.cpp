@@ -85,12 +85,16 @@ void Box(const TDXFEntity& r, TfPoint& lo, TfPoint& hi) {
 size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   std::vector<size_t> order;
   double fSize = 0.0;
+  TfPoint all0{0, 0, 0}, all1{0, 0, 0};
   for (size_t i = 0; i < L.size(); ++i) {
     const EDXFEntityType t = L[i].EntityType;
     if (t != eDXFET_Line && t != eDXFET_Arc && t != eDXFET_Circle && t != eDXFET_Point) continue;
-    order.push_back(i);
     TfPoint lo, hi;
     Box(L[i], lo, hi);
+    if (order.empty()) all0 = lo, all1 = hi;
+    all0 = {std::min(all0.fX, lo.fX), std::min(all0.fY, lo.fY), 0};
+    all1 = {std::max(all1.fX, hi.fX), std::max(all1.fY, hi.fY), 0};
+    order.push_back(i);
     fSize += std::max(hi.fX - lo.fX, hi.fY - lo.fY);
   }
   if (order.size() < 2) return 0;
@@ -98,8 +102,11 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   std::vector<double> length(L.size(), 0.0);
   for (size_t i : order) length[i] = Length(L[i]);
   std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return length[a] > length[b]; });
-  const double fCell = std::max({fSize / static_cast<double>(order.size()), 4 * f, 1e-300});
-  auto cell = [&](double v) { return static_cast<int64_t>(std::floor(v / fCell)); };
+  // Cells counted from the drawing's corner, at most a million along a side.
+  const double fSpan = std::max(all1.fX - all0.fX, all1.fY - all0.fY);
+  const double fCell = std::max({fSize / static_cast<double>(order.size()), 4 * f, fSpan * 1e-6, 1e-300});
+  auto cellX = [&](double v) { return static_cast<int64_t>(std::floor((v - all0.fX) / fCell)); };
+  auto cellY = [&](double v) { return static_cast<int64_t>(std::floor((v - all0.fY) / fCell)); };
   auto key = [](int64_t x, int64_t y) { return x * 73856093 ^ y * 19349663; };
   constexpr int64_t c_nMaxCells = 4096;  // a kept element over more cells is checked always
   std::unordered_map<int64_t, std::vector<uint32_t>> grid;
@@ -116,7 +123,7 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
       return false;
     };
     // Kept elements are listed in every cell their box, grown by f, meets.
-    if (const auto it = grid.find(key(cell(r.fStartPoint.fX), cell(r.fStartPoint.fY))); it != grid.end())
+    if (const auto it = grid.find(key(cellX(r.fStartPoint.fX), cellY(r.fStartPoint.fY))); it != grid.end())
       bCovered = check(it->second);
     if (!bCovered) bCovered = check(big);
     if (bCovered) {
@@ -126,7 +133,7 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
     }
     TfPoint lo, hi;
     Box(r, lo, hi);
-    const int64_t x0 = cell(lo.fX - f), x1 = cell(hi.fX + f), y0 = cell(lo.fY - f), y1 = cell(hi.fY + f);
+    const int64_t x0 = cellX(lo.fX - f), x1 = cellX(hi.fX + f), y0 = cellY(lo.fY - f), y1 = cellY(hi.fY + f);
     if ((x1 - x0 + 1) * (y1 - y0 + 1) > c_nMaxCells) {
       big.push_back(static_cast<uint32_t>(i));
       continue;

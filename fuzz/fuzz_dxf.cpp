@@ -11,6 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TFixedImportAnswers answers("");
   TDXFIn in(&answers, nullptr);
   in.SetMovesPerSplineSection(size > 0 ? data[0] % 8 : 1);
+  // The cut-order options, chosen by the first byte's other bits.
+  const uint8_t nOptions = size > 0 ? static_cast<uint8_t>(data[0] >> 3) : 0;
+  in.SetCutInnerFirst(nOptions & 1);
+  in.SetOptimiseTravel(nOptions & 2);
+  in.SetRemoveDuplicates(nOptions & 4);
   // Stacked copies of one element chain in quadratic time, as the rule does; keep the
   // fuzzer's inputs small enough to explore instead of waiting on them.
   in.SetMaxExpandedItems(20000);
