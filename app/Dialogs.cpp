@@ -278,6 +278,9 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkRemoveDuplicates = new QCheckBox("Remove duplicate elements", order);
   chkRemoveDuplicates->setObjectName("chkRemoveDuplicates");
   fo->addRow(chkRemoveDuplicates);
+  chkCheckCutOrder = new QCheckBox("Check cut order in Check Program", order);
+  chkCheckCutOrder->setObjectName("chkCheckCutOrder");
+  fo->addRow(chkCheckCutOrder);
   auto* v = new QVBoxLayout(this);
   v->addWidget(match);
   v->addWidget(spline);
@@ -291,6 +294,7 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkInnerFirst->setChecked(f.bCutInnerFirst);
   chkOptimiseTravel->setChecked(f.bOptimiseTravel);
   chkRemoveDuplicates->setChecked(f.bRemoveDuplicates);
+  chkCheckCutOrder->setChecked(f.bCheckCutOrder);
   (f.evMatching == EImportMatching::eAbsolute   ? rdAbsolute
    : f.evMatching == EImportMatching::eRelative ? rdRelative
                                                 : rdDefault)
@@ -313,6 +317,7 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
   f.bCutInnerFirst = chkInnerFirst->isChecked();
   f.bOptimiseTravel = chkOptimiseTravel->isChecked();
   f.bRemoveDuplicates = chkRemoveDuplicates->isChecked();
+  f.bCheckCutOrder = chkCheckCutOrder->isChecked();
   return f;
 }
 

@@ -70,6 +70,7 @@ class TfrmImportOptions : public QDialog {
   QCheckBox* chkInnerFirst;       // "Cut inner paths first"
   QCheckBox* chkOptimiseTravel;   // "Optimise travel"
   QCheckBox* chkRemoveDuplicates; // "Remove duplicate elements"
+  QCheckBox* chkCheckCutOrder;    // "Check cut order in Check Program"
 
  private:
   TVLTRegistry& m_Registry;

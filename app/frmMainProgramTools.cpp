@@ -17,6 +17,7 @@
 #include "tools/AutoCodeInsert.h"
 #include "tools/ControllerLink.h"
 #include "tools/ProgramCheck.h"
+#include "transform/CutOrderCheck.h"
 
 namespace veltrane {
 
@@ -33,7 +34,13 @@ void TfrmMain::CheckProgram() {
   FlushPendingWork();
   TProgramCheck check(m_Document.m_Program);
   check.Check();
-  m_pPrompts->ShowProgramCheck(check.Report());
+  TStringList report = check.Report();
+  if (m_Registry.CheckCutOrder()) {  // beyond the four checks, on request
+    report.push_back(c_sCheckingCutOrder);
+    const auto f = FirstCutOrderFinding(m_Document.m_Program);
+    report.push_back(f ? CutOrderFindingText(*f) : "  ..OK");
+  }
+  m_pPrompts->ShowProgramCheck(report);
 }
 
 void TfrmMain::AutoCodeInsertCommand() {

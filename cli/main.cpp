@@ -26,6 +26,7 @@
 #include "tools/LookAhead.h"
 #include "tools/ProgramCheck.h"
 #include "tools/TableExport.h"
+#include "transform/CutOrderCheck.h"
 #include "transform/PathCommands.h"
 #include "transform/TransformCommands.h"
 
@@ -60,7 +61,9 @@ const char* c_sUsage =
     "                                  batchcopy DX NX DY NY (--sequence only) |\n"
     "                                  offset-terms on|off (whole program); the program\n"
     "                                  is first prepared as opening it in the window does\n"
-    "  check PROGRAM.bas               run the program check; exit 1 when it finds something\n"
+    "  check PROGRAM.bas [--cut-order] run the program check (--cut-order: also whether a\n"
+    "                                  closed sequence comes before one inside it); exit 1\n"
+    "                                  when it finds something\n"
     "  table PROGRAM.bas [--format basic|list|csv] [--fixed N | --flexible] [--start N]\n"
     "         [--codes MO,MA,MC] [-o OUT]\n"
     "                                  the program's moves as a table (defaults from the\n"
@@ -609,14 +612,29 @@ int Transform(const std::vector<std::string>& args) {
 }
 
 int Check(const std::vector<std::string>& args) {
-  if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-'))
-    return Usage("check takes one program");
+  std::string strProgram;
+  bool bCutOrder = false;
+  for (const auto& a : args) {
+    if (a == "--cut-order")
+      bCutOrder = true;
+    else if (strProgram.empty() && !(a.size() > 1 && a[0] == '-'))
+      strProgram = a;
+    else
+      return Usage("check takes one program");
+  }
+  if (strProgram.empty()) return Usage("check takes one program");
   TStringList lines;
-  if (!ReadProgram(args[0], lines)) return 1;
+  if (!ReadProgram(strProgram, lines)) return 1;
   TProgramCheck check(lines);
-  const bool bFound = check.Check();
+  bool bFound = check.Check();
   std::cout << c_sProgramCheckCaption << "\n";
   for (const std::string& l : check.Report()) std::cout << l << "\n";
+  if (bCutOrder || TVLTRegistry().CheckCutOrder()) {
+    std::cout << c_sCheckingCutOrder << "\n";
+    const auto f = FirstCutOrderFinding(lines);
+    std::cout << (f ? CutOrderFindingText(*f) : std::string("  ..OK")) << "\n";
+    bFound = bFound || f.has_value();
+  }
   return bFound ? 1 : 0;
 }
 

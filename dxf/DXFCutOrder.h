@@ -1,8 +1,6 @@
 // Which paths of a layer lie inside which closed paths, so that inner paths can be cut
 // before the paths around them (a part must not fall out of the sheet before its holes
-// are cut). Containment is decided on the true outline, lines and arcs as they are: a
-// path is inside a closed path when it keeps clear of its outline and a point of it lies
-// within; paths that touch or cross are not inside.
+// are cut): the layer's records as pieces, for the containment on the true outline.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "dxf/DXFRecords.h"
+#include "transform/PathContainment.h"
 
 namespace veltrane {
 
@@ -19,17 +18,12 @@ struct TPathSpan {
   bool bClosed = false;
 };
 
-struct TContainment {
-  std::vector<std::vector<uint32_t>> Containers;  // per path: the closed paths it lies inside
-  size_t nTouching = 0;  // pairs whose outlines touch or cross (within fTouch): not inside
-  size_t nInside = 0;    // paths inside at least one other
-};
+using offsetcheck::TContainment;
 
 TContainment PathContainment(const std::vector<TDXFEntity>& Records, const std::vector<TPathSpan>& Paths,
                              double fTouch);
 
-// The winding number of a closed path of records about p (anticlockwise positive), on
-// the true lines and arcs. p must not lie on the path.
+// The winding number of a closed path of records about p (anticlockwise positive).
 int WindingNumber(const std::vector<TDXFEntity>& Records, size_t nFirst, size_t nLast, const TfPoint& p);
 
 }  // namespace veltrane

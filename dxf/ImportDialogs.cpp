@@ -60,6 +60,7 @@ TImportOptionsFields LoadImportOptions(TVLTRegistry& reg) {
   f.bCutInnerFirst = reg.DXFInCutInnerFirst();
   f.bOptimiseTravel = reg.DXFInOptimiseTravel();
   f.bRemoveDuplicates = reg.DXFInRemoveDuplicates();
+  f.bCheckCutOrder = reg.CheckCutOrder();
   return f;
 }
 
@@ -86,6 +87,7 @@ bool StoreImportOptions(const TImportOptionsFields& f, TVLTRegistry& reg, IUserP
   reg.SetDXFInCutInnerFirst(f.bCutInnerFirst);
   reg.SetDXFInOptimiseTravel(f.bOptimiseTravel);
   reg.SetDXFInRemoveDuplicates(f.bRemoveDuplicates);
+  reg.SetCheckCutOrder(f.bCheckCutOrder);
   return true;
 }
 

@@ -43,6 +43,7 @@ struct TImportOptionsFields {
   bool bCutInnerFirst = false;                                    // "Cut inner paths first"
   bool bOptimiseTravel = false;                                   // "Optimise travel"
   bool bRemoveDuplicates = false;                                 // "Remove duplicate elements"
+  bool bCheckCutOrder = false;  // "Check cut order in Check Program"
 };
 
 // printf's "%10.6g" in any locale.

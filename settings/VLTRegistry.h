@@ -30,6 +30,7 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(Boolean, bool, DXFInCutInnerFirst, "CutInnerFirst", "\\DXF in") \
   X(Boolean, bool, DXFInOptimiseTravel, "OptimiseTravel", "\\DXF in") \
   X(Boolean, bool, DXFInRemoveDuplicates, "RemoveDuplicates", "\\DXF in") \
+  X(Boolean, bool, CheckCutOrder, "CheckCutOrder", "\\DXF in") \
   X(String, std::string, LastListExportFile, "LastListExportFile", "")  \
   X(String, std::string, LastBasicFile, "LastBasicFile", "")            \
   X(Integer, int32_t, XAxis, "XAxis", "")                               \

@@ -10,6 +10,7 @@
 
 #include "dxf/DXFCutOrder.h"
 #include "dxf/DXFIn.h"
+#include "transform/CutOrderCheck.h"
 #include "tests/DXFText.h"
 
 using namespace veltrane;
@@ -107,6 +108,7 @@ struct TResult {
   std::map<std::pair<long, long>, std::vector<TDXFEntity>> Records;  // by box centre
   double fTravel = 0.0;  // from the origin through every sequence in order
   TStringList Facts;
+  TStringList Program;
 };
 
 TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = false, bool bDedupe = false) {
@@ -160,6 +162,8 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
   }
   std::sort(r.Paths.begin(), r.Paths.end());
   r.Facts = in.ImportFacts();
+  TLayerContent content;
+  in.TranslateList(r.Program, content);
   return r;
 }
 
@@ -237,6 +241,17 @@ TEST(CutOrder, InnerPathsComeBeforeTheirContainersToAnyDepth) {
     ASSERT_EQ(plain.Paths, inner.Paths) << sheet;
     ExpectSamePaths(plain, optimised);
     EXPECT_LE(optimised.fTravel, inner.fTravel + 1e-9) << sheet;
+    // The program check finds the plain order's inner paths cut late, and nothing in the
+    // inner-first programs.
+    EXPECT_FALSE(FirstCutOrderFinding(inner.Program).has_value()) << sheet;
+    EXPECT_FALSE(FirstCutOrderFinding(optimised.Program).has_value()) << sheet;
+    bool bLate = false;
+    for (const TShape& sh : s.Shapes)
+      for (size_t c : sh.Inside) {
+        auto at = [&](const TShape& x) { return plain.SequenceOf.at({std::lround(x.cx * 100), std::lround(x.cy * 100)}); };
+        bLate = bLate || at(s.Shapes[c]) < at(sh);
+      }
+    EXPECT_EQ(FirstCutOrderFinding(plain.Program).has_value(), bLate) << sheet;
     for (const TResult* r : {&inner, &optimised}) {
       auto seq = [&](const TShape& sh) {
         const auto it = r->SequenceOf.find({std::lround(sh.cx * 100), std::lround(sh.cy * 100)});

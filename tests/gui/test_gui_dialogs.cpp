@@ -108,6 +108,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     EXPECT_FALSE(d.chkInnerFirst->isChecked());
     EXPECT_FALSE(d.chkOptimiseTravel->isChecked());
     EXPECT_FALSE(d.chkRemoveDuplicates->isChecked());
+    EXPECT_FALSE(d.chkCheckCutOrder->isChecked());
     d.rdAbsolute->setChecked(true);
     d.edtAbsolute->setText("0.25");
     d.edtMoves->setText("12");
@@ -116,6 +117,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     d.chkInnerFirst->setChecked(true);
     d.chkOptimiseTravel->setChecked(true);
     d.chkRemoveDuplicates->setChecked(true);
+    d.chkCheckCutOrder->setChecked(true);
     d.accept();
     EXPECT_EQ(d.result(), QDialog::Accepted);
   }
@@ -126,6 +128,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   EXPECT_TRUE(reg.DXFInCutInnerFirst());
   EXPECT_TRUE(reg.DXFInOptimiseTravel());
   EXPECT_TRUE(reg.DXFInRemoveDuplicates());
+  EXPECT_TRUE(reg.CheckCutOrder());
   {
     TfrmImportOptions d(reg, &prompts);  // shown as stored
     EXPECT_EQ(d.cbConvertUnits->currentText(), "millimetres");
@@ -137,6 +140,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   reg.SetDXFInCutInnerFirst(false);
   reg.SetDXFInOptimiseTravel(false);
   reg.SetDXFInRemoveDuplicates(false);
+  reg.SetCheckCutOrder(false);
   {
     TfrmImportOptions d(reg, &prompts);
     EXPECT_TRUE(d.rdAbsolute->isChecked());

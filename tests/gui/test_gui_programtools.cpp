@@ -54,6 +54,12 @@ TEST_F(ProgramToolTest, CheckProgramShowsTheReportAndChangesNothing) {
             " [" + std::to_string(Frm().Document().m_Program.size() - 1) + "] - Label 'nowhere' not found");
   Frm().Undo();
   EXPECT_EQ(Frm().Document().m_Program, before);
+  // Asked for in the settings, the cut order is checked after the four checks.
+  TVLTRegistry().SetCheckCutOrder(true);
+  Frm().Action("mniCheckProgram")->trigger();
+  TVLTRegistry().SetCheckCutOrder(false);
+  ASSERT_EQ(m_Prompts.CheckReports.back().size(), 10u);
+  EXPECT_EQ(m_Prompts.CheckReports.back()[8], "Checking cut order...");
 }
 
 TEST_F(ProgramToolTest, AutoCodeInsertionIsOneUndoStep) {
