@@ -6,10 +6,12 @@
 #include "dxf/DXFChain.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <unordered_map>
 
 namespace veltrane {
 
@@ -228,7 +230,48 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   SortPoint(L);
   const size_t n = L.size();
   for (auto& r : L) r.bSortedFlag = false;
-  std::vector<uint8_t> reversed(n, 0);  // entry 2i+reversed[i] is record i's start
+  // Records with the same start and the same end (a stack of copies) are measured alike
+  // at every step and are reversed together, so they stand in the grid once, as a group:
+  // a stack of thousands of copies costs what one record costs. The group's reversals are
+  // counted and given to each member when it joins a sequence.
+  struct TGroup {
+    std::vector<uint32_t> Members;  // ascending
+    size_t nNext = 0;               // the first member not yet in a sequence
+    uint8_t bReversed = 0;          // reversed an odd number of times since reading
+  };
+  std::vector<TGroup> groups;
+  std::vector<uint32_t> groupOf(n);
+  std::vector<TDXFEntity> prototypes;  // each group's ends as read
+  {
+    struct TKeyHash {
+      size_t operator()(const std::array<double, 5>& k) const {
+        size_t h = 0;
+        for (double v : k) h = h * 0x9E3779B97F4A7C15ull ^ std::hash<double>()(v);
+        return h;
+      }
+    };
+    std::unordered_map<std::array<double, 5>, uint32_t, TKeyHash> index;
+    index.reserve(n);
+    for (uint32_t i = 0; i < n; ++i) {
+      const TDXFEntity& r = L[i];
+      const std::array<double, 5> key{r.EntityType == eDXFET_Point ? 1.0 : 0.0, r.fStartPoint.fX, r.fStartPoint.fY,
+                                      r.fEndPoint.fX, r.fEndPoint.fY};
+      // NaN never equals itself: such a record stays alone.
+      const bool bKeyable = key[1] == key[1] && key[2] == key[2] && key[3] == key[3] && key[4] == key[4];
+      uint32_t g = static_cast<uint32_t>(groups.size());
+      if (bKeyable) {
+        const auto [it, bNew] = index.try_emplace(key, g);
+        g = it->second;
+      }
+      if (g == groups.size()) {
+        groups.emplace_back();
+        prototypes.push_back(r);
+      }
+      groups[g].Members.push_back(i);
+      groupOf[i] = g;
+    }
+  }
+  const size_t nGroups = groups.size();
   std::vector<std::deque<uint32_t>> sequences;
   const bool bCanMatch = fMatchLimit > 0.0 && n > 1;
   // Every start within the tolerance box lies within its diagonal; a little more covers
@@ -239,80 +282,81 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
                         std::fabs(r.fEndPoint.fX), std::fabs(r.fEndPoint.fY)});
   const double w = fMatchLimit * std::sqrt(2.0) * (1 + 1e-9) + fMaxAbs * 1e-15;
   std::unique_ptr<TEndPointGrid> grid;
-  if (bCanMatch) grid = std::make_unique<TEndPointGrid>(L, std::max(w, fMaxAbs * 1e-15 * 4));
+  if (bCanMatch) grid = std::make_unique<TEndPointGrid>(prototypes, std::max(w, fMaxAbs * 1e-15 * 4));
 
   std::vector<uint32_t> near;
-  std::vector<uint32_t> seen(n, 0);
+  std::vector<uint32_t> seen(nGroups, 0);
   uint32_t stamp = 0;
-  auto isStart = [&](uint32_t e) { return (e & 1u) == reversed[e >> 1]; };
+  // Entry 2g + e is end e of group g as read; it is the group's start when e equals the
+  // group's reversal count.
+  auto isStart = [&](uint32_t e) { return (e & 1u) == groups[e >> 1].bReversed; };
   auto pointOf = [&](uint32_t e) -> const TfPoint& {
-    const TDXFEntity& r = L[e >> 1];
-    return isStart(e) ? r.fStartPoint : r.fEndPoint;
+    const TDXFEntity& r = prototypes[e >> 1];
+    return (e & 1u) == 0 ? r.fStartPoint : r.fEndPoint;
   };
-  auto reverse = [&](uint32_t i) {
-    ReverseLine(L[i]);
-    reversed[i] ^= 1u;
+  auto startOf = [&](uint32_t g) -> const TfPoint& {
+    return groups[g].bReversed ? prototypes[g].fEndPoint : prototypes[g].fStartPoint;
+  };
+  auto endOf = [&](uint32_t g) -> const TfPoint& {
+    return groups[g].bReversed ? prototypes[g].fStartPoint : prototypes[g].fEndPoint;
+  };
+  // The group's first waiting member joins a sequence, with the group's reversals.
+  auto take = [&](uint32_t g, int32_t nSeq) {
+    TGroup& G = groups[g];
+    const uint32_t i = G.Members[G.nNext++];
+    if (G.bReversed) ReverseLine(L[i]);
+    L[i].bSortedFlag = true;
+    L[i].nSequence = nSeq;
+    if (grid && G.nNext == G.Members.size()) grid->RemoveRecord(g);
+    return i;
   };
   // Grows the sequence at one end: bTail joins a record's start to q, the head joins its end.
   auto grow = [&](const TfPoint& q, bool bTail, uint32_t& joined) {
     near.clear();
-    grid->ForEachNear(q, w, [&](uint32_t e) {
-      if (!L[e >> 1].bSortedFlag) near.push_back(e);
-    });
+    grid->ForEachNear(q, w, [&](uint32_t e) { near.push_back(e); });
     // Reversals: the end that should meet q is farther than the other, which matches.
     ++stamp;
     for (uint32_t e : near) {
-      uint32_t i = e >> 1;
-      if (seen[i] == stamp) continue;  // one look at each record
-      seen[i] = stamp;
-      TDXFEntity& T = L[i];
-      double ds = DistanceBetween(T.fStartPoint, q), de = DistanceBetween(T.fEndPoint, q);
-      if (bTail ? (de < ds && PointsMatch(T.fEndPoint, q, fMatchLimit))
-                : (ds < de && PointsMatch(T.fStartPoint, q, fMatchLimit)))
-        reverse(i);
+      const uint32_t g = e >> 1;
+      if (seen[g] == stamp) continue;  // one look at each group
+      seen[g] = stamp;
+      const TfPoint &S = startOf(g), &E = endOf(g);
+      const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
+      if (bTail ? (de < ds && PointsMatch(E, q, fMatchLimit)) : (ds < de && PointsMatch(S, q, fMatchLimit)))
+        groups[g].bReversed ^= 1u;
     }
     // The nearest joining end among the records near q; the first record on ties.
     bool bFound = false;
     double fBest = 0.0;
-    uint32_t best = 0;
+    uint32_t best = 0, bestGroup = 0;
     for (uint32_t e : near) {
       if (isStart(e) != bTail) continue;
-      double d = DistanceBetween(pointOf(e), q);
-      uint32_t i = e >> 1;
+      const double d = DistanceBetween(pointOf(e), q);
+      const uint32_t g = e >> 1;
+      const uint32_t i = groups[g].Members[groups[g].nNext];
       if (!bFound || d < fBest || (d == fBest && i < best)) {
         bFound = true;
         fBest = d;
         best = i;
+        bestGroup = g;
       }
     }
     if (!bFound) return false;
-    const TfPoint& p = bTail ? L[best].fStartPoint : L[best].fEndPoint;
+    const TfPoint& p = bTail ? startOf(bestGroup) : endOf(bestGroup);
     if (!PointsMatch(p, q, fMatchLimit)) return false;
-    joined = best;
+    joined = bestGroup;
     return true;
   };
 
   int32_t counter = nSequence;
   for (uint32_t first = 0; first < n; ++first) {
     if (L[first].bSortedFlag) continue;
-    std::deque<uint32_t> seq{first};
-    L[first].bSortedFlag = true;
-    L[first].nSequence = counter;
-    if (grid) grid->RemoveRecord(first);
+    // The first record not yet in a sequence is the first waiting member of its group.
+    std::deque<uint32_t> seq{take(groupOf[first], counter)};
     if (bCanMatch && L[first].EntityType != eDXFET_Point) {
-      uint32_t j = 0;
-      while (grow(L[seq.back()].fEndPoint, true, j)) {
-        L[j].bSortedFlag = true;
-        L[j].nSequence = counter;
-        grid->RemoveRecord(j);
-        seq.push_back(j);
-      }
-      while (grow(L[seq.front()].fStartPoint, false, j)) {
-        L[j].bSortedFlag = true;
-        L[j].nSequence = counter;
-        grid->RemoveRecord(j);
-        seq.push_front(j);
-      }
+      uint32_t g = 0;
+      while (grow(L[seq.back()].fEndPoint, true, g)) seq.push_back(take(g, counter));
+      while (grow(L[seq.front()].fStartPoint, false, g)) seq.push_front(take(g, counter));
     }
     sequences.push_back(std::move(seq));
     Squences.Add(counter);
