@@ -235,13 +235,12 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   // a stack of thousands of copies costs what one record costs. The group's reversals are
   // counted and given to each member when it joins a sequence.
   struct TGroup {
-    std::vector<uint32_t> Members;  // ascending
-    size_t nNext = 0;               // the first member not yet in a sequence
-    uint8_t bReversed = 0;          // reversed an odd number of times since reading
+    uint32_t nFirst = 0, nCount = 0;  // its members: Members[nFirst .. nFirst + nCount), ascending
+    uint32_t nNext = 0;               // how many of them are in a sequence already
+    uint8_t bReversed = 0;            // reversed an odd number of times since reading
   };
   std::vector<TGroup> groups;
-  std::vector<uint32_t> groupOf(n);
-  std::vector<TDXFEntity> prototypes;  // each group's ends as read
+  std::vector<uint32_t> groupOf(n), Members(n);
   {
     struct TKeyHash {
       size_t operator()(const std::array<double, 5>& k) const {
@@ -259,18 +258,28 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       // NaN never equals itself: such a record stays alone.
       const bool bKeyable = key[1] == key[1] && key[2] == key[2] && key[3] == key[3] && key[4] == key[4];
       uint32_t g = static_cast<uint32_t>(groups.size());
-      if (bKeyable) {
-        const auto [it, bNew] = index.try_emplace(key, g);
-        g = it->second;
-      }
-      if (g == groups.size()) {
-        groups.emplace_back();
-        prototypes.push_back(r);
-      }
-      groups[g].Members.push_back(i);
+      if (bKeyable) g = index.try_emplace(key, g).first->second;
+      if (g == groups.size()) groups.emplace_back();
+      ++groups[g].nCount;
       groupOf[i] = g;
     }
+    uint32_t nAt = 0;
+    for (TGroup& G : groups) {
+      G.nFirst = nAt;
+      nAt += G.nCount;
+      G.nCount = 0;
+    }
+    for (uint32_t i = 0; i < n; ++i) {
+      TGroup& G = groups[groupOf[i]];
+      Members[G.nFirst + G.nCount++] = i;
+    }
   }
+  // Each group's ends as read: the records themselves when no two are alike (a record is
+  // changed only when it joins a sequence, and its group then leaves the grid for good).
+  std::vector<TDXFEntity> stacked;
+  if (groups.size() < n)
+    for (const TGroup& G : groups) stacked.push_back(L[Members[G.nFirst]]);
+  const std::vector<TDXFEntity>& prototypes = groups.size() < n ? stacked : L;
   const size_t nGroups = groups.size();
   std::vector<std::deque<uint32_t>> sequences;
   const bool bCanMatch = fMatchLimit > 0.0 && n > 1;
@@ -303,11 +312,11 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   // The group's first waiting member joins a sequence, with the group's reversals.
   auto take = [&](uint32_t g, int32_t nSeq) {
     TGroup& G = groups[g];
-    const uint32_t i = G.Members[G.nNext++];
+    const uint32_t i = Members[G.nFirst + G.nNext++];
     if (G.bReversed) ReverseLine(L[i]);
     L[i].bSortedFlag = true;
     L[i].nSequence = nSeq;
-    if (grid && G.nNext == G.Members.size()) grid->RemoveRecord(g);
+    if (grid && G.nNext == G.nCount) grid->RemoveRecord(g);
     return i;
   };
   // Grows the sequence at one end: bTail joins a record's start to q, the head joins its end.
@@ -333,7 +342,7 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       if (isStart(e) != bTail) continue;
       const double d = DistanceBetween(pointOf(e), q);
       const uint32_t g = e >> 1;
-      const uint32_t i = groups[g].Members[groups[g].nNext];
+      const uint32_t i = Members[groups[g].nFirst + groups[g].nNext];
       if (!bFound || d < fBest || (d == fBest && i < best)) {
         bFound = true;
         fBest = d;
