@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string>
 
+#include "dxf/DXFArcFit.h"
 #include "dxf/DXFIn.h"
 #include "dxf/DXFPairs.h"
 
@@ -316,6 +317,25 @@ void TDXFIn::ScanEllipse() {
   if (bStart || bEnd) {
     fSweep = std::fmod(e - s, 2 * M_PI);
     if (fSweep <= 1e-12) fSweep += 2 * M_PI;
+  }
+  if (m_fArcTolerance > 0) {
+    // Arcs within the tolerance, the whole ellipse or its part, in quarter turns at most.
+    TArcCurve curve{[&](double t) {
+                      return TfPoint{Cx + std::cos(t) * Mx + std::sin(t) * k * qx,
+                                     Cy + std::cos(t) * My + std::sin(t) * k * qy, 0.0};
+                    },
+                    [&](double t, bool) {
+                      return TfPoint{-std::sin(t) * Mx + std::cos(t) * k * qx, -std::sin(t) * My + std::cos(t) * k * qy,
+                                     0.0};
+                    }};
+    const int nQuarters = std::max(1, static_cast<int>(std::ceil(fSweep / (M_PI / 2) - 1e-9)));
+    std::vector<double> breaks;
+    for (int i = 0; i <= nQuarters; ++i) breaks.push_back(s + fSweep * i / nQuarters);
+    std::vector<TDXFVertex> chain;
+    FitArcs(curve, breaks, m_fArcTolerance, chain);
+    if (std::fabs(fSweep - 2 * M_PI) <= 1e-9) chain.back().fPoint = chain.front().fPoint;  // closed exactly
+    StoreVertexChain(chain, st.strLayer, false);
+    return;
   }
   if (std::fabs(fSweep - 2 * M_PI) > 1e-9 || !bFlat) {
     // An elliptical arc: the part from the start to the end parameter, as short moves.

@@ -54,6 +54,7 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
     m_bCutInnerFirst = pRegistry->DXFInCutInnerFirst();
     m_bOptimiseTravel = pRegistry->DXFInOptimiseTravel();
     m_bRemoveDuplicates = pRegistry->DXFInRemoveDuplicates();
+    SetCurvesAsArcs(pRegistry->DXFInArcTolerance(), pRegistry->DXFInFitPolylines());
     const int32_t n = pRegistry->DXFInConvertUnits();
     m_evConvertUnits = n == 1 ? EDXFConvertUnits::eMillimetres : n == 2 ? EDXFConvertUnits::eInches
                                                                        : EDXFConvertUnits::eDrawing;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <string>
 #include <unordered_map>
 #include <string_view>
@@ -111,6 +112,12 @@ class TDXFIn {
   void SetOptimiseTravel(bool b) { m_bOptimiseTravel = b; }
   // Elements lying on top of others are dropped before chaining (beyond the design).
   void SetRemoveDuplicates(bool b) { m_bRemoveDuplicates = b; }
+  // Splines and ellipses as arcs within this distance of the curve (0: the design's
+  // straight moves and four arcs); with bPolylines also runs of short straight segments.
+  void SetCurvesAsArcs(double fTolerance, bool bPolylines = false) {
+    m_fArcTolerance = fTolerance > 0 && std::isfinite(fTolerance) ? fTolerance : 0.0;
+    m_bFitPolylines = bPolylines && m_fArcTolerance > 0;
+  }
   size_t PaperSpaceElements() const { return m_nPaperSpaceElements; }
 
   const std::vector<TDXFWarning>& Warnings() const { return m_Warnings; }
@@ -257,6 +264,8 @@ class TDXFIn {
   bool m_bCutInnerFirst = false;
   bool m_bOptimiseTravel = false;
   bool m_bRemoveDuplicates = false;
+  double m_fArcTolerance = 0.0;
+  bool m_bFitPolylines = false;
   std::array<size_t, c_nLayerSlots> m_nDuplicates{};  // removed, per layer
   double m_fTravelBefore = 0.0, m_fTravelAfter = 0.0;  // summed over the layers
   TInnerFirst m_InnerFirst;  // what the inner-first ordering found

@@ -1,7 +1,9 @@
 // Spline evaluation: a NURBS curve sampled at evenly spaced parameters into a chain of
 // straight moves, with the basis functions of the Cox-de Boor triangle.
+#include <algorithm>
 #include <cmath>
 
+#include "dxf/DXFArcFit.h"
 #include "dxf/DXFIn.h"
 
 namespace veltrane {
@@ -74,6 +76,34 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
   const size_t m = Knot.size();
   double u0 = Knot[static_cast<size_t>(p)], u1 = Knot[m - 1 - static_cast<size_t>(p)];
   std::vector<TDXFVertex> chain;
+  if (m_fArcTolerance > 0 && u1 > u0) {
+    // Arcs within the tolerance, piece by piece between the knots (where a spline may
+    // turn a corner).
+    auto point = [&](double u) {
+      const TfPoint pt = EvalPoint(std::clamp(u, u0, u1));
+      if (!std::isfinite(pt.fX) || !std::isfinite(pt.fY))
+        throw EDXFError("SPLINE cannot be evaluated (its knots or weights are degenerate); "
+                        "the drawing cannot be imported", nLine);
+      return pt;
+    };
+    const double h = (u1 - u0) * 1e-7;
+    TArcCurve curve{point, [&](double u, bool bAfter) {
+                      const double a = bAfter ? u : std::max(u0, u - h), b = bAfter ? std::min(u1, u + h) : u;
+                      const TfPoint pa = point(a), pb = point(b);
+                      return TfPoint{pb.fX - pa.fX, pb.fY - pa.fY, 0};
+                    }};
+    std::vector<double> breaks;
+    for (double k : Knot)
+      if (k >= u0 && k <= u1 && (breaks.empty() || k > breaks.back())) breaks.push_back(k);
+    try {
+      FitArcs(curve, breaks, m_fArcTolerance, chain);
+    } catch (const EDXFError& e) {
+      if (e.Line() > 0) throw;
+      throw EDXFError(std::string("SPLINE cannot be evaluated: ") + e.what(), nLine);
+    }
+    StoreVertexChain(chain, strLayer, false);
+    return;
+  }
   auto eval = [&](double u) {
     TfPoint pt = EvalPoint(u);
     if (!std::isfinite(pt.fX) || !std::isfinite(pt.fY))
@@ -151,6 +181,36 @@ void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint
     const double u = H - s;
     return m0 * u * u * u / (6 * H) + m1 * s * s * s / (6 * H) + (y0 / H - m0 * H / 6) * u + (y1 / H - m1 * H / 6) * s;
   };
+  if (m_fArcTolerance > 0) {
+    // Arcs within the tolerance: the parameter t runs from fit point i at t = i.
+    auto at = [&](double t) {
+      const size_t i = std::min(static_cast<size_t>(std::max(t, 0.0)), n - 1);
+      return std::pair<size_t, double>{i, (t - static_cast<double>(i)) * h[i]};
+    };
+    auto slope = [&](double y0, double y1, double m0, double m1, double H, double s) {
+      const double u = H - s;
+      return -m0 * u * u / (2 * H) + m1 * s * s / (2 * H) - (y0 / H - m0 * H / 6) + (y1 / H - m1 * H / 6);
+    };
+    TArcCurve curve{[&](double t) {
+                      const auto [i, s] = at(t);
+                      return TfPoint{value(P[i].fX, P[i + 1].fX, Mx[i], Mx[i + 1], h[i], s),
+                                     value(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s), 0.0};
+                    },
+                    [&](double t, bool bAfter) {
+                      // At a fit point, the section that leaves it or the one that arrives.
+                      auto [i, s] = at(t);
+                      if (!bAfter && s == 0.0 && i > 0) i -= 1, s = h[i];
+                      return TfPoint{slope(P[i].fX, P[i + 1].fX, Mx[i], Mx[i + 1], h[i], s),
+                                     slope(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s), 0.0};
+                    }};
+    std::vector<double> breaks;
+    for (size_t i = 0; i <= n; ++i) breaks.push_back(static_cast<double>(i));
+    std::vector<TDXFVertex> chain;
+    FitArcs(curve, breaks, m_fArcTolerance, chain);
+    // Through every fit point exactly.
+    StoreVertexChain(chain, strLayer, false);
+    return;
+  }
   std::vector<TDXFVertex> chain{TDXFVertex{P[0], 0.0, 0}};
   const int32_t k = m_nMovesPerSplineSection;
   for (size_t i = 0; i < n; ++i) {

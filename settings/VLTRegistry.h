@@ -31,6 +31,8 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(Boolean, bool, DXFInOptimiseTravel, "OptimiseTravel", "\\DXF in") \
   X(Boolean, bool, DXFInRemoveDuplicates, "RemoveDuplicates", "\\DXF in") \
   X(Boolean, bool, CheckCutOrder, "CheckCutOrder", "\\DXF in") \
+  X(Float, double, DXFInArcTolerance, "ArcTolerance", "\\DXF in") \
+  X(Boolean, bool, DXFInFitPolylines, "FitPolylines", "\\DXF in") \
   X(String, std::string, LastListExportFile, "LastListExportFile", "")  \
   X(String, std::string, LastBasicFile, "LastBasicFile", "")            \
   X(Integer, int32_t, XAxis, "XAxis", "")                               \

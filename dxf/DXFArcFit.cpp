@@ -1,0 +1,217 @@
+// Biarc fitting by subdivision: each stretch of the curve gets the biarc between its end
+// points and end tangents (the joint where the two arcs' tangent lengths are equal); a
+// stretch whose biarc strays beyond the tolerance, measured both ways on samples, is cut
+// in two. Consecutive stretches share their end tangents, so the arcs join smoothly.
+#include "dxf/DXFArcFit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace veltrane {
+
+namespace {
+
+constexpr double pi = std::numbers::pi;
+constexpr int c_nMaxDepth = 24;        // a stretch halved this often is written straight
+constexpr int c_nCurveSamples = 40;    // curve points checked against each biarc
+constexpr int c_nArcSamples = 12;      // points of each arc checked against the curve
+constexpr double c_fCheckShare = 0.6;  // the sampled deviation may use this much of D
+
+TfPoint Sub(TfPoint a, TfPoint b) { return {a.fX - b.fX, a.fY - b.fY, 0}; }
+TfPoint Add(TfPoint a, TfPoint b) { return {a.fX + b.fX, a.fY + b.fY, 0}; }
+TfPoint Mul(TfPoint a, double k) { return {a.fX * k, a.fY * k, 0}; }
+double Dot(TfPoint a, TfPoint b) { return a.fX * b.fX + a.fY * b.fY; }
+double Cross(TfPoint a, TfPoint b) { return a.fX * b.fY - a.fY * b.fX; }
+double Len(TfPoint a) { return std::hypot(a.fX, a.fY); }
+TfPoint Unit(TfPoint a) {
+  const double l = Len(a);
+  return l > 0 ? Mul(a, 1 / l) : TfPoint{0, 0, 0};
+}
+
+// The arc from a leaving along t through b, as a bulge (tan of a quarter of its angle).
+double BulgeFrom(TfPoint a, TfPoint t, TfPoint b) {
+  const TfPoint c = Sub(b, a);
+  const double half = std::atan2(Cross(t, c), Dot(t, c));  // half the arc's angle
+  return std::tan(half / 2);
+}
+
+struct TArcOf {
+  bool bStraight = true;
+  TfPoint c;
+  double r = 0, fStart = 0, fSweep = 0;  // fSweep signed: anticlockwise positive
+};
+
+TArcOf ArcOf(TfPoint a, TfPoint b, double fBulge) {
+  TArcOf s;
+  const double theta = 4 * std::atan(fBulge);
+  const double chord = Len(Sub(b, a));
+  if (std::fabs(fBulge) < 1e-12 || !(chord > 0)) return s;
+  s.bStraight = false;
+  s.r = chord / (2 * std::fabs(std::sin(theta / 2)));
+  // The centre lies off the chord's middle, on the left for an anticlockwise arc.
+  const TfPoint m = Mul(Add(a, b), 0.5), n = Unit({-(b.fY - a.fY), b.fX - a.fX, 0});
+  const double h = chord / 2 / std::tan(theta / 2);
+  s.c = Add(m, Mul(n, h));
+  s.fStart = std::atan2(a.fY - s.c.fY, a.fX - s.c.fX);
+  s.fSweep = theta;
+  return s;
+}
+
+TfPoint PointOnSegment(TfPoint a, TfPoint b, double fBulge, double u) {
+  const TArcOf s = ArcOf(a, b, fBulge);
+  if (s.bStraight) return Add(a, Mul(Sub(b, a), u));
+  const double ang = s.fStart + s.fSweep * u;
+  return {s.c.fX + s.r * std::cos(ang), s.c.fY + s.r * std::sin(ang), 0};
+}
+
+double SegmentDistance(TfPoint p, TfPoint a, TfPoint b) {
+  const TfPoint d = Sub(b, a);
+  const double dd = Dot(d, d);
+  const double t = dd > 0 ? std::clamp(Dot(Sub(p, a), d) / dd, 0.0, 1.0) : 0.0;
+  return Len(Sub(p, Add(a, Mul(d, t))));
+}
+
+struct TBiarc {
+  TfPoint a, j, b;
+  double fBulge1 = 0, fBulge2 = 0;
+};
+
+// The biarc from a leaving along ta to b arriving along tb; false when there is none
+// worth having (the tangents point away from each other's ends).
+bool MakeBiarc(TfPoint a, TfPoint ta, TfPoint b, TfPoint tb, TBiarc& out) {
+  const TfPoint v = Sub(b, a);
+  const double vv = Dot(v, v);
+  if (!(vv > 0)) return false;
+  const TfPoint t = Add(ta, tb);
+  const double vt = Dot(v, t), tt = 1 - Dot(ta, tb);
+  double d = 0;
+  if (std::fabs(tt) < 1e-12) {
+    const double vta = Dot(v, ta);
+    if (!(vta > 0)) return false;
+    d = vv / (4 * vta);
+  } else {
+    const double disc = vt * vt + 2 * tt * vv;
+    if (disc < 0) return false;
+    d = (-vt + std::sqrt(disc)) / (2 * tt);
+  }
+  if (!(d > 0) || !std::isfinite(d)) return false;
+  out.a = a;
+  out.b = b;
+  out.j = Mul(Add(Add(a, Mul(ta, d)), Sub(b, Mul(tb, d))), 0.5);
+  out.fBulge1 = BulgeFrom(a, ta, out.j);
+  // The second arc, run backwards from b against tb, turns the same way mirrored.
+  out.fBulge2 = -BulgeFrom(b, Mul(tb, -1), out.j);
+  return std::fabs(out.fBulge1) < 1 && std::fabs(out.fBulge2) < 1;  // each under half a turn
+}
+
+class TFitter {
+ public:
+  TFitter(const TArcCurve& C, double f, std::vector<TDXFVertex>& Chain) : m_C(C), m_fTol(f), m_Chain(Chain) {}
+
+  void Stretch(double ta, double tb, int nDepth) {
+    const TfPoint a = m_C.Point(ta), b = m_C.Point(tb);
+    std::vector<TfPoint> samples;
+    for (int k = 1; k < c_nCurveSamples; ++k) samples.push_back(m_C.Point(Param(ta, tb, k)));
+    const double fCheck = c_fCheckShare * m_fTol;
+    // Straight where every point of the curve lies on the chord.
+    bool bStraight = true;
+    for (const TfPoint& p : samples) bStraight = bStraight && SegmentDistance(p, a, b) <= fCheck;
+    if (bStraight) return Emit(b, 0.0);
+    TBiarc bi;
+    if (nDepth < c_nMaxDepth &&
+        MakeBiarc(a, Unit(m_C.Tangent(ta, true)), b, Unit(m_C.Tangent(tb, false)), bi) &&
+        Fits(bi, ta, tb, a, b, samples))
+      return Emit(bi.j, bi.fBulge1), Emit(b, bi.fBulge2);
+    if (nDepth >= c_nMaxDepth) return Emit(b, 0.0);
+    const double tm = (ta + tb) / 2;
+    Stretch(ta, tm, nDepth + 1);
+    Stretch(tm, tb, nDepth + 1);
+  }
+
+ private:
+  static double Param(double ta, double tb, int k) { return ta + (tb - ta) * k / c_nCurveSamples; }
+
+  // The distance from p to the curve between ta and tb: the nearest sample, then the
+  // nearest point of the curve between its neighbours, by golden-section search.
+  double CurveDistance(const TfPoint& p, double ta, double tb, const std::vector<TfPoint>& poly) const {
+    size_t best = 0;
+    double fBest = 1e300;
+    for (size_t i = 0; i < poly.size(); ++i) {
+      const double d = Len(Sub(p, poly[i]));
+      if (d < fBest) fBest = d, best = i;
+    }
+    double lo = Param(ta, tb, static_cast<int>(best) - 1), hi = Param(ta, tb, static_cast<int>(best) + 1);
+    lo = std::max(lo, ta);
+    hi = std::min(hi, tb);
+    const double g = (std::sqrt(5.0) - 1) / 2;
+    double x1 = hi - g * (hi - lo), x2 = lo + g * (hi - lo);
+    double f1 = Len(Sub(p, m_C.Point(x1))), f2 = Len(Sub(p, m_C.Point(x2)));
+    for (int k = 0; k < 20; ++k) {
+      if (f1 < f2) {
+        hi = x2, x2 = x1, f2 = f1;
+        x1 = hi - g * (hi - lo);
+        f1 = Len(Sub(p, m_C.Point(x1)));
+      } else {
+        lo = x1, x1 = x2, f1 = f2;
+        x2 = lo + g * (hi - lo);
+        f2 = Len(Sub(p, m_C.Point(x2)));
+      }
+    }
+    return std::min({fBest, f1, f2});
+  }
+
+  bool Fits(const TBiarc& bi, double ta, double tb, TfPoint a, TfPoint b, const std::vector<TfPoint>& samples) const {
+    const double fCheck = c_fCheckShare * m_fTol;
+    for (const TfPoint& p : samples)
+      if (std::min(DistanceToBulgeSegment(p, bi.a, bi.j, bi.fBulge1), DistanceToBulgeSegment(p, bi.j, bi.b, bi.fBulge2)) >
+          fCheck)
+        return false;
+    // The path's points against the curve itself.
+    std::vector<TfPoint> poly{a};
+    poly.insert(poly.end(), samples.begin(), samples.end());
+    poly.push_back(b);
+    for (int arc = 0; arc < 2; ++arc)
+      for (int k = 0; k <= c_nArcSamples; ++k) {
+        const TfPoint p = arc == 0 ? PointOnSegment(bi.a, bi.j, bi.fBulge1, static_cast<double>(k) / c_nArcSamples)
+                                   : PointOnSegment(bi.j, bi.b, bi.fBulge2, static_cast<double>(k) / c_nArcSamples);
+        if (CurveDistance(p, ta, tb, poly) > fCheck) return false;
+      }
+    return true;
+  }
+
+  // The segment from the chain's last vertex to p, with the given bulge.
+  void Emit(TfPoint p, double fBulge) {
+    m_Chain.back().fBulge = fBulge;
+    m_Chain.push_back(TDXFVertex{p, 0.0, 0});
+  }
+
+  const TArcCurve& m_C;
+  const double m_fTol;
+  std::vector<TDXFVertex>& m_Chain;
+};
+
+}  // namespace
+
+double DistanceToBulgeSegment(const TfPoint& p, const TfPoint& a, const TfPoint& b, double fBulge) {
+  const TArcOf s = ArcOf(a, b, fBulge);
+  if (s.bStraight) return SegmentDistance(p, a, b);
+  // Within the sweep: the radial distance; otherwise the nearer end.
+  double ang = std::atan2(p.fY - s.c.fY, p.fX - s.c.fX) - s.fStart;
+  ang = s.fSweep > 0 ? std::fmod(ang + 4 * pi, 2 * pi) : -std::fmod(-ang + 4 * pi, 2 * pi);
+  if (std::fabs(ang) <= std::fabs(s.fSweep)) return std::fabs(Len(Sub(p, s.c)) - s.r);
+  return std::min(Len(Sub(p, a)), Len(Sub(p, b)));
+}
+
+void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
+             std::vector<TDXFVertex>& Chain) {
+  if (Breaks.size() < 2) return;
+  const TfPoint start = Curve.Point(Breaks.front());
+  if (Chain.empty() || !(Chain.back().fPoint == start)) Chain.push_back(TDXFVertex{start, 0.0, 0});
+  TFitter fitter(Curve, fTolerance, Chain);
+  for (size_t i = 0; i + 1 < Breaks.size(); ++i)
+    if (Breaks[i + 1] > Breaks[i]) fitter.Stretch(Breaks[i], Breaks[i + 1], 0);
+  Chain.back().fBulge = 0.0;
+}
+
+}  // namespace veltrane

@@ -1,0 +1,31 @@
+// Smooth curves as arcs (beyond the design, on request): a curve given by its points and
+// tangents is written as a tangent-continuous run of arcs (biarcs), straight moves where
+// it is straight, so that no point of the curve lies farther than D from the written path
+// and no point of the path farther than D from the curve. The run starts and ends exactly
+// where the curve does. The result is a chain of vertices with bulges, as a polyline has.
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include "dxf/DXFRecords.h"
+
+namespace veltrane {
+
+struct TArcCurve {
+  std::function<TfPoint(double)> Point;
+  // The direction of travel at t (need not be of unit length); bAfter: the direction
+  // just after t, where the curve may turn a corner.
+  std::function<TfPoint(double, bool)> Tangent;
+};
+
+// Appends the curve from Breaks.front() to Breaks.back() to Chain (its first vertex is
+// the curve's start unless Chain already ends there). Breaks: parameters where the curve
+// may turn a corner or change its definition (knots, fit points, quarter turns).
+void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
+             std::vector<TDXFVertex>& Chain);
+
+// The distance from p to the straight piece or arc from a to b with the given bulge.
+double DistanceToBulgeSegment(const TfPoint& p, const TfPoint& a, const TfPoint& b, double fBulge);
+
+}  // namespace veltrane

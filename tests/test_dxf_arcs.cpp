@@ -1,0 +1,271 @@
+// Curves as arcs: seeded splines and ellipses imported with the option, checked against
+// the curve evaluated here on its own (a plain de Boor, the ellipse's formula): every
+// point of the curve within D of the written path and every point of the path within D
+// of the curve, ends exact, joints smooth, no degenerate arcs.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <random>
+#include <unordered_map>
+
+#include "dxf/DXFArcFit.h"
+#include "dxf/DXFIn.h"
+#include "model/NumberFormat.h"
+#include "tests/DXFText.h"
+
+using namespace veltrane;
+using veltrane::testing::TDXFText;
+
+namespace {
+
+struct TSpline {
+  int p = 3;
+  std::vector<double> knots, weights;
+  std::vector<TfPoint> ctrl;
+};
+
+// de Boor's algorithm on the homogeneous points.
+TfPoint DeBoor(const TSpline& s, double u) {
+  const int p = s.p, n = static_cast<int>(s.ctrl.size());
+  int k = p;
+  while (k < n - 1 && u >= s.knots[static_cast<size_t>(k + 1)]) ++k;
+  std::vector<std::array<double, 3>> d(static_cast<size_t>(p + 1));
+  for (int j = 0; j <= p; ++j) {
+    const size_t c = static_cast<size_t>(j + k - p);
+    const double w = s.weights.empty() ? 1.0 : s.weights[c];
+    d[static_cast<size_t>(j)] = {s.ctrl[c].fX * w, s.ctrl[c].fY * w, w};
+  }
+  for (int r = 1; r <= p; ++r)
+    for (int j = p; j >= r; --j) {
+      const double k0 = s.knots[static_cast<size_t>(j + k - p)], k1 = s.knots[static_cast<size_t>(j + 1 + k - r)];
+      const double a = k1 > k0 ? (u - k0) / (k1 - k0) : 0.0;
+      for (int c = 0; c < 3; ++c)
+        d[static_cast<size_t>(j)][c] = (1 - a) * d[static_cast<size_t>(j - 1)][c] + a * d[static_cast<size_t>(j)][c];
+    }
+  const auto& h = d[static_cast<size_t>(p)];
+  return {h[0] / h[2], h[1] / h[2], 0};
+}
+
+// The written path: the layer's records as (start, end, bulge-free) lines and arcs.
+struct TPath {
+  std::vector<TDXFEntity> Records;
+};
+
+double DistanceToPath(const TfPoint& q, const std::vector<TDXFEntity>& R) {
+  double best = 1e300;
+  for (const TDXFEntity& e : R) {
+    const TfPoint &a = e.fStartPoint, &b = e.fEndPoint;
+    best = std::min({best, std::hypot(q.fX - a.fX, q.fY - a.fY), std::hypot(q.fX - b.fX, q.fY - b.fY)});
+    if (e.EntityType == eDXFET_Line) {
+      const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
+      const double t = dd > 0 ? std::clamp(((q.fX - a.fX) * dx + (q.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
+      best = std::min(best, std::hypot(q.fX - a.fX - t * dx, q.fY - a.fY - t * dy));
+    } else {
+      const TfPoint& c = e.fCentrePoint;
+      const double sgn = e.Direction == eClockwise ? -1 : 1;
+      auto along = [&](const TfPoint& x) {
+        return std::fmod(sgn * (std::atan2(x.fY - c.fY, x.fX - c.fX) - std::atan2(a.fY - c.fY, a.fX - c.fX)) + 4 * M_PI,
+                         2 * M_PI);
+      };
+      if (along(q) <= along(b)) best = std::min(best, std::fabs(std::hypot(q.fX - c.fX, q.fY - c.fY) - e.fRadius));
+    }
+  }
+  return best;
+}
+
+std::vector<TfPoint> PathSamples(const std::vector<TDXFEntity>& R, int nPer) {
+  std::vector<TfPoint> v;
+  for (const TDXFEntity& e : R)
+    for (int k = 0; k <= nPer; ++k) {
+      const double t = static_cast<double>(k) / nPer;
+      if (e.EntityType == eDXFET_Line) {
+        v.push_back({e.fStartPoint.fX + t * (e.fEndPoint.fX - e.fStartPoint.fX),
+                     e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY), 0});
+        continue;
+      }
+      const TfPoint& c = e.fCentrePoint;
+      const double sgn = e.Direction == eClockwise ? -1 : 1;
+      const double a0 = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX);
+      const double sweep = std::fmod(sgn * (std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0) + 4 * M_PI,
+                                     2 * M_PI);
+      v.push_back({c.fX + e.fRadius * std::cos(a0 + sgn * sweep * t), c.fY + e.fRadius * std::sin(a0 + sgn * sweep * t), 0});
+    }
+  return v;
+}
+
+std::vector<TDXFEntity> Import(const std::string& strText, double D, size_t* pMoves = nullptr) {
+  TFixedImportAnswers answers("", {"L"});
+  TDXFIn in(&answers, nullptr);
+  in.SetMatching(true, 1e-9);
+  in.SetCurvesAsArcs(D);
+  in.SetMovesPerSplineSection(10);
+  in.ReadBuffer(strText);
+  in.ChainAndOrder();
+  if (pMoves) *pMoves = in.Records(0).size();
+  return in.Records(0);
+}
+
+// Both ways within D. The curve from the path: 1,200 even samples of the curve, each at
+// its exact distance from the path's lines and arcs. The path from the curve: the curve
+// sampled so finely that consecutive samples lie within D/2 (and the curve within D/8 of
+// the chord between them); a path point's distance to the nearest sample then bounds its
+// distance to the curve from above, so the check never passes a path that strays.
+// Also: the ends exact, no move of no length, no arc of absurd radius.
+void ExpectWithin(const std::function<TfPoint(double)>& F, double t0, double t1, const std::vector<TDXFEntity>& R,
+                  double D, const std::string& what) {
+  ASSERT_FALSE(R.empty()) << what;
+  auto d = [](const TfPoint& a, const TfPoint& b) { return std::hypot(a.fX - b.fX, a.fY - b.fY); };
+  constexpr int N = 1200;
+  std::vector<TfPoint> even;
+  for (int k = 0; k <= N; ++k) even.push_back(F(t0 + (t1 - t0) * k / N));
+  // The ordering may run an open path backwards.
+  const bool bBackwards = d(R.front().fStartPoint, even.back()) < d(R.front().fStartPoint, even.front());
+  EXPECT_LT(d(R.front().fStartPoint, bBackwards ? even.back() : even.front()), 1e-9) << what;
+  EXPECT_LT(d(R.back().fEndPoint, bBackwards ? even.front() : even.back()), 1e-9) << what;
+  double fOut = 0;
+  for (const TfPoint& q : even) fOut = std::max(fOut, DistanceToPath(q, R));
+  std::vector<TfPoint> fine;
+  std::function<void(double, double, const TfPoint&, const TfPoint&, int)> refine =
+      [&](double a, double b, const TfPoint& pa, const TfPoint& pb, int nDepth) {
+        const double m = (a + b) / 2;
+        const TfPoint pm = F(m);
+        const TfPoint mid{(pa.fX + pb.fX) / 2, (pa.fY + pb.fY) / 2, 0};
+        if (nDepth < 40 && (d(pa, pb) > D / 2 || d(pm, mid) > D / 8)) {
+          refine(a, m, pa, pm, nDepth + 1);
+          refine(m, b, pm, pb, nDepth + 1);
+          return;
+        }
+        fine.push_back(pb);
+      };
+  fine.push_back(even.front());
+  for (int k = 0; k < N; ++k) refine(t0 + (t1 - t0) * k / N, t0 + (t1 - t0) * (k + 1) / N, even[static_cast<size_t>(k)],
+                                     even[static_cast<size_t>(k + 1)], 0);
+  // The samples in cells of size D: a point's nearest sample within D lies in its 3 x 3 cells.
+  std::unordered_map<int64_t, std::vector<uint32_t>> grid;
+  auto cell = [&](double v) { return static_cast<int64_t>(std::floor(v / D)); };
+  auto key = [](int64_t x, int64_t y) { return x * 73856093 ^ y * 19349663; };
+  for (uint32_t i = 0; i < fine.size(); ++i) grid[key(cell(fine[i].fX), cell(fine[i].fY))].push_back(i);
+  double fIn = 0;
+  for (const TfPoint& q : PathSamples(R, 16)) {
+    double f = 1e300;
+    const int64_t cx = cell(q.fX), cy = cell(q.fY);
+    for (int64_t x = cx - 1; x <= cx + 1; ++x)
+      for (int64_t y = cy - 1; y <= cy + 1; ++y)
+        if (const auto it = grid.find(key(x, y)); it != grid.end())
+          for (uint32_t i : it->second) f = std::min(f, d(q, fine[i]));
+    fIn = std::max(fIn, f);  // more than D when nothing lies that near
+  }
+  EXPECT_LE(fOut, D) << what;
+  EXPECT_LE(fIn, D) << what;
+  for (const TDXFEntity& e : R) {
+    EXPECT_FALSE(e.fStartPoint == e.fEndPoint && e.EntityType != eDXFET_Circle) << what << ": a move of no length";
+    if (e.EntityType == eDXFET_Arc) {
+      EXPECT_LT(e.fRadius, 1e6) << what;
+    }
+  }
+}
+
+std::string SplineText(const TSpline& s) {
+  std::vector<std::pair<int, std::string>> pairs{{8, "L"}, {100, "AcDbSpline"}, {71, std::to_string(s.p)}};
+  for (double k : s.knots) pairs.push_back({40, StringFromDouble(k)});
+  for (double w : s.weights) pairs.push_back({41, StringFromDouble(w)});
+  for (const TfPoint& c : s.ctrl) {
+    pairs.push_back({10, StringFromDouble(c.fX)});
+    pairs.push_back({20, StringFromDouble(c.fY)});
+  }
+  TDXFText d({"L"});
+  d.Add("SPLINE", pairs);
+  return d.Text();
+}
+
+}  // namespace
+
+TEST(CurvesAsArcs, SeededSplinesStayWithinTheTolerance) {
+  std::mt19937 rng(90210);
+  std::uniform_real_distribution<double> u(0, 1);
+  size_t nChords = 0, nArcs = 0;
+  for (int c = 0; c < 700; ++c) {
+    TSpline s;
+    s.p = 2 + c % 2;
+    const int n = s.p + 1 + static_cast<int>(u(rng) * 7);
+    const double scale = c % 3 == 0 ? 1.0 : 20.0;
+    for (int i = 0; i < n; ++i)
+      s.ctrl.push_back({std::round(u(rng) * scale * 1e4) / 1e4, std::round(u(rng) * scale * 1e4) / 1e4, 0});
+    if (c % 4 == 1)
+      for (int i = 0; i < n; ++i) s.weights.push_back(0.5 + std::round(u(rng) * 100) / 100);
+    // Clamped, uniform inner knots; now and then one repeated to make a corner.
+    for (int i = 0; i <= s.p; ++i) s.knots.push_back(0);
+    const int inner = n - s.p - 1;
+    for (int i = 1; i <= inner; ++i) s.knots.push_back(i);
+    if (c % 5 == 2 && inner >= s.p) std::fill_n(s.knots.begin() + s.p + 1, s.p, 1.0);
+    for (int i = 0; i <= s.p; ++i) s.knots.push_back(inner + 1);
+    std::sort(s.knots.begin(), s.knots.end());
+    const double D = c % 2 ? 0.0005 * scale : 0.0001 * scale;
+    const double u1 = s.knots.back();
+    size_t nMoves = 0, nChordMoves = 0;
+    const auto arcs = Import(SplineText(s), D, &nMoves);
+    Import(SplineText(s), 0, &nChordMoves);
+    nArcs += nMoves;
+    nChords += nChordMoves;
+    // Clamped knots: the spline runs from its first to its last control point.
+    ExpectWithin([&](double t) { return t >= u1 ? s.ctrl.back() : t <= 0 ? s.ctrl.front() : DeBoor(s, t); }, 0, u1, arcs,
+                 D, "spline " + std::to_string(c));
+    if (::testing::Test::HasFailure()) return;
+  }
+  RecordProperty("moves_chords", static_cast<int>(nChords));
+  RecordProperty("moves_arcs", static_cast<int>(nArcs));
+}
+
+TEST(CurvesAsArcs, EllipsesWholeAndInPart) {
+  std::mt19937 rng(31337);
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int c = 0; c < 500; ++c) {
+    const double cx = std::round(u(rng) * 1000), cy = std::round(u(rng) * 1000);
+    const double a = 1 + std::round(u(rng) * 500) / 10, ang = u(rng) * 2 * M_PI;
+    const double mx = std::round(a * std::cos(ang) * 1e4) / 1e4, my = std::round(a * std::sin(ang) * 1e4) / 1e4;
+    const double ratio = std::round((0.05 + 0.95 * u(rng)) * 1000) / 1000;
+    const bool bWhole = c % 2 == 0;
+    const double s0 = bWhole ? 0 : std::round(u(rng) * 6280) / 1000, s1 = bWhole ? 2 * M_PI : std::round(u(rng) * 6280) / 1000;
+    TDXFText d({"L"});
+    d.Add("ELLIPSE", {{8, "L"}, {10, StringFromDouble(cx)}, {20, StringFromDouble(cy)}, {11, StringFromDouble(mx)},
+                      {21, StringFromDouble(my)}, {40, StringFromDouble(ratio)}, {41, bWhole ? "0" : StringFromDouble(s0)},
+                      {42, bWhole ? "6.283185307179586" : StringFromDouble(s1)}});
+    const double D = c % 3 == 0 ? 0.005 : 0.01;
+    const auto arcs = Import(d.Text(), D);
+    double sweep = bWhole ? 2 * M_PI : std::fmod(s1 - s0 + 4 * M_PI, 2 * M_PI);
+    if (sweep <= 1e-12) sweep += 2 * M_PI;
+    ExpectWithin([&](double t) {
+      return TfPoint{cx + std::cos(t) * mx - std::sin(t) * ratio * my, cy + std::cos(t) * my + std::sin(t) * ratio * mx, 0};
+    }, s0, s0 + sweep, arcs, D, "ellipse " + std::to_string(c));
+    if (::testing::Test::HasFailure()) return;
+  }
+}
+
+// Joints between consecutive arcs are tangent: the biarcs share their tangents, and
+// consecutive stretches share the curve's.
+TEST(CurvesAsArcs, ArcsJoinTangentially) {
+  TDXFText d({"L"});
+  d.Add("ELLIPSE", {{8, "L"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {40, "0.4"}, {41, "0"}, {42, "6.283185307179586"}});
+  const auto R = Import(d.Text(), 0.001);
+  ASSERT_GT(R.size(), 4u);
+  auto tangent = [](const TDXFEntity& e, bool bEnd) {
+    const TfPoint p = bEnd ? e.fEndPoint : e.fStartPoint;
+    if (e.EntityType == eDXFET_Line) return std::atan2(e.fEndPoint.fY - e.fStartPoint.fY, e.fEndPoint.fX - e.fStartPoint.fX);
+    const double r = std::atan2(p.fY - e.fCentrePoint.fY, p.fX - e.fCentrePoint.fX);
+    return r + (e.Direction == eClockwise ? -M_PI / 2 : M_PI / 2);
+  };
+  for (size_t i = 0; i < R.size(); ++i) {
+    const TDXFEntity &a = R[i], &b = R[(i + 1) % R.size()];
+    EXPECT_LT(std::fabs(std::remainder(tangent(a, true) - tangent(b, false), 2 * M_PI)), 1e-4) << i;
+  }
+  // Fewer moves than the design's chords (64 a turn) take for a 10 x 4 ellipse part,
+  // and within 0.01 where the chords stray 0.03.
+  TDXFText part({"L"});
+  part.Add("ELLIPSE", {{8, "L"}, {10, "0"}, {20, "0"}, {11, "10"}, {21, "0"}, {40, "0.4"}, {41, "0.3"}, {42, "5.9"}});
+  size_t nArcs = 0, nChords = 0;
+  Import(part.Text(), 0.01, &nArcs);
+  Import(part.Text(), 0, &nChords);
+  EXPECT_LT(nArcs * 3, nChords * 2);
+}
