@@ -258,6 +258,12 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   auto* spline = new QGroupBox("Spline Approximation", this);
   auto* fs = new QFormLayout(spline);
   fs->addRow("Moves per Spline Section", edtMoves = Edit(spline, "edtMoves"));
+  chkCurvesAsArcs = new QCheckBox("Curves as arcs within", spline);
+  chkCurvesAsArcs->setObjectName("chkCurvesAsArcs");
+  fs->addRow(chkCurvesAsArcs, edtArcTolerance = Edit(spline, "edtArcTolerance"));
+  chkFitPolylines = new QCheckBox("Also runs of short lines in polylines", spline);
+  chkFitPolylines->setObjectName("chkFitPolylines");
+  fs->addRow(chkFitPolylines);
   auto* units = new QGroupBox("Units and Layouts", this);
   auto* fu = new QFormLayout(units);
   cbConvertUnits = new QComboBox(units);
@@ -298,6 +304,9 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   edtRelative->setText(Q(f.strRelativePercent));
   edtAbsolute->setText(Q(f.strAbsolute));
   edtMoves->setText(Q(f.strMovesPerSection));
+  chkCurvesAsArcs->setChecked(f.bCurvesAsArcs);
+  edtArcTolerance->setText(Q(f.strArcTolerance));
+  chkFitPolylines->setChecked(f.bFitPolylines);
 }
 
 TImportOptionsFields TfrmImportOptions::Fields() const {
@@ -308,6 +317,9 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
   f.strRelativePercent = S(edtRelative->text());
   f.strAbsolute = S(edtAbsolute->text());
   f.strMovesPerSection = S(edtMoves->text());
+  f.bCurvesAsArcs = chkCurvesAsArcs->isChecked();
+  f.strArcTolerance = S(edtArcTolerance->text());
+  f.bFitPolylines = chkFitPolylines->isChecked();
   f.evConvertUnits = static_cast<EDXFConvertUnits>(std::clamp(cbConvertUnits->currentIndex(), 0, 2));
   f.bIncludePaperSpace = chkPaperSpace->isChecked();
   f.bCutInnerFirst = chkInnerFirst->isChecked();

@@ -71,6 +71,9 @@ class TfrmImportOptions : public QDialog {
   QCheckBox* chkOptimiseTravel;   // "Optimise travel"
   QCheckBox* chkRemoveDuplicates; // "Remove duplicate elements"
   QCheckBox* chkCheckCutOrder;    // "Check cut order in Check Program"
+  QCheckBox* chkCurvesAsArcs;     // "Curves as arcs within"
+  QLineEdit* edtArcTolerance;
+  QCheckBox* chkFitPolylines;     // "Also runs of short lines in polylines"
 
  private:
   TVLTRegistry& m_Registry;

@@ -40,7 +40,7 @@ const char* c_sUsage =
     "  import DRAWING.dxf [-o PROGRAM.bas|-] [--layers A,B,...]\n"
     "         [--matching default|relative=F|absolute=D] [--spline-moves N]\n"
     "         [--units drawing|mm|inch] [--paper-space] [--order inner-first|travel]\n"
-    "         [--travel optimise|greedy] [--dedupe]\n"
+    "         [--travel optimise|greedy] [--dedupe] [--arcs D [--fit-polylines]]\n"
     "         [--look-ahead line,start,circle|none]\n"
     "                                  convert a drawing into a program (standard output\n"
     "                                  unless -o is given)\n"
@@ -237,7 +237,8 @@ int Import(const std::vector<std::string>& args) {
   std::string strUnits;
   bool bPaperSpace = false;
   std::string strOrder, strTravel;
-  bool bDedupe = false;
+  bool bDedupe = false, bFitPolylines = false;
+  double fArcs = -1.0;
   bool bLookAheadGiven = false;
   TLookAheadChoices lookAhead;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -268,6 +269,10 @@ int Import(const std::vector<std::string>& args) {
         return Usage("--order takes inner-first or travel");
     } else if (a == "--dedupe") {
       bDedupe = true;
+    } else if (a == "--arcs" && bHasValue) {
+      if (!TryStrToFloat(args[++i], fArcs) || !(fArcs > 0)) return Usage("--arcs takes a distance greater than 0");
+    } else if (a == "--fit-polylines") {
+      bFitPolylines = true;
     } else if (a == "--travel" && bHasValue) {
       strTravel = args[++i];
       if (strTravel != "optimise" && strTravel != "optimize" && strTravel != "greedy")
@@ -309,6 +314,8 @@ int Import(const std::vector<std::string>& args) {
   if (!strOrder.empty()) importer.SetCutInnerFirst(strOrder == "inner-first");
   if (!strTravel.empty()) importer.SetOptimiseTravel(strTravel != "greedy");
   if (bDedupe) importer.SetRemoveDuplicates(true);
+  if (bFitPolylines && fArcs <= 0) return Usage("--fit-polylines goes with --arcs D");
+  if (fArcs > 0) importer.SetCurvesAsArcs(fArcs, bFitPolylines);
   TStringList program;
   TLayerContent content;
   try {

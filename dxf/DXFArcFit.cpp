@@ -111,8 +111,13 @@ class TFitter {
 
   void Stretch(double ta, double tb, int nDepth) {
     const TfPoint a = m_C.Point(ta), b = m_C.Point(tb);
+    if (m_C.bVertices && tb - ta <= 1.0) return Emit(b, 0.0);  // one segment stays itself
     std::vector<TfPoint> samples;
-    for (int k = 1; k < c_nCurveSamples; ++k) samples.push_back(m_C.Point(Param(ta, tb, k)));
+    if (m_C.bVertices) {
+      for (double t = std::floor(ta) + 1; t < tb; t += 1.0) samples.push_back(m_C.Point(t));
+    } else {
+      for (int k = 1; k < c_nCurveSamples; ++k) samples.push_back(m_C.Point(Param(ta, tb, k)));
+    }
     const double fCheck = c_fCheckShare * m_fTol;
     // Straight where every point of the curve lies on the chord.
     bool bStraight = true;
@@ -124,7 +129,7 @@ class TFitter {
         Fits(bi, ta, tb, a, b, samples))
       return Emit(bi.j, bi.fBulge1), Emit(b, bi.fBulge2);
     if (nDepth >= c_nMaxDepth) return Emit(b, 0.0);
-    const double tm = (ta + tb) / 2;
+    const double tm = m_C.bVertices ? std::floor((ta + tb) / 2) : (ta + tb) / 2;
     Stretch(ta, tm, nDepth + 1);
     Stretch(tm, tb, nDepth + 1);
   }
@@ -167,6 +172,7 @@ class TFitter {
       if (std::min(DistanceToBulgeSegment(p, bi.a, bi.j, bi.fBulge1), DistanceToBulgeSegment(p, bi.j, bi.b, bi.fBulge2)) >
           fCheck)
         return false;
+    if (m_C.bVertices) return true;
     // The path's points against the curve itself.
     std::vector<TfPoint> poly{a};
     poly.insert(poly.end(), samples.begin(), samples.end());
@@ -201,6 +207,75 @@ double DistanceToBulgeSegment(const TfPoint& p, const TfPoint& a, const TfPoint&
   ang = s.fSweep > 0 ? std::fmod(ang + 4 * pi, 2 * pi) : -std::fmod(-ang + 4 * pi, 2 * pi);
   if (std::fabs(ang) <= std::fabs(s.fSweep)) return std::fabs(Len(Sub(p, s.c)) - s.r);
   return std::min(Len(Sub(p, a)), Len(Sub(p, b)));
+}
+
+size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double fMaxTurn) {
+  const size_t n = Chain.size();
+  if (n < 4) return 0;
+  auto dir = [&](size_t i) { return Unit(Sub(Chain[i + 1].fPoint, Chain[i].fPoint)); };  // segment i
+  auto smoothAt = [&](size_t i) {  // vertex i: straight, and turning little from the segment before
+    if (i == 0 || i + 1 >= n || Chain[i - 1].fBulge != 0.0 || Chain[i].fBulge != 0.0) return false;
+    const TfPoint a = dir(i - 1), b = dir(i);
+    return Len(a) > 0 && Len(b) > 0 && std::fabs(std::atan2(Cross(a, b), Dot(a, b))) <= fMaxTurn;
+  };
+  std::vector<TDXFVertex> out;
+  size_t nRuns = 0, i = 0;
+  while (i + 1 < n) {
+    // A run: segments i .. j-1 joined at smooth vertices.
+    size_t j = i + 1;
+    while (j + 1 < n && smoothAt(j)) ++j;
+    if (Chain[i].fBulge != 0.0 || j - i < 3) {
+      out.push_back(Chain[i]);
+      ++i;
+      continue;
+    }
+    const std::vector<TDXFVertex> run(Chain.begin() + static_cast<ptrdiff_t>(i), Chain.begin() + static_cast<ptrdiff_t>(j + 1));
+    const size_t m = run.size() - 1;  // segments
+    // At a vertex of the run: the chord past it; at the run's ends, the tangent of the
+    // circle through the last three vertices (the end segment turned back by half the
+    // turn at its neighbour).
+    auto rotate = [](TfPoint a, double ang) {
+      return TfPoint{a.fX * std::cos(ang) - a.fY * std::sin(ang), a.fX * std::sin(ang) + a.fY * std::cos(ang), 0};
+    };
+    auto turn = [&](size_t k) {  // at vertex k, from the segment before to the one after
+      const TfPoint a = Sub(run[k].fPoint, run[k - 1].fPoint), b = Sub(run[k + 1].fPoint, run[k].fPoint);
+      return std::atan2(Cross(a, b), Dot(a, b));
+    };
+    auto tangentAt = [&](size_t k) {
+      if (k == 0) return Unit(rotate(Sub(run[1].fPoint, run[0].fPoint), -turn(1) / 2));
+      if (k == m) return Unit(rotate(Sub(run[m].fPoint, run[m - 1].fPoint), turn(m - 1) / 2));
+      return Unit(Sub(run[k + 1].fPoint, run[k - 1].fPoint));
+    };
+    TArcCurve curve{[&](double t) {
+                      const size_t k = std::min(static_cast<size_t>(t), m - 1);
+                      const double u = t - static_cast<double>(k);
+                      return Add(run[k].fPoint, Mul(Sub(run[k + 1].fPoint, run[k].fPoint), u));
+                    },
+                    [&](double t, bool) {
+                      const size_t k = std::min(static_cast<size_t>(t), m - 1);
+                      const double u = t - static_cast<double>(k);
+                      return Add(Mul(tangentAt(k), 1 - u), Mul(tangentAt(k + 1), u));
+                    },
+                    true};
+    std::vector<TDXFVertex> fitted;
+    FitArcs(curve, {0.0, static_cast<double>(m)}, fTolerance, fitted);
+    if (fitted.size() < run.size()) {  // fewer moves: the run is replaced
+      fitted.back() = run.back();
+      fitted.back().fBulge = 0.0;
+      for (size_t k = 0; k + 1 < fitted.size(); ++k) {
+        TDXFVertex v = fitted[k];
+        v.nEntity = run[0].nEntity;
+        out.push_back(v);
+      }
+      ++nRuns;
+    } else {
+      out.insert(out.end(), run.begin(), run.end() - 1);
+    }
+    i = j;
+  }
+  out.push_back(Chain.back());
+  Chain = std::move(out);
+  return nRuns;
 }
 
 void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,

@@ -17,6 +17,9 @@ struct TArcCurve {
   // The direction of travel at t (need not be of unit length); bAfter: the direction
   // just after t, where the curve may turn a corner.
   std::function<TfPoint(double, bool)> Tangent;
+  // A polyline's vertices at the whole parameters: only they must lie within the
+  // tolerance (the path may cut across the chords between them by their own sagitta).
+  bool bVertices = false;
 };
 
 // Appends the curve from Breaks.front() to Breaks.back() to Chain (its first vertex is
@@ -24,6 +27,12 @@ struct TArcCurve {
 // may turn a corner or change its definition (knots, fit points, quarter turns).
 void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
              std::vector<TDXFVertex>& Chain);
+
+// Runs of three or more straight segments of a polyline (a vectorised or exported curve)
+// that turn by at most fMaxTurn (radians) at each vertex are replaced by arcs within
+// fTolerance of the run; corners and segments with bulges stay as they are. Returns how
+// many runs were replaced.
+size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double fMaxTurn);
 
 // The distance from p to the straight piece or arc from a to b with the given bulge.
 double DistanceToBulgeSegment(const TfPoint& p, const TfPoint& a, const TfPoint& b, double fBulge);

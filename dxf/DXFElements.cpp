@@ -477,6 +477,7 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
       }
       if (nFlags & 8) Plane = TDXFPlane();
       NoteTilted("POLYLINE", Plane, nLine);
+      if (m_bFitPolylines) FitPolylineRuns(chain, m_fArcTolerance, c_fMaxRunTurn);
       StoreVertexChain(chain, strLayer, (nFlags & 1) != 0, Plane, nLine);
       return;
     }
@@ -582,6 +583,17 @@ void TDXFIn::ScanLWPolyLine() {
     StoreRecord(r, st.strLayer, st.Plane, nLine);
   };
   NoteTilted("LWPOLYLINE", st.Plane, nLine);
+  if (m_bFitPolylines && vs.size() >= 4) {
+    // Runs of short straight segments as arcs; the closing segment stays as it is.
+    std::vector<TDXFVertex> chain;
+    for (const TV& v : vs) chain.push_back(TDXFVertex{TfPoint{v.x, v.y, 0.0}, v.bulge, 0});
+    const double fLastBulge = vs.back().bulge;
+    if (FitPolylineRuns(chain, m_fArcTolerance, c_fMaxRunTurn) > 0) {
+      vs.clear();
+      for (const TDXFVertex& v : chain) vs.push_back(TV{v.fPoint.fX, v.fPoint.fY, v.fBulge});
+      vs.back().bulge = fLastBulge;
+    }
+  }
   const int32_t nBefore = m_nEntity;
   for (size_t i = 0; i + 1 < vs.size(); ++i) segment(vs[i], vs[i + 1]);
   if ((nFlags & 1) && vs.size() > 1) segment(vs.back(), vs.front());

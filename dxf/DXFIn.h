@@ -42,6 +42,9 @@ class TDXFIn {
   static size_t DefaultMaxExpandedItems();
   static constexpr int c_nMaxInsertDepth = 16;
   static constexpr int c_nArcSamplesPerTurn = 64;  // arcs that cannot stay arcs
+  // A polyline vertex turning more than this (radians, 20 degrees) is a corner, which
+  // fitting arcs to runs of short segments keeps.
+  static constexpr double c_fMaxRunTurn = 0.3490658503988659;
 
   // Settings are read here (matching mode and values); pRegistry may be null for defaults.
   TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry);

@@ -61,6 +61,10 @@ TImportOptionsFields LoadImportOptions(TVLTRegistry& reg) {
   f.bOptimiseTravel = reg.DXFInOptimiseTravel();
   f.bRemoveDuplicates = reg.DXFInRemoveDuplicates();
   f.bCheckCutOrder = reg.CheckCutOrder();
+  const double fArcs = reg.DXFInArcTolerance();
+  f.bCurvesAsArcs = fArcs > 0;
+  f.strArcTolerance = FormatOptionNumber(fArcs > 0 ? fArcs : 0.01);
+  f.bFitPolylines = reg.DXFInFitPolylines();
   return f;
 }
 
@@ -88,6 +92,11 @@ bool StoreImportOptions(const TImportOptionsFields& f, TVLTRegistry& reg, IUserP
   reg.SetDXFInOptimiseTravel(f.bOptimiseTravel);
   reg.SetDXFInRemoveDuplicates(f.bRemoveDuplicates);
   reg.SetCheckCutOrder(f.bCheckCutOrder);
+  double fArcs = 0.0;
+  if (f.bCurvesAsArcs && (!TryStrToFloat(f.strArcTolerance, fArcs) || !(fArcs > 0)))
+    return refuse(f.strArcTolerance, "Curves as arcs within");
+  reg.SetDXFInArcTolerance(f.bCurvesAsArcs ? fArcs : 0.0);
+  reg.SetDXFInFitPolylines(f.bFitPolylines);
   return true;
 }
 

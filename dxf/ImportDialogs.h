@@ -44,6 +44,9 @@ struct TImportOptionsFields {
   bool bOptimiseTravel = false;                                   // "Optimise travel"
   bool bRemoveDuplicates = false;                                 // "Remove duplicate elements"
   bool bCheckCutOrder = false;  // "Check cut order in Check Program"
+  bool bCurvesAsArcs = false;   // "Curves as arcs within"
+  std::string strArcTolerance;  // its distance, drawing units
+  bool bFitPolylines = false;   // "Also runs of short lines in polylines"
 };
 
 // printf's "%10.6g" in any locale.

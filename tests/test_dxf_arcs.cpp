@@ -269,3 +269,58 @@ TEST(CurvesAsArcs, ArcsJoinTangentially) {
   Import(part.Text(), 0, &nChords);
   EXPECT_LT(nArcs * 3, nChords * 2);
 }
+
+// Runs of short straight segments (a curve exported as a polyline) become arcs within D of
+// every vertex and of every segment; a corner stays where it is; far fewer moves.
+TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
+  std::mt19937 rng(8);
+  std::uniform_real_distribution<double> u(0, 1);
+  for (int c = 0; c < 200; ++c) {
+    // Two runs of vertices on circles of random radii, meeting at a corner at (0, 0).
+    const double r1 = 20 + 80 * u(rng), r2 = 20 + 80 * u(rng), D = c % 2 ? 0.01 : 0.002;
+    std::vector<TfPoint> v;
+    for (int k = 0; k <= 100; ++k) {
+      const double a = M_PI / 2 * k / 100;
+      v.push_back({std::round((r1 * std::sin(a) - r1) * 1e4) / 1e4, std::round(r1 * (1 - std::cos(a)) * 1e4) / 1e4, 0});
+    }
+    v.back() = {0, v.back().fY, 0};
+    const TfPoint corner = v.back();
+    for (int k = 1; k <= 80; ++k) {
+      const double a = M_PI / 2 * k / 80;
+      v.push_back({std::round(r2 * std::sin(a) * 1e4) / 1e4 + corner.fX, corner.fY - std::round(r2 * (1 - std::cos(a)) * 1e4) / 1e4, 0});
+    }
+    std::vector<std::pair<int, std::string>> pairs{{8, "L"}, {100, "AcDbPolyline"}, {90, std::to_string(v.size())}, {70, "0"}};
+    for (const TfPoint& p : v) {
+      pairs.push_back({10, StringFromDouble(p.fX)});
+      pairs.push_back({20, StringFromDouble(p.fY)});
+    }
+    TDXFText d({"L"});
+    d.Add("LWPOLYLINE", pairs);
+    TFixedImportAnswers answers("", {"L"});
+    TDXFIn in(&answers, nullptr);
+    in.SetMatching(true, 1e-9);
+    in.SetCurvesAsArcs(D, true);
+    in.ReadBuffer(d.Text());
+    in.ChainAndOrder();
+    const auto& R = in.Records(0);
+    ASSERT_LT(R.size() * 5, v.size()) << c;
+    bool bCorner = false;
+    auto at = [&](const TfPoint& p) { return std::hypot(p.fX - corner.fX, p.fY - corner.fY) < 1e-9; };
+    for (const TDXFEntity& e : R) bCorner = bCorner || at(e.fStartPoint) || at(e.fEndPoint);
+    EXPECT_TRUE(bCorner) << c;
+    for (const TfPoint& p : v) ASSERT_LE(DistanceToPath(p, R), D) << c;
+    // The path from the polyline: its distance to the nearest segment, which the arcs
+    // may cut across by the segments' own sagitta (the circles' chords here).
+    const double fSag = std::max(std::pow(r1 * M_PI / 200, 2) / (8 * r1), std::pow(r2 * M_PI / 160, 2) / (8 * r2));
+    for (const TfPoint& q : PathSamples(R, 16)) {
+      double best = 1e300;
+      for (size_t i = 0; i + 1 < v.size(); ++i) {
+        const TfPoint &a = v[i], &b = v[i + 1];
+        const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
+        const double t = dd > 0 ? std::clamp(((q.fX - a.fX) * dx + (q.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
+        best = std::min(best, std::hypot(q.fX - a.fX - t * dx, q.fY - a.fY - t * dy));
+      }
+      ASSERT_LE(best, D + fSag) << c;
+    }
+  }
+}
