@@ -16,7 +16,7 @@ constexpr double pi = std::numbers::pi;
 constexpr int c_nMaxDepth = 24;        // a stretch halved this often is written straight
 constexpr int c_nCurveSamples = 40;    // curve points checked against each biarc
 constexpr int c_nArcSamples = 12;      // points of each arc checked against the curve
-constexpr double c_fCheckShare = 0.6;  // the sampled deviation may use this much of D
+constexpr double c_fCheckShare = 0.6;   // the sampled deviation may use this much of D
 
 TfPoint Sub(TfPoint a, TfPoint b) { return {a.fX - b.fX, a.fY - b.fY, 0}; }
 TfPoint Add(TfPoint a, TfPoint b) { return {a.fX + b.fX, a.fY + b.fY, 0}; }
@@ -109,32 +109,77 @@ class TFitter {
  public:
   TFitter(const TArcCurve& C, double f, std::vector<TDXFVertex>& Chain) : m_C(C), m_fTol(f), m_Chain(Chain) {}
 
-  void Stretch(double ta, double tb, int nDepth) {
+  // The curve from ta to tb as few pieces as fit: from the start, the longest stretch
+  // that one straight move or one biarc covers (found by bisection on the parameter), then
+  // on from its end.
+  void Span(double ta, double tb) {
+    double s = ta;
+    const double fMinStep = (tb - ta) * std::ldexp(1.0, -c_nMaxDepth);
+    while (s < tb) {
+      TPiece piece;
+      if (Attempt(s, tb, piece)) {
+        Emit(piece);
+        break;
+      }
+      double lo = s, hi = tb;
+      TPiece best;
+      bool bFound = false;
+      for (int k = 0; k < 16 && hi - lo > fMinStep; ++k) {
+        double mid = (lo + hi) / 2;
+        if (m_C.bVertices) {
+          mid = std::floor(mid);
+          if (mid <= lo) break;
+        }
+        if (Attempt(s, mid, piece)) {
+          lo = mid;
+          best = piece;
+          bFound = true;
+        } else {
+          hi = mid;
+        }
+      }
+      if (!bFound) {  // nothing fits even a tiny stretch: a straight move to its end
+        const double e = m_C.bVertices ? std::min(tb, std::floor(s) + 1) : std::min(tb, s + fMinStep);
+        best = TPiece{e, m_C.Point(e), false, {}};
+        lo = e;
+      }
+      Emit(best);
+      s = lo;
+    }
+  }
+
+ private:
+  // One straight move (bStraight) or one biarc covering the curve from ta to tb.
+  struct TPiece {
+    double tEnd = 0;
+    TfPoint b;
+    bool bArcs = false;
+    TBiarc bi;
+  };
+
+  bool Attempt(double ta, double tb, TPiece& out) const {
     const TfPoint a = m_C.Point(ta), b = m_C.Point(tb);
-    if (m_C.bVertices && tb - ta <= 1.0) return Emit(b, 0.0);  // one segment stays itself
+    out = TPiece{tb, b, false, {}};
+    if (m_C.bVertices && tb - ta <= 1.0) return true;  // one segment stays itself
     std::vector<TfPoint> samples;
     if (m_C.bVertices) {
       for (double t = std::floor(ta) + 1; t < tb; t += 1.0) samples.push_back(m_C.Point(t));
     } else {
       for (int k = 1; k < c_nCurveSamples; ++k) samples.push_back(m_C.Point(Param(ta, tb, k)));
     }
-    const double fCheck = c_fCheckShare * m_fTol;
     // Straight where every point of the curve lies on the chord.
-    bool bStraight = true;
-    for (const TfPoint& p : samples) bStraight = bStraight && SegmentDistance(p, a, b) <= fCheck;
-    if (bStraight) return Emit(b, 0.0);
-    TBiarc bi;
-    if (nDepth < c_nMaxDepth &&
-        MakeBiarc(a, Unit(m_C.Tangent(ta, true)), b, Unit(m_C.Tangent(tb, false)), bi) &&
-        Fits(bi, ta, tb, a, b, samples))
-      return Emit(bi.j, bi.fBulge1), Emit(b, bi.fBulge2);
-    if (nDepth >= c_nMaxDepth) return Emit(b, 0.0);
-    const double tm = m_C.bVertices ? std::floor((ta + tb) / 2) : (ta + tb) / 2;
-    Stretch(ta, tm, nDepth + 1);
-    Stretch(tm, tb, nDepth + 1);
+    if (CurveWithin(ta, tb, samples, [&](const TfPoint& p) { return SegmentDistance(p, a, b); })) return true;
+    out.bArcs = true;
+    return MakeBiarc(a, Unit(m_C.Tangent(ta, true)), b, Unit(m_C.Tangent(tb, false)), out.bi) &&
+           Fits(out.bi, ta, tb, a, b, samples);
   }
 
- private:
+  void Emit(const TPiece& p) {
+    if (!p.bArcs) return Emit(p.b, 0.0);
+    Emit(p.bi.j, p.bi.fBulge1);
+    Emit(p.bi.b, p.bi.fBulge2);
+  }
+
   static double Param(double ta, double tb, int k) { return ta + (tb - ta) * k / c_nCurveSamples; }
 
   // The distance from p to the curve between ta and tb: the nearest sample, then the
@@ -166,13 +211,40 @@ class TFitter {
     return std::min({fBest, f1, f2});
   }
 
-  bool Fits(const TBiarc& bi, double ta, double tb, TfPoint a, TfPoint b, const std::vector<TfPoint>& samples) const {
+  // Whether the curve from ta to tb lies within the check distance of a path (off: a
+  // point's distance from it): at the samples, and at each local peak followed on the
+  // curve itself between samples (golden-section search for the maximum).
+  template <class Off>
+  bool CurveWithin(double ta, double tb, const std::vector<TfPoint>& samples, Off off) const {
     const double fCheck = c_fCheckShare * m_fTol;
-    for (const TfPoint& p : samples)
-      if (std::min(DistanceToBulgeSegment(p, bi.a, bi.j, bi.fBulge1), DistanceToBulgeSegment(p, bi.j, bi.b, bi.fBulge2)) >
-          fCheck)
-        return false;
+    std::vector<double> d(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i)
+      if ((d[i] = off(samples[i])) > fCheck) return false;
     if (m_C.bVertices) return true;
+    for (size_t i = 0; i < d.size(); ++i) {
+      const double before = i > 0 ? d[i - 1] : 0.0, after = i + 1 < d.size() ? d[i + 1] : 0.0;
+      if (d[i] < before || d[i] < after || d[i] < fCheck / 4) continue;
+      double lo = Param(ta, tb, static_cast<int>(i)), hi = Param(ta, tb, static_cast<int>(i) + 2);
+      const double g = (std::sqrt(5.0) - 1) / 2;
+      for (int k = 0; k < 20; ++k) {
+        const double x1 = hi - g * (hi - lo), x2 = lo + g * (hi - lo);
+        if (off(m_C.Point(x1)) > off(m_C.Point(x2)))
+          hi = x2;
+        else
+          lo = x1;
+      }
+      if (off(m_C.Point((lo + hi) / 2)) > fCheck) return false;
+    }
+    return true;
+  }
+
+  bool Fits(const TBiarc& bi, double ta, double tb, TfPoint a, TfPoint b, const std::vector<TfPoint>& samples) const {
+    auto off = [&](const TfPoint& p) {
+      return std::min(DistanceToBulgeSegment(p, bi.a, bi.j, bi.fBulge1), DistanceToBulgeSegment(p, bi.j, bi.b, bi.fBulge2));
+    };
+    if (!CurveWithin(ta, tb, samples, off)) return false;
+    if (m_C.bVertices) return true;
+    const double fCheck = c_fCheckShare * m_fTol;
     // The path's points against the curve itself.
     std::vector<TfPoint> poly{a};
     poly.insert(poly.end(), samples.begin(), samples.end());
@@ -285,7 +357,7 @@ void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double f
   if (Chain.empty() || !(Chain.back().fPoint == start)) Chain.push_back(TDXFVertex{start, 0.0, 0});
   TFitter fitter(Curve, fTolerance, Chain);
   for (size_t i = 0; i + 1 < Breaks.size(); ++i)
-    if (Breaks[i + 1] > Breaks[i]) fitter.Stretch(Breaks[i], Breaks[i + 1], 0);
+    if (Breaks[i + 1] > Breaks[i]) fitter.Span(Breaks[i], Breaks[i + 1]);
   Chain.back().fBulge = 0.0;
 }
 

@@ -244,6 +244,26 @@ def plates(version):
     return doc
 
 
+def curves(version):
+    """Smooth curves: control-point splines (a wavy one, a closed-looking one, a rational
+    one), a fit-point spline, a whole 10 x 4 ellipse and two elliptical arcs."""
+    doc = ezdxf.new(version)
+    doc.header["$INSUNITS"] = 4
+    msp = doc.modelspace()
+    doc.layers.add("CURVES")
+    at = {"layer": "CURVES"}
+    wave = [(x, 3 * math.sin(x / 2)) for x in range(0, 41, 2)]
+    msp.add_open_spline(wave, degree=3, dxfattribs=at)
+    loop = [(60 + 15 * math.cos(a), 10 + 10 * math.sin(a)) for a in [i * math.pi / 6 for i in range(12)]]
+    msp.add_open_spline(loop, degree=3, dxfattribs=at)
+    msp.add_rational_spline([(0, 30), (10, 45), (20, 30), (30, 45)], [1, 3, 3, 1], degree=3, dxfattribs=at)
+    msp.add_spline([(50, 30), (55, 38), (62, 33), (70, 40), (78, 31)], dxfattribs=at)
+    msp.add_ellipse((10, -20), major_axis=(10, 0), ratio=0.4, dxfattribs=at)
+    msp.add_ellipse((40, -20), major_axis=(8, 6), ratio=0.3, start_param=0.5, end_param=4.0, dxfattribs=at)
+    msp.add_ellipse((70, -20), major_axis=(0, 9), ratio=0.6, start_param=2.0, end_param=6.0, dxfattribs=at)
+    return doc
+
+
 def main():
     examples = os.path.join(ROOT, "examples")
     data = os.path.join(ROOT, "tests", "data", "ezdxf")
@@ -259,8 +279,9 @@ def main():
         with open(os.path.join(data, f"planes_{tag}.expect"), "w") as f:
             f.write("\n".join(expect) + "\n")
         troubles(version).saveas(os.path.join(data, f"troubles_{tag}.dxf"))
-        if version != "R12":  # lightweight polylines
+        if version != "R12":  # lightweight polylines, splines and ellipses
             plates(version).saveas(os.path.join(data, f"plates_{tag}.dxf"))
+            curves(version).saveas(os.path.join(data, f"curves_{tag}.dxf"))
     print("drawings written")
 
 

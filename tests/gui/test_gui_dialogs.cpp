@@ -109,6 +109,7 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     EXPECT_FALSE(d.chkOptimiseTravel->isChecked());
     EXPECT_FALSE(d.chkRemoveDuplicates->isChecked());
     EXPECT_FALSE(d.chkCheckCutOrder->isChecked());
+    EXPECT_FALSE(d.chkCurvesAsArcs->isChecked());
     d.rdAbsolute->setChecked(true);
     d.edtAbsolute->setText("0.25");
     d.edtMoves->setText("12");
@@ -118,6 +119,9 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
     d.chkOptimiseTravel->setChecked(true);
     d.chkRemoveDuplicates->setChecked(true);
     d.chkCheckCutOrder->setChecked(true);
+    d.chkCurvesAsArcs->setChecked(true);
+    d.edtArcTolerance->setText("0.02");
+    d.chkFitPolylines->setChecked(true);
     d.accept();
     EXPECT_EQ(d.result(), QDialog::Accepted);
   }
@@ -129,6 +133,8 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   EXPECT_TRUE(reg.DXFInOptimiseTravel());
   EXPECT_TRUE(reg.DXFInRemoveDuplicates());
   EXPECT_TRUE(reg.CheckCutOrder());
+  EXPECT_DOUBLE_EQ(reg.DXFInArcTolerance(), 0.02);
+  EXPECT_TRUE(reg.DXFInFitPolylines());
   {
     TfrmImportOptions d(reg, &prompts);  // shown as stored
     EXPECT_EQ(d.cbConvertUnits->currentText(), "millimetres");
@@ -141,6 +147,8 @@ TEST(Dialogs, ImportOptionsStoresWhatOkConfirms) {
   reg.SetDXFInOptimiseTravel(false);
   reg.SetDXFInRemoveDuplicates(false);
   reg.SetCheckCutOrder(false);
+  reg.SetDXFInArcTolerance(0);
+  reg.SetDXFInFitPolylines(false);
   {
     TfrmImportOptions d(reg, &prompts);
     EXPECT_TRUE(d.rdAbsolute->isChecked());
