@@ -1,0 +1,92 @@
+// Curves as arcs against chords: for each drawing, the moves written with the design's
+// straight moves (10 per spline section; elliptical arcs 64 a turn, whole ellipses four
+// arcs) and with arcs within D = 0.01, and the largest deviation of each from the curve
+// (both ways; the curve is the drawing fitted with arcs within 0.00001).
+//   veltrane-bench-arcs DRAWING.dxf ...
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "dxf/DXFIn.h"
+#include "model/TextFile.h"
+
+using namespace veltrane;
+
+namespace {
+
+std::vector<TDXFEntity> Import(const std::string& strText, double fArcs, double& fSeconds) {
+  TFixedImportAnswers answers("");
+  TDXFIn in(&answers, nullptr);
+  in.SetMatching(true, 1e-6);
+  in.SetMovesPerSplineSection(10);
+  in.SetCurvesAsArcs(fArcs);
+  const auto t0 = std::chrono::steady_clock::now();
+  in.ReadBuffer(strText);
+  in.ChainAndOrder();
+  fSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  std::vector<TDXFEntity> all;
+  for (int32_t l = 0; l < std::max(1, in.SelectedCount()); ++l) all.insert(all.end(), in.Records(l).begin(), in.Records(l).end());
+  return all;
+}
+
+std::vector<TfPoint> Samples(const std::vector<TDXFEntity>& R, int nPer) {
+  std::vector<TfPoint> v;
+  for (const TDXFEntity& e : R)
+    for (int k = 0; k <= nPer; ++k) {
+      const double t = static_cast<double>(k) / nPer;
+      if (e.EntityType != eDXFET_Arc && e.EntityType != eDXFET_Circle) {
+        v.push_back({e.fStartPoint.fX + t * (e.fEndPoint.fX - e.fStartPoint.fX),
+                     e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY), 0});
+        continue;
+      }
+      const TfPoint& c = e.fCentrePoint;
+      const double sgn = e.Direction == eClockwise ? -1 : 1;
+      const double a0 = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX);
+      double sweep = std::fmod(sgn * (std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0) + 4 * M_PI, 2 * M_PI);
+      if (e.EntityType == eDXFET_Circle || sweep == 0) sweep = 2 * M_PI;
+      v.push_back({c.fX + e.fRadius * std::cos(a0 + sgn * sweep * t), c.fY + e.fRadius * std::sin(a0 + sgn * sweep * t), 0});
+    }
+  return v;
+}
+
+double Nearest(const TfPoint& q, const std::vector<TfPoint>& P) {
+  double best = 1e300;
+  for (size_t i = 0; i + 1 < P.size(); ++i) {
+    const TfPoint &a = P[i], &b = P[i + 1];
+    const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
+    if (dd > 1.0) continue;  // a jump between paths
+    const double t = dd > 0 ? std::clamp(((q.fX - a.fX) * dx + (q.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
+    best = std::min(best, std::hypot(q.fX - a.fX - t * dx, q.fY - a.fY - t * dy));
+  }
+  return best;
+}
+
+double Deviation(const std::vector<TDXFEntity>& R, const std::vector<TfPoint>& Curve, int nPer) {
+  const std::vector<TfPoint> path = Samples(R, nPer);
+  double f = 0;
+  for (const TfPoint& q : path) f = std::max(f, Nearest(q, Curve));
+  for (size_t i = 0; i < Curve.size(); i += 7) f = std::max(f, Nearest(Curve[i], path));
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::printf("| drawing | chord moves | chord deviation | arc moves (D = 0.01) | arc deviation | ratio | arcs ms |\n"
+              "|---|---|---|---|---|---|---|\n");
+  for (int i = 1; i < argc; ++i) {
+    const std::string text = ReadWholeFile(argv[i]);
+    double s = 0, sArcs = 0;
+    const std::vector<TfPoint> curve = Samples(Import(text, 1e-5, s), 60);
+    const auto chords = Import(text, 0, s), arcs = Import(text, 0.01, sArcs);
+    const double fChords = Deviation(chords, curve, 30), fArcs = Deviation(arcs, curve, 30);
+    std::string name = argv[i];
+    name = name.substr(name.find_last_of('/') + 1);
+    std::printf("| %s | %zu | %.4f | %zu | %.4f | %.1f | %.1f |\n", name.c_str(), chords.size(), fChords, arcs.size(), fArcs,
+                static_cast<double>(chords.size()) / static_cast<double>(arcs.size()), sArcs * 1000);
+  }
+  return 0;
+}
