@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   in.SetCutInnerFirst(nOptions & 1);
   in.SetOptimiseTravel(nOptions & 2);
   in.SetRemoveDuplicates(nOptions & 4);
+  if (nOptions & 8) in.SetCurvesAsArcs(0.01, nOptions & 16);
   // Stacked copies of one element chain in quadratic time, as the rule does; keep the
   // fuzzer's inputs small enough to explore instead of waiting on them.
   in.SetMaxExpandedItems(20000);
