@@ -14,8 +14,11 @@
 #include "dxf/DXFIn.h"
 #include "model/NumberFormat.h"
 #include "tests/DXFText.h"
+#include "tests/RecordGeometry.h"
 
 using namespace veltrane;
+using veltrane::testing::DistanceToRecords;
+using veltrane::testing::RecordSamples;
 using veltrane::testing::TDXFText;
 
 namespace {
@@ -48,53 +51,6 @@ TfPoint DeBoor(const TSpline& s, double u) {
   return {h[0] / h[2], h[1] / h[2], 0};
 }
 
-// The written path: the layer's records as (start, end, bulge-free) lines and arcs.
-struct TPath {
-  std::vector<TDXFEntity> Records;
-};
-
-double DistanceToPath(const TfPoint& q, const std::vector<TDXFEntity>& R) {
-  double best = 1e300;
-  for (const TDXFEntity& e : R) {
-    const TfPoint &a = e.fStartPoint, &b = e.fEndPoint;
-    best = std::min({best, std::hypot(q.fX - a.fX, q.fY - a.fY), std::hypot(q.fX - b.fX, q.fY - b.fY)});
-    if (e.EntityType == eDXFET_Line) {
-      const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
-      const double t = dd > 0 ? std::clamp(((q.fX - a.fX) * dx + (q.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
-      best = std::min(best, std::hypot(q.fX - a.fX - t * dx, q.fY - a.fY - t * dy));
-    } else {
-      const TfPoint& c = e.fCentrePoint;
-      const double sgn = e.Direction == eClockwise ? -1 : 1;
-      auto along = [&](const TfPoint& x) {
-        return std::fmod(sgn * (std::atan2(x.fY - c.fY, x.fX - c.fX) - std::atan2(a.fY - c.fY, a.fX - c.fX)) + 4 * M_PI,
-                         2 * M_PI);
-      };
-      if (along(q) <= along(b)) best = std::min(best, std::fabs(std::hypot(q.fX - c.fX, q.fY - c.fY) - e.fRadius));
-    }
-  }
-  return best;
-}
-
-std::vector<TfPoint> PathSamples(const std::vector<TDXFEntity>& R, int nPer) {
-  std::vector<TfPoint> v;
-  for (const TDXFEntity& e : R)
-    for (int k = 0; k <= nPer; ++k) {
-      const double t = static_cast<double>(k) / nPer;
-      if (e.EntityType == eDXFET_Line) {
-        v.push_back({e.fStartPoint.fX + t * (e.fEndPoint.fX - e.fStartPoint.fX),
-                     e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY), 0});
-        continue;
-      }
-      const TfPoint& c = e.fCentrePoint;
-      const double sgn = e.Direction == eClockwise ? -1 : 1;
-      const double a0 = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX);
-      const double sweep = std::fmod(sgn * (std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0) + 4 * M_PI,
-                                     2 * M_PI);
-      v.push_back({c.fX + e.fRadius * std::cos(a0 + sgn * sweep * t), c.fY + e.fRadius * std::sin(a0 + sgn * sweep * t), 0});
-    }
-  return v;
-}
-
 std::vector<TDXFEntity> Import(const std::string& strText, double D, size_t* pMoves = nullptr) {
   TFixedImportAnswers answers("", {"L"});
   TDXFIn in(&answers, nullptr);
@@ -125,7 +81,7 @@ void ExpectWithin(const std::function<TfPoint(double)>& F, double t0, double t1,
   EXPECT_LT(d(R.front().fStartPoint, bBackwards ? even.back() : even.front()), 1e-9) << what;
   EXPECT_LT(d(R.back().fEndPoint, bBackwards ? even.front() : even.back()), 1e-9) << what;
   double fOut = 0;
-  for (const TfPoint& q : even) fOut = std::max(fOut, DistanceToPath(q, R));
+  for (const TfPoint& q : even) fOut = std::max(fOut, DistanceToRecords(q, R));
   std::vector<TfPoint> fine;
   std::function<void(double, double, const TfPoint&, const TfPoint&, int)> refine =
       [&](double a, double b, const TfPoint& pa, const TfPoint& pb, int nDepth) {
@@ -148,7 +104,7 @@ void ExpectWithin(const std::function<TfPoint(double)>& F, double t0, double t1,
   auto key = [](int64_t x, int64_t y) { return x * 73856093 ^ y * 19349663; };
   for (uint32_t i = 0; i < fine.size(); ++i) grid[key(cell(fine[i].fX), cell(fine[i].fY))].push_back(i);
   double fIn = 0;
-  for (const TfPoint& q : PathSamples(R, 16)) {
+  for (const TfPoint& q : RecordSamples(R, 16)) {
     double f = 1e300;
     const int64_t cx = cell(q.fX), cy = cell(q.fY);
     for (int64_t x = cx - 1; x <= cx + 1; ++x)
@@ -308,11 +264,11 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
     auto at = [&](const TfPoint& p) { return std::hypot(p.fX - corner.fX, p.fY - corner.fY) < 1e-9; };
     for (const TDXFEntity& e : R) bCorner = bCorner || at(e.fStartPoint) || at(e.fEndPoint);
     EXPECT_TRUE(bCorner) << c;
-    for (const TfPoint& p : v) ASSERT_LE(DistanceToPath(p, R), D) << c;
+    for (const TfPoint& p : v) ASSERT_LE(DistanceToRecords(p, R), D) << c;
     // The path from the polyline: its distance to the nearest segment, which the arcs
     // may cut across by the segments' own sagitta (the circles' chords here).
     const double fSag = std::max(std::pow(r1 * M_PI / 200, 2) / (8 * r1), std::pow(r2 * M_PI / 160, 2) / (8 * r2));
-    for (const TfPoint& q : PathSamples(R, 16)) {
+    for (const TfPoint& q : RecordSamples(R, 16)) {
       double best = 1e300;
       for (size_t i = 0; i + 1 < v.size(); ++i) {
         const TfPoint &a = v[i], &b = v[i + 1];

@@ -12,8 +12,11 @@
 #include "dxf/DXFIn.h"
 #include "transform/CutOrderCheck.h"
 #include "tests/DXFText.h"
+#include "tests/RecordGeometry.h"
 
 using namespace veltrane;
+using veltrane::testing::DistanceToRecords;
+using veltrane::testing::RecordSamples;
 using veltrane::testing::TDXFText;
 
 namespace {
@@ -167,53 +170,6 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
   return r;
 }
 
-// Points along a record, and the distance of a point from one, on the true line or arc.
-std::vector<TfPoint> Samples(const TDXFEntity& e) {
-  std::vector<TfPoint> v;
-  for (int k = 0; k <= 16; ++k) {
-    const double t = k / 16.0;
-    if (e.EntityType == eDXFET_Line) {
-      v.push_back({e.fStartPoint.fX + t * (e.fEndPoint.fX - e.fStartPoint.fX),
-                   e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY), 0});
-      continue;
-    }
-    const TfPoint& c = e.fCentrePoint;
-    const double a0 = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX);
-    double sweep = std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0;
-    const double sgn = e.Direction == eClockwise ? -1 : 1;
-    sweep = std::fmod(sgn * sweep + 4 * M_PI, 2 * M_PI);
-    if (e.EntityType == eDXFET_Circle || sweep < 1e-12) sweep = 2 * M_PI;
-    const double a = a0 + sgn * sweep * t;
-    v.push_back({c.fX + e.fRadius * std::cos(a), c.fY + e.fRadius * std::sin(a), 0});
-  }
-  return v;
-}
-
-double DistanceTo(const TfPoint& p, const std::vector<TDXFEntity>& Path) {
-  double best = 1e300;
-  for (const TDXFEntity& e : Path) {
-    const TfPoint &a = e.fStartPoint, &b = e.fEndPoint;
-    best = std::min({best, std::hypot(p.fX - a.fX, p.fY - a.fY), std::hypot(p.fX - b.fX, p.fY - b.fY)});
-    if (e.EntityType == eDXFET_Line) {
-      const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
-      const double t = dd > 0 ? std::clamp(((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
-      best = std::min(best, std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy));
-      continue;
-    }
-    // An arc: radial distance where p's angle lies within the sweep.
-    const TfPoint& c = e.fCentrePoint;
-    const double sgn = e.Direction == eClockwise ? -1 : 1;
-    auto along = [&](const TfPoint& q) {
-      const double t = sgn * (std::atan2(q.fY - c.fY, q.fX - c.fX) - std::atan2(a.fY - c.fY, a.fX - c.fX));
-      return std::fmod(t + 4 * M_PI, 2 * M_PI);
-    };
-    const double sweep = e.EntityType == eDXFET_Circle || a == b ? 2 * M_PI : along(b);
-    if (along(p) <= sweep + 1e-12)
-      best = std::min(best, std::fabs(std::hypot(p.fX - c.fX, p.fY - c.fY) - std::hypot(a.fX - c.fX, a.fY - c.fY)));
-  }
-  return best;
-}
-
 // Every path of b covers the same ground as the path with its box centre in a.
 void ExpectSamePaths(const TResult& a, const TResult& b) {
   ASSERT_EQ(a.Records.size(), b.Records.size());
@@ -223,7 +179,7 @@ void ExpectSamePaths(const TResult& a, const TResult& b) {
     for (const auto* pair : {&path, &it->second}) {
       const auto& other = pair == &path ? it->second : path;
       for (const TDXFEntity& e : *pair)
-        for (const TfPoint& p : Samples(e)) ASSERT_LT(DistanceTo(p, other), 1e-6) << k.first << "," << k.second;
+        for (const TfPoint& p : RecordSamples({e}, 16)) ASSERT_LT(DistanceToRecords(p, other), 1e-6) << k.first << "," << k.second;
     }
   }
 }

@@ -1,0 +1,64 @@
+// The geometry of imported records as the tests measure it, on their own: points along a
+// line or arc record, and a point's distance from a run of records (exact: the segment,
+// or the radial distance where the point's angle lies within the arc's sweep).
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "dxf/DXFRecords.h"
+
+namespace veltrane::testing {
+
+// An arc's sweep in its direction of travel; a circle (or an arc whose ends meet) sweeps
+// a whole turn.
+inline double RecordSweep(const TDXFEntity& e) {
+  const TfPoint& c = e.fCentrePoint;
+  const double sgn = e.Direction == eClockwise ? -1 : 1;
+  const double a0 = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX);
+  const double w = std::fmod(sgn * (std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0) + 4 * M_PI, 2 * M_PI);
+  return e.EntityType == eDXFET_Circle || w < 1e-12 ? 2 * M_PI : w;
+}
+
+inline std::vector<TfPoint> RecordSamples(const std::vector<TDXFEntity>& R, int nPer) {
+  std::vector<TfPoint> v;
+  for (const TDXFEntity& e : R)
+    for (int k = 0; k <= nPer; ++k) {
+      const double t = static_cast<double>(k) / nPer;
+      if (e.EntityType != eDXFET_Arc && e.EntityType != eDXFET_Circle) {
+        v.push_back({e.fStartPoint.fX + t * (e.fEndPoint.fX - e.fStartPoint.fX),
+                     e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY), 0});
+        continue;
+      }
+      const TfPoint& c = e.fCentrePoint;
+      const double sgn = e.Direction == eClockwise ? -1 : 1;
+      const double a = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX) + sgn * RecordSweep(e) * t;
+      const double r = std::hypot(e.fStartPoint.fX - c.fX, e.fStartPoint.fY - c.fY);
+      v.push_back({c.fX + r * std::cos(a), c.fY + r * std::sin(a), 0});
+    }
+  return v;
+}
+
+inline double DistanceToRecords(const TfPoint& p, const std::vector<TDXFEntity>& R) {
+  double best = 1e300;
+  for (const TDXFEntity& e : R) {
+    const TfPoint &a = e.fStartPoint, &b = e.fEndPoint;
+    best = std::min({best, std::hypot(p.fX - a.fX, p.fY - a.fY), std::hypot(p.fX - b.fX, p.fY - b.fY)});
+    if (e.EntityType != eDXFET_Arc && e.EntityType != eDXFET_Circle) {
+      const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
+      const double t = dd > 0 ? std::clamp(((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
+      best = std::min(best, std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy));
+      continue;
+    }
+    const TfPoint& c = e.fCentrePoint;
+    const double sgn = e.Direction == eClockwise ? -1 : 1;
+    const double along = std::fmod(
+        sgn * (std::atan2(p.fY - c.fY, p.fX - c.fX) - std::atan2(a.fY - c.fY, a.fX - c.fX)) + 4 * M_PI, 2 * M_PI);
+    if (along <= RecordSweep(e) + 1e-12)
+      best = std::min(best, std::fabs(std::hypot(p.fX - c.fX, p.fY - c.fY) - std::hypot(a.fX - c.fX, a.fY - c.fY)));
+  }
+  return best;
+}
+
+}  // namespace veltrane::testing
