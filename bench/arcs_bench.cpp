@@ -12,6 +12,7 @@
 
 #include "dxf/DXFIn.h"
 #include "model/TextFile.h"
+#include "tests/RecordGeometry.h"  // the tests' own sampling of records
 
 using namespace veltrane;
 
@@ -32,26 +33,6 @@ std::vector<TDXFEntity> Import(const std::string& strText, double fArcs, double&
   return all;
 }
 
-std::vector<TfPoint> Samples(const std::vector<TDXFEntity>& R, int nPer) {
-  std::vector<TfPoint> v;
-  for (const TDXFEntity& e : R)
-    for (int k = 0; k <= nPer; ++k) {
-      const double t = static_cast<double>(k) / nPer;
-      if (e.EntityType != eDXFET_Arc && e.EntityType != eDXFET_Circle) {
-        v.push_back({e.fStartPoint.fX + t * (e.fEndPoint.fX - e.fStartPoint.fX),
-                     e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY), 0});
-        continue;
-      }
-      const TfPoint& c = e.fCentrePoint;
-      const double sgn = e.Direction == eClockwise ? -1 : 1;
-      const double a0 = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX);
-      double sweep = std::fmod(sgn * (std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0) + 4 * M_PI, 2 * M_PI);
-      if (e.EntityType == eDXFET_Circle || sweep == 0) sweep = 2 * M_PI;
-      v.push_back({c.fX + e.fRadius * std::cos(a0 + sgn * sweep * t), c.fY + e.fRadius * std::sin(a0 + sgn * sweep * t), 0});
-    }
-  return v;
-}
-
 double Nearest(const TfPoint& q, const std::vector<TfPoint>& P) {
   double best = 1e300;
   for (size_t i = 0; i + 1 < P.size(); ++i) {
@@ -65,7 +46,7 @@ double Nearest(const TfPoint& q, const std::vector<TfPoint>& P) {
 }
 
 double Deviation(const std::vector<TDXFEntity>& R, const std::vector<TfPoint>& Curve, int nPer) {
-  const std::vector<TfPoint> path = Samples(R, nPer);
+  const std::vector<TfPoint> path = veltrane::testing::RecordSamples(R, nPer);
   double f = 0;
   for (const TfPoint& q : path) f = std::max(f, Nearest(q, Curve));
   for (size_t i = 0; i < Curve.size(); i += 7) f = std::max(f, Nearest(Curve[i], path));
@@ -80,7 +61,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string text = ReadWholeFile(argv[i]);
     double s = 0, sArcs = 0;
-    const std::vector<TfPoint> curve = Samples(Import(text, 1e-5, s), 60);
+    const std::vector<TfPoint> curve = veltrane::testing::RecordSamples(Import(text, 1e-5, s), 60);
     const auto chords = Import(text, 0, s), arcs = Import(text, 0.01, sArcs);
     const double fChords = Deviation(chords, curve, 30), fArcs = Deviation(arcs, curve, 30);
     std::string name = argv[i];

@@ -8,22 +8,20 @@
 #include <cmath>
 #include <numbers>
 
+#include "transform/OffsetCheck.h"
+#include "transform/PointMath.h"
+
 namespace veltrane {
 
 namespace {
 
-constexpr double pi = std::numbers::pi;
+using namespace pointmath;
+
 constexpr int c_nMaxDepth = 24;        // a stretch halved this often is written straight
 constexpr int c_nCurveSamples = 40;    // curve points checked against each biarc
 constexpr int c_nArcSamples = 12;      // points of each arc checked against the curve
 constexpr double c_fCheckShare = 0.6;   // the sampled deviation may use this much of D
 
-TfPoint Sub(TfPoint a, TfPoint b) { return {a.fX - b.fX, a.fY - b.fY, 0}; }
-TfPoint Add(TfPoint a, TfPoint b) { return {a.fX + b.fX, a.fY + b.fY, 0}; }
-TfPoint Mul(TfPoint a, double k) { return {a.fX * k, a.fY * k, 0}; }
-double Dot(TfPoint a, TfPoint b) { return a.fX * b.fX + a.fY * b.fY; }
-double Cross(TfPoint a, TfPoint b) { return a.fX * b.fY - a.fY * b.fX; }
-double Len(TfPoint a) { return std::hypot(a.fX, a.fY); }
 TfPoint Unit(TfPoint a) {
   const double l = Len(a);
   return l > 0 ? Mul(a, 1 / l) : TfPoint{0, 0, 0};
@@ -65,12 +63,7 @@ TfPoint PointOnSegment(TfPoint a, TfPoint b, double fBulge, double u) {
   return {s.c.fX + s.r * std::cos(ang), s.c.fY + s.r * std::sin(ang), 0};
 }
 
-double SegmentDistance(TfPoint p, TfPoint a, TfPoint b) {
-  const TfPoint d = Sub(b, a);
-  const double dd = Dot(d, d);
-  const double t = dd > 0 ? std::clamp(Dot(Sub(p, a), d) / dd, 0.0, 1.0) : 0.0;
-  return Len(Sub(p, Add(a, Mul(d, t))));
-}
+double SegmentDistance(TfPoint p, TfPoint a, TfPoint b) { return offsetcheck::Distance(p, offsetcheck::LinePiece(a, b)); }
 
 struct TBiarc {
   TfPoint a, j, b;

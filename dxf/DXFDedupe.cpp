@@ -8,18 +8,19 @@
 #include <numbers>
 #include <unordered_map>
 
+#include "transform/OffsetCheck.h"
+#include "transform/PointMath.h"
+
 namespace veltrane {
 
 namespace {
 
 constexpr double c_fTurn = 2 * std::numbers::pi;
 
-double D(const TfPoint& a, const TfPoint& b) { return std::hypot(a.fX - b.fX, a.fY - b.fY); }
+using pointmath::Dist;
 
 double SegmentDistance(const TfPoint& p, const TfPoint& a, const TfPoint& b) {
-  const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
-  const double t = dd > 0 ? std::clamp(((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
-  return std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy);
+  return offsetcheck::Distance(p, offsetcheck::LinePiece(a, b));
 }
 
 bool IsArcLike(const TDXFEntity& r) { return r.EntityType == eDXFET_Arc || r.EntityType == eDXFET_Circle; }
@@ -41,7 +42,7 @@ void AngularRange(const TDXFEntity& r, double& fStart, double& fSweep) {
 }
 
 double Length(const TDXFEntity& r) {
-  if (r.EntityType == eDXFET_Line) return D(r.fStartPoint, r.fEndPoint);
+  if (r.EntityType == eDXFET_Line) return Dist(r.fStartPoint, r.fEndPoint);
   if (IsArcLike(r)) {
     double s = 0, w = 0;
     AngularRange(r, s, w);
@@ -53,12 +54,12 @@ double Length(const TDXFEntity& r) {
 // Whether r lies on top of k (within f).
 bool Covers(const TDXFEntity& k, const TDXFEntity& r, double f) {
   if (r.EntityType == eDXFET_Point)
-    return k.EntityType == eDXFET_Point && D(k.fStartPoint, r.fStartPoint) <= f;
+    return k.EntityType == eDXFET_Point && Dist(k.fStartPoint, r.fStartPoint) <= f;
   if (r.EntityType == eDXFET_Line)
     return k.EntityType == eDXFET_Line && SegmentDistance(r.fStartPoint, k.fStartPoint, k.fEndPoint) <= f &&
            SegmentDistance(r.fEndPoint, k.fStartPoint, k.fEndPoint) <= f;
   if (!IsArcLike(r) || !IsArcLike(k)) return false;
-  if (D(r.fCentrePoint, k.fCentrePoint) > f || std::fabs(r.fRadius - k.fRadius) > f) return false;
+  if (Dist(r.fCentrePoint, k.fCentrePoint) > f || std::fabs(r.fRadius - k.fRadius) > f) return false;
   double s1 = 0, w1 = 0, s2 = 0, w2 = 0;
   AngularRange(r, s1, w1);
   AngularRange(k, s2, w2);

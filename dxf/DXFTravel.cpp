@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "dxf/DXFChain.h"
+#include "transform/PointMath.h"
 
 namespace veltrane {
 
@@ -15,7 +16,7 @@ namespace {
 constexpr size_t c_nWindow = 30;         // how far along the order a move reaches
 constexpr size_t c_nWorkPerPath = 3000;  // move evaluations per path, in all: the budget
 
-double D(const TfPoint& a, const TfPoint& b) { return std::hypot(a.fX - b.fX, a.fY - b.fY); }
+using pointmath::Dist;
 
 struct TNode {
   size_t nFirst = 0, nLast = 0;
@@ -58,7 +59,7 @@ class TSearch {
   const TNode& At(size_t i) const { return m_Nodes[m_Order[i]]; }
   TfPoint ExitBefore(size_t i) const { return i == 0 ? TfPoint{0, 0, 0} : At(i - 1).Exit(); }
   // The leg from an exit to the entry at position i; none past the end.
-  double LegTo(const TfPoint& from, size_t i) const { return i < m_Order.size() ? D(from, At(i).Entry()) : 0.0; }
+  double LegTo(const TfPoint& from, size_t i) const { return i < m_Order.size() ? Dist(from, At(i).Entry()) : 0.0; }
 
   // The order of positions lo..hi may become Range: every path in it still comes before
   // the closed paths around it.
@@ -89,7 +90,7 @@ class TSearch {
   bool TwoOpt(size_t i) {
     const size_t n = m_Order.size();
     const TfPoint before = ExitBefore(i);
-    const double fOldIn = D(before, At(i).Entry());
+    const double fOldIn = Dist(before, At(i).Entry());
     for (size_t j = i + 1; j < n && j <= i + c_nWindow; ++j) {
       ++m_nWork;
       const TNode& last = At(j);
@@ -97,7 +98,7 @@ class TSearch {
       // first path entered (closed paths enter and leave at one point).
       const TfPoint newEntry = last.bClosed ? last.Entry() : last.Exit();
       const TfPoint newExit = At(i).Entry();
-      const double fDelta = D(before, newEntry) + LegTo(newExit, j + 1) - fOldIn - LegTo(last.Exit(), j + 1);
+      const double fDelta = Dist(before, newEntry) + LegTo(newExit, j + 1) - fOldIn - LegTo(last.Exit(), j + 1);
       if (fDelta >= -1e-9 * (1 + fOldIn)) continue;
       // Closed paths in the stretch keep their direction: the stretch's inner legs
       // change then, so the whole stretch is measured.
@@ -127,7 +128,7 @@ class TSearch {
     for (size_t k = 0; k + lo <= hi; ++k) {
       const TNode& node = pRange ? m_Nodes[(*pRange)[k]] : At(lo + k);
       const bool bRev = node.bReversed != (pFlip && (*pFlip)[k]);
-      f += D(at, bRev ? node.E : node.S);
+      f += Dist(at, bRev ? node.E : node.S);
       at = bRev ? node.S : node.E;
     }
     return f + LegTo(at, hi + 1);
@@ -142,7 +143,7 @@ class TSearch {
     const TfPoint A = ExitBefore(i), segIn = At(i).Entry(), segOut = At(i + nLen - 1).Exit();
     const bool bB = i + nLen < n;
     const TfPoint B = bB ? At(i + nLen).Entry() : TfPoint{};
-    const double fSaved = D(A, segIn) + (bB ? D(segOut, B) - D(A, B) : 0.0);
+    const double fSaved = Dist(A, segIn) + (bB ? Dist(segOut, B) - Dist(A, B) : 0.0);
     // Turned round, they enter where the last one left and leave where the first entered.
     const TNode& lastNode = At(i + nLen - 1);
     const TfPoint turnedIn = lastNode.bClosed ? lastNode.Entry() : lastNode.Exit(), turnedOut = segIn;
@@ -155,7 +156,7 @@ class TSearch {
       for (bool bTurn : {false, true}) {
         ++m_nWork;
         const TfPoint in = bTurn ? turnedIn : segIn, out = bTurn ? turnedOut : segOut;
-        const double fCost = D(X, in) + (bY ? D(out, Y) - D(X, Y) : 0.0);
+        const double fCost = Dist(X, in) + (bY ? Dist(out, Y) - Dist(X, Y) : 0.0);
         if (fCost - fSaved >= -1e-9 * (1 + fSaved)) continue;
         // The stretch affected: from the smaller to the larger of the two places.
         const size_t lo = std::min(i, p), hi = std::max(i + nLen - 1, p);
@@ -207,9 +208,9 @@ TfPoint NearestOn(const TDXFEntity& r, const TfPoint& p) {
   }
   if (r.EntityType != eDXFET_Arc && r.EntityType != eDXFET_Circle) return r.fStartPoint;
   const TfPoint& c = r.fCentrePoint;
-  const double l = D(p, c);
+  const double l = Dist(p, c);
   if (!(l > 0) || !(r.fRadius > 0)) return r.fStartPoint;
-  const double fRadius = D(r.fStartPoint, c);  // on the circle the moves are written about
+  const double fRadius = Dist(r.fStartPoint, c);  // on the circle the moves are written about
   const TfPoint q{c.fX + (p.fX - c.fX) / l * fRadius, c.fY + (p.fY - c.fY) / l * fRadius, 0};
   if (r.EntityType == eDXFET_Circle) return q;
   // On the arc when its angle lies within the sweep, measured in the arc's direction.
@@ -221,7 +222,7 @@ TfPoint NearestOn(const TDXFEntity& r, const TfPoint& p) {
     return a < 0 ? a + 2 * M_PI : a;
   };
   if (along(q) <= along(r.fEndPoint)) return q;
-  return D(p, r.fStartPoint) <= D(p, r.fEndPoint) ? r.fStartPoint : r.fEndPoint;
+  return Dist(p, r.fStartPoint) <= Dist(p, r.fEndPoint) ? r.fStartPoint : r.fEndPoint;
 }
 
 // A closed path's records run from q onwards: the record q lies on is split there.
@@ -253,7 +254,7 @@ double TravelLength(const std::vector<TDXFEntity>& L) {
   double f = 0.0;
   TfPoint at{0, 0, 0};
   for (size_t i = 0; i < L.size(); ++i) {
-    if (i == 0 || L[i].nSequence != L[i - 1].nSequence) f += D(at, L[i].fStartPoint);
+    if (i == 0 || L[i].nSequence != L[i - 1].nSequence) f += Dist(at, L[i].fStartPoint);
     at = L[i].fEndPoint;
   }
   return f;
@@ -293,10 +294,10 @@ TTravelResult OptimiseTravel(std::vector<TDXFEntity>& L, int32_t n_seq, double f
         const bool bLast = i + 1 == order.size();
         size_t nBest = 0;
         TfPoint best = n.S;
-        double fBest = D(at, n.S) + (bLast ? 0.0 : D(n.S, next));
+        double fBest = Dist(at, n.S) + (bLast ? 0.0 : Dist(n.S, next));
         for (size_t k = 0; k < path.size(); ++k) {
           const TfPoint q = NearestOn(path[k], at);
-          const double f = D(at, q) + (bLast ? 0.0 : D(q, next));
+          const double f = Dist(at, q) + (bLast ? 0.0 : Dist(q, next));
           if (f < fBest - 1e-9 * (1 + fBest)) fBest = f, best = q, nBest = k;
         }
         if (!(best == n.S)) {
