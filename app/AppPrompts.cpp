@@ -183,6 +183,14 @@ bool TQtAppPrompts::BatchCopySettings(double mVal[2][2]) {
   return true;
 }
 
+bool TQtAppPrompts::TabSettings(const std::string& strCaption, TTabRequest& Request) {
+  TfrmAddTabs d(this, Request, m_pParent);
+  d.setWindowTitle(QString::fromStdString(strCaption));
+  if (d.exec() != QDialog::Accepted) return false;
+  Request = d.Request();
+  return true;
+}
+
 void TQtAppPrompts::ShowProgramCheck(const TStringList& Report) {
   // A modal dialog runs its own event loop: the main window takes no input meanwhile.
   TfrmProgramCheck d(m_pParent);

@@ -11,6 +11,7 @@
 #include "tools/RangeLimits.h"
 #include "tools/TableExport.h"
 #include "transform/PathCommands.h"
+#include "transform/Tabs.h"
 
 class QWidget;
 
@@ -52,6 +53,9 @@ class IAppPrompts : public IUserPrompts {
   virtual bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) = 0;
   // The batch-copy grid: rows X and Y, columns offset and repeat; false on Cancel.
   virtual bool BatchCopySettings(double mVal[2][2]) = 0;
+  // The tabs dialog under the caption given, starting from Request's choices; false on
+  // Cancel.
+  virtual bool TabSettings(const std::string& strCaption, TTabRequest& Request) = 0;
   // The program check's report window; returns when the user has pressed OK.
   virtual void ShowProgramCheck(const TStringList& Report) = 0;
   // The automatic code insertion dialog, which stores its texts on "&Insert"; false on
@@ -88,6 +92,7 @@ class TQtAppPrompts : public IAppPrompts {
   bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override;
   bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) override;
   bool BatchCopySettings(double mVal[2][2]) override;
+  bool TabSettings(const std::string& strCaption, TTabRequest& Request) override;
   void ShowProgramCheck(const TStringList& Report) override;
   bool AutoCodeInsert(const TLayerContent& Layers, TVLTRegistry& Registry) override;
   bool EditControllerLink(TLinkFields& Fields) override;

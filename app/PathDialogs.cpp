@@ -171,4 +171,52 @@ void TBatCopy::accept() {
   QDialog::accept();
 }
 
+TfrmAddTabs::TfrmAddTabs(IUserPrompts* pPrompts, const TTabRequest& Initial, QWidget* parent)
+    : QDialog(parent), m_pPrompts(pPrompts), m_Request(Initial) {
+  setObjectName("frmAddTabs");
+  setWindowTitle(c_sAddTabsCaption);
+  auto* g = new QGroupBox("Tabs on each closed path", this);
+  g->setObjectName("grpTabPlacement");
+  auto* f = new QFormLayout(g);
+  f->addRow(rdCount = new QRadioButton("Number of tabs:", g), edtCount = Edit(g, "edtTabCount"));
+  f->addRow(rdSpacing = new QRadioButton("One tab every:", g), edtSpacing = Edit(g, "edtTabSpacing"));
+  rdCount->setObjectName("rdTabCount");
+  rdSpacing->setObjectName("rdTabSpacing");
+  auto* f2 = new QFormLayout;
+  auto* lbl = new QLabel("Tab length:", this);
+  lbl->setObjectName("lblTabLength");
+  f2->addRow(lbl, edtLength = Edit(this, "edtTabLength"));
+  chkOnArcs = new QCheckBox("Tabs may sit on arcs", this);
+  chkOnArcs->setObjectName("chkTabsOnArcs");
+  edtCount->setText(QString::number(Initial.nCount > 0 ? Initial.nCount : 4));
+  edtSpacing->setText(QString::fromStdString(StringFromDouble(Initial.fSpacing > 0 ? Initial.fSpacing : 100.0)));
+  edtLength->setText(QString::fromStdString(StringFromDouble(Initial.fLength)));
+  chkOnArcs->setChecked(Initial.bOnArcs);
+  const bool bSpacing = Initial.fSpacing > 0;
+  rdSpacing->setChecked(bSpacing);
+  rdCount->setChecked(!bSpacing);
+  auto enable = [this] {
+    edtCount->setEnabled(rdCount->isChecked());
+    edtSpacing->setEnabled(rdSpacing->isChecked());
+  };
+  enable();
+  connect(rdCount, &QRadioButton::toggled, this, enable);
+  auto* v = new QVBoxLayout(this);
+  v->addWidget(g);
+  v->addLayout(f2);
+  v->addWidget(chkOnArcs);
+  v->addWidget(OkCancel(this));
+}
+
+void TfrmAddTabs::accept() {
+  const bool bSpacing = rdSpacing->isChecked();
+  std::string strWhy;
+  if (!TabRequestFromText(S((bSpacing ? edtSpacing : edtCount)->text()), bSpacing, S(edtLength->text()),
+                          chkOnArcs->isChecked(), m_Request, strWhy)) {
+    if (m_pPrompts) m_pPrompts->ShowMessage(EMessageKind::eWarning, strWhy);
+    return;
+  }
+  QDialog::accept();
+}
+
 }  // namespace veltrane

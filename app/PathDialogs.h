@@ -1,5 +1,5 @@
 // The path tools' dialogs: tool radius compensation, fillet corners, lead in/out, add at
-// end and batch copy. Each reads its texts through the core's rules and refuses, staying
+// end, batch copy and tabs. Each reads its texts through the core's rules and refuses, staying
 // open, when a text cannot be used.
 #pragma once
 
@@ -7,6 +7,7 @@
 
 #include "model/UserPrompts.h"
 #include "transform/PathCommands.h"
+#include "transform/Tabs.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -77,6 +78,23 @@ class TBatCopy : public QDialog {
 
  private:
   IUserPrompts* m_pPrompts;
+};
+
+// "Add Tabs": tabs per path or a spacing, their length, and whether they may sit on
+// arcs. It starts from the choices stored last time and stores what OK confirms.
+class TfrmAddTabs : public QDialog {
+  Q_OBJECT
+ public:
+  TfrmAddTabs(IUserPrompts* pPrompts, const TTabRequest& Initial, QWidget* parent = nullptr);
+  void accept() override;
+  const TTabRequest& Request() const { return m_Request; }
+  QRadioButton *rdCount, *rdSpacing;
+  QLineEdit *edtCount, *edtSpacing, *edtLength;
+  QCheckBox* chkOnArcs;
+
+ private:
+  IUserPrompts* m_pPrompts;
+  TTabRequest m_Request;
 };
 
 }  // namespace veltrane

@@ -612,6 +612,7 @@ void TfrmMain::UpdateToolEnableState() {
                         "mniFilletCornersSequence",
                         "mniLeadInOut",
                         "mniAddEndSeq",
+                        "mniAddTabs",
                         "mniCopySeq",
                         "mniBatteryCopySeq",
                         "mniDeleteSequence",
@@ -630,6 +631,7 @@ void TfrmMain::UpdateToolEnableState() {
                         "FilletCornersSequence1",
                         "LeadInOutSequence1",
                         "AddatEndSequence1",
+                        "AddTabs1",
                         "Copy1",
                         "BatteryCopy1",
                         "DeleteSequence1",
@@ -643,7 +645,7 @@ void TfrmMain::UpdateToolEnableState() {
   const bool bProgram = !m_Document.m_Program.empty();
   for (const char* n :
        {"mniReverseAll", "mniShiftAll", "mniScaleAll", "mniRotateAll", "mniMirrorAll",
-        "mniCompensation", "mniFilletCornersAll", "mniLeadInOutAll", "mniAddEndAll",
+        "mniCompensation", "mniFilletCornersAll", "mniLeadInOutAll", "mniAddEndAll", "mniAddTabsAll",
         "mniReorderSequences", "mniCheckProgram", "mniAutoCodeInsert"})
     Enable(Action(n), bProgram);
   const bool bUndo = m_pUndoList->Count() > 0;

@@ -88,6 +88,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void PasteSequenceCommand(QPoint Point);
   void PasteSequenceAtMouse();
   void BatchCopyCommand();
+  // Tabs on the current sequence, or on every closed sequence.
+  void AddTabsCommand(bool bAll);
   void ResetSequenceCommand();
   void OffsetTermsToggled();
   // The program tools: the check, automatic code insertion, the table page's commands,

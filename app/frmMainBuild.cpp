@@ -238,6 +238,7 @@ void TfrmMain::CreateMenus() {
   MakeAction(t, "mniLeadInOut", "&Lead In/Out Sequence...", QKeySequence(), [this] { PathToolCommand(EPathOp::eLeadInOut, false); });
   MakeAction(t, "mniAddEndSeq", "Add at End of Sequence...", QKeySequence(), [this] { PathToolCommand(EPathOp::eAddEnd, false); });
   MakeAction(t, "mniChangeStart", "Change Start of Sequence...", QKeySequence(), [this] { ChangeStartCommand(); });
+  MakeAction(t, "mniAddTabs", "Add Tabs...", QKeySequence(), [this] { AddTabsCommand(false); });
   t->addSeparator();
   MakeAction(t, "mniReverseAll", "Re&verse All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eReverse, true); });
   MakeAction(t, "mniShiftAll", "Shi&ft All...", QKeySequence(), [this] { TransformCommand(ETransformOp::eShift, true); });
@@ -248,6 +249,7 @@ void TfrmMain::CreateMenus() {
   MakeAction(t, "mniFilletCornersAll", "&Fillet Corners All...", QKeySequence(), [this] { PathToolCommand(EPathOp::eFillet, true); });
   MakeAction(t, "mniLeadInOutAll", "Lead In/Out All...", QKeySequence(), [this] { PathToolCommand(EPathOp::eLeadInOut, true); });
   MakeAction(t, "mniAddEndAll", "Add at End All...", QKeySequence(), [this] { PathToolCommand(EPathOp::eAddEnd, true); });
+  MakeAction(t, "mniAddTabsAll", "Add Tabs to All...", QKeySequence(), [this] { AddTabsCommand(true); });
   t->addSeparator();
   MakeAction(t, "mniReorderSequences", "Reorder Se&quences...", QKeySequence(),
              [this] { ReorderSequencesByDialog(); });
@@ -335,6 +337,7 @@ void TfrmMain::CreateMenus() {
              [this] { PathToolCommand(EPathOp::eAddEnd, false); });
   MakeAction(m_pmSequence, "ChangeSeqBegPoint", "Change the start of sequence", QKeySequence(),
              [this] { ChangeStartCommand(); });
+  MakeAction(m_pmSequence, "AddTabs1", "Add Tabs...", QKeySequence(), [this] { AddTabsCommand(false); });
   m_pmSequence->addSeparator();
   MakeAction(m_pmSequence, "Copy1", "Copy", QKeySequence(), [this] { CopySequenceCommand(); });
   MakeAction(m_pmSequence, "BatteryCopy1", "Batch Copy", QKeySequence(), [this] { BatchCopyCommand(); });

@@ -1,6 +1,6 @@
 // The main window's path tools: radius compensation, fillets, lead in/out, add at end,
-// the change of a closed sequence's start by the mouse, copy, paste, batch copy, reset
-// and the offset terms of absolute moves.
+// the change of a closed sequence's start by the mouse, copy, paste, batch copy, tabs,
+// reset and the offset terms of absolute moves.
 #include <QAction>
 #include <QCursor>
 #include <cstdlib>
@@ -9,6 +9,7 @@
 #include "app/RichEditPlus.h"
 #include "app/frmMain.h"
 #include "transform/PathCommands.h"
+#include "transform/Tabs.h"
 
 namespace veltrane {
 
@@ -142,6 +143,53 @@ void TfrmMain::BatchCopyCommand() {
     m_pPrompts->ShowMessage(EMessageKind::eWarning,
                             "The program has no layer end marker to put the copies before.");
   AfterProgramChange(nMade > 0);
+}
+
+void TfrmMain::AddTabsCommand(bool bAll) {
+  EndMouseModes();
+  FlushPendingWork();
+  if (bAll ? m_Document.m_Program.empty() : m_nCurrentSequence <= 0) return;
+  m_Document.m_nCaretLine = -1;
+  // The dialog starts from the choices confirmed last time.
+  TTabRequest r;
+  if (m_Registry.TabsCount() > 0) r.nCount = std::min(m_Registry.TabsCount(), c_nMaxTabsPerPath);
+  if (m_Registry.TabsLength() > 0) r.fLength = m_Registry.TabsLength();
+  if (m_Registry.TabsBySpacing() && m_Registry.TabsSpacing() > 0) r.fSpacing = m_Registry.TabsSpacing();
+  r.bOnArcs = !m_Registry.TabsOffArcs();
+  if (!m_pPrompts->TabSettings(bAll ? c_sAddTabsAllCaption : c_sAddTabsCaption, r)) {
+    GenerateAndDraw();
+    return;
+  }
+  m_Registry.SetTabsBySpacing(r.fSpacing > 0);
+  if (r.fSpacing > 0)
+    m_Registry.SetTabsSpacing(r.fSpacing);
+  else
+    m_Registry.SetTabsCount(r.nCount);
+  m_Registry.SetTabsLength(r.fLength);
+  m_Registry.SetTabsOffArcs(!r.bOnArcs);
+  SyncTransformerFlags();
+  bool bChanged = false;
+  try {
+    if (bAll) {
+      int32_t nTabbed = 0;
+      const auto failed = AddTabsToAll(m_Document, m_Transformer, r, m_pPrompts, &nTabbed);
+      bChanged = nTabbed > 0;
+      if (nTabbed == 0 && failed.empty())
+        m_pPrompts->ShowMessage(EMessageKind::eInformation, "The program has no closed sequence to add tabs to.");
+    } else {
+      const TPathOutcome o = AddTabsToSequence(m_Document, m_Transformer, m_nCurrentSequence, r);
+      bChanged = o.bDone;
+      if (o.bFound && !o.bDone)
+        m_pPrompts->ShowMessage(EMessageKind::eWarning,
+                                c_sUnableToTransform + std::to_string(m_nCurrentSequence) + ": " + o.strReason);
+    }
+  } catch (const ETransformError& e) {
+    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+  }
+  if (bChanged)
+    AfterProgramChange(true);
+  else
+    GenerateAndDraw();
 }
 
 void TfrmMain::ResetSequenceCommand() {

@@ -28,6 +28,7 @@
 #include "tools/TableExport.h"
 #include "transform/CutOrderCheck.h"
 #include "transform/PathCommands.h"
+#include "transform/Tabs.h"
 #include "transform/TransformCommands.h"
 
 using namespace veltrane;
@@ -59,6 +60,9 @@ const char* c_sUsage =
     "                                  fillet DEG R | leadinout RIN cw|acw ROUT cw|acw |\n"
     "                                  addend D | changestart X Y (--sequence only) |\n"
     "                                  batchcopy DX NX DY NY (--sequence only) |\n"
+    "                                  tabs N LENGTH [--spacing] [--off-arcs] (N tabs\n"
+    "                                  per closed path, or with --spacing one about\n"
+    "                                  every N along it; --all passes open ones over) |\n"
     "                                  offset-terms on|off (whole program); the program\n"
     "                                  is first prepared as opening it in the window does\n"
     "  check PROGRAM.bas [--cut-order] run the program check (--cut-order: also whether a\n"
@@ -431,6 +435,7 @@ int Transform(const std::vector<std::string>& args) {
   std::string strProgram, strOut;
   int32_t nSequence = -1;
   bool bAll = false, bRelative = false, bLookAheadGiven = false, bRight = false, bAbsolute = false;
+  bool bSpacing = false, bOffArcs = false;
   TLookAheadChoices lookAhead;
   std::vector<std::string> op;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -449,6 +454,10 @@ int Transform(const std::vector<std::string>& args) {
       bRight = true;
     } else if (a == "--absolute") {
       bAbsolute = true;
+    } else if (a == "--spacing") {
+      bSpacing = true;
+    } else if (a == "--off-arcs") {
+      bOffArcs = true;
     } else if (a == "--look-ahead" && bHasValue) {
       bLookAheadGiven = true;
       if (!ParseLookAhead(args[++i], lookAhead))
@@ -470,7 +479,8 @@ int Transform(const std::vector<std::string>& args) {
   if (bWholeProgramOp && nSequence > 0) return Usage("offset-terms works on the whole program");
   TTransformRequest r;
   TPathRequest path;
-  enum { eAffine, ePath, eBatchCopy, eOffsetTerms } kind = eAffine;
+  enum { eAffine, ePath, eBatchCopy, eOffsetTerms, eTabs } kind = eAffine;
+  TTabRequest tabs;
   double fBatch[4] = {0, 0, 0, 0};
   bool bTermsOn = false;
   TScriptedPrompts warnings;
@@ -534,6 +544,10 @@ int Transform(const std::vector<std::string>& args) {
   } else if (w == "batchcopy" && want(4)) {
     kind = eBatchCopy;
     if (!numbers(1, 4, fBatch)) return Usage("batchcopy takes DX NX DY NY");
+  } else if (w == "tabs" && want(2)) {
+    kind = eTabs;
+    std::string strWhy;
+    if (!TabRequestFromText(op[1], bSpacing, op[2], !bOffArcs, tabs, strWhy)) return Usage(strWhy);
   } else if (w == "offset-terms" && want(1) && (op[1] == "on" || op[1] == "off")) {
     kind = eOffsetTerms;
     bTermsOn = op[1] == "on";
@@ -544,6 +558,7 @@ int Transform(const std::vector<std::string>& args) {
     return Usage("--relative belongs to shift");
   if ((bRight || bAbsolute) && !(kind == ePath && path.evOp == EPathOp::eCompensate))
     return Usage("--right and --absolute belong to compensate");
+  if ((bSpacing || bOffArcs) && kind != eTabs) return Usage("--spacing and --off-arcs belong to tabs");
   if (bAll && (kind == eBatchCopy || (kind == ePath && path.evOp == EPathOp::eChangeStart)))
     return Usage(w + " works on one sequence");
 
@@ -574,6 +589,18 @@ int Transform(const std::vector<std::string>& args) {
   try {
     if (kind == eOffsetTerms) {
       SetOffsetTermsAll(doc, transformer, bTermsOn);
+    } else if (kind == eTabs && bAll) {
+      int32_t nTabbed = 0;
+      const auto failed = AddTabsToAll(doc, transformer, tabs, &warnings, &nTabbed);
+      for (const auto& m : warnings.Messages) std::cerr << "veltrane-cli: " << m.second << "\n";
+      if (nTabbed == 0)
+        return failed.empty() ? Fail("the program has no closed sequence to add tabs to") : 1;
+      nExit = failed.empty() ? 0 : 3;
+    } else if (kind == eTabs) {
+      const TPathOutcome o = AddTabsToSequence(doc, transformer, nSequence, tabs);
+      if (!o.bFound) return Fail(strNoSequence);
+      if (!o.bDone)
+        return Fail(c_sUnableToTransform + std::to_string(nSequence) + ": " + o.strReason);
     } else if (kind == eBatchCopy) {
       if (!FindSequenceBody(doc.m_Program, nSequence)) return Fail(strNoSequence);
       const int32_t nWanted =

@@ -33,6 +33,11 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(Boolean, bool, CheckCutOrder, "CheckCutOrder", "\\DXF in") \
   X(Float, double, DXFInArcTolerance, "ArcTolerance", "\\DXF in") \
   X(Boolean, bool, DXFInFitPolylines, "FitPolylines", "\\DXF in") \
+  X(Integer, int32_t, TabsCount, "Count", "\\Tabs")                   \
+  X(Float, double, TabsSpacing, "Spacing", "\\Tabs")                  \
+  X(Boolean, bool, TabsBySpacing, "BySpacing", "\\Tabs")              \
+  X(Float, double, TabsLength, "Length", "\\Tabs")                    \
+  X(Boolean, bool, TabsOffArcs, "OffArcs", "\\Tabs")                  \
   X(String, std::string, LastListExportFile, "LastListExportFile", "")  \
   X(String, std::string, LastBasicFile, "LastBasicFile", "")            \
   X(Integer, int32_t, XAxis, "XAxis", "")                               \

@@ -20,6 +20,8 @@
 namespace veltrane {
 
 class TMoveWriter;
+struct TTabRequest;
+struct TTabCut;
 
 // One move, or one program line carried along unchanged.
 struct TMoveRecord {
@@ -107,6 +109,11 @@ class TTransformer {
   // Every absolute move written with the offset terms, or without them; lines that
   // cannot be modelled stay as they are.
   void SetOffsetTerms(bool bOn);
+  // A closed path cut into the pieces between tabs (Out.Pieces, each the text of one
+  // sequence body starting with its absolute move); the list itself is not changed.
+  // False, with FailureReason(), when the path is not closed (Out.bNotClosed) or the tabs
+  // do not fit.
+  bool CutTabs(const TTabRequest& Request, TTabCut& Out);
   // The swept length of a straight move or an arc along its direction of travel.
   static double GetLength(const TMoveRecord& r);
   static double LimitAngle(double angle);
@@ -149,6 +156,8 @@ class TTransformer {
   std::vector<bool> m_KeptAsRead;               // per new record, while the lines are made
   bool m_bAllKeptAsRead = false;
   void ClearUpNewList();
+  // New moves i and i + 1 made one where the second continues the first.
+  void JoinContinued(size_t i);
   // Throws when the loaded list holds more than one path (an absolute move after a move).
   void RequireOnePath(const char* strWhat) const;
   bool Fail(std::string strReason);

@@ -119,6 +119,14 @@ class TTestPrompts : public IAppPrompts {
     PathRequests.pop_front();
     return true;
   }
+  bool TabSettings(const std::string& strCaption, TTabRequest& Request) override {
+    Titles.push_back(strCaption);
+    TabInitials.push_back(Request);
+    if (TabRequests.empty()) return false;
+    Request = TabRequests.front();
+    TabRequests.pop_front();
+    return true;
+  }
   bool BatchCopySettings(double mVal[2][2]) override {
     Titles.push_back("Batch Copy");
     if (!BatchValues) return false;
@@ -167,6 +175,8 @@ class TTestPrompts : public IAppPrompts {
   std::optional<TStringList> Layers;
   TStringList ShownLayers;
   std::deque<TPathRequest> PathRequests;
+  std::deque<TTabRequest> TabRequests;
+  std::vector<TTabRequest> TabInitials;  // what the tabs dialog was shown with
   std::optional<std::array<double, 4>> BatchValues;  // X offset, X repeat, Y offset, Y repeat
   std::vector<TStringList> CheckReports;
   std::optional<TAutoCodeTexts> AutoCodeTexts;  // stored on "&Insert"; none: "&Close"
