@@ -475,7 +475,19 @@ ECut CutSequenceIn(TStringList& List, int32_t n, TTransformer& T, const TTabRequ
                  List.begin() + static_cast<ptrdiff_t>(body->nFirst));
     block.insert(block.end(), pieces[p].begin(), pieces[p].end());
     block.push_back(List[nEnd]);
-    RenumberSequences(nNext++, block);
+    const int32_t nNew = nNext++;
+    RenumberSequences(nNew, block);
+    // An imported sequence's pieces keep its kind of label, so that automatic code
+    // insertion brackets them as it brackets the sequence (unless the label is taken).
+    const std::string& strLabel = List[body->nFirst - 1];
+    const std::string strImported = std::string(gc_sImportLabel) + std::to_string(nNew);
+    if (StartsWithText(TrimView(strLabel), gc_sImportLabel) &&
+        std::none_of(List.begin(), List.end(), [&](const std::string& l) {
+          return StartsWithText(TrimView(l), strImported + ":");
+        })) {
+      std::string& strNewLabel = block[1 + (body->nFirst - 1 - nStart)];
+      strNewLabel = strImported + strNewLabel.substr(strNewLabel.find(':'));
+    }
     blocks.insert(blocks.end(), block.begin(), block.end());
   }
   List.insert(List.begin() + static_cast<ptrdiff_t>(nEnd + 1), blocks.begin(), blocks.end());
