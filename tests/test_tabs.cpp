@@ -107,27 +107,32 @@ TEST(PlaceTabs, CountsSpacingAndRefusals) {
     double fTab;
     bool bOnArcs, bFixed;
     std::vector<std::pair<double, double>> Arcs;
+    std::vector<double> Corners;
     size_t nWanted;  // 0: refused
     const char* strWhy;
   };
   const TCase cases[] = {
-      {300, 70, 0, 5, true, false, {}, 4, ""},         // 300 / 70 rounds to 4
-      {300, 100, 0, 5, true, false, {}, 3, ""},
-      {300, 1000, 0, 5, true, false, {}, 1, ""},       // at least one
-      {300, 0.001, 0, 5, true, false, {}, 0, "more than"},
-      {300, 0, 10, 30, true, false, {}, 0, "do not fit"},
-      {300, 0, 9, 30, true, false, {}, 9, ""},
-      {100, 0, 2, 5, false, false, {{0, 100}}, 0, "off the arcs"},
-      {100, 0, 2, 5, false, false, {{0, 40}, {50, 90}}, 2, ""},
-      {100, 0, 2, 5, false, false, {{0, 46}, {50, 96}}, 0, "no room"},
-      {100, 0, 1, 5, false, false, {{0, 46}, {50, 96}}, 0, "no room"},
-      {100, 0, 1, 5, false, false, {{0, 40}, {60, 100}}, 1, ""},
-      {100, 0, 1, 5, true, true, {}, 1, ""},
+      {300, 70, 0, 5, true, false, {}, {}, 4, ""},         // 300 / 70 rounds to 4
+      {300, 100, 0, 5, true, false, {}, {}, 3, ""},
+      {300, 1000, 0, 5, true, false, {}, {}, 1, ""},       // at least one
+      {300, 0.001, 0, 5, true, false, {}, {}, 0, "more than"},
+      {300, 0, 10, 30, true, false, {}, {}, 0, "do not fit"},
+      {300, 0, 9, 30, true, false, {}, {}, 9, ""},
+      {100, 0, 2, 5, false, false, {{0, 100}}, {}, 0, "off the arcs"},
+      {100, 0, 2, 5, false, false, {{0, 40}, {50, 90}}, {}, 2, ""},
+      {100, 0, 2, 5, false, false, {{0, 46}, {50, 96}}, {}, 0, "no room"},
+      {100, 0, 1, 5, false, false, {{0, 46}, {50, 96}}, {}, 0, "no room"},
+      {100, 0, 1, 5, false, false, {{0, 40}, {60, 100}}, {}, 1, ""},
+      {100, 0, 1, 5, true, true, {}, {}, 1, ""},
+      // No room away from the corners: a lead's start is still kept free.
+      {20, 0, 1, 5, true, true, {}, {5, 10, 15}, 1, ""},
+      {20, 0, 2, 2, false, true, {{2, 8}, {12, 18}}, {}, 0, "no room"},
   };
   for (const TCase& c : cases) {
     TTabLoop loop;
     loop.fLength = c.fLength;
     loop.Arcs = c.Arcs;
+    loop.Corners = c.Corners;
     loop.bFixedStart = c.bFixed;
     TTabRequest r;
     r.fSpacing = c.fSpacing;
@@ -233,7 +238,7 @@ TEST(Tabs, RandomClosedPathsAreCutWhereTheTabsAre) {
     TShape shape = RandomShape(rng);
     TTabRequest r;
     r.fLength = 0.5 + u(rng) * 4;
-    r.nCount = 1 + static_cast<int32_t>(u(rng) * 6);
+    r.nCount = 1 + static_cast<int32_t>(u(rng) * (u(rng) < 0.3 ? 24 : 6));
     r.bOnArcs = u(rng) < 0.7;
     TStringList body = shape.Body;
     const std::vector<TElement> loop = reference::ReadPaths(body)[0];
@@ -306,11 +311,12 @@ TEST(Tabs, RandomClosedPathsAreCutWhereTheTabsAre) {
         fPos += len;
       }
     }
-    // Off the corners where there is certainly room: every side at least six tabs long
-    // and no more tabs than sides.
-    const bool bRoom = r.bOnArcs && !bLeads && static_cast<size_t>(r.nCount) <= shape.SideLengths.size() &&
+    // Off the corners where there is certainly room: every side longer than three tabs
+    // (room between the stretches kept clear of its corners) and the tabs at least four
+    // tab lengths apart (so that moving each off a corner leaves room between them).
+    const bool bRoom = r.bOnArcs && !bLeads && L / r.nCount >= 4.02 * r.fLength &&
                        std::all_of(shape.SideLengths.begin(), shape.SideLengths.end(),
-                                   [&](double s) { return s >= 6 * r.fLength; });
+                                   [&](double s) { return s >= 3.02 * r.fLength; });
     if (bRoom) {
       ++nCornerChecked;
       for (double c : CornerPositions(loop, c_fTabCornerDegrees + 1))
@@ -323,7 +329,7 @@ TEST(Tabs, RandomClosedPathsAreCutWhereTheTabsAre) {
     if (testing::Test::HasFailure()) break;
   }
   EXPECT_GT(nCut, 1500);
-  EXPECT_GT(nCornerChecked, 300);
+  EXPECT_GT(nCornerChecked, 1000);
   EXPECT_GT(nLeads, 300);
 }
 
