@@ -272,6 +272,74 @@ TEST(PathDialogs, FilletLeadAndAddEndRead) {
   EXPECT_DOUBLE_EQ(a.Request().fAddEnd, 12.5);
 }
 
+TTabRequest Tabs(int32_t n, double fLength) {
+  TTabRequest r;
+  r.nCount = n;
+  r.fLength = fLength;
+  return r;
+}
+
+TEST_F(PathToolTest, TabsFromTheMenusInOneUndoStepStartingFromTheLastChoices) {
+  const TStringList before = Frm().Document().m_Program;
+  m_Prompts.TabRequests = {Tabs(2, 3)};
+  Frm().Action("mniAddTabs")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Add Tabs");
+  TStringList numbers;
+  ASSERT_TRUE(GetSequenceNumberList(Frm().Document().m_Program, numbers, nullptr));
+  EXPECT_EQ(numbers, (TStringList{"1", "4", "2", "3"}));
+  ExpectInSync();
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  // The plot's menu offers it too, starting from what was confirmed last; Cancel changes nothing.
+  ClickLine(5);
+  Frm().Action("AddTabs1")->trigger();
+  EXPECT_EQ(m_Prompts.TabInitials.back().nCount, 2);
+  EXPECT_DOUBLE_EQ(m_Prompts.TabInitials.back().fLength, 3);
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  // Every closed sequence at once; those the tabs do not fit are named.
+  m_Prompts.TabRequests = {Tabs(3, 9)};
+  Frm().Action("mniAddTabsAll")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Add Tabs to All");
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Unable to perform this transform on sequence 3: ", 0), 0u)
+      << m_Prompts.Messages[0].second;
+  ASSERT_TRUE(GetSequenceNumberList(Frm().Document().m_Program, numbers, nullptr));
+  EXPECT_EQ(numbers, (TStringList{"1", "4", "5", "2", "6", "7", "3"}));
+  ExpectInSync();
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+TEST(PathDialogs, AddTabsTakesACountOrASpacing) {
+  TScriptedPrompts prompts;
+  TfrmAddTabs d(&prompts, TTabRequest{});
+  EXPECT_TRUE(d.rdCount->isChecked());
+  EXPECT_EQ(d.edtCount->text(), "4");
+  EXPECT_FALSE(d.edtSpacing->isEnabled());
+  EXPECT_TRUE(d.chkOnArcs->isChecked());
+  d.edtCount->setText("2.5");
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Rejected);
+  ASSERT_EQ(prompts.Messages.size(), 1u);
+  EXPECT_EQ(prompts.Messages[0].second, "The number of tabs must be a whole number from 1 to 10000.");
+  QTest::mouseClick(d.rdSpacing, Qt::LeftButton);
+  EXPECT_TRUE(d.edtSpacing->isEnabled());
+  EXPECT_FALSE(d.edtCount->isEnabled());
+  d.edtSpacing->setText("50");
+  d.edtLength->setText("2.5");
+  d.chkOnArcs->setChecked(false);
+  d.accept();
+  EXPECT_EQ(d.result(), QDialog::Accepted);
+  EXPECT_DOUBLE_EQ(d.Request().fSpacing, 50);
+  EXPECT_DOUBLE_EQ(d.Request().fLength, 2.5);
+  EXPECT_FALSE(d.Request().bOnArcs);
+  // Shown again with those choices, it starts from them.
+  TfrmAddTabs again(&prompts, d.Request());
+  EXPECT_TRUE(again.rdSpacing->isChecked());
+  EXPECT_EQ(again.edtSpacing->text(), "50");
+  EXPECT_FALSE(again.chkOnArcs->isChecked());
+}
+
 TEST(PathDialogs, BatchCopyRefusesCellsThatAreNoNumbers) {
   TScriptedPrompts prompts;
   TBatCopy d(&prompts);

@@ -1,0 +1,46 @@
+' Veltrane example: a mounting bracket with two holes
+'$Layer0:OUTLINE
+'$StartSeq(1)
+cadseq1:
+    MOVEABS(0,26.708)
+    MOVE(0,-26.708)
+    MOVE(32.146,0)
+'$EndSeq(1)
+
+'$StartSeq(4)
+cadseq4:
+    MOVEABS(36.146,0)
+    MOVE(43.854,0)
+    MOVE(0,15)
+'$EndSeq(4)
+
+'$StartSeq(5)
+cadseq5:
+    MOVEABS(80,19)
+    MOVE(0,11)
+    MOVECIRC(-20,20,-20,0,0)
+    MOVE(-16.4381,0)
+'$EndSeq(5)
+
+'$StartSeq(6)
+cadseq6:
+    MOVEABS(39.5619,50)
+    MOVE(-39.5619,0)
+    MOVE(0,-19.292)
+'$EndSeq(6)
+'$EndLayer0:OUTLINE
+
+'$Layer1:HOLES
+'$StartSeq(2)
+cadseq2:
+    MOVEABS(15,25)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(2)
+
+'$StartSeq(3)
+cadseq3:
+    MOVEABS(55,10)
+    MOVECIRC(0,0,4,0,1)
+'$EndSeq(3)
+'$EndLayer1:HOLES
+
