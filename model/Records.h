@@ -92,6 +92,8 @@ enum ECommandType : int32_t {
 inline bool IsAbsoluteMove(ECommandType k) { return k == eCmd_MoveAbs || k == eCmd_MoveAbsSP; }
 inline bool IsIncrementalMove(ECommandType k) { return k == eCmd_Move || k == eCmd_MoveSP; }
 inline bool IsCircularMove(ECommandType k) { return k == eCmd_MoveCirc || k == eCmd_MoveCircSP; }
+// A move along the path: a straight move or an arc.
+inline bool IsPathMove(ECommandType k) { return IsIncrementalMove(k) || IsCircularMove(k); }
 inline bool IsMoveKind(ECommandType k) { return k >= eCmd_MoveAbs && k <= eCmd_MoveCircSP; }
 
 }  // namespace veltrane

@@ -21,7 +21,6 @@ constexpr double c_fSameCentre = 0.001;
 
 bool IsStraight(ECommandType k) { return IsIncrementalMove(k); }
 bool IsArc(ECommandType k) { return IsCircularMove(k); }
-bool IsPathMove(ECommandType k) { return IsStraight(k) || IsArc(k); }
 
 // The arc's travel direction at a point seen from its centre in direction a.
 double ArcTangent(double fRadial, int32_t nDir) {

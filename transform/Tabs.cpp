@@ -17,10 +17,6 @@ using namespace pointmath;
 
 namespace {
 
-bool IsStraightMove(ECommandType k) { return IsIncrementalMove(k); }
-bool IsArcMove(ECommandType k) { return IsCircularMove(k); }
-bool IsPathMove(ECommandType k) { return IsStraightMove(k) || IsArcMove(k); }
-
 std::string Number(double f) { return StringFromDouble(f); }
 
 struct TSpan {
@@ -199,7 +195,7 @@ namespace {
 
 // The travel direction at the start and at the end of a straight move or an arc.
 void Tangents(const TMoveRecord& r, double& fIn, double& fOut) {
-  if (IsStraightMove(r.MoveType)) {
+  if (IsIncrementalMove(r.MoveType)) {
     fIn = fOut = Angle(r.fEndPoint);
     return;
   }
@@ -212,7 +208,7 @@ void Tangents(const TMoveRecord& r, double& fIn, double& fOut) {
 TfPoint PointAlong(const TMoveRecord& r, double t, double fLen) {
   if (t <= 0) return r.fAbsStartPoint;
   if (t >= fLen) return r.fAbsEndPoint;
-  if (IsStraightMove(r.MoveType)) return Add(r.fAbsStartPoint, Mul(r.fEndPoint, t / fLen));
+  if (IsIncrementalMove(r.MoveType)) return Add(r.fAbsStartPoint, Mul(r.fEndPoint, t / fLen));
   const TfPoint C = Add(r.fAbsStartPoint, r.fCentrePoint);
   const double fRadius = Len(r.fCentrePoint);
   const double a = Angle(Neg(r.fCentrePoint)) + (r.Direction == 0 ? t / fRadius : -t / fRadius);
@@ -258,7 +254,7 @@ bool TTransformer::CutTabs(const TTabRequest& R, TTabCut& Out) {
     for (size_t k = lo; k < hi; ++k) sum = Add(sum, src[moves[k]].fEndPoint);
     return std::fabs(sum.fX) < c_fCloseTolerance && std::fabs(sum.fY) < c_fCloseTolerance;
   };
-  const bool bArcFirst = IsArcMove(src[moves.front()].MoveType), bArcLast = IsArcMove(src[moves.back()].MoveType);
+  const bool bArcFirst = IsCircularMove(src[moves.front()].MoveType), bArcLast = IsCircularMove(src[moves.back()].MoveType);
   size_t lo = 0, hi = 0;
   if (closes(0, nMoves)) {
     hi = nMoves;
@@ -285,7 +281,7 @@ bool TTransformer::CutTabs(const TTabRequest& R, TTabCut& Out) {
     const TMoveRecord& r = src[moves[lo + k]];
     pos[k] = L;
     len[k] = GetLength(r);
-    if (IsArcMove(r.MoveType) && len[k] > 0) loop.Arcs.push_back({L, L + len[k]});
+    if (IsCircularMove(r.MoveType) && len[k] > 0) loop.Arcs.push_back({L, L + len[k]});
     L += len[k];
   }
   loop.fLength = L;
@@ -385,7 +381,7 @@ bool TTransformer::CutTabs(const TTabRequest& R, TTabCut& Out) {
         part.fAbsStartPoint = PointAlong(s, u - a, len[k]);
         part.fAbsEndPoint = PointAlong(s, v - a, len[k]);
         part.fEndPoint = Sub(part.fAbsEndPoint, part.fAbsStartPoint);
-        if (IsStraightMove(s.MoveType)) {
+        if (IsIncrementalMove(s.MoveType)) {
           part.MoveType = b_MOsp ? eCmd_MoveSP : eCmd_Move;
         } else {
           part.MoveType = b_MCsp ? eCmd_MoveCircSP : eCmd_MoveCirc;
@@ -418,13 +414,13 @@ void TTransformer::JoinContinued(size_t i) {
   TMoveRecord& a = m_lstNewMoves[i];
   const TMoveRecord& b = m_lstNewMoves[i + 1];
   constexpr double c_fOnPath = 1e-6;
-  if (IsStraightMove(a.MoveType) && IsStraightMove(b.MoveType)) {
+  if (IsIncrementalMove(a.MoveType) && IsIncrementalMove(b.MoveType)) {
     const TfPoint d = Add(a.fEndPoint, b.fEndPoint);
     const double fLen = Len(d);
     if (!(fLen > 0) || Dot(a.fEndPoint, b.fEndPoint) <= 0 ||
         std::fabs(Cross(d, a.fEndPoint)) / fLen > c_fOnPath)
       return;
-  } else if (IsArcMove(a.MoveType) && IsArcMove(b.MoveType)) {
+  } else if (IsCircularMove(a.MoveType) && IsCircularMove(b.MoveType)) {
     const TfPoint ca = Add(a.fAbsStartPoint, a.fCentrePoint), cb = Add(b.fAbsStartPoint, b.fCentrePoint);
     if (a.Direction != b.Direction || Dist(ca, cb) > c_fOnPath ||
         std::fabs(Len(a.fCentrePoint) - Len(b.fCentrePoint)) > c_fOnPath)
