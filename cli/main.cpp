@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -29,6 +30,8 @@
 #include "transform/CutOrderCheck.h"
 #include "transform/PathCommands.h"
 #include "transform/Tabs.h"
+#include "tools/MotionCheck.h"
+#include "tools/ProgramStats.h"
 #include "transform/TransformCommands.h"
 
 using namespace veltrane;
@@ -65,9 +68,17 @@ const char* c_sUsage =
     "                                  every N along it; --all passes open ones over) |\n"
     "                                  offset-terms on|off (whole program); the program\n"
     "                                  is first prepared as opening it in the window does\n"
-    "  check PROGRAM.bas [--cut-order] run the program check (--cut-order: also whether a\n"
-    "                                  closed sequence comes before one inside it); exit 1\n"
-    "                                  when it finds something\n"
+    "  check PROGRAM.bas [--cut-order] [--motion [--min-circle R]]\n"
+    "                                  run the program check (--cut-order: also whether a\n"
+    "                                  closed sequence comes before one inside it; --motion:\n"
+    "                                  also moves of no length, arcs off their circle, full\n"
+    "                                  circles below R, segments cut twice, moves outside\n"
+    "                                  the machine limits); exit 1 when it finds something\n"
+    "  stats PROGRAM.bas [--csv] [--speed V] [--accel A] [--decel D] [--travel-speed V]\n"
+    "         [--blend DEG] [--pierce S] [-o OUT]\n"
+    "                                  cut and travel lengths, pierces, moves and estimated\n"
+    "                                  time of the program, each layer and each sequence\n"
+    "                                  (defaults from the settings)\n"
     "  table PROGRAM.bas [--format basic|list|csv] [--fixed N | --flexible] [--start N]\n"
     "         [--codes MO,MA,MC] [-o OUT]\n"
     "                                  the program's moves as a table (defaults from the\n"
@@ -647,14 +658,26 @@ int Transform(const std::vector<std::string>& args) {
 
 int Check(const std::vector<std::string>& args) {
   std::string strProgram;
-  bool bCutOrder = false;
-  for (const auto& a : args) {
-    if (a == "--cut-order")
+  bool bCutOrder = false, bMotion = false;
+  TVLTRegistry reg;
+  TMotionCheckOptions motion;
+  if (reg.HasValue("MinCircleRadius", "\\Estimate") && reg.CheckMinCircleRadius() >= 0)
+    motion.fMinCircleRadius = reg.CheckMinCircleRadius();
+  motion.Limits = ReadRangeLimits(reg);
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--cut-order") {
       bCutOrder = true;
-    else if (strProgram.empty() && !(a.size() > 1 && a[0] == '-'))
+    } else if (a == "--motion") {
+      bMotion = true;
+    } else if (a == "--min-circle" && i + 1 < args.size()) {
+      if (!TryStrToFloat(args[++i], motion.fMinCircleRadius) || !(motion.fMinCircleRadius >= 0))
+        return Usage("--min-circle takes a radius of 0 or more");
+    } else if (strProgram.empty() && !(a.size() > 1 && a[0] == '-')) {
       strProgram = a;
-    else
+    } else {
       return Usage("check takes one program");
+    }
   }
   if (strProgram.empty()) return Usage("check takes one program");
   TStringList lines;
@@ -663,13 +686,73 @@ int Check(const std::vector<std::string>& args) {
   bool bFound = check.Check();
   std::cout << c_sProgramCheckCaption << "\n";
   for (const std::string& l : check.Report()) std::cout << l << "\n";
-  if (bCutOrder || TVLTRegistry().CheckCutOrder()) {
+  if (bCutOrder || reg.CheckCutOrder()) {
     std::cout << c_sCheckingCutOrder << "\n";
     const auto f = FirstCutOrderFinding(lines);
     std::cout << (f ? CutOrderFindingText(*f) : std::string("  ..OK")) << "\n";
     bFound = bFound || f.has_value();
   }
+  if (bMotion || reg.CheckMotion()) {
+    std::cout << c_sCheckingMotion << "\n";
+    const std::vector<std::string> findings = CheckMotion(lines, motion);
+    for (const std::string& l : findings) std::cout << l << "\n";
+    if (findings.empty()) std::cout << "  ..OK\n";
+    bFound = bFound || !findings.empty();
+  }
   return bFound ? 1 : 0;
+}
+
+int Stats(const std::vector<std::string>& args) {
+  TVLTRegistry reg;
+  TEstimateSettings settings = ReadEstimateSettings(reg);
+  std::string strProgram, strOut;
+  bool bCsv = false;
+  struct TFlag {
+    const char* strName;
+    double* pValue;
+    bool bZeroAllowed;
+  };
+  const TFlag flags[] = {{"--speed", &settings.fSpeed, false},       {"--accel", &settings.fAccel, false},
+                         {"--decel", &settings.fDecel, false},       {"--travel-speed", &settings.fTravelSpeed, false},
+                         {"--blend", &settings.fBlendDegrees, true}, {"--pierce", &settings.fPierceTime, true}};
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool bHasValue = i + 1 < args.size();
+    const TFlag* flag = nullptr;
+    for (const TFlag& f : flags)
+      if (a == f.strName) flag = &f;
+    if (flag && bHasValue) {
+      double v = 0;
+      if (!TryStrToFloat(args[++i], v) || !std::isfinite(v) || v < 0 || (v == 0 && !flag->bZeroAllowed))
+        return Usage(a + (flag->bZeroAllowed ? " takes a number of 0 or more" : " takes a number above 0"));
+      *flag->pValue = v;
+    } else if (a == "--csv") {
+      bCsv = true;
+    } else if (a == "-o" && bHasValue) {
+      strOut = args[++i];
+    } else if (strProgram.empty() && !(a.size() > 1 && a[0] == '-')) {
+      strProgram = a;
+    } else {
+      return Usage("unknown option or missing value: " + a);
+    }
+  }
+  if (strProgram.empty()) return Usage("stats takes a program");
+  TStringList lines;
+  if (!CheckOutput(strOut, strProgram) || !ReadProgram(strProgram, lines)) return 1;
+  const TProgramStats stats =
+      ComputeProgramStats(lines, settings, std::filesystem::path(strProgram).filename().string());
+  for (const std::string& n : stats.Notes) std::cerr << "veltrane-cli: " << n << "\n";
+  const std::string strText = bCsv ? StatsCsv(stats) : StatsTable(stats);
+  if (strOut.empty() || strOut == "-") {
+    std::cout << strText;
+    return 0;
+  }
+  try {
+    WriteFileAtomically(strOut, strText);
+  } catch (const EFileError& e) {
+    return Fail(e.what());
+  }
+  return 0;
 }
 
 int Table(const std::vector<std::string>& args) {
@@ -761,6 +844,7 @@ int RunCommand(const std::string& cmd, const std::vector<std::string>& args) {
   if (cmd == "transform") return Transform(args);
   if (cmd == "check") return Check(args);
   if (cmd == "table") return Table(args);
+  if (cmd == "stats") return Stats(args);
   return Usage("unknown command " + cmd);
 }
 

@@ -35,6 +35,10 @@ int32_t TVLTRegistry::ReadIntegerValue(const std::string& strName, const std::st
   return static_cast<int32_t>(n);
 }
 
+bool TVLTRegistry::HasValue(const std::string& strName, const std::string& strSubKey) {
+  return m_pBackend->Read(KeyPath(strSubKey), strName).has_value();
+}
+
 double TVLTRegistry::ReadFloatValue(const std::string& strName, const std::string& strSubKey) {
   auto v = m_pBackend->Read(KeyPath(strSubKey), strName);
   if (!v || v->evType != ERegValueType::eBinary || v->strData.size() != sizeof(double)) return 0.0;

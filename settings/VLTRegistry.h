@@ -38,6 +38,15 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(Boolean, bool, TabsBySpacing, "BySpacing", "\\Tabs")              \
   X(Float, double, TabsLength, "Length", "\\Tabs")                    \
   X(Boolean, bool, TabsOffArcs, "OffArcs", "\\Tabs")                  \
+  X(Float, double, EstimateSpeed, "Speed", "\\Estimate")               \
+  X(Float, double, EstimateAccel, "Accel", "\\Estimate")               \
+  X(Float, double, EstimateDecel, "Decel", "\\Estimate")               \
+  X(Float, double, EstimateTravelSpeed, "TravelSpeed", "\\Estimate")   \
+  X(Float, double, EstimateBlendDegrees, "BlendAngle", "\\Estimate")   \
+  X(Float, double, EstimatePierceTime, "PierceTime", "\\Estimate")     \
+  X(Boolean, bool, EstimateShowTime, "ShowSequenceTime", "\\Estimate") \
+  X(Boolean, bool, CheckMotion, "CheckMotion", "\\Estimate")           \
+  X(Float, double, CheckMinCircleRadius, "MinCircleRadius", "\\Estimate") \
   X(String, std::string, LastListExportFile, "LastListExportFile", "")  \
   X(String, std::string, LastBasicFile, "LastBasicFile", "")            \
   X(Integer, int32_t, XAxis, "XAxis", "")                               \
@@ -79,6 +88,7 @@ class TVLTRegistry {
   std::string KeyPath(const std::string& strSubKey) const;
   static std::string LayerSubkey(int nLayer);
 
+  bool HasValue(const std::string& strName, const std::string& strSubKey = "");
   std::string ReadStringValue(const std::string& strName, const std::string& strSubKey = "");
   int32_t ReadIntegerValue(const std::string& strName, const std::string& strSubKey = "");
   double ReadFloatValue(const std::string& strName, const std::string& strSubKey = "");
