@@ -9,6 +9,7 @@
 
 #include "app/Dialogs.h"
 #include "app/PathDialogs.h"
+#include "app/StatsDialog.h"
 #include "app/ToolDialogs.h"
 
 namespace veltrane {
@@ -189,6 +190,12 @@ bool TQtAppPrompts::TabSettings(const std::string& strCaption, TTabRequest& Requ
   if (d.exec() != QDialog::Accepted) return false;
   Request = d.Request();
   return true;
+}
+
+void TQtAppPrompts::ProgramStatistics(const TStringList& Program, const std::string& strName,
+                                      TVLTRegistry& Registry, const std::function<void(int32_t)>& SelectLine) {
+  TfrmProgramStats d(Program, strName, Registry, this, SelectLine, m_pParent);
+  d.exec();
 }
 
 void TQtAppPrompts::ShowProgramCheck(const TStringList& Report) {

@@ -2,6 +2,7 @@
 // its dialogs. The application answers with real dialogs; tests script the answers.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "model/Records.h"
@@ -58,6 +59,10 @@ class IAppPrompts : public IUserPrompts {
   virtual bool TabSettings(const std::string& strCaption, TTabRequest& Request) = 0;
   // The program check's report window; returns when the user has pressed OK.
   virtual void ShowProgramCheck(const TStringList& Report) = 0;
+  // The program statistics dialog, which stores its choices; SelectLine selects a
+  // sequence by its first line.
+  virtual void ProgramStatistics(const TStringList& Program, const std::string& strName, TVLTRegistry& Registry,
+                                 const std::function<void(int32_t nLine)>& SelectLine) = 0;
   // The automatic code insertion dialog, which stores its texts on "&Insert"; false on
   // "&Close".
   virtual bool AutoCodeInsert(const TLayerContent& Layers, TVLTRegistry& Registry) = 0;
@@ -94,6 +99,8 @@ class TQtAppPrompts : public IAppPrompts {
   bool BatchCopySettings(double mVal[2][2]) override;
   bool TabSettings(const std::string& strCaption, TTabRequest& Request) override;
   void ShowProgramCheck(const TStringList& Report) override;
+  void ProgramStatistics(const TStringList& Program, const std::string& strName, TVLTRegistry& Registry,
+                         const std::function<void(int32_t nLine)>& SelectLine) override;
   bool AutoCodeInsert(const TLayerContent& Layers, TVLTRegistry& Registry) override;
   bool EditControllerLink(TLinkFields& Fields) override;
   bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,

@@ -129,6 +129,10 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   m_tmrRegenerate.setSingleShot(true);
   m_tmrRegenerate.setInterval(0);
   connect(&m_tmrRegenerate, &QTimer::timeout, this, &TfrmMain::GenerateAndDraw);
+  // The estimate waits for a pause in typing.
+  m_tmrEstimate.setSingleShot(true);
+  m_tmrEstimate.setInterval(300);
+  connect(&m_tmrEstimate, &QTimer::timeout, this, &TfrmMain::StartEstimate);
 
   ReadSettings();
   resize(1000, 700);
@@ -144,6 +148,9 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
 TfrmMain::~TfrmMain() {
   m_bDestroying = true;
   m_tmrRegenerate.stop();
+  m_tmrEstimate.stop();
+  if (m_pEstimateCancel) m_pEstimateCancel->store(true);
+  m_EstimatePool.waitForDone();
   WriteSettings();
   // The editor's signals must not reach a half-destroyed window.
   disconnect(m_memProgram->document(), nullptr, this, nullptr);
@@ -154,6 +161,8 @@ TfrmMain::~TfrmMain() {
 // Settings
 
 void TfrmMain::ReadSettings() {
+  m_bShowTime = m_Registry.EstimateShowTime();
+  m_EstimatePool.setMaxThreadCount(1);
   int32_t x = m_Registry.XAxis(), y = m_Registry.YAxis();
   m_Interp.SetXAxisNumber(x);
   m_Interp.SetYAxisNumber(y == x ? x + 1 : y);
@@ -646,7 +655,7 @@ void TfrmMain::UpdateToolEnableState() {
   for (const char* n :
        {"mniReverseAll", "mniShiftAll", "mniScaleAll", "mniRotateAll", "mniMirrorAll",
         "mniCompensation", "mniFilletCornersAll", "mniLeadInOutAll", "mniAddEndAll", "mniAddTabsAll",
-        "mniReorderSequences", "mniCheckProgram", "mniAutoCodeInsert"})
+        "mniReorderSequences", "mniCheckProgram", "mniAutoCodeInsert", "mniProgramStats"})
     Enable(Action(n), bProgram);
   const bool bUndo = m_pUndoList->Count() > 0;
   Enable(Action("mniUndo"), bUndo);

@@ -6,7 +6,9 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QThreadPool>
 #include <QTimer>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -47,7 +49,7 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
                        c_nBorderMargin = 5, c_nAxisMargin = 35;
   // Value fields of the graph status bar.
   static constexpr int c_nXAxisPanel = 2, c_nYAxisPanel = 4, c_nEntityStartPanel = 7,
-                       c_nEntityEndPanel = 9, c_nSequencePanel = 11;
+                       c_nEntityEndPanel = 9, c_nSequencePanel = 11, c_nTimePanel = 12;
 
   // Marks a command that a later part of the program will carry out: present, disabled.
 
@@ -95,6 +97,15 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   // The program tools: the check, automatic code insertion, the table page's commands,
   // the controller link.
   void CheckProgram();
+  // Tools > Program Statistics...
+  void ProgramStatistics();
+  // The caret on a program line, its sequence current, as a click on the plot does.
+  void SelectProgramLine(int32_t nLine);
+  // The estimated time of each sequence, worked out away from the window's thread a
+  // moment after the program changed, when the graph status bar is to show it.
+  void ScheduleEstimate();
+  bool EstimatePending() const { return m_tmrEstimate.isActive() || m_bEstimateRunning; }
+  double SequenceTime(int32_t nSequence) const;
   void AutoCodeInsertCommand();
   void TableApply();
   void TableExport();
@@ -260,6 +271,14 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   bool m_bLineSelectApplied = false;
   bool m_bScrollSync = false;
   QTimer m_tmrRegenerate;
+  QTimer m_tmrEstimate;
+  void StartEstimate();
+  std::shared_ptr<std::atomic<bool>> m_pEstimateCancel;
+  bool m_bEstimateRunning = false;
+  bool m_bShowTime = false;  // the setting, kept here: it is asked at every redraw
+  QThreadPool m_EstimatePool;
+  uint64_t m_nEstimatedVersion = ~uint64_t{0};
+  std::vector<std::pair<int32_t, double>> m_SequenceTimes;  // number and seconds, program order
   // What the display list was made from.
   struct TDisplayKey {
     uint64_t nProgramVersion = ~uint64_t{0};

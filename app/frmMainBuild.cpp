@@ -264,6 +264,7 @@ void TfrmMain::CreateMenus() {
   t->addSeparator();
   MakeAction(t, "mniAutoCodeInsert", "A&uto Code Inserter...", QKeySequence(), [this] { AutoCodeInsertCommand(); });
   MakeAction(t, "mniCheckProgram", "Chec&k Program", QKeySequence(), [this] { CheckProgram(); });
+  MakeAction(t, "mniProgramStats", "Program Statistics...", QKeySequence(), [this] { ProgramStatistics(); });
   t->addSeparator();
   for (auto [name, caption] :
        {std::pair{"mniLookAheadforLine", "Look Ahead for Line"},

@@ -35,6 +35,7 @@
 #include "app/PainterCanvas.h"
 #include "app/RichEditPlus.h"
 #include "app/frmMain.h"
+#include "tools/ProgramStats.h"
 #include "model/NumberFormat.h"
 #include "model/SequenceMarkup.h"
 #include "model/Text.h"
@@ -81,6 +82,7 @@ void TfrmMain::GenerateAndDraw() {
   m_rulerVertical->update();
   m_pbPlot->update();
   UpdateGraphStatus();
+  if (m_nProgramVersion != m_nEstimatedVersion) ScheduleEstimate();
 }
 
 void TfrmMain::UpdateScrollBars() {
@@ -125,6 +127,10 @@ void TfrmMain::UpdateGraphStatus() {
     m_GraphStatus->SetPanelWidth(n, w >= 93 ? w + 8 : 100);
   }
   m_GraphStatus->SetPanelText(c_nSequencePanel, QString::number(m_nCurrentSequence));
+  const double t = m_bShowTime && m_nCurrentSequence > 0 ? SequenceTime(m_nCurrentSequence) : -1;
+  const QString strTime = t >= 0 ? QString::fromStdString("Time: " + FormatDuration(t)) : QString();
+  m_GraphStatus->SetPanelText(c_nTimePanel, strTime);
+  m_GraphStatus->SetPanelWidth(c_nTimePanel, m_GraphStatus->TextWidth(strTime) + 12);
 }
 
 void TfrmMain::PaintPlot(QPainter& p) {

@@ -2,6 +2,7 @@
 // table page (build, export, send) and the controller link.
 #include <QAction>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -12,11 +13,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/RichEditPlus.h"
 #include "app/frmMain.h"
 #include "model/TextFile.h"
 #include "tools/AutoCodeInsert.h"
 #include "tools/ControllerLink.h"
+#include "tools/MotionCheck.h"
 #include "tools/ProgramCheck.h"
+#include "tools/ProgramStats.h"
 #include "transform/CutOrderCheck.h"
 
 namespace veltrane {
@@ -40,7 +44,89 @@ void TfrmMain::CheckProgram() {
     const auto f = FirstCutOrderFinding(m_Document.m_Program);
     report.push_back(f ? CutOrderFindingText(*f) : "  ..OK");
   }
+  if (m_Registry.CheckMotion()) {
+    report.push_back(c_sCheckingMotion);
+    TMotionCheckOptions o;
+    if (m_Registry.HasValue("MinCircleRadius", "\\Estimate")) o.fMinCircleRadius = m_Registry.CheckMinCircleRadius();
+    o.Limits = m_RangeLimits;
+    const std::vector<std::string> findings = CheckMotion(m_Document.m_Program, o);
+    report.insert(report.end(), findings.begin(), findings.end());
+    if (findings.empty()) report.push_back("  ..OK");
+  }
   m_pPrompts->ShowProgramCheck(report);
+}
+
+void TfrmMain::ProgramStatistics() {
+  EndMouseModes();
+  FlushPendingWork();
+  const std::string strName =
+      m_strFileName.isEmpty() ? std::string("the program") : QFileInfo(m_strFileName).fileName().toStdString();
+  m_pPrompts->ProgramStatistics(m_Document.m_Program, strName, m_Registry,
+                                [this](int32_t nLine) { SelectProgramLine(nLine + 1); });
+  // The dialog may have changed the defaults or whether the time is shown.
+  m_bShowTime = m_Registry.EstimateShowTime();
+  m_nEstimatedVersion = ~uint64_t{0};
+  m_SequenceTimes.clear();
+  ScheduleEstimate();
+  UpdateGraphStatus();
+}
+
+void TfrmMain::SelectProgramLine(int32_t nLine) {
+  if (nLine < 0 || static_cast<size_t>(nLine) >= m_Document.m_Program.size()) return;
+  if (m_Pages->currentIndex() != 0) m_Pages->setCurrentIndex(0);
+  ProcessProgramLineChange(m_nCurrentLine);
+  FlushPendingWork();
+  m_memProgram->GotoLine(nLine);
+  SetCurrentLine(nLine);
+  m_Document.m_nCaretLine = m_nCurrentLine;
+  m_nCurrentSequence = m_Document.CalculateCurrentSequence();
+  GenerateAndDraw();
+  UpdateToolEnableState();
+}
+
+void TfrmMain::ScheduleEstimate() {
+  if (!m_bShowTime) {
+    m_tmrEstimate.stop();
+    m_SequenceTimes.clear();
+    return;
+  }
+  m_tmrEstimate.start();
+}
+
+void TfrmMain::StartEstimate() {
+  // Only the newest program counts: a run still going for an older one stops.
+  if (m_pEstimateCancel) m_pEstimateCancel->store(true);
+  auto cancel = std::make_shared<std::atomic<bool>>(false);
+  m_pEstimateCancel = cancel;
+  auto program = std::make_shared<const TStringList>(m_Document.m_Program);
+  const TEstimateSettings settings = ReadEstimateSettings(m_Registry);
+  const uint64_t nVersion = m_nProgramVersion;
+  m_bEstimateRunning = true;
+  m_EstimatePool.start([this, program, settings, cancel, nVersion] {
+    const TProgramStats st = ComputeProgramStats(*program, settings, "", cancel.get());
+    if (st.bCancelled) return;
+    std::vector<std::pair<int32_t, double>> times;
+    times.reserve(st.Sequences.size());
+    for (const TStatsRow& r : st.Sequences) times.emplace_back(r.nSequence, r.fTime);
+    // Delivered on the window's thread; dropped if the window is gone by then.
+    QMetaObject::invokeMethod(
+        this,
+        [this, times = std::move(times), cancel, nVersion]() mutable {
+          if (cancel->load()) return;
+          m_bEstimateRunning = false;
+          m_SequenceTimes = std::move(times);
+          m_nEstimatedVersion = nVersion;
+          UpdateGraphStatus();
+          if (nVersion != m_nProgramVersion) ScheduleEstimate();
+        },
+        Qt::QueuedConnection);
+  });
+}
+
+double TfrmMain::SequenceTime(int32_t nSequence) const {
+  for (const auto& [n, t] : m_SequenceTimes)
+    if (n == nSequence) return t;
+  return -1;
 }
 
 void TfrmMain::AutoCodeInsertCommand() {

@@ -134,6 +134,11 @@ class TTestPrompts : public IAppPrompts {
     return true;
   }
   void ShowProgramCheck(const TStringList& Report) override { CheckReports.push_back(Report); }
+  void ProgramStatistics(const TStringList&, const std::string& strName, TVLTRegistry&,
+                         const std::function<void(int32_t)>& SelectLine) override {
+    Titles.push_back("Program Statistics: " + strName);
+    if (StatsSelectLine >= 0) SelectLine(StatsSelectLine);
+  }
   bool AutoCodeInsert(const TLayerContent& LayersShown, TVLTRegistry& Registry) override {
     ShownAutoCodeLayers = LayersShown;
     if (!AutoCodeTexts) return false;
@@ -176,6 +181,7 @@ class TTestPrompts : public IAppPrompts {
   TStringList ShownLayers;
   std::deque<TPathRequest> PathRequests;
   std::deque<TTabRequest> TabRequests;
+  int32_t StatsSelectLine = -1;  // the line the statistics dialog's double click selects
   std::vector<TTabRequest> TabInitials;  // what the tabs dialog was shown with
   std::optional<std::array<double, 4>> BatchValues;  // X offset, X repeat, Y offset, Y repeat
   std::vector<TStringList> CheckReports;

@@ -11,14 +11,18 @@
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
+#include <QLabel>
 #include <QTest>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
+#include "app/StatsDialog.h"
 #include "app/ToolDialogs.h"
 #include "gui/GuiFixture.h"
 #include "model/TextFile.h"
+#include "tools/ProgramStats.h"
 
 namespace veltrane::test {
 namespace {
@@ -60,6 +64,38 @@ TEST_F(ProgramToolTest, CheckProgramShowsTheReportAndChangesNothing) {
   TVLTRegistry().SetCheckCutOrder(false);
   ASSERT_EQ(m_Prompts.CheckReports.back().size(), 10u);
   EXPECT_EQ(m_Prompts.CheckReports.back()[8], "Checking cut order...");
+  // So is the motion, with the machine limits in use.
+  TVLTRegistry().SetCheckMotion(true);
+  Frm().Action("mniCheckProgram")->trigger();
+  TVLTRegistry().SetCheckMotion(false);
+  ASSERT_EQ(m_Prompts.CheckReports.back().size(), 10u);
+  EXPECT_EQ(m_Prompts.CheckReports.back()[8], "Checking motion...");
+  EXPECT_EQ(m_Prompts.CheckReports.back()[9], "  ..OK");
+}
+
+TEST_F(ProgramToolTest, StatisticsSelectASequenceAndTheStatusBarShowsItsTime) {
+  // A double click on sequence 2's row (its start marker is line 14) selects it.
+  m_Prompts.StatsSelectLine = 14;
+  TVLTRegistry().SetEstimateShowTime(true);
+  Frm().Action("mniProgramStats")->trigger();
+  TVLTRegistry().SetEstimateShowTime(false);
+  EXPECT_EQ(m_Prompts.Titles.back(), "Program Statistics: bracket.bas");
+  EXPECT_EQ(Frm().CurrentSequence(), 2);
+  // The time arrives from the worker a moment later, and follows an edit.
+  const TProgramStats want = ComputeProgramStats(Frm().Document().m_Program, TEstimateSettings{}, "");
+  auto shown = [&] { return Frm().GraphStatus()->PanelText(TfrmMain::c_nTimePanel).toStdString(); };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Frm().EstimatePending(); }, 5000));
+  EXPECT_EQ(shown(), "Time: " + FormatDuration(want.Sequences[1].fTime));
+  ClickLine(17);  // the hole's circle, radius 5: make it radius 50
+  Editor().moveCursor(QTextCursor::EndOfBlock);
+  for (int i = 0; i < 6; ++i) QTest::keyClick(&Editor(), Qt::Key_Backspace);
+  QTest::keyClicks(&Editor(), "50,0,1)");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Frm().EstimatePending(); }, 1000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Frm().EstimatePending(); }, 5000));
+  ClickLine(17);
+  const TProgramStats now = ComputeProgramStats(Frm().Document().m_Program, TEstimateSettings{}, "");
+  EXPECT_GT(now.Sequences[1].fTime, want.Sequences[1].fTime);
+  EXPECT_EQ(shown(), "Time: " + FormatDuration(now.Sequences[1].fTime)) << Line(17);
 }
 
 TEST_F(ProgramToolTest, AutoCodeInsertionIsOneUndoStep) {
@@ -212,6 +248,45 @@ TEST_F(ProgramToolTest, TableFieldsPersistAcrossRuns) {
 }
 
 // ---------------------------------------------------------------- the dialogs
+
+TEST(ToolDialogs, StatisticsTableSortsSelectsAndRecalculates) {
+  const TStringList prog = LoadLines(VELTRANE_SOURCE_DIR "/examples/bracket.bas");
+  TVLTRegistry reg;
+  WriteEstimateSettings(TEstimateSettings{}, reg);
+  TScriptedPrompts prompts;
+  int32_t nSelected = -1;
+  TfrmProgramStats d(prog, "bracket.bas", reg, &prompts, [&](int32_t n) { nSelected = n; });
+  EXPECT_EQ(d.windowTitle(), "Program Statistics");
+  ASSERT_EQ(d.tblRows->rowCount(), 5);  // two layers, three sequences
+  EXPECT_TRUE(d.lblTotals->text().contains("sequences (pierces)   3"));
+  // Sorted by time, the shortest first; a double click on a sequence's row selects it.
+  d.tblRows->sortItems(7, Qt::AscendingOrder);
+  double fLast = -1;
+  for (int r = 0; r < d.tblRows->rowCount(); ++r) {
+    const double t = d.tblRows->item(r, 7)->data(Qt::UserRole).toDouble();
+    EXPECT_GE(t, fLast);
+    fLast = t;
+  }
+  for (int r = 0; r < d.tblRows->rowCount(); ++r)
+    if (d.tblRows->item(r, 0)->text() == "sequence" && d.tblRows->item(r, 1)->text() == "3")
+      emit d.tblRows->cellDoubleClicked(r, 3);
+  EXPECT_EQ(nSelected, 20);  // '$StartSeq(3)
+  // A speed that is no number is refused; a slower one takes longer and is kept.
+  const double fBefore = d.Stats().Program.fTime;
+  d.edtSpeed->setText("fast");
+  EXPECT_FALSE(d.Recalculate());
+  ASSERT_EQ(prompts.Messages.size(), 1u);
+  EXPECT_EQ(prompts.Messages[0].second, "The speed must be a number above 0.");
+  d.edtSpeed->setText("10");
+  EXPECT_TRUE(d.Recalculate());
+  EXPECT_GT(d.Stats().Program.fTime, fBefore);
+  EXPECT_DOUBLE_EQ(ReadEstimateSettings(reg).fSpeed, 10);
+  d.chkCheckMotion->setChecked(true);
+  d.accept();
+  EXPECT_TRUE(reg.CheckMotion());
+  reg.SetCheckMotion(false);
+  WriteEstimateSettings(TEstimateSettings{}, reg);
+}
 
 TEST(ToolDialogs, ProgramCheckReportAndOk) {
   TfrmProgramCheck d;
