@@ -1,7 +1,9 @@
 // Program-tool benchmark: a program of N sequences in six layers (each sequence a label,
 // a start move, four moves and an arc, with a GOSUB to its label) through the program
-// check, the table build in each format and automatic code insertion with a text at every
-// place. Medians of five runs.
+// check, the table build in each format, automatic code insertion with a text at every
+// place, the statistics with the time estimate, the motion check, and the copy of the
+// program the window makes before it hands the estimate to its worker (the only part of
+// the estimate that runs on the window's thread). Medians of five runs.
 //   veltrane-bench-programtools [SEQUENCES ...]          default: 10000 100000
 #include <sys/resource.h>
 
@@ -14,6 +16,8 @@
 #include <vector>
 
 #include "tools/AutoCodeInsert.h"
+#include "tools/MotionCheck.h"
+#include "tools/ProgramStats.h"
 #include "tools/ProgramCheck.h"
 #include "tools/TableExport.h"
 
@@ -61,7 +65,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) sizes.push_back(static_cast<size_t>(std::atol(argv[i])));
   if (sizes.empty()) sizes = {10000, 100000};
   std::printf("| sequences | lines | check ms | table basic fixed ms | table list flexible ms | table csv ms | "
-              "code insertion ms | peak MiB |\n|---|---|---|---|---|---|---|---|\n");
+              "code insertion ms | stats ms | motion check ms | copy ms | peak MiB |\n"
+              "|---|---|---|---|---|---|---|---|---|---|---|\n");
   for (size_t n : sizes) {
     const TStringList p = Program(n);
     const double fCheck = MedianMs([&] {
@@ -85,10 +90,16 @@ int main(int argc, char** argv) {
     const double fInsert = MedianMs([&] {
       if (AutoCodeInsertProblem(p).empty()) InsertAutoCode(p, texts);
     });
+    const double fStats = MedianMs([&] { ComputeProgramStats(p, TEstimateSettings{}, "p"); });
+    const double fMotion = MedianMs([&] { CheckMotion(p, TMotionCheckOptions{}); });
+    const double fCopy = MedianMs([&] {
+      TStringList copy = p;
+      if (copy.size() != p.size()) std::abort();
+    });
     rusage ru{};
     getrusage(RUSAGE_SELF, &ru);
-    std::printf("| %zu | %zu | %.1f | %.1f | %.1f | %.1f | %.1f | %ld |\n", n, p.size(), fCheck, fBasic, fList,
-                fCsv, fInsert, ru.ru_maxrss / 1024);
+    std::printf("| %zu | %zu | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %.1f | %ld |\n", n, p.size(), fCheck,
+                fBasic, fList, fCsv, fInsert, fStats, fMotion, fCopy, ru.ru_maxrss / 1024);
     std::fflush(stdout);
   }
   return 0;
