@@ -1,7 +1,9 @@
 // Fuzz target: the program tools on arbitrary program text. The check always reports
 // its four checks; the table build either stops with a message and no lines or writes a
 // header and one record per move; code insertion either names its problem or keeps every
-// line of the program in order; link parameter strings read back the way they were built.
+// line of the program in order; statistics stay defined; link parameter strings read back
+// the way they were built.
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -9,7 +11,9 @@
 #include "model/TextFile.h"
 #include "tools/AutoCodeInsert.h"
 #include "tools/ControllerLink.h"
+#include "tools/MotionCheck.h"
 #include "tools/ProgramCheck.h"
+#include "tools/ProgramStats.h"
 #include "tools/TableExport.h"
 
 using namespace veltrane;
@@ -50,6 +54,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const std::string& l : out)
       if (k < lines.size() && l == lines[k]) ++k;
     if (k != lines.size()) std::abort();
+  }
+
+  // Statistics: lengths and times are never negative or undefined, and the sequences'
+  // times never add up to more than the program's.
+  {
+    TEstimateSettings es;
+    es.fPierceTime = size % 3 == 0 ? 0.5 : 0.0;
+    const TProgramStats st = ComputeProgramStats(lines, es, "p");
+    const TStatsRow& p = st.Program;
+    if (!(p.fCut >= 0) || !(p.fTravel >= 0) || !(p.fTime >= 0)) std::abort();
+    double fSum = 0;
+    for (const TStatsRow& r : st.Sequences) fSum += r.fTime;
+    if (std::isfinite(p.fTime) && fSum > p.fTime * (1 + 1e-9) + 1e-9) std::abort();
+    (void)StatsTable(st);
+    (void)StatsCsv(st);
+    for (const std::string& l : CheckMotion(lines, TMotionCheckOptions{}))
+      if (l.rfind("   - ", 0) != 0) std::abort();
   }
 
   for (const char* type : {"Serial", "USB", "PCI", "Ethernet"}) {

@@ -1,12 +1,14 @@
 // Fuzz target: the transformer's reading of move lines on arbitrary program text. The
 // canonical rewrite must be idempotent and keep the line count; every operation and path
 // tool either refuses with a named line, finds it cannot be done and changes nothing, or
-// writes lines that read back; a strict refusal changes nothing.
+// writes lines that read back; a strict refusal changes nothing. Tabs cut a path into
+// pieces that read back, or refuse.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "model/TextFile.h"
+#include "transform/Tabs.h"
 #include "transform/Transformer.h"
 
 using namespace veltrane;
@@ -64,6 +66,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const ETransformError&) {
       std::abort();
     }
+  }
+  // Tabs: refused with a named line, refused with a reason, or pieces that each start
+  // with their absolute move and load strictly; the lines cut stay as they were.
+  {
+    TStringList work = once;
+    t.SetProgram(&work);
+    TTabRequest r;
+    r.nCount = 1 + static_cast<int32_t>(size % 5);
+    r.fLength = 0.25 + static_cast<double>(size % 7);
+    r.bOnArcs = size % 2 == 0;
+    TTabCut cut;
+    try {
+      if (t.CutTabs(r, cut)) {
+        if (cut.Pieces.empty() || t.FailureReason() != "") std::abort();
+        for (TStringList& piece : cut.Pieces) {
+          t.SetProgram(&piece);
+          t.LoadSourceList(true);
+        }
+      } else if (t.FailureReason().empty() || !cut.Pieces.empty()) {
+        std::abort();
+      }
+    } catch (const ETransformError& e) {
+      if (e.nLine < 0 || static_cast<size_t>(e.nLine) >= once.size()) std::abort();
+    }
+    if (work != once) std::abort();
   }
   return 0;
 }

@@ -69,8 +69,10 @@ std::vector<std::string> CheckMotion(const TStringList& Program, const TMotionCh
                                   ": " + strWhat});
   };
   std::vector<TProgramMove> cuts;
-  std::unordered_map<int64_t, std::vector<size_t>> grid;
-  auto key = [](int64_t i, int64_t j) { return i * 73856093 ^ j * 19349663; };
+  std::unordered_map<uint64_t, std::vector<size_t>> grid;
+  auto key = [](int64_t i, int64_t j) {
+    return static_cast<uint64_t>(i) * 73856093u ^ static_cast<uint64_t>(j) * 19349663u;
+  };
   const TRangeLimits& L = O.Limits;
   TMotionVisitor v;
   v.OnMove = [&](const TProgramMove& m) {
@@ -93,6 +95,8 @@ std::vector<std::string> CheckMotion(const TStringList& Program, const TMotionCh
     // Cut twice: the same line or arc elsewhere among the cuts.
     if (m.nSequence == 0 || m.evKind == EMoveKind::eAbsolute || !(m.fLength > 0)) return;
     const TfPoint mid = Middle(m);
+    // Points beyond any machine's reach are left out of the comparison.
+    if (!(std::fabs(mid.fX) < 1e12) || !(std::fabs(mid.fY) < 1e12)) return;
     const int64_t i = std::llround(mid.fX / c_fCell), j = std::llround(mid.fY / c_fCell);
     auto twin = [&]() -> const TProgramMove* {
       for (int64_t di = -1; di <= 1; ++di)

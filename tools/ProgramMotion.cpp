@@ -104,7 +104,7 @@ bool WalkProgramMotion(const TStringList& Program, const TMotionVisitor& V) {
         m.evKind = evType == eCmd_MHelical ? EMoveKind::eHelical : EMoveKind::eArc;
         m.fEnd = TfPoint{pos.fX + v[0], pos.fY + v[1], 0.0};
         m.fCentre = TfPoint{pos.fX + v[2], pos.fY + v[3], 0.0};
-        m.bClockwise = static_cast<int32_t>(v[4]) == 1;
+        m.bClockwise = v[4] >= 1 && v[4] < 2;  // the direction digit 1, as the controller reads it
         m.bFullCircle = v[0] == 0.0 && v[1] == 0.0;
         m.fRadius = std::hypot(v[2], v[3]);
         m.fRadiusMismatch = std::fabs(std::hypot(m.fEnd.fX - m.fCentre.fX, m.fEnd.fY - m.fCentre.fY) - m.fRadius);

@@ -1,0 +1,22 @@
+' Motion faults, one of each kind
+SPEED=50
+ACCEL=feed
+'$Layer0:PARTS
+'$StartSeq(1)
+cadseq1:
+    MOVEABS(0,0)
+    MOVE(0,0)
+    MOVE(10,0)
+    MOVECIRC(0,10,0,5,0)
+    MOVECIRC(0,-10.1,0,-5,0)
+    MOVECIRC(0,0,0.01,0,1)
+'$EndSeq(1)
+'$StartSeq(2)
+cadseq2:
+    MOVEABS(10,10)
+    MOVECIRC(0,-10,0,-5,1)
+    WA(250)
+    MOVE(0,-10)
+    MOVE(0,10)
+'$EndSeq(2)
+'$EndLayer0:PARTS
