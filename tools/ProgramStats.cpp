@@ -118,6 +118,7 @@ class TBuilder {
     const int32_t nLayerRow = LayerRow(m.nLayer), nSequenceRow = SequenceRow(m.nSequence);
     const bool bCut = m.nSequence != 0 && m.evKind != EMoveKind::eAbsolute;
     for (TStatsRow* r : Rows(nLayerRow, nSequenceRow)) {
+      if (!r) continue;
       (bCut ? r->fCut : r->fTravel) += m.fLength;
       r->nMovesByKind[static_cast<size_t>(m.evKind)]++;
       TfRange x{m.fEnd.fX, m.fEnd.fX}, y{m.fEnd.fY, m.fEnd.fY};
@@ -203,14 +204,15 @@ class TBuilder {
   int32_t SequenceRow(int32_t nSequence) const {
     return nSequence != 0 && !m_Stats.Sequences.empty() ? static_cast<int32_t>(m_Stats.Sequences.size()) - 1 : -1;
   }
-  std::vector<TStatsRow*> Rows(int32_t nLayerRow, int32_t nSequenceRow) {
-    std::vector<TStatsRow*> v{&m_Stats.Program};
-    if (nLayerRow >= 0) v.push_back(&m_Stats.Layers[static_cast<size_t>(nLayerRow)]);
-    if (nSequenceRow >= 0) v.push_back(&m_Stats.Sequences[static_cast<size_t>(nSequenceRow)]);
-    return v;
+  // The program's row and those of the layer and sequence given (-1: none); the unused
+  // places are null.
+  std::array<TStatsRow*, 3> Rows(int32_t nLayerRow, int32_t nSequenceRow) {
+    return {&m_Stats.Program, nLayerRow >= 0 ? &m_Stats.Layers[static_cast<size_t>(nLayerRow)] : nullptr,
+            nSequenceRow >= 0 ? &m_Stats.Sequences[static_cast<size_t>(nSequenceRow)] : nullptr};
   }
   void AddTime(double t, int32_t nLayerRow, int32_t nSequenceRow) {
-    for (TStatsRow* r : Rows(nLayerRow, nSequenceRow)) r->fTime += t;
+    for (TStatsRow* r : Rows(nLayerRow, nSequenceRow))
+      if (r) r->fTime += t;
   }
   // The run of moves that blend into each other, planned and timed: every joint no
   // faster than its limit, and no faster than the moves on either side can reach or
