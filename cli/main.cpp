@@ -29,6 +29,7 @@
 #include "tools/TableExport.h"
 #include "transform/CutOrderCheck.h"
 #include "transform/PathCommands.h"
+#include "cli/TextConvert.h"
 #include "transform/Tabs.h"
 #include "tools/MotionCheck.h"
 #include "tools/ProgramStats.h"
@@ -216,7 +217,9 @@ int Layers(const std::vector<std::string>& args) {
   if (!CheckInput(args[0], "drawing")) return 1;
   try {
     TDXFIn importer(nullptr, nullptr);
-    for (const auto& l : importer.ReadLayers(ReadWholeFile(args[0]))) std::cout << l << "\n";
+    // Printed in UTF-8 whatever the drawing's own encoding.
+    for (const auto& l : importer.ReadLayers(ReadWholeFile(args[0])))
+      std::cout << DrawingTextToUtf8(l, importer.TextEncoding()) << "\n";
     std::cerr << "veltrane-cli: "
               << (importer.DrawingUnits() > 0
                       ? "drawing units: " + TDXFIn::UnitName(importer.DrawingUnits())
@@ -305,7 +308,25 @@ int Import(const std::vector<std::string>& args) {
   if (layers.size() > static_cast<size_t>(c_nMaxSelectedLayers))
     return Fail(TLayerSelection::c_sLimitWarning);
   TVLTRegistry reg;
-  TFixedImportAnswers answers(strDrawing, layers);
+  // Layers may be named as the drawing holds them or in UTF-8, as `layers` prints them.
+  class TAnswers : public TFixedImportAnswers {
+   public:
+    using TFixedImportAnswers::TFixedImportAnswers;
+    void DrawingEncoding(const std::string& strEncoding) override { m_strEncoding = strEncoding; }
+    bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override {
+      for (std::string& w : m_Layers)
+        if (std::find(DrawingLayers.begin(), DrawingLayers.end(), w) == DrawingLayers.end())
+          for (const std::string& d : DrawingLayers)
+            if (DrawingTextToUtf8(d, m_strEncoding) == w) w = d;
+      return TFixedImportAnswers::ChooseLayers(DrawingLayers, SelectedLayers);
+    }
+    // The names asked for, as the drawing holds them.
+    const TStringList& Resolved() const { return m_Layers; }
+
+   private:
+    std::string m_strEncoding;
+  };
+  TAnswers answers(strDrawing, layers);
   TDXFIn importer(&answers, &reg);
   importer.SetMovesPerSplineSection(nSplineMoves >= 0 ? nSplineMoves : reg.SplineMovesPerSection());
   if (!strMatching.empty()) {
@@ -341,7 +362,7 @@ int Import(const std::vector<std::string>& args) {
     return Fail(strDrawing + ": " + e.what());
   }
   if (importer.FileName().empty()) return Fail("cannot open drawing " + strDrawing);
-  for (const auto& l : layers)
+  for (const auto& l : answers.Resolved())
     if (std::find(importer.DrawingLayers().begin(), importer.DrawingLayers().end(), l) ==
         importer.DrawingLayers().end())
       return Fail("the drawing has no layer \"" + l + "\" (see veltrane-cli layers)");

@@ -16,13 +16,16 @@ class IDXFImportUI {
   // Lets the user pick up to five of the drawing's layers, in the order wanted.
   // False when cancelled, which imports nothing.
   virtual bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) = 0;
+  // How the drawing's layer names are encoded ("UTF-8", "GBK", ...), told before the
+  // layers are asked for; the names themselves stay the drawing's bytes.
+  virtual void DrawingEncoding(const std::string& strEncoding) { (void)strEncoding; }
 };
 
 // Fixed answers: one file and a layer choice (empty: the first five layers).
 class TFixedImportAnswers : public IDXFImportUI {
  public:
   explicit TFixedImportAnswers(std::string strFile, TStringList Layers = {})
-      : m_strFile(std::move(strFile)), m_Layers(std::move(Layers)) {}
+      : m_Layers(std::move(Layers)), m_strFile(std::move(strFile)) {}
   bool ChooseDrawingFile(const std::string&, std::string& strFileName) override {
     strFileName = m_strFile;
     return !m_strFile.empty();
@@ -31,9 +34,11 @@ class TFixedImportAnswers : public IDXFImportUI {
   bool bLayersAsked = false;
   bool bTookFirstFive = false;  // no choice was given and the drawing has more than five
 
+ protected:
+  TStringList m_Layers;  // the layers asked for
+
  private:
   std::string m_strFile;
-  TStringList m_Layers;
 };
 
 }  // namespace veltrane

@@ -521,6 +521,7 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   m_Warnings.clear();
   RequireSection();
   ScanUnits();
+  if (m_pUI) m_pUI->DrawingEncoding(TextEncoding());
   m_DrawingLayers.clear();
   if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
   lines.Rewind();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dxf/DXFChain.h"
+#include "dxf/DXFEncoding.h"
 #include "dxf/DXFImportUI.h"
 #include "dxf/DXFLines.h"
 #include "dxf/DXFRecords.h"
@@ -67,6 +68,8 @@ class TDXFIn {
   void SetConvertUnits(EDXFConvertUnits ev) { m_evConvertUnits = ev; }
   // $INSUNITS of the drawing read last (0: none), and its name.
   int32_t DrawingUnits() const { return m_nDrawingUnits; }
+  // How the drawing's texts (layer names among them) are encoded: "UTF-8", "GBK", ...
+  std::string TextEncoding() const { return DXFTextEncoding(m_strAcadVer, m_strCodePage); }
   static std::string UnitName(int32_t nUnits);
   static double MillimetresPerUnit(int32_t nUnits);  // 0 for no units
   // The largest gap between two elements that the matching tolerance closed, or 0.
@@ -274,6 +277,7 @@ class TDXFIn {
   TInnerFirst m_InnerFirst;  // what the inner-first ordering found
   bool m_bMatchDefault = true;
   int32_t m_nDrawingUnits = 0;
+  std::string m_strAcadVer, m_strCodePage;
   std::unordered_map<std::string, int32_t> m_BlockUnits;
   EDXFConvertUnits m_evConvertUnits = EDXFConvertUnits::eDrawing;
   double m_fLargestGap = 0.0;

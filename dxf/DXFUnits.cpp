@@ -41,16 +41,20 @@ std::string TDXFIn::UnitName(int32_t nUnits) {
 
 void TDXFIn::ScanUnits() {
   m_nDrawingUnits = 0;
+  m_strAcadVer.clear();
+  m_strCodePage.clear();
   m_BlockUnits.clear();
   if (FindSection("HEADER")) {
     // "9 / $INSUNITS" names the variable; its value is the next pair's (code 70).
+    // $ACADVER (code 1) and $DWGCODEPAGE (code 3) tell how the drawing's texts are encoded.
     std::string_view line;
-    bool bNext = false, bName = false;
+    std::string strVariable;
+    bool bName = false;
     while (m_pLines->Next(line)) {
       if (line == "ENDSEC") break;
       if (bName) {
         bName = false;
-        bNext = line == "$INSUNITS";
+        strVariable = std::string(line);
         continue;
       }
       const int32_t c = GroupCode(line);
@@ -60,11 +64,15 @@ void TDXFIn::ScanUnits() {
         continue;
       }
       if (!m_pLines->Next(v)) break;
-      if (bNext && c == 70) {
+      if (strVariable == "$INSUNITS" && c == 70) {
         int32_t n = 0;
         if (TryStrToInt(v, n) && MillimetresPerUnit(n) > 0) m_nDrawingUnits = n;
-        bNext = false;
+      } else if (strVariable == "$ACADVER" && c == 1) {
+        m_strAcadVer = std::string(v);
+      } else if (strVariable == "$DWGCODEPAGE" && c == 3) {
+        m_strCodePage = std::string(v);
       }
+      strVariable.clear();
     }
   }
   m_pLines->Rewind();

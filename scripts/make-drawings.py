@@ -264,6 +264,22 @@ def curves(version):
     return doc
 
 
+def chinese(version):
+    """Layers named in Chinese: a square on 切割, a circle on 外形, and a hole on a layer
+    whose name holds a character outside the Chinese code page (written as a \\U+ escape
+    in R2000)."""
+    doc = ezdxf.new(version)
+    if version == "R2000":
+        doc.encoding = "gbk"  # written as $DWGCODEPAGE ANSI_936
+    msp = doc.modelspace()
+    for name in ("切割", "外形", "孔\u01fc"):
+        doc.layers.add(name)
+    msp.add_lwpolyline([(0, 0), (40, 0), (40, 30), (0, 30)], close=True, dxfattribs={"layer": "切割"})
+    msp.add_circle((70, 15), 10, dxfattribs={"layer": "外形"})
+    msp.add_circle((20, 15), 4, dxfattribs={"layer": "孔\u01fc"})
+    return doc
+
+
 def main():
     examples = os.path.join(ROOT, "examples")
     data = os.path.join(ROOT, "tests", "data", "ezdxf")
@@ -282,6 +298,7 @@ def main():
         if version != "R12":  # lightweight polylines, splines and ellipses
             plates(version).saveas(os.path.join(data, f"plates_{tag}.dxf"))
             curves(version).saveas(os.path.join(data, f"curves_{tag}.dxf"))
+            chinese(version).saveas(os.path.join(data, f"chinese_{tag}.dxf"))
     print("drawings written")
 
 
