@@ -12,8 +12,9 @@ namespace veltrane {
 
 namespace {
 
+// The editor's own records hold its text as UTF-8, whatever the program's encoding.
 QString FromCrLf(const std::string& s) {
-  QString r = QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+  QString r = QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
   r.replace("\r\n", "\n");
   return r;
 }
@@ -22,7 +23,7 @@ std::string ToCrLf(QString s) {
   s.replace(QChar::ParagraphSeparator, '\n');
   s.replace(QChar::LineSeparator, '\n');
   s.replace("\n", "\r\n");
-  QByteArray b = s.toLatin1();
+  QByteArray b = s.toUtf8();
   return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 
@@ -147,7 +148,11 @@ char TRichEditPlus::CharAt(int32_t nPosition) const {
   if (!b.isValid()) return 0;
   int S = b.position() + b.blockNumber(), L = b.length() - 1;
   int within = nPosition - S;
-  if (within < L) return static_cast<char>(b.text().at(within).toLatin1());
+  if (within < L) {
+    // A character beyond ASCII is one place like any other; what it is does not matter here.
+    const QChar q = b.text().at(within);
+    return q.unicode() < 0x80 ? static_cast<char>(q.unicode()) : '\x7f';
+  }
   if (!b.next().isValid()) return 0;
   if (within == L) return '\r';
   if (within == L + 1) return '\n';
@@ -170,7 +175,7 @@ bool TRichEditPlus::PasteFromClipboardWithUndo() {
   int32_t nPos = SelStart();
   std::string strSelected = SelText();
   QString clip = QApplication::clipboard()->text();
-  if (clip.isEmpty()) return false;
+  if (clip.isEmpty() || !Accepts(clip)) return false;
   std::string strPasted = ToCrLf(clip);
   // The record is made before the text changes, so that the change finds it.
   m_EditUndo.RecordPaste(nPos, strSelected, strPasted);
@@ -287,6 +292,11 @@ void TRichEditPlus::keyPressEvent(QKeyEvent* e) {
   // Word deletions with Ctrl would change the text without a record: treat them as the
   // plain key.
   if (bCtrl && (e->key() == Qt::Key_Backspace || e->key() == Qt::Key_Delete)) return;
+  // A character the program's encoding cannot hold is refused before anything changes.
+  if (!isReadOnly() && !e->text().isEmpty() && e->text().at(0).isPrint() && !Accepts(e->text())) {
+    e->accept();
+    return;
+  }
   const int nVK = VirtualKeyCode(*e);
   m_EditUndo.KeyDown(nVK, bCtrl, bAlt, *this);
   const int nLineBefore = textCursor().blockNumber();
@@ -299,10 +309,7 @@ void TRichEditPlus::keyPressEvent(QKeyEvent* e) {
     return;
   }
   QPlainTextEdit::keyPressEvent(e);
-  if (!bCtrl && !bAlt) {
-    QByteArray typed = e->text().toLatin1();
-    for (char c : typed) m_EditUndo.KeyPress(c);
-  }
+  if (!bCtrl && !bAlt) m_EditUndo.KeyPress(e->text().toUtf8().toStdString());
   if ((e->key() == Qt::Key_Up || e->key() == Qt::Key_Down || e->key() == Qt::Key_PageUp ||
        e->key() == Qt::Key_PageDown) &&
       textCursor().blockNumber() != nLineBefore)
@@ -310,7 +317,7 @@ void TRichEditPlus::keyPressEvent(QKeyEvent* e) {
 }
 
 void TRichEditPlus::InsertWithRecord(const QString& strText) {
-  if (strText.isEmpty()) return;
+  if (strText.isEmpty() || !Accepts(strText)) return;
   // Recorded as a paste is: one record that takes the text out again.
   m_EditUndo.RecordPaste(SelStart(), SelText(), ToCrLf(strText));
   insertPlainText(strText);

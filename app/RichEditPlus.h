@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QPlainTextEdit>
+#include <functional>
 
 #include "model/EditUndo.h"
 
@@ -13,6 +14,8 @@ class TRichEditPlus : public QPlainTextEdit, public IEditorText {
   Q_OBJECT
 
  public:
+  // Text about to be typed, pasted or dropped is first offered here; false refuses it.
+  std::function<bool(const QString&)> m_InputFilter;
   explicit TRichEditPlus(QWidget* parent = nullptr);
 
   // IEditorText, in CR LF offsets.
@@ -67,6 +70,7 @@ class TRichEditPlus : public QPlainTextEdit, public IEditorText {
  private:
   // Inserts text in place of the selection with an edit record, as a paste does.
   void InsertWithRecord(const QString& strText);
+  bool Accepts(const QString& strText) const { return !m_InputFilter || m_InputFilter(strText); }
   TEditUndo m_EditUndo;
   bool m_bClearUndoListOnSave = false;
   int32_t m_colorLine = -1;

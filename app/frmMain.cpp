@@ -45,15 +45,6 @@ namespace veltrane {
 
 namespace {
 
-QString FromLatin1(const std::string& s) {
-  return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-std::string ToLatin1(const QString& s) {
-  QByteArray b = s.toLatin1();
-  return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
-
 std::string FileNameBytes(const QString& s) {
   QByteArray b = QFile::encodeName(s);
   return std::string(b.constData(), static_cast<size_t>(b.size()));
@@ -96,12 +87,14 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   m_memProgram->setAcceptDrops(false);
   m_pUndoList = std::make_unique<TUndoList>(&m_memProgram->EditUndo(), m_memProgram,
                                             &m_TransformationUndoList);
+  m_memProgram->m_InputFilter = [this](const QString& t) { return AcceptTyped(t); };
 
   CreateMenus();
   CreateToolBar();
   CreatePlot();
   CreatePages();
-  m_FileStatus = new TPanelBar(2, m_Client);
+  // The file's name, whether it is modified, and its text encoding.
+  m_FileStatus = new TPanelBar(3, m_Client);
   m_FileStatus->setObjectName("FileStatusBar");
   m_GraphStatus = new TPanelBar(13, m_Client);
   m_GraphStatus->setObjectName("GraphStatusBar");
@@ -202,7 +195,7 @@ void TfrmMain::SyncEditorFromProgram() {
   text.reserve(static_cast<qsizetype>(n));
   for (size_t i = 0; i < p.size(); ++i) {
     if (i) text += QChar('\n');
-    text += FromLatin1(p[i]);
+    text += FromProgram(p[i]);
   }
   m_bSyncing = true;
   const int nVScroll = m_memProgram->verticalScrollBar()->value();
@@ -236,12 +229,12 @@ void TfrmMain::OnContentsChange(int nPosition, int nRemoved, int nAdded) {
       static_cast<size_t>(m_nSyncedBlocks) != prog.size()) {
     // Not what a single change can give: take every line again.
     prog.clear();
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) prog.push_back(ToLatin1(b.text()));
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) prog.push_back(ToProgram(b.text()));
   } else {
     TStringList lines;
     lines.reserve(static_cast<size_t>(nNewCount));
     for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next())
-      lines.push_back(ToLatin1(b.text()));
+      lines.push_back(ToProgram(b.text()));
     auto at = prog.begin() + nFirst;
     prog.erase(at, at + nOldCount);
     prog.insert(prog.begin() + nFirst, lines.begin(), lines.end());
@@ -317,6 +310,8 @@ void TfrmMain::SetModified(bool b) {
 void TfrmMain::UpdateFileStatus() {
   m_FileStatus->SetPanelText(0, m_strFileName);
   m_FileStatus->SetPanelText(1, m_bProgramModified ? "Modified" : "Not Modified");
+  m_FileStatus->SetPanelText(2, m_Codec.Caption());
+  m_FileStatus->SetPanelWidth(2, m_FileStatus->TextWidth(m_Codec.Caption()) + 12);
   UpdateTitle();
 }
 
@@ -356,6 +351,7 @@ bool TfrmMain::AskSaveProgramOrCancel() {
 
 void TfrmMain::ClearProgram() {
   SetCurrentLine(-1);
+  m_Codec = NewProgramCodec();
   m_Document.m_Program.clear();
   m_Document.m_OriginalList.clear();
   m_Document.m_ListWithoutCmp.clear();
@@ -373,6 +369,62 @@ void TfrmMain::ClearProgram() {
   GenerateAndDraw();
   UpdateToolEnableState();
   UpdateEditControls();
+}
+
+std::string TfrmMain::ToProgram(const QString& s) const {
+  std::string b;
+  // Text reaches the editor only through the input filter, so it always fits; should it
+  // not, UTF-8 keeps it rather than losing it.
+  if (!m_Codec.Encode(s, b)) {
+    const QByteArray u = s.toUtf8();
+    b.assign(u.constData(), static_cast<size_t>(u.size()));
+  }
+  return b;
+}
+
+TTextCodec TfrmMain::NewProgramCodec() {
+  return m_Registry.NewFilesLegacy() ? TTextCodec(LegacyEncoding(m_Registry, m_bChinese)) : TTextCodec("UTF-8");
+}
+
+bool TfrmMain::AcceptTyped(const QString& strText) {
+  QString bad;
+  if (m_Codec.CanEncode(strText, &bad)) return true;
+  const std::string q = "The character " + CharacterName(bad).toStdString() + " cannot be written in " +
+                        m_Codec.Caption().toStdString() + ", the encoding of this program.\nConvert the program to UTF-8?";
+  if (m_pPrompts->Ask(q, false) != EAnswer::eYes) return false;
+  ConvertProgramToUtf8();
+  return true;
+}
+
+bool TfrmMain::BringIntoProgramEncoding(TStringList& Lines, const TTextCodec& From) {
+  TStringList recoded = Lines;
+  QString bad;
+  if (Recode(recoded, From, m_Codec, &bad)) {
+    Lines = std::move(recoded);
+    return true;
+  }
+  const std::string q = "The character " + CharacterName(bad).toStdString() + " cannot be written in " +
+                        m_Codec.Caption().toStdString() + ", the encoding of this program.\nConvert the program to UTF-8?";
+  if (m_pPrompts->Ask(q, false) != EAnswer::eYes) return false;
+  ConvertProgramToUtf8();
+  return Recode(Lines, From, m_Codec);
+}
+
+void TfrmMain::ConvertProgramToUtf8() {
+  if (m_Codec.IsUtf8()) return;
+  const TTextCodec from = m_Codec, to("UTF-8");
+  auto recode = [&](TStringList& l) { Recode(l, from, to); };
+  FlushPendingWork();
+  recode(m_Document.m_Program);
+  recode(m_Document.m_OriginalList);
+  recode(m_Document.m_ListWithoutCmp);
+  recode(m_Document.m_CopyList);
+  recode(m_BackList);
+  m_TransformationUndoList.ForEach(recode);
+  m_Codec = to;
+  // The editor's text is the same; only the bytes behind it change.
+  m_bProgramModified = true;
+  UpdateFileStatus();
 }
 
 void TfrmMain::NewFile() {
@@ -430,6 +482,7 @@ bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {
     return false;
   }
   m_strFileName = QFileInfo(strFileName).absoluteFilePath();
+  m_Codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
   LoadProgramText(std::move(lines));
   m_Registry.SetLastBasicFile(m_strFileName.toStdString());
   UpdateFileStatus();
@@ -465,7 +518,8 @@ bool TfrmMain::SaveFile(const QString& strFileName) {
   std::string data;
   size_t nBytes = 0;
   for (const auto& l : m_Document.m_Program) nBytes += l.size() + 2;
-  data.reserve(nBytes);
+  data.reserve(nBytes + 3);
+  if (m_Codec.Bom()) data = "\xEF\xBB\xBF";
   for (const auto& l : m_Document.m_Program) {
     data += l;
     data += "\r\n";
@@ -508,6 +562,9 @@ void TfrmMain::AppendBASIC() {
     m_pPrompts->ShowMessage(EMessageKind::eError, e.what());
     return;
   }
+  // The appended program's text in this program's encoding.
+  const TTextCodec from = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
+  if (!lines.empty() && !BringIntoProgramEncoding(lines, from)) return;
   if (!lines.empty()) {
     SaveForUndo();
     RenumberSequences(m_Document.NextSequenceNumber(), lines);
@@ -688,7 +745,7 @@ void TfrmMain::ProcessProgramLineChange(int32_t nLine) {
   if (!b.isValid()) return;
   QTextCursor c(b);
   c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
-  c.insertText(FromLatin1(s));  // the change reaches the program lines like any edit
+  c.insertText(FromProgram(s));  // the change reaches the program lines like any edit
 }
 
 void TfrmMain::UpdateForCursorOnNewLine() {

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/AppPrompts.h"
+#include "app/TextCodec.h"
 #include "model/BasicParser.h"
 #include "model/ProgramDocument.h"
 #include "model/UndoList.h"
@@ -97,6 +98,12 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   // The program tools: the check, automatic code insertion, the table page's commands,
   // the controller link.
   void CheckProgram();
+  // The program's text encoding, and the choice of the legacy code page (File > Text
+  // Encoding...).
+  const TTextCodec& Codec() const { return m_Codec; }
+  void TextEncodingCommand();
+  // The program's lines (every list kept of them) brought into UTF-8.
+  void ConvertProgramToUtf8();
   // Tools > Program Statistics...
   void ProgramStatistics();
   // The caret on a program line, its sequence current, as a click on the plot does.
@@ -275,7 +282,17 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void StartEstimate();
   std::shared_ptr<std::atomic<bool>> m_pEstimateCancel;
   bool m_bEstimateRunning = false;
-  bool m_bShowTime = false;  // the setting, kept here: it is asked at every redraw
+  bool m_bShowTime = false;
+  TTextCodec m_Codec;
+  TTextCodec NewProgramCodec();
+  QString FromProgram(const std::string& s) const { return m_Codec.Decode(s); }
+  std::string ToProgram(const QString& s) const;
+  // Typed, pasted or dropped text the program's encoding can hold, or the program
+  // converted to UTF-8 when the user agrees.
+  bool AcceptTyped(const QString& strText);
+  // Lines from elsewhere (an appended program, an imported drawing's layer names) brought
+  // into the program's encoding; false when the user declined converting to UTF-8.
+  bool BringIntoProgramEncoding(TStringList& Lines, const TTextCodec& From);  // the setting, kept here: it is asked at every redraw
   QThreadPool m_EstimatePool;
   uint64_t m_nEstimatedVersion = ~uint64_t{0};
   std::vector<std::pair<int32_t, double>> m_SequenceTimes;  // number and seconds, program order

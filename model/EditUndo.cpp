@@ -58,7 +58,7 @@ void TEditUndo::KeyDown(int nKey, bool bCtrl, bool bAlt, IEditorText& ed) {
   if (bChain && m_bUndoChainEnable && !m_UndoList.empty()) {
     TUndoRecord& last = m_UndoList.back();
     if (last.strDelete.empty() &&
-        last.nPosition + static_cast<int32_t>(last.strInsert.size()) == rec.nPosition) {
+        last.nPosition + EditorLength(last.strInsert) == rec.nPosition) {
       last.strInsert += rec.strInsert;
       m_bTypingPending = bTyping;
       m_bUndoChainEnable = bChain;
@@ -68,6 +68,23 @@ void TEditUndo::KeyDown(int nKey, bool bCtrl, bool bAlt, IEditorText& ed) {
   // Backspace and Delete type no character of their own into the record.
   Append(std::move(rec), bTyping);
   m_bUndoChainEnable = bChain;
+}
+
+int32_t EditorLength(const std::string& s) {
+  int32_t n = 0;
+  for (char ch : s) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if ((c & 0xC0) != 0x80) ++n;  // a character starts here
+    if (c >= 0xF0) ++n;           // and needs two units
+  }
+  return n;
+}
+
+void TEditUndo::KeyPress(const std::string& strTyped) {
+  if (strTyped.size() == 1) return KeyPress(strTyped[0]);
+  if (m_bTypingPending && !m_UndoList.empty() && !strTyped.empty() && static_cast<unsigned char>(strTyped[0]) >= 0x80)
+    m_UndoList.back().strInsert += strTyped;
+  m_bTypingPending = false;
 }
 
 void TEditUndo::KeyPress(char c) {
@@ -95,7 +112,7 @@ bool TEditUndo::Undo(IEditorText& ed) {
     TUndoRecord rec = m_UndoList.back();
     m_UndoList.pop_back();
     if (rec.strInsert.empty() && rec.strDelete.empty()) continue;  // empty records only go
-    ed.SetSelection(rec.nPosition, static_cast<int32_t>(rec.strInsert.size()));
+    ed.SetSelection(rec.nPosition, EditorLength(rec.strInsert));
     ed.ReplaceSelection(rec.strDelete);
     return true;
   }

@@ -9,7 +9,8 @@
 
 namespace veltrane {
 
-// One keyboard edit. Offsets count every line break as two characters (CR LF).
+// One keyboard edit. Offsets count every line break as two characters (CR LF) and every
+// other character as the editor does (UTF-16 units); the texts are UTF-8.
 struct TUndoRecord {
   int32_t nPosition = 0;
   std::string strDelete;  // what the edit removed
@@ -28,6 +29,9 @@ class IEditorText {
   virtual char CharAt(int32_t nPosition) const = 0;  // 0 outside the text
 };
 
+// The editor length of a UTF-8 text: one per character, two beyond the 16-bit plane.
+int32_t EditorLength(const std::string& strUtf8);
+
 class TEditUndo {
  public:
   static constexpr size_t c_nMaxRecords = 64;
@@ -36,6 +40,8 @@ class TEditUndo {
   void KeyDown(int nKey, bool bCtrl, bool bAlt, IEditorText& Editor);
   // The character the key typed, after KeyDown.
   void KeyPress(char c);
+  // The text the key typed (UTF-8), after KeyDown; empty when it typed nothing.
+  void KeyPress(const std::string& strTyped);
   // Before cutting or deleting the selection.
   void RecordSelectionDeletion(IEditorText& Editor);
   // A paste at nPosition that replaced strSelected by strPasted.

@@ -16,6 +16,11 @@ class TStringSnapshotList {
   bool Restore();  // the newest snapshot back into the list; false when there is none
   void Clear() { m_Snapshots.clear(); }
   size_t Count() const { return m_Snapshots.size(); }
+  // Every snapshot changed alike (the program's text brought into another encoding).
+  template <class F>
+  void ForEach(F f) {
+    for (TStringList& s : m_Snapshots) f(s);
+  }
 
  private:
   TStringList* m_StringList;

@@ -38,6 +38,8 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(Boolean, bool, TabsBySpacing, "BySpacing", "\\Tabs")              \
   X(Float, double, TabsLength, "Length", "\\Tabs")                    \
   X(Boolean, bool, TabsOffArcs, "OffArcs", "\\Tabs")                  \
+  X(String, std::string, LegacyEncoding, "LegacyEncoding", "\\Text")   \
+  X(Boolean, bool, NewFilesLegacy, "NewFilesInLegacyEncoding", "\\Text") \
   X(Float, double, EstimateSpeed, "Speed", "\\Estimate")               \
   X(Float, double, EstimateAccel, "Accel", "\\Estimate")               \
   X(Float, double, EstimateDecel, "Decel", "\\Estimate")               \

@@ -53,7 +53,8 @@ void ExpectLayout(TfrmMain& f, int nListWidthBefore) {
   ExpectRect(f.pbPlot(), {38, T, Xr, rulerBottom});
   ExpectRect(f.Pages(), {Xr + 7, T, Xr + 7 + nList, CH - M - 1});
   ExpectRect(f.findChild<QWidget*>("pnlSplitter"), {Xr + 1, T, Xr + 6, CH - M - 1});
-  EXPECT_EQ(f.FileStatus()->PanelWidth(0), f.FileStatus()->width() - 90);
+  // The name takes what the state and the text encoding leave.
+  EXPECT_EQ(f.FileStatus()->PanelWidth(0), f.FileStatus()->width() - 90 - f.FileStatus()->PanelWidth(2));
   EXPECT_EQ(f.PlotView().Width(), f.pbPlot()->width());
   EXPECT_EQ(f.Interpreter().PlotRect().Right - f.Interpreter().PlotRect().Left,
             f.pbPlot()->width());

@@ -1,0 +1,144 @@
+// The program's text encoding in the window.
+#include "app/TextCodec.h"
+
+#include <QLocale>
+
+#include "dxf/DXFEncoding.h"
+#include "settings/VLTRegistry.h"
+
+namespace veltrane {
+
+namespace {
+
+constexpr char c_Bom[] = "\xEF\xBB\xBF";
+
+constexpr TEncodingChoice c_Legacy[] = {
+    {"GB18030", "GB18030 / GBK (Chinese, simplified)"},
+    {"Big5", "Big5 (Chinese, traditional)"},
+    {"windows-1252", "Windows-1252 (Western European)"},
+    {"ISO-8859-1", "ISO-8859-1 (Latin-1)"},
+    {"windows-1250", "Windows-1250 (Central European)"},
+    {"windows-1251", "Windows-1251 (Cyrillic)"},
+    {"Shift_JIS", "Shift_JIS (Japanese)"},
+    {"windows-949", "Windows-949 (Korean)"},
+};
+
+}  // namespace
+
+TTextCodec::TTextCodec(const QByteArray& strName)
+    : m_strName(strName),
+      m_Decoder(strName.constData(), QStringConverter::Flag::Stateless),
+      m_Encoder(strName.constData(), QStringConverter::Flag::Stateless) {
+  if (!m_Decoder.isValid() || !m_Encoder.isValid()) {
+    // A name the converter does not know: Latin-1 holds any byte.
+    m_strName = "ISO-8859-1";
+    m_Decoder = QStringDecoder(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
+    m_Encoder = QStringEncoder(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
+  }
+}
+
+TTextCodec& TTextCodec::operator=(const TTextCodec& o) {
+  if (this != &o) {
+    TTextCodec t(o.m_strName);
+    m_strName = t.m_strName;
+    m_Decoder = std::move(t.m_Decoder);
+    m_Encoder = std::move(t.m_Encoder);
+    m_bBom = o.m_bBom;
+  }
+  return *this;
+}
+
+QString TTextCodec::Caption() const {
+  return QString::fromLatin1(m_strName) + (m_bBom ? " with BOM" : "");
+}
+
+QString TTextCodec::Decode(const std::string& s) const {
+  m_Decoder.resetState();
+  return m_Decoder.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+}
+
+bool TTextCodec::Encode(const QString& strText, std::string& out, QString* pBad) const {
+  m_Encoder.resetState();
+  const QByteArray b = m_Encoder.encode(strText);
+  const bool bOk = !m_Encoder.hasError();
+  if (bOk) {
+    out.assign(b.constData(), static_cast<size_t>(b.size()));
+  } else if (pBad) {
+    // The first character that does not go through on its own.
+    for (qsizetype i = 0; i < strText.size(); ++i) {
+      const qsizetype n = strText.at(i).isHighSurrogate() && i + 1 < strText.size() ? 2 : 1;
+      const QString c = strText.mid(i, n);
+      m_Encoder.resetState();
+      (void)m_Encoder.encode(c);
+      if (m_Encoder.hasError()) {
+        *pBad = c;
+        break;
+      }
+      i += n - 1;
+    }
+  }
+  return bOk;
+}
+
+bool TTextCodec::CanEncode(const QString& strText, QString* pBad) const {
+  std::string ignored;
+  return Encode(strText, ignored, pBad);
+}
+
+const TEncodingChoice* LegacyEncodings(size_t& nCount) {
+  nCount = std::size(c_Legacy);
+  return c_Legacy;
+}
+
+QByteArray LegacyEncoding(TVLTRegistry& R, bool bChineseLanguage) {
+  const std::string s = R.LegacyEncoding();
+  if (!s.empty() && TTextCodec(QByteArray::fromStdString(s)).Name() == QByteArray::fromStdString(s))
+    return QByteArray::fromStdString(s);
+  const bool bChinese = bChineseLanguage || QLocale::system().language() == QLocale::Chinese;
+  return bChinese ? "GB18030" : "windows-1252";
+}
+
+TTextCodec DetectEncoding(TStringList& Lines, const QByteArray& strLegacy) {
+  bool bBom = false;
+  if (!Lines.empty() && Lines[0].compare(0, 3, c_Bom) == 0) {
+    Lines[0].erase(0, 3);
+    bBom = true;
+  }
+  bool bUtf8 = true;
+  for (const std::string& l : Lines)
+    if (!IsValidUtf8(l)) {
+      bUtf8 = false;
+      break;
+    }
+  if (bUtf8 || bBom) {
+    TTextCodec c("UTF-8");
+    c.SetBom(bBom);
+    if (bUtf8) return c;
+  }
+  TTextCodec legacy(strLegacy);
+  std::string back;
+  for (const std::string& l : Lines)
+    if (!legacy.Encode(legacy.Decode(l), back) || back != l) return TTextCodec("ISO-8859-1");
+  return legacy;
+}
+
+bool Recode(TStringList& Lines, const TTextCodec& From, const TTextCodec& To, QString* pBad) {
+  if (From.Name() == To.Name()) return true;
+  TStringList out;
+  out.reserve(Lines.size());
+  for (const std::string& l : Lines) {
+    std::string b;
+    if (!To.Encode(From.Decode(l), b, pBad)) return false;
+    out.push_back(std::move(b));
+  }
+  Lines = std::move(out);
+  return true;
+}
+
+QString CharacterName(const QString& c) {
+  const char32_t u = c.size() == 2 ? QChar::surrogateToUcs4(c.at(0), c.at(1)) : c.at(0).unicode();
+  return QString::fromUtf8("\u201c") + c + QString::fromUtf8("\u201d (U+") +
+         QString::number(static_cast<uint>(u), 16).toUpper().rightJustified(4, '0') + ")";
+}
+
+}  // namespace veltrane

@@ -1,0 +1,69 @@
+// The text encoding of the program in the window. The core keeps a program's lines as the
+// file's bytes; the window decodes them for the editor with the file's encoding and
+// encodes what is typed back with the same one, so an untouched line is saved byte for
+// byte. UTF-8 is taken when a file's bytes are valid UTF-8 (a byte order mark is kept),
+// otherwise the legacy code page chosen in the settings.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <string>
+
+#include "model/Records.h"
+
+namespace veltrane {
+
+class TVLTRegistry;
+
+class TTextCodec {
+ public:
+  explicit TTextCodec(const QByteArray& strName = "UTF-8");
+  TTextCodec(const TTextCodec& o) : TTextCodec(o.m_strName) { m_bBom = o.m_bBom; }
+  TTextCodec& operator=(const TTextCodec& o);
+
+  const QByteArray& Name() const { return m_strName; }
+  bool IsUtf8() const { return m_strName == "UTF-8"; }
+  bool Bom() const { return m_bBom; }
+  void SetBom(bool b) { m_bBom = b; }
+  // "UTF-8", "UTF-8 with BOM", "GB18030", ...
+  QString Caption() const;
+
+  QString Decode(const std::string& strBytes) const;
+  // False, with the first character it cannot hold in *pBad, when the text does not fit.
+  bool Encode(const QString& strText, std::string& strBytes, QString* pBad = nullptr) const;
+  bool CanEncode(const QString& strText, QString* pBad = nullptr) const;
+
+ private:
+  QByteArray m_strName;
+  bool m_bBom = false;
+  mutable QStringDecoder m_Decoder;
+  mutable QStringEncoder m_Encoder;
+};
+
+// The legacy code pages offered, as (name, caption).
+struct TEncodingChoice {
+  const char* strName;
+  const char* strCaption;
+};
+const TEncodingChoice* LegacyEncodings(size_t& nCount);
+
+// The legacy code page from the settings, or GB18030 when the system or the chosen
+// language is Chinese and Windows-1252 otherwise.
+QByteArray LegacyEncoding(TVLTRegistry& Registry, bool bChineseLanguage);
+
+// The encoding of a file's lines (a UTF-8 byte order mark is taken off the first line):
+// UTF-8 when they are valid UTF-8, else the legacy one when every line reads back
+// byte for byte in it, else ISO-8859-1, which holds any byte.
+TTextCodec DetectEncoding(TStringList& Lines, const QByteArray& strLegacy);
+
+// The text as the codec's bytes: lines from another encoding brought into this one.
+// False (nothing changed), with the first character that does not fit, when some line
+// cannot be held.
+bool Recode(TStringList& Lines, const TTextCodec& From, const TTextCodec& To, QString* pBad = nullptr);
+
+// "“中” (U+4E2D)"
+QString CharacterName(const QString& strCharacter);
+
+}  // namespace veltrane
