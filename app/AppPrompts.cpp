@@ -176,6 +176,13 @@ bool TQtAppPrompts::PathToolSettings(EPathOp evOp, const std::string& strCaption
   return false;
 }
 
+bool TQtAppPrompts::EditTextEncoding(TTextEncodingFields& Fields) {
+  TfrmTextEncoding d(Fields, m_pParent);
+  if (d.exec() != QDialog::Accepted) return false;
+  Fields = d.Fields();
+  return true;
+}
+
 bool TQtAppPrompts::BatchCopySettings(double mVal[2][2]) {
   TBatCopy d(this, m_pParent);
   if (d.exec() != QDialog::Accepted) return false;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "app/Dialogs.h"
 #include "model/Records.h"
 #include "model/UserPrompts.h"
 #include "plot/PlotOptions.h"
@@ -52,6 +53,8 @@ class IAppPrompts : public IUserPrompts {
   // The dialog of a path tool (compensation, fillet, lead in/out, add at end) under the
   // caption given; false on Cancel.
   virtual bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) = 0;
+  // The text encoding dialog; false on Cancel.
+  virtual bool EditTextEncoding(TTextEncodingFields& Fields) = 0;
   // The batch-copy grid: rows X and Y, columns offset and repeat; false on Cancel.
   virtual bool BatchCopySettings(double mVal[2][2]) = 0;
   // The tabs dialog under the caption given, starting from Request's choices; false on
@@ -97,6 +100,7 @@ class TQtAppPrompts : public IAppPrompts {
   bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override;
   bool PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) override;
   bool BatchCopySettings(double mVal[2][2]) override;
+  bool EditTextEncoding(TTextEncodingFields& Fields) override;
   bool TabSettings(const std::string& strCaption, TTabRequest& Request) override;
   void ShowProgramCheck(const TStringList& Report) override;
   void ProgramStatistics(const TStringList& Program, const std::string& strName, TVLTRegistry& Registry,

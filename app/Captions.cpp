@@ -90,6 +90,7 @@ const TCaptionEntry c_Captions[] = {
     {"mniAddEndSeq", false, "Add at End Sequence...", "序列末端折返", "Add at End of Sequence..."},
     {"mniAddEndAll", false, "Add at End All...", "末端折返", nullptr},
     {"mniChangeStart", false, "Change the Start of Sequence...", "改变序列起点", "Change Start of Sequence..."},
+    {"mniTextEncoding", false, "Text &Encoding...", "文本编码(&E)...", nullptr},
     {"mniProgramStats", false, "Program Statistics...", "程序统计...", nullptr},
     {"mniAddTabs", false, "Add Tabs...", "添加微连接...", nullptr},
     {"mniAddTabsAll", false, "Add Tabs to All...", "全部添加微连接...", nullptr},

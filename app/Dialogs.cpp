@@ -1,5 +1,6 @@
 // The dialogs.
 #include "app/Dialogs.h"
+#include "app/TextCodec.h"
 
 #include <algorithm>
 
@@ -331,6 +332,43 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
 
 void TfrmImportOptions::accept() {
   if (StoreImportOptions(Fields(), m_Registry, m_pPrompts)) QDialog::accept();
+}
+
+TfrmTextEncoding::TfrmTextEncoding(const TTextEncodingFields& f, QWidget* parent) : QDialog(parent), m_Fields(f) {
+  setObjectName("frmTextEncoding");
+  setWindowTitle("Text Encoding");
+  auto* form = new QFormLayout;
+  auto* current = new QLabel(Q(f.strCurrent), this);
+  current->setObjectName("lblCurrentEncoding");
+  form->addRow("This program:", current);
+  cbLegacy = new QComboBox(this);
+  cbLegacy->setObjectName("cbLegacyEncoding");
+  size_t n = 0;
+  const TEncodingChoice* choices = LegacyEncodings(n);
+  for (size_t i = 0; i < n; ++i) {
+    cbLegacy->addItem(QString::fromUtf8(choices[i].strCaption), QString::fromLatin1(choices[i].strName));
+    if (f.strLegacy == choices[i].strName) cbLegacy->setCurrentIndex(static_cast<int>(i));
+  }
+  form->addRow("Files that are not UTF-8 are read as:", cbLegacy);
+  chkNewFilesLegacy = new QCheckBox("Write new and imported programs in this code page (else UTF-8)", this);
+  chkNewFilesLegacy->setObjectName("chkNewFilesLegacy");
+  chkNewFilesLegacy->setChecked(f.bNewFilesLegacy);
+  chkConvert = new QCheckBox("Convert this program to UTF-8", this);
+  chkConvert->setObjectName("chkConvertToUtf8");
+  chkConvert->setEnabled(f.strCurrent.rfind("UTF-8", 0) != 0);
+  auto* v = new QVBoxLayout(this);
+  v->addLayout(form);
+  v->addWidget(chkNewFilesLegacy);
+  v->addWidget(chkConvert);
+  v->addWidget(OkCancel(this));
+}
+
+TTextEncodingFields TfrmTextEncoding::Fields() const {
+  TTextEncodingFields f = m_Fields;
+  f.strLegacy = cbLegacy->currentData().toString().toStdString();
+  f.bNewFilesLegacy = chkNewFilesLegacy->isChecked();
+  f.bConvertToUtf8 = chkConvert->isEnabled() && chkConvert->isChecked();
+  return f;
 }
 
 TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {

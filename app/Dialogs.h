@@ -4,6 +4,10 @@
 
 #include <QDialog>
 #include <QSplashScreen>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
 
 #include "dxf/ImportDialogs.h"
 #include "model/Records.h"
@@ -121,6 +125,27 @@ class TfrmSpan : public QDialog {
   void chkRangeEnableClick();
   TRangeLimits m_Limits;
   IUserPrompts* m_pPrompts;
+};
+
+// "Text Encoding": the program's encoding, the legacy code page taken for files that are
+// not UTF-8, whether new programs are written in it, and converting the program to UTF-8.
+struct TTextEncodingFields {
+  std::string strCurrent;  // the program's encoding, as shown
+  std::string strLegacy;   // the legacy code page's name
+  bool bNewFilesLegacy = false;
+  bool bConvertToUtf8 = false;
+};
+
+class TfrmTextEncoding : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmTextEncoding(const TTextEncodingFields& Fields, QWidget* parent = nullptr);
+  TTextEncodingFields Fields() const;
+  QComboBox* cbLegacy;
+  QCheckBox *chkNewFilesLegacy, *chkConvert;
+
+ private:
+  TTextEncodingFields m_Fields;
 };
 
 class TfrmAbout : public QDialog {

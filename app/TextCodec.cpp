@@ -25,25 +25,24 @@ constexpr TEncodingChoice c_Legacy[] = {
 
 }  // namespace
 
-TTextCodec::TTextCodec(const QByteArray& strName)
-    : m_strName(strName),
-      m_Decoder(strName.constData(), QStringConverter::Flag::Stateless),
-      m_Encoder(strName.constData(), QStringConverter::Flag::Stateless) {
-  if (!m_Decoder.isValid() || !m_Encoder.isValid()) {
+TTextCodec::TTextCodec(const QByteArray& strName) : m_strName(strName) { Make(); }
+
+void TTextCodec::Make() {
+  m_pDecoder = std::make_unique<QStringDecoder>(m_strName.constData(), QStringConverter::Flag::Stateless);
+  m_pEncoder = std::make_unique<QStringEncoder>(m_strName.constData(), QStringConverter::Flag::Stateless);
+  if (!m_pDecoder->isValid() || !m_pEncoder->isValid()) {
     // A name the converter does not know: Latin-1 holds any byte.
     m_strName = "ISO-8859-1";
-    m_Decoder = QStringDecoder(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
-    m_Encoder = QStringEncoder(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
+    m_pDecoder = std::make_unique<QStringDecoder>(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
+    m_pEncoder = std::make_unique<QStringEncoder>(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
   }
 }
 
 TTextCodec& TTextCodec::operator=(const TTextCodec& o) {
   if (this != &o) {
-    TTextCodec t(o.m_strName);
-    m_strName = t.m_strName;
-    m_Decoder = std::move(t.m_Decoder);
-    m_Encoder = std::move(t.m_Encoder);
+    m_strName = o.m_strName;
     m_bBom = o.m_bBom;
+    Make();
   }
   return *this;
 }
@@ -53,14 +52,14 @@ QString TTextCodec::Caption() const {
 }
 
 QString TTextCodec::Decode(const std::string& s) const {
-  m_Decoder.resetState();
-  return m_Decoder.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+  m_pDecoder->resetState();
+  return m_pDecoder->decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
 }
 
 bool TTextCodec::Encode(const QString& strText, std::string& out, QString* pBad) const {
-  m_Encoder.resetState();
-  const QByteArray b = m_Encoder.encode(strText);
-  const bool bOk = !m_Encoder.hasError();
+  m_pEncoder->resetState();
+  const QByteArray b = m_pEncoder->encode(strText);
+  const bool bOk = !m_pEncoder->hasError();
   if (bOk) {
     out.assign(b.constData(), static_cast<size_t>(b.size()));
   } else if (pBad) {
@@ -68,9 +67,9 @@ bool TTextCodec::Encode(const QString& strText, std::string& out, QString* pBad)
     for (qsizetype i = 0; i < strText.size(); ++i) {
       const qsizetype n = strText.at(i).isHighSurrogate() && i + 1 < strText.size() ? 2 : 1;
       const QString c = strText.mid(i, n);
-      m_Encoder.resetState();
-      (void)m_Encoder.encode(c);
-      if (m_Encoder.hasError()) {
+      m_pEncoder->resetState();
+      (void)m_pEncoder->encode(c);
+      if (m_pEncoder->hasError()) {
         *pBad = c;
         break;
       }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <memory>
 #include <string>
 
 #include "model/Records.h"
@@ -21,6 +22,7 @@ class TTextCodec {
  public:
   explicit TTextCodec(const QByteArray& strName = "UTF-8");
   TTextCodec(const TTextCodec& o) : TTextCodec(o.m_strName) { m_bBom = o.m_bBom; }
+  // A converter is made afresh rather than moved: the system's converters do not move.
   TTextCodec& operator=(const TTextCodec& o);
 
   const QByteArray& Name() const { return m_strName; }
@@ -38,8 +40,9 @@ class TTextCodec {
  private:
   QByteArray m_strName;
   bool m_bBom = false;
-  mutable QStringDecoder m_Decoder;
-  mutable QStringEncoder m_Encoder;
+  void Make();
+  std::unique_ptr<QStringDecoder> m_pDecoder;
+  std::unique_ptr<QStringEncoder> m_pEncoder;
 };
 
 // The legacy code pages offered, as (name, caption).

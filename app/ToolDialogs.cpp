@@ -45,7 +45,7 @@ TfrmProgramCheck::TfrmProgramCheck(QWidget* parent) : QDialog(parent) {
 
 void TfrmProgramCheck::SetReport(const TStringList& Report) {
   QStringList lines;
-  for (const std::string& l : Report) lines << QString::fromLatin1(l.c_str());
+  for (const std::string& l : Report) lines << QString::fromUtf8(l.c_str());
   memReport->setPlainText(lines.join('\n'));
 }
 

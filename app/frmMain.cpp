@@ -427,6 +427,19 @@ void TfrmMain::ConvertProgramToUtf8() {
   UpdateFileStatus();
 }
 
+void TfrmMain::TextEncodingCommand() {
+  EndMouseModes();
+  TTextEncodingFields f;
+  f.strCurrent = m_Codec.Caption().toStdString();
+  f.strLegacy = LegacyEncoding(m_Registry, m_bChinese).toStdString();
+  f.bNewFilesLegacy = m_Registry.NewFilesLegacy();
+  if (!m_pPrompts->EditTextEncoding(f)) return;
+  m_Registry.SetLegacyEncoding(f.strLegacy);
+  m_Registry.SetNewFilesLegacy(f.bNewFilesLegacy);
+  if (f.bConvertToUtf8) ConvertProgramToUtf8();
+  UpdateFileStatus();
+}
+
 void TfrmMain::NewFile() {
   EndMouseModes();
   if (!AskSaveProgramOrCancel()) return;

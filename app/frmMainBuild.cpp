@@ -176,6 +176,7 @@ void TfrmMain::CreateMenus() {
   QMenu* app = menu(f, "mniAppend", "A&ppend");
   MakeAction(app, "mniAppendDXF", "&DXF", QKeySequence(), [this] { AppendDXF(); });
   MakeAction(app, "mniAppendBASIC", "Harmark&BASIC", QKeySequence(), [this] { AppendBASIC(); });
+  MakeAction(f, "mniTextEncoding", "Text &Encoding...", QKeySequence(), [this] { TextEncodingCommand(); });
   f->addSeparator();
   MakeAction(f, "mniExit", "E&xit", QKeySequence(), [this] { close(); });
 

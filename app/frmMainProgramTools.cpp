@@ -53,6 +53,8 @@ void TfrmMain::CheckProgram() {
     report.insert(report.end(), findings.begin(), findings.end());
     if (findings.empty()) report.push_back("  ..OK");
   }
+  // The report quotes the program (labels): as text for the window.
+  for (std::string& l : report) l = FromProgram(l).toUtf8().toStdString();
   m_pPrompts->ShowProgramCheck(report);
 }
 
@@ -268,7 +270,7 @@ void TfrmMain::TableApply() {
   }
   QStringList lines;
   lines.reserve(static_cast<qsizetype>(r.Lines.size()));
-  for (const std::string& l : r.Lines) lines << QString::fromLatin1(l.c_str());
+  for (const std::string& l : r.Lines) lines << FromProgram(l);
   pane->setPlainText(lines.join('\n'));
 }
 
@@ -289,7 +291,7 @@ void TfrmMain::TableExport() {
   TStringList lines;
   const QString text = findChild<QPlainTextEdit*>("memTablelist")->toPlainText();
   if (!text.isEmpty())
-    for (const QString& l : text.split('\n')) lines.push_back(l.toLatin1().toStdString());
+    for (const QString& l : text.split('\n')) lines.push_back(ToProgram(l));
   try {
     SaveLines(strFile, lines);
   } catch (const EFileError& e) {

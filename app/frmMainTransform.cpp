@@ -8,6 +8,8 @@
 #include "app/PaintBox.h"
 #include "app/RichEditPlus.h"
 #include "app/frmMain.h"
+#include "dxf/DXFEncoding.h"
+#include "model/Text.h"
 #include "dxf/DXFIn.h"
 #include "model/SequenceMarkup.h"
 #include "tools/LookAhead.h"
@@ -187,15 +189,32 @@ class TWindowImportUI : public IDXFImportUI {
     strFileName = m_strFile;
     return true;
   }
+  void DrawingEncoding(const std::string& strEncoding) override {
+    m_Codec = TTextCodec(QByteArray::fromStdString(strEncoding));
+  }
+  // The dialog shows the names as text; the importer gets them back as the drawing's bytes.
   bool ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) override {
-    bLayersCancelled = !m_pPrompts->ChooseLayers(DrawingLayers, SelectedLayers);
+    TStringList shown;
+    for (const std::string& l : DrawingLayers) shown.push_back(Utf8(l));
+    TStringList chosen;
+    bLayersCancelled = !m_pPrompts->ChooseLayers(shown, chosen);
+    SelectedLayers.clear();
+    for (const std::string& c : chosen) {
+      const auto it = std::find(shown.begin(), shown.end(), c);
+      SelectedLayers.push_back(it == shown.end() ? c : DrawingLayers[static_cast<size_t>(it - shown.begin())]);
+    }
     return !bLayersCancelled;
+  }
+  // A name of the drawing as UTF-8, its "\\U+XXXX" escapes resolved.
+  std::string Utf8(const std::string& strName) const {
+    return DXFUnescapeUnicode(m_Codec.Decode(strName).toUtf8().toStdString());
   }
   bool bLayersCancelled = false;
 
  private:
   std::string m_strFile;
   IAppPrompts* m_pPrompts;
+  TTextCodec m_Codec;
 };
 
 }  // namespace
@@ -224,6 +243,14 @@ bool TfrmMain::RunImporter(const std::string& strFile, bool bUseSplineSetting, T
     return false;
   }
   if (ui.bLayersCancelled) return false;
+  // The layer names as text: in UTF-8 in the markers, which the caller brings into the
+  // program's encoding, and for the code insertion's layer tabs.
+  for (std::string& l : Lines)
+    if (StartsWithText(l, "'$Layer") || StartsWithText(l, "'$EndLayer")) {
+      const size_t colon = l.find(':');
+      if (colon != std::string::npos) l = l.substr(0, colon + 1) + ui.Utf8(l.substr(colon + 1));
+    }
+  for (std::string& n : content.sLayerName) n = ui.Utf8(n);
   m_LayerList = content;
   TStringList w = importer.ImportReport();
   if (!w.empty()) {
@@ -245,6 +272,9 @@ void TfrmMain::ImportDXF() {
   TStringList lines;
   if (!RunImporter(strFile, true, lines)) return;
   ClearProgram();
+  // The converted drawing is UTF-8; a new program in the legacy code page takes it when
+  // every layer name fits, else it stays UTF-8.
+  if (!Recode(lines, TTextCodec("UTF-8"), m_Codec)) m_Codec = TTextCodec("UTF-8");
   SyncTransformerFlags();
   PrepareImportedProgram(lines, LookAheadChoices(), m_Transformer);
   m_Document.m_Program = std::move(lines);
@@ -266,6 +296,7 @@ void TfrmMain::AppendDXF() {
   if (!AskDrawingFile(strFile)) return;
   TStringList lines;
   if (!RunImporter(strFile, false, lines) || lines.empty()) return;
+  if (!BringIntoProgramEncoding(lines, TTextCodec("UTF-8"))) return;
   FlushPendingWork();
   SyncTransformerFlags();
   PrepareImportedProgram(lines, LookAheadChoices(), m_Transformer);

@@ -127,6 +127,13 @@ class TTestPrompts : public IAppPrompts {
     TabRequests.pop_front();
     return true;
   }
+  bool EditTextEncoding(TTextEncodingFields& Fields) override {
+    Titles.push_back("Text Encoding");
+    ShownEncoding = Fields;
+    if (!EncodingAnswer) return false;
+    Fields = *EncodingAnswer;
+    return true;
+  }
   bool BatchCopySettings(double mVal[2][2]) override {
     Titles.push_back("Batch Copy");
     if (!BatchValues) return false;
@@ -181,7 +188,9 @@ class TTestPrompts : public IAppPrompts {
   TStringList ShownLayers;
   std::deque<TPathRequest> PathRequests;
   std::deque<TTabRequest> TabRequests;
-  int32_t StatsSelectLine = -1;  // the line the statistics dialog's double click selects
+  int32_t StatsSelectLine = -1;
+  TTextEncodingFields ShownEncoding;
+  std::optional<TTextEncodingFields> EncodingAnswer;  // the line the statistics dialog's double click selects
   std::vector<TTabRequest> TabInitials;  // what the tabs dialog was shown with
   std::optional<std::array<double, 4>> BatchValues;  // X offset, X repeat, Y offset, Y repeat
   std::vector<TStringList> CheckReports;
