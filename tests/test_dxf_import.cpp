@@ -440,3 +440,21 @@ TEST(DXFImport, MalformedFilesEndCleanly) {
   TImport longLine(text + std::string(1 << 20, 'x'));
   EXPECT_EQ(longLine.Program(), a.Program());
 }
+
+TEST(DrawingEncoding, NamesAndEscapesAndUtf8) {
+  struct TCase {
+    const char *strVer, *strPage, *strWant;
+  };
+  for (const TCase& c : {TCase{"AC1015", "ANSI_936", "GBK"}, TCase{"AC1015", "ansi_1252", "windows-1252"},
+                         TCase{"AC1009", "", "windows-1252"}, TCase{"AC1015", "ANSI_950", "Big5"},
+                         TCase{"AC1021", "ANSI_936", "UTF-8"}, TCase{"AC1032", "", "UTF-8"},
+                         TCase{"AC1018", "ANSI_1251", "windows-1251"}, TCase{"AC1015", "ANSI_9999", "windows-1252"}})
+    EXPECT_EQ(veltrane::DXFTextEncoding(c.strVer, c.strPage), c.strWant) << c.strVer << " " << c.strPage;
+  EXPECT_EQ(veltrane::DXFUnescapeUnicode("\\U+5207\\U+5272"), "切割");
+  EXPECT_EQ(veltrane::DXFUnescapeUnicode("a\\u+01fcb"), "aǼb");
+  for (const char* s : {"\\U+12", "\\U+12G4", "\\U+D800", "\\X+1234", "plain"})
+    EXPECT_EQ(veltrane::DXFUnescapeUnicode(s), s) << s;
+  for (const char* s : {"", "ascii", "切割", "\xF0\x9F\x98\x80", "caf\xC3\xA9"}) EXPECT_TRUE(veltrane::IsValidUtf8(s)) << s;
+  for (const char* s : {"\xC7\xD0", "\x80", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "caf\xE9"})
+    EXPECT_FALSE(veltrane::IsValidUtf8(s)) << s;
+}
