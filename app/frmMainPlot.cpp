@@ -465,7 +465,9 @@ void TfrmMain::FormResize() {
   place(m_pnlSplitter, Xr + 1, T, Xr + c_nDragButtonWidth, CH - M - 1);
   m_nXAxisLength = m_pbPlot->width() - (c_nAxisMargin + c_nBorderMargin);
   m_nYAxisLength = m_pbPlot->height() - (c_nAxisMargin + c_nBorderMargin);
+  // The name, then 90 pixels for the state, then the text encoding.
   m_FileStatus->SetPanelWidth(0, std::max(m_FileStatus->width() - 90 - m_FileStatus->PanelWidth(2), 0));
+  m_FileStatus->SetPanelWidth(1, 90);
 
   m_View.SetPlotSize(std::max(m_pbPlot->width(), 1), std::max(m_pbPlot->height(), 1));
   if (m_bSplitterDrag)
