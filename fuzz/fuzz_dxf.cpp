@@ -1,6 +1,8 @@
 // Fuzz target: the DXF importer from bytes to program text. Every input must end in a
-// program or a clear EDXFError, within bounded time and memory.
+// program or a clear EDXFError, within bounded time and memory; the drawing's text
+// encoding and its escapes read without fault.
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 
 #include "dxf/DXFIn.h"
@@ -28,5 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     in.TranslateList(out, content);
   } catch (const EDXFError&) {
   }
+  // The drawing's text encoding: a known name always; escapes resolved in valid UTF-8
+  // leave valid UTF-8.
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  if (in.TextEncoding().empty()) std::abort();
+  if (IsValidUtf8(text) && !IsValidUtf8(DXFUnescapeUnicode(text))) std::abort();
   return 0;
 }
