@@ -308,6 +308,19 @@ void TInterpreter::TraceArc(TfPoint s, TfPoint e, TfPoint c, EAngleDirection evD
     plot(e.fX, e.fY, false);
     return;
   }
+  if (!bAddToDrawList) {
+    // The extents of an arc follow from its circle: its ends and the axis directions it
+    // sweeps through. Exact, and without tracing it.
+    plot(e.fX, e.fY, false);
+    plot(c.fX + fRadius * std::cos(fEndAngle), c.fY + fRadius * std::sin(fEndAngle), false);
+    static constexpr double c_Axis[4][2] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+    for (int q = 0; q < 4; ++q) {
+      double d = (fFull >= 0.0 ? q * c_fHalfPi - fStartAngle : fStartAngle - q * c_fHalfPi);
+      d = std::fmod(std::fmod(d, c_fTwoPi) + c_fTwoPi, c_fTwoPi);
+      if (d <= std::fabs(fFull)) plot(c.fX + fRadius * c_Axis[q][0], c.fY + fRadius * c_Axis[q][1], false);
+    }
+    return;
+  }
   double fRef = std::max(m_fXScale, m_fYScale);
   double fStep = c_fHalfPi;
   if (fRadius > c_fTinyRadius) {

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
 
 #include "plot/Interpreter.h"
 
@@ -134,16 +137,52 @@ TEST_F(Interp, HalfCircleDirections) {
   EXPECT_EQ(nArrows, 1);
   TfRange x, y;
   in.GetExtents(x, y);
-  EXPECT_NEAR(y.fTo, 5, 0.15);  // chords of 0.6 rad at one pixel per unit
+  EXPECT_EQ(y.fTo, 5);  // the arc's top, exactly
   EXPECT_EQ(y.fFrom, 0);
   EXPECT_NEAR(x.fTo, 10, 1e-9);
   prog = {"MOVECIRC(10,0,5,0,0)"};
   in.GetExtents(x, y);
-  EXPECT_NEAR(y.fFrom, -5, 0.15);
+  EXPECT_EQ(y.fFrom, -5);
   EXPECT_NEAR(y.fTo, 0, 1e-9);
   prog = {"MOVECIRC(10,0,5,0,7)"};  // any other digit is anticlockwise
   in.GetExtents(x, y);
-  EXPECT_NEAR(y.fFrom, -5, 0.15);
+  EXPECT_EQ(y.fFrom, -5);
+}
+
+TEST_F(Interp, ArcExtentsAreThoseOfTheCircleSampledDensely) {
+  // Arcs from anywhere, any sweep either way, as the plot draws them: the extents hold
+  // every point of the arc and reach no further than its farthest one.
+  std::mt19937 rng(2112);
+  std::uniform_real_distribution<double> u(-1, 1);
+  for (int i = 0; i < 3000; ++i) {
+    const double cx = u(rng) * 50, cy = u(rng) * 50, r = 0.01 + std::fabs(u(rng)) * 40;
+    const double a0 = u(rng) * 3.2, sweep = u(rng) * 6.28;  // less than a whole turn either way
+    const double sx = cx + r * std::cos(a0), sy = cy + r * std::sin(a0);
+    const double ex = cx + r * std::cos(a0 + sweep), ey = cy + r * std::sin(a0 + sweep);
+    char line[256];
+    std::snprintf(line, sizeof line, "MOVECIRC(%.17g,%.17g,%.17g,%.17g,%d)", ex - sx, ey - sy, cx - sx, cy - sy,
+                  sweep < 0 ? 1 : 0);
+    prog = {"MOVEABS(" + std::to_string(sx) + "," + std::to_string(sy) + ")", line};
+    const double px = std::stod(std::to_string(sx)), py = std::stod(std::to_string(sy));
+    double x0 = std::min(0.0, px), x1 = std::max(0.0, px), y0 = std::min(0.0, py), y1 = std::max(0.0, py);
+    for (int k = 0; k <= 20000; ++k) {
+      const double t = a0 + sweep * k / 20000;
+      const double qx = (px - sx) + cx + r * std::cos(t), qy = (py - sy) + cy + r * std::sin(t);
+      x0 = std::min(x0, qx), x1 = std::max(x1, qx), y0 = std::min(y0, qy), y1 = std::max(y1, qy);
+    }
+    TfRange x, y;
+    in.GetExtents(x, y);
+    const double tol = 1e-6 * (1 + r);
+    const double slack = r * (1 - std::cos(std::fabs(sweep) / 20000)) + tol;
+    ASSERT_LE(x.fFrom, x0 + tol) << i << " " << line;
+    ASSERT_GE(x.fTo, x1 - tol) << i << " " << line;
+    ASSERT_LE(y.fFrom, y0 + tol) << i << " " << line;
+    ASSERT_GE(y.fTo, y1 - tol) << i << " " << line;
+    ASSERT_GE(x.fFrom, x0 - slack) << i << " " << line;
+    ASSERT_LE(x.fTo, x1 + slack) << i << " " << line;
+    ASSERT_GE(y.fFrom, y0 - slack) << i << " " << line;
+    ASSERT_LE(y.fTo, y1 + slack) << i << " " << line;
+  }
 }
 
 TEST_F(Interp, FullCircleAndStepSize) {
