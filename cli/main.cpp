@@ -779,13 +779,6 @@ int Stats(const std::vector<std::string>& args) {
 int Table(const std::vector<std::string>& args) {
   TVLTRegistry reg;
   TTableFields f = ReadTableFields(reg);
-  auto orDefault = [](std::string& s, const char* d) {
-    if (s.empty()) s = d;
-  };
-  orDefault(f.strMoCode, "0");
-  orDefault(f.strMaCode, "1");
-  orDefault(f.strMcCode, "2");
-  orDefault(f.strTableStart, "0");
   std::string strProgram, strOut;
   bool bLayoutGiven = false;
   for (size_t i = 0; i < args.size(); ++i) {

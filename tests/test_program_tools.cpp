@@ -12,6 +12,7 @@
 #include "dxf/DXFIn.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
+#include "settings/FileSettingsBackend.h"
 #include "settings/VLTRegistry.h"
 #include "tools/AutoCodeInsert.h"
 #include "tools/ControllerLink.h"
@@ -115,6 +116,17 @@ TTableFields Fields(ETableFormat f, bool bFixed, std::string strStart = "0", std
   t.strLength = std::move(strLength);
   t.evFormat = f;
   return t;
+}
+
+TEST(TableExport, AFirstStartBuildsWithTheStoredDefaults) {
+  // Settings that hold no table fields yet: the first build must not fail on empty codes.
+  const std::string strFile = testing::TempDir() + "/table-first-start.conf";
+  std::remove(strFile.c_str());
+  TVLTRegistry reg(std::make_unique<TFileSettingsBackend>(strFile));
+  const TTableFields f = ReadTableFields(reg);
+  EXPECT_EQ(f.strMoCode + f.strMaCode + f.strMcCode + f.strTableStart + f.strLength, "01206");
+  EXPECT_TRUE(BuildTable({"    MOVE(5,6)"}, f).strError.empty());
+  std::remove(strFile.c_str());
 }
 
 TEST(TableExport, RecordsTakeTheirEntries) {

@@ -82,11 +82,13 @@ TTableResult BuildTable(const TStringList& Program, TTableFields& F) {
 }
 
 TTableFields ReadTableFields(TVLTRegistry& Reg) {
+  // Fields never stored start as shutdown stores empty ones, so that the first build works.
+  auto orDefault = [](std::string s, const char* d) { return s.empty() ? std::string(d) : s; };
   TTableFields f;
-  f.strMoCode = Reg.MO_Code();
-  f.strMaCode = Reg.MA_Code();
-  f.strMcCode = Reg.MC_Code();
-  f.strTableStart = Reg.TableStart();
+  f.strMoCode = orDefault(Reg.MO_Code(), "0");
+  f.strMaCode = orDefault(Reg.MA_Code(), "1");
+  f.strMcCode = orDefault(Reg.MC_Code(), "2");
+  f.strTableStart = orDefault(Reg.TableStart(), "0");
   f.bFixed = Reg.DataStructure() != 1;
   const int32_t nFormat = Reg.FileFormat();
   f.evFormat = nFormat == 1 ? ETableFormat::eTableList : nFormat == 2 ? ETableFormat::eCsv : ETableFormat::eBasic;
