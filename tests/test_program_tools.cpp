@@ -123,7 +123,7 @@ TEST(TableExport, AFirstStartBuildsWithTheStoredDefaults) {
   const std::string strFile = testing::TempDir() + "/table-first-start.conf";
   std::remove(strFile.c_str());
   TVLTRegistry reg(std::make_unique<TFileSettingsBackend>(strFile));
-  const TTableFields f = ReadTableFields(reg);
+  TTableFields f = ReadTableFields(reg);
   EXPECT_EQ(f.strMoCode + f.strMaCode + f.strMcCode + f.strTableStart + f.strLength, "01206");
   EXPECT_TRUE(BuildTable({"    MOVE(5,6)"}, f).strError.empty());
   std::remove(strFile.c_str());
