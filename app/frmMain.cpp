@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -65,7 +66,7 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   setObjectName("frmMain");
   setWindowTitle("Veltrane");
   setMinimumSize(c_nMinWidth, c_nMinHeight);
-  OpenUrl = [](const QUrl& u) { QDesktopServices::openUrl(u); };
+  OpenUrl = [](const QUrl& u) { return QDesktopServices::openUrl(u); };
 
   m_Document.SetPrompts(m_pPrompts);
   m_Document.SetHooks(this);
@@ -674,7 +675,11 @@ QString TfrmMain::HelpFileName(const QString& strExecutable) {
 void TfrmMain::ShowHelp() {
   QString f = HelpFileName(QCoreApplication::applicationFilePath());
   if (f.isEmpty() || !QFileInfo::exists(f)) return;
-  if (OpenUrl) OpenUrl(QUrl::fromLocalFile(f));
+  // Without a program to show it the guide is still there: say where.
+  if (OpenUrl && !OpenUrl(QUrl::fromLocalFile(f)))
+    m_pPrompts->ShowMessage(EMessageKind::eInformation,
+                            "The user guide is " + QDir::toNativeSeparators(f).toStdString() +
+                                "; no program to open it was found.");
 }
 
 // ---------------------------------------------------------------------------------------

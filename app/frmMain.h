@@ -167,7 +167,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   int ListWidth() const { return m_nListWidth; }
   bool PlotHasKeyboard() const { return m_forcus; }
   // Where a URL is opened (the help file); tests replace it.
-  std::function<void(const QUrl&)> OpenUrl;
+  // Opens a file in the program the system has for it; false when there is none.
+  std::function<bool(const QUrl&)> OpenUrl;
   // Runs the work that edits leave for the event loop (regeneration) now.
   void FlushPendingWork();
 

@@ -396,7 +396,10 @@ TEST_F(WindowTest, SettingsAreWrittenWhenTheWindowGoes) {
 
 TEST_F(WindowTest, HelpOpensTheGuideBesideTheProgramOnlyWhenItExists) {
   std::vector<QUrl> opened;
-  Frm().OpenUrl = [&](const QUrl& u) { opened.push_back(u); };
+  Frm().OpenUrl = [&](const QUrl& u) {
+    opened.push_back(u);
+    return true;
+  };
   const QString exe = QCoreApplication::applicationFilePath();
   const QString guide = TfrmMain::HelpFileName(exe);
   EXPECT_EQ(guide, exe + ".html");
@@ -411,6 +414,13 @@ TEST_F(WindowTest, HelpOpensTheGuideBesideTheProgramOnlyWhenItExists) {
   Frm().Action("sbHelp")->trigger();
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0], QUrl::fromLocalFile(guide));
+  EXPECT_TRUE(m_Prompts.Messages.empty());
+  // With no program to show it, the window says where the guide is.
+  Frm().OpenUrl = [](const QUrl&) { return false; };
+  Frm().Action("mniHelpTopics")->trigger();
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].second,
+            "The user guide is " + QDir::toNativeSeparators(guide).toStdString() + "; no program to open it was found.");
   QFile::remove(guide);
   Frm().Action("mniAbout")->trigger();
   EXPECT_EQ(m_Prompts.nAbout, 1);
