@@ -468,6 +468,7 @@ void TfrmMain::LoadProgramText(TStringList Lines) {
   m_BackList = m_Document.m_Program;
   m_Document.m_ListWithoutCmp.clear();
   SyncEditorFromProgram();
+  m_nBackListVersion = m_nProgramVersion;
   m_memProgram->EmptyUndoList();
   m_pUndoList->ClearAll();
   m_memProgram->moveCursor(QTextCursor::Start);
@@ -626,6 +627,8 @@ void TfrmMain::Reset() {
   ApplyLookAheadChoices();
   m_Document.m_OriginalList = m_Document.m_Program;
   AfterProgramChange(before != m_Document.m_Program);
+  m_nBackListVersion = m_nProgramVersion;  // nothing left to reset
+  UpdateToolEnableState();
   CheckRange();
   ZoomExtents();
 }
@@ -732,6 +735,8 @@ void TfrmMain::UpdateToolEnableState() {
         "mniCompensation", "mniFilletCornersAll", "mniLeadInOutAll", "mniAddEndAll", "mniAddTabsAll",
         "mniReorderSequences", "mniCheckProgram", "mniAutoCodeInsert", "mniProgramStats"})
     Enable(Action(n), bProgram);
+  // Reset has something to do once the program changed since it was opened or imported.
+  Enable(Action("sbReset"), !m_BackList.empty() && m_nProgramVersion != m_nBackListVersion);
   const bool bUndo = m_pUndoList->Count() > 0;
   Enable(Action("mniUndo"), bUndo);
   Enable(Action("sbUndo"), bUndo);

@@ -306,6 +306,7 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
     bool operator==(const TDisplayKey&) const = default;
   };
   uint64_t m_nProgramVersion = 0;  // grows with every change of the program's lines
+  uint64_t m_nBackListVersion = 0;  // the version the reset snapshot was taken at
   // The sequence and program version whose closedness m_bSequenceClosed tells.
   int32_t m_nClosedTestedSequence = -1;
   uint64_t m_nClosedTestedVersion = 0;

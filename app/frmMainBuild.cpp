@@ -46,11 +46,8 @@ namespace veltrane {
 namespace {
 
 // The toolbar's pictures, drawn so that nothing has to be shipped beside the program.
-QIcon ToolIcon(const QString& strKind) {
-  QPixmap pm(20, 20);
-  pm.fill(Qt::transparent);
-  QPainter p(&pm);
-  p.setRenderHint(QPainter::Antialiasing);
+template <class ArrowHead>
+void DrawToolIcon(QPainter& p, const QString& strKind, ArrowHead arrowHead) {
   QPen pen(QColor(10, 36, 106), 1.6);
   p.setPen(pen);
   auto glass = [&](const char* sign) {
@@ -102,18 +99,80 @@ QIcon ToolIcon(const QString& strKind) {
   } else if (strKind == "help") {
     p.drawEllipse(QRectF(2, 2, 16, 16));
     p.drawText(QRectF(2, 2, 16, 16), Qt::AlignCenter, "?");
-  } else {
-    // Sequence tools and the history: a letter in a frame.
-    p.setPen(QPen(QColor(0, 128, 0), 1.2));
-    p.drawRoundedRect(QRectF(1.5, 1.5, 17, 17), 3, 3);
-    QFont f = p.font();
-    f.setBold(true);
-    f.setPixelSize(10);
-    p.setFont(f);
-    p.setPen(QColor(10, 36, 106));
-    p.drawText(QRectF(1, 1, 18, 18), Qt::AlignCenter, strKind);
+  } else if (strKind == "reverse") {
+    // A path with its direction turned round.
+    p.drawLine(QPointF(3, 7), QPointF(17, 7));
+    arrowHead(QPointF(17, 7), 0);
+    p.setPen(QPen(QColor(0, 128, 0), 1.6));
+    p.drawLine(QPointF(17, 13), QPointF(3, 13));
+    arrowHead(QPointF(3, 13), 180);
+  } else if (strKind == "shift") {
+    // A part moved along an arrow to where it goes.
+    p.drawRect(QRectF(2.5, 11.5, 6, 6));
+    p.setPen(QPen(QColor(10, 36, 106), 1.2, Qt::DashLine));
+    p.drawRect(QRectF(11.5, 2.5, 6, 6));
+    p.setPen(QPen(QColor(0, 128, 0), 1.6));
+    p.drawLine(QPointF(8, 12), QPointF(12.5, 7.5));
+    arrowHead(QPointF(12.5, 7.5), -45);
+  } else if (strKind == "scale") {
+    // A small part and the same part larger about one corner.
+    p.drawRect(QRectF(2.5, 9.5, 8, 8));
+    p.setPen(QPen(QColor(10, 36, 106), 1.2, Qt::DashLine));
+    p.drawRect(QRectF(2.5, 2.5, 15, 15));
+    p.setPen(QPen(QColor(0, 128, 0), 1.6));
+    p.drawLine(QPointF(9, 11), QPointF(15, 5));
+    arrowHead(QPointF(15, 5), -45);
+  } else if (strKind == "rotate") {
+    // A turn about a centre.
+    p.drawArc(QRectF(3.5, 3.5, 13, 13), 90 * 16, 270 * 16);
+    arrowHead(QPointF(10, 3.5), 0);
+    p.setBrush(QColor(0, 128, 0));
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QPointF(10, 10), 1.6, 1.6);
+  } else if (strKind == "mirror") {
+    // A shape and its image across a dashed axis.
+    p.setPen(QPen(QColor(0, 128, 0), 1.2, Qt::DashLine));
+    p.drawLine(QPointF(10, 1.5), QPointF(10, 18.5));
+    p.setPen(pen);
+    p.drawPolygon(QPolygonF({QPointF(8, 4), QPointF(8, 16), QPointF(2.5, 16)}));
+    p.drawPolygon(QPolygonF({QPointF(12, 4), QPointF(12, 16), QPointF(17.5, 16)}));
+  } else if (strKind == "undo") {
+    // An arrow bending back.
+    p.drawArc(QRectF(5, 5, 12, 10), 0 * 16, 200 * 16);
+    p.drawArc(QRectF(5, 5, 12, 10), 180 * 16, -180 * 16);
+    arrowHead(QPointF(5.2, 11), 100);
+  } else if (strKind == "reset") {
+    // Back to the start: a bar and two heads pointing to it.
+    p.drawLine(QPointF(3.5, 4), QPointF(3.5, 16));
+    p.setBrush(QColor(10, 36, 106));
+    p.drawPolygon(QPolygonF({QPointF(4.5, 10), QPointF(11, 4.5), QPointF(11, 15.5)}));
+    p.drawPolygon(QPolygonF({QPointF(10.5, 10), QPointF(17, 4.5), QPointF(17, 15.5)}));
   }
-  return QIcon(pm);
+}
+
+QIcon ToolIcon(const QString& strKind) {
+  // Drawn once for ordinary screens and once at twice the size for dense ones, so that
+  // every icon stays crisp.
+  QIcon icon;
+  for (int nScale : {1, 2}) {
+    QPixmap pm(20 * nScale, 20 * nScale);
+    pm.setDevicePixelRatio(nScale);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    // An arrow's head at a point, pointing in a direction (degrees, y down).
+    auto arrowHead = [&p](QPointF at, double fDegrees) {
+      const double a = fDegrees * 3.14159265358979 / 180.0;
+      for (double side : {-1.0, 1.0}) {
+        const double b = a + side * 2.6;
+        p.drawLine(at, at + QPointF(4.0 * std::cos(b), 4.0 * std::sin(b)));
+      }
+    };
+    DrawToolIcon(p, strKind, arrowHead);
+    p.end();
+    icon.addPixmap(pm);
+  }
+  return icon;
 }
 
 }  // namespace
@@ -376,14 +435,14 @@ void TfrmMain::CreateToolBar() {
   button("sbZoomBox", "Zoom Box", "zoombox", [this] { SetGraphMouseMode(eZoomBox); });
   button("sbPan", "Pan", "pan", [this] { SetGraphMouseMode(ePan); });
   m_ToolBar->addSeparator();
-  button("sbReverse", "Reverse  Sequence", "Rv", [this] { TransformCommand(ETransformOp::eReverse, false); });
-  button("sbShift", "Shift  Sequence", "Sh", [this] { TransformCommand(ETransformOp::eShift, false); });
-  button("sbScale", "Scale  Sequence", "Sc", [this] { TransformCommand(ETransformOp::eScale, false); });
-  button("sbRotate", "Rotate  Sequence", "Ro", [this] { TransformCommand(ETransformOp::eRotate, false); });
-  button("sbMirror", "Mirror  Sequence", "Mi", [this] { TransformCommand(ETransformOp::eMirror, false); });
+  button("sbReverse", "Reverse  Sequence", "reverse", [this] { TransformCommand(ETransformOp::eReverse, false); });
+  button("sbShift", "Shift  Sequence", "shift", [this] { TransformCommand(ETransformOp::eShift, false); });
+  button("sbScale", "Scale  Sequence", "scale", [this] { TransformCommand(ETransformOp::eScale, false); });
+  button("sbRotate", "Rotate  Sequence", "rotate", [this] { TransformCommand(ETransformOp::eRotate, false); });
+  button("sbMirror", "Mirror  Sequence", "mirror", [this] { TransformCommand(ETransformOp::eMirror, false); });
   m_ToolBar->addSeparator();
-  button("sbUndo", "Undo", "Un", [this] { Undo(); });
-  button("sbReset", "Reset", "Rs", [this] { Reset(); });
+  button("sbUndo", "Undo", "undo", [this] { Undo(); });
+  button("sbReset", "Reset", "reset", [this] { Reset(); });
   button("sbHelp", "Help", "help", [this] { ShowHelp(); });
 }
 

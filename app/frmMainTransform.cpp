@@ -281,6 +281,7 @@ void TfrmMain::ImportDXF() {
   m_Document.m_OriginalList = m_Document.m_Program;
   m_BackList = m_Document.m_Program;
   SyncEditorFromProgram();
+  m_nBackListVersion = m_nProgramVersion;
   m_memProgram->moveCursor(QTextCursor::Start);
   // A drawing converted but not saved yet is work that closing must ask about.
   m_bProgramModified = !m_Document.m_Program.empty();

@@ -227,13 +227,17 @@ TEST_F(WindowTest, DeleteKeyInThePlotDeletesTheSequence) {
 }
 
 TEST_F(WindowTest, ResetReturnsToTheOpenedProgram) {
+  EXPECT_FALSE(Frm().Action("sbReset")->isEnabled());  // nothing opened
   OpenExample();
+  EXPECT_FALSE(Frm().Action("sbReset")->isEnabled());  // nothing changed
   const auto opened = Frm().Document().m_Program;
   Editor().setFocus();
   Editor().moveCursor(QTextCursor::End);
   QTest::keyClicks(&Editor(), "zz");
+  EXPECT_TRUE(Frm().Action("sbReset")->isEnabled());
   Frm().Action("sbReset")->trigger();
   EXPECT_EQ(Frm().Document().m_Program, opened);
+  EXPECT_FALSE(Frm().Action("sbReset")->isEnabled());
   ExpectInSync();
 }
 

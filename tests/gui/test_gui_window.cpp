@@ -394,6 +394,25 @@ TEST_F(WindowTest, SettingsAreWrittenWhenTheWindowGoes) {
   EXPECT_EQ(again.Interpreter().YAxisNumber(), 3);
 }
 
+TEST_F(WindowTest, EveryToolbarButtonHasItsOwnDrawnIconAtBothScales) {
+  std::vector<QImage> seen;
+  for (const char* n : {"sbReverse", "sbShift", "sbScale", "sbRotate", "sbMirror", "sbUndo", "sbReset", "sbZoomIn", "sbPan"}) {
+    const QIcon icon = Frm().Action(n)->icon();
+    for (qreal dpr : {1.0, 2.0}) {
+      const QImage img = icon.pixmap(QSize(20, 20), dpr).toImage();
+      EXPECT_EQ(img.width(), static_cast<int>(20 * dpr)) << n;  // drawn at that size, not scaled up
+      int nInk = 0;
+      for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) nInk += qAlpha(img.pixel(x, y)) > 128;
+      EXPECT_GT(nInk, 10 * dpr * dpr) << n;
+      if (dpr == 1.0) {
+        for (const QImage& other : seen) EXPECT_NE(img, other) << n;
+        seen.push_back(img);
+      }
+    }
+  }
+}
+
 TEST_F(WindowTest, HelpOpensTheGuideBesideTheProgramOnlyWhenItExists) {
   std::vector<QUrl> opened;
   Frm().OpenUrl = [&](const QUrl& u) {
