@@ -168,9 +168,15 @@ void TfrmMain::PaintRuler(QPainter& p, bool bHorizontal) {
       p.drawText(t.nPixel + 3, 3 + ascent, QString::fromStdString(StringFromDouble(t.fValue)));
     }
   } else {
+    // The ruler is narrower than a number is long: each label is turned to run upwards
+    // from its tick, so that it shows whole.
     for (const TRulerTick& t : TPlotView::RulerTicks(m_View.m_fYRange, H, false)) {
       p.drawLine(W - 10, t.nPixel, W - 1, t.nPixel);
-      p.drawText(3, t.nPixel - 3 + ascent, QString::fromStdString(StringFromDouble(t.fValue)));
+      p.save();
+      p.translate(W - 11, t.nPixel - 3);
+      p.rotate(-90);
+      p.drawText(0, 0, QString::fromStdString(StringFromDouble(t.fValue)));
+      p.restore();
     }
   }
 }

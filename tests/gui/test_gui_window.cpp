@@ -11,11 +11,13 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <set>
 #include <QToolBar>
 #include <QUrl>
 
 #include "app/Captions.h"
 #include "gui/GuiFixture.h"
+#include "model/NumberFormat.h"
 
 namespace veltrane::test {
 namespace {
@@ -392,6 +394,48 @@ TEST_F(WindowTest, SettingsAreWrittenWhenTheWindowGoes) {
   EXPECT_EQ(reg.YAxis(), 3);
   TfrmMain again(&m_Prompts);
   EXPECT_EQ(again.Interpreter().YAxisNumber(), 3);
+}
+
+TEST_F(WindowTest, VerticalRulerLabelsShowWhole) {
+  // Each label runs upwards from its tick: it must lie inside the 20-pixel ruler across,
+  // and clear of the next label along it.
+  for (const char* strProgram : {"", "    MOVE(0,100)\n    MOVE(0,-1234.5)\n"}) {
+    Open(WriteFile("ruler.bas", strProgram));
+    Frm().FlushPendingWork();
+    QWidget* r = Frm().findChild<QWidget*>("rulerVertical");
+    ASSERT_NE(r, nullptr);
+    QFont f("Arial");
+    f.setPointSize(8);
+    f.setBold(true);
+    const QFontMetrics fm(f);
+    std::vector<std::pair<int, int>> spans;  // each label's bottom and top pixel
+    std::set<std::string> labels;
+    for (const TRulerTick& t : TPlotView::RulerTicks(Frm().PlotView().m_fYRange, r->height(), false)) {
+      const std::string s = StringFromDouble(t.fValue);
+      labels.insert(s);
+      // The label's ink, turned: its height lies across the ruler from the baseline
+      // 11 pixels in from the edge, its width along the ruler upwards from the tick.
+      const QRect ink = fm.tightBoundingRect(QString::fromStdString(s));
+      EXPECT_GE(r->width() - 11 + ink.top(), 0) << s;
+      EXPECT_LE(r->width() - 11 + ink.bottom(), r->width() - 1) << s;
+      spans.emplace_back(t.nPixel - 3 - ink.left(), t.nPixel - 3 - ink.right());
+    }
+    // And in the picture: beside the ticks, nothing dark reaches the ruler's far edge, as
+    // a label written across the narrow ruler would.
+    const QImage img = r->grab().toImage();
+    std::vector<int> ticks;
+    for (const TRulerTick& t : TPlotView::RulerTicks(Frm().PlotView().m_fYRange, r->height(), false))
+      ticks.push_back(t.nPixel);
+    int nDark = 0;
+    for (int y = 0; y < img.height(); ++y) {
+      if (std::any_of(ticks.begin(), ticks.end(), [y](int t) { return std::abs(t - y) <= 1; })) continue;
+      for (int x = img.width() - 6; x < img.width() - 1; ++x) nDark += qGray(img.pixel(x, y)) < 90;
+    }
+    EXPECT_EQ(nDark, 0);
+    std::sort(spans.begin(), spans.end(), std::greater<>());
+    for (size_t i = 1; i < spans.size(); ++i) EXPECT_LT(spans[i].first, spans[i - 1].second) << "labels overlap";
+    EXPECT_GT(labels.size(), 3u) << "every tick has its own value";
+  }
 }
 
 TEST_F(WindowTest, EveryToolbarButtonHasItsOwnDrawnIconAtBothScales) {
