@@ -411,6 +411,11 @@ bool TfrmMain::BringIntoProgramEncoding(TStringList& Lines, const TTextCodec& Fr
   return Recode(Lines, From, m_Codec);
 }
 
+void TfrmMain::ShowTransformError(const ETransformError& e) {
+  const ETransformError shown(e.nLine, FromProgram(e.strLine).toUtf8().toStdString(), e.what());
+  m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(shown));
+}
+
 void TfrmMain::ConvertProgramToUtf8() {
   if (m_Codec.IsUtf8()) return;
   const TTextCodec from = m_Codec, to("UTF-8");

@@ -291,6 +291,9 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   // Typed, pasted or dropped text the program's encoding can hold, or the program
   // converted to UTF-8 when the user agrees.
   bool AcceptTyped(const QString& strText);
+  // The message of a line that cannot be transformed, its text shown in the program's
+  // encoding.
+  void ShowTransformError(const ETransformError& e);
   // Lines from elsewhere (an appended program, an imported drawing's layer names) brought
   // into the program's encoding; false when the user declined converting to UTF-8.
   bool BringIntoProgramEncoding(TStringList& Lines, const TTextCodec& From);  // the setting, kept here: it is asked at every redraw

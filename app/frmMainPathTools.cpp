@@ -64,7 +64,7 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
       bChanged = m_Document.m_Program != before;
     }
   } catch (const ETransformError& e) {
-    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+    ShowTransformError(e);
   }
   if (bChanged)
     AfterProgramChange(true);
@@ -101,7 +101,7 @@ void TfrmMain::ChangeStartFollow(QPoint Point) {
       AfterProgramChange(true);
   } catch (const ETransformError& e) {
     EndMouseModes();
-    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+    ShowTransformError(e);
   }
 }
 
@@ -184,7 +184,7 @@ void TfrmMain::AddTabsCommand(bool bAll) {
                                 c_sUnableToTransform + std::to_string(m_nCurrentSequence) + ": " + o.strReason);
     }
   } catch (const ETransformError& e) {
-    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+    ShowTransformError(e);
   }
   if (bChanged)
     AfterProgramChange(true);

@@ -77,7 +77,7 @@ void TfrmMain::TransformCommand(ETransformOp evOp, bool bAll) {
     bChanged = bAll ? TransformAll(m_Document, m_Transformer, r, m_pPrompts)
                     : TransformSequence(m_Document, m_Transformer, m_nCurrentSequence, r);
   } catch (const ETransformError& e) {
-    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+    ShowTransformError(e);
   }
   if (bChanged)
     AfterProgramChange(true);
@@ -121,7 +121,7 @@ void TfrmMain::DragSequence(QPoint Point) {
     }
   } catch (const ETransformError& e) {
     m_bDragArmed = false;
-    m_pPrompts->ShowMessage(EMessageKind::eError, TransformErrorMessage(e));
+    ShowTransformError(e);
   }
 }
 

@@ -73,6 +73,17 @@ TEST_P(EncodingTest, OpensShowsTakesTypedChineseAndSavesByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(Encodings, EncodingTest, ::testing::Values("UTF-8", "GB18030"));
 
+TEST_F(WindowTest, AMessageQuotingALineShowsItsCharacters) {
+  TVLTRegistry().SetLegacyEncoding("GB18030");
+  const QString text = QString::fromUtf8("'$StartSeq(1)\ncadseq1:\n    MOVEABS(0,0)\n    MOVE(x,0) ' 第一刀\n'$EndSeq(1)\n");
+  Open(WriteFile("bad.bas", Encoded(text, "GB18030")));
+  ClickLine(2);
+  Frm().Action("mniReverse")->trigger();
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_NE(m_Prompts.Messages[0].second.find("MOVE(x,0) ' 第一刀"), std::string::npos) << m_Prompts.Messages[0].second;
+  TVLTRegistry().SetLegacyEncoding("");
+}
+
 TEST_F(WindowTest, AByteOrderMarkIsKeptAndLatin1BytesStayWhatTheyWere) {
   const QByteArray bom = FileBytes("UTF-8", "\xEF\xBB\xBF");
   Open(WriteFile("bom.bas", bom));
