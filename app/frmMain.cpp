@@ -269,7 +269,11 @@ void TfrmMain::AfterProgramChange(bool bChanged) {
   }
   if (m_nCurrentLine >= static_cast<int32_t>(m_Document.m_Program.size())) SetCurrentLine(-1);
   m_Document.m_nCaretLine = m_nCurrentLine;
-  m_nCurrentSequence = m_Document.CalculateCurrentSequence();
+  if (m_nCurrentLine >= 0) {
+    m_nCurrentSequence = m_Document.CalculateCurrentSequence();
+  } else if (m_nCurrentSequence > 0 && !FindSequenceBody(m_Document.m_Program, m_nCurrentSequence)) {
+    m_nCurrentSequence = 0;  // the sequence selected is gone
+  }
   GenerateAndDraw();
   UpdateToolEnableState();
 }
@@ -409,6 +413,11 @@ bool TfrmMain::BringIntoProgramEncoding(TStringList& Lines, const TTextCodec& Fr
   if (m_pPrompts->Ask(q, false) != EAnswer::eYes) return false;
   ConvertProgramToUtf8();
   return Recode(Lines, From, m_Codec);
+}
+
+void TfrmMain::ClearCurrentLineMark() {
+  SetCurrentLine(-1);
+  m_Document.m_nCaretLine = -1;
 }
 
 void TfrmMain::ShowTransformError(const ETransformError& e) {
@@ -610,6 +619,7 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
 
 void TfrmMain::Undo() {
   EndMouseModes();
+  ClearCurrentLineMark();
   TUndoList& u = *m_pUndoList;
   if (u.Count() == 0) return;
   const bool bSnapshot = u.Get(u.Count() - 1) == TUndoList::eTransformation;

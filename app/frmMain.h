@@ -294,6 +294,9 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   // The message of a line that cannot be transformed, its text shown in the program's
   // encoding.
   void ShowTransformError(const ETransformError& e);
+  // The editor's current-line mark taken away before a sequence command: the line it
+  // marks may hold another move afterwards. The current sequence stays.
+  void ClearCurrentLineMark();
   // Lines from elsewhere (an appended program, an imported drawing's layer names) brought
   // into the program's encoding; false when the user declined converting to UTF-8.
   bool BringIntoProgramEncoding(TStringList& Lines, const TTextCodec& From);  // the setting, kept here: it is asked at every redraw

@@ -39,7 +39,7 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
   EndMouseModes();
   FlushPendingWork();
   if (bAll ? m_Document.m_Program.empty() : m_nCurrentSequence <= 0) return;
-  m_Document.m_nCaretLine = -1;  // the editor's current-line mark is cleared
+  ClearCurrentLineMark();
   TPathRequest r;
   r.evOp = evOp;
   if (!m_pPrompts->PathToolSettings(evOp, PathCaption(evOp), r)) {
@@ -149,7 +149,7 @@ void TfrmMain::AddTabsCommand(bool bAll) {
   EndMouseModes();
   FlushPendingWork();
   if (bAll ? m_Document.m_Program.empty() : m_nCurrentSequence <= 0) return;
-  m_Document.m_nCaretLine = -1;
+  ClearCurrentLineMark();
   // The dialog starts from the choices confirmed last time.
   TTabRequest r;
   if (m_Registry.TabsCount() > 0) r.nCount = std::min(m_Registry.TabsCount(), c_nMaxTabsPerPath);

@@ -38,6 +38,7 @@ void TfrmMain::TransformCommand(ETransformOp evOp, bool bAll) {
   EndMouseModes();
   FlushPendingWork();
   if (bAll ? m_Document.m_Program.empty() : m_nCurrentSequence <= 0) return;
+  ClearCurrentLineMark();
   const std::string strCaption = TransformCaption(evOp, bAll);
   TTransformRequest r;
   r.evOp = evOp;

@@ -20,6 +20,23 @@ class TransformTest : public WindowTest {
   }
 };
 
+TEST_F(TransformTest, SequenceCommandsClearTheCurrentLineMarkAndKeepTheSequence) {
+  ClickLine(5);  // MOVE(80,0) of the outline
+  ASSERT_EQ(Frm().CurrentLine(), 5);
+  Frm().Action("mniReverse")->trigger();
+  EXPECT_EQ(Frm().CurrentLine(), -1);  // line 5 holds another move now
+  EXPECT_EQ(Frm().CurrentSequence(), 1);
+  Frm().Action("mniReverse")->trigger();  // still the sequence to work on
+  ClickLine(5);
+  Frm().Undo();
+  EXPECT_EQ(Frm().CurrentLine(), -1);
+  EXPECT_EQ(Frm().CurrentSequence(), 1);
+  // A sequence deleted is no longer the current one.
+  m_Prompts.Scripted.Answers = {EAnswer::eYes};
+  Frm().Action("mniDeleteSequence")->trigger();
+  EXPECT_EQ(Frm().CurrentSequence(), 0);
+}
+
 TEST_F(TransformTest, ShiftThroughItsDialogIsOneUndoStep) {
   const TStringList before = Frm().Document().m_Program;
   m_Prompts.Values = {"100", "50", "absolute"};
