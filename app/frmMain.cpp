@@ -97,7 +97,8 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   // The file's name, whether it is modified, and its text encoding.
   m_FileStatus = new TPanelBar(3, m_Client);
   m_FileStatus->setObjectName("FileStatusBar");
-  m_GraphStatus = new TPanelBar(13, m_Client);
+  // The design's thirteen panels, then one for a short note (where a paste went).
+  m_GraphStatus = new TPanelBar(14, m_Client);
   m_GraphStatus->setObjectName("GraphStatusBar");
   const char* labels[13] = {"Axes:", "X",   "", "Y",         "", "Entity:", "Start",
                             "",      "End", "", "Sequence:", "", ""};

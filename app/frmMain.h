@@ -50,7 +50,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
                        c_nBorderMargin = 5, c_nAxisMargin = 35;
   // Value fields of the graph status bar.
   static constexpr int c_nXAxisPanel = 2, c_nYAxisPanel = 4, c_nEntityStartPanel = 7,
-                       c_nEntityEndPanel = 9, c_nSequencePanel = 11, c_nTimePanel = 12;
+                       c_nEntityEndPanel = 9, c_nSequencePanel = 11, c_nTimePanel = 12,
+                       c_nNotePanel = 13;
 
   // Marks a command that a later part of the program will carry out: present, disabled.
 

@@ -8,6 +8,7 @@
 #include "app/PaintBox.h"
 #include "app/RichEditPlus.h"
 #include "app/frmMain.h"
+#include "model/NumberFormat.h"
 #include "transform/PathCommands.h"
 #include "transform/Tabs.h"
 
@@ -129,7 +130,22 @@ void TfrmMain::PasteSequenceCommand(QPoint Point) {
   GenerateAndDraw();
 }
 
-void TfrmMain::PasteSequenceAtMouse() { PasteSequenceCommand(m_ptPlotMouse); }
+void TfrmMain::PasteSequenceAtMouse() {
+  // Where the mouse is over the plot; from a menu away from the plot, where it last was
+  // there, and the status bar says where that is.
+  const QPoint here = m_pbPlot->mapFromGlobal(QCursor::pos());
+  const bool bOver = m_pbPlot->rect().contains(here);
+  const QPoint at = bOver ? here : m_ptPlotMouse;
+  const bool bPasted = !m_Document.m_CopyList.empty();
+  PasteSequenceCommand(at);
+  if (bPasted && !bOver) {
+    const TfPoint p = PlotToProgram(at);
+    const QString note = QString::fromStdString("Pasted at (" + StringFromDouble(p.fX) + "," + StringFromDouble(p.fY) +
+                                                "), where the mouse last was over the plot");
+    m_GraphStatus->SetPanelText(c_nNotePanel, note);
+    m_GraphStatus->SetPanelWidth(c_nNotePanel, m_GraphStatus->TextWidth(note) + 12);
+  }
+}
 
 void TfrmMain::BatchCopyCommand() {
   EndMouseModes();

@@ -6,10 +6,13 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QCursor>
+#include <QMouseEvent>
 #include <QTest>
 
 #include "app/PathDialogs.h"
 #include "gui/GuiFixture.h"
+#include "model/NumberFormat.h"
 
 namespace veltrane::test {
 namespace {
@@ -175,6 +178,22 @@ TEST_F(PathToolTest, CopyPasteBatchCopyAndReset) {
   EXPECT_NEAR(t.SourceMoves()[0].fEndPoint.fX, p.fX, 1e-3);
   EXPECT_NEAR(t.SourceMoves()[0].fEndPoint.fY, p.fY, 1e-3);
   ExpectInSync();
+
+  // From the Tools menu, away from the plot: where the mouse last was over the plot.
+  const QPoint last(120, 80);
+  QMouseEvent move(QEvent::MouseMove, QPointF(last), Frm().pbPlot()->mapToGlobal(QPointF(last)), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(Frm().pbPlot(), &move);
+  QCursor::setPos(Frm().mapToGlobal(QPoint(-50, -50)));
+  ASSERT_FALSE(Frm().pbPlot()->rect().contains(Frm().pbPlot()->mapFromGlobal(QCursor::pos())));
+  {
+    Frm().Action("mniPasteSeq")->trigger();
+    const TfPoint q = Frm().PlotToProgram(last);
+    EXPECT_EQ(Frm().GraphStatus()->PanelText(TfrmMain::c_nNotePanel).toStdString(),
+              "Pasted at (" + StringFromDouble(q.fX) + "," + StringFromDouble(q.fY) +
+                  "), where the mouse last was over the plot");
+    Frm().Undo();
+  }
 
   ClickLine(16);
   m_Prompts.BatchValues = std::array<double, 4>{20, 3, 15, 2};
