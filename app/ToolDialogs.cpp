@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -55,6 +56,7 @@ QPlainTextEdit* TextField(QWidget* parent, const char* strName) {
   auto* e = new QPlainTextEdit(parent);
   e->setObjectName(strName);
   e->setMinimumHeight(60);
+  e->setMinimumWidth(220);  // room for a statement or two beside the widest label
   return e;
 }
 
@@ -102,13 +104,19 @@ TfrmAutoCodeInsert::TfrmAutoCodeInsert(const TLayerContent& Layers, TVLTRegistry
   btnClose->setObjectName("btnClose");
   connect(btnInsert, &QPushButton::clicked, this, [this] { btnOKClick(); });
   connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
-  auto* v = new QVBoxLayout(this);
-  v->addWidget(LayerTab);
-  v->addWidget(grpProgram);
-  auto* h = new QHBoxLayout;
+  // The program's texts and a layer's share one place of one size: changing the tab never
+  // changes the dialog's size.
+  m_pPages = new QStackedWidget(this);
+  m_pPages->addWidget(grpProgram);
+  auto* layerPage = new QWidget(this);
+  auto* h = new QHBoxLayout(layerPage);
+  h->setContentsMargins(0, 0, 0, 0);
   h->addWidget(grpSequence);
   h->addWidget(grpLayer);
-  v->addLayout(h);
+  m_pPages->addWidget(layerPage);
+  auto* v = new QVBoxLayout(this);
+  v->addWidget(LayerTab);
+  v->addWidget(m_pPages, 1);
   auto* b = new QHBoxLayout;
   b->addStretch(1);
   b->addWidget(btnInsert);
@@ -144,9 +152,7 @@ void TfrmAutoCodeInsert::LayerTabChanging(int nLeaving) {
 void TfrmAutoCodeInsert::LayerTabChange(int nNew) {
   m_nShownTab = nNew;
   const bool bProgram = nNew < 1;
-  grpProgram->setVisible(bProgram);
-  grpSequence->setVisible(!bProgram);
-  grpLayer->setVisible(!bProgram);
+  m_pPages->setCurrentIndex(bProgram ? 0 : 1);
   if (bProgram) return;
   const auto& slot = m_Texts.Layer[static_cast<size_t>(nNew - 1)];
   for (int k = 0; k < c_nAutoCodeKinds; ++k)
@@ -176,6 +182,7 @@ TfrmControllerLink::TfrmControllerLink(const TLinkFields& f, QWidget* parent) : 
   auto* top = new QFormLayout;
   auto* lr = new QHBoxLayout;
   edtLoader = Edit(this, "edtLoader");
+  edtLoader->setMinimumWidth(320);  // a whole path shows
   edtLoader->setText(Q(f.strLoader));
   btnBrowse = new QPushButton("...", this);
   btnBrowse->setObjectName("btnBrowse");

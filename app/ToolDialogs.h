@@ -15,6 +15,7 @@ class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QStackedWidget;
 class QTabBar;
 
 namespace veltrane {
@@ -43,6 +44,7 @@ class TfrmAutoCodeInsert : public QDialog {
   void btnOKClick();
   QTabBar* LayerTab;
   QGroupBox *grpProgram, *grpSequence, *grpLayer;
+  QStackedWidget* m_pPages;
   QPlainTextEdit *memProgramStart, *memProgramEnd;
   std::array<QPlainTextEdit*, c_nAutoCodeKinds> memLayer{};
   QPushButton *btnInsert, *btnClose;

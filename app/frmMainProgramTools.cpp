@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -161,20 +162,22 @@ void TfrmMain::CreateTablePage() {
   auto* codes = new QGroupBox("Move Codes", page);
   codes->setObjectName("GroupTypeEdit");
   auto* g = new QGridLayout(codes);
-  int row = 0;
+  // Two fields a row, so that the table itself keeps the height of the page.
+  int nField = 0;
   for (auto [name, caption] :
        {std::pair{"mo_code", "MOVE :"}, std::pair{"ma_code", "MOVEABS :"}, std::pair{"mc_code", "MOVECIRC :"}}) {
-    g->addWidget(new QLabel(caption, codes), row, 0);
+    g->addWidget(new QLabel(caption, codes), nField / 2, (nField % 2) * 2);
     auto* e = new QLineEdit(codes);
     e->setObjectName(name);
-    g->addWidget(e, row++, 1);
+    g->addWidget(e, nField / 2, (nField % 2) * 2 + 1);
+    ++nField;
   }
   auto* lt = new QLabel("Table start :", codes);
   lt->setObjectName("labelTable");
-  g->addWidget(lt, row, 0);
+  g->addWidget(lt, 1, 2);
   auto* et = new QLineEdit(codes);
   et->setObjectName("TableStart");
-  g->addWidget(et, row, 1);
+  g->addWidget(et, 1, 3);
   v->addWidget(codes);
   auto* data = new QGroupBox("Data Structure", page);
   data->setObjectName("GroupDataStru");
@@ -199,7 +202,7 @@ void TfrmMain::CreateTablePage() {
   connect(fix, &QRadioButton::toggled, this, enableLength);
   auto* fmt = new QGroupBox("File Format", page);
   fmt->setObjectName("GroupFileformat");
-  auto* vf = new QVBoxLayout(fmt);
+  auto* vf = new QHBoxLayout(fmt);
   for (auto [name, caption] : {std::pair{"RadioBasic", "BASIC Program"}, std::pair{"RadioTableList", "Table List"},
                                std::pair{"RadioCSV", "CSV"}}) {
     auto* r = new QRadioButton(caption, fmt);
@@ -207,12 +210,14 @@ void TfrmMain::CreateTablePage() {
     vf->addWidget(r);
   }
   v->addWidget(fmt);
+  auto* buttons = new QHBoxLayout;
   for (auto [name, caption] : {std::pair{"btnApply", "Apply"}, std::pair{"btnSaveTable", "Export File"},
                                std::pair{"btnSend", "Send to Controller"}}) {
     auto* b = new QPushButton(caption, page);
     b->setObjectName(name);
-    v->addWidget(b);
+    buttons->addWidget(b);
   }
+  v->addLayout(buttons);
   connect(page->findChild<QPushButton*>("btnApply"), &QPushButton::clicked, this, [this] { TableApply(); });
   connect(page->findChild<QPushButton*>("btnSaveTable"), &QPushButton::clicked, this, [this] { TableExport(); });
   connect(page->findChild<QPushButton*>("btnSend"), &QPushButton::clicked, this, [this] { SendProgram(); });

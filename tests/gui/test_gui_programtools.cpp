@@ -328,6 +328,33 @@ TEST(ToolDialogs, AutoCodeTabsKeepTheirTextsAndInsertStoresThem) {
   EXPECT_EQ(reg.ProgramStartText(), "' hello");
 }
 
+TEST(ToolDialogs, LayoutsGiveTheFieldsTheirRoomAndNothingJumps) {
+  TVLTRegistry reg;
+  TLayerContent layers;
+  layers.nUseLayer = 1;
+  layers.sLayerName[0] = "OUTLINE";
+  TfrmAutoCodeInsert d(layers, reg);
+  d.show();
+  QApplication::processEvents();
+  const QSize first = d.size();
+  d.LayerTab->setCurrentIndex(1);
+  QApplication::processEvents();
+  EXPECT_EQ(d.size(), first);  // the tab changes, the dialog does not
+  EXPECT_GE(d.findChild<QPlainTextEdit*>("memSequenceInitial")->width(), 200);
+  TLinkFields f;
+  f.strLinkType = "USB";
+  TfrmControllerLink c(f);
+  c.show();
+  QApplication::processEvents();
+  EXPECT_GE(c.edtLoader->width(), 300);
+}
+
+TEST_F(ProgramToolTest, TheTablePaneHasTheHeightOfThePage) {
+  Frm().Pages()->setCurrentIndex(1);
+  QApplication::processEvents();
+  EXPECT_GE(Find<QPlainTextEdit>("memTablelist")->height(), 250);
+}
+
 TEST(ToolDialogs, ControllerLinkShowsTheGroupOfItsLinkType) {
   TLinkFields f;
   ParseLinkParameters("Ethernet", "10.1.2.3:5001", f);
