@@ -1,6 +1,8 @@
 // Keyboard edit records and their undo.
 #include "model/EditUndo.h"
 
+#include <algorithm>
+
 namespace veltrane {
 
 namespace {
@@ -81,9 +83,12 @@ int32_t EditorLength(const std::string& s) {
 }
 
 void TEditUndo::KeyPress(const std::string& strTyped) {
-  if (strTyped.size() == 1) return KeyPress(strTyped[0]);
-  if (m_bTypingPending && !m_UndoList.empty() && !strTyped.empty() && static_cast<unsigned char>(strTyped[0]) >= 0x80)
-    m_UndoList.back().strInsert += strTyped;
+  // What one key typed goes into the record whole: a character beyond ASCII (several
+  // bytes of UTF-8) or, from a dead key, more than one; control characters do not.
+  const bool bText = !strTyped.empty() && std::all_of(strTyped.begin(), strTyped.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 32 || c == '\t';
+  });
+  if (m_bTypingPending && !m_UndoList.empty() && bText) m_UndoList.back().strInsert += strTyped;
   m_bTypingPending = false;
 }
 

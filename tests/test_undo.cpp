@@ -59,6 +59,30 @@ TEST(EditUndo, TypedWordIsOneRecord) {
   EXPECT_FALSE(u.Undo(t));
 }
 
+TEST(EditUndo, CharactersBeyondAsciiAreRecordedWholeAndMeasuredAsTheEditorDoes) {
+  // The caret moves by characters, as in the editor, not by bytes.
+  struct TCharModel : TTextModel {
+    void ReplaceSelection(const std::string& s) override {
+      text += s;
+      start += EditorLength(s);
+      length = 0;
+    }
+  } t;
+  TEditUndo u;
+  Type(u, t, "a");
+  for (const char* c : {"中", "文", "é"}) {
+    u.KeyDown(0x41, false, false, t);  // a key that types
+    t.ReplaceSelection(c);
+    u.KeyPress(std::string(c));
+  }
+  ASSERT_EQ(u.UndosRemaining(), 1u);
+  EXPECT_EQ(u.Records()[0].strInsert, "a中文é");
+  // Positions count characters as the editor does: one each, two beyond 16 bits.
+  for (auto [s, n] : {std::pair{"abc", 3}, std::pair{"中文", 2}, std::pair{"é\t", 2}, std::pair{"\xF0\x9F\x98\x80", 2},
+                      std::pair{"", 0}})
+    EXPECT_EQ(EditorLength(s), n) << s;
+}
+
 TEST(EditUndo, CaretMovementStartsANewRecord) {
   TTextModel t;
   TEditUndo u;
