@@ -17,6 +17,7 @@
 #include "model/NumberFormat.h"
 #include "model/UserPrompts.h"
 #include "settings/VLTRegistry.h"
+#include "tools/MotionCheck.h"
 
 namespace veltrane {
 
@@ -102,8 +103,7 @@ TfrmProgramStats::TfrmProgramStats(const TStringList& Program, const std::string
   chkCheckMotion->setChecked(Registry.CheckMotion());
   ol->addRow(chkCheckMotion);
   edtMinCircle = Edit(o, "edtMinCircle");
-  edtMinCircle->setText(Q(StringFromDouble(
-      Registry.HasValue("MinCircleRadius", "\\Estimate") ? Registry.CheckMinCircleRadius() : 0.05)));
+  edtMinCircle->setText(Q(StringFromDouble(ReadMotionCheckOptions(Registry).fMinCircleRadius)));
   ol->addRow("Report full circles with a radius below:", edtMinCircle);
 
   auto* v = new QVBoxLayout(this);

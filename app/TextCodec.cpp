@@ -3,7 +3,7 @@
 
 #include <QLocale>
 
-#include "dxf/DXFEncoding.h"
+#include "model/Text.h"
 #include "settings/VLTRegistry.h"
 
 namespace veltrane {

@@ -47,9 +47,8 @@ void TfrmMain::CheckProgram() {
   }
   if (m_Registry.CheckMotion()) {
     report.push_back(c_sCheckingMotion);
-    TMotionCheckOptions o;
-    if (m_Registry.HasValue("MinCircleRadius", "\\Estimate")) o.fMinCircleRadius = m_Registry.CheckMinCircleRadius();
-    o.Limits = m_RangeLimits;
+    TMotionCheckOptions o = ReadMotionCheckOptions(m_Registry);
+    o.Limits = m_RangeLimits;  // as the window uses them now
     const std::vector<std::string> findings = CheckMotion(m_Document.m_Program, o);
     report.insert(report.end(), findings.begin(), findings.end());
     if (findings.empty()) report.push_back("  ..OK");

@@ -681,10 +681,7 @@ int Check(const std::vector<std::string>& args) {
   std::string strProgram;
   bool bCutOrder = false, bMotion = false;
   TVLTRegistry reg;
-  TMotionCheckOptions motion;
-  if (reg.HasValue("MinCircleRadius", "\\Estimate") && reg.CheckMinCircleRadius() >= 0)
-    motion.fMinCircleRadius = reg.CheckMinCircleRadius();
-  motion.Limits = ReadRangeLimits(reg);
+  TMotionCheckOptions motion = ReadMotionCheckOptions(reg);
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "--cut-order") {

@@ -17,7 +17,4 @@ std::string DXFTextEncoding(std::string_view strAcadVer, std::string_view strCod
 // text and malformed escapes stay as they are.
 std::string DXFUnescapeUnicode(std::string_view strText);
 
-// True when the bytes are well-formed UTF-8 (plain ASCII is).
-bool IsValidUtf8(std::string_view s);
-
 }  // namespace veltrane

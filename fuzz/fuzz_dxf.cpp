@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dxf/DXFIn.h"
+#include "model/Text.h"
 
 using namespace veltrane;
 

@@ -2,6 +2,8 @@
 // mapping touches ASCII letters only.
 #include "model/Text.h"
 
+#include <cstdint>
+
 namespace veltrane {
 
 std::string_view TrimLeftView(std::string_view s) {
@@ -38,6 +40,41 @@ bool SameText(std::string_view a, std::string_view b) {
 
 bool StartsWithText(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
+}
+
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0;
+  while (i < s.size()) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n;
+    uint32_t cp;
+    if (c < 0x80) {
+      ++i;
+      continue;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      n = 1;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      n = 2;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      n = 3;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    for (size_t k = 1; k <= n; ++k) {
+      if (i + k >= s.size()) return false;
+      const unsigned char t = static_cast<unsigned char>(s[i + k]);
+      if ((t & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (t & 0x3F);
+    }
+    // Overlong forms, surrogates and code points beyond Unicode are not UTF-8.
+    if ((n == 2 && cp < 0x800) || (n == 3 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += n + 1;
+  }
+  return true;
 }
 
 }  // namespace veltrane

@@ -21,4 +21,7 @@ bool SameText(std::string_view a, std::string_view b);
 // True when s begins with prefix, ignoring letter case.
 bool StartsWithText(std::string_view s, std::string_view prefix);
 
+// True when the bytes are well-formed UTF-8 (plain ASCII is).
+bool IsValidUtf8(std::string_view s);
+
 }  // namespace veltrane

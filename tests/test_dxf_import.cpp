@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "dxf/DXFIn.h"
+#include "model/Text.h"
 #include "tests/DXFText.h"
 
 using namespace veltrane;

@@ -7,6 +7,7 @@
 #include <array>
 #include <unordered_map>
 
+#include "settings/VLTRegistry.h"
 #include "tools/ProgramMotion.h"
 
 namespace veltrane {
@@ -51,6 +52,14 @@ std::string Number(double f) {
 }
 
 }  // namespace
+
+TMotionCheckOptions ReadMotionCheckOptions(TVLTRegistry& R) {
+  TMotionCheckOptions o;
+  if (R.HasValue("MinCircleRadius", "\\Estimate") && R.CheckMinCircleRadius() >= 0)
+    o.fMinCircleRadius = R.CheckMinCircleRadius();
+  o.Limits = ReadRangeLimits(R);
+  return o;
+}
 
 std::vector<std::string> CheckMotion(const TStringList& Program, const TMotionCheckOptions& O) {
   struct TFinding {

@@ -13,6 +13,8 @@
 
 namespace veltrane {
 
+class TVLTRegistry;
+
 inline constexpr const char* c_sCheckingMotion = "Checking motion...";
 
 struct TMotionCheckOptions {
@@ -20,6 +22,10 @@ struct TMotionCheckOptions {
   double fRadiusTolerance = 0.001;  // how far an arc's end may lie off its circle
   TRangeLimits Limits;
 };
+
+// The options as stored: the smallest circle (the default when none or a negative one is
+// stored) and the machine limits.
+TMotionCheckOptions ReadMotionCheckOptions(TVLTRegistry& Registry);
 
 // The findings as report lines, in program order, each naming its line (from 1) and its
 // sequence; empty when the motion is sound. Very many findings of one kind are cut short
