@@ -12,6 +12,7 @@
 #include "dxf/DXFIn.h"
 #include "dxf/ImportDialogs.h"
 #include "model/BasicParser.h"
+#include "model/FilePath.h"
 #include "model/NumberFormat.h"
 #include "model/SequenceMarkup.h"
 #include "model/Statements.h"
@@ -758,7 +759,7 @@ int Stats(const std::vector<std::string>& args) {
   TStringList lines;
   if (!CheckOutput(strOut, strProgram) || !ReadProgram(strProgram, lines)) return 1;
   const TProgramStats stats =
-      ComputeProgramStats(lines, settings, std::filesystem::path(strProgram).filename().string());
+      ComputeProgramStats(lines, settings, Utf8Name(FsPath(strProgram).filename()));
   for (const std::string& n : stats.Notes) std::cerr << "veltrane-cli: " << n << "\n";
   const std::string strText = bCsv ? StatsCsv(stats) : StatsTable(stats);
   if (strOut.empty() || strOut == "-") {
@@ -863,10 +864,13 @@ int RunCommand(const std::string& cmd, const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage("");
-  const std::vector<std::string> args(argv + 2, argv + argc);
+  // File names and layer names arrive in UTF-8 on every system.
+  const std::vector<std::string> all = Utf8Arguments(argc, argv);
+  const std::string cmd = all[1];
+  const std::vector<std::string> args(all.begin() + 2, all.end());
   int nExit = 1;
   try {
-    nExit = RunCommand(argv[1], args);
+    nExit = RunCommand(cmd, args);
   } catch (const std::bad_alloc&) {
     // Outputs are written whole or not at all: nothing is left half-written.
     std::string strFile;
@@ -875,11 +879,11 @@ int main(int argc, char** argv) {
         strFile = a;
         break;
       }
-    std::cerr << "veltrane-cli: not enough memory for " << argv[1]
+    std::cerr << "veltrane-cli: not enough memory for " << cmd
               << (strFile.empty() ? std::string() : " " + strFile) << "; nothing was written\n";
     return 1;
   } catch (const std::exception& e) {
-    std::cerr << "veltrane-cli: " << argv[1] << " failed: " << e.what() << "; nothing was written\n";
+    std::cerr << "veltrane-cli: " << cmd << " failed: " << e.what() << "; nothing was written\n";
     return 1;
   }
   // Whatever went to standard output must have arrived: a full disk or a closed pipe

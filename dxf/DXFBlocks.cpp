@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <unordered_map>
 
 #ifdef _WIN32
@@ -19,7 +20,7 @@ namespace veltrane {
 
 namespace {
 
-constexpr double c_fDegree = M_PI / 180.0;
+constexpr double c_fDegree = std::numbers::pi / 180.0;
 
 // Cosine and sine of an angle in degrees, exact at multiples of 90.
 void CosSin(double fDegrees, double& c, double& s) {
@@ -359,10 +360,10 @@ void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::ve
           if (L > 0.0 && !BulgeIsStraight(v.fBulge, L)) {
             double R = std::fabs(L / 2 / std::sin(theta / 2));
             double g = std::atan2(B.fY - A.fY, B.fX - A.fX);
-            double delta = theta >= 0 ? g + (M_PI - theta) / 2 : g - (M_PI + theta) / 2;
+            double delta = theta >= 0 ? g + (std::numbers::pi - theta) / 2 : g - (std::numbers::pi + theta) / 2;
             double cx = A.fX + R * std::cos(delta), cy = A.fY + R * std::sin(delta);
             double a0 = std::atan2(A.fY - cy, A.fX - cx);
-            int n = std::max(2, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * std::fabs(theta) / (2 * M_PI))));
+            int n = std::max(2, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * std::fabs(theta) / (2 * std::numbers::pi))));
             CountExpanded(static_cast<size_t>(n), nInsertLine);
             for (int j = 0; j < n; ++j) {
               double a = a0 + theta * j / n;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <numbers>
 #include <unordered_map>
 
 namespace veltrane {
@@ -40,7 +41,7 @@ TDXFEntity GetVertexPoint(const TDXFVertex& v, const TfPoint& S, double fBulge) 
   }
   double theta = 4 * std::atan(fBulge);
   double gamma = std::atan2(V.fY - S.fY, V.fX - S.fX);
-  double delta = theta >= 0 ? gamma + (M_PI - theta) / 2 : gamma - (M_PI + theta) / 2;
+  double delta = theta >= 0 ? gamma + (std::numbers::pi - theta) / 2 : gamma - (std::numbers::pi + theta) / 2;
   double R = std::fabs((DistanceBetween(S, V) / 2) / std::sin(theta / 2));
   r.EntityType = eDXFET_Arc;
   r.fCentrePoint = TfPoint{S.fX + R * std::cos(delta), S.fY + R * std::sin(delta), 0.0};

@@ -5,6 +5,7 @@
 // and reading goes on with the next element.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <string>
 
 #include "dxf/DXFArcFit.h"
@@ -15,7 +16,7 @@ namespace veltrane {
 
 namespace {
 
-constexpr double c_fDegree = M_PI / 180.0;
+constexpr double c_fDegree = std::numbers::pi / 180.0;
 
 // Collects what an element reader needs to judge the element when its pairs are read.
 struct TElementState {
@@ -279,7 +280,7 @@ void TDXFIn::ScanSpline(const char* strElement) {
 void TDXFIn::ScanEllipse() {
   int nLine = m_pLines->LineNumber();
   TElementState st;
-  double Cx = 0, Cy = 0, Mx = 0, My = 0, Mz = 0, k = 0, s = 0, e = 2 * M_PI;
+  double Cx = 0, Cy = 0, Mx = 0, My = 0, Mz = 0, k = 0, s = 0, e = 2 * std::numbers::pi;
   bool bStart = false, bEnd = false;
   ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
     switch (c) {
@@ -313,10 +314,10 @@ void TDXFIn::ScanEllipse() {
   const double qx = ny * Mz - nz * My, qy = nz * Mx - nx * Mz;  // N x M, seen from above
   const bool bFlat = nx == 0.0 && ny == 0.0 && Mz == 0.0;
   if (!bFlat) Note("ELLIPSE", "drawn in a tilted plane, projected", nLine);
-  double fSweep = 2 * M_PI;
+  double fSweep = 2 * std::numbers::pi;
   if (bStart || bEnd) {
-    fSweep = std::fmod(e - s, 2 * M_PI);
-    if (fSweep <= 1e-12) fSweep += 2 * M_PI;
+    fSweep = std::fmod(e - s, 2 * std::numbers::pi);
+    if (fSweep <= 1e-12) fSweep += 2 * std::numbers::pi;
   }
   if (m_fArcTolerance > 0) {
     // Arcs within the tolerance, the whole ellipse or its part, in quarter turns at most.
@@ -328,18 +329,18 @@ void TDXFIn::ScanEllipse() {
                       return TfPoint{-std::sin(t) * Mx + std::cos(t) * k * qx, -std::sin(t) * My + std::cos(t) * k * qy,
                                      0.0};
                     }};
-    const int nQuarters = std::max(1, static_cast<int>(std::ceil(fSweep / (M_PI / 2) - 1e-9)));
+    const int nQuarters = std::max(1, static_cast<int>(std::ceil(fSweep / (std::numbers::pi / 2) - 1e-9)));
     std::vector<double> breaks;
     for (int i = 0; i <= nQuarters; ++i) breaks.push_back(s + fSweep * i / nQuarters);
     std::vector<TDXFVertex> chain;
     FitArcs(curve, breaks, m_fArcTolerance, chain);
-    if (std::fabs(fSweep - 2 * M_PI) <= 1e-9) chain.back().fPoint = chain.front().fPoint;  // closed exactly
+    if (std::fabs(fSweep - 2 * std::numbers::pi) <= 1e-9) chain.back().fPoint = chain.front().fPoint;  // closed exactly
     StoreVertexChain(chain, st.strLayer, false);
     return;
   }
-  if (std::fabs(fSweep - 2 * M_PI) > 1e-9 || !bFlat) {
+  if (std::fabs(fSweep - 2 * std::numbers::pi) > 1e-9 || !bFlat) {
     // An elliptical arc: the part from the start to the end parameter, as short moves.
-    int n = std::max(4, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * fSweep / (2 * M_PI))));
+    int n = std::max(4, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * fSweep / (2 * std::numbers::pi))));
     std::vector<TDXFVertex> chain;
     for (int i = 0; i <= n; ++i) {
       double t = s + fSweep * i / n;
@@ -352,21 +353,21 @@ void TDXFIn::ScanEllipse() {
   }
   // The whole ellipse as four circular arcs about four centres.
   double alpha = std::atan(k);
-  double phi = Mx == 0.0 ? M_PI / 2 : std::atan(My / Mx);
+  double phi = Mx == 0.0 ? std::numbers::pi / 2 : std::atan(My / Mx);
   double b = a * k;
   double c = (std::sqrt(a * a + b * b) - (a - b)) / 2;
   double d = a - c / std::cos(alpha);
   double ee = d / std::tan(alpha);
-  double kappa = M_PI / 2 - alpha;
+  double kappa = std::numbers::pi / 2 - alpha;
   double ux = std::cos(phi), uy = std::sin(phi);
-  double vx = std::cos(phi + M_PI / 2), vy = std::sin(phi + M_PI / 2);
+  double vx = std::cos(phi + std::numbers::pi / 2), vy = std::sin(phi + std::numbers::pi / 2);
   struct {
     double cx, cy, r, s, e;
   } arcs[4] = {
-      {Cx - d * ux, Cy - d * uy, a - d, M_PI + kappa + phi, M_PI - kappa + phi},
+      {Cx - d * ux, Cy - d * uy, a - d, std::numbers::pi + kappa + phi, std::numbers::pi - kappa + phi},
       {Cx + d * ux, Cy + d * uy, a - d, kappa + phi, -kappa + phi},
-      {Cx - ee * vx, Cy - ee * vy, b + ee, M_PI - kappa + phi, kappa + phi},
-      {Cx + ee * vx, Cy + ee * vy, b + ee, -kappa + phi, M_PI + kappa + phi},
+      {Cx - ee * vx, Cy - ee * vy, b + ee, std::numbers::pi - kappa + phi, kappa + phi},
+      {Cx + ee * vx, Cy + ee * vy, b + ee, -kappa + phi, std::numbers::pi + kappa + phi},
   };
   for (const auto& q : arcs) {
     TDXFEntity r;

@@ -6,10 +6,12 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <numbers>
 #include <tuple>
 #include <unordered_set>
 
 #include "dxf/DXFPairs.h"
+#include "model/FilePath.h"
 #include "model/TextFile.h"
 #include "settings/VLTRegistry.h"
 
@@ -435,7 +437,7 @@ TStringList TDXFIn::ImportReport() const {
 }
 
 void TDXFIn::CalculateArcEnds() {
-  const double k = M_PI / 180.0;
+  const double k = std::numbers::pi / 180.0;
   for (auto& list : m_lstRecords)
     for (auto& r : list)
       if (r.EntityType == eDXFET_Arc || r.EntityType == eDXFET_Circle) {
@@ -493,7 +495,7 @@ bool TDXFIn::GetFileName() {
   std::string strChosen;
   if (!m_pUI || !m_pUI->ChooseDrawingFile(strFolder, strChosen)) return false;
   std::error_code ec;
-  if (strChosen.empty() || !std::filesystem::is_regular_file(strChosen, ec)) return false;
+  if (strChosen.empty() || !std::filesystem::is_regular_file(FsPath(strChosen), ec)) return false;
   m_strFileName = strChosen;
   if (m_pRegistry) m_pRegistry->SetLastDXFInFile(strChosen);
   return true;
@@ -552,7 +554,7 @@ double TDXFIn::ArcLength(const TDXFEntity& r) {
   fSweep = std::fmod(fSweep, 360.0);
   if (fSweep < 0) fSweep += 360.0;
   if (fSweep == 0.0) fSweep = 360.0;  // an arc whose end equals its start is a full circle
-  return std::fabs(r.fRadius) * fSweep * M_PI / 180.0;
+  return std::fabs(r.fRadius) * fSweep * std::numbers::pi / 180.0;
 }
 
 void TDXFIn::DropUnwritableRecords() {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "dxf/DXFChain.h"
 #include "transform/PointMath.h"
@@ -218,8 +219,8 @@ TfPoint NearestOn(const TDXFEntity& r, const TfPoint& p) {
   auto angle = [&](const TfPoint& x) { return std::atan2(x.fY - c.fY, x.fX - c.fX); };
   auto along = [&](const TfPoint& x) {
     double a = sgn * (angle(x) - angle(r.fStartPoint));
-    a = std::fmod(a, 2 * M_PI);
-    return a < 0 ? a + 2 * M_PI : a;
+    a = std::fmod(a, 2 * std::numbers::pi);
+    return a < 0 ? a + 2 * std::numbers::pi : a;
   };
   if (along(q) <= along(r.fEndPoint)) return q;
   return Dist(p, r.fStartPoint) <= Dist(p, r.fEndPoint) ? r.fStartPoint : r.fEndPoint;

@@ -104,7 +104,10 @@ int main(int argc, char** argv) {
     }
   }
   if (inputs.empty()) inputs.emplace_back();
-  for (int sig : {SIGABRT, SIGSEGV, SIGFPE, SIGILL, SIGBUS}) std::signal(sig, OnCrash);
+  for (int sig : {SIGABRT, SIGSEGV, SIGFPE, SIGILL}) std::signal(sig, OnCrash);
+#ifdef SIGBUS
+  std::signal(SIGBUS, OnCrash);
+#endif
   for (const auto& s : inputs) Run(s);
   std::mt19937 rng(nSeed);
   auto start = std::chrono::steady_clock::now();

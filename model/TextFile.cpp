@@ -2,15 +2,17 @@
 // is flushed to disk and renamed over the target.
 #include "model/TextFile.h"
 
+#include "model/FilePath.h"
+
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #ifdef _WIN32
-#include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,18 +48,19 @@ std::string SizeText(uint64_t nBytes) {
 std::string InputFileProblem(const std::string& strFileName, const std::string& strWhat) {
   const std::string strCannot = "cannot open " + strWhat + " " + strFileName + ": ";
   std::error_code ec;
-  const auto st = std::filesystem::status(strFileName, ec);
+  const std::filesystem::path path = FsPath(strFileName);
+  const auto st = std::filesystem::status(path, ec);
   if (ec) return strCannot + ec.message();
   if (std::filesystem::is_directory(st)) return strCannot + std::strerror(EISDIR);
   if (!std::filesystem::is_regular_file(st)) return strCannot + c_sNotRegular;
-  const uint64_t n = std::filesystem::file_size(strFileName, ec);
+  const uint64_t n = std::filesystem::file_size(path, ec);
   if (!ec && n > c_nMaxFileBytes) return TooLarge(strFileName, n);
   return {};
 }
 
 bool SameFile(const std::string& strA, const std::string& strB) {
   std::error_code ec;
-  return std::filesystem::equivalent(strA, strB, ec) && !ec;
+  return std::filesystem::equivalent(FsPath(strA), FsPath(strB), ec) && !ec;
 }
 
 TStringList SplitLines(std::string_view text) {
@@ -79,43 +82,102 @@ TStringList SplitLines(std::string_view text) {
 
 #ifdef _WIN32
 
-std::string ReadWholeFile(const std::string& strFileName) {
-  std::string strProblem = InputFileProblem(strFileName, "file");
-  if (!strProblem.empty()) {
-    if (strProblem[0] == 'c') strProblem[0] = 'C';
-    throw EFileError(strProblem);
+namespace {
+
+struct THandle {
+  HANDLE h;
+  ~THandle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
-  std::ifstream in(strFileName, std::ios::binary);
-  if (!in) throw EFileError("Cannot open file " + strFileName + ": " + std::strerror(errno));
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  if (in.bad()) throw EFileError("Error reading file " + strFileName);
-  return ss.str();
+};
+
+}  // namespace
+
+std::string ReadWholeFile(const std::string& strFileName) {
+  // Others may go on writing, renaming or deleting the file while it is read.
+  THandle f{CreateFileW(Widen(strFileName).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+  if (f.h == INVALID_HANDLE_VALUE)
+    throw EFileError("Cannot open file " + strFileName + ": " + SystemMessage(GetLastError()));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(f.h, &info))
+    throw EFileError("Cannot open file " + strFileName + ": " + SystemMessage(GetLastError()));
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+    throw EFileError("Cannot open file " + strFileName + ": " + std::strerror(EISDIR));
+  if (GetFileType(f.h) != FILE_TYPE_DISK)
+    throw EFileError("Cannot open file " + strFileName + ": " + c_sNotRegular);
+  const uint64_t nSize = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  if (nSize > c_nMaxFileBytes) throw EFileError(TooLarge(strFileName, nSize));
+  std::string text;
+  text.resize(static_cast<size_t>(nSize));
+  size_t nHave = 0;
+  for (;;) {
+    if (nHave == text.size()) {  // the file grew while it was read
+      if (text.size() >= c_nMaxFileBytes) throw EFileError(TooLarge(strFileName, text.size() + 1));
+      text.resize(text.size() + 65536);
+    }
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(text.size() - nHave, 1u << 30));
+    if (!ReadFile(f.h, text.data() + nHave, want, &got, nullptr))
+      throw EFileError("Error reading file " + strFileName + ": " + SystemMessage(GetLastError()));
+    if (got == 0) break;
+    nHave += got;
+  }
+  text.resize(nHave);
+  return text;
 }
 
 void WriteFileAtomically(const std::string& strFileName, const std::string& strContents) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const auto st = fs::status(strFileName, ec);
-  if (!ec && fs::exists(st)) {
-    if (!fs::is_regular_file(st)) throw EFileError(strFileName + " is not a regular file");
-    if ((st.permissions() & fs::perms::owner_write) == fs::perms::none)
-      throw EFileError(strFileName + " is read-only");
+  const std::wstring target = Widen(strFileName);
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  const bool bExists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (bExists) {
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+      throw EFileError(strFileName + " is not a regular file (a device, pipe or socket)");
+    if (attributes & FILE_ATTRIBUTE_READONLY) throw EFileError(strFileName + " is read-only");
+  } else if (const DWORD e = GetLastError(); e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND) {
+    throw EFileError("Error saving file " + strFileName + ": " + SystemMessage(e));
   }
-  std::string tmp = strFileName + ".tmp";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    out.write(strContents.data(), static_cast<std::streamsize>(strContents.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(tmp.c_str());
-      throw EFileError("Error saving file " + strFileName);
+  // A name of its own in the same folder, so that writers never share one and the
+  // replace below stays on one volume.
+  static std::atomic<unsigned> s_nCounter{0};
+  std::wstring tmp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int n = 0; n < 100 && h == INVALID_HANDLE_VALUE; ++n) {
+    tmp = target + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+          std::to_wstring(GetTickCount64() % 100000) + L"." + std::to_wstring(++s_nCounter) + L".tmp";
+    h = CreateFileW(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_NORMAL | (bExists ? (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE)) : 0),
+                    nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
+  }
+  if (h == INVALID_HANDLE_VALUE)
+    throw EFileError("Error creating file " + strFileName + ": " + SystemMessage(GetLastError()));
+  const char* p = strContents.data();
+  size_t left = strContents.size();
+  DWORD nError = 0;
+  while (left > 0) {
+    DWORD wrote = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(left, 1u << 30));
+    if (!WriteFile(h, p, chunk, &wrote, nullptr)) {
+      nError = GetLastError();
+      break;
     }
+    p += wrote;
+    left -= wrote;
   }
-  std::remove(strFileName.c_str());
-  if (std::rename(tmp.c_str(), strFileName.c_str()) != 0)
-    throw EFileError("Error saving file " + strFileName);
+  if (!nError && !FlushFileBuffers(h)) nError = GetLastError();
+  if (!CloseHandle(h) && !nError) nError = GetLastError();
+  // One step: the old file stays whole until the new one replaces it, and stays when
+  // the replace fails (another program holding it open without delete sharing).
+  if (!nError && !MoveFileExW(tmp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    nError = GetLastError();
+  if (nError) {
+    DeleteFileW(tmp.c_str());
+    throw EFileError("Error saving file " + strFileName + ": " + SystemMessage(nError));
+  }
 }
 
 #else

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace veltrane {
 
@@ -227,11 +228,11 @@ bool TPlotView::ArrowHead(size_t i, TPixelPoint P[3]) const {
     double r = (c_nArrowLength + dist) / 2;
     head = TPixelPoint{Round(base.X + r * std::cos(a)), Round(base.Y + r * std::sin(a))};
   }
-  P[0] = TPixelPoint{Round(head.X + c_nArrowLength * std::cos(a + M_PI - c_fArrowAngle)),
-                     Round(head.Y + c_nArrowLength * std::sin(a + M_PI - c_fArrowAngle))};
+  P[0] = TPixelPoint{Round(head.X + c_nArrowLength * std::cos(a + std::numbers::pi - c_fArrowAngle)),
+                     Round(head.Y + c_nArrowLength * std::sin(a + std::numbers::pi - c_fArrowAngle))};
   P[1] = head;
-  P[2] = TPixelPoint{Round(head.X + c_nArrowLength * std::cos(a - M_PI + c_fArrowAngle)),
-                     Round(head.Y + c_nArrowLength * std::sin(a - M_PI + c_fArrowAngle))};
+  P[2] = TPixelPoint{Round(head.X + c_nArrowLength * std::cos(a - std::numbers::pi + c_fArrowAngle)),
+                     Round(head.Y + c_nArrowLength * std::sin(a - std::numbers::pi + c_fArrowAngle))};
   return true;
 }
 

@@ -12,13 +12,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "model/FilePath.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -159,10 +160,30 @@ std::string FormatValue(const TRegValue& v) {
   return "sz:\"\"";
 }
 
-#ifndef _WIN32
-// Holds an exclusive lock on the settings' lock file for the life of the object.
+// Holds an exclusive lock on the settings' lock file for the life of the object, so
+// that writers in other processes (and other threads) take turns at reading, changing
+// and writing the file.
 class TFileLock {
  public:
+#ifdef _WIN32
+  explicit TFileLock(const std::string& strFileName) {
+    m_h = CreateFileW(Widen(strFileName + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (m_h == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED o{};
+    if (!LockFileEx(m_h, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &o)) {
+      CloseHandle(m_h);
+      m_h = INVALID_HANDLE_VALUE;
+    }
+  }
+  ~TFileLock() {
+    if (m_h == INVALID_HANDLE_VALUE) return;
+    OVERLAPPED o{};
+    UnlockFileEx(m_h, 0, 1, 0, &o);
+    CloseHandle(m_h);
+  }
+#else
   explicit TFileLock(const std::string& strFileName) {
     m_fd = ::open((strFileName + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (m_fd >= 0)
@@ -172,18 +193,17 @@ class TFileLock {
   ~TFileLock() {
     if (m_fd >= 0) ::close(m_fd);
   }
+#endif
   TFileLock(const TFileLock&) = delete;
   TFileLock& operator=(const TFileLock&) = delete;
 
  private:
-  int m_fd = -1;
-};
+#ifdef _WIN32
+  HANDLE m_h = INVALID_HANDLE_VALUE;
 #else
-class TFileLock {
- public:
-  explicit TFileLock(const std::string&) {}
-};
+  int m_fd = -1;
 #endif
+};
 
 }  // namespace
 
@@ -255,7 +275,7 @@ TFileSettingsBackend::ELoad TFileSettingsBackend::Load(TContents& Contents) cons
     text = ReadWholeFile(m_strFileName);
   } catch (const EFileError&) {
     std::error_code ec;
-    return std::filesystem::exists(m_strFileName, ec) ? ELoad::eCorrupt : ELoad::eMissing;
+    return std::filesystem::exists(FsPath(m_strFileName), ec) ? ELoad::eCorrupt : ELoad::eMissing;
   }
   return Parse(text, Contents) ? ELoad::eLoaded : ELoad::eCorrupt;
 }
@@ -281,7 +301,7 @@ bool TFileSettingsBackend::KeepCorruptFileAside() const {
   std::error_code ec;
   for (int n = 0; n < 1000; ++n) {
     std::string strAside = m_strFileName + ".corrupt" + (n ? "." + std::to_string(n) : "");
-    if (std::filesystem::exists(std::filesystem::symlink_status(strAside, ec))) continue;
+    if (std::filesystem::exists(std::filesystem::symlink_status(FsPath(strAside), ec))) continue;
     try {
       WriteFileAtomically(strAside, text);
       return true;
@@ -296,7 +316,7 @@ template <class Change>
 void TFileSettingsBackend::Modify(Change change) {
   // The folder must exist before the lock file can be made in it.
   std::error_code ec;
-  std::filesystem::path dir = std::filesystem::path(m_strFileName).parent_path();
+  std::filesystem::path dir = FsPath(m_strFileName).parent_path();
   if (!dir.empty()) std::filesystem::create_directories(dir, ec);
   TFileLock lock(m_strFileName);
   TContents contents;

@@ -33,6 +33,12 @@ class ISettingsBackend {
 // The store of this platform for the current user.
 std::unique_ptr<ISettingsBackend> CreatePlatformSettingsBackend();
 
+#ifdef _WIN32
+// The registry under HKEY_CURRENT_USER, each key path below strRoot (empty for the
+// real place; tests keep to a root of their own).
+std::unique_ptr<ISettingsBackend> CreateRegistrySettingsBackend(const std::string& strRoot);
+#endif
+
 // The settings file used on platforms without a registry: $VELTRANE_SETTINGS when set,
 // otherwise veltrane/settings.conf under $XDG_CONFIG_HOME (default ~/.config).
 std::string DefaultSettingsFileName();

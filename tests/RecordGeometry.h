@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 
 #include "dxf/DXFRecords.h"
@@ -17,8 +18,8 @@ inline double RecordSweep(const TDXFEntity& e) {
   const TfPoint& c = e.fCentrePoint;
   const double sgn = e.Direction == eClockwise ? -1 : 1;
   const double a0 = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX);
-  const double w = std::fmod(sgn * (std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0) + 4 * M_PI, 2 * M_PI);
-  return e.EntityType == eDXFET_Circle || w < 1e-12 ? 2 * M_PI : w;
+  const double w = std::fmod(sgn * (std::atan2(e.fEndPoint.fY - c.fY, e.fEndPoint.fX - c.fX) - a0) + 4 * std::numbers::pi, 2 * std::numbers::pi);
+  return e.EntityType == eDXFET_Circle || w < 1e-12 ? 2 * std::numbers::pi : w;
 }
 
 inline std::vector<TfPoint> RecordSamples(const std::vector<TDXFEntity>& R, int nPer) {
@@ -54,7 +55,7 @@ inline double DistanceToRecords(const TfPoint& p, const std::vector<TDXFEntity>&
     const TfPoint& c = e.fCentrePoint;
     const double sgn = e.Direction == eClockwise ? -1 : 1;
     const double along = std::fmod(
-        sgn * (std::atan2(p.fY - c.fY, p.fX - c.fX) - std::atan2(a.fY - c.fY, a.fX - c.fX)) + 4 * M_PI, 2 * M_PI);
+        sgn * (std::atan2(p.fY - c.fY, p.fX - c.fX) - std::atan2(a.fY - c.fY, a.fX - c.fX)) + 4 * std::numbers::pi, 2 * std::numbers::pi);
     if (along <= RecordSweep(e) + 1e-12)
       best = std::min(best, std::fabs(std::hypot(p.fX - c.fX, p.fY - c.fY) - std::hypot(a.fX - c.fX, a.fY - c.fY)));
   }

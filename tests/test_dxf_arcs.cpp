@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <numbers>
 #include <random>
 #include <unordered_map>
 
@@ -179,19 +180,19 @@ TEST(CurvesAsArcs, EllipsesWholeAndInPart) {
   std::uniform_real_distribution<double> u(0, 1);
   for (int c = 0; c < 500; ++c) {
     const double cx = std::round(u(rng) * 1000), cy = std::round(u(rng) * 1000);
-    const double a = 1 + std::round(u(rng) * 500) / 10, ang = u(rng) * 2 * M_PI;
+    const double a = 1 + std::round(u(rng) * 500) / 10, ang = u(rng) * 2 * std::numbers::pi;
     const double mx = std::round(a * std::cos(ang) * 1e4) / 1e4, my = std::round(a * std::sin(ang) * 1e4) / 1e4;
     const double ratio = std::round((0.05 + 0.95 * u(rng)) * 1000) / 1000;
     const bool bWhole = c % 2 == 0;
-    const double s0 = bWhole ? 0 : std::round(u(rng) * 6280) / 1000, s1 = bWhole ? 2 * M_PI : std::round(u(rng) * 6280) / 1000;
+    const double s0 = bWhole ? 0 : std::round(u(rng) * 6280) / 1000, s1 = bWhole ? 2 * std::numbers::pi : std::round(u(rng) * 6280) / 1000;
     TDXFText d({"L"});
     d.Add("ELLIPSE", {{8, "L"}, {10, StringFromDouble(cx)}, {20, StringFromDouble(cy)}, {11, StringFromDouble(mx)},
                       {21, StringFromDouble(my)}, {40, StringFromDouble(ratio)}, {41, bWhole ? "0" : StringFromDouble(s0)},
                       {42, bWhole ? "6.283185307179586" : StringFromDouble(s1)}});
     const double D = c % 3 == 0 ? 0.005 : 0.01;
     const auto arcs = Import(d.Text(), D);
-    double sweep = bWhole ? 2 * M_PI : std::fmod(s1 - s0 + 4 * M_PI, 2 * M_PI);
-    if (sweep <= 1e-12) sweep += 2 * M_PI;
+    double sweep = bWhole ? 2 * std::numbers::pi : std::fmod(s1 - s0 + 4 * std::numbers::pi, 2 * std::numbers::pi);
+    if (sweep <= 1e-12) sweep += 2 * std::numbers::pi;
     ExpectWithin([&](double t) {
       return TfPoint{cx + std::cos(t) * mx - std::sin(t) * ratio * my, cy + std::cos(t) * my + std::sin(t) * ratio * mx, 0};
     }, s0, s0 + sweep, arcs, D, "ellipse " + std::to_string(c));
@@ -210,11 +211,11 @@ TEST(CurvesAsArcs, ArcsJoinTangentially) {
     const TfPoint p = bEnd ? e.fEndPoint : e.fStartPoint;
     if (e.EntityType == eDXFET_Line) return std::atan2(e.fEndPoint.fY - e.fStartPoint.fY, e.fEndPoint.fX - e.fStartPoint.fX);
     const double r = std::atan2(p.fY - e.fCentrePoint.fY, p.fX - e.fCentrePoint.fX);
-    return r + (e.Direction == eClockwise ? -M_PI / 2 : M_PI / 2);
+    return r + (e.Direction == eClockwise ? -std::numbers::pi / 2 : std::numbers::pi / 2);
   };
   for (size_t i = 0; i < R.size(); ++i) {
     const TDXFEntity &a = R[i], &b = R[(i + 1) % R.size()];
-    EXPECT_LT(std::fabs(std::remainder(tangent(a, true) - tangent(b, false), 2 * M_PI)), 1e-4) << i;
+    EXPECT_LT(std::fabs(std::remainder(tangent(a, true) - tangent(b, false), 2 * std::numbers::pi)), 1e-4) << i;
   }
   // Fewer moves than the design's chords (64 a turn) take for a 10 x 4 ellipse part,
   // and within 0.01 where the chords stray 0.03.
@@ -236,13 +237,13 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
     const double r1 = 20 + 80 * u(rng), r2 = 20 + 80 * u(rng), D = c % 2 ? 0.01 : 0.002;
     std::vector<TfPoint> v;
     for (int k = 0; k <= 100; ++k) {
-      const double a = M_PI / 2 * k / 100;
+      const double a = std::numbers::pi / 2 * k / 100;
       v.push_back({std::round((r1 * std::sin(a) - r1) * 1e4) / 1e4, std::round(r1 * (1 - std::cos(a)) * 1e4) / 1e4, 0});
     }
     v.back() = {0, v.back().fY, 0};
     const TfPoint corner = v.back();
     for (int k = 1; k <= 80; ++k) {
-      const double a = M_PI / 2 * k / 80;
+      const double a = std::numbers::pi / 2 * k / 80;
       v.push_back({std::round(r2 * std::sin(a) * 1e4) / 1e4 + corner.fX, corner.fY - std::round(r2 * (1 - std::cos(a)) * 1e4) / 1e4, 0});
     }
     std::vector<std::pair<int, std::string>> pairs{{8, "L"}, {100, "AcDbPolyline"}, {90, std::to_string(v.size())}, {70, "0"}};
@@ -267,7 +268,7 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
     for (const TfPoint& p : v) ASSERT_LE(DistanceToRecords(p, R), D) << c;
     // The path from the polyline: its distance to the nearest segment, which the arcs
     // may cut across by the segments' own sagitta (the circles' chords here).
-    const double fSag = std::max(std::pow(r1 * M_PI / 200, 2) / (8 * r1), std::pow(r2 * M_PI / 160, 2) / (8 * r2));
+    const double fSag = std::max(std::pow(r1 * std::numbers::pi / 200, 2) / (8 * r1), std::pow(r2 * std::numbers::pi / 160, 2) / (8 * r2));
     for (const TfPoint& q : RecordSamples(R, 16)) {
       double best = 1e300;
       for (size_t i = 0; i + 1 < v.size(); ++i) {

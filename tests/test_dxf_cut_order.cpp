@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <numbers>
 #include <random>
 
 #include "dxf/DXFCutOrder.h"
@@ -146,7 +147,7 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
       // Arcs of these drawings span whole quadrants: their box is the circle's within it.
       const double r = e.fRadius;
       for (double a = 0; a < 360; a += 90) {
-        const TfPoint q{e.fCentrePoint.fX + r * std::cos(a * M_PI / 180), e.fCentrePoint.fY + r * std::sin(a * M_PI / 180), 0};
+        const TfPoint q{e.fCentrePoint.fX + r * std::cos(a * std::numbers::pi / 180), e.fCentrePoint.fY + r * std::sin(a * std::numbers::pi / 180), 0};
         if (e.EntityType == eDXFET_Circle) grow(q);
       }
     }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <numbers>
 #include <sstream>
 
 #include "dxf/DXFIn.h"
@@ -167,12 +168,12 @@ TEST(DXFGeometry, TroublesOfRealDrawingsAreMendedOrReported) {
     const auto& fit = paths[0];
     ASSERT_EQ(fit.size(), 60u);  // 6 sections of 10 moves
     for (size_t k = 0; k <= 6; ++k) {
-      const double a = static_cast<double>(k) * M_PI / 12;
+      const double a = static_cast<double>(k) * std::numbers::pi / 12;
       const TfPoint p = k < 6 ? fit[k * 10].a : fit.back().b;
       EXPECT_NEAR(p.fX, 20 + 10 * std::cos(a), 5e-5) << k;
       EXPECT_NEAR(p.fY, 20 + 10 * std::sin(a), 5e-5) << k;
     }
-    EXPECT_NEAR(reference::DirectionAt(fit.front(), 0), M_PI / 2, 0.02);
+    EXPECT_NEAR(reference::DirectionAt(fit.front(), 0), std::numbers::pi / 2, 0.02);
     for (const TfPoint& p : reference::Samples(fit)) EXPECT_NEAR(std::hypot(p.fX - 20, p.fY - 20), 10, 0.01);
   }
 }

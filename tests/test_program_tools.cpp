@@ -8,8 +8,14 @@
 #include <fstream>
 #include <random>
 #include <thread>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "dxf/DXFIn.h"
+#include "model/FilePath.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
 #include "settings/FileSettingsBackend.h"
@@ -308,7 +314,7 @@ TEST(ControllerLink, RefusalsNameTheirReason) {
 // Waits for the stand-in loader's nth report line (the loader runs on its own).
 std::string WaitForLog(const std::string& strLog, int n = 1) {
   for (int i = 0; i < 400; ++i) {
-    std::ifstream in(strLog);
+    std::ifstream in(FsPath(strLog));
     std::string line;
     int k = 0;
     while (in && std::getline(in, line))
@@ -318,39 +324,52 @@ std::string WaitForLog(const std::string& strLog, int n = 1) {
   return "";
 }
 
+// The loader is started in a folder with blanks in its name and gets the link file's
+// name whole; the program's name keeps its blanks, quotes (where the system allows
+// them) and characters beyond ASCII.
 TEST(ControllerLink, SendsThroughTheLoaderWithBlanksAndQuotesIntact) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("veltrane send test " + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const fs::path program = dir / "it's a \"quoted\" name; rm -rf.bas";
-  SaveLines(program.string(), {"    MOVEABS(0,0)", "    MOVE(1,0)"});
-  const std::string strLog = (dir / "loader.log").string();
-  ::setenv("VELTRANE_LOADER_LOG", strLog.c_str(), 1);
+  const std::string strDir =
+      Utf8Name(fs::temp_directory_path()) + "/veltrane send test " + std::to_string(::getpid());
+  fs::create_directories(FsPath(strDir + "/loader folder"));
+#ifdef _WIN32
+  const std::string strProgram = strDir + "\\it's a 图纸 name; (1).bas";
+  const std::string strLoader = strDir + "\\loader folder\\stand in loader.exe";
+  fs::copy_file(VELTRANE_STAND_IN_LOADER, FsPath(strLoader));
+#else
+  const std::string strProgram = strDir + "/it's a \"quoted\" 图纸 name; rm -rf.bas";
+  const std::string strLoader = strDir + "/loader folder/stand in loader";
+  fs::copy_file(VELTRANE_STAND_IN_LOADER, FsPath(strLoader));
+#endif
+  SaveLines(strProgram, {"    MOVEABS(0,0)", "    MOVE(1,0)"});
+  const std::string strLog = strDir + "/loader.log";
+  SetEnvironmentValue("VELTRANE_LOADER_LOG", strLog);
   TVLTRegistry reg;
-  reg.SetLoaderExeFile(std::string(VELTRANE_SOURCE_DIR) + "/scripts/stand-in-loader");
+  reg.SetLoaderExeFile(strLoader);
   reg.SetCommLinkType("Ethernet");
   reg.SetCommsParameters("10.0.0.7:5000");
   reg.SetLoadWhileRunning(true);
-  const TSendOutcome o = SendToController(reg, program.string(), false, false);
+  const TSendOutcome o = SendToController(reg, strProgram, false, false);
   ASSERT_TRUE(o.bStarted) << o.strMessage;
-  EXPECT_EQ(fs::path(o.strLinkFile).filename().string().rfind("VLT", 0), 0u);
-  EXPECT_EQ(WaitForLog(strLog), "would download program '" + program.string() +
-                                    "' (" + std::to_string(fs::file_size(program)) + " bytes) over Ethernet:10.0.0.7:5000, load while running: yes");
+  EXPECT_EQ(Utf8Name(FsPath(o.strLinkFile).filename()).rfind("VLT", 0), 0u);
+  EXPECT_EQ(WaitForLog(strLog), "would download program '" + strProgram + "' (" +
+                                    std::to_string(fs::file_size(FsPath(strProgram))) +
+                                    " bytes) over Ethernet:10.0.0.7:5000, load while running: yes");
   EXPECT_EQ(LoadLines(o.strLinkFile),
             (TStringList{"# Veltrane Load Link", "ALLOWPROGRAMLOADWHILERUNNING", "COMMLINK Ethernet:10.0.0.7:5000",
-                         "LOADPROGRAM " + program.string()}));
+                         "LOADPROGRAM " + strProgram}));
   // Two sends make two link files.
-  const TSendOutcome again = SendToController(reg, program.string(), false, false);
+  const TSendOutcome again = SendToController(reg, strProgram, false, false);
   EXPECT_NE(again.strLinkFile, o.strLinkFile);
   EXPECT_NE(WaitForLog(strLog, 2), "");
   // A loader that is not there is named.
-  reg.SetLoaderExeFile((dir / "missing loader").string());
-  EXPECT_NE(SendToController(reg, program.string(), false, false).strMessage.find("does not exist"),
-            std::string::npos);
-  ::unsetenv("VELTRANE_LOADER_LOG");
-  fs::remove(o.strLinkFile);
-  fs::remove(again.strLinkFile);
-  fs::remove_all(dir);
+  reg.SetLoaderExeFile(strDir + "/missing loader");
+  EXPECT_NE(SendToController(reg, strProgram, false, false).strMessage.find("does not exist"), std::string::npos);
+  SetEnvironmentValue("VELTRANE_LOADER_LOG", "");
+  std::error_code ec;
+  fs::remove(FsPath(o.strLinkFile), ec);
+  fs::remove(FsPath(again.strLinkFile), ec);
+  fs::remove_all(FsPath(strDir), ec);
 }
 
 }  // namespace

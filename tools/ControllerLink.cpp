@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "model/FilePath.h"
 #include "settings/VLTRegistry.h"
 
 namespace veltrane {
@@ -133,12 +134,12 @@ TSendOutcome SendToController(TVLTRegistry& R, const std::string& strFile, bool 
     return o;
   }
   std::error_code ec;
-  if (!std::filesystem::exists(strFile, ec)) {
+  if (!std::filesystem::exists(FsPath(strFile), ec)) {
     o.strMessage = "File " + strFile + " does not exist!";
     return o;
   }
   const std::string strLoader = R.LoaderExeFile();
-  if (strLoader.empty() || !std::filesystem::is_regular_file(strLoader, ec)) {
+  if (strLoader.empty() || !std::filesystem::is_regular_file(FsPath(strLoader), ec)) {
     // Nothing would happen at all: say why instead of staying silent.
     o.strMessage = strLoader.empty()
                        ? "No loader program is configured: choose one under Controller Link > Configuration."
@@ -150,7 +151,7 @@ TSendOutcome SendToController(TVLTRegistry& R, const std::string& strFile, bool 
     return o;
   }
   {
-    std::ofstream out(o.strLinkFile, std::ios::binary | std::ios::trunc);
+    std::ofstream out(FsPath(o.strLinkFile), std::ios::binary | std::ios::trunc);
     for (const std::string& l : LinkFileLines(R.CommLinkType(), R.CommsParameters(), R.LoadWhileRunning(),
                                               bTable, strFile))
       out << l << "\r\n";
@@ -171,26 +172,51 @@ TSendOutcome SendToController(TVLTRegistry& R, const std::string& strFile, bool 
 #ifdef _WIN32
 
 bool CreateTempFile(const std::string& strPrefix, std::string& strPath) {
-  char folder[MAX_PATH + 1], name[MAX_PATH + 1];
-  const DWORD n = GetTempPathA(MAX_PATH, folder);
+  wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH, folder);
   if (n == 0 || n > MAX_PATH) return false;
-  if (GetTempFileNameA(folder, strPrefix.c_str(), 0, name) == 0) return false;
-  strPath = name;
+  if (GetTempFileNameW(folder, Widen(strPrefix).c_str(), 0, name) == 0) return false;
+  strPath = Narrow(name);
   return true;
 }
 
+namespace {
+
+// One argument as the C runtime's command-line splitter reads it back: quoted, with
+// backslashes doubled where they come before a quote.
+std::wstring QuoteArgument(const std::wstring& a) {
+  std::wstring out = L"\"";
+  size_t nSlashes = 0;
+  for (wchar_t c : a) {
+    if (c == L'\\') {
+      ++nSlashes;
+      continue;
+    }
+    out.append(c == L'"' ? 2 * nSlashes + 1 : nSlashes, L'\\');
+    nSlashes = 0;
+    out += c;
+  }
+  out.append(2 * nSlashes, L'\\');
+  return out + L"\"";
+}
+
+}  // namespace
+
 bool StartDetachedProcess(const std::string& strExecutable, const std::vector<std::string>& Arguments,
                           std::string& strError) {
-  std::string cmd = "\"" + strExecutable + "\"";
-  for (const std::string& a : Arguments) cmd += " \"" + a + "\"";
-  STARTUPINFOA si{};
+  const std::wstring exe = Widen(strExecutable);
+  std::wstring cmd = QuoteArgument(exe);
+  for (const std::string& a : Arguments) cmd += L" " + QuoteArgument(Widen(a));
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  std::vector<char> line(cmd.begin(), cmd.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+  std::vector<wchar_t> line(cmd.begin(), cmd.end());
+  line.push_back(L'\0');
+  // The program is named on its own too, so that a folder with blanks in its name is
+  // never split into a program and arguments.
+  if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
                       &si, &pi)) {
-    strError = "error " + std::to_string(GetLastError());
+    strError = SystemMessage(GetLastError());
     return false;
   }
   CloseHandle(pi.hThread);
