@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "app/Dialogs.h"
+#include "app/FileNames.h"
 #include "app/PathDialogs.h"
 #include "app/StatsDialog.h"
 #include "app/ToolDialogs.h"
@@ -126,7 +127,7 @@ bool TQtAppPrompts::DrawingFileName(const std::string& strInitialFolder, std::st
   d.setFileMode(QFileDialog::ExistingFile);
   d.setDefaultSuffix("dxf");
   if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
-  strFileName = QFile::encodeName(d.selectedFiles().front()).toStdString();
+  strFileName = CoreFileName(d.selectedFiles().front());
   return true;
 }
 
@@ -231,7 +232,7 @@ bool TQtAppPrompts::SaveTableFileName(const TTableSaveDialog& Dialog, const std:
   d.setAcceptMode(QFileDialog::AcceptSave);
   d.setDefaultSuffix(QString::fromStdString(Dialog.strExtension));
   if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
-  strFileName = QFile::encodeName(d.selectedFiles().front()).toStdString();
+  strFileName = CoreFileName(d.selectedFiles().front());
   return true;
 }
 

@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include "app/DialogParts.h"
+#include "app/FileNames.h"
 #include "settings/VLTRegistry.h"
 
 namespace veltrane {
@@ -292,7 +293,7 @@ void TfrmControllerLink::Browse() {
 
 TLinkFields TfrmControllerLink::Fields() const {
   TLinkFields f;
-  f.strLoader = QFile::encodeName(edtLoader->text()).toStdString();
+  f.strLoader = CoreFileName(edtLoader->text());
   f.strLinkType = S(cbCommsLink->currentText());
   f.bLoadWhileRunning = chkLoadWhileRunning->isChecked();
   f.strPort = S(cbSerialPort->currentText());

@@ -32,6 +32,7 @@
 #include <cmath>
 
 #include "app/Captions.h"
+#include "app/FileNames.h"
 #include "app/PaintBox.h"
 #include "app/PainterCanvas.h"
 #include "app/RichEditPlus.h"
@@ -45,11 +46,6 @@
 namespace veltrane {
 
 namespace {
-
-std::string FileNameBytes(const QString& s) {
-  QByteArray b = QFile::encodeName(s);
-  return std::string(b.constData(), static_cast<size_t>(b.size()));
-}
 
 void Enable(QAction* a, bool b) {
   if (a) a->setEnabled(b);
@@ -506,7 +502,7 @@ void TfrmMain::LoadProgramText(TStringList Lines) {
 bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {
   TStringList lines;
   try {
-    lines = LoadLines(FileNameBytes(strFileName));
+    lines = LoadLines(CoreFileName(strFileName));
   } catch (const EFileError& e) {
     strError = QString::fromLocal8Bit(e.what());
     return false;
@@ -557,7 +553,7 @@ bool TfrmMain::SaveFile(const QString& strFileName) {
   // The core's writer follows links, keeps the replaced file's permissions and refuses
   // read-only files and devices, as every command's output does.
   try {
-    WriteFileAtomically(FileNameBytes(strFileName), data);
+    WriteFileAtomically(CoreFileName(strFileName), data);
   } catch (const EFileError& e) {
     m_pPrompts->ShowMessage(EMessageKind::eInformation, e.what());
     return false;
@@ -587,7 +583,7 @@ void TfrmMain::AppendBASIC() {
   if (!QFileInfo::exists(QString::fromStdString(strName))) return;
   TStringList lines;
   try {
-    lines = LoadLines(FileNameBytes(QString::fromStdString(strName)));
+    lines = LoadLines(CoreFileName(QString::fromStdString(strName)));
   } catch (const EFileError& e) {
     m_pPrompts->ShowMessage(EMessageKind::eError, e.what());
     return;
@@ -681,14 +677,20 @@ void TfrmMain::DeleteCurrentSequence() {
 }
 
 QString TfrmMain::HelpFileName(const QString& strExecutable) {
-#ifdef _WIN32
-  if (strExecutable.size() <= 4) return QString();
-  return strExecutable.left(strExecutable.size() - 3) + "chm";
-#else
-  // The user guide is an HTML page next to the executable.
   if (strExecutable.isEmpty()) return QString();
-  return strExecutable + ".html";
+  // The user guide is an HTML page next to the executable ("veltrane.html"); on Windows
+  // a compiled help file beside it ("veltrane.chm") comes first when there is one. An
+  // installed package keeps the guide with its documentation.
+  QString strBase = strExecutable;
+#ifdef _WIN32
+  if (strBase.endsWith(".exe", Qt::CaseInsensitive)) strBase.chop(4);
+  if (QFileInfo::exists(strBase + ".chm")) return strBase + ".chm";
 #endif
+  const QString strBeside = strBase + ".html";
+  const QString strInstalled =
+      QFileInfo(strExecutable).absolutePath() + "/../share/doc/veltrane/" + QFileInfo(strBase).fileName() + ".html";
+  if (!QFileInfo::exists(strBeside) && QFileInfo::exists(strInstalled)) return QDir::cleanPath(strInstalled);
+  return strBeside;
 }
 
 void TfrmMain::ShowHelp() {

@@ -14,6 +14,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/FileNames.h"
 #include "app/RichEditPlus.h"
 #include "app/frmMain.h"
 #include "model/TextFile.h"
@@ -25,11 +26,6 @@
 #include "transform/CutOrderCheck.h"
 
 namespace veltrane {
-
-namespace {
-QString FromLocal(const std::string& s) { return QString::fromLocal8Bit(s.c_str()); }
-std::string ToLocal(const QString& s) { return QFile::encodeName(s).toStdString(); }
-}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Program check and automatic code insertion
@@ -303,7 +299,7 @@ void TfrmMain::TableExport() {
     return;
   }
   m_Registry.SetLastListExportFile(strFile);
-  m_strTableFile = FromLocal(strFile);
+  m_strTableFile = WindowFileName(strFile);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -320,7 +316,7 @@ void TfrmMain::SendProgram() {
   EndMouseModes();
   // A table goes as a table; the program always goes as a program.
   const bool bTablePage = m_evOutputType == eTable;
-  const std::string strFile = ToLocal(bTablePage ? m_strTableFile : m_strFileName);
+  const std::string strFile = CoreFileName(bTablePage ? m_strTableFile : m_strFileName);
   const bool bTable = bTablePage && m_nFileFormat == static_cast<int32_t>(ETableFormat::eTableList);
   const bool bCsv = bTablePage && m_nFileFormat == static_cast<int32_t>(ETableFormat::eCsv);
   const TSendOutcome o = SendToController(m_Registry, strFile, bTable, bCsv);

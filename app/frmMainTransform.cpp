@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/PaintBox.h"
+#include "app/FileNames.h"
 #include "app/RichEditPlus.h"
 #include "app/frmMain.h"
 #include "dxf/DXFEncoding.h"
@@ -225,7 +226,7 @@ bool TfrmMain::AskDrawingFile(std::string& strFile) {
   size_t p = strLast.find_last_of("\\/");
   if (p != std::string::npos && p >= 3) strFolder = strLast.substr(0, p);
   if (!m_pPrompts->DrawingFileName(strFolder, strFile)) return false;
-  if (!QFileInfo::exists(QFile::decodeName(strFile.c_str()))) {
+  if (!QFileInfo::exists(WindowFileName(strFile))) {
     m_pPrompts->ShowMessage(EMessageKind::eError, "Cannot open file " + strFile);
     return false;
   }

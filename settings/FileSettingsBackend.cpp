@@ -300,7 +300,8 @@ bool TFileSettingsBackend::KeepCorruptFileAside() const {
   }
   std::error_code ec;
   for (int n = 0; n < 1000; ++n) {
-    std::string strAside = m_strFileName + ".corrupt" + (n ? "." + std::to_string(n) : "");
+    std::string strAside = m_strFileName + ".corrupt";
+    if (n) strAside.append(".").append(std::to_string(n));
     if (std::filesystem::exists(std::filesystem::symlink_status(FsPath(strAside), ec))) continue;
     try {
       WriteFileAtomically(strAside, text);

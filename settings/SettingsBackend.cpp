@@ -19,11 +19,13 @@ std::string DefaultSettingsFileName() {
   if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x == '/') {
     base = x;
   } else if (const char* h = std::getenv("HOME"); h && *h) {
-    base = std::string(h) + "/.config";
+    base = h;
+    base += "/.config";
   } else {
     base = ".";
   }
-  return base + "/veltrane/settings.conf";
+  base += "/veltrane/settings.conf";
+  return base;
 }
 
 #ifdef _WIN32

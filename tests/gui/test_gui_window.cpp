@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <set>
 #include <QToolBar>
@@ -466,6 +467,16 @@ TEST_F(WindowTest, HelpOpensTheGuideBesideTheProgramOnlyWhenItExists) {
   const QString exe = QCoreApplication::applicationFilePath();
   const QString guide = TfrmMain::HelpFileName(exe);
   EXPECT_EQ(guide, exe + ".html");
+  {
+    // An installed package keeps the guide with its documentation.
+    QTemporaryDir root;
+    QDir(root.path()).mkpath("usr/bin");
+    QDir(root.path()).mkpath("usr/share/doc/veltrane");
+    const QString installed = root.path() + "/usr/share/doc/veltrane/veltrane.html";
+    QFile f(installed);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    EXPECT_EQ(TfrmMain::HelpFileName(root.path() + "/usr/bin/veltrane"), installed);
+  }
   QFile::remove(guide);
   Frm().Action("mniHelpTopics")->trigger();
   EXPECT_TRUE(opened.empty());
