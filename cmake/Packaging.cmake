@@ -29,10 +29,10 @@ else()
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/veltrane.desktop DESTINATION share/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/veltrane.svg DESTINATION share/icons/hicolor/scalable/apps)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/veltrane-mime.xml DESTINATION share/mime/packages RENAME veltrane.xml)
-  # The manual page is written from the tool's own help text.
+  # The manual page is written by the tool from the description of its commands.
   set(manpage ${CMAKE_BINARY_DIR}/veltrane-cli.1.gz)
   add_custom_command(OUTPUT ${manpage}
-    COMMAND ${CMAKE_COMMAND} -DCLI=$<TARGET_FILE:veltrane-cli> -DVERSION=${PROJECT_VERSION}
+    COMMAND ${CMAKE_COMMAND} -DCLI=$<TARGET_FILE:veltrane-cli>
             -DOUT=${CMAKE_BINARY_DIR}/veltrane-cli.1 -P ${PROJECT_SOURCE_DIR}/packaging/manpage.cmake
     COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/veltrane-cli.1
     DEPENDS veltrane-cli ${PROJECT_SOURCE_DIR}/packaging/manpage.cmake

@@ -1,0 +1,27 @@
+// normalise: each line through the line normaliser.
+#include <iostream>
+#include <memory>
+
+#include "cli/Common.h"
+#include "model/BasicParser.h"
+
+namespace veltrane::cli {
+
+void AddNormalise(CLI::App& app, TRun& run) {
+  auto strFile = std::make_shared<std::string>();
+  CLI::App* sub = app.add_subcommand("normalise", "Print each line of the program as the line normaliser writes it.");
+  sub->alias("normalize");
+  sub->add_option("program", *strFile, "the program")->required()->type_name("FILE");
+  run = [strFile] {
+    TStringList lines;
+    if (!ReadProgram(*strFile, lines)) return 1;
+    TBASICParser parser;
+    for (auto& l : lines) {
+      parser.ParseLine(l);
+      std::cout << l << "\n";
+    }
+    return 0;
+  };
+}
+
+}  // namespace veltrane::cli
