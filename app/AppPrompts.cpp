@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 #include "app/Dialogs.h"
 #include "app/FileNames.h"
@@ -136,6 +137,39 @@ bool TQtAppPrompts::ChooseLayers(const TStringList& DrawingLayers, TStringList& 
   if (d.exec() != QDialog::Accepted) return false;
   SelectedLayers = d.Selection().SelectedList();
   return true;
+}
+
+namespace {
+
+// A progress dialog over the window, modal so that nothing else changes while the work
+// runs; Cancel ends the work at its next report.
+class TDialogProgress : public IProgress {
+ public:
+  TDialogProgress(QWidget* pParent, const std::string& strTitle) : m_Dialog(pParent) {
+    m_Dialog.setWindowTitle(QString::fromStdString(strTitle));
+    m_Dialog.setWindowModality(Qt::WindowModal);
+    m_Dialog.setMinimumDuration(500);
+    m_Dialog.setAutoClose(false);
+    m_Dialog.setAutoReset(false);
+    m_Dialog.setRange(0, 1000);
+    m_Dialog.setMinimumWidth(360);
+    m_Dialog.setValue(0);
+  }
+  bool Report(const std::string& strStage, double fDone) override {
+    const QString strLabel = QString::fromStdString(strStage) + "...";
+    if (m_Dialog.labelText() != strLabel) m_Dialog.setLabelText(strLabel);
+    m_Dialog.setValue(static_cast<int>(std::clamp(fDone, 0.0, 1.0) * 999));  // shows it when the work is long
+    return !m_Dialog.wasCanceled();
+  }
+
+ private:
+  QProgressDialog m_Dialog;
+};
+
+}  // namespace
+
+std::unique_ptr<IProgress> TQtAppPrompts::StartProgress(const std::string& strTitle) {
+  return std::make_unique<TDialogProgress>(m_pParent, strTitle);
 }
 
 void TQtAppPrompts::About() {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/Dialogs.h"
+#include "model/Progress.h"
 #include "model/Records.h"
 #include "model/UserPrompts.h"
 #include "plot/PlotOptions.h"
@@ -74,6 +76,9 @@ class IAppPrompts : public IUserPrompts {
   // The save dialog of a table export; false when cancelled.
   virtual bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,
                                  std::string& strFileName) = 0;
+  // Long work: a progress dialog with Cancel that shows itself when the work takes more
+  // than about half a second, and goes with the object returned.
+  virtual std::unique_ptr<IProgress> StartProgress(const std::string& strTitle) = 0;
 };
 
 // The real dialogs, owned by the window given.
@@ -109,6 +114,7 @@ class TQtAppPrompts : public IAppPrompts {
   bool EditControllerLink(TLinkFields& Fields) override;
   bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,
                          std::string& strFileName) override;
+  std::unique_ptr<IProgress> StartProgress(const std::string& strTitle) override;
 
  private:
   QWidget* m_pParent;

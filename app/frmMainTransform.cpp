@@ -207,6 +207,12 @@ class TWindowImportUI : public IDXFImportUI {
     }
     return !bLayersCancelled;
   }
+  // Shown once the layers are chosen; gone with the importer's questions.
+  IProgress* Progress() override {
+    if (!m_pProgress)
+      m_pProgress = m_pPrompts->StartProgress("Importing " + QFileInfo(WindowFileName(m_strFile)).fileName().toStdString());
+    return m_pProgress.get();
+  }
   // A name of the drawing as UTF-8, its "\\U+XXXX" escapes resolved.
   std::string Utf8(const std::string& strName) const {
     return DXFUnescapeUnicode(m_Codec.Decode(strName).toUtf8().toStdString());
@@ -217,6 +223,7 @@ class TWindowImportUI : public IDXFImportUI {
   std::string m_strFile;
   IAppPrompts* m_pPrompts;
   TTextCodec m_Codec;
+  std::unique_ptr<IProgress> m_pProgress;
 };
 
 }  // namespace
@@ -240,6 +247,8 @@ bool TfrmMain::RunImporter(const std::string& strFile, bool bUseSplineSetting, T
   TLayerContent content;
   try {
     importer.Import(Lines, content);
+  } catch (const ECancelled&) {
+    return false;  // nothing has changed yet
   } catch (const std::exception& e) {
     m_pPrompts->ShowMessage(EMessageKind::eError, e.what());
     return false;

@@ -19,7 +19,7 @@ namespace {
 struct TImportOptions {
   std::string strDrawing, strOut, strLayers, strMatching, strSplineMoves, strUnits, strOrder, strTravel,
       strArcs, strLookAhead;
-  bool bPaperSpace = false, bDedupe = false, bFitPolylines = false;
+  bool bPaperSpace = false, bDedupe = false, bFitPolylines = false, bProgress = false;
   CLI::Option* pLayers = nullptr;
   CLI::Option* pLookAhead = nullptr;
 };
@@ -38,6 +38,8 @@ class TAnswers : public TFixedImportAnswers {
   }
   // The names asked for, as the drawing holds them.
   const TStringList& Resolved() const { return m_Layers; }
+  IProgress* Progress() override { return pProgress; }
+  IProgress* pProgress = nullptr;
 
  private:
   std::string m_strEncoding;
@@ -65,6 +67,8 @@ int Import(const TImportOptions& o) {
   if (layers.size() > static_cast<size_t>(c_nMaxSelectedLayers)) return Fail(TLayerSelection::c_sLimitWarning);
   TVLTRegistry reg;
   TAnswers answers(o.strDrawing, layers);
+  TTextProgress progress;
+  if (o.bProgress) answers.pProgress = &progress;
   TDXFIn importer(&answers, &reg);
   importer.SetMovesPerSplineSection(nSplineMoves >= 0 ? nSplineMoves : reg.SplineMovesPerSection());
   if (!o.strMatching.empty()) {
@@ -150,6 +154,7 @@ void AddImport(CLI::App& app, TRun& run) {
   sub->add_option("--arcs", o->strArcs, "write curves as arcs that keep within D of them")->type_name("D");
   sub->add_flag("--fit-polylines", o->bFitPolylines, "with --arcs, also fit arcs to runs of short polyline segments");
   o->pLookAhead = AddLookAheadOption(sub, o->strLookAhead);
+  sub->add_flag("--progress", o->bProgress, "say how far the import has come on standard error, every tenth of the way");
   run = [o] { return Import(*o); };
 }
 

@@ -153,6 +153,15 @@ bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& x
   return true;
 }
 
+bool TTextProgress::Report(const std::string& strStage, double fDone) {
+  const int nTenth = static_cast<int>(fDone * 10 + 1e-9);
+  if (strStage == m_strStage && nTenth == m_nTenth) return true;
+  m_strStage = strStage;
+  m_nTenth = nTenth;
+  std::cerr << "veltrane-cli: " << nTenth * 10 << "% " << strStage << "\n";
+  return true;
+}
+
 namespace {
 
 // troff: a backslash is written \e, a line may not start with a dot or a quote, and a

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "model/Progress.h"
 #include "model/Records.h"
 #include "tools/LookAhead.h"
 
@@ -57,6 +58,16 @@ void ChooseAxes(int32_t& nX, int32_t& nY);
 // The program's extents in two axes and its end point; false (said) when the program's
 // numbers or positions lie beyond what a double holds.
 bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& xr, TfRange& yr, TfPoint& end);
+
+// --progress: how far long work has come, on standard error, every tenth of the way.
+class TTextProgress : public IProgress {
+ public:
+  bool Report(const std::string& strStage, double fDone) override;
+
+ private:
+  std::string m_strStage;
+  int m_nTenth = -1;
+};
 
 // The manual page, written from the application's commands and options.
 std::string ManualPage(const CLI::App& app, const std::string& strVersion);

@@ -227,7 +227,7 @@ class TEndPointGrid {
 }  // namespace
 
 int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices, double fMatchLimit,
-                 double fCoincidenceLimit, int32_t nSequence, TIntList& Squences) {
+                 double fCoincidenceLimit, int32_t nSequence, TIntList& Squences, TProgressStage* pStage) {
   SortPoint(L);
   const size_t n = L.size();
   for (auto& r : L) r.bSortedFlag = false;
@@ -360,6 +360,7 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
 
   int32_t counter = nSequence;
   for (uint32_t first = 0; first < n; ++first) {
+    if (pStage) pStage->Step(first);
     if (L[first].bSortedFlag) continue;
     // The first record not yet in a sequence is the first waiting member of its group.
     std::deque<uint32_t> seq{take(groupOf[first], counter)};

@@ -7,6 +7,7 @@
 
 #include "dxf/DXFRecords.h"
 #include "model/IntList.h"
+#include "model/Progress.h"
 
 namespace veltrane {
 
@@ -23,8 +24,10 @@ TDXFEntity GetVertexPoint(const TDXFVertex& v, const TfPoint& fStartPoint, doubl
 void SortPoint(std::vector<TDXFEntity>& Records);
 // Chains the records (after SortPoint), numbering sequences from nSequence; appends the
 // numbers to Squences and returns the next free number. Then expands the polylines.
+// pStage, when given, counts a step for each record chained.
 int32_t SortList(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>& Vertices,
-                 double fMatchLimit, double fCoincidenceLimit, int32_t nSequence, TIntList& Squences);
+                 double fMatchLimit, double fCoincidenceLimit, int32_t nSequence, TIntList& Squences,
+                 TProgressStage* pStage = nullptr);
 void AddPolyline(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>& Vertices,
                  double fCoincidenceLimit);
 // Orders the sequences by nearest next entry from the origin, reversing where that

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "model/Progress.h"
 #include "model/Records.h"
 
 namespace veltrane {
@@ -19,6 +20,9 @@ class IDXFImportUI {
   // How the drawing's layer names are encoded ("UTF-8", "GBK", ...), told before the
   // layers are asked for; the names themselves stay the drawing's bytes.
   virtual void DrawingEncoding(const std::string& strEncoding) { (void)strEncoding; }
+  // Where the import, once the layers are chosen, says how far it has come; none when
+  // null. When it answers that the user cancelled, Import throws ECancelled.
+  virtual IProgress* Progress() { return nullptr; }
 };
 
 // Fixed answers: one file and a layer choice (empty: the first five layers).

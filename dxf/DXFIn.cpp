@@ -312,6 +312,7 @@ void TDXFIn::ScanBlocks() {
   bool bHaveBlock = false;
   int32_t nPendingCode = -1;
   while (m_pLines->Next(line)) {
+    if (m_pStage) m_pStage->Step(static_cast<double>(m_pLines->Position()));
     if (bName) {
       bName = false;
       bInBlock = false;
@@ -370,6 +371,7 @@ void TDXFIn::ScanEntities() {
   bool bName = false;
   bool bSkipValue = false;
   while (m_pLines->Next(line)) {
+    if (m_pStage) m_pStage->Step(static_cast<double>(m_pLines->Position()));
     if (bName) {
       bName = false;
       if (line == "ENDSEC") break;
@@ -538,10 +540,20 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   EmptyLists();
   m_nEntity = 0;
   if (n_strSelectedNumber > 0 || b_nolayer) {
+    // Two passes over the drawing: its blocks, then its elements.
+    m_pProgress = m_pUI ? m_pUI->Progress() : nullptr;
+    TProgressStage stage(m_pProgress, "Reading the drawing", 0.0, c_fReadShare, 2.0 * static_cast<double>(lines.Size()));
+    m_pStage = &stage;
+    struct TEndStage {
+      TDXFIn* p;
+      ~TEndStage() { p->m_pStage = nullptr; }
+    } endStage{this};
     lines.Rewind();
     if (FindSection("BLOCKS")) ScanBlocks();
     lines.Rewind();
+    stage.SetBase(static_cast<double>(lines.Size()));
     if (FindSection("ENTITIES")) ScanEntities();
+    stage.Done();
   }
   ConvertUnits();
   CalculateArcEnds();

@@ -89,6 +89,9 @@ class TDXFIn {
   void ReadBuffer(std::string strBuffer);  // as ReadFile, from bytes in memory
   void ChainAndOrder();
   void TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) const;
+  // The shares of the whole import its stages take in the progress reports (about what
+  // each takes of a big sheet's time).
+  static constexpr double c_fReadShare = 0.3, c_fChainShare = 0.7, c_fOrderShare = 0.88;
 
   // Layers.
   const TStringList& DrawingLayers() const { return m_DrawingLayers; }
@@ -232,6 +235,9 @@ class TDXFIn {
   IDXFImportUI* m_pUI = nullptr;
   TVLTRegistry* m_pRegistry = nullptr;
   TDXFLines* m_pLines = nullptr;  // the drawing while a pass runs
+  // The import's progress (from the UI) and the stage that is running.
+  IProgress* m_pProgress = nullptr;
+  TProgressStage* m_pStage = nullptr;
 
   std::string m_strFileName;
   std::string m_strCurrentLayer;

@@ -17,6 +17,9 @@ class TDXFLines {
   void Rewind() { m_nPos = m_nStart; m_nLine = 0; }
   int LineNumber() const { return m_nLine; }  // 1-based number of the last line read
   bool AtEnd() const { return m_nPos >= m_Buffer.size(); }
+  // How far the reading has come, in bytes of the drawing, and the drawing's size.
+  size_t Position() const { return m_nPos - m_nStart; }
+  size_t Size() const { return m_Buffer.size() - m_nStart; }
 
  private:
   std::string m_Buffer;

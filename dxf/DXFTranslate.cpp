@@ -17,22 +17,31 @@ void TDXFIn::ChainAndOrder() {
   m_InnerFirst = TInnerFirst{};
   m_InnerFirst.fTouch = m_fMatchTestLimit;
   m_fTravelBefore = m_fTravelAfter = 0.0;
+  // Chaining, then (when chosen) ordering for travel, layer by layer.
+  const double fPasses = m_bOptimiseTravel ? 2.0 : 1.0;
+  double fRecords = 0.0;
+  for (int32_t i = 0; i < nLayers; ++i) fRecords += static_cast<double>(m_lstRecords[static_cast<size_t>(i)].size());
+  TProgressStage stage(m_pProgress, "Joining the elements into paths", c_fReadShare, c_fOrderShare, fPasses * fRecords);
   for (int32_t i = 0; i < nLayers; ++i) {
     TIntList squences;
     auto& L = m_lstRecords[static_cast<size_t>(i)];
     m_nDuplicates[static_cast<size_t>(i)] = m_bRemoveDuplicates ? RemoveDuplicateRecords(L, m_fMatchTestLimit) : 0;
+    const double fBase = stage.Base();
     int32_t nFirst = nNext;
-    nNext =
-        SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences);
+    nNext = SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences, &stage);
     QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit, m_bCutInnerFirst ? &m_InnerFirst : nullptr);
     if (m_bOptimiseTravel) {
+      stage.SetBase(fBase + static_cast<double>(L.size()));
       const TTravelResult t = OptimiseTravel(L, nFirst, m_fCoincidenceTestLimit,
                                              m_bCutInnerFirst ? m_InnerFirst.ContainersByPosition
-                                                              : std::vector<std::vector<uint32_t>>{});
+                                                              : std::vector<std::vector<uint32_t>>{},
+                                             &stage);
       m_fTravelBefore += t.fBefore;
       m_fTravelAfter += t.fAfter;
     }
+    stage.SetBase(fBase + fPasses * static_cast<double>(L.size()));
   }
+  stage.Done();
   // The largest gap the matching closed: between consecutive records of one path.
   m_fLargestGap = 0.0;
   for (int32_t i = 0; i < nLayers; ++i) {
@@ -52,6 +61,9 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
   const int32_t nLayers = LayerCount();
   bool bOpenLayer = false;
   int32_t nOpenLayer = 0, nOpenSeq = 0;
+  double fRecords = 0.0, fDone = 0.0;
+  for (int32_t i = 0; i < nLayers; ++i) fRecords += static_cast<double>(m_lstRecords[static_cast<size_t>(i)].size());
+  TProgressStage writing(m_pProgress, "Writing the program", c_fOrderShare, 1.0, fRecords);
   auto closeLayer = [&]() {
     lstOut.push_back("'$EndSeq(" + std::to_string(nOpenSeq) + ")");
     lstOut.push_back("'$EndLayer" + std::to_string(nOpenLayer) + ":" + LayerName(nOpenLayer));
@@ -62,6 +74,7 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
     bool bFirst = true;
     TMoveWriter Writer;
     for (const TDXFEntity& r : L) {
+      writing.Step(++fDone);
       if (!r.bSortedFlag) continue;
       if (bFirst) {
         if (bOpenLayer) closeLayer();
@@ -105,6 +118,7 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
     }
   }
   if (bOpenLayer) closeLayer();
+  writing.Done();
 }
 
 }  // namespace veltrane

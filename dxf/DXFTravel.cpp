@@ -262,7 +262,7 @@ double TravelLength(const std::vector<TDXFEntity>& L) {
 }
 
 TTravelResult OptimiseTravel(std::vector<TDXFEntity>& L, int32_t n_seq, double fClosedLimit,
-                             const std::vector<std::vector<uint32_t>>& Containers) {
+                             const std::vector<std::vector<uint32_t>>& Containers, TProgressStage* pStage) {
   TTravelResult result;
   result.fBefore = result.fAfter = TravelLength(L);
   std::vector<TNode> nodes;
@@ -288,6 +288,7 @@ TTravelResult OptimiseTravel(std::vector<TDXFEntity>& L, int32_t n_seq, double f
     // the way in and out of it.
     TfPoint at{0, 0, 0};
     for (size_t i = 0; i < order.size(); ++i) {
+      if (pStage) pStage->Step(static_cast<double>(L.size()) * (round + static_cast<double>(i) / order.size()) / 2);
       TNode& n = nodes[order[i]];
       std::vector<TDXFEntity>& path = paths[order[i]];
       if (n.bClosed && n.S == n.E) {

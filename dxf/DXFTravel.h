@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dxf/DXFRecords.h"
+#include "model/Progress.h"
 
 namespace veltrane {
 
@@ -21,8 +22,10 @@ struct TTravelResult {
 // Records: one layer after ordering, each sequence's records together, numbered from
 // n_seq in order. Containers (may be empty): per sequence in that order, the positions of
 // the closed paths it lies inside.
+// pStage, when given, counts steps up to the number of records.
 TTravelResult OptimiseTravel(std::vector<TDXFEntity>& Records, int32_t n_seq, double fClosedLimit,
-                             const std::vector<std::vector<uint32_t>>& Containers);
+                             const std::vector<std::vector<uint32_t>>& Containers,
+                             TProgressStage* pStage = nullptr);
 
 // The travel of a layer's paths in their order, from the origin.
 double TravelLength(const std::vector<TDXFEntity>& Records);

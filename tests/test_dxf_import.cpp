@@ -77,6 +77,54 @@ TEST(DXFImport, CancelledLayerDialogImportsNothing) {
   EXPECT_TRUE(out.empty());
 }
 
+// The import says how far it has come, stage by stage, from 0 to 1; cancelled at any
+// report it stops there (ECancelled), and the same importer then imports in full.
+TEST(DXFImport, ProgressRisesToTheEndAndCancelStopsAtAnyReport) {
+  struct TProgressAnswers : TFixedImportAnswers, IProgress {
+    using TFixedImportAnswers::TFixedImportAnswers;
+    IProgress* Progress() override { return this; }
+    bool Report(const std::string& strStage, double fDone) override {
+      Reports.emplace_back(strStage, fDone);
+      return nCancelAt == 0 || static_cast<int>(Reports.size()) < nCancelAt;
+    }
+    std::vector<std::pair<std::string, double>> Reports;
+    int nCancelAt = 0;
+  };
+  TDXFText d({"A", "B"});
+  for (int i = 0; i < 50; ++i) d.Line(i % 2 ? "A" : "B", i, 0, i, 5).Circle("A", i, 20, 1);
+  const auto Run = [&](TProgressAnswers& a, TStringList& out) {
+    TDXFIn in(&a, nullptr);
+    in.SetOptimiseTravel(true);
+    in.ReadBuffer(d.Text());
+    in.ChainAndOrder();
+    TLayerContent c;
+    in.TranslateList(out, c);
+  };
+  TProgressAnswers all("", {"A", "B"});
+  TStringList full;
+  Run(all, full);
+  ASSERT_GE(all.Reports.size(), 6u);
+  const std::vector<std::string> stages{"Reading the drawing", "Joining the elements into paths", "Writing the program"};
+  size_t nStage = 0;
+  for (size_t i = 0; i < all.Reports.size(); ++i) {
+    const auto& [strStage, fDone] = all.Reports[i];
+    while (nStage < stages.size() && stages[nStage] != strStage) ++nStage;
+    ASSERT_LT(nStage, stages.size()) << "stage out of order: " << strStage;
+    if (i) {
+      EXPECT_GE(fDone, all.Reports[i - 1].second);
+    }
+  }
+  EXPECT_EQ(all.Reports.front().second, 0.0);
+  EXPECT_EQ(all.Reports.back().second, 1.0);
+  for (int k = 1; k <= static_cast<int>(all.Reports.size()); ++k) {
+    TProgressAnswers a("", {"A", "B"});
+    a.nCancelAt = k;
+    TStringList out;
+    EXPECT_THROW(Run(a, out), ECancelled) << "cancelled at report " << k;
+    EXPECT_EQ(a.Reports.size(), static_cast<size_t>(k));
+  }
+}
+
 TEST(DXFImport, LayersFromElementsAndDrawingsWithoutLayers) {
   TDXFText d;  // no LAYER table
   d.Line("X", 0, 0, 1, 0).Line("Y", 0, 0, 0, 1).Line("X", 1, 0, 2, 0);

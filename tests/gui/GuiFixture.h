@@ -141,6 +141,22 @@ class TTestPrompts : public IAppPrompts {
     return true;
   }
   void ShowProgramCheck(const TStringList& Report) override { CheckReports.push_back(Report); }
+  // Progress: every report is kept (stage and share); the user cancels at report number
+  // CancelAtReport (counted from 1 over all the work), never when it is 0.
+  std::unique_ptr<IProgress> StartProgress(const std::string& strTitle) override {
+    struct TScripted : IProgress {
+      TTestPrompts* p;
+      explicit TScripted(TTestPrompts* pPrompts) : p(pPrompts) {}
+      bool Report(const std::string& strStage, double fDone) override {
+        p->ProgressReports.emplace_back(strStage, fDone);
+        return p->CancelAtReport == 0 || static_cast<int>(p->ProgressReports.size()) < p->CancelAtReport;
+      }
+    };
+    Titles.push_back("Progress: " + strTitle);
+    return std::make_unique<TScripted>(this);
+  }
+  std::vector<std::pair<std::string, double>> ProgressReports;
+  int CancelAtReport = 0;
   void ProgramStatistics(const TStringList&, const std::string& strName, TVLTRegistry&,
                          const std::function<void(int32_t)>& SelectLine) override {
     Titles.push_back("Program Statistics: " + strName);

@@ -190,12 +190,34 @@ TEST_F(DrawingTest, ImportAsksForTheDrawingBeforeEmptyingTheProgram) {
   Frm().Action("mniImportDXF")->trigger();  // the file dialog is cancelled
   EXPECT_EQ(Frm().Document().m_Program, before);
   EXPECT_EQ(Frm().FileName(), strName);
-  EXPECT_GT(Frm().UndoHistory().Count(), 0);
+  const int nHistory = Frm().UndoHistory().Count();
+  EXPECT_GT(nHistory, 0);
+
+  // Cancelled while it runs (the progress dialog's Cancel), at any stage: nothing changes.
+  for (int k : {1, 2, 4}) {
+    m_Prompts.Answers = {EAnswer::eNo};
+    m_Prompts.DrawingNames = {std::string(VELTRANE_SOURCE_DIR "/tests/data/ezdxf/square_r2000.dxf")};
+    m_Prompts.Layers = TStringList{"WALLS"};
+    m_Prompts.ProgressReports.clear();
+    m_Prompts.CancelAtReport = k;
+    Frm().Action("mniImportDXF")->trigger();
+    EXPECT_EQ(m_Prompts.ProgressReports.size(), static_cast<size_t>(k));
+    EXPECT_EQ(Frm().Document().m_Program, before);
+    EXPECT_EQ(Frm().FileName(), strName);
+    EXPECT_EQ(Frm().UndoHistory().Count(), nHistory);
+    EXPECT_TRUE(Frm().ProgramModified());
+    EXPECT_TRUE(m_Prompts.Messages.empty());
+  }
+  m_Prompts.CancelAtReport = 0;
+  m_Prompts.ProgressReports.clear();
 
   m_Prompts.Answers = {EAnswer::eNo};
   m_Prompts.DrawingNames = {std::string(VELTRANE_SOURCE_DIR "/tests/data/ezdxf/square_r2000.dxf")};
   m_Prompts.Layers = TStringList{"WALLS"};
   Frm().Action("mniImportDXF")->trigger();
+  ASSERT_FALSE(m_Prompts.ProgressReports.empty());
+  EXPECT_EQ(m_Prompts.ProgressReports.back().second, 1.0);
+  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Importing square_r2000.dxf");
   // The command-line import of all layers numbers WALLS 2; here it is the only one.
   TStringList want = LoadLines(VELTRANE_SOURCE_DIR "/tests/golden/import_square.bas");
   for (auto& l : want)
