@@ -115,8 +115,8 @@ void TfrmMain::UpdateGraphStatus() {
   if (m_nCurrentLine >= 0 && static_cast<size_t>(m_nCurrentLine) < ends.size()) {
     const TEndPoints& p = ends[static_cast<size_t>(m_nCurrentLine)];
     auto point = [](const TfPoint& f) {
-      return QString::fromStdString("(" + StringFromDouble(f.fX) + "," + StringFromDouble(f.fY) +
-                                    ")");
+      return "(" + QString::fromStdString(StringFromDouble(f.fX)) + "," +
+             QString::fromStdString(StringFromDouble(f.fY)) + ")";
     };
     s = point(p.fStartPoint);
     e = point(p.fEndPoint);
