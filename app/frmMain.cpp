@@ -19,10 +19,12 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPlainTextDocumentLayout>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QTextBlock>
 #include <QToolBar>
 #include <QUrl>
@@ -203,6 +205,50 @@ void TfrmMain::SyncEditorFromProgram() {
   c.setPosition(std::min(nCaret, m_memProgram->document()->characterCount() - 1));
   m_memProgram->setTextCursor(c);
   m_memProgram->verticalScrollBar()->setValue(nVScroll);
+  m_nSyncedBlocks = m_memProgram->document()->blockCount();
+  m_bSyncing = false;
+  ++m_nProgramVersion;
+  m_memProgram->SetTextColor(m_nCurrentLine);
+}
+
+std::unique_ptr<QTextDocument> TfrmMain::MakeEditorDocument(const TStringList& Lines, const TTextCodec& Codec,
+                                                            IProgress* pProgress, double fFrom, double fTo) const {
+  const QTextDocument* pOld = m_memProgram->document();
+  auto pDoc = std::make_unique<QTextDocument>();
+  pDoc->setDefaultFont(pOld->defaultFont());
+  pDoc->setDefaultTextOption(pOld->defaultTextOption());
+  pDoc->setDocumentMargin(pOld->documentMargin());
+  pDoc->setUndoRedoEnabled(false);
+  pDoc->setDocumentLayout(new QPlainTextDocumentLayout(pDoc.get()));
+  TProgressStage stage(pProgress, "Showing the program", fFrom, fTo, static_cast<double>(Lines.size()));
+  QTextCursor c(pDoc.get());
+  // In pieces, so that the progress dialog can answer between them; a piece of lines
+  // costs what the same lines cost at once.
+  constexpr size_t c_nPiece = 20000;
+  QString text;
+  for (size_t i = 0; i < Lines.size(); i += c_nPiece) {
+    text.clear();
+    for (size_t k = i; k < std::min(Lines.size(), i + c_nPiece); ++k) {
+      if (k) text += QChar('\n');
+      text += Codec.Decode(Lines[k]);
+    }
+    c.insertText(text);
+    stage.Step(static_cast<double>(i + c_nPiece));
+  }
+  stage.Done();
+  pDoc->setUndoRedoEnabled(pOld->isUndoRedoEnabled());
+  return pDoc;
+}
+
+void TfrmMain::ShowEditorDocument(std::unique_ptr<QTextDocument> pDocument) {
+  m_bSyncing = true;
+  disconnect(m_memProgram->document(), nullptr, this, nullptr);
+  QTextDocument* pOld = m_memProgram->document();
+  pDocument->setParent(m_memProgram);  // the editor's, deleted with it
+  m_memProgram->setDocument(pDocument.release());
+  if (pOld && pOld->parent() == m_memProgram) pOld->deleteLater();
+  connect(m_memProgram->document(), &QTextDocument::contentsChange, this, &TfrmMain::OnContentsChange);
+  m_memProgram->moveCursor(QTextCursor::Start);
   m_nSyncedBlocks = m_memProgram->document()->blockCount();
   m_bSyncing = false;
   ++m_nProgramVersion;
@@ -470,15 +516,25 @@ QString TfrmMain::InitialFolder() const {
   return n >= 3 ? last.left(n) : QString();
 }
 
-void TfrmMain::LoadProgramText(TStringList Lines) {
+bool TfrmMain::LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProgress* pProgress) {
+  // Everything that takes long is made aside first: cancelled, nothing has changed.
+  std::unique_ptr<QTextDocument> pDoc;
+  try {
+    TProgressStage preparing(pProgress, "Reading the program", 0.0, 0.15, 1.0);
+    SyncTransformerFlags();
+    PrepareOpenedProgram(Lines, LookAheadChoices(), m_Transformer);
+    preparing.Done();
+    pDoc = MakeEditorDocument(Lines, Codec, pProgress, 0.15, 1.0);
+  } catch (const ECancelled&) {
+    return false;
+  }
   SetCurrentLine(-1);
+  m_Codec = Codec;
   m_Document.m_Program = std::move(Lines);
-  SyncTransformerFlags();
-  PrepareOpenedProgram(m_Document.m_Program, LookAheadChoices(), m_Transformer);
   m_Document.m_OriginalList = m_Document.m_Program;
   m_BackList = m_Document.m_Program;
   m_Document.m_ListWithoutCmp.clear();
-  SyncEditorFromProgram();
+  ShowEditorDocument(std::move(pDoc));
   m_nBackListVersion = m_nProgramVersion;
   m_memProgram->EmptyUndoList();
   m_pUndoList->ClearAll();
@@ -497,6 +553,7 @@ void TfrmMain::LoadProgramText(TStringList Lines) {
   if (n >= 0)
     m_pPrompts->ShowMessage(EMessageKind::eWarning, "Line " + std::to_string(n + 1) + ": " + strNumber +
                                                         " is beyond the range of numbers; the plot leaves it out");
+  return true;
 }
 
 bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {
@@ -507,9 +564,11 @@ bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {
     strError = QString::fromLocal8Bit(e.what());
     return false;
   }
+  // The name, the encoding and the text change together, or not at all when cancelled.
+  const TTextCodec codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
+  const auto pProgress = m_pPrompts->StartProgress("Opening " + QFileInfo(strFileName).fileName().toStdString());
+  if (!LoadProgramText(std::move(lines), codec, pProgress.get())) return true;  // cancelled: nothing to report
   m_strFileName = QFileInfo(strFileName).absoluteFilePath();
-  m_Codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
-  LoadProgramText(std::move(lines));
   m_Registry.SetLastBasicFile(m_strFileName.toStdString());
   UpdateFileStatus();
   return true;

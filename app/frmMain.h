@@ -30,6 +30,7 @@ class QActionGroup;
 class QMenu;
 class QScrollBar;
 class QTabWidget;
+class QTextDocument;
 class QToolBar;
 class QUrl;
 
@@ -198,8 +199,14 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void ReadSettings();
   void WriteSettings();
   void ClearProgram();
-  void LoadProgramText(TStringList Lines);
+  // False when the user cancelled: nothing has changed then.
+  bool LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProgress* pProgress);
   void SyncEditorFromProgram();
+  // The editor's text for the lines, made aside (a big program's takes seconds) with
+  // progress from fFrom to fTo; throws ECancelled. Then shown in the editor in its place.
+  std::unique_ptr<QTextDocument> MakeEditorDocument(const TStringList& Lines, const TTextCodec& Codec,
+                                                    IProgress* pProgress, double fFrom, double fTo) const;
+  void ShowEditorDocument(std::unique_ptr<QTextDocument> pDocument);
   void OnContentsChange(int nPosition, int nRemoved, int nAdded);
   void OnEditorTextChanged();
   void AfterProgramChange(bool bChanged);

@@ -189,11 +189,49 @@ TEST_F(WindowTest, CommandStatesFollowProgramAndSequence) {
 
 // ---- file lifecycle
 
+// Opening shows its progress; Cancel at any point leaves the program, its file name, its
+// encoding, the editor and the history as they were.
+TEST_F(WindowTest, CancelledOpeningChangesNothing) {
+  OpenExample();
+  ClickLine(5);
+  m_Prompts.Values = {"1", "1", "relative"};
+  Frm().Action("mniShift")->trigger();  // modified, with history
+  const TStringList before = Frm().Document().m_Program;
+  const QString strName = Frm().FileName(), strText = Editor().toPlainText();
+  const int nHistory = Frm().UndoHistory().Count();
+  const QString other = WriteFile("other.bas", "MOVE(1,2)\r\n'\xE5\x9B\xBE\r\n");
+  for (int k : {1, 2, 3}) {
+    m_Prompts.Answers = {EAnswer::eNo};
+    m_Prompts.OpenNames.push_back(other.toStdString());
+    m_Prompts.ProgressReports.clear();
+    m_Prompts.CancelAtReport = k;
+    Frm().OpenFile();
+    EXPECT_EQ(m_Prompts.ProgressReports.size(), static_cast<size_t>(k));
+    EXPECT_EQ(Frm().Document().m_Program, before);
+    EXPECT_EQ(Frm().FileName(), strName);
+    EXPECT_EQ(Editor().toPlainText(), strText);
+    EXPECT_EQ(Frm().UndoHistory().Count(), nHistory);
+    EXPECT_TRUE(Frm().ProgramModified());
+    EXPECT_TRUE(m_Prompts.Messages.empty());
+    ExpectInSync();
+  }
+  m_Prompts.CancelAtReport = 0;
+  m_Prompts.Answers = {EAnswer::eNo};
+  m_Prompts.OpenNames.push_back(other.toStdString());
+  Frm().OpenFile();
+  EXPECT_EQ(Frm().FileName(), other);
+  EXPECT_EQ(Editor().toPlainText(), QString("    MOVE(1,2)\n'") + QChar(0x56FE));
+  EXPECT_EQ(Frm().Document().m_Program, (TStringList{"    MOVE(1,2)", "'\xE5\x9B\xBE"}));
+}
+
 TEST_F(WindowTest, OpenAsksForAFileAndLoadsIt) {
   QString f = WriteFile("a.bas", "MOVE(1,2)\r\nMOVE(3,4)\r\n");
   m_Prompts.OpenNames.push_back(f.toStdString());
   Frm().OpenFile();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Open Program File");
+  ASSERT_GE(m_Prompts.Titles.size(), 2u);
+  EXPECT_EQ(m_Prompts.Titles[m_Prompts.Titles.size() - 2], "Open Program File");
+  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Opening a.bas");
+  EXPECT_EQ(m_Prompts.ProgressReports.back().second, 1.0);
   EXPECT_EQ(Frm().FileName(), f);
   // Opening writes every move line in canonical form.
   EXPECT_EQ(Frm().Document().m_Program, (TStringList{"    MOVE(1,2)", "    MOVE(3,4)"}));
