@@ -243,10 +243,13 @@ std::unique_ptr<QTextDocument> TfrmMain::MakeEditorDocument(const TStringList& L
 void TfrmMain::ShowEditorDocument(std::unique_ptr<QTextDocument> pDocument) {
   m_bSyncing = true;
   disconnect(m_memProgram->document(), nullptr, this, nullptr);
+  // The editor's first text belongs to it and goes when replaced; those put in place
+  // here are the window's, and go here.
   QTextDocument* pOld = m_memProgram->document();
-  pDocument->setParent(m_memProgram);  // the editor's, deleted with it
+  const bool bOurs = pOld && pOld->parent() == m_memProgram;
+  pDocument->setParent(m_memProgram);
   m_memProgram->setDocument(pDocument.release());
-  if (pOld && pOld->parent() == m_memProgram) pOld->deleteLater();
+  if (bOurs) delete pOld;
   connect(m_memProgram->document(), &QTextDocument::contentsChange, this, &TfrmMain::OnContentsChange);
   m_memProgram->moveCursor(QTextCursor::Start);
   m_nSyncedBlocks = m_memProgram->document()->blockCount();

@@ -218,7 +218,9 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void TestClosedSequence();
   void DragSequence(QPoint Point);
   // Runs the importer on a chosen drawing; false when cancelled or failed (after a message).
-  bool RunImporter(const std::string& strFile, bool bUseSplineSetting, TStringList& Lines);
+  // pProgress: the import's share of a longer piece of work; none: a dialog of its own.
+  bool RunImporter(const std::string& strFile, bool bUseSplineSetting, TStringList& Lines,
+                   IProgress* pProgress = nullptr);
   bool AskDrawingFile(std::string& strFile);
   void SetModified(bool b);
   void UpdateFileStatus();

@@ -185,8 +185,8 @@ namespace {
 // The importer's questions: the drawing is already chosen, the layers go to the window.
 class TWindowImportUI : public IDXFImportUI {
  public:
-  TWindowImportUI(std::string strFile, IAppPrompts* pPrompts)
-      : m_strFile(std::move(strFile)), m_pPrompts(pPrompts) {}
+  TWindowImportUI(std::string strFile, IAppPrompts* pPrompts, IProgress* pProgress)
+      : m_strFile(std::move(strFile)), m_pPrompts(pPrompts), m_pGiven(pProgress) {}
   bool ChooseDrawingFile(const std::string&, std::string& strFileName) override {
     strFileName = m_strFile;
     return true;
@@ -209,6 +209,7 @@ class TWindowImportUI : public IDXFImportUI {
   }
   // Shown once the layers are chosen; gone with the importer's questions.
   IProgress* Progress() override {
+    if (m_pGiven) return m_pGiven;
     if (!m_pProgress)
       m_pProgress = m_pPrompts->StartProgress("Importing " + QFileInfo(WindowFileName(m_strFile)).fileName().toStdString());
     return m_pProgress.get();
@@ -223,6 +224,7 @@ class TWindowImportUI : public IDXFImportUI {
   std::string m_strFile;
   IAppPrompts* m_pPrompts;
   TTextCodec m_Codec;
+  IProgress* m_pGiven;
   std::unique_ptr<IProgress> m_pProgress;
 };
 
@@ -240,8 +242,9 @@ bool TfrmMain::AskDrawingFile(std::string& strFile) {
   return true;
 }
 
-bool TfrmMain::RunImporter(const std::string& strFile, bool bUseSplineSetting, TStringList& Lines) {
-  TWindowImportUI ui(strFile, m_pPrompts);
+bool TfrmMain::RunImporter(const std::string& strFile, bool bUseSplineSetting, TStringList& Lines,
+                           IProgress* pProgress) {
+  TWindowImportUI ui(strFile, m_pPrompts, pProgress);
   TDXFIn importer(&ui, &m_Registry);
   if (bUseSplineSetting) importer.SetMovesPerSplineSection(m_Registry.SplineMovesPerSection());
   TLayerContent content;
@@ -280,20 +283,34 @@ void TfrmMain::ImportDXF() {
   // an unreadable drawing leaves the program, its file name and its history alone.
   std::string strFile;
   if (!AskDrawingFile(strFile)) return;
+  // One progress dialog for the import and the program's text, both made aside: Cancel
+  // at any point leaves everything as it was.
+  const auto pProgress =
+      m_pPrompts->StartProgress("Importing " + QFileInfo(WindowFileName(strFile)).fileName().toStdString());
+  TPartProgress importing(pProgress.get(), 0.0, 0.75);
   TStringList lines;
-  if (!RunImporter(strFile, true, lines)) return;
-  ClearProgram();
+  const TLayerContent layersBefore = m_LayerList;  // the importer sets the drawing's
+  if (!RunImporter(strFile, true, lines, &importing)) return;
   // The converted drawing is UTF-8; a new program in the legacy code page takes it when
   // every layer name fits, else it stays UTF-8.
-  if (!Recode(lines, TTextCodec("UTF-8"), m_Codec)) m_Codec = TTextCodec("UTF-8");
+  TTextCodec codec = NewProgramCodec();
+  if (!Recode(lines, TTextCodec("UTF-8"), codec)) codec = TTextCodec("UTF-8");
   SyncTransformerFlags();
   PrepareImportedProgram(lines, LookAheadChoices(), m_Transformer);
+  std::unique_ptr<QTextDocument> pDoc;
+  try {
+    pDoc = MakeEditorDocument(lines, codec, pProgress.get(), 0.75, 1.0);
+  } catch (const ECancelled&) {
+    m_LayerList = layersBefore;
+    return;
+  }
+  ClearProgram();
+  m_Codec = codec;
   m_Document.m_Program = std::move(lines);
   m_Document.m_OriginalList = m_Document.m_Program;
   m_BackList = m_Document.m_Program;
-  SyncEditorFromProgram();
+  ShowEditorDocument(std::move(pDoc));
   m_nBackListVersion = m_nProgramVersion;
-  m_memProgram->moveCursor(QTextCursor::Start);
   // A drawing converted but not saved yet is work that closing must ask about.
   m_bProgramModified = !m_Document.m_Program.empty();
   UpdateFileStatus();

@@ -25,6 +25,19 @@ class ECancelled : public std::runtime_error {
   ECancelled() : std::runtime_error("cancelled") {}
 };
 
+// A part of a larger piece of work: its reports from 0 to 1 are shown from fFrom to fTo.
+class TPartProgress : public IProgress {
+ public:
+  TPartProgress(IProgress* pWhole, double fFrom, double fTo) : m_pWhole(pWhole), m_fFrom(fFrom), m_fTo(fTo) {}
+  bool Report(const std::string& strStage, double fDone) override {
+    return !m_pWhole || m_pWhole->Report(strStage, m_fFrom + (m_fTo - m_fFrom) * fDone);
+  }
+
+ private:
+  IProgress* m_pWhole;
+  double m_fFrom, m_fTo;
+};
+
 // One stage of the work, a share of the whole from fFrom to fTo, counted in steps. Step()
 // is cheap enough to call for every element (a clock reading): it reports about twenty
 // times a second.
