@@ -10,6 +10,7 @@
 
 #include "app/Dialogs.h"
 #include "app/FileNames.h"
+#include "app/Language.h"
 #include "app/PathDialogs.h"
 #include "app/StatsDialog.h"
 #include "app/ToolDialogs.h"
@@ -18,21 +19,28 @@ namespace veltrane {
 
 namespace {
 const char* c_strFilter = "BASIC program (*.bas)";
+
+// Every dialog shows itself in the chosen language.
+int Exec(QDialog& d) {
+  LocaliseWidgets(&d);
+  return d.exec();
 }
+}  // namespace
 
 void TQtAppPrompts::ShowMessage(EMessageKind evKind, const std::string& strText) {
-  QString t = QString::fromStdString(strText);
-  switch (evKind) {
-    case EMessageKind::eInformation: QMessageBox::information(m_pParent, "Veltrane", t); break;
-    case EMessageKind::eWarning: QMessageBox::warning(m_pParent, "Veltrane", t); break;
-    case EMessageKind::eError: QMessageBox::critical(m_pParent, "Veltrane", t); break;
-  }
+  const QMessageBox::Icon icon = evKind == EMessageKind::eInformation ? QMessageBox::Information
+                                 : evKind == EMessageKind::eWarning   ? QMessageBox::Warning
+                                                                      : QMessageBox::Critical;
+  QMessageBox box(icon, "Veltrane", Localised(QString::fromStdString(strText)), QMessageBox::Ok, m_pParent);
+  Exec(box);
 }
 
 EAnswer TQtAppPrompts::Ask(const std::string& strQuestion, bool bAllowCancel) {
   auto buttons = QMessageBox::Yes | QMessageBox::No;
   if (bAllowCancel) buttons |= QMessageBox::Cancel;
-  auto r = QMessageBox::question(m_pParent, "Veltrane", QString::fromStdString(strQuestion), buttons);
+  QMessageBox box(QMessageBox::Question, "Veltrane", Localised(QString::fromStdString(strQuestion)), buttons,
+                  m_pParent);
+  const int r = Exec(box);
   return r == QMessageBox::Yes ? EAnswer::eYes : r == QMessageBox::No ? EAnswer::eNo : EAnswer::eCancel;
 }
 
@@ -42,7 +50,7 @@ bool TQtAppPrompts::OpenFileName(const std::string& strTitle, const std::string&
   d.setAcceptMode(QFileDialog::AcceptOpen);
   d.setFileMode(QFileDialog::ExistingFile);
   d.setDefaultSuffix("bas");
-  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  if (Exec(d) != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
   strFileName = d.selectedFiles().front().toStdString();
   return true;
 }
@@ -54,7 +62,7 @@ bool TQtAppPrompts::SaveFileName(const std::string& strTitle, const std::string&
   d.setFileMode(QFileDialog::AnyFile);
   d.setDefaultSuffix("bas");
   d.setOption(QFileDialog::DontConfirmOverwrite, false);
-  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  if (Exec(d) != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
   strFileName = d.selectedFiles().front().toStdString();
   return true;
 }
@@ -62,7 +70,7 @@ bool TQtAppPrompts::SaveFileName(const std::string& strTitle, const std::string&
 bool TQtAppPrompts::EditPlotOptions(TPlotOptionsFields& Fields) {
   TfrmPlotOptions d(m_pParent);
   d.SetFields(Fields);
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   Fields = d.Fields();
   return true;
 }
@@ -70,14 +78,14 @@ bool TQtAppPrompts::EditPlotOptions(TPlotOptionsFields& Fields) {
 bool TQtAppPrompts::OrderSequences(TStringList& Order) {
   TfrmSequenceOrder d(m_pParent);
   d.SetOrder(Order);
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   Order = d.Order();
   return true;
 }
 
 void TQtAppPrompts::ImportOptions(TVLTRegistry& Registry) {
   TfrmImportOptions d(Registry, this, m_pParent);
-  d.exec();
+  Exec(d);
 }
 
 bool TQtAppPrompts::EnterValue(const std::string& strCaption, const std::string& strMessage,
@@ -90,7 +98,7 @@ bool TQtAppPrompts::EnterValue(const std::string& strCaption, const std::string&
   d.lblMessage->setText(m);
   d.edtValue->setText(QString::fromStdString(strText));
   d.edtValue->selectAll();
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   strText = d.edtValue->text().toStdString();
   return true;
 }
@@ -99,7 +107,7 @@ bool TQtAppPrompts::EnterShift(const std::string& strCaption, std::string& strX,
                                bool& bRelative) {
   TfrmShift d(m_pParent);
   d.setWindowTitle(QString::fromStdString(strCaption));
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   strX = d.edtX->text().toStdString();
   strY = d.edtY->text().toStdString();
   bRelative = d.rdRelative->isChecked();
@@ -109,14 +117,14 @@ bool TQtAppPrompts::EnterShift(const std::string& strCaption, std::string& strX,
 bool TQtAppPrompts::ChooseAxis(const std::string& strCaption, EAxis& evAxis) {
   TfrmAxis d(m_pParent);
   d.setWindowTitle(QString::fromStdString(strCaption));
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   evAxis = d.Axis();
   return true;
 }
 
 bool TQtAppPrompts::EditRangeLimits(TRangeLimits& Limits) {
   TfrmSpan d(Limits, this, m_pParent);
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   Limits = d.Limits();
   return true;
 }
@@ -127,14 +135,14 @@ bool TQtAppPrompts::DrawingFileName(const std::string& strInitialFolder, std::st
   d.setAcceptMode(QFileDialog::AcceptOpen);
   d.setFileMode(QFileDialog::ExistingFile);
   d.setDefaultSuffix("dxf");
-  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  if (Exec(d) != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
   strFileName = CoreFileName(d.selectedFiles().front());
   return true;
 }
 
 bool TQtAppPrompts::ChooseLayers(const TStringList& DrawingLayers, TStringList& SelectedLayers) {
   TfrmLayer d(DrawingLayers, this, m_pParent);
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   SelectedLayers = d.Selection().SelectedList();
   return true;
 }
@@ -146,7 +154,8 @@ namespace {
 class TDialogProgress : public IProgress {
  public:
   TDialogProgress(QWidget* pParent, const std::string& strTitle) : m_Dialog(pParent) {
-    m_Dialog.setWindowTitle(QString::fromStdString(strTitle));
+    m_Dialog.setWindowTitle(Localised(QString::fromStdString(strTitle)));
+    LocaliseWidgets(&m_Dialog);  // its Cancel button
     m_Dialog.setWindowModality(Qt::WindowModal);
     m_Dialog.setMinimumDuration(500);
     m_Dialog.setAutoClose(false);
@@ -156,7 +165,7 @@ class TDialogProgress : public IProgress {
     m_Dialog.setValue(0);
   }
   bool Report(const std::string& strStage, double fDone) override {
-    const QString strLabel = QString::fromStdString(strStage) + "...";
+    const QString strLabel = Localised(QString::fromStdString(strStage) + "...");
     if (m_Dialog.labelText() != strLabel) m_Dialog.setLabelText(strLabel);
     m_Dialog.setValue(static_cast<int>(std::clamp(fDone, 0.0, 1.0) * 999));  // shows it when the work is long
     return !m_Dialog.wasCanceled();
@@ -174,7 +183,7 @@ std::unique_ptr<IProgress> TQtAppPrompts::StartProgress(const std::string& strTi
 
 void TQtAppPrompts::About() {
   TfrmAbout d(m_pParent);
-  d.exec();
+  Exec(d);
 }
 
 bool TQtAppPrompts::PathToolSettings(EPathOp evOp, const std::string& strCaption, TPathRequest& Request) {
@@ -182,27 +191,27 @@ bool TQtAppPrompts::PathToolSettings(EPathOp evOp, const std::string& strCaption
   switch (evOp) {
     case EPathOp::eCompensate: {
       TfrmCompensation d(this, m_pParent);
-      if (d.exec() != QDialog::Accepted) return false;
+      if (Exec(d) != QDialog::Accepted) return false;
       Request = d.Request();
       return true;
     }
     case EPathOp::eFillet: {
       TfrmFilletCorners d(this, m_pParent);
-      if (d.exec() != QDialog::Accepted) return false;
+      if (Exec(d) != QDialog::Accepted) return false;
       Request = d.Request();
       return true;
     }
     case EPathOp::eLeadInOut: {
       TfrmLeadInOut d(this, m_pParent);
       d.setWindowTitle(title);
-      if (d.exec() != QDialog::Accepted) return false;
+      if (Exec(d) != QDialog::Accepted) return false;
       Request = d.Request();
       return true;
     }
     case EPathOp::eAddEnd: {
       TfrmAddEnd d(m_pParent);
       d.setWindowTitle(title);
-      if (d.exec() != QDialog::Accepted) return false;
+      if (Exec(d) != QDialog::Accepted) return false;
       Request = d.Request();
       return true;
     }
@@ -213,14 +222,14 @@ bool TQtAppPrompts::PathToolSettings(EPathOp evOp, const std::string& strCaption
 
 bool TQtAppPrompts::EditTextEncoding(TTextEncodingFields& Fields) {
   TfrmTextEncoding d(Fields, m_pParent);
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   Fields = d.Fields();
   return true;
 }
 
 bool TQtAppPrompts::BatchCopySettings(double mVal[2][2]) {
   TBatCopy d(this, m_pParent);
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   for (int r = 0; r < 2; ++r)
     for (int c = 0; c < 2; ++c) mVal[r][c] = d.mVal[r][c];
   return true;
@@ -229,7 +238,7 @@ bool TQtAppPrompts::BatchCopySettings(double mVal[2][2]) {
 bool TQtAppPrompts::TabSettings(const std::string& strCaption, TTabRequest& Request) {
   TfrmAddTabs d(this, Request, m_pParent);
   d.setWindowTitle(QString::fromStdString(strCaption));
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   Request = d.Request();
   return true;
 }
@@ -237,24 +246,24 @@ bool TQtAppPrompts::TabSettings(const std::string& strCaption, TTabRequest& Requ
 void TQtAppPrompts::ProgramStatistics(const TStringList& Program, const std::string& strName,
                                       TVLTRegistry& Registry, const std::function<void(int32_t)>& SelectLine) {
   TfrmProgramStats d(Program, strName, Registry, this, SelectLine, m_pParent);
-  d.exec();
+  Exec(d);
 }
 
 void TQtAppPrompts::ShowProgramCheck(const TStringList& Report) {
   // A modal dialog runs its own event loop: the main window takes no input meanwhile.
   TfrmProgramCheck d(m_pParent);
   d.SetReport(Report);
-  d.exec();
+  Exec(d);
 }
 
 bool TQtAppPrompts::AutoCodeInsert(const TLayerContent& Layers, TVLTRegistry& Registry) {
   TfrmAutoCodeInsert d(Layers, Registry, m_pParent);
-  return d.exec() == QDialog::Accepted;
+  return Exec(d) == QDialog::Accepted;
 }
 
 bool TQtAppPrompts::EditControllerLink(TLinkFields& Fields) {
   TfrmControllerLink d(Fields, m_pParent);
-  if (d.exec() != QDialog::Accepted) return false;
+  if (Exec(d) != QDialog::Accepted) return false;
   Fields = d.Fields();
   return true;
 }
@@ -265,7 +274,7 @@ bool TQtAppPrompts::SaveTableFileName(const TTableSaveDialog& Dialog, const std:
                 QString::fromStdString(Dialog.strFilter));
   d.setAcceptMode(QFileDialog::AcceptSave);
   d.setDefaultSuffix(QString::fromStdString(Dialog.strExtension));
-  if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+  if (Exec(d) != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
   strFileName = CoreFileName(d.selectedFiles().front());
   return true;
 }

@@ -131,3 +131,105 @@ const TCaptionEntry c_Captions[] = {
 std::span<const TCaptionEntry> CaptionTable() { return c_Captions; }
 
 }  // namespace veltrane
+
+#include "app/Language.h"
+
+namespace veltrane {
+
+namespace {
+
+// The dialogs' texts and the messages, both languages. English texts are as the code
+// writes them; %1, %2 ... stand for names and numbers.
+const TTextEntry c_DialogTexts[] = {
+    // Buttons
+    {"&OK", "确定(&O)"}, {"OK", "确定"}, {"&Cancel", "取消(&C)"}, {"Cancel", "取消"}, {"&Close", "关闭(&C)"},
+    {"&Insert", "插入(&I)"}, {"&Recalculate", "重新计算(&R)"}, {"&Yes", "是(&Y)"}, {"&No", "否(&N)"},
+    {"Yes", "是"}, {"No", "否"},
+    // Dialog titles
+    {"About Veltrane", "关于 Veltrane"}, {"Add Tabs", "添加连接点"}, {"Add Tabs to All", "全部添加连接点"},
+    {"Automatic Code Insertion", "自动插入代码"}, {"Batch Copy", "批量复制"},
+    {"Controller Link Configuration", "控制器连接设置"}, {"Fillet Corners...", "倒圆角..."},
+    {"Import Options", "导入选项"}, {"Lead In/Out Setting", "引入/引出设置"}, {"Machine Range Limits", "机床范围限制"},
+    {"Plot Options", "绘图选项"}, {"Program Check", "程序检查"}, {"Program Statistics", "程序统计"},
+    {"Select Layer", "选择图层"}, {"Sequence Order", "序列顺序"}, {"Text Encoding", "文本编码"},
+    {"Tool radius compensation", "刀具半径补偿"}, {"Add at End", "末端添加"}, {"Shift", "移动"},
+    {"Axes", "坐标轴"}, {"Open Program File", "打开程序文件"}, {"Save Program File", "保存程序文件"},
+    {"Open DXF File", "打开 DXF 文件"}, {"Loader Executable", "装载程序"},
+    // Labels, boxes and choices
+    {"% of span", "% 跨度"}, {"&X Axis", "X 轴(&X)"}, {"&Y Axis", "Y 轴(&Y)"}, {"Absolute", "绝对"},
+    {"Absolute mode", "绝对模式"}, {"Acceleration (units/s²):", "加速度 (单位/秒²)："},
+    {"Add after Initial Position", "在起始位置后添加"}, {"Add at Each Movement", "在每个移动处添加"},
+    {"Add at Start", "在开头添加"}, {"Also runs of short lines in polylines", "多段线中的连续短线也拟合"},
+    {"AntiClockwise", "逆时针"}, {"Baud Rate:", "波特率："}, {"Blend joints turning up to (deg):", "平滑过渡的最大转角 (度)："},
+    {"Board:", "板卡："}, {"Built %1", "编译于 %1"}, {"Channel", "通道"},
+    {"Check cut order in Check Program", "程序检查时检查切割顺序"}, {"Check motion in Check Program", "程序检查时检查运动"},
+    {"Clockwise", "顺时针"}, {"Communications Link:", "通讯连接："}, {"Compensation direction", "补偿方向"},
+    {"Compensation value:", "补偿值："}, {"Convert this program to UTF-8", "将本程序转换为 UTF-8"},
+    {"Convert to", "转换为"}, {"Curves as arcs within", "曲线转为圆弧，误差不超过"}, {"Cut Order", "切割顺序"},
+    {"Cut inner paths first", "先切内轮廓"}, {"Cut length", "切割长度"}, {"Data Bits:", "数据位："},
+    {"Deceleration (units/s²):", "减速度 (单位/秒²)："}, {"Default", "默认"}, {"Direction", "方向"},
+    {"Drag entries in list to change order", "拖动列表中的条目以改变顺序"},
+    {"Drawings to motion programs, for cutting, dispensing", "把图纸变为运动程序，用于切割、点胶"},
+    {"and engraving machines. Copyright the Veltrane developers.", "和雕刻机。版权所有 Veltrane 开发者。"},
+    {"Endpoint Matching", "端点匹配"}, {"Estimate (where the program sets no value of its own)", "估算 (程序本身未设定的值)"},
+    {"Ethernet Parameters", "以太网参数"}, {"Extents", "范围"}, {"Fast Defaults", "快速默认值"},
+    {"Files that are not UTF-8 are read as:", "非 UTF-8 文件按此读取："}, {"Fillet angles below (deg):", "倒角角度小于 (度)："},
+    {"Host:", "主机："}, {"Include paper space", "包括图纸空间"}, {"Layer", "图层"}, {"Layer:%1", "图层：%1"},
+    {"Layers in drawing", "图纸中的图层"}, {"Lead In Option", "引入选项"}, {"Lead Out Option", "引出选项"},
+    {"Left", "左"}, {"Load While Programs are Running", "程序运行时装载"}, {"Loader Executable:", "装载程序："},
+    {"Mirror about ", "镜像关于 "}, {"Moves", "移动"}, {"Moves per Spline Section", "每段样条的移动数"},
+    {"Name", "名称"}, {"Number of tabs:", "连接点数："}, {"One tab every:", "连接点间距："}, {"Optimise travel", "优化空行程"},
+    {"Options", "选项"}, {"PCI Parameters", "PCI 参数"}, {"Parity:", "校验："}, {"Pierce time per sequence (s):", "每个序列的穿孔时间 (秒)："},
+    {"Port:", "端口："}, {"Program", "程序"}, {"Program %1", "程序 %1"}, {"Radius for the angles:", "圆角半径："},
+    {"Radius:", "半径："}, {"Range", "范围"}, {"Relative", "相对"}, {"Remove duplicate elements", "删除重复图元"},
+    {"Report full circles with a radius below:", "报告半径小于此值的整圆："},
+    {"Reverse Tool path Distance: User Units", "反向刀具路径距离：用户单位"}, {"Right", "右"}, {"Scope", "范围"},
+    {"Seleted  Layers", "已选图层"}, {"Sequence", "序列"}, {"Sequences", "序列"}, {"Serial Parameters", "串口参数"},
+    {"Shift Type", "移动方式"}, {"Shift start to", "起点移到"},
+    {"Show the current sequence's time in the graph status bar", "在绘图状态栏显示当前序列的时间"},
+    {"Slow Defaults", "慢速默认值"}, {"Speed (units/s):", "速度 (单位/秒)："}, {"Spline Approximation", "样条逼近"},
+    {"Stop Bits:", "停止位："}, {"Tab length:", "连接点长度："}, {"Tabs may sit on arcs", "连接点可以在圆弧上"},
+    {"Tabs on each closed path", "每个封闭路径上的连接点"}, {"This program:", "本程序："}, {"Time (s)", "时间 (秒)"},
+    {"Travel length", "空行程长度"}, {"Travel speed (units/s):", "空行程速度 (单位/秒)："}, {"USB Parameters", "USB 参数"},
+    {"Units and Layouts", "单位和布局"}, {"Use range setting", "使用范围设置"}, {"Version %1", "版本 %1"},
+    {"Write new and imported programs in this code page (else UTF-8)", "新建和导入的程序用此代码页写 (否则用 UTF-8)"},
+    {"X max", "X 最大"}, {"X min", "X 最小"}, {"Y max", "Y 最大"}, {"Y min", "Y 最小"}, {"drawing units", "图纸单位"},
+    {"tcp port:", "TCP 端口："},
+    // Program statistics
+    {"  sequences (pierces)   %1", "  序列 (穿孔)           %1"},
+    {"  cut length            %1", "  切割长度              %1"},
+    {"  travel length         %1", "  空行程长度            %1"},
+    {"  moves                 %1 (absolute %2, straight %3, arcs %4, helical %5)",
+     "  移动                  %1 (绝对 %2，直线 %3，圆弧 %4，螺旋 %5)"},
+    {"  extents               X %1 .. %2, Y %3 .. %4", "  范围                  X %1 .. %2，Y %3 .. %4"},
+    {"  estimated time        %1 s", "  估计时间              %1 秒"},
+    // Progress
+    {"Reading the drawing...", "正在读取图纸..."}, {"Joining the elements into paths...", "正在把图元连成路径..."},
+    {"Writing the program...", "正在写程序..."}, {"Showing the program...", "正在显示程序..."},
+    {"Reading the program...", "正在读取程序..."}, {"Importing %1", "正在导入 %1"}, {"Opening %1", "正在打开 %1"},
+    // Messages
+    {"Warning! Moves are outside machine limits!", "警告！有移动超出机床范围！"},
+    {"File %1 does not exist!", "文件 %1 不存在！"},
+    {"Line %1: %2 is beyond the range of numbers; the plot leaves it out", "第 %1 行：%2 超出了数的范围；绘图不含它"},
+    {"Save program changes?", "保存程序的修改吗？"}, {"Cannot open file %1", "无法打开文件 %1"},
+    {"The program has no closed sequence to add tabs to.", "程序中没有可添加连接点的封闭序列。"},
+    {"No available code for save!", "没有可保存的代码！"},
+    {"Program must be saved before it can be loaded on a controller!", "程序必须先保存，才能装载到控制器！"},
+    {"Can not download the CSV format file to conntroller!", "不能把 CSV 格式的文件下载到控制器！"},
+    {"Invalid shift specified!", "移动量无效！"}, {"Invalid scale factor", "缩放系数无效"},
+    {"Error! The compensation value must be positive!", "错误！补偿值必须为正！"},
+    {"Unable to perform this transform on sequence %1: %2", "无法对序列 %1 进行此变换：%2"},
+    {"Unable to perform this transform on sequence %1", "无法对序列 %1 进行此变换"},
+    {"Error getting data from dialog!", "从对话框取数据出错！"}, {"Enter scale factor:", "输入缩放系数："},
+    {"Checking cut order...", "正在检查切割顺序..."}, {"Checking motion...", "正在检查运动..."},
+    {"Import report:", "导入报告："},
+    {"The user guide is %1; no program to open it was found.", "用户指南在 %1；没有找到可以打开它的程序。"},
+    {"Not enough memory for %1 on %2; the program is as it was before.", "内存不足，无法对 %2 执行 %1；程序保持原样。"},
+    {"Not enough memory for %1 on %2; use Undo to take the change back.", "内存不足，无法对 %2 执行 %1；请用撤销恢复修改。"},
+};
+
+}  // namespace
+
+std::span<const TTextEntry> DialogTextTable() { return c_DialogTexts; }
+
+}  // namespace veltrane

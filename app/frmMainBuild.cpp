@@ -31,6 +31,7 @@
 #include <cmath>
 
 #include "app/Captions.h"
+#include "app/Language.h"
 #include "app/PaintBox.h"
 #include "app/PainterCanvas.h"
 #include "app/RichEditPlus.h"
@@ -529,6 +530,7 @@ void TfrmMain::ApplyCaption(const char* strControl, bool bHint, const QString& s
 
 void TfrmMain::SetLanguage(bool bChinese) {
   m_bChinese = bChinese;
+  SetChineseTexts(bChinese);  // the dialogs and messages follow
   Action("mniEnglish")->setChecked(!bChinese);
   Action("mniChinese")->setChecked(bChinese);
   for (const TCaptionEntry& c : CaptionTable())
