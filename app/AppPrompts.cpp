@@ -153,7 +153,8 @@ namespace {
 // runs; Cancel ends the work at its next report.
 class TDialogProgress : public IProgress {
  public:
-  TDialogProgress(QWidget* pParent, const std::string& strTitle) : m_Dialog(pParent) {
+  TDialogProgress(QWidget* pParent, const std::string& strTitle, bool bCancel) : m_Dialog(pParent) {
+    if (!bCancel) m_Dialog.setCancelButton(nullptr);
     m_Dialog.setWindowTitle(Localised(QString::fromStdString(strTitle)));
     LocaliseWidgets(&m_Dialog);  // its Cancel button
     m_Dialog.setWindowModality(Qt::WindowModal);
@@ -177,8 +178,8 @@ class TDialogProgress : public IProgress {
 
 }  // namespace
 
-std::unique_ptr<IProgress> TQtAppPrompts::StartProgress(const std::string& strTitle) {
-  return std::make_unique<TDialogProgress>(m_pParent, strTitle);
+std::unique_ptr<IProgress> TQtAppPrompts::StartProgress(const std::string& strTitle, bool bCancel) {
+  return std::make_unique<TDialogProgress>(m_pParent, strTitle, bCancel);
 }
 
 void TQtAppPrompts::About() {

@@ -76,9 +76,10 @@ class IAppPrompts : public IUserPrompts {
   // The save dialog of a table export; false when cancelled.
   virtual bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,
                                  std::string& strFileName) = 0;
-  // Long work: a progress dialog with Cancel that shows itself when the work takes more
-  // than about half a second, and goes with the object returned.
-  virtual std::unique_ptr<IProgress> StartProgress(const std::string& strTitle) = 0;
+  // Long work: a progress dialog that shows itself when the work takes more than about
+  // half a second, and goes with the object returned; with Cancel unless the work has
+  // gone too far to be taken back.
+  virtual std::unique_ptr<IProgress> StartProgress(const std::string& strTitle, bool bCancel = true) = 0;
 };
 
 // The real dialogs, owned by the window given.
@@ -114,7 +115,7 @@ class TQtAppPrompts : public IAppPrompts {
   bool EditControllerLink(TLinkFields& Fields) override;
   bool SaveTableFileName(const TTableSaveDialog& Dialog, const std::string& strInitialFolder,
                          std::string& strFileName) override;
-  std::unique_ptr<IProgress> StartProgress(const std::string& strTitle) override;
+  std::unique_ptr<IProgress> StartProgress(const std::string& strTitle, bool bCancel = true) override;
 
  private:
   QWidget* m_pParent;

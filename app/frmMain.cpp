@@ -189,6 +189,21 @@ void TfrmMain::WriteSettings() {
 
 void TfrmMain::SyncEditorFromProgram() {
   const TStringList& p = m_Document.m_Program;
+  if (p.size() >= s_nLinesForProgress) {
+    // Seconds for a big program: shown as progress. The change is made already, so the
+    // dialog has no Cancel.
+    const int nVScroll = m_memProgram->verticalScrollBar()->value();
+    const int nCaret = m_memProgram->textCursor().position();
+    const auto pProgress = m_pPrompts->StartProgress("Veltrane", false);
+    ShowEditorDocument(MakeEditorDocument(p, m_Codec, pProgress.get(), 0.0, 1.0));
+    m_bSyncing = true;
+    QTextCursor c = m_memProgram->textCursor();
+    c.setPosition(std::min(nCaret, m_memProgram->document()->characterCount() - 1));
+    m_memProgram->setTextCursor(c);
+    m_memProgram->verticalScrollBar()->setValue(nVScroll);
+    m_bSyncing = false;
+    return;
+  }
   QString text;
   size_t n = 0;
   for (const auto& l : p) n += l.size() + 1;

@@ -134,6 +134,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   TTransformer& Transformer() { return m_Transformer; }
   void ShowHelp();
   static QString HelpFileName(const QString& strExecutable);
+  // From this many lines the editor's text is made with a progress dialog (tests lower it).
+  static inline size_t s_nLinesForProgress = 100000;
   void mniEnglishClick();
   void mniChineseClick();
 

@@ -143,17 +143,18 @@ class TTestPrompts : public IAppPrompts {
   void ShowProgramCheck(const TStringList& Report) override { CheckReports.push_back(Report); }
   // Progress: every report is kept (stage and share); the user cancels at report number
   // CancelAtReport (counted from 1 over all the work), never when it is 0.
-  std::unique_ptr<IProgress> StartProgress(const std::string& strTitle) override {
+  std::unique_ptr<IProgress> StartProgress(const std::string& strTitle, bool bCancel) override {
     struct TScripted : IProgress {
       TTestPrompts* p;
-      explicit TScripted(TTestPrompts* pPrompts) : p(pPrompts) {}
+      bool bCancel;
+      TScripted(TTestPrompts* pPrompts, bool b) : p(pPrompts), bCancel(b) {}
       bool Report(const std::string& strStage, double fDone) override {
         p->ProgressReports.emplace_back(strStage, fDone);
-        return p->CancelAtReport == 0 || static_cast<int>(p->ProgressReports.size()) < p->CancelAtReport;
+        return !bCancel || p->CancelAtReport == 0 || static_cast<int>(p->ProgressReports.size()) < p->CancelAtReport;
       }
     };
-    Titles.push_back("Progress: " + strTitle);
-    return std::make_unique<TScripted>(this);
+    Titles.push_back(std::string(bCancel ? "Progress: " : "Progress without Cancel: ") + strTitle);
+    return std::make_unique<TScripted>(this, bCancel);
   }
   std::vector<std::pair<std::string, double>> ProgressReports;
   int CancelAtReport = 0;

@@ -19,6 +19,7 @@
 #include "app/Captions.h"
 #include "gui/GuiFixture.h"
 #include "model/NumberFormat.h"
+#include "model/TextFile.h"
 
 namespace veltrane::test {
 namespace {
@@ -222,6 +223,34 @@ TEST_F(WindowTest, CancelledOpeningChangesNothing) {
   EXPECT_EQ(Frm().FileName(), other);
   EXPECT_EQ(Editor().toPlainText(), QString("    MOVE(1,2)\n'") + QChar(0x56FE));
   EXPECT_EQ(Frm().Document().m_Program, (TStringList{"    MOVE(1,2)", "'\xE5\x9B\xBE"}));
+}
+
+// A whole-program command on a big program shows the editor's refresh as progress
+// (without Cancel: the change is made); the caret stays where it was.
+TEST_F(WindowTest, BigProgramsShowTheEditorsRefreshAsProgress) {
+  struct TLower {
+    size_t nWas = TfrmMain::s_nLinesForProgress;
+    TLower() { TfrmMain::s_nLinesForProgress = 12; }
+    ~TLower() { TfrmMain::s_nLinesForProgress = nWas; }
+  } lower;
+  OpenExample();
+  ClickLine(5);
+  const int nCaret = Editor().textCursor().position();
+  m_Prompts.ProgressReports.clear();
+  Frm().Action("mniReverseAll")->trigger();
+  EXPECT_EQ(m_Prompts.Titles.back(), "Progress without Cancel: Veltrane");
+  ASSERT_FALSE(m_Prompts.ProgressReports.empty());
+  EXPECT_EQ(m_Prompts.ProgressReports.back().second, 1.0);
+  EXPECT_EQ(Editor().textCursor().position(), nCaret);
+  const TStringList reversed = Frm().Document().m_Program;
+  EXPECT_NE(reversed, LoadLines(VELTRANE_SOURCE_DIR "/examples/bracket.bas"));
+  ExpectInSync();
+  // Cancel is never offered there: a scripted cancel is not taken.
+  m_Prompts.CancelAtReport = 1;
+  Frm().Action("mniUndo")->trigger();
+  m_Prompts.CancelAtReport = 0;
+  EXPECT_NE(Frm().Document().m_Program, reversed);
+  ExpectInSync();
 }
 
 TEST_F(WindowTest, OpenAsksForAFileAndLoadsIt) {
