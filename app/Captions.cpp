@@ -206,7 +206,7 @@ const TTextEntry c_DialogTexts[] = {
     // Progress
     {"Reading the drawing...", "正在读取图纸..."}, {"Joining the elements into paths...", "正在把图元连成路径..."},
     {"Writing the program...", "正在写程序..."}, {"Showing the program...", "正在显示程序..."},
-    {"Reading the program...", "正在读取程序..."}, {"Importing %1", "正在导入 %1"}, {"Opening %1", "正在打开 %1"},
+    {"Reading the program...", "正在读取程序..."}, {"Changing the sequences...", "正在修改序列..."}, {"Importing %1", "正在导入 %1"}, {"Opening %1", "正在打开 %1"},
     // Messages
     {"Warning! Moves are outside machine limits!", "警告！有移动超出机床范围！"},
     {"File %1 does not exist!", "文件 %1 不存在！"},

@@ -61,11 +61,14 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
       bChanged = true;
     } else {
       const TStringList before = m_Document.m_Program;
-      PathToolEachSequence(m_Document, m_Transformer, r, m_pPrompts);
+      const auto pProgress = m_pPrompts->StartProgress(PathCaption(evOp));
+      PathToolEachSequence(m_Document, m_Transformer, r, m_pPrompts, pProgress.get());
       bChanged = m_Document.m_Program != before;
     }
   } catch (const ETransformError& e) {
     ShowTransformError(e);
+  } catch (const ECancelled&) {
+    bChanged = false;  // nothing was changed
   }
   if (bChanged)
     AfterProgramChange(true);
@@ -188,7 +191,8 @@ void TfrmMain::AddTabsCommand(bool bAll) {
   try {
     if (bAll) {
       int32_t nTabbed = 0;
-      const auto failed = AddTabsToAll(m_Document, m_Transformer, r, m_pPrompts, &nTabbed);
+      const auto pProgress = m_pPrompts->StartProgress(c_sAddTabsAllCaption);
+      const auto failed = AddTabsToAll(m_Document, m_Transformer, r, m_pPrompts, &nTabbed, pProgress.get());
       bChanged = nTabbed > 0;
       if (nTabbed == 0 && failed.empty())
         m_pPrompts->ShowMessage(EMessageKind::eInformation, "The program has no closed sequence to add tabs to.");
@@ -201,6 +205,8 @@ void TfrmMain::AddTabsCommand(bool bAll) {
     }
   } catch (const ETransformError& e) {
     ShowTransformError(e);
+  } catch (const ECancelled&) {
+    bChanged = false;  // nothing was changed
   }
   if (bChanged)
     AfterProgramChange(true);

@@ -137,7 +137,7 @@ TPathOutcome PathToolSequence(TProgramDocument& Doc, TTransformer& T, int32_t n,
 }
 
 std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T, const TPathRequest& R,
-                                          IUserPrompts* pPrompts) {
+                                          IUserPrompts* pPrompts, IProgress* pProgress) {
   std::vector<int32_t> failed;
   TStringList numbers;
   if (!GetSequenceNumberList(Doc.m_Program, numbers, pPrompts)) return failed;
@@ -156,7 +156,10 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
   TStringList newCopies;
   bool bChanged = false;
   size_t nLineBase = 0;
+  // Nothing of the document changes before the loop is through.
+  TProgressStage stage(pProgress, "Changing the sequences", 0.0, 1.0, static_cast<double>(split.size()));
   for (size_t i = 0; i < split.size(); nLineBase += split[i].size(), ++i) {
+    stage.Step(static_cast<double>(i));
     if (i == 0) continue;
     TStringList& chunk = split[i];
     const int32_t n = MarkerNumber(chunk.front());

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/Progress.h"
 #include "model/ProgramDocument.h"
 #include "model/UserPrompts.h"
 #include "transform/Transformer.h"
@@ -64,9 +65,11 @@ bool ApplyPathTool(TTransformer& Transformer, const TPathRequest& Request);
 TPathOutcome PathToolSequence(TProgramDocument& Doc, TTransformer& Transformer, int32_t nSequence,
                               const TPathRequest& Request, bool bSaveForUndo = true);
 // The tool on every sequence in turn, as one undo step; the numbers of the sequences it
-// could not change are returned (after the warning for each).
+// could not change are returned (after the warning for each). pProgress hears of each
+// sequence; when the user cancels, ECancelled leaves the program as it was.
 std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& Transformer,
-                                          const TPathRequest& Request, IUserPrompts* pPrompts);
+                                          const TPathRequest& Request, IUserPrompts* pPrompts,
+                                          IProgress* pProgress = nullptr);
 // Lead in/out and add at end over the whole program at once, as one undo step.
 void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& Transformer, const TPathRequest& Request);
 

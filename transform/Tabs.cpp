@@ -510,7 +510,7 @@ TPathOutcome AddTabsToSequence(TProgramDocument& Doc, TTransformer& T, int32_t n
 }
 
 std::vector<int32_t> AddTabsToAll(TProgramDocument& Doc, TTransformer& T, const TTabRequest& R,
-                                  IUserPrompts* pPrompts, int32_t* pTabbed) {
+                                  IUserPrompts* pPrompts, int32_t* pTabbed, IProgress* pProgress) {
   std::vector<int32_t> failed;
   if (pTabbed) *pTabbed = 0;
   TSplitList split;
@@ -519,7 +519,10 @@ std::vector<int32_t> AddTabsToAll(TProgramDocument& Doc, TTransformer& T, const 
   TStringList added;
   // Error lines are counted in the program as it was, before any piece was added.
   size_t nLineBase = split.front().size();
+  // Nothing of the document changes before the loop is through.
+  TProgressStage stage(pProgress, "Changing the sequences", 0.0, 1.0, static_cast<double>(split.size()));
   for (size_t i = 1; i < split.size(); ++i) {
+    stage.Step(static_cast<double>(i));
     TStringList& chunk = split[i];
     const size_t nChunkLines = chunk.size();
     const int32_t n = MarkerNumber(chunk.front());

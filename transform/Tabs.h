@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "model/Progress.h"
 #include "model/ProgramDocument.h"
 #include "model/UserPrompts.h"
 #include "transform/PathCommands.h"
@@ -71,8 +72,9 @@ TPathOutcome AddTabsToSequence(TProgramDocument& Doc, TTransformer& Transformer,
                                const TTabRequest& Request);
 // Tabs on every closed sequence, open ones passed over, as one undo step. The numbers of
 // the closed sequences that could not take them are returned (after a warning for each);
-// pTabbed receives how many sequences were cut.
+// pTabbed receives how many sequences were cut. pProgress hears of each sequence; when the
+// user cancels, ECancelled leaves the program as it was.
 std::vector<int32_t> AddTabsToAll(TProgramDocument& Doc, TTransformer& Transformer, const TTabRequest& Request,
-                                  IUserPrompts* pPrompts, int32_t* pTabbed = nullptr);
+                                  IUserPrompts* pPrompts, int32_t* pTabbed = nullptr, IProgress* pProgress = nullptr);
 
 }  // namespace veltrane

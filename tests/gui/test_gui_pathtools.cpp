@@ -73,6 +73,15 @@ TEST_F(PathToolTest, AFailedCompensationWarnsAndChangesNothing) {
   EXPECT_GT(m_Prompts.Messages[0].second.size(), std::string("Unable to perform this transform on sequence 2: ").size());
   EXPECT_EQ(Frm().Document().m_Program, before);
   EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
+  // Cancelled in its progress dialog, the command over all sequences changes nothing.
+  m_Prompts.PathRequests = {Compensation(-4.5)};
+  m_Prompts.CancelAtReport = 2;
+  Frm().Action("mniCompensation")->trigger();
+  m_Prompts.CancelAtReport = 0;
+  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Tool radius compensation");
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
+  ExpectInSync();
   // Over all sequences the others are still compensated, as one undo step.
   m_Prompts.Messages.clear();
   m_Prompts.PathRequests = {Compensation(-4.5)};
@@ -318,7 +327,9 @@ TEST_F(PathToolTest, TabsFromTheMenusInOneUndoStepStartingFromTheLastChoices) {
   // Every closed sequence at once; those the tabs do not fit are named.
   m_Prompts.TabRequests = {Tabs(3, 9)};
   Frm().Action("mniAddTabsAll")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Add Tabs to All");
+  ASSERT_GE(m_Prompts.Titles.size(), 2u);
+  EXPECT_EQ(m_Prompts.Titles[m_Prompts.Titles.size() - 2], "Add Tabs to All");
+  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Add Tabs to All");
   ASSERT_EQ(m_Prompts.Messages.size(), 1u);
   EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Unable to perform this transform on sequence 3: ", 0), 0u)
       << m_Prompts.Messages[0].second;
