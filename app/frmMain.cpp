@@ -189,40 +189,34 @@ void TfrmMain::WriteSettings() {
 
 void TfrmMain::SyncEditorFromProgram() {
   const TStringList& p = m_Document.m_Program;
+  const int nVScroll = m_memProgram->verticalScrollBar()->value();
+  const int nCaret = m_memProgram->textCursor().position();
   if (p.size() >= s_nLinesForProgress) {
     // Seconds for a big program: shown as progress. The change is made already, so the
     // dialog has no Cancel.
-    const int nVScroll = m_memProgram->verticalScrollBar()->value();
-    const int nCaret = m_memProgram->textCursor().position();
     const auto pProgress = m_pPrompts->StartProgress("Veltrane", false);
     ShowEditorDocument(MakeEditorDocument(p, m_Codec, pProgress.get(), 0.0, 1.0));
     m_bSyncing = true;
-    QTextCursor c = m_memProgram->textCursor();
-    c.setPosition(std::min(nCaret, m_memProgram->document()->characterCount() - 1));
-    m_memProgram->setTextCursor(c);
-    m_memProgram->verticalScrollBar()->setValue(nVScroll);
-    m_bSyncing = false;
-    return;
+  } else {
+    QString text;
+    size_t n = 0;
+    for (const auto& l : p) n += l.size() + 1;
+    text.reserve(static_cast<qsizetype>(n));
+    for (size_t i = 0; i < p.size(); ++i) {
+      if (i) text += QChar('\n');
+      text += FromProgram(p[i]);
+    }
+    m_bSyncing = true;
+    m_memProgram->setPlainText(text);
+    m_nSyncedBlocks = m_memProgram->document()->blockCount();
+    ++m_nProgramVersion;
   }
-  QString text;
-  size_t n = 0;
-  for (const auto& l : p) n += l.size() + 1;
-  text.reserve(static_cast<qsizetype>(n));
-  for (size_t i = 0; i < p.size(); ++i) {
-    if (i) text += QChar('\n');
-    text += FromProgram(p[i]);
-  }
-  m_bSyncing = true;
-  const int nVScroll = m_memProgram->verticalScrollBar()->value();
-  const int nCaret = m_memProgram->textCursor().position();
-  m_memProgram->setPlainText(text);
+  // The caret and the view stay where they were.
   QTextCursor c = m_memProgram->textCursor();
   c.setPosition(std::min(nCaret, m_memProgram->document()->characterCount() - 1));
   m_memProgram->setTextCursor(c);
   m_memProgram->verticalScrollBar()->setValue(nVScroll);
-  m_nSyncedBlocks = m_memProgram->document()->blockCount();
   m_bSyncing = false;
-  ++m_nProgramVersion;
   m_memProgram->SetTextColor(m_nCurrentLine);
 }
 

@@ -125,11 +125,8 @@ int Transform(TTransformOptions& t) {
   } else {
     return Usage("unknown operation or wrong number of arguments: " + w);
   }
-  if (bRelative && !(kind == eAffine && r.evOp == ETransformOp::eShift))
-    return Usage("--relative belongs to shift");
-  if ((bRight || bAbsolute) && !(kind == ePath && path.evOp == EPathOp::eCompensate))
-    return Usage("--right and --absolute belong to compensate");
-  if ((bSpacing || bOffArcs) && kind != eTabs) return Usage("--spacing and --off-arcs belong to tabs");
+  // --relative, --right, --absolute, --spacing and --off-arcs are options of their own
+  // operation only: the command line refuses them elsewhere.
   if (bAll && (kind == eBatchCopy || (kind == ePath && path.evOp == EPathOp::eChangeStart)))
     return Usage(w + " works on one sequence");
 

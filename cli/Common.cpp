@@ -188,13 +188,12 @@ std::string OptionLine(const CLI::Option* o) {
   return names;
 }
 
+// Hidden options and the help flag every command has are not listed.
+bool Listed(const CLI::Option* o) { return !o->get_group().empty() && o->get_name(false, true) != "-h,--help"; }
+
 void Options(std::string& out, const CLI::App* sub) {
-  for (const CLI::Option* o : sub->get_options()) {
-    if (o->get_group().empty() || o->get_name() == "--help" || o->get_name() == "-h,--help" ||
-        o->get_name(false, true) == "-h,--help")
-      continue;
-    out += ".TP\n" + Troff(OptionLine(o)) + "\n" + Troff(o->get_description()) + "\n";
-  }
+  for (const CLI::Option* o : sub->get_options())
+    if (Listed(o)) out += ".TP\n" + Troff(OptionLine(o)) + "\n" + Troff(o->get_description()) + "\n";
 }
 
 }  // namespace
@@ -212,7 +211,7 @@ std::string ManualPage(const CLI::App& app, const std::string& strVersion) {
     for (const CLI::App* op : sub->get_subcommands({})) {
       out += ".TP\n.B " + Troff(op->get_name()) + "\n" + Troff(op->get_description()) + "\n";
       for (const CLI::Option* o : op->get_options())
-        if (!o->get_group().empty() && o->get_name(false, true) != "-h,--help")
+        if (Listed(o))
           out += ".RS\n.TP\n" + Troff(OptionLine(o)) + "\n" + Troff(o->get_description()) + "\n.RE\n";
     }
   }
