@@ -36,6 +36,13 @@ void TTextCodec::Make() {
     m_pDecoder = std::make_unique<QStringDecoder>(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
     m_pEncoder = std::make_unique<QStringEncoder>(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
   }
+  // Whether every ASCII byte stands for its own character, so that an ASCII line needs no
+  // decoding.
+  std::string ascii(128, '\0');
+  for (int i = 0; i < 128; ++i) ascii[static_cast<size_t>(i)] = static_cast<char>(i);
+  const QString decoded = Decode(ascii);
+  m_bAsciiCompatible = decoded.size() == 128;
+  for (int i = 0; m_bAsciiCompatible && i < 128; ++i) m_bAsciiCompatible = decoded[i].unicode() == i;
 }
 
 TTextCodec& TTextCodec::operator=(const TTextCodec& o) {

@@ -33,6 +33,8 @@ class TTextCodec {
   QString Caption() const;
 
   QString Decode(const std::string& strBytes) const;
+  // Every ASCII byte decodes to its own character.
+  bool AsciiCompatible() const { return m_bAsciiCompatible; }
   // False, with the first character it cannot hold in *pBad, when the text does not fit.
   bool Encode(const QString& strText, std::string& strBytes, QString* pBad = nullptr) const;
   bool CanEncode(const QString& strText, QString* pBad = nullptr) const;
@@ -40,6 +42,7 @@ class TTextCodec {
  private:
   QByteArray m_strName;
   bool m_bBom = false;
+  bool m_bAsciiCompatible = true;
   void Make();
   std::unique_ptr<QStringDecoder> m_pDecoder;
   std::unique_ptr<QStringEncoder> m_pEncoder;

@@ -24,8 +24,6 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTabWidget>
-#include <QTextDocument>
-#include <QTextBlock>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -108,10 +106,9 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
     m_GraphStatus->SetPanelWidth(i, 40);
   for (int i : {c_nEntityStartPanel, c_nEntityEndPanel}) m_GraphStatus->SetPanelWidth(i, 100);
 
-  connect(m_memProgram->document(), &QTextDocument::contentsChange, this,
-          &TfrmMain::OnContentsChange);
-  connect(m_memProgram, &QPlainTextEdit::textChanged, this, &TfrmMain::OnEditorTextChanged);
-  connect(m_memProgram, &QPlainTextEdit::selectionChanged, this, &TfrmMain::UpdateEditControls);
+  connect(m_memProgram, &TRichEditPlus::LinesChanged, this, &TfrmMain::OnLinesChanged);
+  connect(m_memProgram, &TRichEditPlus::textChanged, this, &TfrmMain::OnEditorTextChanged);
+  connect(m_memProgram, &TRichEditPlus::selectionChanged, this, &TfrmMain::UpdateEditControls);
   connect(m_memProgram, &TRichEditPlus::CaretMovedByUser, this,
           &TfrmMain::UpdateForCursorOnNewLine);
   connect(m_memProgram, &TRichEditPlus::UndoRequested, this, &TfrmMain::Undo);
@@ -146,7 +143,6 @@ TfrmMain::~TfrmMain() {
   m_EstimatePool.waitForDone();
   WriteSettings();
   // The editor's signals must not reach a half-destroyed window.
-  disconnect(m_memProgram->document(), nullptr, this, nullptr);
   disconnect(m_memProgram, nullptr, this, nullptr);
 }
 
@@ -190,112 +186,72 @@ void TfrmMain::WriteSettings() {
 void TfrmMain::SyncEditorFromProgram() {
   const TStringList& p = m_Document.m_Program;
   const int nVScroll = m_memProgram->verticalScrollBar()->value();
-  const int nCaret = m_memProgram->textCursor().position();
+  const int nHScroll = m_memProgram->horizontalScrollBar()->value();
+  const TTextPos caret = m_memProgram->Caret();
+  TEditorLines lines;
   if (p.size() >= s_nLinesForProgress) {
-    // Seconds for a big program: shown as progress. The change is made already, so the
-    // dialog has no Cancel.
+    // A big program shows progress. The change is made already, so the dialog has no Cancel.
     const auto pProgress = m_pPrompts->StartProgress("Veltrane", false);
-    ShowEditorDocument(MakeEditorDocument(p, m_Codec, pProgress.get(), 0.0, 1.0));
-    m_bSyncing = true;
+    lines = MakeEditorLines(p, m_Codec, pProgress.get(), 0.0, 1.0);
   } else {
-    QString text;
-    size_t n = 0;
-    for (const auto& l : p) n += l.size() + 1;
-    text.reserve(static_cast<qsizetype>(n));
-    for (size_t i = 0; i < p.size(); ++i) {
-      if (i) text += QChar('\n');
-      text += FromProgram(p[i]);
-    }
-    m_bSyncing = true;
-    m_memProgram->setPlainText(text);
-    m_nSyncedBlocks = m_memProgram->document()->blockCount();
-    ++m_nProgramVersion;
+    lines = MakeEditorLines(p, m_Codec, nullptr, 0.0, 1.0);
   }
+  ShowEditorLines(std::move(lines));
   // The caret and the view stay where they were.
-  QTextCursor c = m_memProgram->textCursor();
-  c.setPosition(std::min(nCaret, m_memProgram->document()->characterCount() - 1));
-  m_memProgram->setTextCursor(c);
+  m_memProgram->SetCaret(caret);
   m_memProgram->verticalScrollBar()->setValue(nVScroll);
-  m_bSyncing = false;
-  m_memProgram->SetTextColor(m_nCurrentLine);
+  m_memProgram->horizontalScrollBar()->setValue(nHScroll);
 }
 
-std::unique_ptr<QTextDocument> TfrmMain::MakeEditorDocument(const TStringList& Lines, const TTextCodec& Codec,
-                                                            IProgress* pProgress, double fFrom, double fTo) const {
-  const QTextDocument* pOld = m_memProgram->document();
-  auto pDoc = std::make_unique<QTextDocument>();
-  pDoc->setDefaultFont(pOld->defaultFont());
-  pDoc->setDefaultTextOption(pOld->defaultTextOption());
-  pDoc->setDocumentMargin(pOld->documentMargin());
-  pDoc->setUndoRedoEnabled(false);
-  pDoc->setDocumentLayout(new QPlainTextDocumentLayout(pDoc.get()));
+TEditorLines TfrmMain::MakeEditorLines(const TStringList& Lines, const TTextCodec& Codec,
+                                               IProgress* pProgress, double fFrom, double fTo) const {
   TProgressStage stage(pProgress, "Showing the program", fFrom, fTo, static_cast<double>(Lines.size()));
-  QTextCursor c(pDoc.get());
-  // In pieces, so that the progress dialog can answer between them; a piece of lines
-  // costs what the same lines cost at once.
-  constexpr size_t c_nPiece = 20000;
-  QString text;
-  for (size_t i = 0; i < Lines.size(); i += c_nPiece) {
-    text.clear();
-    for (size_t k = i; k < std::min(Lines.size(), i + c_nPiece); ++k) {
-      if (k) text += QChar('\n');
-      text += Codec.Decode(Lines[k]);
-    }
-    c.insertText(text);
-    stage.Step(static_cast<double>(i + c_nPiece));
+  TEditorLines text;
+  text.reserve(Lines.size());
+  const bool bAscii = Codec.AsciiCompatible();
+  for (size_t i = 0; i < Lines.size(); ++i) {
+    const std::string& l = Lines[i];
+    // An ASCII line is its own text: no decoding.
+    if (bAscii && std::all_of(l.begin(), l.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      text.PushLatin1(l);
+    else
+      text.push_back(Codec.Decode(l));
+    if (i % 4096 == 0) stage.Step(static_cast<double>(i));
   }
   stage.Done();
-  pDoc->setUndoRedoEnabled(pOld->isUndoRedoEnabled());
-  return pDoc;
+  return text;
 }
 
-void TfrmMain::ShowEditorDocument(std::unique_ptr<QTextDocument> pDocument) {
+void TfrmMain::ShowEditorLines(TEditorLines Lines) {
   m_bSyncing = true;
-  disconnect(m_memProgram->document(), nullptr, this, nullptr);
-  // The editor's first text belongs to it and goes when replaced; those put in place
-  // here are the window's, and go here.
-  QTextDocument* pOld = m_memProgram->document();
-  const bool bOurs = pOld && pOld->parent() == m_memProgram;
-  pDocument->setParent(m_memProgram);
-  m_memProgram->setDocument(pDocument.release());
-  if (bOurs) delete pOld;
-  connect(m_memProgram->document(), &QTextDocument::contentsChange, this, &TfrmMain::OnContentsChange);
-  m_memProgram->moveCursor(QTextCursor::Start);
-  m_nSyncedBlocks = m_memProgram->document()->blockCount();
+  m_memProgram->SetLines(std::move(Lines));
   m_bSyncing = false;
   ++m_nProgramVersion;
   m_memProgram->SetTextColor(m_nCurrentLine);
 }
 
-void TfrmMain::OnContentsChange(int nPosition, int nRemoved, int nAdded) {
-  (void)nRemoved;
+void TfrmMain::OnLinesChanged(int nFirst, int nRemoved, int nAdded) {
   if (m_bSyncing) return;
-  QTextDocument* doc = m_memProgram->document();
   TStringList& prog = m_Document.m_Program;
-  const int nBlocks = doc->blockCount();
   if (prog.empty()) prog.emplace_back();  // an empty editor still holds one empty line
-  QTextBlock first = doc->findBlock(nPosition);
-  QTextBlock last = doc->findBlock(nPosition + nAdded);
-  if (!first.isValid()) first = doc->lastBlock();
-  if (!last.isValid()) last = doc->lastBlock();
-  const int nFirst = first.blockNumber();
-  const int nNewCount = last.blockNumber() - nFirst + 1;
-  const int nOldCount = nNewCount - (nBlocks - m_nSyncedBlocks);
-  if (nOldCount < 0 || static_cast<size_t>(nFirst + nOldCount) > prog.size() ||
-      static_cast<size_t>(m_nSyncedBlocks) != prog.size()) {
-    // Not what a single change can give: take every line again.
+  const size_t nBefore = static_cast<size_t>(m_memProgram->LineCount() - nAdded + nRemoved);
+  if (nFirst < 0 || nRemoved < 1 || prog.size() != nBefore || static_cast<size_t>(nFirst + nRemoved) > prog.size()) {
+    // Not what a change of the lines the program has can give: take every line again.
     prog.clear();
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) prog.push_back(ToProgram(b.text()));
+    for (int i = 0; i < m_memProgram->LineCount(); ++i) prog.push_back(ToProgram(m_memProgram->Line(i)));
   } else {
-    TStringList lines;
-    lines.reserve(static_cast<size_t>(nNewCount));
-    for (QTextBlock b = first; b.isValid() && b.blockNumber() <= last.blockNumber(); b = b.next())
-      lines.push_back(ToProgram(b.text()));
-    auto at = prog.begin() + nFirst;
-    prog.erase(at, at + nOldCount);
-    prog.insert(prog.begin() + nFirst, lines.begin(), lines.end());
+    const auto at = prog.begin() + nFirst;
+    const int nCommon = std::min(nRemoved, nAdded);
+    for (int i = 0; i < nCommon; ++i) at[i] = ToProgram(m_memProgram->Line(nFirst + i));
+    if (nAdded > nRemoved) {
+      TStringList lines;
+      lines.reserve(static_cast<size_t>(nAdded - nRemoved));
+      for (int i = nCommon; i < nAdded; ++i) lines.push_back(ToProgram(m_memProgram->Line(nFirst + i)));
+      prog.insert(at + nCommon, std::make_move_iterator(lines.begin()), std::make_move_iterator(lines.end()));
+    } else if (nRemoved > nAdded) {
+      prog.erase(at + nCommon, at + nRemoved);
+    }
   }
-  m_nSyncedBlocks = nBlocks;
   if (prog.size() == 1 && prog[0].empty()) prog.clear();
   ++m_nProgramVersion;
 }
@@ -530,13 +486,13 @@ QString TfrmMain::InitialFolder() const {
 
 bool TfrmMain::LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProgress* pProgress) {
   // Everything that takes long is made aside first: cancelled, nothing has changed.
-  std::unique_ptr<QTextDocument> pDoc;
+  TEditorLines editorLines;
   try {
-    TProgressStage preparing(pProgress, "Reading the program", 0.0, 0.15, 1.0);
+    TProgressStage preparing(pProgress, "Reading the program", 0.0, 0.6, 1.0);
     SyncTransformerFlags();
     PrepareOpenedProgram(Lines, LookAheadChoices(), m_Transformer);
     preparing.Done();
-    pDoc = MakeEditorDocument(Lines, Codec, pProgress, 0.15, 1.0);
+    editorLines = MakeEditorLines(Lines, Codec, pProgress, 0.6, 1.0);
   } catch (const ECancelled&) {
     return false;
   }
@@ -546,11 +502,10 @@ bool TfrmMain::LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProg
   m_Document.m_OriginalList = m_Document.m_Program;
   m_BackList = m_Document.m_Program;
   m_Document.m_ListWithoutCmp.clear();
-  ShowEditorDocument(std::move(pDoc));
+  ShowEditorLines(std::move(editorLines));
   m_nBackListVersion = m_nProgramVersion;
   m_memProgram->EmptyUndoList();
   m_pUndoList->ClearAll();
-  m_memProgram->moveCursor(QTextCursor::Start);
   m_bProgramModified = false;
   m_Document.m_nCaretLine = -1;
   m_nCurrentSequence = 0;
@@ -834,7 +789,7 @@ void TfrmMain::UpdateToolEnableState() {
 }
 
 void TfrmMain::UpdateEditControls() {
-  const bool bSel = m_memProgram->textCursor().hasSelection();
+  const bool bSel = m_memProgram->HasSelection();
   for (const char* n : {"mniCut", "mniCopy", "mniDelete"}) Enable(Action(n), bSel);
   Enable(Action("mniUndo"), m_pUndoList->Count() > 0);
 }
@@ -853,11 +808,7 @@ void TfrmMain::ProcessProgramLineChange(int32_t nLine) {
   std::string s = m_Document.m_Program[static_cast<size_t>(nLine)];
   m_Parser.ParseLine(s);
   if (s == m_Document.m_Program[static_cast<size_t>(nLine)]) return;
-  QTextBlock b = m_memProgram->document()->findBlockByNumber(nLine);
-  if (!b.isValid()) return;
-  QTextCursor c(b);
-  c.setPosition(b.position() + b.length() - 1, QTextCursor::KeepAnchor);
-  c.insertText(FromProgram(s));  // the change reaches the program lines like any edit
+  m_memProgram->ReplaceLine(nLine, FromProgram(s));  // the change reaches the program lines like any edit
 }
 
 void TfrmMain::UpdateForCursorOnNewLine() {

@@ -30,7 +30,6 @@ class QActionGroup;
 class QMenu;
 class QScrollBar;
 class QTabWidget;
-class QTextDocument;
 class QToolBar;
 class QUrl;
 
@@ -39,6 +38,7 @@ namespace veltrane {
 class TPaintBox;
 class TPanelBar;
 class TRichEditPlus;
+class TEditorLines;
 
 class TfrmMain : public QMainWindow, private IDocumentHooks {
   Q_OBJECT
@@ -204,12 +204,12 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   // False when the user cancelled: nothing has changed then.
   bool LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProgress* pProgress);
   void SyncEditorFromProgram();
-  // The editor's text for the lines, made aside (a big program's takes seconds) with
-  // progress from fFrom to fTo; throws ECancelled. Then shown in the editor in its place.
-  std::unique_ptr<QTextDocument> MakeEditorDocument(const TStringList& Lines, const TTextCodec& Codec,
-                                                    IProgress* pProgress, double fFrom, double fTo) const;
-  void ShowEditorDocument(std::unique_ptr<QTextDocument> pDocument);
-  void OnContentsChange(int nPosition, int nRemoved, int nAdded);
+  // The editor's text for the lines, made aside with progress from fFrom to fTo; throws
+  // ECancelled. Then shown in the editor in its place.
+  TEditorLines MakeEditorLines(const TStringList& Lines, const TTextCodec& Codec, IProgress* pProgress,
+                                       double fFrom, double fTo) const;
+  void ShowEditorLines(TEditorLines Lines);
+  void OnLinesChanged(int nFirst, int nRemoved, int nAdded);
   void OnEditorTextChanged();
   void AfterProgramChange(bool bChanged);
   void ApplyLookAheadChoices();
@@ -278,7 +278,6 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   int32_t m_nCurrentSequence = 0;
   bool m_bCopy = false;
   bool m_bSyncing = false;  // the window itself is changing the editor's text
-  int m_nSyncedBlocks = 1;  // the editor's block count the program lines match
   bool m_bDestroying = false;
   bool m_bChinese = false;
 

@@ -22,7 +22,6 @@
 #include <QSaveFile>
 #include <QScrollBar>
 #include <QTabWidget>
-#include <QTextBlock>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>

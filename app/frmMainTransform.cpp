@@ -297,9 +297,9 @@ void TfrmMain::ImportDXF() {
   if (!Recode(lines, TTextCodec("UTF-8"), codec)) codec = TTextCodec("UTF-8");
   SyncTransformerFlags();
   PrepareImportedProgram(lines, LookAheadChoices(), m_Transformer);
-  std::unique_ptr<QTextDocument> pDoc;
+  TEditorLines editorLines;
   try {
-    pDoc = MakeEditorDocument(lines, codec, pProgress.get(), 0.75, 1.0);
+    editorLines = MakeEditorLines(lines, codec, pProgress.get(), 0.75, 1.0);
   } catch (const ECancelled&) {
     m_LayerList = layersBefore;
     return;
@@ -309,7 +309,7 @@ void TfrmMain::ImportDXF() {
   m_Document.m_Program = std::move(lines);
   m_Document.m_OriginalList = m_Document.m_Program;
   m_BackList = m_Document.m_Program;
-  ShowEditorDocument(std::move(pDoc));
+  ShowEditorLines(std::move(editorLines));
   m_nBackListVersion = m_nProgramVersion;
   // A drawing converted but not saved yet is work that closing must ask about.
   m_bProgramModified = !m_Document.m_Program.empty();

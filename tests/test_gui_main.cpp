@@ -10,9 +10,7 @@ namespace veltrane::test {
 
 void WindowTest::ClickLine(int nLine, int nColumn) {
   TRichEditPlus& e = Editor();
-  QTextCursor c(e.document()->findBlockByNumber(nLine));
-  c.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, nColumn);
-  QRect r = e.cursorRect(c);
+  const QRect r = e.cursorRect(TTextPos{nLine, nColumn});
   QPoint p = r.center() + QPoint(1, 0);
   QMouseEvent press(QEvent::MouseButtonPress, p, e.viewport()->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);

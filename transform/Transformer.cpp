@@ -249,12 +249,12 @@ void TTransformer::Run(bool bStrict, const std::function<void()>& op) {
   });
 }
 
-bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op) {
+bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op, bool bMakesMoves) {
   LoadSourceList(bStrict);
   m_lstNewMoves.clear();
   // Room for the moves path tools add (lead in and out, add at end), so that the list
   // does not double while both lists are held.
-  m_lstNewMoves.reserve(m_lstSourceMoves.size() + m_lstSourceMoves.size() / 4 + 16);
+  if (bMakesMoves) m_lstNewMoves.reserve(m_lstSourceMoves.size() + m_lstSourceMoves.size() / 4 + 16);
   m_bAllKeptAsRead = false;
   if (!op()) {
     m_lstNewMoves.clear();
@@ -396,10 +396,14 @@ void TTransformer::Rotate(double fAngle) {
 }
 
 void TTransformer::RewriteCanonical() {
-  Run(false, [this] {
-    m_lstNewMoves = std::move(m_lstSourceMoves);  // every move as it was read
-    m_bAllKeptAsRead = true;
-  });
+  RunChecked(
+      false,
+      [this] {
+        m_lstNewMoves = std::move(m_lstSourceMoves);  // every move as it was read
+        m_bAllKeptAsRead = true;
+        return true;
+      },
+      false);
 }
 
 void TTransformer::Mirror(EAxis Axis) {

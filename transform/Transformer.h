@@ -149,7 +149,9 @@ class TTransformer {
   void Run(bool bStrict, const std::function<void()>& op);
   // As Run, for an operation that may find it cannot be done: when op returns false
   // nothing is written and the list stays as it was.
-  bool RunChecked(bool bStrict, const std::function<bool()>& op);
+  // bMakesMoves: the operation makes new moves (room is reserved for them); an operation
+  // that hands the moves read on as they are needs none.
+  bool RunChecked(bool bStrict, const std::function<bool()>& op, bool bMakesMoves = true);
   // The text of one record; moves are written through Writer, which follows the path.
   std::string LineFor(const TMoveRecord& r, TMoveWriter& Writer, bool bKeep) const;
   bool KeptAsRead(const TMoveRecord& r) const;  // the same move as the source line it names

@@ -258,7 +258,7 @@ class WindowTest : public ::testing::Test {
   }
   void OpenExample() { Open(VELTRANE_SOURCE_DIR "/examples/bracket.bas"); }
   std::string Line(int n) const {
-    return m_pFrm->memProgram()->document()->findBlockByNumber(n).text().toStdString();
+    return m_pFrm->memProgram()->Line(n).toStdString();
   }
   // The editor's text and the program's lines are always the same.
   void ExpectInSync() {

@@ -15,9 +15,9 @@ namespace {
 
 TEST_F(WindowTest, CrLfOffsetsCountTwoPerLineBreak) {
   Editor().setPlainText("ab\ncd\n\nef");
-  for (int pos : {0, 1, 2, 3, 5, 6, 7, 9})
+  for (TTextPos pos : {TTextPos{0, 0}, {0, 1}, {0, 2}, {1, 0}, {1, 2}, {2, 0}, {3, 0}, {3, 2}})
     EXPECT_EQ(Editor().FromCrLfOffset(Editor().ToCrLfOffset(pos)), pos);
-  EXPECT_EQ(Editor().ToCrLfOffset(3), 4);  // "ab\r\n" before "cd"
+  EXPECT_EQ(Editor().ToCrLfOffset({1, 0}), 4);  // "ab\r\n" before "cd"
   EXPECT_EQ(Editor().CharAt(2), '\r');
   EXPECT_EQ(Editor().CharAt(3), '\n');
   EXPECT_EQ(Editor().CharAt(4), 'c');
@@ -31,7 +31,7 @@ TEST_F(WindowTest, UndoTakesBackAWholeWord) {
   OpenExample();
   const auto before = Frm().Document().m_Program;
   Editor().setFocus();
-  Editor().moveCursor(QTextCursor::EndOfLine);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEndOfLine);
   QTest::keyClicks(&Editor(), " hello");
   EXPECT_EQ(Frm().Document().m_Program[0], before[0] + " hello");
   EXPECT_TRUE(Frm().Action("mniUndo")->isEnabled());
@@ -72,7 +72,7 @@ TEST_F(WindowTest, TextNeverChangesWithoutARecord) {
   EXPECT_EQ(Frm().ProgramModified(), bModified);
   // Ctrl with a movement still moves.
   QTest::keyClick(&Editor(), Qt::Key_End, Qt::ControlModifier);
-  EXPECT_EQ(Editor().textCursor().position(), 2);
+  EXPECT_EQ(Editor().Caret(), (TTextPos{0, 2}));
 
   // AltGr as Windows reports it: Ctrl+Alt with the character.
   QKeyEvent press(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, "@");
@@ -133,7 +133,7 @@ TEST_F(WindowTest, CutPasteAndDeleteAreUndone) {
   Frm().Action("mniCut")->trigger();
   EXPECT_EQ(Editor().toPlainText(), "(1,2)");
   EXPECT_EQ(QApplication::clipboard()->text(), "MOVE");
-  Editor().moveCursor(QTextCursor::End);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
   Frm().Action("mniPaste")->trigger();
   EXPECT_EQ(Editor().toPlainText(), "(1,2)MOVE");
   Editor().SetSelection(0, 1);
@@ -179,7 +179,7 @@ TEST_F(WindowTest, AnEditAfterATransformationIsUndoneFirst) {
   Frm().AppendBASIC();
   const auto appended = Frm().Document().m_Program;
   Editor().setFocus();
-  Editor().moveCursor(QTextCursor::End);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
   QTest::keyClicks(&Editor(), "xy");
   Frm().Undo();
   EXPECT_EQ(Frm().Document().m_Program, appended);
@@ -218,8 +218,11 @@ TEST_F(WindowTest, TheCaretsLineIsRedInThePlotAndInTheText) {
   ClickLine(5);  // MOVE(80,0): the bottom edge
   EXPECT_EQ(Frm().CurrentLine(), 5);
   EXPECT_EQ(Editor().ColoredLine(), 5);
-  ASSERT_EQ(Editor().extraSelections().size(), 1);
-  EXPECT_EQ(Editor().extraSelections()[0].format.foreground().color(), QColor(Qt::red));
+  // The editor draws that line's text in red, and only that line.
+  const QImage text = Editor().viewport()->grab().toImage();
+  const QRect lineRect(0, Editor().cursorRect(TTextPos{5, 0}).top(), text.width(), Editor().cursorRect().height());
+  EXPECT_GT(RedPixels(text.copy(lineRect)), 10);
+  EXPECT_EQ(RedPixels(text), RedPixels(text.copy(lineRect)));
   const QImage img = Frm().pbPlot()->grab().toImage();
   const int nRed = RedPixels(img);
   // The bottom edge runs 80 units across most of the plot's width.

@@ -52,14 +52,14 @@ TEST_P(EncodingTest, OpensShowsTakesTypedChineseAndSavesByteForByte) {
   EXPECT_EQ(Frm().FileStatus()->PanelText(2), bUtf8 ? "UTF-8" : "GB18030");
   // Saved after an edit elsewhere, the other lines keep their bytes.
   const QString saved = Path("saved.bas");
-  Editor().moveCursor(QTextCursor::End);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
   QTest::keyClick(&Editor(), Qt::Key_Return);
   QTest::keyClicks(&Editor(), "' end");
   ASSERT_TRUE(Frm().SaveFile(saved));
   EXPECT_EQ(ReadFile(saved), bytes + "' end\r\n");
   // Chinese typed into the first comment is written in the program's encoding.
   ClickLine(0);
-  Editor().moveCursor(QTextCursor::EndOfBlock);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEndOfLine);
   Type(Editor(), QString::fromUtf8("中文"));
   ASSERT_TRUE(Frm().SaveFile(saved));
   const QByteArray first = ReadFile(saved).left(ReadFile(saved).indexOf("\r\n"));
@@ -108,7 +108,7 @@ TEST_F(WindowTest, ACharacterTheCodePageLacksIsRefusedOrTheProgramConverted) {
   EXPECT_EQ(Frm().FileStatus()->PanelText(2), "windows-1252");
   EXPECT_EQ(Editor().toPlainText(), QString::fromUtf8("' café\n    MOVE(1,0)"));
   ClickLine(0);
-  Editor().moveCursor(QTextCursor::EndOfBlock);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEndOfLine);
   m_Prompts.Scripted.Answers = {EAnswer::eNo};
   Type(Editor(), QString::fromUtf8("中"));
   ASSERT_EQ(m_Prompts.Scripted.Questions.size(), 1u) << Editor().toPlainText().toStdString() << " " << Editor().isReadOnly();

@@ -19,7 +19,7 @@ TEST_F(WindowTest, ClickingASegmentSelectsItsLine) {
   ASSERT_GT(i, 0u);
   QTest::mouseClick(Frm().pbPlot(), Qt::LeftButton, {}, SegmentMiddle(i));
   EXPECT_EQ(Frm().CurrentLine(), 6);
-  EXPECT_EQ(Editor().textCursor().blockNumber(), 6);
+  EXPECT_EQ(Editor().Caret().nLine, 6);
   EXPECT_EQ(Editor().ColoredLine(), 6);
   EXPECT_EQ(Frm().CurrentSequence(), 1);
   EXPECT_EQ(Frm().GraphStatus()->PanelText(TfrmMain::c_nEntityStartPanel), "(80,0)");
@@ -44,7 +44,7 @@ TEST_F(WindowTest, ADoubleClickSelectsTheWholeLine) {
   QPoint p = SegmentMiddle(EntryOfLine(5));
   QTest::mouseClick(Frm().pbPlot(), Qt::LeftButton, {}, p);
   QTest::mouseDClick(Frm().pbPlot(), Qt::LeftButton, {}, p);
-  EXPECT_EQ(Editor().textCursor().selectedText(), "    MOVE(80,0)");
+  EXPECT_EQ(Editor().SelectedText(), "    MOVE(80,0)");
 }
 
 TEST_F(WindowTest, ZoomModesActAtTheClick) {
@@ -232,7 +232,7 @@ TEST_F(WindowTest, ResetReturnsToTheOpenedProgram) {
   EXPECT_FALSE(Frm().Action("sbReset")->isEnabled());  // nothing changed
   const auto opened = Frm().Document().m_Program;
   Editor().setFocus();
-  Editor().moveCursor(QTextCursor::End);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
   QTest::keyClicks(&Editor(), "zz");
   EXPECT_TRUE(Frm().Action("sbReset")->isEnabled());
   Frm().Action("sbReset")->trigger();

@@ -50,7 +50,7 @@ TEST_F(ProgramToolTest, CheckProgramShowsTheReportAndChangesNothing) {
   EXPECT_EQ(m_Prompts.CheckReports[0].size(), 8u);
   EXPECT_EQ(m_Prompts.CheckReports[0][1], "  ..OK");
   // A typed error is found in what the editor holds now.
-  Editor().moveCursor(QTextCursor::End);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
   QTest::keyClick(&Editor(), Qt::Key_Return);
   QTest::keyClicks(&Editor(), "GOTO nowhere");
   Frm().Action("mniCheckProgram")->trigger();
@@ -87,7 +87,7 @@ TEST_F(ProgramToolTest, StatisticsSelectASequenceAndTheStatusBarShowsItsTime) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !Frm().EstimatePending(); }, 5000));
   EXPECT_EQ(shown(), "Time: " + FormatDuration(want.Sequences[1].fTime));
   ClickLine(17);  // the hole's circle, radius 5: make it radius 50
-  Editor().moveCursor(QTextCursor::EndOfBlock);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEndOfLine);
   for (int i = 0; i < 6; ++i) QTest::keyClick(&Editor(), Qt::Key_Backspace);
   QTest::keyClicks(&Editor(), "50,0,1)");
   ASSERT_TRUE(QTest::qWaitFor([&] { return Frm().EstimatePending(); }, 1000));
@@ -189,7 +189,7 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
   EXPECT_TRUE(m_Prompts.Messages.empty());
   // From the program page the saved program goes as a program; unsaved edits are named.
   Frm().Pages()->setCurrentIndex(0);
-  Editor().moveCursor(QTextCursor::End);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
   QTest::keyClicks(&Editor(), "'");
   ASSERT_TRUE(Frm().ProgramModified());
   Frm().Action("mniSendProgram")->trigger();

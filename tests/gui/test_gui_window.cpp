@@ -235,13 +235,13 @@ TEST_F(WindowTest, BigProgramsShowTheEditorsRefreshAsProgress) {
   } lower;
   OpenExample();
   ClickLine(5);
-  const int nCaret = Editor().textCursor().position();
+  const TTextPos caret = Editor().Caret();
   m_Prompts.ProgressReports.clear();
   Frm().Action("mniReverseAll")->trigger();
   EXPECT_EQ(m_Prompts.Titles.back(), "Progress without Cancel: Veltrane");
   ASSERT_FALSE(m_Prompts.ProgressReports.empty());
   EXPECT_EQ(m_Prompts.ProgressReports.back().second, 1.0);
-  EXPECT_EQ(Editor().textCursor().position(), nCaret);
+  EXPECT_EQ(Editor().Caret(), caret);
   const TStringList reversed = Frm().Document().m_Program;
   EXPECT_NE(reversed, LoadLines(VELTRANE_SOURCE_DIR "/examples/bracket.bas"));
   ExpectInSync();
@@ -280,7 +280,7 @@ TEST_F(WindowTest, OpenAsksForAFileAndLoadsIt) {
 TEST_F(WindowTest, EditingMarksTheProgramModified) {
   OpenExample();
   Editor().setFocus();
-  Editor().moveCursor(QTextCursor::End);
+  Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
   QTest::keyClicks(&Editor(), "x");
   EXPECT_TRUE(Frm().ProgramModified());
   EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Modified");
