@@ -70,7 +70,7 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   m_Interp.SetDisplayList(&m_Document.m_DisplayList);
   m_Interp.SetEndPointList(&m_Document.m_EndPointList);
   m_Interp.SetAddDisList(&m_Document.m_AddDisList);
-  m_Interp.SetAdditional(&m_BackList, false);
+  m_Interp.SetAdditional(&*m_BackList, false);
   m_View.OnBeep = [] { QApplication::beep(); };
 
   m_Client = new QWidget(this);
@@ -365,13 +365,18 @@ bool TfrmMain::AskSaveProgramOrCancel() {
   return m_strFileName.isEmpty() ? SaveNewFile() : SaveFile(m_strFileName);
 }
 
+void TfrmMain::SetBackList(TSharedLines Lines) {
+  m_BackList = std::move(Lines);
+  m_Interp.SetAdditional(&*m_BackList, m_View.m_bShowOriginal);
+}
+
 void TfrmMain::ClearProgram() {
   SetCurrentLine(-1);
   m_Codec = NewProgramCodec();
   m_Document.m_Program.clear();
   m_Document.m_OriginalList.clear();
   m_Document.m_ListWithoutCmp.clear();
-  m_BackList.clear();
+  SetBackList({});
   m_bCopy = false;
   SyncEditorFromProgram();
   m_memProgram->EmptyUndoList();
@@ -442,10 +447,17 @@ void TfrmMain::ConvertProgramToUtf8() {
   auto recode = [&](TStringList& l) { Recode(l, from, to); };
   FlushPendingWork();
   recode(m_Document.m_Program);
-  recode(m_Document.m_OriginalList);
+  const bool bBackShared = m_BackList.SharesWith(m_Document.m_OriginalList);
+  recode(m_Document.m_OriginalList.Edit());
   recode(m_Document.m_ListWithoutCmp);
   recode(m_Document.m_CopyList);
-  recode(m_BackList);
+  if (bBackShared) {
+    SetBackList(m_Document.m_OriginalList);
+  } else {
+    TStringList back = *m_BackList;
+    recode(back);
+    SetBackList(std::move(back));
+  }
   m_TransformationUndoList.ForEach(recode);
   m_Codec = to;
   // The editor's text is the same; only the bytes behind it change.
@@ -500,7 +512,7 @@ bool TfrmMain::LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProg
   m_Codec = Codec;
   m_Document.m_Program = std::move(Lines);
   m_Document.m_OriginalList = m_Document.m_Program;
-  m_BackList = m_Document.m_Program;
+  SetBackList(m_Document.m_OriginalList);
   m_Document.m_ListWithoutCmp.clear();
   ShowEditorLines(std::move(editorLines));
   m_nBackListVersion = m_nProgramVersion;
@@ -661,9 +673,12 @@ void TfrmMain::Reset() {
   EndMouseModes();
   if (m_BackList.empty()) return;
   TStringList before = m_Document.m_Program;
-  m_Document.m_Program = m_BackList;
+  m_Document.m_Program = *m_BackList;
   ApplyLookAheadChoices();
-  m_Document.m_OriginalList = m_Document.m_Program;
+  if (m_Document.m_Program == *m_BackList)
+    m_Document.m_OriginalList = m_BackList;
+  else
+    m_Document.m_OriginalList = m_Document.m_Program;
   AfterProgramChange(before != m_Document.m_Program);
   m_nBackListVersion = m_nProgramVersion;  // nothing left to reset
   UpdateToolEnableState();

@@ -163,7 +163,7 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   TInterpreter& Interpreter() { return m_Interp; }
   TPlotView& PlotView() { return m_View; }
   const TUndoList& UndoHistory() const { return *m_pUndoList; }
-  const TStringList& BackList() const { return m_BackList; }
+  const TStringList& BackList() const { return *m_BackList; }
   const QString& FileName() const { return m_strFileName; }
   bool ProgramModified() const { return m_bProgramModified; }
   int32_t CurrentLine() const { return m_nCurrentLine; }
@@ -259,7 +259,11 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   TStringSnapshotList m_TransformationUndoList{&m_Document.m_Program};
   TRichEditPlus* m_memProgram = nullptr;
   std::unique_ptr<TUndoList> m_pUndoList;  // made with the editor it reads
-  TStringList m_BackList;
+  // The program as opened or imported, for Reset and the original pattern; shares its
+  // lines with the original program until either changes. Set only through SetBackList,
+  // which shows the interpreter the new lines.
+  TSharedLines m_BackList;
+  void SetBackList(TSharedLines Lines);
   TTransformer m_Transformer;
   TRangeLimits m_RangeLimits;
   TLayerContent m_LayerList;  // the layers of the last import

@@ -255,7 +255,7 @@ void TfrmMain::CreateMenus() {
   orig->setCheckable(true);
   connect(orig, &QAction::toggled, this, [this](bool b) {
     m_View.m_bShowOriginal = b;
-    m_Interp.SetAdditional(&m_BackList, b);
+    m_Interp.SetAdditional(&*m_BackList, b);
     GenerateAndDraw();
   });
   v->addSeparator();

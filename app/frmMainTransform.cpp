@@ -308,7 +308,7 @@ void TfrmMain::ImportDXF() {
   m_Codec = codec;
   m_Document.m_Program = std::move(lines);
   m_Document.m_OriginalList = m_Document.m_Program;
-  m_BackList = m_Document.m_Program;
+  SetBackList(m_Document.m_OriginalList);
   ShowEditorLines(std::move(editorLines));
   m_nBackListVersion = m_nProgramVersion;
   // A drawing converted but not saved yet is work that closing must ask about.

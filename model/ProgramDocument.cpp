@@ -24,8 +24,8 @@ int32_t TProgramDocument::CalculateCurrentSequence() {
   return m_nCurrentSequence;
 }
 
-bool TProgramDocument::TakeBody(TStringList& Source, int32_t n, bool bRemove, bool bCopyEndPoints,
-                                bool bSetInsertLine) {
+bool TProgramDocument::TakeBody(const TStringList& Source, int32_t n, TStringList* pRemoveFrom,
+                                bool bCopyEndPoints, bool bSetInsertLine) {
   auto body = FindSequenceBody(Source, n);
   if (!body) {
     if (bSetInsertLine) m_nTransformationInsertLine = -1;
@@ -40,16 +40,16 @@ bool TProgramDocument::TakeBody(TStringList& Source, int32_t n, bool bRemove, bo
                                                                        : TEndPoints());
   }
   if (bSetInsertLine) m_nTransformationInsertLine = static_cast<int32_t>(body->nFirst);
-  if (bRemove) {
-    auto first = Source.begin() + static_cast<ptrdiff_t>(body->nFirst);
-    Source.erase(first, first + static_cast<ptrdiff_t>(body->nCount));
+  if (pRemoveFrom) {
+    auto first = pRemoveFrom->begin() + static_cast<ptrdiff_t>(body->nFirst);
+    pRemoveFrom->erase(first, first + static_cast<ptrdiff_t>(body->nCount));
   }
   return true;
 }
 
 bool TProgramDocument::GetSequenceFromProgram(int32_t nSequence, bool bCheckMode) {
   if (nSequence < 1) return false;
-  return TakeBody(m_Program, nSequence, !bCheckMode, true, true);
+  return TakeBody(m_Program, nSequence, bCheckMode ? nullptr : &m_Program, true, true);
 }
 
 void TProgramDocument::ReturnSequenceToProgram() {
@@ -66,7 +66,7 @@ void TProgramDocument::ReturnSequenceToProgram() {
 bool TProgramDocument::ReplaceSequenceBody(int32_t nSequence,
                                            const std::function<void(TStringList& Body)>& op,
                                            bool bSaveForUndo) {
-  if (nSequence < 1 || !TakeBody(m_Program, nSequence, false, true, true)) return false;
+  if (nSequence < 1 || !TakeBody(m_Program, nSequence, nullptr, true, true)) return false;
   const size_t nFirst = static_cast<size_t>(m_nTransformationInsertLine);
   const size_t nCount = m_TransformationList.size();
   try {
@@ -114,11 +114,11 @@ bool TProgramDocument::GetSequenceStringFromProgram(int32_t nSequence) {
 }
 
 bool TProgramDocument::GetFromListWithoutCmp(int32_t nSequenceNumber, bool b_keep) {
-  return TakeBody(m_ListWithoutCmp, nSequenceNumber, !b_keep, false, false);
+  return TakeBody(m_ListWithoutCmp, nSequenceNumber, b_keep ? nullptr : &m_ListWithoutCmp, false, false);
 }
 
 bool TProgramDocument::GetSequenceFromOriginalProgram(int32_t nSequenceNumber) {
-  return TakeBody(m_OriginalList, nSequenceNumber, false, false, false);
+  return TakeBody(m_OriginalList, nSequenceNumber, nullptr, false, false);
 }
 
 void TProgramDocument::SaveForListWithoutCmp(int32_t n) {
@@ -161,7 +161,8 @@ bool TProgramDocument::PasteSeqence(double fStartX, double fStartY) {
   RenewCopyListStart(fStartX, fStartY);
   if (m_CopyList.empty()) return false;
   RenumberSequences(NextSequenceNumber(), m_CopyList);
-  m_OriginalList.insert(m_OriginalList.end(), m_CopyList.begin(), m_CopyList.end());
+  TStringList& original = m_OriginalList.Edit();
+  original.insert(original.end(), m_CopyList.begin(), m_CopyList.end());
   for (size_t i = m_Program.size(); i-- > 0;) {
     if (!StartsWithText(TrimView(m_Program[i]), "'$ENDLAYER")) continue;
     m_pHooks->BeginBulkEdit();
@@ -270,7 +271,7 @@ void TProgramDocument::DeleteSequence(int32_t nSequence) {
   m_pHooks->BeginBulkEdit();
   RemoveSequenceBlock(m_Program, nSequence);
   m_pHooks->EndBulkEdit();
-  RemoveSequenceBlock(m_OriginalList, nSequence);
+  RemoveSequenceBlock(m_OriginalList.Edit(), nSequence);
 }
 
 }  // namespace veltrane

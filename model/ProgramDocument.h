@@ -9,6 +9,7 @@
 
 #include "model/Records.h"
 #include "model/SequenceMarkup.h"
+#include "model/SharedLines.h"
 #include "model/UserPrompts.h"
 
 namespace veltrane {
@@ -30,7 +31,7 @@ class TProgramDocument {
 
   // Parallel copies kept for radius compensation and for the original pattern.
   TStringList m_ListWithoutCmp;
-  TStringList m_OriginalList;
+  TSharedLines m_OriginalList;
 
   // Working state of the sequence tools.
   int32_t m_nCaretLine = -1;  // -1: the caret is on no line
@@ -94,7 +95,9 @@ class TProgramDocument {
   void DeleteSequence(int32_t nSequence);
 
  private:
-  bool TakeBody(TStringList& Source, int32_t n, bool bRemove, bool bCopyEndPoints,
+  // Takes sequence n's body from Source into the transformation list, and out of
+  // *pRemoveFrom (Source itself) unless that is null.
+  bool TakeBody(const TStringList& Source, int32_t n, TStringList* pRemoveFrom, bool bCopyEndPoints,
                 bool bSetInsertLine);
   bool ApplyOrder(const TStringList& Reference, const TStringList& NewOrder);
   IUserPrompts* m_pPrompts = nullptr;

@@ -64,7 +64,11 @@ bool SameFile(const std::string& strA, const std::string& strB) {
 }
 
 TStringList SplitLines(std::string_view text) {
+  // Counted first: a list grown by doubling holds up to twice the room it needs.
+  size_t nBreaks = 0;
+  for (char c : text) nBreaks += c == '\n' || c == '\r';
   TStringList lines;
+  lines.reserve(nBreaks + 1);
   size_t i = 0, start = 0;
   while (i < text.size()) {
     char c = text[i];

@@ -505,7 +505,8 @@ TPathOutcome AddTabsToSequence(TProgramDocument& Doc, TTransformer& T, int32_t n
   if (!out.bDone) return out;
   Doc.ReplaceProgram(std::move(program));
   // As with a pasted copy, the original program learns of the new sequences.
-  Doc.m_OriginalList.insert(Doc.m_OriginalList.end(), added.begin(), added.end());
+  TStringList& original = Doc.m_OriginalList.Edit();
+  original.insert(original.end(), added.begin(), added.end());
   return out;
 }
 
@@ -542,7 +543,8 @@ std::vector<int32_t> AddTabsToAll(TProgramDocument& Doc, TTransformer& T, const 
     TStringList result;
     CombineSplitSequencesIntoProgram(split, result);
     Doc.ReplaceProgram(std::move(result));
-    Doc.m_OriginalList.insert(Doc.m_OriginalList.end(), added.begin(), added.end());
+    TStringList& original = Doc.m_OriginalList.Edit();
+    original.insert(original.end(), added.begin(), added.end());
   }
   return failed;
 }
