@@ -233,12 +233,15 @@ void TfrmMain::ShowEditorLines(TEditorLines Lines) {
 void TfrmMain::OnLinesChanged(int nFirst, int nRemoved, int nAdded) {
   if (m_bSyncing) return;
   TStringList& prog = m_Document.m_Program;
+  const bool bWasEmpty = prog.empty();
   if (prog.empty()) prog.emplace_back();  // an empty editor still holds one empty line
   const size_t nBefore = static_cast<size_t>(m_memProgram->LineCount() - nAdded + nRemoved);
+  bool bTracked = true;
   if (nFirst < 0 || nRemoved < 1 || prog.size() != nBefore || static_cast<size_t>(nFirst + nRemoved) > prog.size()) {
     // Not what a change of the lines the program has can give: take every line again.
     prog.clear();
     for (int i = 0; i < m_memProgram->LineCount(); ++i) prog.push_back(ToProgram(m_memProgram->Line(i)));
+    bTracked = false;
   } else {
     const auto at = prog.begin() + nFirst;
     const int nCommon = std::min(nRemoved, nAdded);
@@ -253,7 +256,19 @@ void TfrmMain::OnLinesChanged(int nFirst, int nRemoved, int nAdded) {
     }
   }
   if (prog.size() == 1 && prog[0].empty()) prog.clear();
+  // The display pass may follow the change rather than run the whole program, when the
+  // program's lines are the editor's (an empty program has none, the editor one).
+  const TLineChange change{static_cast<size_t>(nFirst), static_cast<size_t>(nRemoved), static_cast<size_t>(nAdded)};
+  if (!bTracked || bWasEmpty || prog.empty()) {
+    m_PendingChange.reset();
+  } else if (m_PendingChange && m_nProgramVersion == m_nChangeVersion) {
+    m_PendingChange = CombineChanges(*m_PendingChange, change);
+  } else {
+    m_PendingChange = change;
+    m_nChangeBase = m_nProgramVersion;
+  }
   ++m_nProgramVersion;
+  m_nChangeVersion = m_nProgramVersion;
 }
 
 void TfrmMain::OnEditorTextChanged() {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/AppPrompts.h"
 #include "app/TextCodec.h"
@@ -332,6 +333,10 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   int32_t m_nClosedTestedSequence = -1;
   uint64_t m_nClosedTestedVersion = 0;
   TDisplayKey m_LastDisplayKey;
+  // Typed changes of the program's lines since the display pass of version
+  // m_nChangeBase, combined; they are all when the program is at m_nChangeVersion.
+  std::optional<TLineChange> m_PendingChange;
+  uint64_t m_nChangeBase = 0, m_nChangeVersion = 0;
 
   // Layout.
   int m_nListWidth = 330;

@@ -73,7 +73,14 @@ void TfrmMain::GenerateAndDraw() {
                   m_Interp.XAxisNumber(), m_Interp.YAxisNumber(), m_View.Width(),
                   m_View.Height(),        m_View.m_bShowOriginal};
   if (!(key == m_LastDisplayKey)) {
-    m_View.GenerateDisplayList();
+    // Only typed changes since the last pass, nothing else: the pass follows them.
+    TDisplayKey before = key;
+    before.nProgramVersion = m_nChangeBase;
+    if (m_PendingChange && m_nProgramVersion == m_nChangeVersion && before == m_LastDisplayKey)
+      m_View.GenerateDisplayListAfterChange(*m_PendingChange);
+    else
+      m_View.GenerateDisplayList();
+    m_PendingChange.reset();
     m_LastDisplayKey = key;
   }
   UpdateScrollBars();

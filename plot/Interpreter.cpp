@@ -134,6 +134,7 @@ bool TInterpreter::Interpret() {
   m_DisplayList->clear();
   m_nCurrentLine = -1;
   m_nCurrentSequence = 0;
+
   m_bLineIsLeader = false;
   m_bArrowPending = false;
   m_DisplayList->push_back(TDisplayRecord{MapToPixel(0.0, 0.0), -1, 0, false, false});
@@ -141,15 +142,153 @@ bool TInterpreter::Interpret() {
   m_EndPointList->resize(nLines);
   ResetPlottedAxes();
   m_bAddition = false;
+  m_Checkpoints.clear();
   for (size_t n = 0; n < nLines; ++n) {
+    if (n % m_nCheckpointLines == 0) m_Checkpoints.push_back(Checkpoint(n));
     ProcessLine(static_cast<int32_t>(n), true);
     UpdateEndPoint(n);
   }
+  m_LastPass = PassKey();
+  m_nLastPassLines = nLines;
+  m_nLinesRun = nLines;
+  m_bLastPassValid = m_ProgramList != nullptr;
+  m_ProgramEnd = Checkpoint(nLines);
+  RunAddition();
+  return true;
+}
+
+void TInterpreter::RunAddition() {
   m_AddDisList->clear();
   if (b_Additional && AdditionalList) {
     ResetPlottedAxes();
     m_bAddition = true;
     for (size_t n = 0; n < AdditionalList->size(); ++n) ProcessLine(static_cast<int32_t>(n), true);
+  }
+  m_PassEnd = Checkpoint(0);
+  m_nPassEndLine = m_nCurrentLine;
+  m_bPassEndAddition = m_bAddition;
+}
+
+TLineChange CombineChanges(const TLineChange& a, const TLineChange& b) {
+  // In the text between the two changes, the first one's lines end at a.nFirst+a.nAdded
+  // and the second one's removed lines at b.nFirst+b.nRemoved.
+  const size_t nFirst = std::min(a.nFirst, b.nFirst);
+  const size_t nEnd = std::max(a.nFirst + a.nAdded, b.nFirst + b.nRemoved);
+  const size_t nOriginalEnd = nEnd - a.nAdded + a.nRemoved;
+  const size_t nFinalEnd = nEnd - b.nRemoved + b.nAdded;
+  return TLineChange{nFirst, nOriginalEnd - nFirst, nFinalEnd - nFirst};
+}
+
+TInterpreter::TCheckpoint TInterpreter::Checkpoint(size_t nLine) const {
+  return TCheckpoint{nLine, m_DisplayList->size(), m_fNewPosition, m_nCurrentSequence, m_bDoneLeader};
+}
+
+bool TInterpreter::SameState(const TCheckpoint& c) const {
+  return c.fPosition == m_fNewPosition && c.nSequence == m_nCurrentSequence && c.bDoneLeader == m_bDoneLeader;
+}
+
+TInterpreter::TPassKey TInterpreter::PassKey() const {
+  return TPassKey{m_ProgramList, m_fXRange, m_fYRange, m_PlotRect, m_nXAxis, m_nYAxis, m_Axes, AdditionalList,
+                  b_Additional};
+}
+
+bool TInterpreter::InterpretChange(size_t nFirst, size_t nRemoved, size_t nAdded) {
+  const size_t nLines = m_ProgramList ? m_ProgramList->size() : 0;
+  if (!m_bLastPassValid || !(PassKey() == m_LastPass) || m_Checkpoints.empty() || m_DisplayList->empty() ||
+      nFirst + nRemoved > m_nLastPassLines || m_nLastPassLines - nRemoved + nAdded != nLines ||
+      m_EndPointList->size() != m_nLastPassLines)
+    return Interpret();
+  {
+    // A whole pass now would start from the machine as it is (the other axes and the
+    // leader state carry over between passes): the states saved hold only when it is as
+    // the last pass began.
+    TCheckpoint now = Checkpoint(0);
+    now.fPosition[static_cast<size_t>(m_nXAxis)] = 0.0;
+    now.fPosition[static_cast<size_t>(m_nYAxis)] = 0.0;
+    const TCheckpoint& began = m_Checkpoints.front();
+    if (began.nLine != 0 || now.fPosition != began.fPosition || now.bDoneLeader != began.bDoneLeader)
+      return Interpret();
+  }
+  const ptrdiff_t nDelta = static_cast<ptrdiff_t>(nAdded) - static_cast<ptrdiff_t>(nRemoved);
+  // The end points of the lines after the change move with them.
+  auto& ends = *m_EndPointList;
+  const auto at = ends.begin() + static_cast<ptrdiff_t>(nFirst);
+  if (nAdded > nRemoved)
+    ends.insert(at + static_cast<ptrdiff_t>(nRemoved), nAdded - nRemoved, TEndPoints());
+  else if (nRemoved > nAdded)
+    ends.erase(at + static_cast<ptrdiff_t>(nAdded), at + static_cast<ptrdiff_t>(nRemoved));
+  // Run again from the last state saved at or before the change.
+  std::vector<TCheckpoint> old;
+  old.swap(m_Checkpoints);
+  auto start = std::upper_bound(old.begin(), old.end(), nFirst,
+                                [](size_t n, const TCheckpoint& c) { return n < c.nLine; }) - 1;
+  m_Checkpoints.assign(old.begin(), start + 1);
+  m_fNewPosition = start->fPosition;
+  m_nCurrentSequence = start->nSequence;
+  m_bDoneLeader = start->bDoneLeader;
+  m_bAddition = false;
+  std::vector<TDisplayRecord>& list = *m_DisplayList;
+  // The new entries are made aside after the last entry before the start, which a point
+  // that lands on it is compared with.
+  std::vector<TDisplayRecord> fresh{list[start->nDisplaySize - 1]};
+  m_DisplayList = &fresh;
+  auto next = start + 1;  // the next state saved in the last pass
+  bool bMet = false;
+  size_t nRun = 0;
+  for (size_t n = start->nLine; n < nLines; ++n, ++nRun) {
+    if (n >= nFirst + nAdded) {
+      // Past the change: where the last pass saved its state before the same line, the
+      // same state gives the same entries from there on.
+      const size_t nOld = static_cast<size_t>(static_cast<ptrdiff_t>(n) - nDelta);
+      while (next != old.end() && next->nLine < nOld) ++next;
+      if (next != old.end() && next->nLine == nOld && SameState(*next) &&
+          fresh.back().Point == list[next->nDisplaySize - 1].Point) {
+        bMet = true;
+        break;
+      }
+    }
+    if (n % m_nCheckpointLines == 0 && n > start->nLine) {
+      m_Checkpoints.push_back(Checkpoint(n));
+      m_Checkpoints.back().nDisplaySize += start->nDisplaySize - 1;
+    }
+    ProcessLine(static_cast<int32_t>(n), true);
+    UpdateEndPoint(n);
+  }
+  m_DisplayList = &list;
+  const size_t nKeptFrom = bMet ? next->nDisplaySize : list.size();
+  const ptrdiff_t nEntryDelta =
+      static_cast<ptrdiff_t>(fresh.size() - 1) - static_cast<ptrdiff_t>(nKeptFrom - start->nDisplaySize);
+  const auto from = list.begin() + static_cast<ptrdiff_t>(start->nDisplaySize);
+  const auto to = list.begin() + static_cast<ptrdiff_t>(nKeptFrom);
+  const size_t nCommon = std::min<size_t>(static_cast<size_t>(to - from), fresh.size() - 1);
+  std::copy(fresh.begin() + 1, fresh.begin() + 1 + static_cast<ptrdiff_t>(nCommon), from);
+  if (fresh.size() - 1 > nCommon)
+    list.insert(from + static_cast<ptrdiff_t>(nCommon), fresh.begin() + 1 + static_cast<ptrdiff_t>(nCommon), fresh.end());
+  else
+    list.erase(from + static_cast<ptrdiff_t>(nCommon), to);
+  if (bMet) {
+    // The kept entries and states belong to lines moved by the change.
+    if (nDelta != 0)
+      for (size_t i = start->nDisplaySize + fresh.size() - 1; i < list.size(); ++i)
+        if (list[i].nLine >= 0) list[i].nLine = static_cast<int32_t>(list[i].nLine + nDelta);
+    for (auto c = next; c != old.end(); ++c) {
+      m_Checkpoints.push_back(*c);
+      m_Checkpoints.back().nLine = static_cast<size_t>(static_cast<ptrdiff_t>(c->nLine) + nDelta);
+      m_Checkpoints.back().nDisplaySize = static_cast<size_t>(static_cast<ptrdiff_t>(c->nDisplaySize) + nEntryDelta);
+    }
+  }
+  m_nLastPassLines = nLines;
+  m_nLinesRun = nRun;
+  if (bMet || SameState(m_ProgramEnd)) {
+    // The program ends as it did, and so does the original pattern after it.
+    m_fNewPosition = m_PassEnd.fPosition;
+    m_nCurrentSequence = m_PassEnd.nSequence;
+    m_bDoneLeader = m_PassEnd.bDoneLeader;
+    m_nCurrentLine = m_nPassEndLine;
+    m_bAddition = m_bPassEndAddition;
+  } else {
+    m_ProgramEnd = Checkpoint(nLines);
+    RunAddition();
   }
   return true;
 }

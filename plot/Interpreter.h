@@ -3,6 +3,7 @@
 // per-line end points, the extents and the final position. It draws nothing itself.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -10,6 +11,14 @@
 #include "model/Records.h"
 
 namespace veltrane {
+
+// Lines nFirst .. nFirst+nRemoved-1 of a program became nAdded lines.
+struct TLineChange {
+  size_t nFirst = 0, nRemoved = 0, nAdded = 0;
+  bool operator==(const TLineChange&) const = default;
+};
+// One change covering a change and the change that followed it.
+TLineChange CombineChanges(const TLineChange& First, const TLineChange& Then);
 
 struct TPlotRect {
   int32_t Left = 0, Top = 0, Right = 1, Bottom = 1;
@@ -66,6 +75,16 @@ class TInterpreter {
   TPixelPoint MapToPixel(double x, double y) const;
 
   bool Interpret();  // the display pass
+  // The display pass after lines nFirst .. nFirst+nRemoved-1 of the program last passed
+  // became nAdded lines, with nothing else changed: the lines are run again from a saved
+  // state before the change until the machine's state meets the last pass's again, and
+  // the rest of the lists is kept (its line numbers moved). Gives what Interpret gives;
+  // falls back to it when the last pass does not fit the change.
+  bool InterpretChange(size_t nFirst, size_t nRemoved, size_t nAdded);
+  // Program lines the last display pass ran.
+  size_t LinesRun() const { return m_nLinesRun; }
+  // Lines between the states the display pass saves (1024; tests take fewer).
+  void SetCheckpointLines(size_t n) { m_nCheckpointLines = std::max<size_t>(n, 1); }
   bool GetExtents(TfRange& fXRange, TfRange& fYRange);
   bool GetEndPoint(TfPoint& fEndPoint);
   bool ProcessLine(int32_t nLine, bool bAddToDrawList);
@@ -83,6 +102,40 @@ class TInterpreter {
                 bool bAddToDrawList, bool bSwapped);
   void WidenArcRange(double x, double y);
   void UpdateEndPoint(size_t n);
+
+  // The machine's state before a program line in the display pass.
+  struct TCheckpoint {
+    size_t nLine = 0;
+    size_t nDisplaySize = 0;  // display entries made before the line
+    std::array<double, c_nMaxAxes> fPosition{};
+    int32_t nSequence = 0;
+    bool bDoneLeader = true;
+  };
+  TCheckpoint Checkpoint(size_t nLine) const;
+  bool SameState(const TCheckpoint& c) const;
+  // What the display list's points depend on besides the program.
+  struct TPassKey {
+    const TStringList* pProgram = nullptr;
+    TfRange fXRange, fYRange;
+    TPlotRect Rect;
+    int32_t nXAxis = 0, nYAxis = 0;
+    std::array<int32_t, c_nMaxAxes> Axes{};
+    const TStringList* pAdditional = nullptr;
+    bool bAdditional = false;
+    bool operator==(const TPassKey&) const = default;
+  };
+  TPassKey PassKey() const;
+  // The original pattern's pass after the program's; it keeps the state the pass ends in.
+  void RunAddition();
+  TCheckpoint m_ProgramEnd, m_PassEnd;  // after the program's lines; after the whole pass
+  int32_t m_nPassEndLine = -1;
+  bool m_bPassEndAddition = false;
+  std::vector<TCheckpoint> m_Checkpoints;
+  size_t m_nCheckpointLines = 1024;
+  TPassKey m_LastPass;
+  size_t m_nLastPassLines = 0;
+  size_t m_nLinesRun = 0;
+  bool m_bLastPassValid = false;
 
   // Lists used until the owner assigns its own.
   std::vector<TDisplayRecord> m_OwnDisplayList, m_OwnAddDisList;

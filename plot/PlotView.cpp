@@ -193,6 +193,13 @@ void TPlotView::GenerateDisplayList() {
   m_Interp.Interpret();
 }
 
+void TPlotView::GenerateDisplayListAfterChange(const TLineChange& Change) {
+  AdjustXAndYRangesToDisplay();
+  m_Interp.SetXRange(m_fXRange);
+  m_Interp.SetYRange(m_fYRange);
+  m_Interp.InterpretChange(Change.nFirst, Change.nRemoved, Change.nAdded);
+}
+
 double TPlotView::DistanceToLine(TPixelPoint P1, TPixelPoint P2, TPixelPoint C) {
   auto len = [](TPixelPoint a, TPixelPoint b) { return std::hypot(double(b.X) - a.X, double(b.Y) - a.Y); };
   double a = len(C, P1), b = len(C, P2), c = len(P2, P1);

@@ -87,6 +87,9 @@ class TPlotView {
 
   // The ranges to the interpreter, then its extents and display passes.
   void GenerateDisplayList();
+  // The same after a change of the program's lines since the last one (see
+  // TInterpreter::InterpretChange).
+  void GenerateDisplayListAfterChange(const TLineChange& Change);
 
   // The display entry whose segment lies within 5 pixels of the click; -1 for none.
   int32_t HitTest(TPixelPoint Click) const;

@@ -319,3 +319,143 @@ TEST_F(Interp, NotANumberNeverLoops) {
   in.Interpret();
   EXPECT_EQ(display.back().Point, Px(110, 99));
 }
+
+// Combining two changes: applying the combined change to the first text gives the text
+// the two changes give one after the other.
+TEST(LineChanges, CombinedChangeCoversBoth) {
+  std::mt19937 rng(20261208);
+  auto apply = [](std::vector<int>& v, const TLineChange& c, int nMark) {
+    v.erase(v.begin() + static_cast<ptrdiff_t>(c.nFirst), v.begin() + static_cast<ptrdiff_t>(c.nFirst + c.nRemoved));
+    v.insert(v.begin() + static_cast<ptrdiff_t>(c.nFirst), c.nAdded, nMark);
+  };
+  for (int k = 0; k < 5000; ++k) {
+    std::vector<int> text(rng() % 12 + 1);
+    for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<int>(i);
+    auto random = [&](size_t n) {
+      TLineChange c;
+      c.nFirst = rng() % (n + 1);
+      c.nRemoved = rng() % (n - c.nFirst + 1);
+      c.nAdded = rng() % 4;
+      return c;
+    };
+    const TLineChange a = random(text.size());
+    std::vector<int> twice = text;
+    apply(twice, a, -1);
+    const TLineChange b = random(twice.size());
+    apply(twice, b, -1);
+    const TLineChange ab = CombineChanges(a, b);
+    // Outside the combined change, the text is the first one's.
+    ASSERT_LE(ab.nFirst + ab.nRemoved, text.size());
+    ASSERT_EQ(text.size() - ab.nRemoved + ab.nAdded, twice.size());
+    for (size_t i = 0; i < ab.nFirst; ++i) ASSERT_EQ(twice[i], text[i]) << k;
+    for (size_t i = ab.nFirst + ab.nRemoved; i < text.size(); ++i)
+      ASSERT_EQ(twice[i - ab.nRemoved + ab.nAdded], text[i]) << k;
+  }
+}
+
+// The display pass after a change gives what a whole pass gives: random programs, random
+// changes of every size, one or several between passes, states saved every few lines. The
+// programs are sheets of sequences with some stray lines, or any lines at all.
+TEST(InterpretChange, GivesWhatAWholePassGives) {
+  std::mt19937 rng(8122026);
+  auto number = [&] { return std::to_string(static_cast<int>(rng() % 9) - 4); };
+  int nSequence = 0;
+  auto any = [&]() -> std::string {
+    switch (rng() % 12) {
+      case 0: return "'$StartSeq(" + std::to_string(rng() % 4 + 1) + ")";
+      case 1: return "'$EndSeq(" + std::to_string(rng() % 4 + 1) + ")";
+      case 2: return "    MOVEABS(" + number() + "," + number() + ")";
+      case 3: return "    MOVECIRC(" + number() + "," + number() + "," + number() + "," + number() + "," +
+                     std::to_string(rng() % 2) + ")";
+      case 4: return "' note";
+      case 5: return "";
+      case 6: return "    MOVE(" + number() + ",x)";
+      case 7: return "    MOVEABS(" + number() + "," + number() + "," + number() + ")";
+      case 8: return "    MOVE(0,0)";
+      default: return "    MOVE(" + number() + "," + number() + ")";
+    }
+  };
+  auto sequence = [&](TStringList& out) {
+    ++nSequence;
+    out.push_back("'$StartSeq(" + std::to_string(nSequence) + ")");
+    out.push_back("    MOVEABS(" + number() + "," + number() + ")");
+    for (int i = static_cast<int>(rng() % 5); i >= 0; --i)
+      out.push_back(rng() % 4 ? "    MOVE(" + number() + "," + number() + ")"
+                              : "    MOVECIRC(" + number() + "," + number() + "," + number() + "," + number() + ",1)");
+    out.push_back("'$EndSeq(" + std::to_string(nSequence) + ")");
+  };
+  struct TSide {
+    TStringList prog;
+    std::vector<TDisplayRecord> display, add;
+    std::vector<TEndPoints> ends;
+    TInterpreter in;
+    explicit TSide(size_t nSpacing) {
+      in.SetProgram(&prog);
+      in.SetDisplayList(&display);
+      in.SetEndPointList(&ends);
+      in.SetAddDisList(&add);
+      in.SetPlotRect({0, 0, 100, 100});
+      in.SetXRange({-20, 20});
+      in.SetYRange({-20, 20});
+      in.SetCheckpointLines(nSpacing);
+    }
+  };
+  size_t nRunFast = 0, nRunWhole = 0;
+  for (int k = 0; k < 120; ++k) {
+    const bool bSheet = k % 2 == 0;
+    TSide fast(rng() % 9 + 1), whole(1024);
+    const size_t nLines = rng() % 200;
+    while (fast.prog.size() < nLines) {
+      if (bSheet && rng() % 8)
+        sequence(fast.prog);
+      else
+        fast.prog.push_back(any());
+    }
+    // Both pass over the same programs in turn: the other axes and the leader state carry
+    // over from one pass to the next.
+    fast.in.Interpret();
+    whole.prog = fast.prog;
+    whole.in.Interpret();
+    for (int e = 0; e < 30; ++e) {
+      TLineChange all;
+      // Typing in a sheet: a straight move's numbers change.
+      const bool bTyping = bSheet && rng() % 4 != 0;
+      if (bTyping) {
+        size_t i = rng() % (fast.prog.size() + 1);
+        while (i < fast.prog.size() && fast.prog[i].rfind("    MOVE(", 0) != 0) ++i;
+        if (i == fast.prog.size()) continue;
+        fast.prog[i] = "    MOVE(" + number() + "," + number() + ")";
+        all = TLineChange{i, 1, 1};
+      }
+      const int nChanges = bTyping ? 0 : static_cast<int>(rng() % 3) + 1;
+      for (int c = 0; c < nChanges; ++c) {
+        TLineChange one;
+        one.nFirst = rng() % (fast.prog.size() + 1);
+        one.nRemoved = rng() % 5 == 0 ? rng() % (fast.prog.size() - one.nFirst + 1)
+                                       : std::min<size_t>(rng() % 2, fast.prog.size() - one.nFirst);
+        TStringList added;
+        if (bSheet && rng() % 3 == 0)
+          sequence(added);
+        else
+          for (size_t i = rng() % 3; i > 0; --i) added.push_back(bSheet && rng() % 4 ? "    MOVE(" + number() + ",1)" : any());
+        if (one.nRemoved == 0 && added.empty()) added.push_back(any());
+        one.nAdded = added.size();
+        auto at = fast.prog.begin() + static_cast<ptrdiff_t>(one.nFirst);
+        fast.prog.erase(at, at + static_cast<ptrdiff_t>(one.nRemoved));
+        fast.prog.insert(fast.prog.begin() + static_cast<ptrdiff_t>(one.nFirst), added.begin(), added.end());
+        all = c == 0 ? one : CombineChanges(all, one);
+      }
+      fast.in.InterpretChange(all.nFirst, all.nRemoved, all.nAdded);
+      whole.prog = fast.prog;
+      whole.in.Interpret();
+      if (bTyping) {
+        nRunFast += fast.in.LinesRun();
+        nRunWhole += whole.in.LinesRun();
+      }
+      ASSERT_EQ(fast.display, whole.display) << "program " << k << ", change " << e;
+      ASSERT_EQ(fast.ends, whole.ends) << "program " << k << ", change " << e;
+    }
+  }
+  // Typing in a sheet of sequences ran a few lines, not the program.
+  EXPECT_LT(nRunFast * 4, nRunWhole);
+}
