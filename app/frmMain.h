@@ -4,6 +4,7 @@
 // the window connects them to widgets and asks the user through IAppPrompts.
 #pragma once
 
+#include <QImage>
 #include <QMainWindow>
 #include <QString>
 #include <QThreadPool>
@@ -162,6 +163,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   TProgramDocument& Document() { return m_Document; }
   const TProgramDocument& Document() const { return m_Document; }
   TInterpreter& Interpreter() { return m_Interp; }
+  // The plot's kept picture is drawn whole at the next repaint.
+  void InvalidatePlotPicture() { m_bPictureStale = true; }
   TPlotView& PlotView() { return m_View; }
   const TUndoList& UndoHistory() const { return *m_pUndoList; }
   const TStringList& BackList() const { return *m_BackList; }
@@ -336,6 +339,19 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   // Typed changes of the program's lines since the display pass of version
   // m_nChangeBase, combined; they are all when the program is at m_nChangeVersion.
   std::optional<TLineChange> m_PendingChange;
+  // The plot without the current sequence and line, kept between repaints: redrawn whole
+  // when stale, else only where a followed change moved entries (m_PictureDamage).
+  struct TPictureKey {
+    bool bLimits = false;
+    TfRange fLimitX, fLimitY, fX, fY;
+    int32_t nWidth = 0, nHeight = 0;
+    bool bOriginal = false;
+    bool operator==(const TPictureKey&) const = default;
+  };
+  QImage m_PlotPicture;
+  TPictureKey m_PictureKey;
+  bool m_bPictureStale = true;
+  QRect m_PictureDamage;
   uint64_t m_nChangeBase = 0, m_nChangeVersion = 0;
 
   // Layout.

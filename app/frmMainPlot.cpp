@@ -76,10 +76,18 @@ void TfrmMain::GenerateAndDraw() {
     // Only typed changes since the last pass, nothing else: the pass follows them.
     TDisplayKey before = key;
     before.nProgramVersion = m_nChangeBase;
-    if (m_PendingChange && m_nProgramVersion == m_nChangeVersion && before == m_LastDisplayKey)
+    TPlotRect changed;
+    if (m_PendingChange && m_nProgramVersion == m_nChangeVersion && before == m_LastDisplayKey) {
       m_View.GenerateDisplayListAfterChange(*m_PendingChange);
-    else
+    } else {
       m_View.GenerateDisplayList();
+    }
+    if (m_Interp.ChangedEntries(changed)) {
+      const int m = TPlotView::c_nDrawingMargin;
+      m_PictureDamage |= QRect(QPoint(changed.Left - m, changed.Top - m), QPoint(changed.Right + m, changed.Bottom + m));
+    } else {
+      m_bPictureStale = true;
+    }
     m_PendingChange.reset();
     m_LastDisplayKey = key;
   }
@@ -140,12 +148,36 @@ void TfrmMain::UpdateGraphStatus() {
 }
 
 void TfrmMain::PaintPlot(QPainter& p) {
+  const int W = m_pbPlot->width(), H = m_pbPlot->height();
+  const TPictureKey key{m_View.m_bShowLimits, m_View.m_fLimitX, m_View.m_fLimitY,        m_View.m_fXRange,
+                        m_View.m_fYRange,     m_View.Width(),    m_View.Height(), m_View.m_bShowOriginal};
+  const qreal fRatio = m_pbPlot->devicePixelRatioF();
+  const QSize pixels(static_cast<int>(std::ceil(W * fRatio)), static_cast<int>(std::ceil(H * fRatio)));
+  if (m_bPictureStale || !(key == m_PictureKey) || m_PlotPicture.size() != pixels ||
+      m_PlotPicture.devicePixelRatio() != fRatio) {
+    m_PlotPicture = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    m_PlotPicture.setDevicePixelRatio(fRatio);
+    QPainter picture(&m_PlotPicture);
+    TPainterCanvas cv(picture);
+    m_View.DrawBase(cv, nullptr);
+  } else if (!m_PictureDamage.isEmpty()) {
+    // Only where the entries changed: everything else drawn there again, in order.
+    QPainter picture(&m_PlotPicture);
+    picture.setClipRect(m_PictureDamage);
+    TPainterCanvas cv(picture);
+    const TPlotRect clip{m_PictureDamage.left(), m_PictureDamage.top(), m_PictureDamage.right(),
+                         m_PictureDamage.bottom()};
+    m_View.DrawBase(cv, &clip);
+  }
+  m_PictureKey = key;
+  m_bPictureStale = false;
+  m_PictureDamage = QRect();
+  p.drawImage(0, 0, m_PlotPicture);
   {
     TPainterCanvas cv(p);
-    m_View.DrawGraph(cv);
+    m_View.DrawSelection(cv);
   }
   const QPalette& pal = palette();
-  const int W = m_pbPlot->width(), H = m_pbPlot->height();
   // A two-pixel sunken frame.
   Bevel(p, W, H, 0, pal.color(QPalette::Dark), pal.color(QPalette::Light));
   Bevel(p, W, H, 1, pal.color(QPalette::Shadow), pal.color(QPalette::Midlight));

@@ -151,6 +151,7 @@ bool TInterpreter::Interpret() {
   m_LastPass = PassKey();
   m_nLastPassLines = nLines;
   m_nLinesRun = nLines;
+  m_bChangedBounds = false;
   m_bLastPassValid = m_ProgramList != nullptr;
   m_ProgramEnd = Checkpoint(nLines);
   RunAddition();
@@ -256,6 +257,23 @@ bool TInterpreter::InterpretChange(size_t nFirst, size_t nRemoved, size_t nAdded
   }
   m_DisplayList = &list;
   const size_t nKeptFrom = bMet ? next->nDisplaySize : list.size();
+  // What the entries replaced covered, from the one before them to the first one kept.
+  bool bAny = false;
+  auto cover = [&](const TPixelPoint& p) {
+    if (!bAny) {
+      m_ChangedBounds = TPlotRect{p.X, p.Y, p.X, p.Y};
+      bAny = true;
+      return;
+    }
+    m_ChangedBounds.Left = std::min(m_ChangedBounds.Left, p.X);
+    m_ChangedBounds.Right = std::max(m_ChangedBounds.Right, p.X);
+    m_ChangedBounds.Top = std::min(m_ChangedBounds.Top, p.Y);
+    m_ChangedBounds.Bottom = std::max(m_ChangedBounds.Bottom, p.Y);
+  };
+  for (size_t i = start->nDisplaySize - 1; i <= nKeptFrom && i < list.size(); ++i) cover(list[i].Point);
+  for (const TDisplayRecord& r : fresh) cover(r.Point);
+  if (nKeptFrom < list.size()) cover(list[nKeptFrom].Point);
+  m_bChangedBounds = bAny;
   const ptrdiff_t nEntryDelta =
       static_cast<ptrdiff_t>(fresh.size() - 1) - static_cast<ptrdiff_t>(nKeptFrom - start->nDisplaySize);
   const auto from = list.begin() + static_cast<ptrdiff_t>(start->nDisplaySize);

@@ -81,6 +81,12 @@ class TInterpreter {
   // the rest of the lists is kept (its line numbers moved). Gives what Interpret gives;
   // falls back to it when the last pass does not fit the change.
   bool InterpretChange(size_t nFirst, size_t nRemoved, size_t nAdded);
+  // After a display pass that followed a change: the pixels its entries (old and new, with
+  // the segments into and out of them) cover; false after a whole pass.
+  bool ChangedEntries(TPlotRect& Bounds) const {
+    Bounds = m_ChangedBounds;
+    return m_bChangedBounds;
+  }
   // Program lines the last display pass ran.
   size_t LinesRun() const { return m_nLinesRun; }
   // Lines between the states the display pass saves (1024; tests take fewer).
@@ -135,6 +141,8 @@ class TInterpreter {
   TPassKey m_LastPass;
   size_t m_nLastPassLines = 0;
   size_t m_nLinesRun = 0;
+  TPlotRect m_ChangedBounds;
+  bool m_bChangedBounds = false;
   bool m_bLastPassValid = false;
 
   // Lists used until the owner assigns its own.

@@ -273,7 +273,58 @@ bool TPlotView::DrawsArrow(const TDisplayRecord& e, bool bCurrentLine) const {
   return ends[static_cast<size_t>(e.nLine)].nPixelLength > c_nMinPixelsForArrow;
 }
 
-void TPlotView::DrawGraph(ICanvas& cv) const {
+void TPlotView::DrawGraph(ICanvas& cv) const { Draw(cv, m_nCurrentSequence, m_nCurrentLine, nullptr); }
+
+void TPlotView::DrawBase(ICanvas& cv, const TPlotRect* pClip) const { Draw(cv, 0, -1, pClip); }
+
+bool TPlotView::Reaches(size_t i, const TPlotRect& r) const {
+  const auto& d = m_Interp.DisplayList();
+  // The segment into the entry, and the entries an arrow head there is placed along.
+  const size_t nFrom = d[i].bDrawArrow ? i - std::min<size_t>(i, c_nMaxArrowSegments) : i - 1;
+  int32_t l = d[i].Point.X, t = d[i].Point.Y, rt = l, b = t;
+  for (size_t k = nFrom; k < i; ++k) {
+    l = std::min(l, d[k].Point.X);
+    rt = std::max(rt, d[k].Point.X);
+    t = std::min(t, d[k].Point.Y);
+    b = std::max(b, d[k].Point.Y);
+  }
+  return l - c_nDrawingMargin <= r.Right && rt + c_nDrawingMargin >= r.Left && t - c_nDrawingMargin <= r.Bottom &&
+         b + c_nDrawingMargin >= r.Top;
+}
+
+void TPlotView::DrawArrow(ICanvas& cv, size_t i) const {
+  const auto& d = m_Interp.DisplayList();
+  TPixelPoint P[3];
+  if (!ArrowHead(i, P)) return;
+  cv.MoveTo(P[0].X, P[0].Y);
+  cv.LineTo(P[1].X, P[1].Y);
+  cv.LineTo(P[2].X, P[2].Y);
+  cv.MoveTo(d[i].Point.X, d[i].Point.Y);
+}
+
+void TPlotView::DrawSelection(ICanvas& cv) const {
+  const auto& d = m_Interp.DisplayList();
+  if (m_nCurrentSequence != 0) {
+    for (size_t i = 1; i < d.size(); ++i) {
+      const TDisplayRecord& e = d[i];
+      if (e.nSequence != m_nCurrentSequence || (e.nLine == m_nCurrentLine && m_nCurrentLine >= 0)) continue;
+      cv.SetPen(e.bLeader ? c_clAqua : c_clLime, 1, false);
+      cv.MoveTo(d[i - 1].Point.X, d[i - 1].Point.Y);
+      cv.LineTo(e.Point.X, e.Point.Y);
+      if (DrawsArrow(e, false)) DrawArrow(cv, i);
+    }
+  }
+  if (m_nCurrentLine < 0) return;
+  cv.SetPen(c_clRed, 1, false);
+  for (size_t i = 1; i < d.size(); ++i) {
+    if (d[i].nLine != m_nCurrentLine) continue;
+    cv.MoveTo(d[i - 1].Point.X, d[i - 1].Point.Y);
+    cv.LineTo(d[i].Point.X, d[i].Point.Y);
+    if (DrawsArrow(d[i], true)) DrawArrow(cv, i);
+  }
+}
+
+void TPlotView::Draw(ICanvas& cv, int32_t nCurrentSequence, int32_t nCurrentLine, const TPlotRect* pClip) const {
   const int W = m_nWidth, H = m_nHeight;
   if (m_bShowLimits && Span(m_fXRange) > 0 && Span(m_fYRange) > 0) {
     cv.FillRect(0, 0, W, H, c_clGrey);
@@ -328,34 +379,26 @@ void TPlotView::DrawGraph(ICanvas& cv) const {
   // The program, then the current line on top in red.
   const auto& d = m_Interp.DisplayList();
   if (d.empty()) return;
-  auto arrow = [&](size_t i) {
-    TPixelPoint P[3];
-    if (!ArrowHead(i, P)) return;
-    cv.MoveTo(P[0].X, P[0].Y);
-    cv.LineTo(P[1].X, P[1].Y);
-    cv.LineTo(P[2].X, P[2].Y);
-    cv.MoveTo(d[i].Point.X, d[i].Point.Y);
-  };
   cv.MoveTo(d[0].Point.X, d[0].Point.Y);
   for (size_t i = 1; i < d.size(); ++i) {
     const TDisplayRecord& e = d[i];
-    if (e.nLine == m_nCurrentLine && m_nCurrentLine >= 0) {
+    if ((e.nLine == nCurrentLine && nCurrentLine >= 0) || (pClip && !Reaches(i, *pClip))) {
       cv.MoveTo(e.Point.X, e.Point.Y);
       continue;
     }
-    bool bCurrent = m_nCurrentSequence != 0 && e.nSequence == m_nCurrentSequence;
+    bool bCurrent = nCurrentSequence != 0 && e.nSequence == nCurrentSequence;
     TColor c = bCurrent ? (e.bLeader ? c_clAqua : c_clLime) : (e.bLeader ? c_clSilver : c_clActiveCaption);
     cv.SetPen(c, 1, false);
     cv.LineTo(e.Point.X, e.Point.Y);
-    if (DrawsArrow(e, false)) arrow(i);
+    if (DrawsArrow(e, false)) DrawArrow(cv, i);
   }
-  if (m_nCurrentLine < 0) return;
+  if (nCurrentLine < 0) return;
   cv.SetPen(c_clRed, 1, false);
   for (size_t i = 1; i < d.size(); ++i) {
-    if (d[i].nLine != m_nCurrentLine) continue;
+    if (d[i].nLine != nCurrentLine) continue;
     cv.MoveTo(d[i - 1].Point.X, d[i - 1].Point.Y);
     cv.LineTo(d[i].Point.X, d[i].Point.Y);
-    if (DrawsArrow(d[i], true)) arrow(i);
+    if (DrawsArrow(d[i], true)) DrawArrow(cv, i);
   }
 }
 

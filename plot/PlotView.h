@@ -99,8 +99,18 @@ class TPlotView {
   static std::vector<TRulerTick> RulerTicks(const TfRange& Range, int32_t nPixels, bool bHorizontal);
 
   void DrawGraph(ICanvas& Canvas) const;
+  // For a picture kept between repaints: the plot without the current sequence and line,
+  // only what can reach pClip (all when null); then the current sequence and line over it.
+  void DrawBase(ICanvas& Canvas, const TPlotRect* pClip) const;
+  void DrawSelection(ICanvas& Canvas) const;
+  // Pixels beyond a segment's ends that its drawing (an arrow head) may reach.
+  static constexpr int c_nDrawingMargin = c_nArrowLength + 2;
 
  private:
+  void Draw(ICanvas& Canvas, int32_t nSequence, int32_t nLine, const TPlotRect* pClip) const;
+  // Whether anything entry i draws can reach the rectangle.
+  bool Reaches(size_t i, const TPlotRect& r) const;
+  void DrawArrow(ICanvas& Canvas, size_t i) const;
   bool DrawsArrow(const TDisplayRecord& d, bool bCurrentLine) const;
   TInterpreter& m_Interp;
   int32_t m_nWidth = 1, m_nHeight = 1;

@@ -240,3 +240,47 @@ TEST_F(WindowTest, TheCaretsLineIsRedInThePlotAndInTheText) {
 
 }  // namespace
 }  // namespace veltrane::test
+
+namespace veltrane::test {
+namespace {
+
+// Typing in a big program follows the change: a few lines run again, the plot's picture is
+// redrawn where entries moved, and both are what a whole pass and a whole drawing give.
+TEST_F(WindowTest, TypingInABigProgramRunsOnlyWhatChanged) {
+  QByteArray text;
+  for (int k = 1; k <= 600; ++k)
+    text += "'$StartSeq(" + QByteArray::number(k) + ")\r\n    MOVEABS(" + QByteArray::number(k % 30 * 20) + "," +
+            QByteArray::number(k / 30 * 20) + ")\r\n    MOVE(10,0)\r\n    MOVECIRC(0,10,0,5,0)\r\n    MOVE(-10,0)\r\n" +
+            "'$EndSeq(" + QByteArray::number(k) + ")\r\n";
+  Open(WriteFile("big.bas", text));
+  Frm().FlushPendingWork();
+  const int nLine = 6 * 300 + 2;  // MOVE(10,0) of sequence 301
+  ASSERT_EQ(Line(nLine), "    MOVE(10,0)");
+  ClickLine(nLine, 11);
+  Editor().setFocus();
+  auto picture = [&] { return Frm().pbPlot()->grab().toImage(); };
+  // A digit, a line broken and joined again, the digit taken back.
+  const std::pair<Qt::Key, const char*> keys[] = {{Qt::Key_5, "    MOVE(105,0)"},
+                                                  {Qt::Key_Return, "    MOVE(105"},
+                                                  {Qt::Key_Backspace, "    MOVE(105,0)"},
+                                                  {Qt::Key_Backspace, "    MOVE(10,0)"}};
+  for (const auto& [key, strLine] : keys) {
+    QTest::keyClick(&Editor(), key);
+    EXPECT_EQ(Line(nLine), strLine);
+    Frm().FlushPendingWork();
+    EXPECT_LT(Frm().Interpreter().LinesRun(), 2 * 1024u);
+    const QImage followed = picture();
+    const auto display = Frm().Document().m_DisplayList;
+    const auto ends = Frm().Document().m_EndPointList;
+    // A whole pass and a whole drawing of the same text.
+    Frm().Interpreter().Interpret();
+    Frm().InvalidatePlotPicture();
+    EXPECT_EQ(Frm().Document().m_DisplayList, display);
+    EXPECT_EQ(Frm().Document().m_EndPointList, ends);
+    EXPECT_TRUE(picture() == followed);
+  }
+  ExpectInSync();
+}
+
+}  // namespace
+}  // namespace veltrane::test
