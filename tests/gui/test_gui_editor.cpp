@@ -6,7 +6,9 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QTest>
+#include <random>
 
 #include "gui/GuiFixture.h"
 
@@ -280,6 +282,156 @@ TEST_F(WindowTest, TypingInABigProgramRunsOnlyWhatChanged) {
     EXPECT_TRUE(picture() == followed);
   }
   ExpectInSync();
+}
+
+}  // namespace
+}  // namespace veltrane::test
+
+namespace veltrane::test {
+namespace {
+
+// The editor against a plain model of its text (one string, the caret and the selection's
+// other end as places in it): seeded random keys, Latin and wider characters.
+TEST(EditorModel, RandomKeysDoWhatTheModelDoes) {
+  TRichEditPlus e;
+  e.resize(300, 200);
+  std::mt19937 rng(81226);
+  QString text;
+  qsizetype caret = 0, anchor = 0;
+  auto lineStart = [&](qsizetype p) { return p == 0 ? 0 : text.lastIndexOf('\n', p - 1) + 1; };
+  auto lineEnd = [&](qsizetype p) {
+    const qsizetype n = text.indexOf('\n', p);
+    return n < 0 ? text.size() : n;
+  };
+  auto replace = [&](const QString& s) {
+    const qsizetype a = std::min(caret, anchor), b = std::max(caret, anchor);
+    text.replace(a, b - a, s);
+    caret = anchor = a + s.size();
+  };
+  const QString chars = QString::fromUtf8("ab1(,)\u00e9\u4e2d");
+  for (int k = 0; k < 4000; ++k) {
+    const int op = static_cast<int>(rng() % 11);
+    const bool bShift = rng() % 3 == 0;
+    const Qt::KeyboardModifiers mods = bShift ? Qt::ShiftModifier : Qt::NoModifier;
+    const bool bSel = caret != anchor;
+    switch (op) {
+      case 0: case 1: case 2: {
+        const QString c = chars.mid(static_cast<qsizetype>(rng() % chars.size()), 1);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, c);
+        QApplication::sendEvent(&e, &press);
+        replace(c);
+        break;
+      }
+      case 3:
+        QTest::keyClick(&e, Qt::Key_Return);
+        replace("\n");
+        break;
+      case 4:
+        QTest::keyClick(&e, Qt::Key_Backspace);
+        if (!bSel && caret > 0) anchor = caret - 1;
+        replace("");
+        break;
+      case 5:
+        QTest::keyClick(&e, Qt::Key_Delete);
+        if (!bSel && caret < text.size()) anchor = caret + 1;
+        replace("");
+        break;
+      case 6:
+      case 7: {
+        const bool bLeft = op == 6;
+        QTest::keyClick(&e, bLeft ? Qt::Key_Left : Qt::Key_Right, mods);
+        if (!bShift && bSel)
+          caret = bLeft ? std::min(caret, anchor) : std::max(caret, anchor);
+        else
+          caret = std::clamp<qsizetype>(caret + (bLeft ? -1 : 1), 0, text.size());
+        if (!bShift) anchor = caret;
+        break;
+      }
+      case 8:
+      case 9: {
+        const bool bHome = op == 8;
+        const bool bCtrl = rng() % 2 == 0;
+        QTest::keyClick(&e, bHome ? Qt::Key_Home : Qt::Key_End, mods | (bCtrl ? Qt::ControlModifier : Qt::NoModifier));
+        caret = bCtrl ? (bHome ? 0 : text.size()) : (bHome ? lineStart(caret) : lineEnd(caret));
+        if (!bShift) anchor = caret;
+        break;
+      }
+      default: {
+        // A selection set through the history's offsets, which count CR LF line breaks.
+        const qsizetype a = static_cast<qsizetype>(rng() % (text.size() + 1));
+        const qsizetype b = static_cast<qsizetype>(rng() % (text.size() + 1));
+        auto crlf = [&](qsizetype p) { return static_cast<int32_t>(p + text.left(p).count('\n')); };
+        e.SetSelection(crlf(a), crlf(b) - crlf(a));
+        anchor = a;
+        caret = b;
+        ASSERT_EQ(e.SelStart(), crlf(std::min(a, b))) << k;
+        ASSERT_EQ(e.SelLength(), crlf(std::max(a, b)) - crlf(std::min(a, b))) << k;
+        break;
+      }
+    }
+    ASSERT_EQ(e.toPlainText(), text) << "key " << k << ", op " << op;
+    auto pos = [&](qsizetype p) {
+      const qsizetype s = lineStart(p);
+      return TTextPos{static_cast<int>(text.left(s).count('\n')), static_cast<int>(p - s)};
+    };
+    ASSERT_EQ(e.Caret(), pos(caret)) << "key " << k << ", op " << op;
+    ASSERT_EQ(e.Anchor(), pos(anchor)) << "key " << k << ", op " << op;
+    ASSERT_EQ(e.SelectedText(), text.mid(std::min(caret, anchor), std::abs(caret - anchor))) << k;
+  }
+}
+
+}  // namespace
+}  // namespace veltrane::test
+
+namespace veltrane::test {
+namespace {
+
+// Moving by lines and pages keeps the column's place and the caret in view; the mouse
+// places, drags and double-clicks; a long line scrolls sideways to the caret.
+TEST(EditorModel, MovesScrollingAndTheMouse) {
+  TRichEditPlus e;
+  e.resize(300, 200);
+  e.show();
+  QStringList lines;
+  for (int i = 0; i < 200; ++i) lines << (i % 3 == 1 ? "ab" : "abcdef word" + QString::number(i));
+  lines << QString(500, 'x');
+  e.setPlainText(lines.join('\n'));
+  e.SetCaret({0, 5});
+  QTest::keyClick(&e, Qt::Key_Down);
+  EXPECT_EQ(e.Caret(), (TTextPos{1, 2}));  // the short line's end
+  QTest::keyClick(&e, Qt::Key_Down);
+  EXPECT_EQ(e.Caret(), (TTextPos{2, 5}));  // the column's place again
+  const int nPage = e.verticalScrollBar()->pageStep();
+  ASSERT_GT(nPage, 3);
+  QTest::keyClick(&e, Qt::Key_PageDown);
+  EXPECT_EQ(e.Caret().nLine, 2 + nPage);
+  QTest::keyClick(&e, Qt::Key_PageDown, Qt::ShiftModifier);
+  EXPECT_EQ(e.Anchor().nLine, 2 + nPage);
+  EXPECT_EQ(e.Caret().nLine, 2 + 2 * nPage);
+  EXPECT_TRUE(e.viewport()->rect().contains(e.cursorRect()));
+  QTest::keyClick(&e, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(e.Caret(), (TTextPos{200, 500}));
+  EXPECT_GT(e.horizontalScrollBar()->value(), 0);
+  EXPECT_TRUE(e.viewport()->rect().contains(e.cursorRect()));
+  QTest::keyClick(&e, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(e.horizontalScrollBar()->value(), 0);
+  EXPECT_EQ(e.verticalScrollBar()->value(), 0);
+  // A drag from one place to another selects between them; a double click selects a word.
+  const QPoint from = e.cursorRect({3, 2}).center() + QPoint(1, 0), to = e.cursorRect({5, 4}).center() + QPoint(1, 0);
+  QTest::mousePress(e.viewport(), Qt::LeftButton, {}, from);
+  QMouseEvent move(QEvent::MouseMove, to, e.viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(e.viewport(), &move);
+  QTest::mouseRelease(e.viewport(), Qt::LeftButton, {}, to);
+  EXPECT_EQ(e.Anchor(), (TTextPos{3, 2}));
+  EXPECT_EQ(e.Caret(), (TTextPos{5, 4}));
+  QTest::mouseDClick(e.viewport(), Qt::LeftButton, {}, e.cursorRect({6, 9}).center());
+  EXPECT_EQ(e.SelectedText(), "word6");
+  // Ctrl with the arrows moves by words.
+  e.SetCaret({0, 0});
+  QTest::keyClick(&e, Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(e.Caret(), (TTextPos{0, 7}));
+  QTest::keyClick(&e, Qt::Key_Left, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(e.SelectedText(), "abcdef ");
 }
 
 }  // namespace
