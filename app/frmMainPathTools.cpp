@@ -3,6 +3,7 @@
 // reset and the offset terms of absolute moves.
 #include <QAction>
 #include <QCursor>
+#include <QSignalBlocker>
 #include <cstdlib>
 
 #include "app/PaintBox.h"
@@ -57,7 +58,8 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
         m_pPrompts->ShowMessage(EMessageKind::eWarning,
                                 c_sUnableToTransform + std::to_string(m_nCurrentSequence) + ": " + o.strReason);
     } else if (evOp == EPathOp::eLeadInOut || evOp == EPathOp::eAddEnd) {
-      PathToolWholeProgram(m_Document, m_Transformer, r);
+      const auto pProgress = m_pPrompts->StartProgress(PathCaption(evOp));
+      PathToolWholeProgram(m_Document, m_Transformer, r, pProgress.get());
       bChanged = true;
     } else {
       const TStringList before = m_Document.m_Program;
@@ -230,7 +232,17 @@ void TfrmMain::OffsetTermsToggled() {
   SyncTransformerFlags();
   const bool bOn = Action("mniAddParToMA")->isChecked();
   const TStringList before = m_Document.m_Program;
-  SetOffsetTermsAll(m_Document, m_Transformer, bOn);
+  try {
+    const auto pProgress = m_pPrompts->StartProgress(Action("mniAddParToMA")->text().remove('&').toStdString());
+    SetOffsetTermsAll(m_Document, m_Transformer, bOn, pProgress.get());
+  } catch (const ECancelled&) {
+    // Nothing was changed: the menu says so again.
+    QSignalBlocker block(Action("mniAddParToMA"));
+    Action("mniAddParToMA")->setChecked(!bOn);
+    m_Transformer.b_AddParToMA = !bOn;
+    GenerateAndDraw();
+    return;
+  }
   AfterProgramChange(m_Document.m_Program != before);
 }
 

@@ -76,10 +76,17 @@ void TfrmMain::TransformCommand(ETransformOp evOp, bool bAll) {
   SyncTransformerFlags();
   bool bChanged = false;
   try {
-    bChanged = bAll ? TransformAll(m_Document, m_Transformer, r, m_pPrompts)
-                    : TransformSequence(m_Document, m_Transformer, m_nCurrentSequence, r);
+    if (bAll) {
+      // A whole program takes a second or more when big: progress, and Cancel.
+      const auto pProgress = m_pPrompts->StartProgress(strCaption);
+      bChanged = TransformAll(m_Document, m_Transformer, r, m_pPrompts, pProgress.get());
+    } else {
+      bChanged = TransformSequence(m_Document, m_Transformer, m_nCurrentSequence, r);
+    }
   } catch (const ETransformError& e) {
     ShowTransformError(e);
+  } catch (const ECancelled&) {
+    bChanged = false;  // nothing was changed
   }
   if (bChanged)
     AfterProgramChange(true);

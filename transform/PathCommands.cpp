@@ -210,16 +210,18 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
   return failed;
 }
 
-void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& T, const TPathRequest& R) {
+void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& T, const TPathRequest& R, IProgress* pProgress) {
   TStringList result = Doc.m_Program;
+  TTransformerProgress progress(T, pProgress);
   RunOn(T, result, R);
   Doc.ReplaceProgram(std::move(result));
 }
 
-void SetOffsetTermsAll(TProgramDocument& Doc, TTransformer& T, bool bOn) {
+void SetOffsetTermsAll(TProgramDocument& Doc, TTransformer& T, bool bOn, IProgress* pProgress) {
   TStringList result = Doc.m_Program;
   T.b_AddParToMA = bOn;
   {
+    TTransformerProgress progress(T, pProgress);
     TUseList use(T, result);
     T.SetOffsetTerms(bOn);
   }

@@ -71,9 +71,11 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
                                           const TPathRequest& Request, IUserPrompts* pPrompts,
                                           IProgress* pProgress = nullptr);
 // Lead in/out and add at end over the whole program at once, as one undo step.
-void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& Transformer, const TPathRequest& Request);
+// With pProgress, as TransformAll.
+void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& Transformer, const TPathRequest& Request,
+                          IProgress* pProgress = nullptr);
 
 // Every absolute move of the program with or without the offset terms, as one undo step.
-void SetOffsetTermsAll(TProgramDocument& Doc, TTransformer& Transformer, bool bOn);
+void SetOffsetTermsAll(TProgramDocument& Doc, TTransformer& Transformer, bool bOn, IProgress* pProgress = nullptr);
 
 }  // namespace veltrane

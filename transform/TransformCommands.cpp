@@ -88,9 +88,10 @@ bool TransformSequence(TProgramDocument& Doc, TTransformer& T, int32_t nSequence
 }
 
 bool TransformAll(TProgramDocument& Doc, TTransformer& T, const TTransformRequest& R,
-                  IUserPrompts* pPrompts) {
+                  IUserPrompts* pPrompts, IProgress* pProgress) {
   TStringList result = Doc.m_Program;
   if (R.evOp != ETransformOp::eReverse) {
+    TTransformerProgress progress(T, pProgress);
     RunOn(T, result, R);
     Doc.ReplaceProgram(std::move(result));
     return true;
@@ -101,7 +102,9 @@ bool TransformAll(TProgramDocument& Doc, TTransformer& T, const TTransformReques
   TSplitList split;
   if (!SplitProgramIntoSequences(Doc.m_Program, split, pPrompts)) return false;
   size_t nLineBase = 0;
+  TProgressStage stage(pProgress, "Turning the sequences round", 0.0, 1.0, static_cast<double>(split.size()));
   for (size_t i = 0; i < split.size(); ++i) {
+    stage.Step(static_cast<double>(i));
     TStringList& chunk = split[i];
     if (i > 0) {
       const int32_t n = MarkerNumber(chunk.front());
@@ -123,6 +126,7 @@ bool TransformAll(TProgramDocument& Doc, TTransformer& T, const TTransformReques
     }
     nLineBase += chunk.size();
   }
+  stage.Done();
   ReverseSequenceOrder(split);
   CombineSplitSequencesIntoProgram(split, result);
   Doc.ReplaceProgram(std::move(result));

@@ -52,8 +52,10 @@ bool TransformSequence(TProgramDocument& Doc, TTransformer& Transformer, int32_t
 // The operation over the whole program; Reverse turns every sequence round and then
 // reverses the order of the sequences. False (after a message) when the sequence
 // markup does not allow it; throws ETransformError as above.
+// With pProgress, the work reports its progress there; a cancel throws ECancelled and the
+// program is as it was.
 bool TransformAll(TProgramDocument& Doc, TTransformer& Transformer, const TTransformRequest& Request,
-                  IUserPrompts* pPrompts);
+                  IUserPrompts* pPrompts, IProgress* pProgress = nullptr);
 
 // What a program gets on entering the editor from a file: the line and arc look-ahead
 // choices, then every move line in canonical form.

@@ -141,6 +141,9 @@ struct TTurn {
 
 }  // namespace
 
+TTransformerProgress::TTransformerProgress(TTransformer& T, IProgress* pProgress) : m_T(T) { T.SetProgress(pProgress); }
+TTransformerProgress::~TTransformerProgress() { m_T.SetProgress(nullptr); }
+
 void TTransformer::LoadSourceList(bool bStrict) {
   m_lstSourceMoves.clear();
   m_lstNewMoves.clear();
@@ -153,7 +156,9 @@ void TTransformer::LoadSourceList(bool bStrict) {
   const TStringList& lines = *m_pProgram;
   m_lstSourceMoves.reserve(lines.size());
   std::string strReason;
+  TProgressStage stage(m_pProgress, "Reading the moves", 0.0, 0.5, static_cast<double>(lines.size()));
   for (size_t n = 0; n < lines.size(); ++n) {
+    if (n % 1024 == 0) stage.Step(static_cast<double>(n));
     TMoveRecord r;
     r.nProgramLine = static_cast<int32_t>(n);
     const ECommandType evType = CommandTypeOfLine(lines[n]);
@@ -173,6 +178,7 @@ void TTransformer::LoadSourceList(bool bStrict) {
     } else {
       r.MoveType = evType;
     }
+    if (n + 1 == lines.size()) stage.Done();
     m_lstSourceMoves.push_back(std::move(r));
   }
   m_fEndPoint = base;
@@ -220,12 +226,15 @@ void TTransformer::StoreNewList() {
   m_lstNewProgram.clear();
   m_lstNewProgram.reserve(m_lstNewMoves.size());
   TMoveWriter Writer;
+  TProgressStage stage(m_pProgress, "Writing the program", 0.5, 1.0, static_cast<double>(m_lstNewMoves.size()));
   for (size_t i = 0; i < m_lstNewMoves.size(); ++i) {
+    if (i % 1024 == 0) stage.Step(static_cast<double>(i));
     const TMoveRecord& r = m_lstNewMoves[i];
     std::string s = LineFor(r, Writer, m_bAllKeptAsRead || (i < m_KeptAsRead.size() && m_KeptAsRead[i]));
     if (s.empty() && IsMoveKind(r.MoveType)) continue;  // a move of no written length
     m_lstNewProgram.push_back(std::move(s));
   }
+  stage.Done();
   std::vector<TMoveRecord>().swap(m_lstNewMoves);
   std::vector<bool>().swap(m_KeptAsRead);
   m_bAllKeptAsRead = false;

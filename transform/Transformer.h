@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "model/Progress.h"
 #include "model/Records.h"
 
 namespace veltrane {
@@ -64,6 +65,20 @@ class ETransformError : public std::runtime_error {
   std::string strLine;
 };
 
+class TTransformer;
+
+// While it lives, the transformer reports whole-program progress to pProgress.
+class TTransformerProgress {
+ public:
+  TTransformerProgress(TTransformer& T, IProgress* pProgress);
+  ~TTransformerProgress();
+  TTransformerProgress(const TTransformerProgress&) = delete;
+  TTransformerProgress& operator=(const TTransformerProgress&) = delete;
+
+ private:
+  TTransformer& m_T;
+};
+
 class TTransformer {
  public:
   TTransformer() = default;
@@ -72,6 +87,9 @@ class TTransformer {
 
   // The lines the operations read and replace; not owned.
   void SetProgram(TStringList* pProgram) { m_pProgram = pProgram; }
+  // Where a whole program's reading and writing report their progress (none when null); a
+  // cancel throws ECancelled before the program list is changed.
+  void SetProgress(IProgress* pProgress) { m_pProgress = pProgress; }
   TStringList* Program() const { return m_pProgram; }
 
   // Reads every line of the list into m_lstSourceMoves. Strict loading throws
@@ -171,6 +189,7 @@ class TTransformer {
   void Retrace(int32_t nFrom, double AddEndValue);
 
   TStringList* m_pProgram = nullptr;
+  IProgress* m_pProgress = nullptr;
   std::vector<TMoveRecord> m_lstSourceMoves, m_lstNewMoves;
   TStringList m_lstNewProgram;
   TfPoint m_fEndPoint;

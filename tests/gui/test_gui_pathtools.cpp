@@ -112,7 +112,7 @@ TEST_F(PathToolTest, FilletLeadAndAddEndFromMenus) {
   lead.bLeadInAnti = true;
   m_Prompts.PathRequests = {lead};
   Frm().Action("mniLeadInOutAll")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Lead In/Out Sequence");
+  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Lead In/Out Sequence");
   EXPECT_EQ(Line(4), "    MOVEABS(-2,2)");
   EXPECT_EQ(Line(5), "    MOVECIRC(2,-2,2,0,0)");
   Frm().Undo();

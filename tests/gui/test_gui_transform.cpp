@@ -2,6 +2,7 @@
 // menu, the toolbar and the plot's menu; dragging a sequence; look-ahead toggles; range
 // limits; importing and appending drawings.
 #include <QAction>
+#include <QSignalBlocker>
 #include <QTest>
 
 #include "gui/GuiFixture.h"
@@ -86,7 +87,9 @@ TEST_F(TransformTest, ToolbarAndPlotMenuRunTheSameCommands) {
 TEST_F(TransformTest, AllCommandsAndTheirCaptions) {
   m_Prompts.Values = {"90"};
   Frm().Action("mniRotateAll")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Rotate All");
+  ASSERT_GE(m_Prompts.Titles.size(), 2u);
+  EXPECT_EQ(m_Prompts.Titles.end()[-2], "Rotate All");
+  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Rotate All");
   EXPECT_EQ(m_Prompts.ShownTexts.back(), "Enter rotation angle in degrees \r(+ve is anticlockwise):|0");
   EXPECT_EQ(Line(5), "    MOVE(0,80)");
   Frm().Undo();
@@ -266,6 +269,62 @@ TEST_F(DrawingTest, AppendNumbersAfterTheProgramAndCanBeUndone) {
   // Cancelling the drawing's dialog changes nothing.
   Frm().Action("mniAppendDXF")->trigger();
   EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+}  // namespace
+}  // namespace veltrane::test
+
+namespace veltrane::test {
+namespace {
+
+// The commands over the whole program show progress; Cancel at any report leaves the
+// program and the undo history as they were (and the offset terms' check mark).
+TEST_F(TransformTest, WholeProgramCommandsCancelledChangeNothing) {
+  const TStringList before = Frm().Document().m_Program;
+  TPathRequest lead;
+  lead.evOp = EPathOp::eLeadInOut;
+  lead.fLeadIn = 2;
+  struct TCommand {
+    const char* strAction;
+    std::function<void(TTestPrompts&)> Answer;
+  };
+  const TCommand commands[] = {{"mniRotateAll", [](TTestPrompts& p) { p.Values = {"90"}; }},
+                               {"mniReverseAll", [](TTestPrompts&) {}},
+                               {"mniLeadInOutAll", [&](TTestPrompts& p) { p.PathRequests = {lead}; }},
+                               {"mniAddParToMA", [](TTestPrompts&) {}}};
+  for (const TCommand& c : commands) {
+    QAction* a = Frm().Action(c.strAction);
+    const bool bChecked = a->isChecked();
+    const int nUndo = Frm().UndoHistory().Count();
+    // Done, it changes the program as one undo step and reports its end.
+    c.Answer(m_Prompts);
+    m_Prompts.ProgressReports.clear();
+    a->trigger();
+    EXPECT_EQ(m_Prompts.Titles.back().rfind("Progress: ", 0), 0u) << c.strAction;
+    EXPECT_NE(Frm().Document().m_Program, before) << c.strAction;
+    EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1) << c.strAction;
+    const size_t nReports = m_Prompts.ProgressReports.size();
+    ASSERT_GE(nReports, 2u) << c.strAction;
+    EXPECT_EQ(m_Prompts.ProgressReports.back().second, 1.0) << c.strAction;
+    Frm().Undo();
+    if (a->isCheckable()) {
+      QSignalBlocker block(a);
+      a->setChecked(bChecked);
+    }
+    ASSERT_EQ(Frm().Document().m_Program, before) << c.strAction;
+    // Cancelled at any of those reports, it changes nothing.
+    for (size_t k = 1; k <= nReports; ++k) {
+      c.Answer(m_Prompts);
+      m_Prompts.CancelAtReport = static_cast<int>(k);
+      m_Prompts.ProgressReports.clear();
+      a->trigger();
+      m_Prompts.CancelAtReport = 0;
+      EXPECT_EQ(Frm().Document().m_Program, before) << c.strAction << " " << k;
+      EXPECT_EQ(Frm().UndoHistory().Count(), nUndo) << c.strAction << " " << k;
+      EXPECT_EQ(a->isChecked(), bChecked) << c.strAction;
+    }
+    ExpectInSync();
+  }
 }
 
 }  // namespace
