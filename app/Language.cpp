@@ -9,6 +9,7 @@
 #include <QTabBar>
 #include <QTableWidget>
 #include <QWidget>
+#include <algorithm>
 #include <vector>
 
 namespace veltrane {
@@ -49,6 +50,15 @@ struct TTables {
       p.English << piece;
       Patterns.push_back(std::move(p));
     }
+    // The pattern that fits with the most of its own text wins ("Cannot open file %1: %2"
+    // before "Cannot open file %1").
+    auto literal = [](const TPattern& p) {
+      qsizetype n = 0;
+      for (const QString& s : p.English) n += s.size();
+      return n;
+    };
+    std::stable_sort(Patterns.begin(), Patterns.end(),
+                     [&](const TPattern& a, const TPattern& b) { return literal(a) > literal(b); });
   }
 };
 
@@ -93,8 +103,10 @@ QString Localised(const QString& strEnglish) {
   for (const TPattern& p : t.Patterns)
     if (Match(p, strEnglish, values)) {
       QString out = p.strChinese;
+      // A value may be a text of its own (a reason in a message); names and numbers are
+      // not in the table and stay as they are.
       for (size_t k = 0; k < p.Order.size(); ++k)
-        out.replace(QString("%%1").arg(p.Order[k]), values[static_cast<qsizetype>(k)]);
+        out.replace(QString("%%1").arg(p.Order[k]), Localised(values[static_cast<qsizetype>(k)]));
       return out;
     }
   return strEnglish;

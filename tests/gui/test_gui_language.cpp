@@ -15,9 +15,12 @@
 #include "app/PathDialogs.h"
 #include "app/StatsDialog.h"
 #include "app/ToolDialogs.h"
+#include "dxf/DXFRecords.h"
 #include "model/TextFile.h"
 #include "gui/GuiFixture.h"
 #include "settings/VLTRegistry.h"
+#include "transform/PathCommands.h"
+#include "transform/TransformCommands.h"
 
 namespace veltrane::test {
 namespace {
@@ -126,6 +129,18 @@ TEST(Language, MessagesWithNamesAndNumbers) {
   EXPECT_EQ(Localised(std::string("Line 12: 1e999 is beyond the range of numbers; the plot leaves it out")),
             "第 12 行：1e999 超出了数的范围；绘图不含它");
   EXPECT_EQ(Localised(std::string("something nobody wrote down")), "something nobody wrote down");
+  // Messages as the core puts them together: the reason in them is looked up on its own.
+  const std::pair<std::string, std::string> composed[] = {
+      {c_sUnableToTransform + std::string("2: the offset path would cross itself"), "无法对序列 2 进行此变换：偏置路径会自相交"},
+      {TransformErrorMessage(ETransformError(4, "MHELICAL(1,2,3)", "helical moves (MHELICAL) cannot be transformed")),
+       "第 5 行无法变换：螺旋移动 (MHELICAL) 无法变换\nMHELICAL(1,2,3)"},
+      {EDXFError("Block insertions would create more than 100 elements; the drawing is not imported", 7).what(),
+       "块插入会产生超过 100 个图元；图纸未导入 (第 7 行)"},
+      {"skipped 2 LINE elements (zero length) at lines 4, 9", "跳过 2 LINE elements (长度为零)，在第 4, 9 行"},
+      {"Cannot open file /x/y.dxf: it is not a regular file (a pipe, device or socket)",
+       "无法打开文件 /x/y.dxf：它不是普通文件 (是管道、设备或套接字)"},
+      {"2 tabs of length 5 do not fit a path of length 8", "2 个长度为 5 的连接点放不进长度为 8 的路径"}};
+  for (const auto& [strEnglish, strChinese] : composed) EXPECT_EQ(Localised(strEnglish), strChinese) << strEnglish;
   SetChineseTexts(false);
   EXPECT_EQ(Localised(std::string("File x does not exist!")), "File x does not exist!");
 }
