@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -81,9 +82,20 @@ int main(int argc, char** argv) {
     // The caret after "MOVE(10" in a sequence near the middle.
     int nLine = static_cast<int>(n / 2);
     while (!w.memProgram()->Line(nLine).startsWith("    MOVE(10")) ++nLine;
-    w.memProgram()->setFocus();
-    w.memProgram()->SetCaret({nLine, 11});
+    // Clicked there, as the user would: the line's sequence becomes the current one.
+    TRichEditPlus& e = *w.memProgram();
+    e.SetCaret({nLine, 0});
+    e.EnsureCaretVisible();
     QApplication::processEvents();
+    const QPoint at = e.cursorRect(TTextPos{nLine, 11}).center() + QPoint(1, 0);
+    QMouseEvent press(QEvent::MouseButtonPress, at, e.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, e.viewport()->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(e.viewport(), &press);
+    QApplication::sendEvent(e.viewport(), &release);
+    QApplication::processEvents();
+    if (w.CurrentSequence() <= 0 || e.Caret().nColumn != 11) return 1;
     std::vector<double> keys, returns, joins;
     for (int r = 0; r < 7; ++r) {
       keys.push_back(Key(w, Qt::Key_5, "5"));

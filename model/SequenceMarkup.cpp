@@ -4,6 +4,7 @@
 #include "model/SequenceMarkup.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
@@ -17,13 +18,25 @@ std::string EndMarker(int32_t n) { return std::string(gc_sEndSeq) + std::to_stri
 bool IsStartMarkerLine(std::string_view strLine) { return StartsWithText(strLine, gc_sStartSeq); }
 bool IsEndMarkerLine(std::string_view strLine) { return StartsWithText(strLine, gc_sEndSeq); }
 
-bool IsStartMarkerOf(std::string_view strLine, int32_t n) {
-  return StartsWithText(strLine, StartMarker(n));
+namespace {
+
+// The line begins with the marker's text, the number n and ")" (a search runs this over
+// whole programs: no string is made).
+bool StartsWithMarkerOf(std::string_view strLine, std::string_view strMarker, int32_t n) {
+  if (!StartsWithText(strLine, strMarker)) return false;
+  char digits[16];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, n);
+  const std::string_view number(digits, static_cast<size_t>(end - digits));
+  const std::string_view rest = strLine.substr(strMarker.size());
+  return ec == std::errc() && rest.size() > number.size() && rest.substr(0, number.size()) == number &&
+         rest[number.size()] == ')';
 }
 
-bool IsEndMarkerOf(std::string_view strLine, int32_t n) {
-  return StartsWithText(strLine, EndMarker(n));
-}
+}  // namespace
+
+bool IsStartMarkerOf(std::string_view strLine, int32_t n) { return StartsWithMarkerOf(strLine, gc_sStartSeq, n); }
+
+bool IsEndMarkerOf(std::string_view strLine, int32_t n) { return StartsWithMarkerOf(strLine, gc_sEndSeq, n); }
 
 bool IsTrimmedStartMarker(std::string_view strLine) {
   return StartsWithText(TrimView(strLine), gc_sStartSeq);

@@ -4,6 +4,7 @@
 
 #include "model/ProgramDocument.h"
 #include "model/SequenceMarkup.h"
+#include "model/Text.h"
 
 using namespace veltrane;
 
@@ -310,4 +311,20 @@ TEST_F(Sequences, ParallelCopies) {
   EXPECT_EQ(doc.m_TransformationList.size(), 3u);
   EXPECT_EQ(doc.m_OriginalList.size(), ThreeSequences().size());
   EXPECT_EQ(doc.m_nTransformationInsertLine, 77);  // the copies never set the insert line
+}
+
+// A marker of sequence n: the marker's text in any case, the number, ")" (what follows does
+// not matter), as a line starting with the marker made for n.
+TEST(SequenceNumbers, MarkerOfANumber) {
+  const std::pair<const char*, bool> lines[] = {
+      {"'$StartSeq(12)", true},  {"'$STARTSEQ(12) note", true}, {"'$StartSeq(123)", false},
+      {"'$StartSeq(1)", false},  {"'$StartSeq(12", false},      {" '$StartSeq(12)", false},
+      {"'$EndSeq(12)", false},   {"'$StartSeq(-12)", false}};
+  for (const auto& [strLine, bIs] : lines) {
+    EXPECT_EQ(IsStartMarkerOf(strLine, 12), bIs) << strLine;
+    EXPECT_EQ(IsStartMarkerOf(strLine, 12), StartsWithText(strLine, StartMarker(12)));
+  }
+  EXPECT_TRUE(IsEndMarkerOf("'$endseq(7)", 7));
+  EXPECT_TRUE(IsStartMarkerOf("'$StartSeq(-3)", -3));
+  EXPECT_FALSE(IsEndMarkerOf("'$EndSeq(70)", 7));
 }
