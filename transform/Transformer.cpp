@@ -290,8 +290,36 @@ bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op, boo
     m_lstNewMoves.clear();
     throw ETransformError(n, strLine, "the result is too large to be written");
   }
+  if (m_bAllKeptAsRead && StoreKeptInPlace()) return true;
   StoreNewList();
   UpdateProgram();
+  return true;
+}
+
+bool TTransformer::StoreKeptInPlace() {
+  // Every record is the program's own line, in order, kept as read: each line is written
+  // where it stands. A line is read before any line at or after it is written (lines are
+  // only ever left out), so no second list of the program is needed.
+  if (!m_pProgram || m_lstNewMoves.size() != m_pProgram->size()) return false;
+  for (size_t i = 0; i < m_lstNewMoves.size(); ++i)
+    if (m_lstNewMoves[i].nProgramLine != static_cast<int32_t>(i)) return false;
+  TStringList& program = *m_pProgram;
+  TMoveWriter Writer;
+  TProgressStage stage(m_pProgress, "Writing the program", 0.5, 1.0, static_cast<double>(m_lstNewMoves.size()));
+  size_t nWritten = 0;
+  for (size_t i = 0; i < m_lstNewMoves.size(); ++i) {
+    if (i % 1024 == 0) stage.Step(static_cast<double>(i));
+    const TMoveRecord& r = m_lstNewMoves[i];
+    std::string s = LineFor(r, Writer, true);
+    if (s.empty() && IsMoveKind(r.MoveType)) continue;  // a move of no written length
+    program[nWritten++] = std::move(s);
+  }
+  program.resize(nWritten);
+  stage.Done();
+  std::vector<TMoveRecord>().swap(m_lstNewMoves);
+  std::vector<bool>().swap(m_KeptAsRead);
+  m_bAllKeptAsRead = false;
+  m_lstNewProgram.clear();
   return true;
 }
 

@@ -97,6 +97,9 @@ class TTransformer {
   // carried along as it stands.
   void LoadSourceList(bool bStrict = true);
   void StoreNewList();    // m_lstNewMoves as text into m_lstNewProgram
+  // The same for records that are the program's lines kept as read, written into the
+  // program itself; false (nothing done) when the records are not that.
+  bool StoreKeptInPlace();
   void UpdateProgram();   // the list's lines become m_lstNewProgram
   void EmptyLists();
 
