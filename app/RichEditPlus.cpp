@@ -912,7 +912,7 @@ void TRichEditPlus::inputMethodEvent(QInputMethodEvent* e) {
 QVariant TRichEditPlus::inputMethodQuery(Qt::InputMethodQuery q) const {
   switch (q) {
     case Qt::ImEnabled: return !m_bReadOnly;
-    case Qt::ImCursorRectangle: return cursorRect();
+    case Qt::ImCursorRectangle: return cursorRect().translated(viewport()->pos());  // in the widget's coordinates
     case Qt::ImFont: return font();
     case Qt::ImCursorPosition: return m_Caret.nColumn;
     case Qt::ImAnchorPosition: return m_Anchor.nLine == m_Caret.nLine ? m_Anchor.nColumn : m_Caret.nColumn;
