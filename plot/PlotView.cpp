@@ -314,10 +314,15 @@ void TPlotView::DrawSelection(ICanvas& cv) const {
       if (DrawsArrow(e, false)) DrawArrow(cv, i);
     }
   }
-  if (m_nCurrentLine < 0) return;
+  DrawCurrentLine(cv, m_nCurrentLine);
+}
+
+void TPlotView::DrawCurrentLine(ICanvas& cv, int32_t nLine) const {
+  if (nLine < 0) return;
+  const auto& d = m_Interp.DisplayList();
   cv.SetPen(c_clRed, 1, false);
   for (size_t i = 1; i < d.size(); ++i) {
-    if (d[i].nLine != m_nCurrentLine) continue;
+    if (d[i].nLine != nLine) continue;
     cv.MoveTo(d[i - 1].Point.X, d[i - 1].Point.Y);
     cv.LineTo(d[i].Point.X, d[i].Point.Y);
     if (DrawsArrow(d[i], true)) DrawArrow(cv, i);
@@ -392,14 +397,7 @@ void TPlotView::Draw(ICanvas& cv, int32_t nCurrentSequence, int32_t nCurrentLine
     cv.LineTo(e.Point.X, e.Point.Y);
     if (DrawsArrow(e, false)) DrawArrow(cv, i);
   }
-  if (nCurrentLine < 0) return;
-  cv.SetPen(c_clRed, 1, false);
-  for (size_t i = 1; i < d.size(); ++i) {
-    if (d[i].nLine != nCurrentLine) continue;
-    cv.MoveTo(d[i - 1].Point.X, d[i - 1].Point.Y);
-    cv.LineTo(d[i].Point.X, d[i].Point.Y);
-    if (DrawsArrow(d[i], true)) DrawArrow(cv, i);
-  }
+  DrawCurrentLine(cv, nCurrentLine);
 }
 
 }  // namespace veltrane

@@ -111,6 +111,8 @@ class TPlotView {
   // Whether anything entry i draws can reach the rectangle.
   bool Reaches(size_t i, const TPlotRect& r) const;
   void DrawArrow(ICanvas& Canvas, size_t i) const;
+  // The line's segments in red, on top, with their arrows.
+  void DrawCurrentLine(ICanvas& Canvas, int32_t nLine) const;
   bool DrawsArrow(const TDisplayRecord& d, bool bCurrentLine) const;
   TInterpreter& m_Interp;
   int32_t m_nWidth = 1, m_nHeight = 1;

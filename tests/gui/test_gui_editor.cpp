@@ -240,11 +240,6 @@ TEST_F(WindowTest, TheCaretsLineIsRedInThePlotAndInTheText) {
   EXPECT_EQ(img.pixelColor(SegmentMiddle(j)), QColor(0, 255, 0));
 }
 
-}  // namespace
-}  // namespace veltrane::test
-
-namespace veltrane::test {
-namespace {
 
 // Typing in a big program follows the change: a few lines run again, the plot's picture is
 // redrawn where entries moved, and both are what a whole pass and a whole drawing give.
@@ -284,11 +279,6 @@ TEST_F(WindowTest, TypingInABigProgramRunsOnlyWhatChanged) {
   ExpectInSync();
 }
 
-}  // namespace
-}  // namespace veltrane::test
-
-namespace veltrane::test {
-namespace {
 
 // The editor against a plain model of its text (one string, the caret and the selection's
 // other end as places in it): seeded random keys, Latin and wider characters.
@@ -380,11 +370,6 @@ TEST(EditorModel, RandomKeysDoWhatTheModelDoes) {
   }
 }
 
-}  // namespace
-}  // namespace veltrane::test
-
-namespace veltrane::test {
-namespace {
 
 // Moving by lines and pages keeps the column's place and the caret in view; the mouse
 // places, drags and double-clicks; a long line scrolls sideways to the caret.
