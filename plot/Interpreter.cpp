@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
@@ -184,8 +185,20 @@ TInterpreter::TCheckpoint TInterpreter::Checkpoint(size_t nLine) const {
   return TCheckpoint{nLine, m_DisplayList->size(), m_fNewPosition, m_nCurrentSequence, m_bDoneLeader};
 }
 
+namespace {
+
+// The same positions to the bit: 0 and -0 lead to different arcs (an angle of pi or -pi),
+// and a position that is not a number goes on as the same one.
+bool SamePositions(const std::array<double, TInterpreter::c_nMaxAxes>& a,
+                   const std::array<double, TInterpreter::c_nMaxAxes>& b) {
+  return std::memcmp(a.data(), b.data(), sizeof(double) * a.size()) == 0;
+}
+
+}  // namespace
+
 bool TInterpreter::SameState(const TCheckpoint& c) const {
-  return c.fPosition == m_fNewPosition && c.nSequence == m_nCurrentSequence && c.bDoneLeader == m_bDoneLeader;
+  return SamePositions(c.fPosition, m_fNewPosition) && c.nSequence == m_nCurrentSequence &&
+         c.bDoneLeader == m_bDoneLeader;
 }
 
 TInterpreter::TPassKey TInterpreter::PassKey() const {
@@ -207,7 +220,7 @@ bool TInterpreter::InterpretChange(size_t nFirst, size_t nRemoved, size_t nAdded
     now.fPosition[static_cast<size_t>(m_nXAxis)] = 0.0;
     now.fPosition[static_cast<size_t>(m_nYAxis)] = 0.0;
     const TCheckpoint& began = m_Checkpoints.front();
-    if (began.nLine != 0 || now.fPosition != began.fPosition || now.bDoneLeader != began.bDoneLeader)
+    if (began.nLine != 0 || !SamePositions(now.fPosition, began.fPosition) || now.bDoneLeader != began.bDoneLeader)
       return Interpret();
   }
   const ptrdiff_t nDelta = static_cast<ptrdiff_t>(nAdded) - static_cast<ptrdiff_t>(nRemoved);

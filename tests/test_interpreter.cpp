@@ -459,3 +459,28 @@ TEST(InterpretChange, GivesWhatAWholePassGives) {
   // Typing in a sheet of sequences ran a few lines, not the program.
   EXPECT_LT(nRunFast * 4, nRunWhole);
 }
+
+// A state that differs only in the sign of a zero is not the same state: an arc from there
+// starts at the angle pi or -pi.
+TEST(InterpretChange, ZeroAndMinusZeroAreNotTheSameState) {
+  TStringList prog = {"MOVEABS(0,0)", "MOVEABS(-10,0)", "MOVECIRC(20,0,10,0,0)", "MOVE(0,1)"};
+  std::vector<TDisplayRecord> display, add, wholeDisplay, wholeAdd;
+  std::vector<TEndPoints> ends, wholeEnds;
+  TInterpreter in, whole;
+  for (auto [p, d, a, e] : {std::tuple{&in, &display, &add, &ends}, std::tuple{&whole, &wholeDisplay, &wholeAdd, &wholeEnds}}) {
+    p->SetProgram(&prog);
+    p->SetDisplayList(d);
+    p->SetAddDisList(a);
+    p->SetEndPointList(e);
+    p->SetPlotRect({0, 0, 100, 100});
+    p->SetXRange({-20, 20});
+    p->SetYRange({-20, 20});
+    p->SetCheckpointLines(1);
+    p->Interpret();
+  }
+  prog[1] = "MOVEABS(-10,-0)";
+  in.InterpretChange(1, 1, 1);
+  whole.Interpret();
+  EXPECT_EQ(display, wholeDisplay);
+  EXPECT_GT(in.LinesRun(), 1u);  // ran on past the changed line
+}
