@@ -752,6 +752,8 @@ bool TRichEditPlus::MoveForKey(const QKeyEvent& e) {
 
 void TRichEditPlus::keyPressEvent(QKeyEvent* e) {
   if (m_bReadOnly) {
+    // Only what was selected can be copied; other keys go to whoever wants them.
+    if (e->matches(QKeySequence::Copy)) return copy();
     e->ignore();
     return;
   }

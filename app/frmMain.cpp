@@ -398,7 +398,7 @@ void TfrmMain::ClearProgram() {
   m_pUndoList->ClearAll();
   m_strFileName.clear();
   m_strTableFile.clear();
-  if (auto* t = findChild<QPlainTextEdit*>("memTablelist")) t->clear();
+  if (auto* t = findChild<TRichEditPlus*>("memTablelist")) t->SetLines({});
   m_bProgramModified = false;
   m_nCurrentSequence = 0;
   UpdateFileStatus();

@@ -8,7 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
+#include <QFontDatabase>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -137,11 +137,17 @@ void TfrmMain::AutoCodeInsertCommand() {
     return;
   }
   TStringList result = InsertAutoCode(m_Document.m_Program, ReadAutoCodeTexts(m_Registry));
-  // The moves in canonical form, as after any transformation; one undo step for all.
+  // The moves in canonical form, as after any transformation; one undo step for all. A big
+  // program shows its progress; Cancel leaves it as it was.
   SyncTransformerFlags();
-  {
+  try {
+    const auto pProgress = m_pPrompts->StartProgress("Automatic Code Insertion");
+    TTransformerProgress progress(m_Transformer, pProgress.get());
     TUseList use(m_Transformer, result);
     m_Transformer.RewriteCanonical();
+  } catch (const ECancelled&) {
+    GenerateAndDraw();
+    return;
   }
   m_Document.ReplaceProgram(std::move(result));
   AfterProgramChange(true);
@@ -216,8 +222,10 @@ void TfrmMain::CreateTablePage() {
   connect(page->findChild<QPushButton*>("btnApply"), &QPushButton::clicked, this, [this] { TableApply(); });
   connect(page->findChild<QPushButton*>("btnSaveTable"), &QPushButton::clicked, this, [this] { TableExport(); });
   connect(page->findChild<QPushButton*>("btnSend"), &QPushButton::clicked, this, [this] { SendProgram(); });
-  auto* list = new QPlainTextEdit(page);
+  // A table as long as a big program's: the program editor's lines, read only.
+  auto* list = new TRichEditPlus(page);
   list->setObjectName("memTablelist");
+  list->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   list->setReadOnly(true);
   v->addWidget(list, 1);
   m_Pages->addTab(page, "TableList");
@@ -257,8 +265,8 @@ void TfrmMain::ShowTableFields(const TTableFields& f) {
 
 void TfrmMain::TableApply() {
   FlushPendingWork();
-  auto* pane = findChild<QPlainTextEdit*>("memTablelist");
-  pane->clear();
+  auto* pane = findChild<TRichEditPlus*>("memTablelist");
+  pane->SetLines({});
   TTableFields f = TableFieldsFromPage();
   m_nDataStructure = f.bFixed ? 0 : 1;
   m_nFileFormat = static_cast<int32_t>(f.evFormat);
@@ -268,10 +276,7 @@ void TfrmMain::TableApply() {
     m_pPrompts->ShowMessage(EMessageKind::eError, r.strError);
     return;
   }
-  QStringList lines;
-  lines.reserve(static_cast<qsizetype>(r.Lines.size()));
-  for (const std::string& l : r.Lines) lines << FromProgram(l);
-  pane->setPlainText(lines.join('\n'));
+  pane->SetLines(MakeEditorLines(r.Lines, m_Codec, nullptr, 0.0, 1.0));
 }
 
 void TfrmMain::TableExport() {
@@ -289,9 +294,9 @@ void TfrmMain::TableExport() {
                                       strFile))
     return;
   TStringList lines;
-  const QString text = findChild<QPlainTextEdit*>("memTablelist")->toPlainText();
-  if (!text.isEmpty())
-    for (const QString& l : text.split('\n')) lines.push_back(ToProgram(l));
+  const TRichEditPlus* pane = findChild<TRichEditPlus*>("memTablelist");
+  if (pane->LineCount() > 1 || pane->LineLength(0) > 0)
+    for (int i = 0; i < pane->LineCount(); ++i) lines.push_back(ToProgram(pane->Line(i)));
   try {
     SaveLines(strFile, lines);
   } catch (const EFileError& e) {

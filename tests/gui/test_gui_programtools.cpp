@@ -40,7 +40,7 @@ class ProgramToolTest : public WindowTest {
     return w;
   }
   void Click(const char* strButton) { Find<QPushButton>(strButton)->click(); }
-  QString Table() { return Find<QPlainTextEdit>("memTablelist")->toPlainText(); }
+  QString Table() { return Find<TRichEditPlus>("memTablelist")->toPlainText(); }
 };
 
 TEST_F(ProgramToolTest, CheckProgramShowsTheReportAndChangesNothing) {
@@ -352,7 +352,7 @@ TEST(ToolDialogs, LayoutsGiveTheFieldsTheirRoomAndNothingJumps) {
 TEST_F(ProgramToolTest, TheTablePaneHasTheHeightOfThePage) {
   Frm().Pages()->setCurrentIndex(1);
   QApplication::processEvents();
-  EXPECT_GE(Find<QPlainTextEdit>("memTablelist")->height(), 250);
+  EXPECT_GE(Find<TRichEditPlus>("memTablelist")->height(), 250);
 }
 
 TEST(ToolDialogs, ControllerLinkShowsTheGroupOfItsLinkType) {

@@ -7,6 +7,7 @@
 
 #include "gui/GuiFixture.h"
 #include "model/TextFile.h"
+#include "tools/AutoCodeInsert.h"
 
 namespace veltrane::test {
 namespace {
@@ -291,7 +292,12 @@ TEST_F(TransformTest, WholeProgramCommandsCancelledChangeNothing) {
   const TCommand commands[] = {{"mniRotateAll", [](TTestPrompts& p) { p.Values = {"90"}; }},
                                {"mniReverseAll", [](TTestPrompts&) {}},
                                {"mniLeadInOutAll", [&](TTestPrompts& p) { p.PathRequests = {lead}; }},
-                               {"mniAddParToMA", [](TTestPrompts&) {}}};
+                               {"mniAddParToMA", [](TTestPrompts&) {}},
+                               {"mniAutoCodeInsert", [](TTestPrompts& p) {
+                                  TAutoCodeTexts t;
+                                  t.strProgramStart = "' begin";
+                                  p.AutoCodeTexts = t;
+                                }}};
   for (const TCommand& c : commands) {
     QAction* a = Frm().Action(c.strAction);
     const bool bChecked = a->isChecked();
