@@ -102,7 +102,6 @@ class TRichEditPlus : public QAbstractScrollArea, public IEditorText {
   TTextPos FromCrLfOffset(int32_t nOffset) const;
 
   TEditUndo& EditUndo() { return m_EditUndo; }
-  int32_t UndosRemaining() const { return static_cast<int32_t>(m_EditUndo.UndosRemaining()); }
   bool ClearUndoListOnSave() const { return m_bClearUndoListOnSave; }
   void SetClearUndoListOnSave(bool b) { m_bClearUndoListOnSave = b; }
 
@@ -113,7 +112,6 @@ class TRichEditPlus : public QAbstractScrollArea, public IEditorText {
   bool Undo() { return m_EditUndo.Undo(*this); }
   void EmptyUndoList() { m_EditUndo.Clear(); }
 
-  int32_t CurrentLine() const { return m_Caret.nLine; }
   // The caret's line.
   int32_t CalculateCurrentLine() const { return m_Caret.nLine; }
   bool GotoLine(int32_t nLine);
