@@ -652,9 +652,9 @@ bool TRichEditPlus::event(QEvent* e) {
     }
   }
   if (e->type() == QEvent::KeyPress) {
-    // Tab types a tab here; it does not move the focus.
+    // Tab types a tab here; it does not move the focus (a read-only view passes it on).
     auto* k = static_cast<QKeyEvent*>(e);
-    if (k->key() == Qt::Key_Tab && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    if (!m_bReadOnly && k->key() == Qt::Key_Tab && !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
       keyPressEvent(k);
       return true;
     }
