@@ -188,15 +188,9 @@ void TfrmMain::SyncEditorFromProgram() {
   const int nVScroll = m_memProgram->verticalScrollBar()->value();
   const int nHScroll = m_memProgram->horizontalScrollBar()->value();
   const TTextPos caret = m_memProgram->Caret();
-  TEditorLines lines;
-  if (p.size() >= s_nLinesForProgress) {
-    // A big program shows progress. The change is made already, so the dialog has no Cancel.
-    const auto pProgress = m_pPrompts->StartProgress("Veltrane", false);
-    lines = MakeEditorLines(p, m_Codec, pProgress.get(), 0.0, 1.0);
-  } else {
-    lines = MakeEditorLines(p, m_Codec, nullptr, 0.0, 1.0);
-  }
-  ShowEditorLines(std::move(lines));
+  // A big program shows progress. The change is made already, so the dialog has no Cancel.
+  const auto pProgress = p.size() >= s_nLinesForProgress ? m_pPrompts->StartProgress("Veltrane", false) : nullptr;
+  ShowEditorLines(MakeEditorLines(p, m_Codec, pProgress.get(), 0.0, 1.0));
   // The caret and the view stay where they were.
   m_memProgram->SetCaret(caret);
   m_memProgram->verticalScrollBar()->setValue(nVScroll);

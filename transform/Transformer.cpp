@@ -222,18 +222,23 @@ std::string TTransformer::LineFor(const TMoveRecord& r, TMoveWriter& Writer, boo
   return "    " + CommandWordFromType(k) + "(" + strArgs + ")" + r.strTrailer;
 }
 
-void TTransformer::StoreNewList() {
+void TTransformer::StoreNewList(TStringList* pInPlace) {
   m_lstNewProgram.clear();
-  m_lstNewProgram.reserve(m_lstNewMoves.size());
+  if (!pInPlace) m_lstNewProgram.reserve(m_lstNewMoves.size());
   TMoveWriter Writer;
   TProgressStage stage(m_pProgress, "Writing the program", 0.5, 1.0, static_cast<double>(m_lstNewMoves.size()));
+  size_t nWritten = 0;
   for (size_t i = 0; i < m_lstNewMoves.size(); ++i) {
     if (i % 1024 == 0) stage.Step(static_cast<double>(i));
     const TMoveRecord& r = m_lstNewMoves[i];
     std::string s = LineFor(r, Writer, m_bAllKeptAsRead || (i < m_KeptAsRead.size() && m_KeptAsRead[i]));
     if (s.empty() && IsMoveKind(r.MoveType)) continue;  // a move of no written length
-    m_lstNewProgram.push_back(std::move(s));
+    if (pInPlace)
+      (*pInPlace)[nWritten++] = std::move(s);
+    else
+      m_lstNewProgram.push_back(std::move(s));
   }
+  if (pInPlace) pInPlace->resize(nWritten);
   stage.Done();
   std::vector<TMoveRecord>().swap(m_lstNewMoves);
   std::vector<bool>().swap(m_KeptAsRead);
@@ -303,23 +308,7 @@ bool TTransformer::StoreKeptInPlace() {
   if (!m_pProgram || m_lstNewMoves.size() != m_pProgram->size()) return false;
   for (size_t i = 0; i < m_lstNewMoves.size(); ++i)
     if (m_lstNewMoves[i].nProgramLine != static_cast<int32_t>(i)) return false;
-  TStringList& program = *m_pProgram;
-  TMoveWriter Writer;
-  TProgressStage stage(m_pProgress, "Writing the program", 0.5, 1.0, static_cast<double>(m_lstNewMoves.size()));
-  size_t nWritten = 0;
-  for (size_t i = 0; i < m_lstNewMoves.size(); ++i) {
-    if (i % 1024 == 0) stage.Step(static_cast<double>(i));
-    const TMoveRecord& r = m_lstNewMoves[i];
-    std::string s = LineFor(r, Writer, true);
-    if (s.empty() && IsMoveKind(r.MoveType)) continue;  // a move of no written length
-    program[nWritten++] = std::move(s);
-  }
-  program.resize(nWritten);
-  stage.Done();
-  std::vector<TMoveRecord>().swap(m_lstNewMoves);
-  std::vector<bool>().swap(m_KeptAsRead);
-  m_bAllKeptAsRead = false;
-  m_lstNewProgram.clear();
+  StoreNewList(m_pProgram);
   return true;
 }
 

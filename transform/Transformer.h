@@ -96,7 +96,9 @@ class TTransformer {
   // ETransformError at the first move line it cannot model; otherwise such a line is
   // carried along as it stands.
   void LoadSourceList(bool bStrict = true);
-  void StoreNewList();    // m_lstNewMoves as text into m_lstNewProgram
+  // m_lstNewMoves as text into m_lstNewProgram, or over the lines of pInPlace when every
+  // record is that list's own line in order (a line is read before it is written over).
+  void StoreNewList(TStringList* pInPlace = nullptr);
   // The same for records that are the program's lines kept as read, written into the
   // program itself; false (nothing done) when the records are not that.
   bool StoreKeptInPlace();
