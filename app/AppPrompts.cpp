@@ -7,6 +7,9 @@
 #include <QRadioButton>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <algorithm>
+#include <chrono>
+#include <vector>
 
 #include "app/Dialogs.h"
 #include "app/FileNames.h"
@@ -20,8 +23,104 @@ namespace veltrane {
 namespace {
 const char* c_strFilter = "BASIC program (*.bas)";
 
-// Every dialog shows itself in the chosen language.
+// Qt's progress dialog, shown at once: its own timer, which would show it while a question
+// of the same command is open, is stopped for good.
+class TProgressWindow : public QProgressDialog {
+ public:
+  using QProgressDialog::QProgressDialog;
+  void ShowNow() { forceShow(); }
+};
+
+// A progress dialog over the window, modal so that nothing else changes while the work
+// runs; Cancel ends the work at its next report. It never stands over a question: it is
+// made only when the work has run half a second with no question open (there is no
+// timer that could show it while a dialog of the same command waits for the user), and
+// it hides while a question, warning or dialog is open and comes back after.
+class TDialogProgress : public IProgress {
+ public:
+  TDialogProgress(QWidget* pParent, const std::string& strTitle, bool bCancel)
+      : m_pParent(pParent), m_strTitle(strTitle), m_bCancel(bCancel) {
+    Live().push_back(this);
+  }
+  ~TDialogProgress() override { std::erase(Live(), this); }
+  bool Report(const std::string& strStage, double fDone) override {
+    if (m_bCancelled) return false;
+    if (!m_pDialog) {
+      if (s_nQuestions > 0 || std::chrono::steady_clock::now() - m_Since < ShowAfter()) return true;
+      Make();
+    }
+    const QString strLabel = Localised(QString::fromStdString(strStage) + "...");
+    if (m_pDialog->labelText() != strLabel) m_pDialog->setLabelText(strLabel);
+    m_pDialog->setValue(static_cast<int>(std::clamp(fDone, 0.0, 1.0) * 999));  // lets Cancel be pressed
+    m_bCancelled = m_pDialog->wasCanceled();
+    return !m_bCancelled;
+  }
+
+  // Every progress dialog alive steps aside while a question is open.
+  class TQuestion {
+   public:
+    TQuestion() {
+      if (s_nQuestions++ == 0)
+        for (TDialogProgress* p : Live()) p->StepAside();
+    }
+    ~TQuestion() {
+      if (--s_nQuestions == 0)
+        for (TDialogProgress* p : Live()) p->ComeBack();
+    }
+    TQuestion(const TQuestion&) = delete;
+    TQuestion& operator=(const TQuestion&) = delete;
+  };
+
+ private:
+  // Half a second; the window tests set VELTRANE_PROGRESS_DELAY_MS to see the window at
+  // once on work that a fast machine finishes quickly.
+  static std::chrono::milliseconds ShowAfter() {
+    bool bSet = false;
+    const int n = qEnvironmentVariableIntValue("VELTRANE_PROGRESS_DELAY_MS", &bSet);
+    return std::chrono::milliseconds(bSet && n >= 0 ? n : 500);
+  }
+  static std::vector<TDialogProgress*>& Live() {
+    static std::vector<TDialogProgress*> s_Live;
+    return s_Live;
+  }
+  static inline int s_nQuestions = 0;
+
+  void Make() {
+    m_pDialog = std::make_unique<TProgressWindow>(m_pParent);
+    if (!m_bCancel) m_pDialog->setCancelButton(nullptr);
+    m_pDialog->setWindowTitle(Localised(QString::fromStdString(m_strTitle)));
+    LocaliseWidgets(m_pDialog.get());  // its Cancel button
+    m_pDialog->setWindowModality(Qt::WindowModal);
+    m_pDialog->setAutoClose(false);
+    m_pDialog->setAutoReset(false);
+    m_pDialog->setRange(0, 1000);
+    m_pDialog->setMinimumWidth(360);
+    m_pDialog->ShowNow();
+  }
+  void StepAside() {
+    if (m_pDialog && m_pDialog->isVisible()) {
+      m_pDialog->hide();
+      m_bAside = true;
+    }
+  }
+  void ComeBack() {
+    // Work that has not shown its dialog yet waits another half second of its own.
+    m_Since = std::chrono::steady_clock::now();
+    if (m_bAside) m_pDialog->show();
+    m_bAside = false;
+  }
+
+  QWidget* m_pParent;
+  std::string m_strTitle;
+  bool m_bCancel;
+  std::unique_ptr<TProgressWindow> m_pDialog;
+  std::chrono::steady_clock::time_point m_Since = std::chrono::steady_clock::now();
+  bool m_bAside = false, m_bCancelled = false;
+};
+
+// Every dialog shows itself in the chosen language, with no progress dialog over it.
 int Exec(QDialog& d) {
+  TDialogProgress::TQuestion question;
   LocaliseWidgets(&d);
   return d.exec();
 }
@@ -146,37 +245,6 @@ bool TQtAppPrompts::ChooseLayers(const TStringList& DrawingLayers, TStringList& 
   SelectedLayers = d.Selection().SelectedList();
   return true;
 }
-
-namespace {
-
-// A progress dialog over the window, modal so that nothing else changes while the work
-// runs; Cancel ends the work at its next report.
-class TDialogProgress : public IProgress {
- public:
-  TDialogProgress(QWidget* pParent, const std::string& strTitle, bool bCancel) : m_Dialog(pParent) {
-    if (!bCancel) m_Dialog.setCancelButton(nullptr);
-    m_Dialog.setWindowTitle(Localised(QString::fromStdString(strTitle)));
-    LocaliseWidgets(&m_Dialog);  // its Cancel button
-    m_Dialog.setWindowModality(Qt::WindowModal);
-    m_Dialog.setMinimumDuration(500);
-    m_Dialog.setAutoClose(false);
-    m_Dialog.setAutoReset(false);
-    m_Dialog.setRange(0, 1000);
-    m_Dialog.setMinimumWidth(360);
-    m_Dialog.setValue(0);
-  }
-  bool Report(const std::string& strStage, double fDone) override {
-    const QString strLabel = Localised(QString::fromStdString(strStage) + "...");
-    if (m_Dialog.labelText() != strLabel) m_Dialog.setLabelText(strLabel);
-    m_Dialog.setValue(static_cast<int>(std::clamp(fDone, 0.0, 1.0) * 999));  // shows it when the work is long
-    return !m_Dialog.wasCanceled();
-  }
-
- private:
-  QProgressDialog m_Dialog;
-};
-
-}  // namespace
 
 std::unique_ptr<IProgress> TQtAppPrompts::StartProgress(const std::string& strTitle, bool bCancel) {
   return std::make_unique<TDialogProgress>(m_pParent, strTitle, bCancel);

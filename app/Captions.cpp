@@ -220,6 +220,8 @@ const TTextEntry c_DialogTexts[] = {
     {"Error! The compensation value must be positive!", "错误！补偿值必须为正！"},
     {"Unable to perform this transform on sequence %1: %2", "无法对序列 %1 进行此变换：%2"},
     {"Unable to perform this transform on sequence %1", "无法对序列 %1 进行此变换"},
+    {"%1 more sequences could not be changed.", "另有 %1 个序列无法更改。"},
+    {"The other sequences were changed.", "其他序列已更改。"},
     {"Error getting data from dialog!", "从对话框取数据出错！"}, {"Enter scale factor:", "输入缩放系数："},
     {"Checking cut order...", "正在检查切割顺序..."}, {"Checking motion...", "正在检查运动..."},
     {"Import report:", "导入报告："},

@@ -29,6 +29,38 @@ std::string PathCaption(EPathOp evOp) {
   return "";
 }
 
+// What the core says of each sequence while a command runs over all of them, kept for one
+// message after the work: a warning per refused sequence would stop the work at every
+// sequence, and the user wants the list, not a row of boxes.
+class TSequenceRefusals : public IUserPrompts {
+ public:
+  explicit TSequenceRefusals(IUserPrompts* pUser) : m_pUser(pUser) {}
+  void ShowMessage(EMessageKind evKind, const std::string& strText) override {
+    if (evKind == EMessageKind::eWarning && strText.rfind(c_sUnableToTransform, 0) == 0)
+      m_Refused.push_back(strText);
+    else
+      m_pUser->ShowMessage(evKind, strText);  // a fault of the program, not of a sequence
+  }
+  EAnswer Ask(const std::string& strQuestion, bool bAllowCancel) override {
+    return m_pUser->Ask(strQuestion, bAllowCancel);
+  }
+  // One warning naming each refused sequence and its reason (the first ones of a long list).
+  void Show(bool bOthersChanged) const {
+    if (m_Refused.empty()) return;
+    constexpr size_t c_nShown = 30;  // more lines do not fit a message box
+    std::string t;
+    for (size_t i = 0; i < m_Refused.size() && i < c_nShown; ++i) t += (i ? "\n" : "") + m_Refused[i];
+    if (m_Refused.size() > c_nShown)
+      t += "\n" + std::to_string(m_Refused.size() - c_nShown) + " more sequences could not be changed.";
+    if (bOthersChanged) t += "\nThe other sequences were changed.";
+    m_pUser->ShowMessage(EMessageKind::eWarning, t);
+  }
+
+ private:
+  IUserPrompts* m_pUser;
+  std::vector<std::string> m_Refused;
+};
+
 }  // namespace
 
 TfPoint TfrmMain::PlotToProgram(QPoint Point) const {
@@ -49,7 +81,8 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
     return;
   }
   SyncTransformerFlags();
-  bool bChanged = false;
+  bool bChanged = false, bWorkDone = false;
+  TSequenceRefusals refusals(m_pPrompts);
   try {
     if (!bAll) {
       const TPathOutcome o = PathToolSequence(m_Document, m_Transformer, m_nCurrentSequence, r);
@@ -64,8 +97,9 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
     } else {
       const TStringList before = m_Document.m_Program;
       const auto pProgress = m_pPrompts->StartProgress(PathCaption(evOp));
-      PathToolEachSequence(m_Document, m_Transformer, r, m_pPrompts, pProgress.get());
+      PathToolEachSequence(m_Document, m_Transformer, r, &refusals, pProgress.get());
       bChanged = m_Document.m_Program != before;
+      bWorkDone = true;
     }
   } catch (const ETransformError& e) {
     ShowTransformError(e);
@@ -77,6 +111,8 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
   else
     GenerateAndDraw();
   if (bAll && evOp == EPathOp::eFillet) ZoomExtents();
+  // The refused sequences once, over the changed program.
+  if (bWorkDone) refusals.Show(bChanged);
 }
 
 void TfrmMain::ChangeStartCommand() {
@@ -189,13 +225,15 @@ void TfrmMain::AddTabsCommand(bool bAll) {
   m_Registry.SetTabsLength(r.fLength);
   m_Registry.SetTabsOffArcs(!r.bOnArcs);
   SyncTransformerFlags();
-  bool bChanged = false;
+  bool bChanged = false, bWorkDone = false;
+  TSequenceRefusals refusals(m_pPrompts);
   try {
     if (bAll) {
       int32_t nTabbed = 0;
       const auto pProgress = m_pPrompts->StartProgress(c_sAddTabsAllCaption);
-      const auto failed = AddTabsToAll(m_Document, m_Transformer, r, m_pPrompts, &nTabbed, pProgress.get());
+      const auto failed = AddTabsToAll(m_Document, m_Transformer, r, &refusals, &nTabbed, pProgress.get());
       bChanged = nTabbed > 0;
+      bWorkDone = true;
       if (nTabbed == 0 && failed.empty())
         m_pPrompts->ShowMessage(EMessageKind::eInformation, "The program has no closed sequence to add tabs to.");
     } else {
@@ -214,6 +252,7 @@ void TfrmMain::AddTabsCommand(bool bAll) {
     AfterProgramChange(true);
   else
     GenerateAndDraw();
+  if (bWorkDone) refusals.Show(bChanged);
 }
 
 void TfrmMain::ResetSequenceCommand() {
