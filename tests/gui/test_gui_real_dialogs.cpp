@@ -6,10 +6,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QToolBar>
+#include <QMenu>
 
 #include "app/Dialogs.h"
 #include "app/PathDialogs.h"
@@ -25,6 +28,10 @@ namespace {
 constexpr int c_nReadMs = 650;
 
 QByteArray Unix(QByteArray s) { return s.replace("\r\n", "\n"); }
+
+// How a command is reached: a menu entry, a tool button, or an entry of the plot's pop-up
+// menu after a right click on the plot.
+enum class EVia { eMenu, eToolButton, ePopup };
 
 // Progress windows show as soon as work reports, for work a fast machine ends quickly.
 struct TProgressAtOnce {
@@ -125,6 +132,45 @@ class RealDialogTest : public ::testing::Test {
     EXPECT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(s);
     return Path("sheet.bas");
+  }
+  // Selects the sequence of an editor line by clicking it, as a user does.
+  void ClickLine(int nLine) {
+    TRichEditPlus& e = *Frm().memProgram();
+    const QPoint p = e.cursorRect(TTextPos{nLine, 0}).center() + QPoint(1, 0);
+    QTest::mouseClick(e.viewport(), Qt::LeftButton, Qt::NoModifier, p);
+    QApplication::processEvents();
+  }
+  // A command reached as the user reaches it.
+  void Reach(const char* strAction, EVia evVia, TDialogDriver& Driver) {
+    QAction* a = Frm().Action(strAction);
+    ASSERT_NE(a, nullptr) << strAction;
+    ASSERT_TRUE(a->isEnabled()) << strAction;
+    switch (evVia) {
+      case EVia::eMenu:
+        Driver.Run([&] { a->trigger(); });
+        break;
+      case EVia::eToolButton: {
+        auto* bar = Frm().findChild<QToolBar*>("ToolBar");
+        ASSERT_NE(bar, nullptr);
+        auto* button = qobject_cast<QAbstractButton*>(bar->widgetForAction(a));
+        ASSERT_NE(button, nullptr) << strAction;
+        Driver.Run([&] { TDialogDriver::Press(button); });
+        break;
+      }
+      case EVia::ePopup: {
+        QWidget* plot = Frm().pbPlot();
+        QTest::mouseClick(plot, Qt::RightButton, Qt::NoModifier, plot->rect().center());
+        QMenu* menu = nullptr;
+        for (QMenu* m : Frm().findChildren<QMenu*>())
+          if (m->isVisible() && m->actions().contains(a)) menu = m;
+        ASSERT_NE(menu, nullptr) << "no pop-up menu with " << strAction;
+        const QPoint at = menu->actionGeometry(a).center();
+        Driver.Run([&] { QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, at); });
+        break;
+      }
+    }
+    EXPECT_TRUE(Driver.Errors.isEmpty()) << strAction << ": " << Driver.Errors.join("; ").toStdString()
+                                         << "\nseen: " << Driver.Seen.join(" | ").toStdString();
   }
   static TDialogDriver::TAnswer Read(TDialogDriver::TAnswer Then) {
     return [Then](QWidget* w) {
@@ -253,6 +299,326 @@ TEST_F(RealDialogTest, CompensateAllOnABigProgram) {
   EXPECT_EQ(Unix(SaveAs("sheet-compensated.bas")),
             Unix(CliFile({"transform", Path("sheet.bas"), "--all", "compensate", "2.5", "--right"})));
 }
+
+// Answers to the dialogs of the sequence tools, typed and clicked into their widgets.
+template <class TDialog>
+TDialog* As(QWidget* w) {
+  auto* d = qobject_cast<TDialog*>(w);
+  EXPECT_NE(d, nullptr) << "not the expected dialog: " << w->windowTitle().toStdString();
+  return d;
+}
+TDialogDriver::TAnswer ShiftTo(QString x, QString y, bool bRelative) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmShift>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Type(d->edtX, x);
+    TDialogDriver::Type(d->edtY, y);
+    TDialogDriver::Press(bRelative ? d->rdRelative : d->rdAbsolute);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+TDialogDriver::TAnswer Value(QString v) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmEnterValue>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Type(d->edtValue, v);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+TDialogDriver::TAnswer Axis(bool bX) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmAxis>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Press(bX ? d->rdXAxis : d->rdYAxis);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+TDialogDriver::TAnswer Radius(QString r, bool bRight) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmCompensation>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Type(d->edtCompensation, r);
+    TDialogDriver::Press(bRight ? d->rdRight : d->rdLeft);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+TDialogDriver::TAnswer Fillet(QString deg, QString r) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmFilletCorners>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Type(d->edtAngle, deg);
+    TDialogDriver::Type(d->edtRadius, r);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+TDialogDriver::TAnswer Lead(QString in, bool bInCw, QString out, bool bOutCw) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmLeadInOut>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Type(d->edtLeadIn, in);
+    TDialogDriver::Press(bInCw ? d->rdInClockwise : d->rdInAntiClockwise);
+    TDialogDriver::Type(d->edtLeadOut, out);
+    TDialogDriver::Press(bOutCw ? d->rdOutClockwise : d->rdOutAntiClockwise);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+TDialogDriver::TAnswer AddEnd(QString dist) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmAddEnd>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Type(d->edtAddEnd, dist);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+TDialogDriver::TAnswer Tabs(QString n, QString length, bool bSpacing, bool bOnArcs) {
+  return [=](QWidget* w) {
+    auto* d = As<TfrmAddTabs>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    TDialogDriver::Press(bSpacing ? d->rdSpacing : d->rdCount);
+    TDialogDriver::Type(bSpacing ? d->edtSpacing : d->edtCount, n);
+    TDialogDriver::Type(d->edtLength, length);
+    if (d->chkOnArcs->isChecked() != bOnArcs) TDialogDriver::Press(d->chkOnArcs);
+    TDialogDriver::Click(w, "OK");
+  };
+}
+// The grid's cells are typed into as a user does: a cell chosen, its text typed, Return.
+TDialogDriver::TAnswer Batch(QString dx, QString nx, QString dy, QString ny) {
+  return [=](QWidget* w) {
+    auto* d = As<TBatCopy>(w);
+    if (!d) return TDialogDriver::Escape(w);
+    const QString cells[2][2] = {{dx, nx}, {dy, ny}};
+    for (int r = 0; r < 2; ++r)
+      for (int c = 0; c < 2; ++c) {
+        QTableWidget* g = d->sgBatCopy;
+        const QRect rc = g->visualRect(g->model()->index(r + 1, c + 1));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, rc.center());
+        QTest::keyClick(g, Qt::Key_F2);  // edits the cell, its text selected
+        QLineEdit* editor = nullptr;
+        for (QLineEdit* e : g->findChildren<QLineEdit*>())
+          if (e->isVisible()) editor = e;
+        if (!editor) {
+          ADD_FAILURE() << "no cell editor";
+          continue;
+        }
+        editor->selectAll();
+        QTest::keyClicks(editor, cells[r][c]);
+        QTest::keyClick(editor, Qt::Key_Return);
+      }
+    TDialogDriver::Click(w, "OK");
+  };
+}
+
+// The program check's report window shows what the command line's check prints.
+TEST_F(RealDialogTest, CheckProgramShowsTheCommandLinesReport) {
+  const QString faulty = VELTRANE_SOURCE_DIR "/tests/data/faulty.bas";
+  OpenThroughDialog(faulty);
+  QString strReport;
+  TDialogDriver d;
+  d.On("Program Check", Read([&](QWidget* w) {
+         auto* c = As<TfrmProgramCheck>(w);
+         if (!c) return TDialogDriver::Escape(w);
+         strReport = c->memReport->toPlainText();
+         TDialogDriver::Press(c->btnOK);
+       }));
+  Run("mniCheckProgram", d);
+  int nExit = 0;
+  const QByteArray cli = Cli({"check", faulty}, &nExit);
+  EXPECT_EQ(nExit, 1);
+  EXPECT_EQ("Program Check\n" + strReport.toStdString() + "\n", Unix(cli).toStdString());
+}
+
+// Every dialog that changes nothing when cancelled: reached, shown, cancelled; the
+// program and its history stay as they were. Then each again with OK where OK stores
+// settings only.
+TEST_F(RealDialogTest, DialogsCancelledChangeNothing) {
+  OpenThroughDialog(c_strBracketBas);
+  ClickLine(5);
+  const TStringList before = Frm().Document().m_Program;
+  const int nUndo = Frm().UndoHistory().Count();
+  // Cancel, or Escape where the dialog has OK only.
+  const auto cancel = [](QWidget* w) {
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+      if (TDialogDriver::Plain(b->text()) == "Cancel") return TDialogDriver::Click(w, "Cancel");
+    QTest::keyClick(w, Qt::Key_Escape);
+  };
+  const std::vector<std::pair<const char*, const char*>> dialogs = {
+      {"mniShift", "Shift Sequence"}, {"mniScale", "Scale Sequence"}, {"mniRotate", "Rotate Sequence"},
+      {"mniMirror", "Mirror Sequence"}, {"mniRadiusCompSeq", "Tool radius compensation"},
+      {"mniFilletCornersSequence", "Fillet Corners..."}, {"mniLeadInOut", "Lead In/Out Sequence"},
+      {"mniAddTabs", "Add Tabs"}, {"mniBatteryCopySeq", "Batch Copy"},
+      {"mniShiftAll", "Shift All"}, {"mniScaleAll", "Scale All"}, {"mniRotateAll", "Rotate All"},
+      {"mniMirrorAll", "Mirror All"}, {"mniCompensation", "Tool radius compensation"},
+      {"mniFilletCornersAll", "Fillet Corners..."}, {"mniLeadInOutAll", "Lead In/Out Sequence"},
+      {"mniAddTabsAll", "Add Tabs to All"}, {"mniReorderSequences", "Sequence Order"},
+      {"mniOptions", "Plot Options"}, {"sbOptions", "Plot Options"}, {"mniRangeSetting", "Machine Range Limits"},
+      {"mniTextEncoding", "Text Encoding"}, {"mniControllerLinkConfig", "Controller Link Configuration"},
+      {"mniImportOptions", "Import Options"}, {"mniOpen", "Open Program File"}, {"sbOpenFile", "Open Program File"},
+      {"mniSaveAs", "Save Program File"}, {"mniImportDXF", "Open DXF File"}, {"mniAppendDXF", "Open DXF File"},
+      {"mniAppendBASIC", "Open Program File"}};
+  for (const auto& [strAction, strTitle] : dialogs) {
+    TDialogDriver d;
+    d.On(strTitle, cancel);
+    Run(strAction, d);
+    EXPECT_EQ(Frm().Document().m_Program, before) << strAction;
+    EXPECT_EQ(Frm().UndoHistory().Count(), nUndo) << strAction;
+    ClickLine(5);
+  }
+  // The add-at-end dialog has OK only; the about box, the statistics and the code
+  // insertion close without a change.
+  const std::vector<std::tuple<const char*, const char*, const char*>> closing = {
+      {"mniAbout", "About Veltrane", "OK"}, {"mniProgramStats", "Program Statistics", "Close"},
+      {"mniAutoCodeInsert", "Automatic Code Insertion", "Close"}, {"mniOptions", "Plot Options", "OK"},
+      {"mniRangeSetting", "Machine Range Limits", "OK"}, {"mniTextEncoding", "Text Encoding", "OK"},
+      {"mniControllerLinkConfig", "Controller Link Configuration", "OK"}, {"mniImportOptions", "Import Options", "OK"}};
+  for (const auto& [strAction, strTitle, strButton] : closing) {
+    TDialogDriver d;
+    d.On(strTitle, [b = QString(strButton)](QWidget* w) { TDialogDriver::Click(w, b); });
+    Run(strAction, d);
+    EXPECT_EQ(Frm().Document().m_Program, before) << strAction;
+    EXPECT_EQ(Frm().UndoHistory().Count(), nUndo) << strAction;
+  }
+}
+
+// New, Close and Open on a changed program ask first: Cancel keeps the work, No drops it.
+TEST_F(RealDialogTest, ChangedWorkIsAskedAbout) {
+  OpenThroughDialog(c_strBracketBas);
+  ClickLine(5);
+  TDialogDriver reverse;
+  Run("mniReverse", reverse);
+  const TStringList changed = Frm().Document().m_Program;
+  ASSERT_TRUE(Frm().ProgramModified());
+  for (const char* strAction : {"mniNew", "sbNewFile", "mniClose", "mniOpen", "mniImportDXF"}) {
+    TDialogDriver d;
+    d.On("Save program changes?", Read([](QWidget* w) { TDialogDriver::Click(w, "Cancel"); }));
+    Run(strAction, d);
+    EXPECT_EQ(Frm().Document().m_Program, changed) << strAction;
+  }
+  TDialogDriver d;
+  d.On("Save program changes?", [](QWidget* w) { TDialogDriver::Click(w, "No"); });
+  Run("mniNew", d);
+  EXPECT_TRUE(Frm().Document().m_Program.empty());
+  EXPECT_FALSE(Frm().ProgramModified());
+}
+
+// Import Options confirmed through the dialog are the settings the command line then
+// imports with: the window and the command line give the same program.
+TEST_F(RealDialogTest, ImportOptionsReachTheImport) {
+  TDialogDriver options;
+  options.On("Import Options", [](QWidget* w) {
+    auto* o = As<TfrmImportOptions>(w);
+    if (!o) return TDialogDriver::Escape(w);
+    TDialogDriver::Type(o->edtMoves, "4");
+    if (!o->chkOptimiseTravel->isChecked()) TDialogDriver::Press(o->chkOptimiseTravel);
+    TDialogDriver::Click(w, "OK");
+  });
+  Run("mniImportOptions", options);
+  TDialogDriver d;
+  d.On("Open DXF File", [](QWidget* w) { TDialogDriver::ChooseFile(w, c_strBracketDxf); });
+  d.On("Select Layer", [](QWidget* w) {
+    auto* l = As<TfrmLayer>(w);
+    if (!l) return TDialogDriver::Escape(w);
+    for (const char* strLayer : {"OUTLINE", "HOLES"}) {
+      TDialogDriver::PickItems(l->lbLayers, {strLayer});
+      TDialogDriver::Press(l->btnAdd);
+    }
+    TDialogDriver::Click(w, "OK");
+  });
+  Run("mniImportDXF", d);
+  // The settings file is the test's own, and the command line reads the same one.
+  EXPECT_EQ(Unix(SaveAs("imported.bas")), Unix(Cli({"import", c_strBracketDxf, "--layers", "OUTLINE,HOLES"})));
+}
+
+// One command of the menus, the tool bar or the plot's pop-up menu, the answers to its
+// dialog, and the same operation on the command line.
+struct TCommandCase {
+  const char* strName;    // the test's name
+  const char* strAction;  // the action behind the entry
+  EVia evVia;
+  const char* strTitle;   // the dialog's caption; null when the command asks nothing
+  TDialogDriver::TAnswer Answer;
+  QStringList Cli;        // veltrane-cli transform PROGRAM <these>
+};
+
+std::vector<TCommandCase> CommandCases() {
+  const EVia m = EVia::eMenu, t = EVia::eToolButton, p = EVia::ePopup;
+  const QStringList s1 = {"--sequence", "1"}, all = {"--all"};
+  return {
+      {"ReverseMenu", "mniReverse", m, nullptr, nullptr, s1 + QStringList{"reverse"}},
+      {"ReverseButton", "sbReverse", t, nullptr, nullptr, s1 + QStringList{"reverse"}},
+      {"ReversePopup", "ReverseSquence1", p, nullptr, nullptr, s1 + QStringList{"reverse"}},
+      {"ShiftMenu", "mniShift", m, "Shift Sequence", ShiftTo("5", "7", false), s1 + QStringList{"shift", "5", "7"}},
+      {"ShiftButton", "sbShift", t, "Shift Sequence", ShiftTo("3", "-2.5", true),
+       s1 + QStringList{"shift", "3", "-2.5", "--relative"}},
+      {"ShiftPopup", "ShiftSequence1", p, "Shift Sequence", ShiftTo("-4", "9", false),
+       s1 + QStringList{"shift", "-4", "9"}},
+      {"ScaleMenu", "mniScale", m, "Scale Sequence", Value("1.5"), s1 + QStringList{"scale", "1.5"}},
+      {"ScaleButton", "sbScale", t, "Scale Sequence", Value("0.25"), s1 + QStringList{"scale", "0.25"}},
+      {"ScalePopup", "S1", p, "Scale Sequence", Value("3"), s1 + QStringList{"scale", "3"}},
+      {"RotateMenu", "mniRotate", m, "Rotate Sequence", Value("30"), s1 + QStringList{"rotate", "30"}},
+      {"RotateButton", "sbRotate", t, "Rotate Sequence", Value("-90"), s1 + QStringList{"rotate", "-90"}},
+      {"RotatePopup", "RotateSequence1", p, "Rotate Sequence", Value("12.5"), s1 + QStringList{"rotate", "12.5"}},
+      {"MirrorMenu", "mniMirror", m, "Mirror Sequence", Axis(true), s1 + QStringList{"mirror", "x"}},
+      {"MirrorButton", "sbMirror", t, "Mirror Sequence", Axis(false), s1 + QStringList{"mirror", "y"}},
+      {"MirrorPopup", "MirrorSequence1", p, "Mirror Sequence", Axis(true), s1 + QStringList{"mirror", "x"}},
+      {"CompensateMenu", "mniRadiusCompSeq", m, "Tool radius compensation", Radius("2", false),
+       s1 + QStringList{"compensate", "2"}},
+      {"CompensatePopup", "RadiusCompensationSequence1", p, "Tool radius compensation", Radius("1.5", true),
+       s1 + QStringList{"compensate", "1.5", "--right"}},
+      {"FilletMenu", "mniFilletCornersSequence", m, "Fillet Corners...", Fillet("100", "3"),
+       s1 + QStringList{"fillet", "100", "3"}},
+      {"FilletPopup", "FilletCornersSequence1", p, "Fillet Corners...", Fillet("95", "1.25"),
+       s1 + QStringList{"fillet", "95", "1.25"}},
+      {"LeadInOutMenu", "mniLeadInOut", m, "Lead In/Out Sequence", Lead("2", true, "3", false),
+       s1 + QStringList{"leadinout", "2", "cw", "3", "acw"}},
+      {"LeadInOutPopup", "LeadInOutSequence1", p, "Lead In/Out Sequence", Lead("1", false, "0", true),
+       s1 + QStringList{"leadinout", "1", "acw", "0", "cw"}},
+      {"AddEndMenu", "mniAddEndSeq", m, "Add at End Sequence", AddEnd("10"), s1 + QStringList{"addend", "10"}},
+      {"AddEndPopup", "AddatEndSequence1", p, "Add at End Sequence", AddEnd("2.5"), s1 + QStringList{"addend", "2.5"}},
+      {"TabsMenu", "mniAddTabs", m, "Add Tabs", Tabs("4", "2", false, true), s1 + QStringList{"tabs", "4", "2"}},
+      {"TabsPopup", "AddTabs1", p, "Add Tabs", Tabs("30", "1", true, false),
+       s1 + QStringList{"tabs", "30", "1", "--spacing", "--off-arcs"}},
+      {"BatchCopyMenu", "mniBatteryCopySeq", m, "Batch Copy", Batch("100", "3", "80", "2"),
+       s1 + QStringList{"batchcopy", "100", "3", "80", "2"}},
+      {"BatchCopyPopup", "BatteryCopy1", p, "Batch Copy", Batch("0", "1", "-60", "4"),
+       s1 + QStringList{"batchcopy", "0", "1", "-60", "4"}},
+      {"ReverseAll", "mniReverseAll", m, nullptr, nullptr, all + QStringList{"reverse"}},
+      {"ShiftAll", "mniShiftAll", m, "Shift All", ShiftTo("10", "10", true), all + QStringList{"shift", "10", "10", "--relative"}},
+      {"ScaleAll", "mniScaleAll", m, "Scale All", Value("2"), all + QStringList{"scale", "2"}},
+      {"RotateAll", "mniRotateAll", m, "Rotate All", Value("45"), all + QStringList{"rotate", "45"}},
+      {"MirrorAll", "mniMirrorAll", m, "Mirror All", Axis(false), all + QStringList{"mirror", "y"}},
+      {"CompensateAll", "mniCompensation", m, "Tool radius compensation", Radius("1", false),
+       all + QStringList{"compensate", "1"}},
+      {"FilletAll", "mniFilletCornersAll", m, "Fillet Corners...", Fillet("100", "2"), all + QStringList{"fillet", "100", "2"}},
+      {"LeadInOutAll", "mniLeadInOutAll", m, "Lead In/Out Sequence", Lead("1", false, "1", false),
+       all + QStringList{"leadinout", "1", "acw", "1", "acw"}},
+      {"AddEndAll", "mniAddEndAll", m, "Add at End Sequence", AddEnd("5"), all + QStringList{"addend", "5"}},
+      {"TabsAll", "mniAddTabsAll", m, "Add Tabs to All", Tabs("20", "1", true, true),
+       all + QStringList{"tabs", "20", "1", "--spacing"}},
+      {"OffsetTerms", "mniAddParToMA", m, nullptr, nullptr, QStringList{"offset-terms", "on"}},
+  };
+}
+
+class CommandTest : public RealDialogTest, public ::testing::WithParamInterface<TCommandCase> {};
+
+// The command through its entry and dialog, saved through File > Save As, is what the
+// command line writes for the same operation.
+TEST_P(CommandTest, WritesWhatTheCommandLineWrites) {
+  const TCommandCase& c = GetParam();
+  OpenThroughDialog(c_strBracketBas);
+  ClickLine(5);  // MOVE(80,0): sequence 1, the bracket's outline
+  ASSERT_EQ(Frm().CurrentSequence(), 1);
+  TDialogDriver d;
+  if (c.strTitle) d.On(c.strTitle, c.Answer);
+  Reach(c.strAction, c.evVia, d);
+  int nExit = -1;
+  QByteArray err;
+  const QByteArray cli = CliFile(QStringList{"transform", c_strBracketBas} + c.Cli, &nExit, &err);
+  EXPECT_EQ(nExit, 0) << err.toStdString();
+  EXPECT_EQ(Unix(SaveAs("window.bas")).toStdString(), Unix(cli).toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Entries, CommandTest, ::testing::ValuesIn(CommandCases()),
+                         [](const ::testing::TestParamInfo<TCommandCase>& i) { return std::string(i.param.strName); });
 
 }  // namespace
 }  // namespace veltrane::test
