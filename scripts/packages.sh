@@ -6,6 +6,9 @@ veltrane_packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-d
 # The Windows cross build, Wine to run its tests, and what cpack uses to make the .deb
 # (full test runs only).
 veltrane_windows_packages="g++-mingw-w64-x86-64-posix wine64 googletest file dpkg-dev"
+# Driving the window through a real X server: Xvfb, a window manager and xdotool (full test
+# runs only).
+veltrane_smoke_packages="xvfb openbox xdotool"
 
 veltrane_install_packages() {
   local missing=()

@@ -38,6 +38,11 @@ class TDialogDriver {
     m_Steps.push_back({strTitle, std::move(Answer)});
     return *this;
   }
+  // Every window the script does not name goes to Answer instead of being an error.
+  TDialogDriver& OnAnyOther(TAnswer Answer) {
+    m_Other = std::move(Answer);
+    return *this;
+  }
   // Runs the command to its end with the event loop and its timers going; afterwards
   // Errors lists what went wrong (a window that never came, one that was not expected,
   // a progress window over a question, a window that stayed unanswered).
@@ -173,7 +178,11 @@ class TDialogDriver {
       m_Answered << w;
       Idle.restart();
       Seen << (w->windowTitle() + (Text(w).isEmpty() ? QString() : ": " + Text(w)));
-      if (m_Steps.empty() || !Fits(m_Steps.front(), w)) {
+      if ((m_Steps.empty() || !Fits(m_Steps.front(), w)) && m_Other) {
+        answer = [a = m_Other, p = QPointer<QWidget>(w)] {
+          if (p) a(p);
+        };
+      } else if (m_Steps.empty() || !Fits(m_Steps.front(), w)) {
         Errors << "not expected: " + Seen.back() +
                       (m_Steps.empty() ? QString() : " (expected " + m_Steps.front().strTitle + ")");
         Escape(w);
@@ -200,6 +209,7 @@ class TDialogDriver {
   }
 
   std::deque<TStep> m_Steps;
+  TAnswer m_Other;
   QList<QPointer<QWidget>> m_Answered, m_Counted, m_Reported;
   bool m_bInTick = false;
 };
