@@ -414,7 +414,7 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
   std::string strLayer;
   bool bLayer = false;
   int nFlags = 0;
-  bool bBad = false, bSkippedFrame = false;
+  bool bBad = false;
   TDXFPlane Plane;  // a 2-D polyline's vertices are in its plane; a 3-D one's (flag 8) are not
   std::vector<TDXFVertex> chain;
   std::string_view line;
@@ -449,8 +449,7 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
       bool bVBad = false;
       bool bMore = ScanVertex(vx, line == "VERTEX", strVertexLayer, nVFlags, bVBad);
       if (bVBad) bBad = true;
-      else if (nVFlags & 16) bSkippedFrame = true;  // spline frame control point, not a vertex
-      else {
+      else if (!(nVFlags & 16)) {  // a spline's frame control point is no vertex
         strLayer = strVertexLayer;
         bLayer = bLayer || !strVertexLayer.empty();
         chain.push_back(vx);
@@ -461,30 +460,42 @@ void TDXFIn::ScanPolyLine(bool& bValueProcessed) {
     }
     if (line == "SEQEND") {
       bValueProcessed = true;
-      (void)bSkippedFrame;
-      if (nFlags & (16 | 64)) {
-        Warn("POLYLINE", "polygon or polyface mesh", nLine);
-        return;
-      }
-      if (bBad) {
-        Warn("POLYLINE", "vertex with missing or unreadable coordinates", nLine);
-        return;
-      }
-      if (!BlockFlag && ResolveLayer(strLayer) < 0) return;
-      if (std::all_of(chain.begin(), chain.end(),
-                      [&](const TDXFVertex& v) { return v.fPoint == chain.front().fPoint; })) {
-        if (!chain.empty()) Warn("POLYLINE", "zero length", nLine);
-        return;
-      }
-      if (nFlags & 8) Plane = TDXFPlane();
-      NoteTilted("POLYLINE", Plane, nLine);
-      if (m_bFitPolylines) FitPolylineRuns(chain, m_fArcTolerance, c_fMaxRunTurn);
-      StoreVertexChain(chain, strLayer, (nFlags & 1) != 0, Plane, nLine);
+      FinishPolyLine(chain, strLayer, nFlags, bBad, Plane, nLine);
       return;
     }
-    // Any other element name inside a polyline is passed over with its pairs.
+    // Another element before SEQEND: the polyline ends there, and that element is read as
+    // it stands (skipping to a SEQEND further on would swallow the elements between).
+    Warn("POLYLINE", "no SEQEND: the polyline ends at the " + std::string(line).substr(0, 40) + " on line " +
+                         std::to_string(m_pLines->LineNumber()),
+         nLine);
+    m_pLines->Back();
+    FinishPolyLine(chain, strLayer, nFlags, bBad, Plane, nLine);
+    return;
   }
   Warn("POLYLINE", "no SEQEND before the end of the file", nLine);
+  FinishPolyLine(chain, strLayer, nFlags, bBad, Plane, nLine);
+}
+
+void TDXFIn::FinishPolyLine(std::vector<TDXFVertex>& chain, const std::string& strLayer, int nFlags, bool bBad,
+                            TDXFPlane Plane, int nLine) {
+  if (nFlags & (16 | 64)) {
+    Warn("POLYLINE", "polygon or polyface mesh", nLine);
+    return;
+  }
+  if (bBad) {
+    Warn("POLYLINE", "vertex with missing or unreadable coordinates", nLine);
+    return;
+  }
+  if (!BlockFlag && ResolveLayer(strLayer) < 0) return;
+  if (std::all_of(chain.begin(), chain.end(),
+                  [&](const TDXFVertex& v) { return v.fPoint == chain.front().fPoint; })) {
+    if (!chain.empty()) Warn("POLYLINE", "zero length", nLine);
+    return;
+  }
+  if (nFlags & 8) Plane = TDXFPlane();
+  NoteTilted("POLYLINE", Plane, nLine);
+  if (m_bFitPolylines) FitPolylineRuns(chain, m_fArcTolerance, c_fMaxRunTurn);
+  StoreVertexChain(chain, strLayer, (nFlags & 1) != 0, Plane, nLine);
 }
 
 void TDXFIn::StoreVertexChain(const std::vector<TDXFVertex>& chain, const std::string& strLayer,

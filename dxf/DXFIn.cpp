@@ -415,7 +415,9 @@ void TDXFIn::ScanEntities() {
 }
 
 TStringList TDXFIn::ImportReport() const {
-  TStringList out = WarningSummary();
+  TStringList out;
+  if (!m_strTruncation.empty()) out.push_back(m_strTruncation + "; what came before was imported");
+  for (std::string& w : WarningSummary()) out.push_back(std::move(w));
   const int32_t nLayers = LayerCount();
   bool bAny = false;
   for (int32_t k = 0; k < nLayers; ++k) {
@@ -524,6 +526,7 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   b_nolayer = false;
   m_Warnings.clear();
   RequireSection();
+  m_strTruncation = lines.Truncation();
   ScanUnits();
   if (m_pUI) m_pUI->DrawingEncoding(TextEncoding());
   m_DrawingLayers.clear();

@@ -189,6 +189,9 @@ class TDXFIn {
   void ScanSpline(const char* strElement);
   void ScanEllipse();
   void ScanPolyLine(bool& bValueProcessed);
+  // The polyline's vertices read so far become its record (or a warning says why not).
+  void FinishPolyLine(std::vector<TDXFVertex>& chain, const std::string& strLayer, int nFlags, bool bBad,
+                      TDXFPlane Plane, int nLine);
   bool ScanVertex(TDXFVertex& fVertex, bool bFindLayerMatch, std::string& strLayer, int& nFlags,
                   bool& bBad);
   void ScanLWPolyLine();
@@ -270,6 +273,7 @@ class TDXFIn {
   double m_fCoincidenceTestLimit = 0.0;
 
   std::vector<TDXFWarning> m_Warnings;
+  std::string m_strTruncation;  // where a drawing cut short ends; empty when whole
   int32_t m_nElementLine = 0;  // line of the element being read
   bool m_bPaperSpace = false;  // the element being read belongs to a paper-space layout
   bool m_bIncludePaperSpace = false;

@@ -2,7 +2,9 @@
 // ellipses, polylines, malformed files, and the translation's worked example.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "dxf/DXFIn.h"
 #include "model/Text.h"
@@ -488,6 +490,83 @@ TEST(DXFImport, MalformedFilesEndCleanly) {
   // One very long line.
   TImport longLine(text + std::string(1 << 20, 'x'));
   EXPECT_EQ(longLine.Program(), a.Program());
+  // LF CR line ends read as one end, not as an empty line between every two.
+  std::string lfcr;
+  for (char ch : text) lfcr += ch == '\n' ? std::string("\n\r") : std::string(1, ch);
+  TImport e(lfcr);
+  EXPECT_EQ(e.Program(), a.Program());
+  // Wide text is named, not taken for a file without sections.
+  for (const std::string& wide : {std::string("\xFF\xFE" "0\0\n\0", 6), std::string("\xFE\xFF\0" "0\0\n", 6),
+                                  std::string("0\0\n\0S\0", 6), std::string("\xFF\xFE\0\0" "0\0\0\0", 8)}) {
+    try {
+      TImport w(wide);
+      ADD_FAILURE() << "read as a drawing";
+    } catch (const EDXFError& err) {
+      EXPECT_NE(std::string(err.what()).find(wide.size() == 8 ? "UTF-32" : "UTF-16"), std::string::npos) << err.what();
+    }
+  }
+}
+
+// A drawing cut short says where it ends, wherever the cut falls inside a section (a
+// number cut in two included); a cut between two sections says nothing.
+TEST(DXFImport, TruncatedDrawingsSayWhereTheyEnd) {
+  TDXFText d({"L"});
+  d.Blocks().Block("B").Line("0", 0, 0, 1, 1).EndBlock().Entities();
+  d.Line("L", 0, 0, 12.5, 0).Add("INSERT", {{8, "L"}, {2, "B"}, {10, "3"}, {20, "4"}});
+  const std::string text = d.Text();
+  auto report = [](const std::string& t) {
+    TImport im(t);
+    const TStringList r = im.in.ImportReport();
+    return r.empty() ? std::string() : r.front();
+  };
+  EXPECT_EQ(report(text).find("the file ends"), std::string::npos);
+  const size_t nFirst = text.find("0\nSECTION") + 9;
+  int nCut = 0;
+  for (size_t n = nFirst + 1; n < text.size() - 4; ++n) {
+    const std::string cut = text.substr(0, n);
+    const size_t nEndSec = cut.rfind("ENDSEC"), nSection = cut.rfind("SECTION");
+    const bool bInside = nSection != std::string::npos && (nEndSec == std::string::npos || nEndSec < nSection);
+    const std::string r = report(cut);
+    if (!bInside) {
+      EXPECT_EQ(r.find("the file ends"), std::string::npos) << n << ": " << r;
+      continue;
+    }
+    ++nCut;
+    // The section's name, when the cut has its whole line.
+    const size_t nCode = cut.find("\n2\n", nSection), nName = cut.find('\n', nCode + 3);
+    const std::string strSection =
+        nCode == std::string::npos || nName == std::string::npos ? "" : cut.substr(nCode + 3, nName - nCode - 3);
+    const int nLines = static_cast<int>(std::count(cut.begin(), cut.end(), '\n')) + (cut.back() == '\n' ? 0 : 1);
+    EXPECT_EQ(r.rfind(strSection.empty() ? "the file ends inside a section" : "the file ends inside the " + strSection + " section", 0), 0u) << n << ": " << r;
+    EXPECT_NE(r.find("at line " + std::to_string(nLines) + "; what came before was imported"), std::string::npos)
+        << n << ": " << r;
+  }
+  EXPECT_GT(nCut, 200);
+  // "12." from "12.5": the element is kept, and the report says the file was cut.
+  const std::string cut = text.substr(0, text.find("12.5") + 3);
+  TImport im(cut);
+  EXPECT_EQ(im.in.ImportReport().front(), "the file ends inside the ENTITIES section at line " +
+                                              std::to_string(std::count(cut.begin(), cut.end(), '\n') + 1) +
+                                              "; what came before was imported");
+}
+
+// A POLYLINE without SEQEND ends at the next element that is no VERTEX, with a warning,
+// and the elements after it are read (not swallowed up to a SEQEND further on).
+TEST(DXFImport, PolylineWithoutSeqendEndsAtTheNextElement) {
+  std::string s = "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\nL\n66\n1\n";
+  for (const double x : {0.0, 5.0, 5.0}) s += "0\nVERTEX\n8\nL\n10\n" + TDXFText::N(x) + "\n20\n" + TDXFText::N(x == 5 ? 1 : 0) + "\n";
+  const std::string lines = "0\nLINE\n8\nL\n10\n10\n20\n10\n11\n20\n21\n10\n0\nLINE\n8\nL\n10\n30\n20\n10\n11\n40\n21\n10\n";
+  for (const std::string& tail : {lines + "0\nENDSEC\n0\nEOF\n", std::string("0\nENDSEC\n0\nEOF\n"), std::string()}) {
+    TImport im(s + tail);
+    const auto& r = im.in.Records(0);
+    ASSERT_EQ(r.size(), tail.size() > 30 ? 3u : 1u) << tail;
+    EXPECT_EQ(r[0].EntityType, eDXFET_PolyLine);
+    EXPECT_EQ(r[0].fEndPoint, (TfPoint{5, 1, 0}));
+    const TStringList rep = im.in.ImportReport();
+    const std::string all = std::accumulate(rep.begin(), rep.end(), std::string(), [](std::string a, const std::string& b) { return a + b + "|"; });
+    EXPECT_NE(all.find(tail.empty() ? "no SEQEND before the end of the file" : "no SEQEND: the polyline ends at the "),
+              std::string::npos) << all;
+  }
 }
 
 TEST(DrawingEncoding, NamesAndEscapesAndUtf8) {
