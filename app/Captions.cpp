@@ -234,6 +234,7 @@ const TTextEntry c_DialogTexts[] = {
     {"Error saving file %1: %2", "保存文件 %1 时出错：%2"}, {"Error creating file %1: %2", "创建文件 %1 时出错：%2"},
     {"it is not a regular file (a pipe, device or socket)", "它不是普通文件 (是管道、设备或套接字)"},
     {"Invalid sequence number %1", "无效的序列号 %1"},
+    {"Invalid sequence number %1 on line %2", "第 %2 行的序列号 %1 无效"},
     {"Line %1 cannot be transformed: %2", "第 %1 行无法变换：%2"},
     {"A line of the uncompensated copy cannot be transformed: %1", "未补偿副本中有一行无法变换：%1"},
     {"helical moves (MHELICAL) cannot be transformed", "螺旋移动 (MHELICAL) 无法变换"},

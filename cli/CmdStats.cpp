@@ -6,6 +6,8 @@
 #include "cli/Common.h"
 #include "model/FilePath.h"
 #include "model/NumberFormat.h"
+#include "model/Statements.h"
+#include "model/Text.h"
 #include "settings/VLTRegistry.h"
 #include "tools/ProgramStats.h"
 
@@ -48,6 +50,13 @@ int Stats(const TStatsOptions& o) {
   }
   TStringList lines;
   if (!CheckOutput(o.strOut, o.strProgram) || !ReadProgram(o.strProgram, lines)) return 1;
+  // Numbers beyond the range give no figures: refused, as for the plot and the extents.
+  std::string strNumber;
+  if (const int32_t n = FirstMoveOutOfRange(lines, strNumber); n >= 0) {
+    std::cerr << "veltrane-cli: line " << n + 1 << ": " << QuotedLine(strNumber) << " is beyond the range of numbers\n";
+    return 1;
+  }
+  if (!PositionsWithinRange(lines)) return 1;
   const TProgramStats stats = ComputeProgramStats(lines, settings, Utf8Name(FsPath(o.strProgram).filename()));
   for (const std::string& n : stats.Notes) std::cerr << "veltrane-cli: " << n << "\n";
   return WriteText(o.strOut, o.bCsv ? StatsCsv(stats) : StatsTable(stats));

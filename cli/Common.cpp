@@ -7,6 +7,7 @@
 #include "model/Text.h"
 #include "model/TextFile.h"
 #include "plot/Interpreter.h"
+#include "tools/ProgramMotion.h"
 #include "settings/VLTRegistry.h"
 
 namespace veltrane::cli {
@@ -135,8 +136,8 @@ bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& x
   std::string strNumber;
   const int32_t n = FirstMoveOutOfRange(Lines, strNumber);
   if (n >= 0) {
-    std::cerr << "veltrane-cli: line " << n + 1 << ": " << strNumber << " is beyond the range of numbers\n"
-              << Lines[static_cast<size_t>(n)] << "\n";
+    std::cerr << "veltrane-cli: line " << n + 1 << ": " << QuotedLine(strNumber) << " is beyond the range of numbers\n"
+              << QuotedLine(Lines[static_cast<size_t>(n)]) << "\n";
     return false;
   }
   TInterpreter interp;
@@ -146,11 +147,16 @@ bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& x
   interp.GetExtents(xr, yr);
   interp.GetEndPoint(end);
   for (double f : {xr.fFrom, xr.fTo, yr.fFrom, yr.fTo, end.fX, end.fY})
-    if (!std::isfinite(f)) {
-      std::cerr << "veltrane-cli: the program's positions grow beyond the range of numbers\n";
-      return false;
-    }
+    if (!std::isfinite(f)) return PositionsWithinRange(Lines);
   return true;
+}
+
+bool PositionsWithinRange(const TStringList& Lines) {
+  const int32_t n = FirstLineBeyondRange(Lines);
+  if (n < 0) return true;
+  std::cerr << "veltrane-cli: line " << n + 1 << ": the program's positions grow beyond the range of numbers\n"
+            << QuotedLine(Lines[static_cast<size_t>(n)]) << "\n";
+  return false;
 }
 
 bool TTextProgress::Report(const std::string& strStage, double fDone) {

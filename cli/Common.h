@@ -58,6 +58,9 @@ void ChooseAxes(int32_t& nX, int32_t& nY);
 // The program's extents in two axes and its end point; false (said) when the program's
 // numbers or positions lie beyond what a double holds.
 bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& xr, TfRange& yr, TfPoint& end);
+// False, after naming the line on standard error, when the program's positions grow
+// beyond the range of numbers.
+bool PositionsWithinRange(const TStringList& Lines);
 
 // --progress: how far long work has come, on standard error, every tenth of the way.
 class TTextProgress : public IProgress {

@@ -33,8 +33,10 @@ void CosSin(double fDegrees, double& c, double& s) {
     s = cs[k][1];
     return;
   }
-  c = std::cos(fDegrees * c_fDegree);
-  s = std::sin(fDegrees * c_fDegree);
+  // Reduced in degrees first, exactly: a huge angle gives the same turn on every system.
+  const double a = std::fmod(fDegrees, 360.0) * c_fDegree;
+  c = std::cos(a);
+  s = std::sin(a);
 }
 
 double ReduceAngle(double f) {

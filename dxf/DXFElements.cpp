@@ -122,6 +122,10 @@ void TDXFIn::ScanArc(bool bCircle) {
     r.fEndAngle = -180.0;
   } else {
     r.Direction = eAnticlockwise;
+    // Reduced in degrees, exactly, before any sine is taken: a huge angle then gives the
+    // same point on every system.
+    r.fStartAngle = std::fmod(r.fStartAngle, 360.0);
+    r.fEndAngle = std::fmod(r.fEndAngle, 360.0);
   }
   if (!BlockFlag && ResolveLayer(st.strLayer) < 0) return;
   NoteTilted(name, st.Plane, nLine);

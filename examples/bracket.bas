@@ -1,7 +1,5 @@
 ' Veltrane example: a mounting bracket with two holes
 '$Layer0:OUTLINE
-'$EndLayer1:HOLES
-
 '$StartSeq(1)
 cadseq1:
     MOVEABS(0,0)
@@ -11,18 +9,19 @@ cadseq1:
     MOVE(-60,0)
     MOVE(0,-50)
 '$EndSeq(1)
-
-'$StartSeq(4)
-appseq4:
-    MOVEABSSP(offset_x+-81.6,offset_y+74.0032)
-    MOVECIRCSP(0,0,4,0,0)
-'$EndSeq(4)
-
-'$StartSeq(5)
-appseq5:
-    MOVEABS(-81.8558,83.8266)
-    MOVECIRCSP(0,0,5,0,0)
-'$EndSeq(5)
 '$EndLayer0:OUTLINE
 
 '$Layer1:HOLES
+'$StartSeq(2)
+cadseq2:
+    MOVEABS(15,25)
+    MOVECIRC(0,0,5,0,1)
+'$EndSeq(2)
+
+'$StartSeq(3)
+cadseq3:
+    MOVEABS(55,10)
+    MOVECIRC(0,0,4,0,1)
+'$EndSeq(3)
+'$EndLayer1:HOLES
+

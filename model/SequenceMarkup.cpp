@@ -133,17 +133,24 @@ void RenumberSequences(int32_t nStart, TStringList& List) {
   }
 }
 
+namespace {
+// Lines are numbered from 1 in messages, as the editor numbers them.
+std::string InvalidNumberMessage(int32_t n, size_t nLine) {
+  return "Invalid sequence number " + std::to_string(n) + " on line " + std::to_string(nLine + 1);
+}
+}  // namespace
+
 bool GetSequenceNumberList(const TStringList& Program, TStringList& List, IUserPrompts* pPrompts) {
   List.clear();
   bool bOk = true;
-  for (const auto& line : Program) {
+  for (size_t i = 0; i < Program.size(); ++i) {
+    const std::string& line = Program[i];
     if (!IsStartMarkerLine(line)) continue;
     int32_t n = MarkerNumber(line);
     if (n >= 1) {
       List.push_back(std::to_string(n));
     } else {
-      if (pPrompts)
-        pPrompts->ShowMessage(EMessageKind::eError, "Invalid sequence number " + std::to_string(n));
+      if (pPrompts) pPrompts->ShowMessage(EMessageKind::eError, InvalidNumberMessage(n, i));
       bOk = false;
     }
   }
@@ -166,12 +173,12 @@ bool ListHasDuplicates(const TStringList& List, const std::string& strItemDescri
 bool SplitProgramIntoSequences(const TStringList& Program, TSplitList& SplitList,
                                IUserPrompts* pPrompts) {
   SplitList.assign(1, TStringList());
-  for (const auto& line : Program) {
+  for (size_t i = 0; i < Program.size(); ++i) {
+    const std::string& line = Program[i];
     if (IsStartMarkerLine(line)) {
       int32_t n = MarkerNumber(line);
       if (n < 1) {
-        if (pPrompts)
-          pPrompts->ShowMessage(EMessageKind::eError, "Invalid sequence number " + std::to_string(n));
+        if (pPrompts) pPrompts->ShowMessage(EMessageKind::eError, InvalidNumberMessage(n, i));
         return false;
       }
       SplitList.emplace_back();

@@ -12,6 +12,13 @@ std::string_view TrimLeftView(std::string_view s) {
   return s.substr(b);
 }
 
+std::string QuotedLine(std::string_view s) {
+  if (s.size() <= c_nQuotedLength) return std::string(s);
+  size_t n = c_nQuotedLength;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;  // a continuation byte
+  return std::string(s.substr(0, n)) + "... (" + std::to_string(s.size()) + " characters)";
+}
+
 std::string_view TrimView(std::string_view s) {
   s = TrimLeftView(s);
   size_t e = s.size();

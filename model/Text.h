@@ -21,6 +21,12 @@ bool SameText(std::string_view a, std::string_view b);
 // True when s begins with prefix, ignoring letter case.
 bool StartsWithText(std::string_view s, std::string_view prefix);
 
+// A line quoted in a message: whole up to c_nQuotedLength bytes, longer ones cut there
+// (never inside a UTF-8 character) with how long they are, so that a message stays a
+// message whatever the line.
+inline constexpr size_t c_nQuotedLength = 200;
+std::string QuotedLine(std::string_view s);
+
 // True when the bytes are well-formed UTF-8 (plain ASCII is).
 bool IsValidUtf8(std::string_view s);
 

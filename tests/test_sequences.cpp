@@ -240,7 +240,7 @@ TEST_F(Sequences, ReorderRefusals) {
   prompts.Messages.clear();
   EXPECT_FALSE(doc.ReorderSequences([](TStringList&) { return true; }));
   ASSERT_EQ(prompts.Messages.size(), 1u);
-  EXPECT_EQ(prompts.Messages[0].second, "Invalid sequence number 0");
+  EXPECT_EQ(prompts.Messages[0].second, "Invalid sequence number 0 on line 9");
   EXPECT_EQ(prompts.Messages[0].first, EMessageKind::eError);
 }
 

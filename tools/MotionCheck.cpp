@@ -20,8 +20,8 @@ constexpr size_t c_nShownPerKind = 50;
 
 enum EFinding : int { eNoLength = 0, eOffCircle, eTinyCircle, eTwice, eOutside, c_nFindingKinds };
 
-bool Near(TfPoint a, TfPoint b) {
-  return std::fabs(a.fX - b.fX) <= c_fSamePoint && std::fabs(a.fY - b.fY) <= c_fSamePoint;
+bool Near(TfPoint a, TfPoint b, double fTolerance = c_fSamePoint) {
+  return std::fabs(a.fX - b.fX) <= fTolerance && std::fabs(a.fY - b.fY) <= fTolerance;
 }
 
 bool IsArc(const TProgramMove& m) { return m.evKind == EMoveKind::eArc || m.evKind == EMoveKind::eHelical; }
@@ -34,11 +34,15 @@ TfPoint Middle(const TProgramMove& m) {
   return TfPoint{m.fCentre.fX + m.fRadius * std::cos(a), m.fCentre.fY + m.fRadius * std::sin(a), 0};
 }
 
-// The same segment, either way round.
+// The same segment, either way round. Short segments are compared at a quarter of their
+// length: two tiny moves one after the other are not the same segment.
 bool SameSegment(const TProgramMove& a, const TProgramMove& b) {
   if (IsArc(a) != IsArc(b)) return false;
-  if (!IsArc(a))
-    return (Near(a.fStart, b.fStart) && Near(a.fEnd, b.fEnd)) || (Near(a.fStart, b.fEnd) && Near(a.fEnd, b.fStart));
+  if (!IsArc(a)) {
+    const double t = std::min(c_fSamePoint, 0.25 * std::min(a.fLength, b.fLength));
+    return (Near(a.fStart, b.fStart, t) && Near(a.fEnd, b.fEnd, t)) ||
+           (Near(a.fStart, b.fEnd, t) && Near(a.fEnd, b.fStart, t));
+  }
   if (!Near(a.fCentre, b.fCentre) || std::fabs(a.fRadius - b.fRadius) > c_fSamePoint) return false;
   if (a.bFullCircle || b.bFullCircle) return a.bFullCircle && b.bFullCircle;
   if (a.bClockwise == b.bClockwise) return Near(a.fStart, b.fStart) && Near(a.fEnd, b.fEnd);
@@ -84,11 +88,17 @@ std::vector<std::string> CheckMotion(const TStringList& Program, const TMotionCh
   };
   const TRangeLimits& L = O.Limits;
   TMotionVisitor v;
+  // The absolute moves that open a sequence are its leader; every move after them cuts,
+  // an absolute one too.
+  bool bLeader = false;
+  v.OnSequenceStart = [&](int32_t, int32_t, int32_t) { bLeader = true; };
   v.OnMove = [&](const TProgramMove& m) {
     const bool bArc = IsArc(m);
+    if (m.nSequence == 0 || m.evKind != EMoveKind::eAbsolute) bLeader = false;
+    const bool bCut = m.nSequence != 0 && !bLeader;
     if (bArc && !(m.fRadius > 0))
       add(eNoLength, m, "an arc of radius 0");
-    else if (m.evKind != EMoveKind::eAbsolute && !(m.fLength > 0))
+    else if ((m.evKind != EMoveKind::eAbsolute || bCut) && !(m.fLength > 0))
       add(eNoLength, m, "a move of no length");
     if (bArc && m.fRadius > 0 && !m.bFullCircle && m.fRadiusMismatch > O.fRadiusTolerance)
       add(eOffCircle, m, "the arc's end lies " + Number(m.fRadiusMismatch) + " off its circle of radius " +
@@ -102,7 +112,7 @@ std::vector<std::string> CheckMotion(const TStringList& Program, const TMotionCh
         add(eOutside, m, "reaches outside the machine limits");
     }
     // Cut twice: the same line or arc elsewhere among the cuts.
-    if (m.nSequence == 0 || m.evKind == EMoveKind::eAbsolute || !(m.fLength > 0)) return;
+    if (!bCut || !(m.fLength > 0)) return;
     const TfPoint mid = Middle(m);
     // Points beyond any machine's reach are left out of the comparison.
     if (!(std::fabs(mid.fX) < 1e12) || !(std::fabs(mid.fY) < 1e12)) return;

@@ -180,4 +180,20 @@ void AddArcExtents(const TProgramMove& m, TfRange& fX, TfRange& fY) {
   }
 }
 
+int32_t FirstLineBeyondRange(const TStringList& Program) {
+  int32_t nFound = -1;
+  std::atomic<bool> bStop{false};
+  TMotionVisitor v;
+  v.OnMove = [&](const TProgramMove& m) {
+    for (const double f : {m.fEnd.fX, m.fEnd.fY, m.fCentre.fX, m.fCentre.fY, m.fLength})
+      if (!std::isfinite(f) && nFound < 0) {
+        nFound = m.nLine;
+        bStop = true;
+      }
+  };
+  v.pCancel = &bStop;
+  WalkProgramMotion(Program, v);
+  return nFound;
+}
+
 }  // namespace veltrane

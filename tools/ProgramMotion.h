@@ -61,6 +61,10 @@ struct TMotionVisitor {
 // cancelled.
 bool WalkProgramMotion(const TStringList& Program, const TMotionVisitor& Visitor);
 
+// The first line (0-based) whose move ends, or whose arc centre or length lies, beyond
+// the range of numbers (the positions add up past it); -1 when none does.
+int32_t FirstLineBeyondRange(const TStringList& Program);
+
 // The extents of an arc, exactly: its ends and the axis directions it sweeps through.
 void AddArcExtents(const TProgramMove& m, TfRange& fX, TfRange& fY);
 

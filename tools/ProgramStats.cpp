@@ -44,7 +44,15 @@ const char* SettingName(ESettingKind k) {
   return "";
 }
 
+std::string Significant(double f) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.6g", f);
+  return buf;
+}
+
 std::string Fixed(double f, int nDecimals) {
+  // Beyond what fixed point can show in a column, six significant digits and the power.
+  if (!(std::fabs(f) < 1e15)) return std::isfinite(f) ? Significant(f) : "beyond range";
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", nDecimals, f);
   std::string s = buf;
@@ -83,8 +91,10 @@ class TBuilder {
     m_Stats.Program.nSequences++;
     m_Stats.Program.fTime += m_S.fPierceTime;
     m_Stats.Sequences.push_back(r);
-    // A pierce: the tool is switched on at the sequence's start, so the motion stops.
+    // A pierce: the tool is switched on at the sequence's start, so the motion stops,
+    // and again at the end of the leader, where the cut begins.
     m_bStop = true;
+    m_bLeader = true;
   }
 
   void Setting(const TMotionSetting& s) {
@@ -116,10 +126,20 @@ class TBuilder {
 
   void Move(const TProgramMove& m) {
     const int32_t nLayerRow = LayerRow(m.nLayer), nSequenceRow = SequenceRow(m.nSequence);
-    const bool bCut = m.nSequence != 0 && m.evKind != EMoveKind::eAbsolute;
+    // The absolute moves that open a sequence are its leader, travel to the pierce; every
+    // move after them cuts, an absolute one too.
+    const bool bCut = m.nSequence != 0 && !(m_bLeader && m.evKind == EMoveKind::eAbsolute);
+    if (bCut && m_bLeader) {
+      m_bLeader = false;
+      m_bStop = true;  // the pierce
+    }
+    if (m.nSequence == 0) m_bLeader = false;
+    for (const double f : {m.fEnd.fX, m.fEnd.fY, m.fLength})
+      if (!std::isfinite(f) && m_Stats.nBeyondRange < 0) m_Stats.nBeyondRange = m.nLine;
     for (TStatsRow* r : Rows(nLayerRow, nSequenceRow)) {
       if (!r) continue;
       (bCut ? r->fCut : r->fTravel) += m.fLength;
+      if (!std::isfinite(r->fCut + r->fTravel) && m_Stats.nBeyondRange < 0) m_Stats.nBeyondRange = m.nLine;
       r->nMovesByKind[static_cast<size_t>(m.evKind)]++;
       TfRange x{m.fEnd.fX, m.fEnd.fX}, y{m.fEnd.fY, m.fEnd.fY};
       if (m.evKind == EMoveKind::eArc || m.evKind == EMoveKind::eHelical) AddArcExtents(m, x, y);
@@ -241,7 +261,7 @@ class TBuilder {
   double m_fBlend = 0;
   // The program's own values; below 0 when it has set none (or none the model can use).
   double m_fSpeed = -1, m_fAccel = -1, m_fDecel = -1, m_fForceSpeed = -1, m_fEndMoveSpeed = -1, m_fUnused = 0;
-  bool m_bMerge = false, m_bStop = true, m_bLastLookAhead = false;
+  bool m_bMerge = false, m_bStop = true, m_bLastLookAhead = false, m_bLeader = false;
   double m_fLastOut = 0;
   std::vector<TPlanned> m_Run;
   std::array<int32_t, 8> m_NoteCount{};
@@ -301,6 +321,7 @@ TProgramStats ComputeProgramStats(const TStringList& Program, const TEstimateSet
 
 std::string FormatDuration(double f) {
   if (!std::isfinite(f)) return "unknown";
+  if (f >= 3.6e12) return Significant(f / 3600) + " h";  // a billion hours and more
   if (f < 60) return Fixed(f, 1) + " s";
   const long long tenths = std::llround(f * 10);
   const long long h = tenths / 36000, m = tenths / 600 % 60, s10 = tenths % 600;

@@ -62,6 +62,9 @@ struct TProgramStats {
   // Statements the model could not evaluate, each once with its line (from 1).
   std::vector<std::string> Notes;
   bool bCancelled = false;
+  // The first line (0-based) where a position or a length grows beyond the range of
+  // numbers; -1 when none does. The figures are then no figures at all.
+  int32_t nBeyondRange = -1;
 };
 
 // pCancel, when given and set while the work runs, stops it with bCancelled set.

@@ -1,6 +1,8 @@
 // The affine sequence commands over the program document.
 #include "transform/TransformCommands.h"
 
+#include "model/Text.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -155,9 +157,9 @@ void PrepareImportedProgram(TStringList& Program, const TLookAheadChoices& Choic
 
 std::string TransformErrorMessage(const ETransformError& e) {
   if (e.nLine < 0)
-    return std::string("A line of the uncompensated copy cannot be transformed: ") + e.what() + "\n" + e.strLine;
+    return std::string("A line of the uncompensated copy cannot be transformed: ") + e.what() + "\n" + QuotedLine(e.strLine);
   // Lines are numbered from 1, as the editor shows them.
-  return "Line " + std::to_string(e.nLine + 1) + " cannot be transformed: " + e.what() + "\n" + e.strLine;
+  return "Line " + std::to_string(e.nLine + 1) + " cannot be transformed: " + e.what() + "\n" + QuotedLine(e.strLine);
 }
 
 }  // namespace veltrane

@@ -29,6 +29,9 @@ constexpr int c_nReadMs = 650;
 
 QByteArray Unix(QByteArray s) { return s.replace("\r\n", "\n"); }
 
+const QString c_strBracketDxf = VELTRANE_SOURCE_DIR "/examples/bracket.dxf";
+const QString c_strExampleBas = VELTRANE_SOURCE_DIR "/examples/bracket.bas";
+
 // How a command is reached: a menu entry, a tool button, or an entry of the plot's pop-up
 // menu after a right click on the plot.
 enum class EVia { eMenu, eToolButton, ePopup };
@@ -50,6 +53,10 @@ class RealDialogTest : public ::testing::Test {
     reg.SetLookAheadMoveCirc(false);
     reg.SetLookAheadStartSequence(false);
     WriteRangeLimits(TRangeLimits{}, reg);
+    // The tests open a copy: File > Save must never write over the shipped example.
+    ASSERT_TRUE(QFile::copy(c_strExampleBas, Path("bracket.bas")));
+    QFile(Path("bracket.bas")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    m_strBracketBas = Path("bracket.bas");
     m_pFrm = std::make_unique<TfrmMain>();  // the real dialogs
     m_pFrm->resize(1000, 700);
     m_pFrm->show();
@@ -183,12 +190,10 @@ class RealDialogTest : public ::testing::Test {
   }
 
   QTemporaryDir m_Dir;
+  QString m_strBracketBas;  // the example's copy
   std::unique_ptr<TfrmMain> m_pFrm;
   int m_nCli = 0;
 };
-
-const QString c_strBracketDxf = VELTRANE_SOURCE_DIR "/examples/bracket.dxf";
-const QString c_strBracketBas = VELTRANE_SOURCE_DIR "/examples/bracket.bas";
 
 // File > Import > DXF: the file dialog, then the layer dialog, which the user reads and
 // answers with clicks while no progress window covers it; the program is the one the
@@ -233,7 +238,7 @@ TEST_F(RealDialogTest, ImportCancelledAtEachQuestion) {
 // the work names them with their reasons, the others change, and the file saved is what
 // the command line writes (which exits 3: partly done).
 TEST_F(RealDialogTest, CompensateAllNamesTheRefusedSequencesOnce) {
-  OpenThroughDialog(c_strBracketBas);
+  OpenThroughDialog(m_strBracketBas);
   TDialogDriver d;
   d.On("Tool radius compensation", [](QWidget* w) {
     auto* c = qobject_cast<TfrmCompensation*>(w);
@@ -255,7 +260,7 @@ TEST_F(RealDialogTest, CompensateAllNamesTheRefusedSequencesOnce) {
   EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
   int nExit = 0;
   QByteArray err;
-  const QByteArray cli = CliFile({"transform", c_strBracketBas, "--all", "compensate", "6", "--right"}, &nExit, &err);
+  const QByteArray cli = CliFile({"transform", m_strBracketBas, "--all", "compensate", "6", "--right"}, &nExit, &err);
   EXPECT_EQ(nExit, 3);
   EXPECT_TRUE(err.contains("sequence 2: ")) << err.toStdString();
   EXPECT_EQ(Unix(SaveAs("compensated.bas")), Unix(cli));
@@ -410,7 +415,8 @@ TDialogDriver::TAnswer Batch(QString dx, QString nx, QString dy, QString ny) {
 
 // The program check's report window shows what the command line's check prints.
 TEST_F(RealDialogTest, CheckProgramShowsTheCommandLinesReport) {
-  const QString faulty = VELTRANE_SOURCE_DIR "/tests/data/faulty.bas";
+  const QString faulty = Path("faulty.bas");
+  ASSERT_TRUE(QFile::copy(VELTRANE_SOURCE_DIR "/tests/data/faulty.bas", faulty));
   OpenThroughDialog(faulty);
   QString strReport;
   TDialogDriver d;
@@ -431,7 +437,7 @@ TEST_F(RealDialogTest, CheckProgramShowsTheCommandLinesReport) {
 // program and its history stay as they were. Then each again with OK where OK stores
 // settings only.
 TEST_F(RealDialogTest, DialogsCancelledChangeNothing) {
-  OpenThroughDialog(c_strBracketBas);
+  OpenThroughDialog(m_strBracketBas);
   ClickLine(5);
   const TStringList before = Frm().Document().m_Program;
   const int nUndo = Frm().UndoHistory().Count();
@@ -481,7 +487,7 @@ TEST_F(RealDialogTest, DialogsCancelledChangeNothing) {
 
 // New, Close and Open on a changed program ask first: Cancel keeps the work, No drops it.
 TEST_F(RealDialogTest, ChangedWorkIsAskedAbout) {
-  OpenThroughDialog(c_strBracketBas);
+  OpenThroughDialog(m_strBracketBas);
   ClickLine(5);
   TDialogDriver reverse;
   Run("mniReverse", reverse);
@@ -532,7 +538,7 @@ TEST_F(RealDialogTest, ImportOptionsReachTheImport) {
 // sequence selected, its windows closed as a user who changes their mind closes them:
 // none hangs, none leaves a progress window over a question, and the window stays whole.
 TEST_F(RealDialogTest, EveryEntryCanBeReachedAndLeft) {
-  OpenThroughDialog(c_strBracketBas);
+  OpenThroughDialog(m_strBracketBas);
   // Not here: closing the window, a browser for the guide, starting a loader.
   const QStringList skipped = {"mniExit", "mniHelpTopics", "sbHelp", "mniSendProgram"};
   QList<QAction*> entries;
@@ -544,7 +550,7 @@ TEST_F(RealDialogTest, EveryEntryCanBeReachedAndLeft) {
   ASSERT_GT(entries.size(), 90);
   int nReached = 0;
   for (QAction* a : entries) {
-    if (Frm().Document().m_Program.empty()) OpenThroughDialog(c_strBracketBas);  // after New or Close
+    if (Frm().Document().m_Program.empty()) OpenThroughDialog(m_strBracketBas);  // after New or Close
     ClickLine(5);
     if (!a->isEnabled()) continue;
     ++nReached;
@@ -634,7 +640,7 @@ class CommandTest : public RealDialogTest, public ::testing::WithParamInterface<
 // command line writes for the same operation.
 TEST_P(CommandTest, WritesWhatTheCommandLineWrites) {
   const TCommandCase& c = GetParam();
-  OpenThroughDialog(c_strBracketBas);
+  OpenThroughDialog(m_strBracketBas);
   ClickLine(5);  // MOVE(80,0): sequence 1, the bracket's outline
   ASSERT_EQ(Frm().CurrentSequence(), 1);
   TDialogDriver d;
@@ -642,7 +648,7 @@ TEST_P(CommandTest, WritesWhatTheCommandLineWrites) {
   Reach(c.strAction, c.evVia, d);
   int nExit = -1;
   QByteArray err;
-  const QByteArray cli = CliFile(QStringList{"transform", c_strBracketBas} + c.Cli, &nExit, &err);
+  const QByteArray cli = CliFile(QStringList{"transform", m_strBracketBas} + c.Cli, &nExit, &err);
   EXPECT_EQ(nExit, 0) << err.toStdString();
   EXPECT_EQ(Unix(SaveAs("window.bas")).toStdString(), Unix(cli).toStdString());
 }
