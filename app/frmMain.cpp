@@ -606,7 +606,7 @@ bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {
     return false;
   }
   // The name, the encoding and the text change together, or not at all when cancelled.
-  const TTextCodec codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
+  const TTextCodec codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese), LegacyEncodingChosen(m_Registry));
   const auto pProgress = m_pPrompts->StartProgress("Opening " + QFileInfo(strFileName).fileName().toStdString());
   if (!LoadProgramText(std::move(lines), codec, pProgress.get())) return true;  // cancelled: nothing to report
   m_strFileName = QFileInfo(strFileName).absoluteFilePath();
@@ -689,7 +689,7 @@ void TfrmMain::AppendBASIC() {
     return;
   }
   // The appended program's text in this program's encoding.
-  const TTextCodec from = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
+  const TTextCodec from = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese), LegacyEncodingChosen(m_Registry));
   if (!lines.empty() && !BringIntoProgramEncoding(lines, from)) return;
   if (!lines.empty()) {
     SaveForUndo();

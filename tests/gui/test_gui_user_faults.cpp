@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <algorithm>
 
+#include "app/TextCodec.h"
 #include "model/NumberFormat.h"
 #include "settings/WindowPlacement.h"
 
@@ -276,6 +277,76 @@ TEST_F(UserFaultTest, TheWindowFitsTheScreen) {
   }
   // The place is kept for the next run.
   EXPECT_TRUE(ParseWindowPlacement(TVLTRegistry().WindowPlacement()));
+}
+
+// With Chinese chosen, what the user sees is Chinese: every menu entry and hint, the page
+// tabs, both status bars, and Qt's own file dialog.
+TEST_F(UserFaultTest, ChineseChosenShowsChineseEverywhere) {
+  Open(WriteFile("square.bas", c_strSquare));
+  Frm().Action("mniChinese")->trigger();
+  QApplication::processEvents();
+  auto chinese = [](const QString& s) {
+    for (QChar c : s)
+      if (c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF) return true;
+    return false;
+  };
+  for (QAction* a : Frm().findChildren<QAction*>()) {
+    if (a->isSeparator() || a->text().isEmpty() || a->objectName() == "mniEnglish") continue;
+    EXPECT_TRUE(chinese(a->text())) << a->objectName().toStdString() << ": " << a->text().toStdString();
+  }
+  for (int i = 0; i < Frm().Pages()->count(); ++i)
+    EXPECT_TRUE(chinese(Frm().Pages()->tabText(i))) << Frm().Pages()->tabText(i).toStdString();
+  EXPECT_TRUE(chinese(Frm().FileStatus()->PanelText(1)));
+  for (int i : {0, 5, 6, 8, 10})
+    EXPECT_TRUE(chinese(Frm().GraphStatus()->PanelText(i))) << Frm().GraphStatus()->PanelText(i).toStdString();
+  // Qt's own file dialog speaks Chinese too.
+  TDialogDriver d;
+  QStringList buttons;
+  d.On("打开程序文件", [&](QWidget* w) {
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+      if (b->isVisible() && !b->text().isEmpty()) buttons << b->text();
+    TDialogDriver::Escape(w);
+  });
+  Run("mniOpen", d);
+  ASSERT_FALSE(buttons.isEmpty());
+  for (const QString& b : buttons) EXPECT_TRUE(chinese(b)) << b.toStdString();
+  // And English again after English is chosen.
+  Frm().Action("mniEnglish")->trigger();
+  TDialogDriver e;
+  QStringList english;
+  e.On("Open Program File", [&](QWidget* w) {
+    for (QAbstractButton* b : w->findChildren<QAbstractButton*>())
+      if (b->isVisible() && !b->text().isEmpty()) english << b->text();
+    TDialogDriver::Escape(w);
+  });
+  Run("mniOpen", e);
+  for (const QString& b : english) EXPECT_FALSE(chinese(b)) << b.toStdString();
+  EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Not Modified");
+}
+
+// A program in GBK, Big5 or Shift_JIS opens right whatever the window's language.
+TEST_F(UserFaultTest, LegacyCjkProgramsOpenRightInEitherLanguage) {
+  const std::pair<const char*, QString> cases[] = {
+      {"GB18030", "'这是一个切割程序的说明，图纸来自设计部门，请按顺序加工每一个零件。"},
+      {"Big5", "'這是一個切割程式的說明，圖紙來自設計部門，請按順序加工每一個零件。"},
+      {"Shift_JIS", "'これは切断プログラムの説明です。図面は設計部門から来ました。順番に加工してください。"}};
+  for (bool bChinese : {false, true}) {
+    Frm().Action(bChinese ? "mniChinese" : "mniEnglish")->trigger();
+    for (const auto& [name, text] : cases) {
+      TTextCodec codec(name);
+      std::string bytes;
+      ASSERT_TRUE(codec.Encode(text + "\n" + text + "\n" + text, bytes)) << name;
+      QByteArray file = QByteArray::fromStdString(bytes).replace("\n", "\r\n") + "\r\n" + c_strSquare;
+      Open(WriteFile(QString(name) + ".bas", file));
+      EXPECT_EQ(Editor().Line(0), text) << name << (bChinese ? " in Chinese" : " in English");
+      EXPECT_EQ(Frm().Codec().Name(), QByteArray(name)) << name;
+    }
+  }
+  // The user's own choice of code page wins.
+  TVLTRegistry().SetLegacyEncoding("windows-1252");
+  Open(Path("Big5.bas"));
+  EXPECT_EQ(Frm().Codec().Name(), QByteArray("windows-1252"));
+  TVLTRegistry().SetLegacyEncoding("");
 }
 
 }  // namespace
