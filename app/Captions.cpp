@@ -126,6 +126,13 @@ const TCaptionEntry c_Captions[] = {
     {"btnApply", false, "Apply", "应用", nullptr},
     {"btnSaveTable", false, "Save File", "保存文件", "Export File"},
     {"btnSend", false, "Send to Controller", "发送到控制器", nullptr},
+    // Entries beyond the design's table: every text the window shows has its Chinese.
+    {"mniImportDXF", false, "&DXF", "DXF 图纸(&D)", nullptr},
+    {"mniAppendDXF", false, "&DXF", "DXF 图纸(&D)", nullptr},
+    {"mniAppendBASIC", false, "Harmark&BASIC", "BASIC 程序(&B)", nullptr},
+    {"AddatEndSequence1", false, "Add at End Sequence", "序列末端折返", nullptr},
+    {"Paste1", false, "Paste", "粘贴", nullptr},
+    {"sbHelp", true, "Help", "帮助", nullptr},
 };
 
 }  // namespace
