@@ -199,6 +199,7 @@ void TfrmMain::PlaceOnScreen() {
   const TWindowRect wished = stored ? stored->Rect : CentredWindowRect(1000, 700, area, frame);
   const TWindowRect r = FitWindowRect(wished, area, frame, c_nMinWidth, c_nMinHeight);
   setGeometry(r.nLeft, r.nTop, r.nWidth, r.nHeight);
+  m_rcPlaced = geometry();
   if (stored && stored->bMaximised) setWindowState(windowState() | Qt::WindowMaximized);
 }
 
@@ -206,7 +207,10 @@ void TfrmMain::showEvent(QShowEvent* e) {
   QMainWindow::showEvent(e);
   // The real frame is known now: a window that still reaches beyond the free area (a
   // larger frame than thought, another screen) is brought onto it.
-  if (isMaximized() || isFullScreen() || !screen()) return;
+  // Only the place chosen here, at the first showing: a size set since is meant.
+  const bool bPlaced = m_rcPlaced.isValid() && geometry() == m_rcPlaced;
+  m_rcPlaced = QRect();
+  if (!bPlaced || isMaximized() || isFullScreen() || !screen()) return;
   const TWindowRect area = ToWindowRect(screen()->availableGeometry());
   const TWindowRect now = ToWindowRect(geometry());
   const TWindowRect r = FitWindowRect(now, area, WindowFrame(*this), c_nMinWidth, c_nMinHeight);

@@ -216,6 +216,7 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   void ReadSettings();
   // The window's place and size: the last run's or the usual, on the screen's free area.
   void PlaceOnScreen();
+  QRect m_rcPlaced;  // the place PlaceOnScreen chose, until the window is first shown
   void WriteSettings();
   void ClearProgram();
   // False when the user cancelled: nothing has changed then.

@@ -23,12 +23,13 @@ std::optional<TWindowPlacement> ParseWindowPlacement(const std::string& s) {
 }
 
 std::string FormatWindowPlacement(const TWindowPlacement& p) {
-  return std::to_string(p.Rect.nLeft) + "," + std::to_string(p.Rect.nTop) + "," + std::to_string(p.Rect.nWidth) +
-         "," + std::to_string(p.Rect.nHeight) + "," + (p.bMaximised ? "1" : "0");
+  return std::to_string(p.Rect.nLeft) + "," + std::to_string(p.Rect.nTop) + "," +
+         std::to_string(p.Rect.nWidth) + "," + std::to_string(p.Rect.nHeight) + "," +
+         (p.bMaximised ? "1" : "0");
 }
 
-TWindowRect FitWindowRect(const TWindowRect& w, const TWindowRect& a, const TWindowFrame& f, int32_t nMinWidth,
-                          int32_t nMinHeight) {
+TWindowRect FitWindowRect(const TWindowRect& w, const TWindowRect& a, const TWindowFrame& f,
+                          int32_t nMinWidth, int32_t nMinHeight) {
   // The room the client area has once the frame is counted.
   const int32_t nRoomW = std::max(a.nWidth - f.nLeft - f.nRight, 1);
   const int32_t nRoomH = std::max(a.nHeight - f.nTop - f.nBottom, 1);
@@ -44,10 +45,11 @@ TWindowRect FitWindowRect(const TWindowRect& w, const TWindowRect& a, const TWin
   return r;
 }
 
-TWindowRect CentredWindowRect(int32_t nWidth, int32_t nHeight, const TWindowRect& a, const TWindowFrame& f) {
+TWindowRect CentredWindowRect(int32_t nWidth, int32_t nHeight, const TWindowRect& a,
+                              const TWindowFrame& f) {
   const int32_t nOuterW = nWidth + f.nLeft + f.nRight, nOuterH = nHeight + f.nTop + f.nBottom;
-  return TWindowRect{a.nLeft + (a.nWidth - nOuterW) / 2 + f.nLeft, a.nTop + (a.nHeight - nOuterH) / 2 + f.nTop, nWidth,
-                     nHeight};
+  return TWindowRect{a.nLeft + (a.nWidth - nOuterW) / 2 + f.nLeft,
+                     a.nTop + (a.nHeight - nOuterH) / 2 + f.nTop, nWidth, nHeight};
 }
 
 }  // namespace veltrane

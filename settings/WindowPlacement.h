@@ -31,10 +31,11 @@ struct TWindowFrame {
 // The client rectangle that, with its frame, lies inside Available: as wished where it
 // fits, else shrunk (not below the minimum size, unless the area is smaller still) and
 // moved onto the area.
-TWindowRect FitWindowRect(const TWindowRect& Wished, const TWindowRect& Available, const TWindowFrame& Frame,
-                          int32_t nMinWidth, int32_t nMinHeight);
+TWindowRect FitWindowRect(const TWindowRect& Wished, const TWindowRect& Available,
+                          const TWindowFrame& Frame, int32_t nMinWidth, int32_t nMinHeight);
 
 // The client rectangle of a window of the given size centred in Available.
-TWindowRect CentredWindowRect(int32_t nWidth, int32_t nHeight, const TWindowRect& Available, const TWindowFrame& Frame);
+TWindowRect CentredWindowRect(int32_t nWidth, int32_t nHeight, const TWindowRect& Available,
+                              const TWindowFrame& Frame);
 
 }  // namespace veltrane

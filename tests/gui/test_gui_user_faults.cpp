@@ -7,11 +7,10 @@
 #include <algorithm>
 
 #include "app/TextCodec.h"
-#include "model/NumberFormat.h"
-#include "settings/WindowPlacement.h"
-
 #include "gui/DialogDriver.h"
 #include "gui/GuiFixture.h"
+#include "model/NumberFormat.h"
+#include "settings/WindowPlacement.h"
 
 namespace veltrane::test {
 namespace {
@@ -72,8 +71,9 @@ class UserFaultTest : public ::testing::Test {
     QAction* a = Frm().Action(strAction);
     ASSERT_NE(a, nullptr) << strAction;
     Driver.Run([&] { a->trigger(); });
-    EXPECT_TRUE(Driver.Errors.isEmpty()) << strAction << ": " << Driver.Errors.join("; ").toStdString()
-                                         << "\nseen: " << Driver.Seen.join(" | ").toStdString();
+    EXPECT_TRUE(Driver.Errors.isEmpty())
+        << strAction << ": " << Driver.Errors.join("; ").toStdString()
+        << "\nseen: " << Driver.Seen.join(" | ").toStdString();
   }
   // A key on the window as the user presses it (shortcuts included), with nothing asked.
   void Key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
@@ -84,7 +84,8 @@ class UserFaultTest : public ::testing::Test {
   // A click in the editor at a line's end.
   void ClickLineEnd(int nLine) {
     const QRect r = Editor().cursorRect(TTextPos{nLine, Editor().LineLength(nLine)});
-    QTest::mouseClick(Editor().viewport(), Qt::LeftButton, Qt::NoModifier, r.center() + QPoint(4, 0));
+    QTest::mouseClick(Editor().viewport(), Qt::LeftButton, Qt::NoModifier,
+                      r.center() + QPoint(4, 0));
     QApplication::processEvents();
   }
   QString FileState() const { return m_pFrm->FileStatus()->PanelText(1); }
@@ -173,8 +174,10 @@ TEST_F(UserFaultTest, RedoMakesAgainWhatUndoTookBackAndUndoingToTheSavedTextIsNo
 
 // A program 30000 high: the vertical ruler's top label, 30000, shows whole.
 TEST_F(UserFaultTest, TheVerticalRulersTopLabelShowsWhole) {
-  Open(WriteFile("tall.bas", "'$Layer0:A\r\n'$StartSeq(1)\r\ncadseq1:\r\n    MOVEABS(0,0)\r\n    MOVE(0,30000)\r\n"
-                             "'$EndSeq(1)\r\n'$EndLayer0:A\r\n"));
+  Open(WriteFile(
+      "tall.bas",
+      "'$Layer0:A\r\n'$StartSeq(1)\r\ncadseq1:\r\n    MOVEABS(0,0)\r\n    MOVE(0,30000)\r\n"
+      "'$EndSeq(1)\r\n'$EndLayer0:A\r\n"));
   auto* ruler = Frm().findChild<TPaintBox*>("rulerVertical");
   ASSERT_NE(ruler, nullptr);
   (void)ruler->grab();  // painted as on screen
@@ -183,7 +186,8 @@ TEST_F(UserFaultTest, TheVerticalRulersTopLabelShowsWhole) {
   bool bTop = false;
   for (const auto& l : labels) {
     EXPECT_GE(l.Box.top(), 0) << l.strText.toStdString();
-    EXPECT_LE(l.Box.bottom(), ruler->height() - 1) << l.strText.toStdString() << " at " << l.Box.top();
+    EXPECT_LE(l.Box.bottom(), ruler->height() - 1)
+        << l.strText.toStdString() << " at " << l.Box.top();
     bTop = bTop || l.strText == "30000";
   }
   EXPECT_TRUE(bTop);
@@ -219,11 +223,13 @@ TEST_F(UserFaultTest, PasteFromThePlotsMenuPastesAtTheRightClickedPoint) {
   });
   EXPECT_TRUE(d.Errors.isEmpty()) << d.Errors.join("; ").toStdString();
   const TfPoint p = Frm().PlotToProgram(at);
-  const std::string strExpected = "    MOVEABS(" + StringFromDouble(p.fX) + "," + StringFromDouble(p.fY) + ")";
+  const std::string strExpected =
+      "    MOVEABS(" + StringFromDouble(p.fX) + "," + StringFromDouble(p.fY) + ")";
   const TStringList& prog = Frm().Document().m_Program;
   ASSERT_TRUE(std::find(prog.begin(), prog.end(), "'$StartSeq(2)") != prog.end());
   EXPECT_TRUE(std::find(prog.begin(), prog.end(), strExpected) != prog.end())
-      << strExpected << " not in\n" << Editor().toPlainText().toStdString();
+      << strExpected << " not in\n"
+      << Editor().toPlainText().toStdString();
 }
 
 // Send Program says that the loader was started; from the table page with no table built,
@@ -244,7 +250,8 @@ TEST_F(UserFaultTest, SendProgramSaysWhatHappened) {
     TDialogDriver::Click(w, "OK");
   });
   Run("mniSendProgram", send);
-  EXPECT_EQ(text, "The loader program " VELTRANE_SOURCE_DIR "/scripts/stand-in-loader was started to send " +
+  EXPECT_EQ(text, "The loader program " VELTRANE_SOURCE_DIR
+                  "/scripts/stand-in-loader was started to send " +
                       Frm().FileName() + " to the controller.");
   qunsetenv("VELTRANE_LOADER_LOG");
 
@@ -267,9 +274,9 @@ TEST_F(UserFaultTest, TheWindowFitsTheScreen) {
     QApplication::processEvents();
     const QRect area = w.screen()->availableGeometry();
     ASSERT_LT(area.width(), 1000);
-    EXPECT_TRUE(area.contains(w.frameGeometry())) << stored << ": " << w.frameGeometry().width() << "x"
-                                                  << w.frameGeometry().height() << " at " << w.frameGeometry().x()
-                                                  << "," << w.frameGeometry().y();
+    EXPECT_TRUE(area.contains(w.frameGeometry()))
+        << stored << ": " << w.frameGeometry().width() << "x" << w.frameGeometry().height()
+        << " at " << w.frameGeometry().x() << "," << w.frameGeometry().y();
     // The file status bar, at the bottom, is on the screen.
     const QRect bar(w.FileStatus()->mapToGlobal(QPoint(0, 0)), w.FileStatus()->size());
     EXPECT_TRUE(area.contains(bar)) << stored;
@@ -301,7 +308,8 @@ TEST_F(UserFaultTest, ChineseChosenShowsChineseEverywhere) {
     EXPECT_TRUE(chinese(Frm().Pages()->tabText(i))) << Frm().Pages()->tabText(i).toStdString();
   EXPECT_TRUE(chinese(Frm().FileStatus()->PanelText(1)));
   for (int i : {0, 5, 6, 8, 10})
-    EXPECT_TRUE(chinese(Frm().GraphStatus()->PanelText(i))) << Frm().GraphStatus()->PanelText(i).toStdString();
+    EXPECT_TRUE(chinese(Frm().GraphStatus()->PanelText(i)))
+        << Frm().GraphStatus()->PanelText(i).toStdString();
   // Qt's own file dialog speaks Chinese too.
   TDialogDriver d;
   QStringList buttons;
@@ -332,14 +340,16 @@ TEST_F(UserFaultTest, LegacyCjkProgramsOpenRightInEitherLanguage) {
   const std::pair<const char*, QString> cases[] = {
       {"GB18030", "'这是一个切割程序的说明，图纸来自设计部门，请按顺序加工每一个零件。"},
       {"Big5", "'這是一個切割程式的說明，圖紙來自設計部門，請按順序加工每一個零件。"},
-      {"Shift_JIS", "'これは切断プログラムの説明です。図面は設計部門から来ました。順番に加工してください。"}};
+      {"Shift_JIS",
+       "'これは切断プログラムの説明です。図面は設計部門から来ました。順番に加工してください。"}};
   for (bool bChinese : {false, true}) {
     Frm().Action(bChinese ? "mniChinese" : "mniEnglish")->trigger();
     for (const auto& [name, text] : cases) {
       TTextCodec codec(name);
       std::string bytes;
       ASSERT_TRUE(codec.Encode(text + "\n" + text + "\n" + text, bytes)) << name;
-      QByteArray file = QByteArray::fromStdString(bytes).replace("\n", "\r\n") + "\r\n" + c_strSquare;
+      QByteArray file =
+          QByteArray::fromStdString(bytes).replace("\n", "\r\n") + "\r\n" + c_strSquare;
       Open(WriteFile(QString(name) + ".bas", file));
       EXPECT_EQ(Editor().Line(0), text) << name << (bChinese ? " in Chinese" : " in English");
       EXPECT_EQ(Frm().Codec().Name(), QByteArray(name)) << name;
