@@ -1,13 +1,17 @@
 #include "app/Language.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHash>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTranslator>
 #include <QWidget>
 #include <algorithm>
 #include <vector>
@@ -86,7 +90,28 @@ bool Match(const TPattern& p, const QString& s, QStringList& Values) {
 
 }  // namespace
 
-void SetChineseTexts(bool bChinese) { g_bChinese = bChinese; }
+void SetChineseTexts(bool bChinese) {
+  g_bChinese = bChinese;
+  // Qt's own texts (file dialogs, standard buttons, the editors' menus) from Qt's
+  // translations: where Qt keeps them, or beside the program (a Windows installation).
+  static QTranslator* s_pQtTexts = nullptr;
+  if (!QCoreApplication::instance()) return;
+  if (s_pQtTexts) {
+    QCoreApplication::removeTranslator(s_pQtTexts);
+    delete s_pQtTexts;
+    s_pQtTexts = nullptr;
+  }
+  if (!bChinese) return;
+  auto* t = new QTranslator(QCoreApplication::instance());
+  const QString strName = "qtbase_zh_CN";
+  if (t->load(strName, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+      t->load(strName, QCoreApplication::applicationDirPath() + "/translations")) {
+    QCoreApplication::installTranslator(t);
+    s_pQtTexts = t;
+  } else {
+    delete t;
+  }
+}
 bool ChineseTexts() { return g_bChinese; }
 
 QString Localised(const QString& strEnglish) {
@@ -128,6 +153,9 @@ void LocaliseWidgets(QWidget* pRoot) {
     if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(Localised(b->text()));
     if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(Localised(g->title()));
     if (auto* e = qobject_cast<QLineEdit*>(w)) e->setPlaceholderText(Localised(e->placeholderText()));
+    // The choices of a fixed list (an editable one holds values the user may type).
+    if (auto* c = qobject_cast<QComboBox*>(w); c && !c->isEditable())
+      for (int i = 0; i < c->count(); ++i) c->setItemText(i, Localised(c->itemText(i)));
     if (auto* t = qobject_cast<QTabBar*>(w))
       for (int i = 0; i < t->count(); ++i) t->setTabText(i, Localised(t->tabText(i)));
     if (auto* t = qobject_cast<QTableWidget*>(w))

@@ -639,12 +639,23 @@ void TRichEditPlus::focusOutEvent(QFocusEvent* e) {
 // ---------------------------------------------------------------------------------------
 // Keys
 
+namespace {
+
+// Ctrl+Y and Ctrl+Shift+Z redo on every platform, whatever its own key for Redo.
+bool IsRedoKey(const QKeyEvent& k) {
+  const Qt::KeyboardModifiers m = k.modifiers() & ~Qt::KeypadModifier;
+  return (k.key() == Qt::Key_Y && m == Qt::ControlModifier) ||
+         (k.key() == Qt::Key_Z && m == (Qt::ControlModifier | Qt::ShiftModifier));
+}
+
+}  // namespace
+
 bool TRichEditPlus::event(QEvent* e) {
   if (e->type() == QEvent::ShortcutOverride) {
     auto* k = static_cast<QKeyEvent*>(e);
     // The Edit menu's commands record their edits; the editor must not act on them alone.
     if (k->matches(QKeySequence::Cut) || k->matches(QKeySequence::Paste) || k->matches(QKeySequence::Undo) ||
-        k->matches(QKeySequence::Redo) || k->matches(QKeySequence::SelectAll) ||
+        k->matches(QKeySequence::Redo) || IsRedoKey(*k) || k->matches(QKeySequence::SelectAll) ||
         (k->key() == Qt::Key_Delete && (k->modifiers() & Qt::ControlModifier)) ||
         (k->key() == Qt::Key_Insert && (k->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))) {
       e->ignore();
@@ -767,7 +778,10 @@ void TRichEditPlus::keyPressEvent(QKeyEvent* e) {
     emit UndoRequested();
     return;
   }
-  if (e->matches(QKeySequence::Redo)) return;
+  if (e->matches(QKeySequence::Redo) || IsRedoKey(*e)) {
+    emit RedoRequested();
+    return;
+  }
   const bool bCtrl = e->modifiers() & Qt::ControlModifier;
   const bool bAlt = e->modifiers() & Qt::AltModifier;
   const bool bMeta = e->modifiers() & Qt::MetaModifier;

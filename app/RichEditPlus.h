@@ -132,6 +132,7 @@ class TRichEditPlus : public QAbstractScrollArea, public IEditorText {
   void Clicked();
   // Shortcuts of the Edit menu that the editor must not handle itself.
   void UndoRequested();
+  void RedoRequested();
 
  protected:
   void paintEvent(QPaintEvent* e) override;

@@ -1,6 +1,8 @@
 // The program statistics dialog.
 #include "app/StatsDialog.h"
 
+#include "app/Language.h"
+
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFormLayout>
@@ -164,7 +166,7 @@ void TfrmProgramStats::Fill() {
   auto add = [&](const TStatsRow& r) {
     const int n = tblRows->rowCount();
     tblRows->insertRow(n);
-    auto* scope = new QTableWidgetItem(Q(r.strScope));
+    auto* scope = new QTableWidgetItem(Localised(Q(r.strScope)));
     if (r.strScope == "sequence") scope->setData(Qt::UserRole + 1, r.nFirstLine);
     tblRows->setItem(n, 0, scope);
     if (r.strScope == "sequence")

@@ -1,7 +1,10 @@
 // The program's text encoding in the window.
 #include "app/TextCodec.h"
 
+#include <uchardet.h>
+
 #include <QLocale>
+#include <algorithm>
 
 #include "model/Text.h"
 #include "settings/VLTRegistry.h"
@@ -104,7 +107,50 @@ QByteArray LegacyEncoding(TVLTRegistry& R, bool bChineseLanguage) {
   return bChinese ? "GB18030" : "windows-1252";
 }
 
-TTextCodec DetectEncoding(TStringList& Lines, const QByteArray& strLegacy) {
+bool LegacyEncodingChosen(TVLTRegistry& R) {
+  const std::string s = R.LegacyEncoding();
+  return !s.empty() && TTextCodec(QByteArray::fromStdString(s)).Name() == QByteArray::fromStdString(s);
+}
+
+QByteArray RecognisedEncoding(const TStringList& Lines) {
+  // Only the lines with bytes beyond ASCII tell anything; a megabyte of them is plenty.
+  constexpr size_t c_nMaxBytes = 1 << 20;
+  std::string sample;
+  for (const std::string& l : Lines) {
+    if (std::all_of(l.begin(), l.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) continue;
+    sample += l;
+    sample += '\n';
+    if (sample.size() >= c_nMaxBytes) break;
+  }
+  if (sample.empty()) return {};
+  uchardet_t d = uchardet_new();
+  QByteArray strFound;
+  if (uchardet_handle_data(d, sample.data(), sample.size()) == 0) {
+    uchardet_data_end(d);
+    strFound = QByteArray(uchardet_get_charset(d)).toUpper();
+  }
+  uchardet_delete(d);
+  // The CJK code pages only: the single-byte Western ones cannot be told apart this way.
+  QByteArray strName;
+  if (strFound == "GB18030" || strFound == "GBK" || strFound == "GB2312")
+    strName = "GB18030";
+  else if (strFound == "BIG5" || strFound == "BIG5-HKSCS")
+    strName = "Big5";
+  else if (strFound == "SHIFT_JIS" || strFound == "CP932" || strFound == "WINDOWS-31J")
+    strName = "Shift_JIS";
+  else if (strFound == "EUC-KR" || strFound == "UHC" || strFound == "CP949")
+    strName = "windows-949";
+  if (strName.isEmpty()) return {};
+  // Every line must read back byte for byte in it.
+  const TTextCodec codec(strName);
+  if (codec.Name() != strName) return {};
+  std::string back;
+  for (const std::string& l : Lines)
+    if (!codec.Encode(codec.Decode(l), back) || back != l) return {};
+  return strName;
+}
+
+TTextCodec DetectEncoding(TStringList& Lines, const QByteArray& strLegacy, bool bLegacyChosen) {
   bool bBom = false;
   if (!Lines.empty() && Lines[0].compare(0, 3, c_Bom) == 0) {
     Lines[0].erase(0, 3);
@@ -121,6 +167,8 @@ TTextCodec DetectEncoding(TStringList& Lines, const QByteArray& strLegacy) {
     c.SetBom(bBom);
     if (bUtf8) return c;
   }
+  if (!bLegacyChosen)
+    if (const QByteArray strFound = RecognisedEncoding(Lines); !strFound.isEmpty()) return TTextCodec(strFound);
   TTextCodec legacy(strLegacy);
   std::string back;
   for (const std::string& l : Lines)

@@ -59,10 +59,20 @@ const TEncodingChoice* LegacyEncodings(size_t& nCount);
 // language is Chinese and Windows-1252 otherwise.
 QByteArray LegacyEncoding(TVLTRegistry& Registry, bool bChineseLanguage);
 
+// True when the user chose the legacy code page (File > Text Encoding), rather than the
+// window taking one from the language.
+bool LegacyEncodingChosen(TVLTRegistry& Registry);
+
+// The CJK code page the bytes of lines that are not UTF-8 are written in (GB18030 for
+// GBK, Big5, Shift_JIS, Windows-949), recognised from the bytes; empty when the bytes do
+// not tell one for sure.
+QByteArray RecognisedEncoding(const TStringList& Lines);
+
 // The encoding of a file's lines (a UTF-8 byte order mark is taken off the first line):
-// UTF-8 when they are valid UTF-8, else the legacy one when every line reads back
-// byte for byte in it, else ISO-8859-1, which holds any byte.
-TTextCodec DetectEncoding(TStringList& Lines, const QByteArray& strLegacy);
+// UTF-8 when they are valid UTF-8; else, unless the legacy code page is the user's own
+// choice, the CJK code page the bytes are recognised to be in; else the legacy one when
+// every line reads back byte for byte in it, else ISO-8859-1, which holds any byte.
+TTextCodec DetectEncoding(TStringList& Lines, const QByteArray& strLegacy, bool bLegacyChosen = true);
 
 // The text as the codec's bytes: lines from another encoding brought into this one.
 // False (nothing changed), with the first character that does not fit, when some line

@@ -1,6 +1,8 @@
 // The program tools' dialogs.
 #include "app/ToolDialogs.h"
 
+#include "app/Language.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -47,7 +49,8 @@ TfrmProgramCheck::TfrmProgramCheck(QWidget* parent) : QDialog(parent) {
 
 void TfrmProgramCheck::SetReport(const TStringList& Report) {
   QStringList lines;
-  for (const std::string& l : Report) lines << QString::fromUtf8(l.c_str());
+  // Each line in the chosen language; what it quotes from the program stays as it is.
+  for (const std::string& l : Report) lines << Localised(QString::fromUtf8(l.c_str()));
   memReport->setPlainText(lines.join('\n'));
 }
 

@@ -22,7 +22,9 @@
 #include <QPlainTextDocumentLayout>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QUrl>
@@ -33,6 +35,7 @@
 
 #include "app/Captions.h"
 #include "app/FileNames.h"
+#include "app/Language.h"
 #include "app/PaintBox.h"
 #include "app/PainterCanvas.h"
 #include "app/RichEditPlus.h"
@@ -41,6 +44,7 @@
 #include "model/SequenceMarkup.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
+#include "settings/WindowPlacement.h"
 #include "tools/LookAhead.h"
 
 namespace veltrane {
@@ -96,12 +100,8 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   // The design's thirteen panels, then one for a short note (where a paste went).
   m_GraphStatus = new TPanelBar(14, m_Client);
   m_GraphStatus->setObjectName("GraphStatusBar");
-  const char* labels[13] = {"Axes:", "X",   "", "Y",         "", "Entity:", "Start",
-                            "",      "End", "", "Sequence:", "", ""};
-  for (int i = 0; i < 13; ++i) {
-    m_GraphStatus->SetPanelText(i, labels[i]);
-    m_GraphStatus->SetPanelWidth(i, m_GraphStatus->TextWidth(labels[i]) + 12);
-  }
+  for (int i = 0; i < 13; ++i) m_GraphStatus->SetPanelWidth(i, 12);
+  ShowGraphStatusLabels();
   for (int i : {c_nXAxisPanel, c_nYAxisPanel, c_nSequencePanel})
     m_GraphStatus->SetPanelWidth(i, 40);
   for (int i : {c_nEntityStartPanel, c_nEntityEndPanel}) m_GraphStatus->SetPanelWidth(i, 100);
@@ -112,6 +112,7 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   connect(m_memProgram, &TRichEditPlus::CaretMovedByUser, this,
           &TfrmMain::UpdateForCursorOnNewLine);
   connect(m_memProgram, &TRichEditPlus::UndoRequested, this, &TfrmMain::Undo);
+  connect(m_memProgram, &TRichEditPlus::RedoRequested, this, &TfrmMain::Redo);
   connect(m_memProgram, &TRichEditPlus::Clicked, this, [this] {
     m_memProgram->setReadOnly(false);
     m_forcus = false;
@@ -125,7 +126,7 @@ TfrmMain::TfrmMain(IAppPrompts* pPrompts, QWidget* parent)
   connect(&m_tmrEstimate, &QTimer::timeout, this, &TfrmMain::StartEstimate);
 
   ReadSettings();
-  resize(1000, 700);
+  PlaceOnScreen();
   m_nListWidth = width() > 660 ? 330 : width() / 2;
   m_Client->installEventFilter(this);
   m_Pages->setCurrentIndex(0);
@@ -167,7 +168,59 @@ void TfrmMain::ReadSettings() {
   m_nFileFormat = static_cast<int32_t>(table.evFormat);
 }
 
+// The frame the window system draws around the window: known once shown, else a usual one.
+static TWindowFrame WindowFrame(const QWidget& w) {
+  const QRect outer = w.frameGeometry(), inner = w.geometry();
+  if (w.isVisible() && outer != inner)
+    return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+            outer.bottom() - inner.bottom()};
+  return {8, 32, 8, 8};
+}
+
+static TWindowRect ToWindowRect(const QRect& r) { return {r.left(), r.top(), r.width(), r.height()}; }
+
+void TfrmMain::PlaceOnScreen() {
+  // The place of the last run where there is one, else the usual size in the middle of
+  // the screen; either way all of the window on the screen's free area, whatever the
+  // screen's size and scale.
+  QScreen* pScreen = screen() ? screen() : QGuiApplication::primaryScreen();
+  const std::optional<TWindowPlacement> stored = ParseWindowPlacement(m_Registry.WindowPlacement());
+  const TWindowFrame frame = WindowFrame(*this);
+  if (stored) {
+    // The screen the stored place was on, when it is still there.
+    const QPoint centre(stored->Rect.nLeft + stored->Rect.nWidth / 2, stored->Rect.nTop + stored->Rect.nHeight / 2);
+    if (QScreen* s = QGuiApplication::screenAt(centre)) pScreen = s;
+  }
+  if (!pScreen) {
+    resize(1000, 700);
+    return;
+  }
+  const TWindowRect area = ToWindowRect(pScreen->availableGeometry());
+  const TWindowRect wished = stored ? stored->Rect : CentredWindowRect(1000, 700, area, frame);
+  const TWindowRect r = FitWindowRect(wished, area, frame, c_nMinWidth, c_nMinHeight);
+  setGeometry(r.nLeft, r.nTop, r.nWidth, r.nHeight);
+  m_rcPlaced = geometry();
+  if (stored && stored->bMaximised) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TfrmMain::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  // The real frame is known now: a window that still reaches beyond the free area (a
+  // larger frame than thought, another screen) is brought onto it.
+  // Only the place chosen here, at the first showing: a size set since is meant.
+  const bool bPlaced = m_rcPlaced.isValid() && geometry() == m_rcPlaced;
+  m_rcPlaced = QRect();
+  if (!bPlaced || isMaximized() || isFullScreen() || !screen()) return;
+  const TWindowRect area = ToWindowRect(screen()->availableGeometry());
+  const TWindowRect now = ToWindowRect(geometry());
+  const TWindowRect r = FitWindowRect(now, area, WindowFrame(*this), c_nMinWidth, c_nMinHeight);
+  if (!(r == now)) setGeometry(r.nLeft, r.nTop, r.nWidth, r.nHeight);
+}
+
 void TfrmMain::WriteSettings() {
+  const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+  if (normal.isValid())
+    m_Registry.SetWindowPlacement(FormatWindowPlacement({ToWindowRect(normal), isMaximized()}));
   m_Registry.SetXAxis(m_Interp.XAxisNumber());
   m_Registry.SetYAxis(m_Interp.YAxisNumber());
   m_Registry.SetLookAheadMove(Action("mniLookAheadforLine")->isChecked());
@@ -263,6 +316,8 @@ void TfrmMain::OnLinesChanged(int nFirst, int nRemoved, int nAdded) {
   }
   ++m_nProgramVersion;
   m_nChangeVersion = m_nProgramVersion;
+  // A change made other than by undoing or redoing: what was undone cannot come back.
+  if (!m_bHistoryStep) m_pUndoList->ClearRedo();
 }
 
 void TfrmMain::OnEditorTextChanged() {
@@ -284,6 +339,7 @@ void TfrmMain::FlushPendingWork() {
 
 void TfrmMain::AfterProgramChange(bool bChanged) {
   if (bChanged) {
+    if (!m_bHistoryStep) m_pUndoList->ClearRedo();
     SyncEditorFromProgram();
     SetModified(true);
   }
@@ -334,7 +390,7 @@ void TfrmMain::SetModified(bool b) {
 
 void TfrmMain::UpdateFileStatus() {
   m_FileStatus->SetPanelText(0, m_strFileName);
-  m_FileStatus->SetPanelText(1, m_bProgramModified ? "Modified" : "Not Modified");
+  m_FileStatus->SetPanelText(1, Localised(QString(m_bProgramModified ? "Modified" : "Not Modified")));
   m_FileStatus->SetPanelText(2, m_Codec.Caption());
   m_FileStatus->SetPanelWidth(2, m_FileStatus->TextWidth(m_Codec.Caption()) + 12);
   UpdateTitle();
@@ -393,7 +449,7 @@ void TfrmMain::ClearProgram() {
   m_strFileName.clear();
   m_strTableFile.clear();
   if (auto* t = findChild<TRichEditPlus*>("memTablelist")) t->SetLines({});
-  m_bProgramModified = false;
+  MarkUnmodified();
   m_nCurrentSequence = 0;
   UpdateFileStatus();
   GenerateAndDraw();
@@ -468,6 +524,7 @@ void TfrmMain::ConvertProgramToUtf8() {
     SetBackList(std::move(back));
   }
   m_TransformationUndoList.ForEach(recode);
+  m_pUndoList->ClearRedo();  // its copies of the program are in the old encoding
   m_Codec = to;
   // The editor's text is the same; only the bytes behind it change.
   m_bProgramModified = true;
@@ -527,7 +584,7 @@ bool TfrmMain::LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProg
   m_nBackListVersion = m_nProgramVersion;
   m_memProgram->EmptyUndoList();
   m_pUndoList->ClearAll();
-  m_bProgramModified = false;
+  MarkUnmodified();
   m_Document.m_nCaretLine = -1;
   m_nCurrentSequence = 0;
   UpdateFileStatus();
@@ -553,7 +610,7 @@ bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {
     return false;
   }
   // The name, the encoding and the text change together, or not at all when cancelled.
-  const TTextCodec codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
+  const TTextCodec codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese), LegacyEncodingChosen(m_Registry));
   const auto pProgress = m_pPrompts->StartProgress("Opening " + QFileInfo(strFileName).fileName().toStdString());
   if (!LoadProgramText(std::move(lines), codec, pProgress.get())) return true;  // cancelled: nothing to report
   m_strFileName = QFileInfo(strFileName).absoluteFilePath();
@@ -607,7 +664,7 @@ bool TfrmMain::SaveFile(const QString& strFileName) {
   }
   if (m_memProgram->ClearUndoListOnSave()) m_memProgram->EmptyUndoList();
   m_strFileName = QFileInfo(strFileName).absoluteFilePath();
-  m_bProgramModified = false;
+  MarkUnmodified();
   UpdateFileStatus();
   return true;
 }
@@ -636,7 +693,7 @@ void TfrmMain::AppendBASIC() {
     return;
   }
   // The appended program's text in this program's encoding.
-  const TTextCodec from = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese));
+  const TTextCodec from = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese), LegacyEncodingChosen(m_Registry));
   if (!lines.empty() && !BringIntoProgramEncoding(lines, from)) return;
   if (!lines.empty()) {
     SaveForUndo();
@@ -662,20 +719,45 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
 // Commands
 
 void TfrmMain::Undo() {
+  RunHistoryStep([this] { return m_pUndoList->Count() > 0 && m_pUndoList->Undo(); });
+}
+
+void TfrmMain::Redo() {
+  RunHistoryStep([this] { return m_pUndoList->Redo(); });
+}
+
+void TfrmMain::RunHistoryStep(const std::function<bool()>& Step) {
   EndMouseModes();
   ClearCurrentLineMark();
-  TUndoList& u = *m_pUndoList;
-  if (u.Count() == 0) return;
-  const bool bSnapshot = u.Get(u.Count() - 1) == TUndoList::eTransformation;
-  u.Undo();
-  if (bSnapshot) {
-    AfterProgramChange(true);
-  } else {
-    SetModified(true);
-    FlushPendingWork();
-    AfterProgramChange(false);
+  FlushPendingWork();
+  const uint64_t nVersion = m_nProgramVersion;
+  // An edit is undone or redone in the editor, whose lines become the program's; a
+  // snapshot replaces the program, whose lines then go to the editor.
+  m_bHistoryStep = true;
+  bool bDone = false;
+  try {
+    bDone = Step();
+    if (bDone) AfterProgramChange(m_nProgramVersion == nVersion);
+  } catch (...) {
+    m_bHistoryStep = false;
+    throw;
   }
+  m_bHistoryStep = false;
+  if (bDone) {
+    UpdateModifiedFromHistory();
+    FlushPendingWork();
+  }
+  UpdateToolEnableState();
   UpdateEditControls();
+}
+
+void TfrmMain::MarkUnmodified() {
+  m_bProgramModified = false;
+  m_nSavedFingerprint = TextFingerprint(m_Document.m_Program);
+}
+
+void TfrmMain::UpdateModifiedFromHistory() {
+  SetModified(!m_nSavedFingerprint || *m_nSavedFingerprint != TextFingerprint(m_Document.m_Program));
 }
 
 void TfrmMain::Reset() {
@@ -808,6 +890,7 @@ void TfrmMain::UpdateToolEnableState() {
   const bool bUndo = m_pUndoList->Count() > 0;
   Enable(Action("mniUndo"), bUndo);
   Enable(Action("sbUndo"), bUndo);
+  Enable(Action("mniRedo"), m_pUndoList->CanRedo());
   Enable(Action("mniPasteSeq"), m_bCopy);
   Enable(Action("Paste1"), m_bCopy);
 }
@@ -816,6 +899,7 @@ void TfrmMain::UpdateEditControls() {
   const bool bSel = m_memProgram->HasSelection();
   for (const char* n : {"mniCut", "mniCopy", "mniDelete"}) Enable(Action(n), bSel);
   Enable(Action("mniUndo"), m_pUndoList->Count() > 0);
+  Enable(Action("mniRedo"), m_pUndoList->CanRedo());
 }
 
 // ---------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 #include <QThreadPool>
 #include <QTimer>
@@ -78,6 +79,8 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
 
   // Whole-program commands.
   void Undo();
+  // Makes again what Undo took back (Ctrl+Y, Ctrl+Shift+Z).
+  void Redo();
   void Reset();
   void Redraw() { GenerateAndDraw(); }
   void ChangeOptions();
@@ -174,6 +177,12 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   int32_t CurrentSequence() const { return m_nCurrentSequence; }
   int ListWidth() const { return m_nListWidth; }
   bool PlotHasKeyboard() const { return m_forcus; }
+  // The vertical ruler's labels as last painted: each text and its box on the ruler.
+  struct TRulerLabel {
+    QString strText;
+    QRect Box;
+  };
+  const std::vector<TRulerLabel>& VerticalRulerLabels() const { return m_VerticalRulerLabels; }
   // Where a URL is opened (the help file); tests replace it.
   // Opens a file in the program the system has for it; false when there is none.
   std::function<bool(const QUrl&)> OpenUrl;
@@ -182,6 +191,7 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
@@ -200,9 +210,13 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   QAction* MakeAction(QMenu* pMenu, const char* strName, const QString& strCaption,
                       const QKeySequence& Shortcut, std::function<void()> onTrigger);
   void SetLanguage(bool bChinese);
+  void ShowGraphStatusLabels();
   void ApplyCaption(const char* strControl, bool bHint, const QString& strText);
 
   void ReadSettings();
+  // The window's place and size: the last run's or the usual, on the screen's free area.
+  void PlaceOnScreen();
+  QRect m_rcPlaced;  // the place PlaceOnScreen chose, until the window is first shown
   void WriteSettings();
   void ClearProgram();
   // False when the user cancelled: nothing has changed then.
@@ -229,6 +243,13 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
                    IProgress* pProgress = nullptr);
   bool AskDrawingFile(std::string& strFile);
   void SetModified(bool b);
+  // The program is as last opened or saved: not modified, and its fingerprint kept so that
+  // undoing back to it says so again.
+  void MarkUnmodified();
+  // After an undo or redo: modified unless the text is the one last opened or saved.
+  void UpdateModifiedFromHistory();
+  // Undo and Redo themselves change the text: no new change that would end Redo.
+  void RunHistoryStep(const std::function<bool()>& Step);
   void UpdateFileStatus();
   void UpdateToolEnableState();
   void UpdateEditControls();
@@ -279,9 +300,13 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   int32_t m_nDataStructure = 0, m_nFileFormat = 0;  // of the last table build
   QPoint m_ptPlotMouse;      // the mouse's last position over the plot
   QPoint m_ptChangeStart;    // where the start last followed the mouse
+  QPoint m_ptContextMenu;    // where the plot was right-clicked for its menu
+  std::vector<TRulerLabel> m_VerticalRulerLabels;
 
   QString m_strFileName, m_strTableFile;
   bool m_bProgramModified = false;
+  std::optional<uint64_t> m_nSavedFingerprint;  // the text last opened or saved; none: never
+  bool m_bHistoryStep = false;                   // an undo or redo is changing the text
   int32_t m_nCurrentLine = -1;
   int32_t m_nCurrentSequence = 0;
   bool m_bCopy = false;

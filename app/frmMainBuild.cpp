@@ -286,6 +286,9 @@ void TfrmMain::CreateMenus() {
   MakeAction(e, "mniSelectAll", "Select A&ll", QKeySequence("Ctrl+A"),
              [this] { m_memProgram->selectAll(); });
   MakeAction(e, "mniUndo", "&Undo", QKeySequence("Ctrl+Z"), [this] { Undo(); });
+  // Both keys users know for it: Ctrl+Y from Windows, Ctrl+Shift+Z from elsewhere.
+  QAction* redo = MakeAction(e, "mniRedo", "&Redo", QKeySequence("Ctrl+Y"), [this] { Redo(); });
+  redo->setShortcuts({QKeySequence("Ctrl+Y"), QKeySequence("Ctrl+Shift+Z")});
 
   QMenu* t = menu(nullptr, "mniTools", "&Tools");
   MakeAction(t, "mniReverse", "&Reverse Sequence...", QKeySequence(), [this] { TransformCommand(ETransformOp::eReverse, false); });
@@ -407,7 +410,8 @@ void TfrmMain::CreateMenus() {
   MakeAction(m_pmSequence, "ResetSequence1", "Reset ", QKeySequence(), [this] { ResetSequenceCommand(); });
   m_pmPaste = new QMenu(this);
   m_pmPaste->setObjectName("pmPaste");
-  MakeAction(m_pmPaste, "Paste1", "Paste", QKeySequence(), [this] { PasteSequenceAtMouse(); });
+  // The plot's own menu pastes at the point that was right-clicked.
+  MakeAction(m_pmPaste, "Paste1", "Paste", QKeySequence(), [this] { PasteSequenceCommand(m_ptContextMenu); });
 }
 
 void TfrmMain::CreateToolBar() {
@@ -534,7 +538,23 @@ void TfrmMain::SetLanguage(bool bChinese) {
   Action("mniChinese")->setChecked(bChinese);
   for (const TCaptionEntry& c : CaptionTable())
     ApplyCaption(c.strControl, c.bHint, QString::fromUtf8(bChinese ? c.strChinese : c.strEnglish));
-  if (m_GraphMouseMode == ePan) Action("sbPan")->setToolTip("End Pan");
+  if (m_GraphMouseMode == ePan) Action("sbPan")->setToolTip(Localised(QString("End Pan")));
+  // Beyond the caption table: the page tabs and the status bars.
+  m_Pages->setTabText(0, Localised(QString("BASIC Program")));
+  m_Pages->setTabText(1, Localised(QString("TableList")));
+  ShowGraphStatusLabels();
+  UpdateFileStatus();
+  UpdateGraphStatus();
+}
+
+void TfrmMain::ShowGraphStatusLabels() {
+  const char* labels[13] = {"Axes:", "X", "", "Y", "", "Entity:", "Start", "", "End", "", "Sequence:", "", ""};
+  for (int i = 0; i < 13; ++i) {
+    if (!*labels[i]) continue;
+    const QString t = Localised(QString(labels[i]));
+    m_GraphStatus->SetPanelText(i, t);
+    m_GraphStatus->SetPanelWidth(i, m_GraphStatus->TextWidth(t) + 12);
+  }
 }
 
 void TfrmMain::mniEnglishClick() { SetLanguage(false); }

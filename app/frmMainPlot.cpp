@@ -207,14 +207,25 @@ void TfrmMain::PaintRuler(QPainter& p, bool bHorizontal) {
     }
   } else {
     // The ruler is narrower than a number is long: each label is turned to run upwards
-    // from its tick, so that it shows whole.
-    for (const TRulerTick& t : TPlotView::RulerTicks(m_View.m_fYRange, H, false)) {
-      p.drawLine(W - 10, t.nPixel, W - 1, t.nPixel);
+    // from its tick, so that it shows whole; where, the plot view says.
+    const std::vector<TRulerTick> ticks = TPlotView::RulerTicks(m_View.m_fYRange, H, false);
+    std::vector<QString> texts;
+    std::vector<int32_t> lengths;
+    for (const TRulerTick& t : ticks) {
+      texts.push_back(QString::fromStdString(StringFromDouble(t.fValue)));
+      lengths.push_back(p.fontMetrics().horizontalAdvance(texts.back()));
+    }
+    const std::vector<int32_t> starts = TPlotView::VerticalLabelStarts(ticks, lengths, H);
+    m_VerticalRulerLabels.clear();
+    for (size_t k = 0; k < ticks.size(); ++k) {
+      p.drawLine(W - 10, ticks[k].nPixel, W - 1, ticks[k].nPixel);
+      if (starts[k] < 0) continue;
       p.save();
-      p.translate(W - 11, t.nPixel - 3);
+      p.translate(W - 11, starts[k]);
       p.rotate(-90);
-      p.drawText(0, 0, QString::fromStdString(StringFromDouble(t.fValue)));
+      p.drawText(0, 0, texts[k]);
       p.restore();
+      m_VerticalRulerLabels.push_back({texts[k], QRect(W - 11 - ascent, starts[k] - lengths[k], ascent, lengths[k])});
     }
   }
 }
@@ -297,6 +308,7 @@ void TfrmMain::PlotMousePress(QMouseEvent* e) {
   m_forcus = true;
   m_pbPlot->setFocus(Qt::MouseFocusReason);
   if (e->button() == Qt::RightButton) {
+    m_ptContextMenu = pt;  // the menu's commands act where the user clicked, not where the menu item is
     if (m_nCurrentSequence > 0)
       m_pmSequence->popup(m_pbPlot->mapToGlobal(pt));
     else if (m_bCopy)

@@ -321,16 +321,22 @@ void TfrmMain::SendProgram() {
   EndMouseModes();
   // A table goes as a table; the program always goes as a program.
   const bool bTablePage = m_evOutputType == eTable;
+  if (bTablePage && m_strTableFile.isEmpty()) {
+    // The table page sends the table file saved last; say which step is missing.
+    const TRichEditPlus* pane = findChild<TRichEditPlus*>("memTablelist");
+    const bool bBuilt = pane && (pane->LineCount() > 1 || pane->LineLength(0) > 0);
+    m_pPrompts->ShowMessage(EMessageKind::eInformation, bBuilt ? c_sTableMustBeSaved : c_sTableMustBeBuilt);
+    return;
+  }
   const std::string strFile = CoreFileName(bTablePage ? m_strTableFile : m_strFileName);
   const bool bTable = bTablePage && m_nFileFormat == static_cast<int32_t>(ETableFormat::eTableList);
   const bool bCsv = bTablePage && m_nFileFormat == static_cast<int32_t>(ETableFormat::eCsv);
   const TSendOutcome o = SendToController(m_Registry, strFile, bTable, bCsv);
-  if (!o.strMessage.empty())
-    m_pPrompts->ShowMessage(o.bStarted ? EMessageKind::eInformation : EMessageKind::eWarning, o.strMessage);
-  else if (o.bStarted && !bTablePage && m_bProgramModified)
-    m_pPrompts->ShowMessage(EMessageKind::eInformation,
-                            "The program has changes that are not saved: the controller gets the file as it "
-                            "was last saved.");
+  std::string strMessage = o.strMessage;
+  if (o.bStarted && !bTablePage && m_bProgramModified)
+    strMessage += "\nThe program has changes that are not saved: the controller gets the file as it was last saved.";
+  if (!strMessage.empty())
+    m_pPrompts->ShowMessage(o.bStarted ? EMessageKind::eInformation : EMessageKind::eWarning, strMessage);
 }
 
 }  // namespace veltrane

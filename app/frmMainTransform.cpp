@@ -320,6 +320,7 @@ void TfrmMain::ImportDXF() {
   m_nBackListVersion = m_nProgramVersion;
   // A drawing converted but not saved yet is work that closing must ask about.
   m_bProgramModified = !m_Document.m_Program.empty();
+  if (m_bProgramModified) m_nSavedFingerprint.reset();
   UpdateFileStatus();
   AfterProgramChange(false);
   ZoomExtents();

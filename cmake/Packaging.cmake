@@ -47,7 +47,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   # The window needs a platform plugin to show itself on a desktop.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+  # Qt's own texts in Chinese (file dialogs, standard buttons) come from Debian's translations.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Veltrane converts 2-D CAD drawings (ASCII DXF) into motion programs for a
 multi-axis motion controller, and lets the user see, edit, transform, check, export
 and send them. veltrane is the window; veltrane-cli does the same work from the

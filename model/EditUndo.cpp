@@ -110,7 +110,7 @@ void TEditUndo::RecordPaste(int32_t nPosition, const std::string& strSelected, c
   m_bUndoChainEnable = false;
 }
 
-bool TEditUndo::Undo(IEditorText& ed) {
+bool TEditUndo::Undo(IEditorText& ed, TUndoRecord* pUndone) {
   m_bUndoChainEnable = false;
   m_bTypingPending = false;
   while (!m_UndoList.empty()) {
@@ -119,9 +119,18 @@ bool TEditUndo::Undo(IEditorText& ed) {
     if (rec.strInsert.empty() && rec.strDelete.empty()) continue;  // empty records only go
     ed.SetSelection(rec.nPosition, EditorLength(rec.strInsert));
     ed.ReplaceSelection(rec.strDelete);
+    if (pUndone) *pUndone = std::move(rec);
     return true;
   }
   return false;
+}
+
+void TEditUndo::Redo(IEditorText& ed, const TUndoRecord& rec) {
+  m_bUndoChainEnable = false;
+  m_bTypingPending = false;
+  ed.SetSelection(rec.nPosition, EditorLength(rec.strDelete));
+  ed.ReplaceSelection(rec.strInsert);
+  Append(rec, false);
 }
 
 void TEditUndo::Clear() {

@@ -46,8 +46,11 @@ class TEditUndo {
   void RecordSelectionDeletion(IEditorText& Editor);
   // A paste at nPosition that replaced strSelected by strPasted.
   void RecordPaste(int32_t nPosition, const std::string& strSelected, const std::string& strPasted);
-  // Takes back the newest edit; false when there was none.
-  bool Undo(IEditorText& Editor);
+  // Takes back the newest edit; false when there was none. pUndone receives the edit.
+  bool Undo(IEditorText& Editor, TUndoRecord* pUndone = nullptr);
+  // Makes an edit taken back by Undo again, and records it anew (never merged with the
+  // typing that follows).
+  void Redo(IEditorText& Editor, const TUndoRecord& Edit);
   void Clear();
 
   size_t UndosRemaining() const { return m_UndoList.size(); }

@@ -13,7 +13,11 @@ class TStringSnapshotList {
   explicit TStringSnapshotList(TStringList* pStringList) : m_StringList(pStringList) {}
 
   void TakeSnapshot();
-  bool Restore();  // the newest snapshot back into the list; false when there is none
+  // The newest snapshot back into the list; false when there is none. pReplaced receives
+  // the lines it replaced.
+  bool Restore(TStringList* pReplaced = nullptr);
+  // A snapshot of the list taken, then the list replaced by Lines (a change made again).
+  void SnapshotAndReplace(TStringList Lines);
   void Clear() { m_Snapshots.clear(); }
   size_t Count() const { return m_Snapshots.size(); }
   // Every snapshot changed alike (the program's text brought into another encoding).

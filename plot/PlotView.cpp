@@ -265,6 +265,25 @@ std::vector<TRulerTick> TPlotView::RulerTicks(const TfRange& r, int32_t nPixels,
   return ticks;
 }
 
+std::vector<int32_t> TPlotView::VerticalLabelStarts(const std::vector<TRulerTick>& Ticks,
+                                                   const std::vector<int32_t>& Lengths, int32_t nHeight) {
+  constexpr int32_t c_nGap = 3;  // between a tick and its text, and between two texts
+  std::vector<int32_t> starts(Ticks.size(), -1);
+  // From the top down, so that the top text, moved to fit, decides over the one below.
+  int32_t nFree = 0;  // the first pixel below the texts placed so far
+  for (size_t k = Ticks.size(); k-- > 0;) {
+    const int32_t nPixel = Ticks[k].nPixel;
+    const int32_t nLength = k < Lengths.size() ? Lengths[k] : 0;
+    if (nPixel < 0 || nPixel > nHeight) continue;  // the tick is not on the ruler
+    int32_t nStart = std::min(nPixel - c_nGap, nHeight - 1);
+    if (nStart - nLength < 0) nStart = nLength;  // ends at the top rather than beyond it
+    if (nStart - nLength < nFree) continue;      // would cover the text above
+    starts[k] = nStart;
+    nFree = nStart + c_nGap;
+  }
+  return starts;
+}
+
 bool TPlotView::DrawsArrow(const TDisplayRecord& e, bool bCurrentLine) const {
   if (!e.bDrawArrow) return false;
   if (bCurrentLine) return true;

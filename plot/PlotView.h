@@ -97,6 +97,12 @@ class TPlotView {
   // The arrow head at display entry i: barb end, head point, other barb end.
   bool ArrowHead(size_t i, TPixelPoint Points[3]) const;
   static std::vector<TRulerTick> RulerTicks(const TfRange& Range, int32_t nPixels, bool bHorizontal);
+  // Where the vertical ruler writes each tick's value, turned to run upwards: the pixel
+  // its text starts at (its lower end), given each text's length in pixels; -1 for none.
+  // A text stands just above its tick; one that would run off the top ends at the top
+  // instead, and a text that one would then cover is left out (its tick stays).
+  static std::vector<int32_t> VerticalLabelStarts(const std::vector<TRulerTick>& Ticks,
+                                                  const std::vector<int32_t>& Lengths, int32_t nHeight);
 
   void DrawGraph(ICanvas& Canvas) const;
   // For a picture kept between repaints: the plot without the current sequence and line,

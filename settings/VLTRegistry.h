@@ -68,7 +68,8 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(String, std::string, ProgramEndText, "ProgramEnd", "")              \
   X(Boolean, bool, LookAheadStartSequence, "LookAheadStartSequence", "") \
   X(Boolean, bool, LookAheadMove, "LookAheadMove", "")                  \
-  X(Boolean, bool, LookAheadMoveCirc, "LookAheadMoveCirc", "")
+  X(Boolean, bool, LookAheadMoveCirc, "LookAheadMoveCirc", "")        \
+  X(String, std::string, WindowPlacement, "Placement", "\\Window")
 
 // The automatic code texts kept per layer (subkeys \layer0 to \layer5).
 #define VELTRANE_LAYER_SETTINGS(X)          \

@@ -194,3 +194,30 @@ TEST(PlotRulers, TickSteps) {
   EXPECT_NEAR(w[1].fValue - w[0].fValue, 0.1, 1e-12);
   EXPECT_TRUE(TPlotView::RulerTicks({3, 3}, 200, true).empty());
 }
+
+// The vertical ruler's texts run upwards from just above their ticks; the top one, which
+// would run off the ruler, ends at its top instead (30000 near the top of a plot showed cut).
+TEST(PlotRuler, VerticalLabelsStayOnTheRuler) {
+  const int32_t H = 550;
+  const std::vector<TRulerTick> ticks = TPlotView::RulerTicks(TfRange{-600, 30600}, H, false);
+  ASSERT_FALSE(ticks.empty());
+  EXPECT_EQ(ticks.back().fValue, 30000.0);
+  EXPECT_LT(ticks.back().nPixel, 35);  // too near the top for its text above it
+  const std::vector<int32_t> lengths(ticks.size(), 35);
+  const std::vector<int32_t> starts = TPlotView::VerticalLabelStarts(ticks, lengths, H);
+  ASSERT_EQ(starts.size(), ticks.size());
+  EXPECT_EQ(starts.front(), -1);  // the tick below the ruler has no text
+  int32_t nBelow = H + 100;
+  for (size_t k = 1; k < ticks.size(); ++k) {
+    ASSERT_GE(starts[k], 0) << ticks[k].fValue;
+    EXPECT_GE(starts[k] - lengths[k], 0) << ticks[k].fValue;  // whole on the ruler
+    EXPECT_LE(starts[k], H - 1);
+    EXPECT_LT(starts[k], nBelow - lengths[k - 1] + 1) << "texts overlap";
+    nBelow = starts[k];
+  }
+  EXPECT_EQ(starts.back(), 35);  // ends at the top
+  EXPECT_EQ(starts[ticks.size() - 2], ticks[ticks.size() - 2].nPixel - 3);
+  // A text the moved top one would cover is left out.
+  const std::vector<TRulerTick> close{{0.0, 40}, {1.0, 10}};
+  EXPECT_EQ(TPlotView::VerticalLabelStarts(close, {35, 35}, 100), (std::vector<int32_t>{-1, 35}));
+}

@@ -351,6 +351,7 @@ TEST(ControllerLink, SendsThroughTheLoaderWithBlanksAndQuotesIntact) {
   reg.SetLoadWhileRunning(true);
   const TSendOutcome o = SendToController(reg, strProgram, false, false);
   ASSERT_TRUE(o.bStarted) << o.strMessage;
+  EXPECT_EQ(o.strMessage, "The loader program " + strLoader + " was started to send " + strProgram + " to the controller.");
   EXPECT_EQ(Utf8Name(FsPath(o.strLinkFile).filename()).rfind("VLT", 0), 0u);
   EXPECT_EQ(WaitForLog(strLog), "would download program '" + strProgram + "' (" +
                                     std::to_string(fs::file_size(FsPath(strProgram))) +

@@ -190,3 +190,86 @@ TEST(UndoHistory, EditsBeyondTheEditorsLimitStillCount) {
   for (int i = 0; i < 50; ++i) history.Undo();
   EXPECT_EQ(t.text.size(), 20u);  // the fifty newest edits are taken back
 }
+
+// Redo makes again, in order, what Undo took back, edits and transformations alike, and
+// brings the text back to what it was before the undos.
+TEST(UndoHistory, RedoMakesAgainWhatUndoTookBack) {
+  TStringList program{"MOVE(1,0)"};
+  TTextModel t;
+  TEditUndo memo;
+  TStringSnapshotList snaps(&program);
+  TUndoList history(&memo, &t, &snaps);
+  EXPECT_FALSE(history.Redo());  // nothing undone: nothing happens
+  Type(memo, t, "abc");
+  history.TestAddEdit();
+  history.AddTransformation();
+  program.push_back("MOVE(2,0)");
+  memo.KeyDown(37, false, false, t);  // a caret move: the next typing is an edit of its own
+  Type(memo, t, "de");
+  history.TestAddEdit();
+  const TStringList after = program;
+  ASSERT_EQ(history.Count(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(history.Undo());
+  EXPECT_EQ(t.text, "");
+  EXPECT_EQ(program, TStringList{"MOVE(1,0)"});
+  EXPECT_EQ(history.RedoCount(), 3u);
+  EXPECT_TRUE(history.Redo());
+  EXPECT_EQ(t.text, "abc");
+  EXPECT_EQ(program, TStringList{"MOVE(1,0)"});
+  EXPECT_TRUE(history.Redo());
+  EXPECT_EQ(program, after);
+  EXPECT_TRUE(history.Redo());
+  EXPECT_EQ(t.text, "abcde");
+  EXPECT_FALSE(history.Redo());
+  EXPECT_EQ(history.Count(), 3);
+  // Redone changes are undone again like any other.
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(history.Undo());
+  EXPECT_EQ(t.text, "");
+  EXPECT_EQ(program, TStringList{"MOVE(1,0)"});
+  EXPECT_EQ(memo.UndosRemaining(), 0u);
+}
+
+// A new change, typed or a command, ends what could be redone; typing after a redo starts
+// a record of its own.
+TEST(UndoHistory, ANewChangeEndsRedo) {
+  TStringList program;
+  TTextModel t;
+  TEditUndo memo;
+  TStringSnapshotList snaps(&program);
+  TUndoList history(&memo, &t, &snaps);
+  Type(memo, t, "ab");
+  history.TestAddEdit();
+  history.Undo();
+  EXPECT_TRUE(history.CanRedo());
+  history.TestAddEdit();  // the undo's own change of the text is no new edit
+  EXPECT_TRUE(history.CanRedo());
+  Type(memo, t, "x");
+  history.TestAddEdit();
+  EXPECT_FALSE(history.CanRedo());
+  EXPECT_FALSE(history.Redo());
+  EXPECT_EQ(t.text, "x");
+  history.Undo();
+  history.AddTransformation();
+  EXPECT_FALSE(history.CanRedo());
+  history.Undo();
+  EXPECT_TRUE(history.Redo());  // the transformation
+  t.SetSelection(0, 0);
+  Type(memo, t, "ab");
+  history.TestAddEdit();
+  ASSERT_TRUE(history.Undo());
+  EXPECT_TRUE(history.Redo());
+  Type(memo, t, "c");  // right after the redone text: not merged into it
+  history.TestAddEdit();
+  history.Undo();
+  EXPECT_EQ(t.text, "ab");
+  history.ClearAll();
+  EXPECT_FALSE(history.CanRedo());
+}
+
+TEST(UndoHistory, TextFingerprintTellsTextsApart) {
+  EXPECT_EQ(TextFingerprint({"a", "b"}), TextFingerprint({"a", "b"}));
+  EXPECT_NE(TextFingerprint({"a", "b"}), TextFingerprint({"ab"}));
+  EXPECT_NE(TextFingerprint({"a", ""}), TextFingerprint({"a"}));
+  EXPECT_NE(TextFingerprint({}), TextFingerprint({""}));
+  EXPECT_NE(TextFingerprint({"MOVE(1,0)"}), TextFingerprint({"MOVE(0,1)"}));
+}

@@ -166,6 +166,8 @@ TSendOutcome SendToController(TVLTRegistry& R, const std::string& strFile, bool 
     return o;
   }
   o.bStarted = true;
+  // The loader works on its own from here: say that it was started and with what.
+  o.strMessage = "The loader program " + strLoader + " was started to send " + strFile + " to the controller.";
   return o;
 }
 

@@ -17,6 +17,11 @@ inline constexpr const char* c_sLinkFileHeader = "# Veltrane Load Link";
 inline constexpr const char* kszFilePrefix = "VLT";
 inline constexpr const char* c_sMustBeSaved = "Program must be saved before it can be loaded on a controller!";
 inline constexpr const char* c_sNoCsvDownload = "Can not download the CSV format file to conntroller!";
+// The table page sends the table file last saved: there must be one.
+inline constexpr const char* c_sTableMustBeBuilt =
+    "A table must be built first: press Apply on the Table List page, then Save File, and send it.";
+inline constexpr const char* c_sTableMustBeSaved =
+    "The table must be saved first: press Save File on the Table List page, then send it.";
 
 // The dialog's fields.
 struct TLinkFields {

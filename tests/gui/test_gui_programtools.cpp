@@ -186,7 +186,11 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
   }
   EXPECT_EQ(got.rfind("would download table '" + strTable + "'", 0), 0u) << got;
   EXPECT_NE(got.find("over USB:3"), std::string::npos) << got;
-  EXPECT_TRUE(m_Prompts.Messages.empty());
+  // The user is told that the loader was started, with what.
+  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
+  EXPECT_EQ(m_Prompts.Messages[0].second, "The loader program " + link.strLoader + " was started to send " +
+                                              strTable + " to the controller.");
+  m_Prompts.Messages.clear();
   // From the program page the saved program goes as a program; unsaved edits are named.
   Frm().Pages()->setCurrentIndex(0);
   Editor().MoveCaret(TRichEditPlus::EMove::eEnd);
@@ -214,8 +218,11 @@ TEST_F(ProgramToolTest, SendingRefusesWhatCannotBeLoaded) {
   Frm().Action("mniSendProgram")->trigger();
   ASSERT_FALSE(m_Prompts.Messages.empty());
   EXPECT_EQ(m_Prompts.Messages.back().second, "Program must be saved before it can be loaded on a controller!");
-  // A CSV table is never sent.
+  // The table page sends a table: none built, none saved.
   Frm().Pages()->setCurrentIndex(1);
+  Frm().Action("mniSendProgram")->trigger();
+  EXPECT_EQ(m_Prompts.Messages.back().second, c_sTableMustBeBuilt);
+  // A CSV table is never sent.
   Find<QRadioButton>("RadioCSV")->click();
   Find<QLineEdit>("TableStart")->setText("0");
   Click("btnApply");

@@ -134,9 +134,9 @@ TEST_F(WindowTest, CaptionsInBothLanguages) {
   for (const TCaptionEntry& c : CaptionTable())
     EXPECT_EQ(ShownText(Frm(), c), QString::fromUtf8(c.strChinese)) << c.strControl;
   EXPECT_EQ(Frm().findChild<QMenu*>("mniFile")->title(), QString::fromUtf8("文件(&F)"));
-  // Page tabs, status texts and other items stay in English.
-  EXPECT_EQ(Frm().Pages()->tabText(0), "BASIC Program");
-  EXPECT_EQ(Frm().FileStatus()->PanelText(1), "Not Modified");
+  // The page tabs and the status texts follow too.
+  EXPECT_EQ(Frm().Pages()->tabText(0), QString::fromUtf8("BASIC 程序"));
+  EXPECT_EQ(Frm().FileStatus()->PanelText(1), QString::fromUtf8("未修改"));
 
   for (int round = 0; round < 2; ++round) {  // a second choice changes nothing further
     Frm().Action("mniEnglish")->trigger();
