@@ -3,14 +3,19 @@
 // keeps circles circular keeps arcs as arcs (a mirror reverses their sweep); one that
 // does not turns arcs and bulged segments into short straight moves.
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <fstream>
 #include <numbers>
+#include <string>
 #include <unordered_map>
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -172,9 +177,28 @@ size_t TDXFIn::DefaultMaxExpandedItems() {
   MEMORYSTATUSEX m{};
   m.dwLength = sizeof m;
   if (GlobalMemoryStatusEx(&m)) nBytes = m.ullTotalPhys;
+  // A job's limit on the process shows as less virtual memory than the machine has.
+  if (m.ullTotalVirtual > 0 && m.ullTotalVirtual < nBytes) nBytes = m.ullTotalVirtual;
 #else
   const long nPages = ::sysconf(_SC_PHYS_PAGES), nPageSize = ::sysconf(_SC_PAGESIZE);
   if (nPages > 0 && nPageSize > 0) nBytes = static_cast<uint64_t>(nPages) * static_cast<uint64_t>(nPageSize);
+  // The process's own limits are smaller than the machine at times: its address space
+  // (ulimit -v) and the memory of its control group (a container, a service).
+  auto lower = [&](uint64_t nLimit) {
+    if (nLimit > 0 && (nBytes == 0 || nLimit < nBytes)) nBytes = nLimit;
+  };
+  rlimit r{};
+  if (::getrlimit(RLIMIT_AS, &r) == 0 && r.rlim_cur != RLIM_INFINITY) lower(static_cast<uint64_t>(r.rlim_cur));
+  if (::getrlimit(RLIMIT_DATA, &r) == 0 && r.rlim_cur != RLIM_INFINITY) lower(static_cast<uint64_t>(r.rlim_cur));
+  for (const char* strFile : {"/sys/fs/cgroup/memory.max", "/sys/fs/cgroup/memory/memory.limit_in_bytes"}) {
+    std::ifstream f(strFile);
+    std::string strValue;
+    if (f >> strValue && !strValue.empty() && std::isdigit(static_cast<unsigned char>(strValue[0]))) {
+      uint64_t n = 0;
+      const auto res = std::from_chars(strValue.data(), strValue.data() + strValue.size(), n);
+      if (res.ec == std::errc()) lower(n);
+    }
+  }
 #endif
   const uint64_t n = nBytes / 4 / c_nBytesPerImportedElement;
   return static_cast<size_t>(std::clamp<uint64_t>(n, c_nMinExpandedItems, c_nMaxExpandedItems));

@@ -6,6 +6,12 @@
 #include <cmath>
 #include <numeric>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "dxf/DXFIn.h"
 #include "model/Text.h"
 #include "tests/DXFText.h"
@@ -205,6 +211,25 @@ TEST(DXFImport, CirclesAndArcs) {
   EXPECT_EQ(r[1].Direction, eAnticlockwise);
   EXPECT_NEAR(r[1].fStartPoint.fX, 1, 1e-12);
   EXPECT_NEAR(r[1].fEndPoint.fY, 1, 1e-12);
+  // Huge angles in whole turns: 360 × 2^60 and 360 × 2^900 degrees start at 0 degrees
+  // exactly, so the arc runs from (5,0) to (0,5) on every system; an insertion turned by
+  // such an angle is not turned at all.
+  TDXFText huge({"L"});
+  huge.Arc("L", 0, 0, 5, std::ldexp(360.0, 60), 2970).Arc("L", 0, 0, 5, std::ldexp(360.0, 900), 90);
+  huge.Blocks().Block("B").Line("0", 1, 0, 2, 0).EndBlock().Entities();
+  huge.Add("INSERT", {{8, "L"}, {2, "B"}, {10, "10"}, {20, "10"}, {50, TDXFText::N(std::ldexp(-360.0, 70))}});
+  TImport h(huge.Text());
+  const auto& rh = h.in.Records(0);
+  ASSERT_EQ(rh.size(), 3u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_NEAR(rh[i].fStartPoint.fX, 5, 1e-12) << i;
+    EXPECT_NEAR(rh[i].fStartPoint.fY, 0, 1e-12) << i;
+    EXPECT_NEAR(rh[i].fEndPoint.fX, 0, 1e-12) << i;
+    EXPECT_NEAR(rh[i].fEndPoint.fY, 5, 1e-12) << i;
+  }
+  EXPECT_NEAR(rh[2].fStartPoint.fX, 11, 1e-12);
+  EXPECT_NEAR(rh[2].fStartPoint.fY, 10, 1e-12);
+  EXPECT_NEAR(rh[2].fEndPoint.fX, 12, 1e-12);
 }
 
 TEST(DXFImport, InsertRotatesTranslatesAndCopies) {
@@ -292,6 +317,41 @@ TEST(DXFImport, SelfInsertionAndSizeBombs) {
     EXPECT_NE(std::string(e.what()).find("would create more than"), std::string::npos);
   }
 }
+
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+// The budget of block copies follows the process's own memory limit, not only the
+// machine's: under ulimit -v 3 GiB a drawing of 5,000 insertions of a 2,000-line block is
+// refused before it takes the memory, at about 3 GiB / 4 / 600 bytes an item. (The address
+// sanitizer reserves more address space than that.)
+TEST(DXFImport, SizeBombBudgetFollowsTheProcessLimit) {
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    rlimit r{};
+    r.rlim_cur = r.rlim_max = 3ull << 30;
+    if (setrlimit(RLIMIT_AS, &r) != 0) _exit(2);
+    const size_t n = TDXFIn::DefaultMaxExpandedItems();
+    if (n > (3ull << 30) / 4 / 600) _exit(3);
+    TDXFText d({"A"});
+    d.Blocks().Block("B");
+    for (int i = 0; i < 2000; ++i) d.Line("0", i, 0, i, 1);
+    d.EndBlock().Entities();
+    for (int i = 0; i < 5000; ++i) d.Add("INSERT", {{8, "A"}, {2, "B"}, {10, std::to_string(i * 3000)}, {20, "0"}});
+    try {
+      TImport im(d.Text());
+      _exit(4);
+    } catch (const EDXFError& e) {
+      _exit(std::string(e.what()).find("would create more than") != std::string::npos ? 0 : 5);
+    } catch (const std::bad_alloc&) {
+      _exit(6);
+    }
+  }
+  int nStatus = 0;
+  ASSERT_EQ(waitpid(pid, &nStatus, 0), pid);
+  ASSERT_TRUE(WIFEXITED(nStatus));
+  EXPECT_EQ(WEXITSTATUS(nStatus), 0) << "2: no limit set, 3: budget above the limit, 4: imported, 5: other error, 6: out of memory";
+}
+#endif
 
 // A name has one definition, the first; before, eight definitions of one name, each
 // inserting that name, expanded in factorial time.

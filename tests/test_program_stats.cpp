@@ -71,6 +71,12 @@ TEST(Estimate, ClosedFormTimes) {
        Lines({"MOVEABS(60,80)", "SPEED=10", "MOVEABS(0,0)"}),
        StopToStop(100, 100, 500, 250) + StopToStop(100, 10, 500, 250)},
       {"a dwell and a wait", Lines({"WA(1500)", "WAIT IDLE", "WA(250) ' a quarter"}), 1.75},
+      {"an absolute move after the leader cuts, at the cutting speed",
+       Lines({"'$StartSeq(1)", "cadseq1:", "MOVEABS(0,0)", "MOVE(50,0)", "MOVEABS(50,50)", "'$EndSeq(1)"}),
+       2 * StopToStop(50, 50, 500, 250)},
+      {"MERGE does not blend the leader into the cut: the pierce stops",
+       Lines({"MERGE=ON", "'$StartSeq(1)", "cadseq1:", "MOVEABS(100,0)", "MOVE(100,0)", "'$EndSeq(1)"}),
+       StopToStop(100, 100, 500, 250) + StopToStop(100, 50, 500, 250)},
       // The look-ahead move runs at FORCE_SPEED and hands over at it: up to 25 and on;
       // then from 25 up to 50 and down to rest.
       {"look-ahead moves at FORCE_SPEED", Lines({"FORCE_SPEED=25", "'$StartSeq(1)", "cadseq1:", "MOVESP(100,0)",
@@ -138,10 +144,12 @@ TPlain PlainFigures(const TStringList& Program) {
   TPlain p;
   double x = 0, y = 0;
   int seq = 0;
+  bool bLeader = false;  // the absolute moves that open a sequence travel; later ones cut
   for (const std::string& l : Program) {
     if (l.rfind("'$StartSeq(", 0) == 0) {
       seq = std::stoi(l.substr(11));
       ++p.nSequences;
+      bLeader = true;
       continue;
     }
     if (l.rfind("'$EndSeq(", 0) == 0) {
@@ -159,9 +167,15 @@ TPlain PlainFigures(const TStringList& Program) {
       len = std::hypot(a[0] - x, a[1] - y);
       x = a[0];
       y = a[1];
-      p.fTravel += len;
+      if (seq && !bLeader) {
+        p.fCut += len;
+        p.CutBySequence[seq] += len;
+      } else {
+        p.fTravel += len;
+      }
       continue;
     }
+    bLeader = false;
     if (m[1] == "MOVE") {
       len = std::hypot(a[0], a[1]);
     } else {
@@ -324,6 +338,32 @@ TEST(MotionCheck, EachFindingOnAProgramMadeForIt) {
   EXPECT_EQ(cut.back(), "   - ... and 70 more moves of no length after line 52");
   // The example is sound.
   EXPECT_TRUE(CheckMotion(LoadLines(VELTRANE_SOURCE_DIR "/examples/bracket.bas"), o).empty());
+  // After the leader an absolute move cuts: one of no length and one over a cut segment
+  // are found; two tiny moves in a row are not one segment cut twice.
+  const TStringList abs = Lines({"'$StartSeq(1)", "cadseq1:", "    MOVEABS(20,20)", "    MOVEABS(20,20)",
+                                 "    MOVE(10,0)", "    MOVEABS(30,20)", "    MOVEABS(20,20)", "    MOVE(0.0004,0)",
+                                 "    MOVE(0.0004,0)", "    MOVE(0.0004,0)", "'$EndSeq(1)"});
+  EXPECT_EQ(CheckMotion(abs, TMotionCheckOptions{}),
+            (std::vector<std::string>{"   - Line 6 (sequence 1): a move of no length",
+                                      "   - Line 7 (sequence 1): cuts the same segment as line 5"}));
+}
+
+// Positions beyond the range of numbers give no figures, and the line is named; huge
+// finite figures are printed as numbers, never as the digits of a fixed buffer.
+TEST(Statistics, NumbersBeyondRange) {
+  TEstimateSettings s;
+  EXPECT_EQ(ComputeProgramStats(Lines({"MOVE(1,1)", "MOVE(1e308,0)", "MOVE(1e308,0)", "MOVE(1,1)"}), s, "p").nBeyondRange,
+            2);
+  const TProgramStats big = ComputeProgramStats(
+      Lines({"'$StartSeq(1)", "cadseq1:", "MOVEABS(0,0)", "MOVECIRC(0,0,1e300,0,1)", "'$EndSeq(1)"}), s, "p");
+  EXPECT_EQ(big.nBeyondRange, -1);
+  for (const std::string& t : {StatsTable(big), StatsCsv(big)}) {
+    EXPECT_EQ(t.find("inf"), std::string::npos) << t;
+    EXPECT_NE(t.find("6.28319e+300"), std::string::npos) << t;
+    std::istringstream in(t);
+    for (std::string l; std::getline(in, l);) EXPECT_LT(l.size(), 140u) << l;
+  }
+  EXPECT_EQ(FormatDuration(3.6e20), "1e+17 h");
 }
 
 }  // namespace
