@@ -14,13 +14,11 @@ void AddNormalise(CLI::App& app, TRun& run) {
   sub->add_option("program", *strFile, "the program")->required()->type_name("FILE");
   run = [strFile] {
     TStringList lines;
-    if (!ReadProgram(*strFile, lines)) return 1;
+    TWideText form;
+    if (!ReadProgram(*strFile, lines, &form)) return 1;
     TBASICParser parser;
-    for (auto& l : lines) {
-      parser.ParseLine(l);
-      std::cout << l << "\n";
-    }
-    return 0;
+    for (auto& l : lines) parser.ParseLine(l);
+    return WriteLines("-", lines, 0, form);
   };
 }
 

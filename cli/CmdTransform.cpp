@@ -137,7 +137,8 @@ int Transform(TTransformOptions& t) {
         "--absolute needs the uncompensated copy of the sequence, which only the window keeps "
         "while it runs; a program read from a file has none, so nothing was compensated");
   TStringList lines;
-  if (!CheckOutput(strOut, strProgram) || !ReadProgram(strProgram, lines)) return 1;
+  TWideText form;
+  if (!CheckOutput(strOut, strProgram) || !ReadProgram(strProgram, lines, &form)) return 1;
   TTransformer transformer;
   transformer.b_MOsp = lookAhead.b_MOsp;
   transformer.b_MAsp = lookAhead.b_MAsp;
@@ -195,7 +196,7 @@ int Transform(TTransformOptions& t) {
   } catch (const ETransformError& e) {
     return Fail(TransformErrorMessage(e));
   }
-  return WriteLines(strOut, doc.m_Program, nExit);
+  return WriteLines(strOut, doc.m_Program, nExit, form);
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include <cmath>
 #include <iostream>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 #include "model/Statements.h"
 #include "model/Text.h"
 #include "model/TextFile.h"
@@ -37,10 +42,10 @@ bool CheckOutput(const std::string& strOut, const std::string& strInput) {
   return false;
 }
 
-bool ReadProgram(const std::string& strFile, TStringList& Lines) {
+bool ReadProgram(const std::string& strFile, TStringList& Lines, TWideText* pForm) {
   if (!CheckInput(strFile, "program")) return false;
   try {
-    Lines = LoadLines(strFile);
+    Lines = LoadLines(strFile, pForm);
     return true;
   } catch (const EFileError& e) {
     std::cerr << "veltrane-cli: " << e.what() << "\n";
@@ -48,13 +53,32 @@ bool ReadProgram(const std::string& strFile, TStringList& Lines) {
   }
 }
 
-int WriteLines(const std::string& strOut, const TStringList& Lines, int nExit) {
+int WriteLines(const std::string& strOut, const TStringList& Lines, int nExit, const TWideText& Form) {
   if (strOut.empty() || strOut == "-") {
+    if (Form.Wide()) {
+      // Wide text goes out whole, in its own form, its line ends included: Windows must
+      // not turn the byte 10 of a wide character into two bytes.
+#ifdef _WIN32
+      const char* strEnd = "\r\n";
+      std::cout.flush();
+      const int nMode = _setmode(_fileno(stdout), _O_BINARY);
+#else
+      const char* strEnd = "\n";
+#endif
+      std::string text;
+      for (const auto& l : Lines) text += l + strEnd;
+      std::cout << Utf8ToWide(text, Form);
+#ifdef _WIN32
+      std::cout.flush();
+      _setmode(_fileno(stdout), nMode);
+#endif
+      return nExit;
+    }
     for (const auto& l : Lines) std::cout << l << "\n";
     return nExit;
   }
   try {
-    SaveLines(strOut, Lines);
+    SaveLines(strOut, Lines, "\r\n", Form);
   } catch (const EFileError& e) {
     return Fail(e.what());
   }

@@ -9,6 +9,7 @@
 
 #include "model/Progress.h"
 #include "model/Records.h"
+#include "model/WideText.h"
 #include "tools/LookAhead.h"
 
 namespace veltrane::cli {
@@ -38,9 +39,11 @@ int Fail(const std::string& strError);
 bool CheckInput(const std::string& strFile, const char* strWhat);
 // An output file must never replace the file the command reads; "-" is standard output.
 bool CheckOutput(const std::string& strOut, const std::string& strInput);
-bool ReadProgram(const std::string& strFile, TStringList& Lines);
+// pForm, when given, learns whether the program was UTF-16 or UTF-32 (read as UTF-8).
+bool ReadProgram(const std::string& strFile, TStringList& Lines, TWideText* pForm = nullptr);
 // Lines to standard output (no name or "-") or atomically to the file; exit status.
-int WriteLines(const std::string& strOut, const TStringList& Lines, int nExit = 0);
+// A program read from UTF-16 or UTF-32 is written back in that form.
+int WriteLines(const std::string& strOut, const TStringList& Lines, int nExit = 0, const TWideText& Form = {});
 // Text to standard output or atomically to the file; exit status.
 int WriteText(const std::string& strOut, const std::string& strText);
 

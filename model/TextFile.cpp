@@ -307,11 +307,16 @@ void WriteFileAtomically(const std::string& strFileName, const std::string& strC
 
 #endif
 
-TStringList LoadLines(const std::string& strFileName) {
-  return SplitLines(ReadWholeFile(strFileName));
+TStringList LoadLines(const std::string& strFileName, TWideText* pForm) {
+  std::string bytes = ReadWholeFile(strFileName);
+  const TWideText form = RecogniseWideText(bytes);
+  if (pForm) *pForm = form;
+  if (form.Wide()) bytes = WideToUtf8(bytes, form);
+  return SplitLines(bytes);
 }
 
-void SaveLines(const std::string& strFileName, const TStringList& Lines, const char* strLineEnd) {
+void SaveLines(const std::string& strFileName, const TStringList& Lines, const char* strLineEnd,
+               const TWideText& Form) {
   std::string text;
   size_t n = 0;
   for (const auto& l : Lines) n += l.size() + 2;
@@ -320,7 +325,7 @@ void SaveLines(const std::string& strFileName, const TStringList& Lines, const c
     text += l;
     text += strLineEnd;
   }
-  WriteFileAtomically(strFileName, text);
+  WriteFileAtomically(strFileName, Form.Wide() ? Utf8ToWide(text, Form) : text);
 }
 
 }  // namespace veltrane

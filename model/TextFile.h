@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/Records.h"
+#include "model/WideText.h"
 
 namespace veltrane {
 
@@ -32,9 +33,11 @@ bool SameFile(const std::string& strA, const std::string& strB);
 
 // Splits a buffer into lines; a last line without its line end still counts.
 TStringList SplitLines(std::string_view text);
-TStringList LoadLines(const std::string& strFileName);  // throws EFileError
-void SaveLines(const std::string& strFileName, const TStringList& Lines,
-               const char* strLineEnd = "\r\n");  // throws EFileError; atomic
+// A file in UTF-16 or UTF-32 is read as UTF-8; pForm learns its form, so that it can be
+// written back in it.
+TStringList LoadLines(const std::string& strFileName, TWideText* pForm = nullptr);  // throws EFileError
+void SaveLines(const std::string& strFileName, const TStringList& Lines, const char* strLineEnd = "\r\n",
+               const TWideText& Form = {});  // throws EFileError; atomic
 std::string ReadWholeFile(const std::string& strFileName);  // throws EFileError
 // Writes a file through a temporary file in the same folder and a rename. A symbolic
 // link is written through (its target gets the data); a device, pipe or socket and a

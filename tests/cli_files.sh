@@ -90,6 +90,21 @@ expect 1 "big.bas is 2.0 GB; the limit is 512 MB" check big.bas
 truncate -s 2G big.dxf
 expect 1 "big.dxf is 2.0 GB; the limit is 512 MB" import big.dxf
 
+# A program in UTF-16 or UTF-32 is read as text and written back in its own form: the
+# same program as from UTF-8, never one-byte line ends inside the wide text.
+if command -v iconv >/dev/null; then
+  "$cli" transform p.bas --all rotate 90 -o utf8-out.bas 2>/dev/null
+  "$cli" stats p.bas >utf8-stats.txt 2>/dev/null
+  for form in UTF-16 UTF-16BE UTF-32LE; do
+    iconv -f UTF-8 -t "$form" p.bas >w.bas
+    expect 0 "" transform w.bas --all rotate 90 -o wide-out.bas
+    iconv -f "$form" -t UTF-8 wide-out.bas >wide-back.bas || fail "$form: the program written is no $form"
+    cmp -s wide-back.bas utf8-out.bas || fail "$form: transform wrote another program than from UTF-8"
+    "$cli" stats w.bas 2>/dev/null | sed 's/w\.bas/p.bas/' >wide-stats.txt
+    cmp -s wide-stats.txt utf8-stats.txt || fail "$form: stats differ from UTF-8: $(head -3 wide-stats.txt)"
+  done
+fi
+
 # Memory that runs out is a message and exit 1, and no output file.
 if [ "$memory" = memory ]; then
   {

@@ -2,12 +2,14 @@
 // the normaliser and its tables.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
 
 #include "model/BasicParser.h"
 #include "model/IntList.h"
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
+#include "model/WideText.h"
 
 using namespace veltrane;
 
@@ -222,4 +224,58 @@ TEST(IntList, GrowthRuleAndErrors) {
   l.Clear();
   EXPECT_EQ(l.Count(), 0);
   EXPECT_EQ(l.Capacity(), 0);
+}
+
+// Wide programs: known byte sequences of "A€😀" in each form (a character beyond the
+// 16-bit plane included), recognised with and without a byte-order mark, and random text
+// through every form and back.
+TEST(WideText, KnownBytesAndRoundTrips) {
+  const std::string text = "A\xE2\x82\xAC\xF0\x9F\x98\x80";
+  struct TCase {
+    EWideForm evForm;
+    std::string strBytes;
+  };
+  const TCase cases[] = {
+      {EWideForm::eUtf16LE, std::string("\x41\x00\xAC\x20\x3D\xD8\x00\xDE", 8)},
+      {EWideForm::eUtf16BE, std::string("\x00\x41\x20\xAC\xD8\x3D\xDE\x00", 8)},
+      {EWideForm::eUtf32LE, std::string("\x41\x00\x00\x00\xAC\x20\x00\x00\x00\xF6\x01\x00", 12)},
+      {EWideForm::eUtf32BE, std::string("\x00\x00\x00\x41\x00\x00\x20\xAC\x00\x01\xF6\x00", 12)},
+  };
+  const std::string boms[] = {"\xFF\xFE", "\xFE\xFF", std::string("\xFF\xFE\x00\x00", 4), std::string("\x00\x00\xFE\xFF", 4)};
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const TCase& c = cases[i];
+    for (const bool bBom : {false, true}) {
+      const TWideText f{c.evForm, bBom};
+      const std::string bytes = (bBom ? boms[i] : std::string()) + c.strBytes;
+      EXPECT_EQ(Utf8ToWide(text, f), bytes) << f.Name() << bBom;
+      EXPECT_EQ(WideToUtf8(bytes, f), text) << f.Name() << bBom;
+      // Without a mark the form is seen from the ASCII characters a program begins with.
+      const TWideText seen = RecogniseWideText(bBom ? bytes : Utf8ToWide("MOVE(1,2)" + text, f));
+      EXPECT_EQ(seen.evForm, c.evForm) << f.Name() << bBom;
+      EXPECT_EQ(seen.bByteOrderMark, bBom) << f.Name();
+    }
+  }
+  EXPECT_FALSE(RecogniseWideText("MOVE(1,2)\r\n").Wide());
+  EXPECT_FALSE(RecogniseWideText("\xEF\xBB\xBFMOVE(1,2)").Wide());
+  // A lone surrogate and a cut unit become U+FFFD, never bytes that are no UTF-8.
+  EXPECT_EQ(WideToUtf8(std::string("\x3D\xD8\x41\x00\x42", 5), {EWideForm::eUtf16LE, false}),
+            "\xEF\xBF\xBD" "A\xEF\xBF\xBD");
+  std::mt19937 rng(9122026);
+  for (int n = 0; n < 3000; ++n) {
+    std::string s;
+    const int nChars = static_cast<int>(rng() % 40);
+    for (int k = 0; k < nChars; ++k) {
+      uint32_t c = rng() % 4 == 0 ? 0x10000 + rng() % 0x100000 : 1 + rng() % 0xD7FF;
+      if (c < 0x80) s += static_cast<char>(c);
+      else if (c < 0x800) s += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+      else if (c < 0x10000)
+        s += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+              static_cast<char>(0x80 | (c & 0x3F))};
+      else
+        s += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+              static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+    }
+    const TWideText f{static_cast<EWideForm>(1 + n % 4), n % 3 == 0};
+    EXPECT_EQ(WideToUtf8(Utf8ToWide(s, f), f), s) << f.Name();
+  }
 }

@@ -575,6 +575,9 @@ struct TCommandCase {
   QStringList Cli;        // veltrane-cli transform PROGRAM <these>
 };
 
+// Test names show the case's name, not its bytes.
+void PrintTo(const TCommandCase& c, std::ostream* pOut) { *pOut << c.strName; }
+
 std::vector<TCommandCase> CommandCases() {
   const EVia m = EVia::eMenu, t = EVia::eToolButton, p = EVia::ePopup;
   const QStringList s1 = {"--sequence", "1"}, all = {"--all"};
