@@ -23,6 +23,8 @@ int main(int argc, char** argv) {
                "all, and output that cannot be written (a full disk, a closed pipe) is an error.",
                "veltrane-cli");
   app.require_subcommand(0, 1);
+  // Options are written with dashes everywhere: on Windows "/x.dxf" is a rooted file name.
+  app.allow_windows_style_options(false);
   bool bMan = false, bVersion = false;
   app.add_flag("--man", bMan, "write the manual page")->group("");
   app.add_flag("--version", bVersion, "print the version");

@@ -42,7 +42,7 @@ void TDXFIn::BasisFuns(int32_t i, double u, double N[4]) const {
 
 TfPoint TDXFIn::EvalPoint(double u) const {
   int32_t i = FindSpan(u);
-  if (i < 0) throw EDXFError("SPLINE parameter outside its knots", 0);
+  if (i < 0) throw EDXFError("a parameter lies outside its knots", 0);
   double N[4];
   BasisFuns(i, u, N);
   TfPoint num;
@@ -56,6 +56,10 @@ TfPoint TDXFIn::EvalPoint(double u) const {
   }
   return TfPoint{num.fX / den, num.fY / den, 0.0};
 }
+
+namespace {
+constexpr const char* c_sDegenerateSpline = "its knots or weights are degenerate: it cannot be evaluated";
+}  // namespace
 
 void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
   const int32_t p = std::max(m_degree, 0);
@@ -75,6 +79,12 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
   }
   const size_t m = Knot.size();
   double u0 = Knot[static_cast<size_t>(p)], u1 = Knot[m - 1 - static_cast<size_t>(p)];
+  // A spline that cannot be evaluated is left out on its own; the rest of the drawing
+  // is imported.
+  if (!(u1 > u0)) {
+    Warn("SPLINE", "its knots span no parameter range", nLine);
+    return;
+  }
   std::vector<TDXFVertex> chain;
   if (m_fArcTolerance > 0 && u1 > u0) {
     // Arcs within the tolerance, piece by piece between the knots (where a spline may
@@ -82,8 +92,7 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
     auto point = [&](double u) {
       const TfPoint pt = EvalPoint(std::clamp(u, u0, u1));
       if (!std::isfinite(pt.fX) || !std::isfinite(pt.fY))
-        throw EDXFError("SPLINE cannot be evaluated (its knots or weights are degenerate); "
-                        "the drawing cannot be imported", nLine);
+        throw EDXFError(c_sDegenerateSpline, 0);
       return pt;
     };
     const double h = (u1 - u0) * 1e-7;
@@ -98,30 +107,24 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
     try {
       FitArcs(curve, breaks, m_fArcTolerance, chain);
     } catch (const EDXFError& e) {
-      if (e.Line() > 0) throw;
-      throw EDXFError(std::string("SPLINE cannot be evaluated: ") + e.what(), nLine);
+      Warn("SPLINE", e.what(), nLine);
+      return;
     }
     StoreVertexChain(chain, strLayer, false);
     return;
   }
   auto eval = [&](double u) {
     TfPoint pt = EvalPoint(u);
-    if (!std::isfinite(pt.fX) || !std::isfinite(pt.fY))
-      throw EDXFError("SPLINE cannot be evaluated (its knots or weights are degenerate); "
-                      "the drawing cannot be imported", nLine);
+    if (!std::isfinite(pt.fX) || !std::isfinite(pt.fY)) throw EDXFError(c_sDegenerateSpline, 0);
     chain.push_back(TDXFVertex{pt, 0.0, 0});
   };
   try {
-    if (u1 <= u0) {
-      eval(u0);
-    } else {
-      size_t N = n * static_cast<size_t>(m_nMovesPerSplineSection);
-      double h = (u1 - u0) / static_cast<double>(N);
-      for (size_t k = 0; k <= N; ++k) eval(k == N ? u1 : u0 + static_cast<double>(k) * h);
-    }
+    size_t N = n * static_cast<size_t>(m_nMovesPerSplineSection);
+    double h = (u1 - u0) / static_cast<double>(N);
+    for (size_t k = 0; k <= N; ++k) eval(k == N ? u1 : u0 + static_cast<double>(k) * h);
   } catch (const EDXFError& e) {
-    if (e.Line() > 0) throw;
-    throw EDXFError(std::string("SPLINE cannot be evaluated: ") + e.what(), nLine);
+    Warn("SPLINE", e.what(), nLine);
+    return;
   }
   StoreVertexChain(chain, strLayer, false);
 }

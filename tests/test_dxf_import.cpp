@@ -524,6 +524,38 @@ TEST(DXFImport, SplineLimitsAbandonTheImport) {
   EXPECT_EQ(im.in.Warnings()[0].strReason, "no control points");
 }
 
+// A spline that cannot be evaluated (all its knots equal, all its weights 0) is left out
+// with a warning naming its line; the rest of the drawing is imported.
+TEST(DXFImport, DegenerateSplinesAreSkippedAlone) {
+  auto spline = [](const std::vector<std::string>& knots, const std::string& weight) {
+    std::vector<std::pair<int, std::string>> p{{8, "B"}, {100, "AcDbSpline"}, {71, "3"}, {72, "8"}, {73, "4"}};
+    for (const std::string& k : knots) p.emplace_back(40, k);
+    for (int i = 0; i < 4; ++i) {
+      p.emplace_back(10, std::to_string(i));
+      p.emplace_back(20, std::to_string(i * i));
+      if (!weight.empty()) p.emplace_back(41, weight);
+    }
+    return p;
+  };
+  for (const bool bArcs : {false, true}) {
+    TDXFText d({"B"});
+    d.Line("B", 0, 0, 5, 5)
+        .Add("SPLINE", spline({"1", "1", "1", "1", "1", "1", "1", "1"}, ""))
+        .Add("SPLINE", spline({"0", "0", "0", "0", "1", "1", "1", "1"}, "0"))
+        .Line("B", 10, 0, 15, 5);
+    TFixedImportAnswers answers("", {});
+    TDXFIn in(&answers, nullptr);
+    if (bArcs) in.SetCurvesAsArcs(0.01, false);
+    in.ReadBuffer(d.Text());
+    EXPECT_EQ(in.Records(0).size(), 2u) << bArcs;
+    ASSERT_EQ(in.Warnings().size(), 2u) << bArcs;
+    for (const auto& w : in.Warnings()) {
+      EXPECT_EQ(w.strElement, "SPLINE");
+      EXPECT_GT(w.nLine, 0);
+    }
+  }
+}
+
 TEST(DXFImport, MalformedFilesEndCleanly) {
   EXPECT_THROW(TDXFIn(nullptr, nullptr).ReadBuffer(std::string("AutoCAD Binary DXF\r\n\x1a\0", 22)), EDXFError);
   TDXFText d({"L"});

@@ -3,6 +3,8 @@
 // types, temporary link files. Run natively and, for Windows, under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -96,6 +98,13 @@ TEST_F(Platform, NamesBeyondTheCodePageThroughTheCommandLine) {
   EXPECT_TRUE(fs::is_regular_file(FsPath(strReversed)));
   // A name that does not exist is named back whole, and nothing is written.
   EXPECT_EQ(RunProgram(VELTRANE_CLI, {"check", strDir + "/没有.bas"}), 1);
+  // A rooted name written with a slash is a file, not an option (on Windows "/x" was
+  // taken for an option and the program was "required").
+  EXPECT_EQ(RunProgram(VELTRANE_CLI, {"check", "/veltrane-no-such-file.bas"}), 1);
+  std::string strRooted = strProgram;
+  if (strRooted.size() > 2 && strRooted[1] == ':') strRooted.erase(0, 2);  // the drive's own root
+  std::replace(strRooted.begin(), strRooted.end(), '\\', '/');
+  EXPECT_EQ(RunProgram(VELTRANE_CLI, {"stats", strRooted}), 0) << strRooted;
 }
 
 // A failed save keeps the old file and leaves no temporary file; the message says why.
