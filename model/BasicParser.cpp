@@ -2,6 +2,9 @@
 // order and its first match wins, so its duplicate rows never take effect.
 #include "model/BasicParser.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "model/Statements.h"
 #include "model/Text.h"
 
@@ -328,6 +331,32 @@ const std::array<TBASICCommandRecord, 311> c_CommandList = {{
     {"VP_SPEED", -1},
 }};
 
+namespace {
+
+// The canonical spelling of a keyword, or null: the tables in their order (an
+// equivalence before a command of the same spelling), looked up by the upper-case word,
+// so that a long line costs one look-up a word rather than a walk through the tables.
+const char* Keyword(std::string_view word) {
+  struct TIndex {
+    std::unordered_map<std::string, const char*> map;
+    size_t nLongest = 0;
+    TIndex() {
+      auto add = [&](const char* strWord, const char* strCanonical) {
+        map.emplace(UpperCase(strWord), strCanonical);  // the first entry of a spelling stays
+        nLongest = std::max(nLongest, std::string_view(strWord).size());
+      };
+      for (const auto& row : c_EquivList) add(row.Command, row.NormalCommand);
+      for (const auto& row : c_CommandList) add(row.Command, row.Command);
+    }
+  };
+  static const TIndex index;
+  if (word.size() > index.nLongest) return nullptr;
+  const auto it = index.map.find(UpperCase(word));
+  return it == index.map.end() ? nullptr : it->second;
+}
+
+}  // namespace
+
 void TBASICParser::ParseLine(std::string& strLine) const {
   if (strLine.empty()) return;
   std::string out;
@@ -344,18 +373,7 @@ void TBASICParser::ParseLine(std::string& strLine) const {
     while (i < strLine.size() && !IsBASICSeperator(strLine[i])) ++i;
     std::string_view word(strLine.data() + start, i - start);
     if (!word.empty()) {
-      const char* replacement = nullptr;
-      for (const auto& row : c_EquivList)
-        if (SameText(word, row.Command)) {
-          replacement = row.NormalCommand;
-          break;
-        }
-      if (!replacement)
-        for (const auto& row : c_CommandList)
-          if (SameText(word, row.Command)) {
-            replacement = row.Command;
-            break;
-          }
+      const char* replacement = Keyword(word);
       if (replacement)
         out += replacement;
       else

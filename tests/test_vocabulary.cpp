@@ -9,6 +9,7 @@
 #include "model/IntList.h"
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
+#include "model/Text.h"
 #include "model/WideText.h"
 
 using namespace veltrane;
@@ -277,5 +278,53 @@ TEST(WideText, KnownBytesAndRoundTrips) {
     }
     const TWideText f{static_cast<EWideForm>(1 + n % 4), n % 3 == 0};
     EXPECT_EQ(WideToUtf8(Utf8ToWide(s, f), f), s) << f.Name();
+  }
+}
+
+// The normaliser looks keywords up by their upper-case spelling; a plain walk through the
+// tables in their order, word by word, gives the same lines (every keyword in random
+// letter case, words of neither table, separators, comments).
+TEST(Normaliser, LookUpGivesWhatTheTablesInOrderGive) {
+  auto plain = [](std::string line) {
+    size_t i = 0;
+    std::string out;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) out += line[i++];
+    if (i < line.size() && line[i] == '\'') return out + line.substr(i);
+    while (i < line.size()) {
+      const size_t start = i;
+      while (i < line.size() && !IsBASICSeperator(line[i])) ++i;
+      const std::string word = line.substr(start, i - start);
+      if (!word.empty()) {
+        const char* r = nullptr;
+        for (const auto& row : c_EquivList)
+          if (!r && SameText(word, row.Command)) r = row.NormalCommand;
+        for (const auto& row : c_CommandList)
+          if (!r && SameText(word, row.Command)) r = row.Command;
+        out += r ? std::string(r) : LowerCase(word);
+      }
+      if (i < line.size()) out += line[i++];
+    }
+    return out;
+  };
+  std::vector<std::string> words;
+  for (const auto& row : c_EquivList) words.push_back(row.Command);
+  for (const auto& row : c_CommandList) words.push_back(row.Command);
+  for (const char* w : {"cadseq1:", "offset_x", "x", "1.5E3", "MOVEABSX", "Ab", "", "ZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ"})
+    words.push_back(w);
+  const std::string seps = " (),=+-*/<>:\t";
+  std::mt19937 rng(10122026);
+  TBASICParser parser;
+  for (int n = 0; n < 20000; ++n) {
+    std::string line = n % 50 == 0 ? "  '" : "";
+    const int nWords = 1 + static_cast<int>(rng() % 6);
+    for (int k = 0; k < nWords; ++k) {
+      std::string w = words[rng() % words.size()];
+      for (char& c : w)
+        if (rng() % 2) c = LowerChar(c);
+      line += w + seps[rng() % seps.size()];
+    }
+    std::string fast = line;
+    parser.ParseLine(fast);
+    EXPECT_EQ(fast, plain(line)) << line;
   }
 }
