@@ -6,6 +6,10 @@ veltrane_packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-d
 # The Windows cross build, Wine to run its tests, and what cpack uses to make the .deb
 # (full test runs only).
 veltrane_windows_packages="g++-mingw-w64-x86-64-posix wine64 googletest file dpkg-dev"
+# The window for Windows (scripts/windows): the installer maker, Xvfb for the Windows
+# platform plugin's screenshot, zip for the portable package, the fonts Wine draws
+# Windows' fixed-width font with.
+veltrane_windows_gui_packages="nsis xvfb zip xauth qt6-base-dev-tools xz-utils fonts-liberation"
 
 veltrane_install_packages() {
   local missing=()
