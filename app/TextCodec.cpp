@@ -34,12 +34,19 @@ constexpr TEncodingChoice c_Legacy[] = {
 #ifdef _WIN32
 // The Windows code pages of the legacy encodings, for a Qt that cannot convert them.
 unsigned WindowsCodePage(const QByteArray& strName) {
+  // The program's legacy code pages, and those the drawings name ($DWGCODEPAGE).
   static constexpr std::pair<const char*, unsigned> c_Pages[] = {
-      {"GB18030", 54936},     {"Big5", 950},          {"windows-1252", 1252}, {"windows-1250", 1250},
-      {"windows-1251", 1251}, {"Shift_JIS", 932},     {"windows-949", 949},
+      {"GB18030", 54936},     {"GBK", 936},           {"Big5", 950},          {"Shift_JIS", 932},
+      {"windows-949", 949},   {"windows-874", 874},   {"windows-1250", 1250}, {"windows-1251", 1251},
+      {"windows-1252", 1252}, {"windows-1253", 1253}, {"windows-1254", 1254}, {"windows-1255", 1255},
+      {"windows-1256", 1256}, {"windows-1257", 1257}, {"windows-1258", 1258},
   };
   for (const auto& [name, page] : c_Pages)
-    if (strName == name) return page;
+    if (strName == name) {
+      // Where the system lacks GB18030 (older Wine) its two-byte part, GBK, stands in.
+      if (page == 54936 && !IsValidCodePage(54936)) return 936;
+      return page;
+    }
   return 0;
 }
 
@@ -64,9 +71,17 @@ bool WindowsEncode(unsigned nCodePage, const QString& strText, QByteArray& out) 
   if (strText.isEmpty()) return true;
   const std::wstring w = strText.toStdWString();
   const int n = static_cast<int>(w.size());
-  // GB18030 holds every character and takes only WC_ERR_INVALID_CHARS (lone surrogates).
+  // GB18030 holds every character but a lone surrogate, and takes no flags.
   const bool bUnicode = nCodePage == 54936;
-  const DWORD flags = bUnicode ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+  if (bUnicode)
+    for (qsizetype i = 0; i < strText.size(); ++i) {
+      const QChar c = strText.at(i);
+      if (c.isHighSurrogate() && i + 1 < strText.size() && strText.at(i + 1).isLowSurrogate())
+        ++i;
+      else if (c.isSurrogate())
+        return false;
+    }
+  const DWORD flags = bUnicode ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL bDefault = FALSE;
   BOOL* pDefault = bUnicode ? nullptr : &bDefault;
   const int b = WideCharToMultiByte(nCodePage, flags, w.data(), n, nullptr, 0, nullptr, pDefault);
