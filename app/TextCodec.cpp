@@ -5,6 +5,14 @@
 
 #include <QLocale>
 #include <algorithm>
+#include <utility>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 #include "model/Text.h"
 #include "settings/VLTRegistry.h"
@@ -26,6 +34,67 @@ constexpr TEncodingChoice c_Legacy[] = {
     {"windows-949", "Windows-949 (Korean)"},
 };
 
+#ifdef _WIN32
+// The Windows code pages of the legacy encodings, for a Qt that cannot convert them.
+unsigned WindowsCodePage(const QByteArray& strName) {
+  // The program's legacy code pages, and those the drawings name ($DWGCODEPAGE).
+  static constexpr std::pair<const char*, unsigned> c_Pages[] = {
+      {"GB18030", 54936},     {"GBK", 936},           {"Big5", 950},          {"Shift_JIS", 932},
+      {"windows-949", 949},   {"windows-874", 874},   {"windows-1250", 1250}, {"windows-1251", 1251},
+      {"windows-1252", 1252}, {"windows-1253", 1253}, {"windows-1254", 1254}, {"windows-1255", 1255},
+      {"windows-1256", 1256}, {"windows-1257", 1257}, {"windows-1258", 1258},
+  };
+  for (const auto& [name, page] : c_Pages)
+    if (strName == name) {
+      // Where the system lacks GB18030 (older Wine) its two-byte part, GBK, stands in.
+      if (page == 54936 && !IsValidCodePage(54936)) return 936;
+      return page;
+    }
+  return 0;
+}
+
+// Strict first, so that bytes the code page does not define are noticed by the
+// round trip; then as Windows reads them.
+QString WindowsDecode(unsigned nCodePage, const std::string& s) {
+  if (s.empty()) return QString();
+  const int n = static_cast<int>(s.size());
+  for (DWORD flags : {static_cast<DWORD>(MB_ERR_INVALID_CHARS), static_cast<DWORD>(0)}) {
+    const int w = MultiByteToWideChar(nCodePage, flags, s.data(), n, nullptr, 0);
+    if (w <= 0) continue;
+    std::wstring out(static_cast<size_t>(w), L'\0');
+    MultiByteToWideChar(nCodePage, flags, s.data(), n, out.data(), w);
+    return QString::fromWCharArray(out.data(), w);
+  }
+  return QString(static_cast<qsizetype>(s.size()), QChar::ReplacementCharacter);
+}
+
+// False when a character has no exact counterpart in the code page.
+bool WindowsEncode(unsigned nCodePage, const QString& strText, QByteArray& out) {
+  out.clear();
+  if (strText.isEmpty()) return true;
+  const std::wstring w = strText.toStdWString();
+  const int n = static_cast<int>(w.size());
+  // GB18030 holds every character but a lone surrogate, and takes no flags.
+  const bool bUnicode = nCodePage == 54936;
+  if (bUnicode)
+    for (qsizetype i = 0; i < strText.size(); ++i) {
+      const QChar c = strText.at(i);
+      if (c.isHighSurrogate() && i + 1 < strText.size() && strText.at(i + 1).isLowSurrogate())
+        ++i;
+      else if (c.isSurrogate())
+        return false;
+    }
+  const DWORD flags = bUnicode ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL bDefault = FALSE;
+  BOOL* pDefault = bUnicode ? nullptr : &bDefault;
+  const int b = WideCharToMultiByte(nCodePage, flags, w.data(), n, nullptr, 0, nullptr, pDefault);
+  if (b <= 0 || bDefault) return false;
+  out.resize(b);
+  WideCharToMultiByte(nCodePage, flags, w.data(), n, out.data(), b, nullptr, pDefault);
+  return !bDefault;
+}
+#endif
+
 }  // namespace
 
 TTextCodec::TTextCodec(const QByteArray& strName) : m_strName(strName) { Make(); }
@@ -33,7 +102,11 @@ TTextCodec::TTextCodec(const QByteArray& strName) : m_strName(strName) { Make();
 void TTextCodec::Make() {
   m_pDecoder = std::make_unique<QStringDecoder>(m_strName.constData(), QStringConverter::Flag::Stateless);
   m_pEncoder = std::make_unique<QStringEncoder>(m_strName.constData(), QStringConverter::Flag::Stateless);
-  if (!m_pDecoder->isValid() || !m_pEncoder->isValid()) {
+  m_nCodePage = 0;
+#ifdef _WIN32
+  if (!m_pDecoder->isValid() || !m_pEncoder->isValid()) m_nCodePage = WindowsCodePage(m_strName);
+#endif
+  if (m_nCodePage == 0 && (!m_pDecoder->isValid() || !m_pEncoder->isValid())) {
     // A name the converter does not know: Latin-1 holds any byte.
     m_strName = "ISO-8859-1";
     m_pDecoder = std::make_unique<QStringDecoder>(QStringConverter::Latin1, QStringConverter::Flag::Stateless);
@@ -62,14 +135,25 @@ QString TTextCodec::Caption() const {
 }
 
 QString TTextCodec::Decode(const std::string& s) const {
+#ifdef _WIN32
+  if (m_nCodePage) return WindowsDecode(m_nCodePage, s);
+#endif
   m_pDecoder->resetState();
   return m_pDecoder->decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
 }
 
-bool TTextCodec::Encode(const QString& strText, std::string& out, QString* pBad) const {
+bool TTextCodec::EncodeOne(const QString& strText, QByteArray& out) const {
+#ifdef _WIN32
+  if (m_nCodePage) return WindowsEncode(m_nCodePage, strText, out);
+#endif
   m_pEncoder->resetState();
-  const QByteArray b = m_pEncoder->encode(strText);
-  const bool bOk = !m_pEncoder->hasError();
+  out = m_pEncoder->encode(strText);
+  return !m_pEncoder->hasError();
+}
+
+bool TTextCodec::Encode(const QString& strText, std::string& out, QString* pBad) const {
+  QByteArray b;
+  const bool bOk = EncodeOne(strText, b);
   if (bOk) {
     out.assign(b.constData(), static_cast<size_t>(b.size()));
   } else if (pBad) {
@@ -77,9 +161,8 @@ bool TTextCodec::Encode(const QString& strText, std::string& out, QString* pBad)
     for (qsizetype i = 0; i < strText.size(); ++i) {
       const qsizetype n = strText.at(i).isHighSurrogate() && i + 1 < strText.size() ? 2 : 1;
       const QString c = strText.mid(i, n);
-      m_pEncoder->resetState();
-      (void)m_pEncoder->encode(c);
-      if (m_pEncoder->hasError()) {
+      QByteArray ignored;
+      if (!EncodeOne(c, ignored)) {
         *pBad = c;
         break;
       }

@@ -43,7 +43,11 @@ class TTextCodec {
   QByteArray m_strName;
   bool m_bBom = false;
   bool m_bAsciiCompatible = true;
+  // Windows' own conversion for a legacy code page Qt cannot convert there (a Qt without
+  // ICU knows only the Unicode encodings and Latin-1 by name); 0: Qt's converters.
+  unsigned m_nCodePage = 0;
   void Make();
+  bool EncodeOne(const QString& strText, QByteArray& out) const;
   std::unique_ptr<QStringDecoder> m_pDecoder;
   std::unique_ptr<QStringEncoder> m_pEncoder;
 };

@@ -3,7 +3,9 @@
 #            example drawing, a desktop entry for DXF and program files, an icon and
 #            the manual page of veltrane-cli)
 #   Windows: cpack -G ZIP  -> veltrane-cli-<version>-windows-x86_64.zip (the command-line
-#            tool with the guide and the example)
+#            tool with the guide and the example); with the window (preset windows-gui)
+#            veltrane-<version>-windows-x86_64.zip, both programs with Qt's and the
+#            compiler's DLLs; scripts/windows makes the installer from the same files
 set(guide_files ${PROJECT_SOURCE_DIR}/docs/veltrane.html)
 file(GLOB guide_pictures ${PROJECT_SOURCE_DIR}/docs/*.png)
 file(GLOB guide_screenshots ${PROJECT_SOURCE_DIR}/docs/screenshots/*.png)
@@ -22,7 +24,12 @@ if(WIN32)
   install(FILES ${guide_screenshots} DESTINATION screenshots)
   install(FILES ${example_files} DESTINATION examples)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME "veltrane-cli-${PROJECT_VERSION}-windows-x86_64")
+  if(VELTRANE_BUILD_GUI)
+    include(${CMAKE_CURRENT_LIST_DIR}/WindowsDeploy.cmake)
+    set(CPACK_PACKAGE_FILE_NAME "veltrane-${PROJECT_VERSION}-windows-x86_64")
+  else()
+    set(CPACK_PACKAGE_FILE_NAME "veltrane-cli-${PROJECT_VERSION}-windows-x86_64")
+  endif()
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 else()
   set(doc_dir share/doc/veltrane)

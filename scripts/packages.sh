@@ -9,6 +9,10 @@ veltrane_windows_packages="g++-mingw-w64-x86-64-posix wine64 googletest file dpk
 # Driving the window through a real X server: Xvfb, a window manager and xdotool (full test
 # runs only).
 veltrane_smoke_packages="xvfb openbox xdotool"
+# The window for Windows (scripts/windows): the installer maker, Xvfb for the Windows
+# platform plugin's screenshot, zip for the portable package, the fonts Wine draws
+# Windows' fixed-width font with.
+veltrane_windows_gui_packages="nsis xvfb zip xauth qt6-base-dev-tools xz-utils fonts-liberation"
 
 veltrane_install_packages() {
   local missing=()

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QTest>
 
+#include "app/TextCodec.h"
 #include "gui/GuiFixture.h"
 
 namespace veltrane::test {
@@ -15,9 +16,11 @@ namespace {
 const char* const c_Program[] = {"' 切割程序 第一层", "'$StartSeq(1)", "cadseq1:", "    MOVEABS(0,0)",
                                  "    MOVE(10,0) ' 第一刀", "'$EndSeq(1)"};
 
+// Through the window's codec: Qt's converters know no legacy code page on Windows.
 QByteArray Encoded(const QString& s, const char* strEncoding) {
-  QStringEncoder e(strEncoding);
-  return e.encode(s);
+  std::string b;
+  TTextCodec(strEncoding).Encode(s, b);
+  return QByteArray::fromStdString(b);
 }
 
 QString Text() {

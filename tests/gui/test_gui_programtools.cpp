@@ -155,7 +155,11 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
   // Export through its dialog, then send the table through the stand-in loader.
   const QString dir = Path("a folder with 'quotes' and blanks");
   QDir().mkpath(dir);
+#ifdef _WIN32
+  const std::string strTable = (dir + "/part one.lst").toStdString();  // no quotes in Windows names
+#else
   const std::string strTable = (dir + "/part \"one\".lst").toStdString();
+#endif
   m_Prompts.TableNames = {strTable};
   Click("btnSaveTable");
   EXPECT_EQ(m_Prompts.Titles.back(), "Save as Table list File");
@@ -167,7 +171,7 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
   EXPECT_EQ(Frm().TableFileName().toStdString(), strTable);
 
   TLinkFields link;
-  link.strLoader = VELTRANE_SOURCE_DIR "/scripts/stand-in-loader";
+  link.strLoader = VELTRANE_STAND_IN_LOADER;
   link.strLinkType = "USB";
   link.strUSBChannel = "3";
   m_Prompts.NewLink = link;
@@ -176,7 +180,7 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
   EXPECT_EQ(reg.CommLinkType(), "USB");
   EXPECT_EQ(reg.CommsParameters(), "3");
   const std::string strLog = Path("loader.log").toStdString();
-  ::setenv("VELTRANE_LOADER_LOG", strLog.c_str(), 1);
+  qputenv("VELTRANE_LOADER_LOG", QByteArray::fromStdString(strLog));
   Click("btnSend");
   std::string got;
   for (int i = 0; i < 400 && got.empty(); ++i) {
@@ -208,7 +212,7 @@ TEST_F(ProgramToolTest, TablePageBuildsExportsAndSends) {
       second = f.readLine().trimmed().toStdString();
     }
   }
-  ::unsetenv("VELTRANE_LOADER_LOG");
+  qunsetenv("VELTRANE_LOADER_LOG");
   EXPECT_EQ(second.rfind("would download program '" + Frm().FileName().toStdString() + "'", 0), 0u) << second;
 }
 

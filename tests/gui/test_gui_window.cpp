@@ -1,6 +1,8 @@
 // The main window: layout, captions in both languages, the file lifecycle and its
 // questions, help and the command states.
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <QAction>
 #include <QGroupBox>
@@ -378,7 +380,11 @@ TEST_F(WindowTest, AFailedSaveKeepsTheProgramModified) {
 }
 
 TEST_F(WindowTest, AFailedSaveLeavesThePreviousFileWhole) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a read-only folder does not stop writes on Windows (test_platform has a failed replace)";
+#else
   if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+#endif
   QDir(m_Dir.path()).mkdir("ro");
   QString f = Path("ro/keep.bas");
   WriteFile("ro/keep.bas", "MOVE(9,9)\r\n");
@@ -394,6 +400,9 @@ TEST_F(WindowTest, AFailedSaveLeavesThePreviousFileWhole) {
 // Save writes through a link to its target, keeps the file's permissions, and leaves
 // a file without write permission alone (as the superuser too).
 TEST_F(WindowTest, SaveFollowsLinksAndKeepsReadOnlyFiles) {
+#ifdef _WIN32
+  GTEST_SKIP() << "symbolic links and mode bits are POSIX's (QFile::link makes a shortcut on Windows)";
+#endif
   WriteFile("target.bas", "MOVE(9,9)\r\n");
   QFile::setPermissions(Path("target.bas"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
   ASSERT_TRUE(QFile::link(Path("target.bas"), Path("link.bas")));
@@ -533,7 +542,11 @@ TEST_F(WindowTest, HelpOpensTheGuideBesideTheProgramOnlyWhenItExists) {
   };
   const QString exe = QCoreApplication::applicationFilePath();
   const QString guide = TfrmMain::HelpFileName(exe);
+#ifdef _WIN32
+  EXPECT_EQ(guide, exe.chopped(4) + ".html");  // test_gui.exe: test_gui.html
+#else
   EXPECT_EQ(guide, exe + ".html");
+#endif
   {
     // An installed package keeps the guide with its documentation.
     QTemporaryDir root;
