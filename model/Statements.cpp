@@ -1,6 +1,8 @@
 // Statement grammar: lines are read loosely and written in one canonical form.
 #include "model/Statements.h"
 
+#include <functional>
+
 #include <cctype>
 
 #include "model/NumberFormat.h"
@@ -125,19 +127,27 @@ ECommandType CommandTypeOfLine(std::string_view strLine) {
   return CommandTypeFromString(CommandWordFromString(TrimView(strLine)));
 }
 
-void ExtractParameterString(std::string_view strCommandLine, TStringList& ParameterList) {
-  ParameterList.clear();
+bool ForEachParameter(std::string_view strCommandLine, const std::function<bool(std::string_view)>& Visit) {
   bool bFound = false;
   std::string_view rest = ParametersStart(strCommandLine, bFound);
-  if (!bFound || rest.empty()) return;
+  if (!bFound || rest.empty()) return true;
   size_t comma;
   while ((comma = rest.find(',')) != std::string_view::npos) {
-    ParameterList.emplace_back(ReduceParameter(rest.substr(0, comma)));
+    if (!Visit(rest.substr(0, comma))) return false;
     rest.remove_prefix(comma + 1);
   }
   size_t close = rest.find(')');
-  if (close != std::string_view::npos && close >= 1)
-    ParameterList.emplace_back(ReduceParameter(rest.substr(0, close)));
+  if (close != std::string_view::npos && close >= 1) return Visit(rest.substr(0, close));
+  return true;
+}
+
+void ExtractParameterString(std::string_view strCommandLine, TStringList& ParameterList, size_t nMax) {
+  ParameterList.clear();
+  ForEachParameter(strCommandLine, [&](std::string_view p) {
+    if (ParameterList.size() >= nMax) return false;
+    ParameterList.emplace_back(ReduceParameter(p));
+    return true;
+  });
 }
 
 void ReplaceWordInStatements(std::string_view strOld, std::string_view strNew, TStringList& List) {
@@ -224,15 +234,16 @@ std::string CanonicalStatement(ECommandType Command, const TStringList& Paramete
 }
 
 int32_t FirstMoveOutOfRange(const TStringList& Lines, std::string& strNumber) {
-  TStringList params;
   for (size_t n = 0; n < Lines.size(); ++n) {
     if (!IsMoveKind(CommandTypeOfLine(Lines[n]))) continue;
-    ExtractParameterString(Lines[n], params);
-    for (const std::string& p : params)
-      if (IsNumberOutOfRange(ReduceParameter(p))) {
-        strNumber = Trim(ReduceParameter(p));
-        return static_cast<int32_t>(n);
-      }
+    // Parameter by parameter: a line of millions of them needs no list of them.
+    const bool bAllInRange = ForEachParameter(Lines[n], [&](std::string_view p) {
+      const std::string r(ReduceParameter(p));
+      if (!IsNumberOutOfRange(r)) return true;
+      strNumber = Trim(r);
+      return false;
+    });
+    if (!bAllInRange) return static_cast<int32_t>(n);
   }
   return -1;
 }

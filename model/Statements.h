@@ -2,6 +2,7 @@
 // parameters, what kind of statement it is, and how labels and words are recognised.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,12 @@ std::string CommandWordFromString(std::string_view strCommandLine);
 ECommandType CommandTypeOfLine(std::string_view strLine);
 
 // Fills ParameterList with the parameters between "(" and the first ")".
-void ExtractParameterString(std::string_view strCommandLine, TStringList& ParameterList);
+// At most nMax parameters are taken (a move needs a handful; a line may hold millions).
+void ExtractParameterString(std::string_view strCommandLine, TStringList& ParameterList,
+                            size_t nMax = static_cast<size_t>(-1));
+// Each parameter between the brackets as it stands, in order, until Visit returns false
+// (then false).
+bool ForEachParameter(std::string_view strCommandLine, const std::function<bool(std::string_view)>& Visit);
 // The text of one parameter with a symbolic offset term ("offset_x+") removed.
 std::string_view ReduceParameter(std::string_view strParameter);
 

@@ -381,13 +381,13 @@ bool TInterpreter::ProcessLine(int32_t nLine, bool bAddToDrawList) {
   if (IsAbsoluteMove(kind)) {
     m_bLineIsLeader = !m_bDoneLeader;
     m_bDoneLeader = true;
-    ExtractParameterString(t, m_ParameterList);
+    ExtractParameterString(t, m_ParameterList, c_nMaxAxes);
     LinearMove(m_ParameterList, false, bAddToDrawList);
   } else if (IsIncrementalMove(kind)) {
-    ExtractParameterString(t, m_ParameterList);
+    ExtractParameterString(t, m_ParameterList, c_nMaxAxes);
     LinearMove(m_ParameterList, true, bAddToDrawList);
   } else if (IsCircularMove(kind)) {
-    ExtractParameterString(t, m_ParameterList);
+    ExtractParameterString(t, m_ParameterList, 6);  // five, or more: not a circle
     CircularMove(m_ParameterList, bAddToDrawList);
   }
   return true;

@@ -2,6 +2,7 @@
 // the normaliser and its tables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -70,6 +71,11 @@ TEST(Parameters, SplittingCorners) {
   for (const auto& c : cases) {
     ExtractParameterString(c.line, out);
     EXPECT_EQ(out, c.params) << c.line;
+    // The first ones only, when fewer are wanted: the same first ones.
+    for (size_t nMax : {size_t{0}, size_t{1}, size_t{2}}) {
+      ExtractParameterString(c.line, out, nMax);
+      EXPECT_EQ(out, TStringList(c.params.begin(), c.params.begin() + std::min(nMax, c.params.size()))) << c.line;
+    }
   }
 }
 

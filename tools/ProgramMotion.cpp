@@ -32,7 +32,7 @@ std::string_view ValueText(std::string_view t) {
 
 bool ReadArguments(std::string_view strLine, size_t nWanted, double* v) {
   TStringList args;
-  ExtractParameterString(strLine, args);
+  ExtractParameterString(strLine, args, nWanted);  // the first ones only: a line may hold millions
   if (args.size() < nWanted) return false;
   for (size_t i = 0; i < nWanted; ++i)
     if (!TryStrToFloat(TrimView(args[i]), v[i]) || !std::isfinite(v[i])) return false;
