@@ -2,6 +2,7 @@
 // case-insensitive comparison, as the program text is single-byte text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,10 @@ bool StartsWithText(std::string_view s, std::string_view prefix);
 // message whatever the line.
 inline constexpr size_t c_nQuotedLength = 200;
 std::string QuotedLine(std::string_view s);
+
+// Appends a character as UTF-8; one that is no character (a surrogate, beyond U+10FFFF)
+// as U+FFFD.
+void AppendUtf8(std::string& out, uint32_t c);
 
 // True when the bytes are well-formed UTF-8 (plain ASCII is).
 bool IsValidUtf8(std::string_view s);

@@ -1,6 +1,8 @@
 // UTF-16 and UTF-32 programs to and from UTF-8.
 #include "model/WideText.h"
 
+#include "model/Text.h"
+
 #include <cstdint>
 
 namespace veltrane {
@@ -17,25 +19,6 @@ uint32_t Unit(std::string_view b, size_t i, size_t n, bool bBig) {
     u = (u << 8) | byte;
   }
   return u;
-}
-
-void PutUtf8(std::string& out, uint32_t c) {
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 void PutUnit(std::string& out, uint32_t u, size_t n, bool bBig) {
@@ -113,9 +96,9 @@ std::string WideToUtf8(std::string_view b, const TWideText& F) {
         i += n;
       }
     }
-    PutUtf8(out, u);
+    AppendUtf8(out, u);
   }
-  if (i < b.size()) PutUtf8(out, 0xFFFD);  // a cut unit at the end
+  if (i < b.size()) AppendUtf8(out, 0xFFFD);  // a cut unit at the end
   return out;
 }
 

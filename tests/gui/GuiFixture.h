@@ -218,18 +218,22 @@ class TTestPrompts : public IAppPrompts {
   std::deque<std::optional<std::string>> TableNames;
 };
 
+// Every window test starts from the settings a first start sees.
+inline void FirstStartSettings() {
+  TVLTRegistry reg;
+  reg.SetXAxis(0);
+  reg.SetYAxis(1);
+  reg.SetLookAheadMove(false);
+  reg.SetLookAheadMoveCirc(false);
+  reg.SetLookAheadStartSequence(false);
+  WriteRangeLimits(TRangeLimits{}, reg);
+}
+
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_Dir.isValid());
-    // Every test starts from the settings a first start sees.
-    TVLTRegistry reg;
-    reg.SetXAxis(0);
-    reg.SetYAxis(1);
-    reg.SetLookAheadMove(false);
-    reg.SetLookAheadMoveCirc(false);
-    reg.SetLookAheadStartSequence(false);
-    WriteRangeLimits(TRangeLimits{}, reg);
+    FirstStartSettings();
     m_pFrm = std::make_unique<TfrmMain>(&m_Prompts);
     m_pFrm->resize(1000, 700);
     m_pFrm->show();

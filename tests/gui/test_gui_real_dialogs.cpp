@@ -46,13 +46,7 @@ class RealDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_Dir.isValid());
-    TVLTRegistry reg;
-    reg.SetXAxis(0);
-    reg.SetYAxis(1);
-    reg.SetLookAheadMove(false);
-    reg.SetLookAheadMoveCirc(false);
-    reg.SetLookAheadStartSequence(false);
-    WriteRangeLimits(TRangeLimits{}, reg);
+    FirstStartSettings();
     // The tests open a copy: File > Save must never write over the shipped example.
     ASSERT_TRUE(QFile::copy(c_strExampleBas, Path("bracket.bas")));
     QFile(Path("bracket.bas")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);

@@ -31,13 +31,7 @@ class UserFaultTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_Dir.isValid());
-    TVLTRegistry reg;
-    reg.SetXAxis(0);
-    reg.SetYAxis(1);
-    reg.SetLookAheadMove(false);
-    reg.SetLookAheadMoveCirc(false);
-    reg.SetLookAheadStartSequence(false);
-    WriteRangeLimits(TRangeLimits{}, reg);
+    FirstStartSettings();
     m_pFrm = std::make_unique<TfrmMain>();  // the real dialogs
     m_pFrm->resize(1000, 700);
     m_pFrm->show();
