@@ -1,7 +1,9 @@
 // The program's text encoding in the window.
 #include "app/TextCodec.h"
 
+#ifdef VELTRANE_HAVE_UCHARDET
 #include <uchardet.h>
+#endif
 
 #include <QLocale>
 #include <algorithm>
@@ -206,13 +208,15 @@ QByteArray RecognisedEncoding(const TStringList& Lines) {
     if (sample.size() >= c_nMaxBytes) break;
   }
   if (sample.empty()) return {};
-  uchardet_t d = uchardet_new();
   QByteArray strFound;
+#ifdef VELTRANE_HAVE_UCHARDET
+  uchardet_t d = uchardet_new();
   if (uchardet_handle_data(d, sample.data(), sample.size()) == 0) {
     uchardet_data_end(d);
     strFound = QByteArray(uchardet_get_charset(d)).toUpper();
   }
   uchardet_delete(d);
+#endif
   // The CJK code pages only: the single-byte Western ones cannot be told apart this way.
   QByteArray strName;
   if (strFound == "GB18030" || strFound == "GBK" || strFound == "GB2312")

@@ -49,9 +49,15 @@ class TSequenceRefusals : public IUserPrompts {
     if (m_Refused.empty()) return;
     constexpr size_t c_nShown = 30;  // more lines do not fit a message box
     std::string t;
-    for (size_t i = 0; i < m_Refused.size() && i < c_nShown; ++i) t += (i ? "\n" : "") + m_Refused[i];
-    if (m_Refused.size() > c_nShown)
-      t += "\n" + std::to_string(m_Refused.size() - c_nShown) + " more sequences could not be changed.";
+    for (size_t i = 0; i < m_Refused.size() && i < c_nShown; ++i) {
+      if (i > 0) t += '\n';
+      t += m_Refused[i];
+    }
+    if (m_Refused.size() > c_nShown) {
+      t += '\n';
+      t += std::to_string(m_Refused.size() - c_nShown);
+      t += " more sequences could not be changed.";
+    }
     if (bOthersChanged) t += "\nThe other sequences were changed.";
     m_pUser->ShowMessage(EMessageKind::eWarning, t);
   }
