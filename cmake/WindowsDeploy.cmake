@@ -16,3 +16,9 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   endif()
   install(FILES ${found} DESTINATION .)
 endforeach()
+# Qt's own texts in Chinese (file dialogs, standard buttons), from Debian's
+# qt6-translations-l10n: the window looks for them in translations/ beside the program.
+set(VELTRANE_QT_ZH_TRANSLATION /usr/share/qt6/translations/qtbase_zh_CN.qm)
+if(EXISTS ${VELTRANE_QT_ZH_TRANSLATION})
+  install(FILES ${VELTRANE_QT_ZH_TRANSLATION} DESTINATION translations)
+endif()

@@ -101,10 +101,13 @@ TEST_F(Platform, NamesBeyondTheCodePageThroughTheCommandLine) {
   // A rooted name written with a slash is a file, not an option (on Windows "/x" was
   // taken for an option and the program was "required").
   EXPECT_EQ(RunProgram(VELTRANE_CLI, {"check", "/veltrane-no-such-file.bas"}), 1);
-  std::string strRooted = strProgram;
-  if (strRooted.size() > 2 && strRooted[1] == ':') strRooted.erase(0, 2);  // the drive's own root
+  // A file in the current folder, named from the root of the current drive.
+  const fs::path here = fs::current_path() / FsPath("veltrane rooted name.bas");
+  fs::copy_file(FsPath(strProgram), here, fs::copy_options::overwrite_existing);
+  std::string strRooted = Utf8Name(here.relative_path());
   std::replace(strRooted.begin(), strRooted.end(), '\\', '/');
-  EXPECT_EQ(RunProgram(VELTRANE_CLI, {"stats", strRooted}), 0) << strRooted;
+  EXPECT_EQ(RunProgram(VELTRANE_CLI, {"stats", "/" + strRooted}), 0) << strRooted;
+  fs::remove(here);
 }
 
 // A failed save keeps the old file and leaves no temporary file; the message says why.

@@ -29,7 +29,7 @@ constexpr int c_nReadMs = 650;
 
 QByteArray Unix(QByteArray s) { return s.replace("\r\n", "\n"); }
 
-const QString c_strBracketDxf = VELTRANE_SOURCE_DIR "/examples/bracket.dxf";
+const QString c_strExampleDxf = VELTRANE_SOURCE_DIR "/examples/bracket.dxf";
 const QString c_strExampleBas = VELTRANE_SOURCE_DIR "/examples/bracket.bas";
 
 // How a command is reached: a menu entry, a tool button, or an entry of the plot's pop-up
@@ -51,6 +51,10 @@ class RealDialogTest : public ::testing::Test {
     ASSERT_TRUE(QFile::copy(c_strExampleBas, Path("bracket.bas")));
     QFile(Path("bracket.bas")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     m_strBracketBas = Path("bracket.bas");
+    // The drawing too: a file dialog on Windows reads a name beginning with "/" on the
+    // drive it shows, which need not be the source tree's.
+    ASSERT_TRUE(QFile::copy(c_strExampleDxf, Path("bracket.dxf")));
+    m_strBracketDxf = Path("bracket.dxf");
     m_pFrm = std::make_unique<TfrmMain>();  // the real dialogs
     m_pFrm->resize(1000, 700);
     m_pFrm->show();
@@ -184,7 +188,7 @@ class RealDialogTest : public ::testing::Test {
   }
 
   QTemporaryDir m_Dir;
-  QString m_strBracketBas;  // the example's copy
+  QString m_strBracketBas, m_strBracketDxf;  // the examples' copies
   std::unique_ptr<TfrmMain> m_pFrm;
   int m_nCli = 0;
 };
@@ -194,7 +198,7 @@ class RealDialogTest : public ::testing::Test {
 // command line makes with those layers.
 TEST_F(RealDialogTest, ImportThroughTheLayerDialog) {
   TDialogDriver d;
-  d.On("Open DXF File", [](QWidget* w) { TDialogDriver::ChooseFile(w, c_strBracketDxf); });
+  d.On("Open DXF File", [this](QWidget* w) { TDialogDriver::ChooseFile(w, m_strBracketDxf); });
   d.On("Select Layer", Read([](QWidget* w) {
          auto* l = qobject_cast<TfrmLayer*>(w);
          ASSERT_NE(l, nullptr);
@@ -209,18 +213,18 @@ TEST_F(RealDialogTest, ImportThroughTheLayerDialog) {
   EXPECT_EQ(d.nProgressShown, 0);
   const QByteArray window = SaveAs("imported.bas");
   ASSERT_FALSE(window.isEmpty());
-  EXPECT_EQ(Unix(window), Unix(Cli({"import", c_strBracketDxf, "--layers", "OUTLINE,HOLES"})));
+  EXPECT_EQ(Unix(window), Unix(Cli({"import", m_strBracketDxf, "--layers", "OUTLINE,HOLES"})));
 }
 
 // Cancel at each question of the import leaves the empty program as it was.
 TEST_F(RealDialogTest, ImportCancelledAtEachQuestion) {
   for (int nStage = 0; nStage < 2; ++nStage) {
     TDialogDriver d;
-    d.On("Open DXF File", [nStage](QWidget* w) {
+    d.On("Open DXF File", [this, nStage](QWidget* w) {
       if (nStage == 0)
         TDialogDriver::Click(w, "Cancel");
       else
-        TDialogDriver::ChooseFile(w, c_strBracketDxf);
+        TDialogDriver::ChooseFile(w, m_strBracketDxf);
     });
     if (nStage == 1) d.On("Select Layer", Read([](QWidget* w) { TDialogDriver::Click(w, "Cancel"); }));
     Run("mniImportDXF", d);
@@ -513,7 +517,7 @@ TEST_F(RealDialogTest, ImportOptionsReachTheImport) {
   });
   Run("mniImportOptions", options);
   TDialogDriver d;
-  d.On("Open DXF File", [](QWidget* w) { TDialogDriver::ChooseFile(w, c_strBracketDxf); });
+  d.On("Open DXF File", [this](QWidget* w) { TDialogDriver::ChooseFile(w, m_strBracketDxf); });
   d.On("Select Layer", [](QWidget* w) {
     auto* l = As<TfrmLayer>(w);
     if (!l) return TDialogDriver::Escape(w);
@@ -525,7 +529,7 @@ TEST_F(RealDialogTest, ImportOptionsReachTheImport) {
   });
   Run("mniImportDXF", d);
   // The settings file is the test's own, and the command line reads the same one.
-  EXPECT_EQ(Unix(SaveAs("imported.bas")), Unix(Cli({"import", c_strBracketDxf, "--layers", "OUTLINE,HOLES"})));
+  EXPECT_EQ(Unix(SaveAs("imported.bas")), Unix(Cli({"import", m_strBracketDxf, "--layers", "OUTLINE,HOLES"})));
 }
 
 // Every entry of the menus, the tool bar and the plot's pop-up menus, reached with a
