@@ -56,8 +56,8 @@ int Stats(const TStatsOptions& o) {
     std::cerr << "veltrane-cli: line " << n + 1 << ": " << QuotedLine(strNumber) << " is beyond the range of numbers\n";
     return 1;
   }
-  if (!PositionsWithinRange(lines)) return 1;
   const TProgramStats stats = ComputeProgramStats(lines, settings, Utf8Name(FsPath(o.strProgram).filename()));
+  if (!NoLineBeyondRange(lines, stats.nBeyondRange)) return 1;  // found by the statistics' own walk
   for (const std::string& n : stats.Notes) std::cerr << "veltrane-cli: " << n << "\n";
   return WriteText(o.strOut, o.bCsv ? StatsCsv(stats) : StatsTable(stats));
 }

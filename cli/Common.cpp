@@ -175,8 +175,9 @@ bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& x
   return true;
 }
 
-bool PositionsWithinRange(const TStringList& Lines) {
-  const int32_t n = FirstLineBeyondRange(Lines);
+bool PositionsWithinRange(const TStringList& Lines) { return NoLineBeyondRange(Lines, FirstLineBeyondRange(Lines)); }
+
+bool NoLineBeyondRange(const TStringList& Lines, int32_t n) {
   if (n < 0) return true;
   std::cerr << "veltrane-cli: line " << n + 1 << ": the program's positions grow beyond the range of numbers\n"
             << QuotedLine(Lines[static_cast<size_t>(n)]) << "\n";

@@ -64,6 +64,8 @@ bool ProgramExtents(const TStringList& Lines, int32_t nX, int32_t nY, TfRange& x
 // False, after naming the line on standard error, when the program's positions grow
 // beyond the range of numbers.
 bool PositionsWithinRange(const TStringList& Lines);
+// The same, for the line n a walk found already (-1: none).
+bool NoLineBeyondRange(const TStringList& Lines, int32_t n);
 
 // --progress: how far long work has come, on standard error, every tenth of the way.
 class TTextProgress : public IProgress {
