@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "model/NumberFormat.h"
-#include "transform/OffsetCheck.h"
-#include "transform/RobustOffset.h"
+#include "geometry/OffsetCheck.h"
+#include "geometry/RobustOffset.h"
 
 using namespace veltrane;
 

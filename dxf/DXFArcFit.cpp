@@ -8,8 +8,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "transform/OffsetCheck.h"
-#include "transform/PointMath.h"
+#include "geometry/OffsetCheck.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane {
 

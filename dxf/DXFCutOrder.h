@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "dxf/DXFRecords.h"
-#include "transform/PathContainment.h"
+#include "geometry/PathContainment.h"
 
 namespace veltrane {
 

@@ -8,8 +8,8 @@
 #include <numbers>
 #include <unordered_map>
 
-#include "transform/OffsetCheck.h"
-#include "transform/PointMath.h"
+#include "geometry/OffsetCheck.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane {
 

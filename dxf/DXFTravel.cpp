@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include "dxf/DXFChain.h"
-#include "transform/PointMath.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane {
 

@@ -17,7 +17,7 @@
 #include "model/ProgramDocument.h"
 #include "model/SequenceMarkup.h"
 #include "transform/PathCommands.h"
-#include "transform/OffsetCheck.h"
+#include "geometry/OffsetCheck.h"
 #include "transform/Transformer.h"
 
 namespace veltrane {

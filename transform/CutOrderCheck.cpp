@@ -4,8 +4,8 @@
 
 #include "model/Statements.h"
 #include "tools/ProgramCheck.h"
-#include "transform/PathContainment.h"
-#include "transform/PointMath.h"
+#include "geometry/PathContainment.h"
+#include "geometry/PointMath.h"
 #include "transform/Transformer.h"
 
 namespace veltrane {

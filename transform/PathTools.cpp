@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "transform/OffsetCheck.h"
-#include "transform/RobustOffset.h"
-#include "transform/PointMath.h"
+#include "geometry/OffsetCheck.h"
+#include "geometry/RobustOffset.h"
+#include "geometry/PointMath.h"
 #include "transform/Transformer.h"
 
 namespace veltrane {

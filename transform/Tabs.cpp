@@ -9,7 +9,7 @@
 #include "model/NumberFormat.h"
 #include "model/SequenceMarkup.h"
 #include "model/Text.h"
-#include "transform/PointMath.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane {
 

@@ -9,7 +9,7 @@
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
 #include "model/Text.h"
-#include "transform/PointMath.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane {
 

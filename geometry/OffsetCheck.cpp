@@ -1,14 +1,14 @@
 // Exact distances and crossings of straight pieces and arcs, and the offset check built
 // on them. Candidate pairs come from a grid of the pieces' bounding boxes
 // (ForNearPairs), so a path of many pieces is checked in about linear time.
-#include "transform/OffsetCheck.h"
+#include "geometry/OffsetCheck.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 
 #include "model/NumberFormat.h"
-#include "transform/PointMath.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane::offsetcheck {
 

@@ -1,4 +1,4 @@
-// Plane vector arithmetic on TfPoint for the transformer's geometry (Z is ignored).
+// Plane vector arithmetic on TfPoint (Z is ignored).
 #pragma once
 
 #include <cmath>

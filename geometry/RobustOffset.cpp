@@ -1,14 +1,14 @@
 // The robust offset: raw offset pieces and joint arcs, split at every crossing (found by a
 // sweep over their boxes, so about n log n), kept where they keep their distance from the
 // original, and stitched end to start into one path.
-#include "transform/RobustOffset.h"
+#include "geometry/RobustOffset.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
 
-#include "transform/PointMath.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane::offsetcheck {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "transform/OffsetCheck.h"
+#include "geometry/OffsetCheck.h"
 
 namespace veltrane::offsetcheck {
 

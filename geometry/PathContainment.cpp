@@ -1,12 +1,12 @@
 // Containment of paths: candidates from a grid of the closed paths' boxes, then the
 // exact test (clear of the outline, winding number of a point) on lines and arcs.
-#include "transform/PathContainment.h"
+#include "geometry/PathContainment.h"
 
 #include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
-#include "transform/PointMath.h"
+#include "geometry/PointMath.h"
 
 namespace veltrane::offsetcheck {
 
