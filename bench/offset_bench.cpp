@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
       std::vector<offsetcheck::TOffsetPiece> result;
       std::string strWhy;
       const auto t0 = std::chrono::steady_clock::now();
-      const bool bOk = offsetcheck::RobustOffset(base, 1.0, true, result, strWhy);
+      std::vector<TfPoint> uncut;
+      const bool bOk = offsetcheck::RobustOffset(base, 1.0, true, result, strWhy, uncut);
       const auto t1 = std::chrono::steady_clock::now();
       std::vector<offsetcheck::TPiece> pieces;
       for (const auto& r : result) pieces.push_back(r.Piece);

@@ -22,6 +22,8 @@ constexpr double c_fDistanceSlack = 1e-4;
 // A corner of the offset may lie at most this many offset distances from the path: a mitre
 // reaches that far at a corner of about 29 degrees.
 constexpr double c_fMaxMitre = 4.0;
+// How far a centre may lie off the circle through an arc's ends to be taken as rounding.
+constexpr double c_fArcCentreSlack = 1e-3;
 
 double Norm(double a) {
   a = std::fmod(a, 2 * pi);
@@ -131,6 +133,15 @@ TPiece LinePiece(TfPoint a, TfPoint b) {
 }
 
 TPiece ArcPiece(TfPoint a, TfPoint b, TfPoint c, bool bCw, bool bFull) {
+  // A program's arc whose centre lies a few units of the last decimal off its ends'
+  // circle is the arc through both ends about the nearest centre that lies on it.
+  const TfPoint ab = Sub(b, a);
+  const double fChord = Len(ab);
+  if (!bFull && fChord > 0) {
+    const TfPoint m = Mul(Add(a, b), 0.5), nrm = Pt(-ab.fY / fChord, ab.fX / fChord);
+    const TfPoint on = Add(m, Mul(nrm, Dot(Sub(c, m), nrm)));
+    if (Dist(on, c) <= c_fArcCentreSlack * std::max(1.0, Dist(a, c))) c = on;
+  }
   TPiece s = LinePiece(a, b);
   s.bArc = true;
   s.c = c;
@@ -226,7 +237,7 @@ double SignedArea(const std::vector<TPiece>& Path) {
 }
 
 std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<TPiece>& Offset,
-                        double f, bool bClosed) {
+                        double f, bool bClosed, std::vector<TfPoint>* pUncut) {
   const double fAbs = std::fabs(f);
   const double fSlack = c_fDistanceSlack * std::max(1.0, fAbs);
   // Nowhere closer to the original than the offset distance.
@@ -283,8 +294,10 @@ std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<T
     if (reach[i] > fReach) {
       const TPiece& s = Original[i];
       const TfPoint m = s.bArc ? s.a : Pt((s.a.fX + s.b.fX) / 2, (s.a.fY + s.b.fY) / 2);
-      return "the tool cannot reach the path near (" + StringFromDouble(m.fX) + "," +
-             StringFromDouble(m.fY) + "): a notch there is narrower than the tool";
+      if (!pUncut)
+        return "the tool cannot reach the path near (" + StringFromDouble(m.fX) + "," +
+               StringFromDouble(m.fY) + "): a notch there is narrower than the tool";
+      pUncut->push_back(m);
     }
   if (bClosed && !Original.empty()) {
     // Inside a path turning anticlockwise lies to its left: the offset to the left of it

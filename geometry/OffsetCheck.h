@@ -112,7 +112,9 @@ void ForNearPairs(const std::vector<TPiece>& S, const std::vector<TPiece>& T, do
 }
 
 // Empty when the offset of Original by f (positive to the left) is sound, otherwise why not.
+// With pUncut, pieces of the original the tool cannot reach (in a notch narrower than the
+// tool) do not make it unsound: a point of each is added there.
 std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<TPiece>& Offset,
-                        double f, bool bClosed);
+                        double f, bool bClosed, std::vector<TfPoint>* pUncut = nullptr);
 
 }  // namespace veltrane::offsetcheck

@@ -7,8 +7,11 @@
 #include <cmath>
 #include <cstddef>
 #include <numbers>
+#include <cstdio>
+#include <cstdlib>
 
 #include "geometry/PointMath.h"
+#include "model/NumberFormat.h"
 
 namespace veltrane::offsetcheck {
 
@@ -62,8 +65,9 @@ double Scale(const std::vector<TPiece>& V) {
 }  // namespace
 
 bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
-                  std::vector<TOffsetPiece>& Result, std::string& strReason) {
+                  std::vector<TOffsetPiece>& Result, std::string& strReason, std::vector<TfPoint>& Uncut) {
   Result.clear();
+  Uncut.clear();
   const size_t n = Original.size();
   if (n == 0) {
     strReason = "the sequence has no move that can be offset";
@@ -71,8 +75,9 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
   }
   // eps: what the arithmetic on numbers of this size can tell apart, with room to spare.
   const double fAbs = std::fabs(f), eps = 1e-11 * (Scale(Original) + fAbs);
-  // 1. Every piece moved sideways; an arc whose radius would fall to nothing becomes the
-  //    straight piece between its moved ends (it lies too close and is dropped below).
+  // 1. Every piece moved sideways. An arc whose radius falls below nothing turns inside
+  //    out: the points at the offset from it lie on the circle of the leftover radius on
+  //    the far side of its centre, passed the same way round.
   std::vector<TOffsetPiece> raw;
   auto moved = [&](const TPiece& s) {
     if (!s.bArc) {
@@ -82,7 +87,7 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
     const double R = s.bCw ? s.r + f : s.r - f;  // left of an anticlockwise arc is its centre
     const TfPoint a = Add(s.c, Mul(Unit(Sub(s.a, s.c)), R)),
                   b = Add(s.c, Mul(Unit(Sub(s.b, s.c)), R));
-    if (R <= eps) return LinePiece(a, b);
+    if (std::fabs(R) <= eps) return LinePiece(s.c, s.c);
     return ArcPiece(a, b, s.c, s.bCw, s.fSweep >= 2 * pi);
   };
   std::vector<TPiece> offs;
@@ -117,7 +122,10 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
   // of the original lies wholly too close (distance to a segment is convex along a line):
   // it is dropped before the crossings are sought. Many tiny pieces under a large offset
   // would otherwise cross each other many times over.
-  const double fInside = fAbs - 1e-7 * std::max(1.0, fAbs);
+  // A piece whose every point lies at the offset from the original is kept however the
+  // rounding falls; one that comes closer by more than rounding is dropped, so that the
+  // tiny loops of nearly straight corners go too.
+  const double fInside = fAbs - 10 * eps;
   std::vector<bool> bDropped(m, false);
   ForNearPairs(pieces, Original, fAbs, false, [&](size_t i, size_t j) {
     if (!bDropped[i] && !pieces[i].bArc && !Original[j].bArc &&
@@ -176,13 +184,14 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
   });
   std::vector<TOffsetPiece> kept;
   for (size_t i = 0; i < split.size(); ++i)
-    if (closest[i] >= fAbs - 1e-7 * std::max(1.0, fAbs)) kept.push_back(split[i]);
+    if (closest[i] >= fInside) kept.push_back(split[i]);
   if (kept.empty()) {
     strReason =
         "no offset path keeps the tool radius from the path (the tool is larger than the part)";
     return false;
   }
-  // 5. Join the pieces end to start: one path, or the offset falls apart.
+  // 5. Join the pieces end to start into loops (an open path: its chain from the start,
+  //    then loops). A loop that comes back to a point it passed is two loops.
   std::vector<size_t> order(kept.size());
   for (size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(),
@@ -192,36 +201,132 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
   auto nextAfter = [&](TfPoint p) -> size_t {
     auto it = std::lower_bound(order.begin(), order.end(), p.fX - fJoin,
                                [&](size_t k, double x) { return kept[k].Piece.a.fX < x; });
+    size_t best = kept.size();
+    double fBest = fJoin;
     for (; it != order.end() && kept[*it].Piece.a.fX <= p.fX + fJoin; ++it)
-      if (!used[*it] && Dist(kept[*it].Piece.a, p) <= fJoin) return *it;
-    return kept.size();
+      if (!used[*it] && Dist(kept[*it].Piece.a, p) <= fBest) best = *it, fBest = Dist(kept[*it].Piece.a, p);
+    return best;
   };
-  // An open path starts where its first piece's offset starts; a closed one anywhere.
-  size_t first = 0;
+  std::vector<std::vector<size_t>> loops;
+  std::vector<bool> bLoopCloses;
+  auto trace = [&](size_t k) {
+    std::vector<size_t> loop;
+    const TfPoint start = kept[k].Piece.a;
+    while (k < kept.size()) {
+      used[k] = true;
+      loop.push_back(k);
+      if (Dist(kept[k].Piece.b, start) <= fJoin && (bClosed || !loops.empty())) break;
+      k = nextAfter(kept[k].Piece.b);
+    }
+    bLoopCloses.push_back(Dist(kept[loop.back()].Piece.b, start) <= fJoin);
+    loops.push_back(std::move(loop));
+  };
   if (!bClosed) {
-    first = kept.size();
+    size_t first = kept.size();
     for (size_t i = 0; i < kept.size(); ++i)
       if (Dist(kept[i].Piece.a, offs.front().a) <= fJoin) first = i;
     if (first == kept.size()) {
       strReason = "the start of the path lies too close to the rest of it for the tool";
       return false;
     }
+    trace(first);
+    bLoopCloses[0] = Dist(kept[loops[0].back()].Piece.b, offs.back().b) <= fJoin;
   }
-  for (size_t k = first; k < kept.size();) {
-    used[k] = true;
-    Result.push_back(kept[k]);
-    k = nextAfter(kept[k].Piece.b);
+  for (size_t k = 0; k < kept.size(); ++k)
+    if (!used[k]) trace(k);
+  // A loop passing one point twice (two pieces leaving it) splits there.
+  for (size_t l = bClosed ? 0 : 1; l < loops.size(); ++l) {
+    if (!bLoopCloses[l] || loops[l].size() < 2) continue;
+    std::vector<size_t> at(loops[l].size());
+    for (size_t i = 0; i < at.size(); ++i) at[i] = i;
+    const std::vector<size_t>& L = loops[l];
+    std::sort(at.begin(), at.end(), [&](size_t a, size_t b) { return kept[L[a]].Piece.a.fX < kept[L[b]].Piece.a.fX; });
+    size_t i0 = 0, i1 = 0;
+    bool bFound = false;
+    for (size_t i = 0; i < at.size() && !bFound; ++i)
+      for (size_t j = i + 1; j < at.size() && kept[L[at[j]]].Piece.a.fX <= kept[L[at[i]]].Piece.a.fX + fJoin; ++j)
+        if (Dist(kept[L[at[i]]].Piece.a, kept[L[at[j]]].Piece.a) <= fJoin) {
+          i0 = std::min(at[i], at[j]), i1 = std::max(at[i], at[j]), bFound = true;
+          break;
+        }
+    if (!bFound) continue;
+    std::vector<size_t> inner(L.begin() + static_cast<ptrdiff_t>(i0), L.begin() + static_cast<ptrdiff_t>(i1));
+    loops[l].erase(loops[l].begin() + static_cast<ptrdiff_t>(i0), loops[l].begin() + static_cast<ptrdiff_t>(i1));
+    loops.push_back(std::move(inner));
+    bLoopCloses.push_back(true);
+    --l;  // the rest may pass another point twice
   }
-  const size_t nLeft = static_cast<size_t>(std::count(used.begin(), used.end(), false));
-  const bool bLoopCloses = !bClosed || Dist(Result.back().Piece.b, Result.front().Piece.a) <= fJoin;
-  if (nLeft > 0 || !bLoopCloses) {
-    strReason = bClosed ? "the offset path falls apart into separate loops at a narrow part; "
-                          "compensate the parts "
-                          "as separate sequences"
-                        : "the offset path falls apart at a narrow part";
-    Result.clear();
+  // Loops that turn against the path enclose what the tool cannot reach (a pocket whose
+  // mouth is narrower than the tool) or are specks of rounding where the offset touches
+  // itself; loops of no size are specks too. What remains must be one loop.
+  const double fOrient = bClosed ? SignedArea(Original) : 1.0;
+  const double fTiny = std::max(1e-3 * fAbs, 1e-7 * Scale(Original));
+  std::vector<size_t> keep;
+  size_t nMain = loops.size();
+  double fMainArea = -1;
+  for (size_t l = 0; l < loops.size(); ++l) {
+    std::vector<TPiece> v;
+    TfPoint lo = kept[loops[l][0]].Piece.lo, hi = kept[loops[l][0]].Piece.hi;
+    for (size_t k : loops[l]) {
+      v.push_back(kept[k].Piece);
+      lo = Pt(std::min(lo.fX, kept[k].Piece.lo.fX), std::min(lo.fY, kept[k].Piece.lo.fY));
+      hi = Pt(std::max(hi.fX, kept[k].Piece.hi.fX), std::max(hi.fY, kept[k].Piece.hi.fY));
+    }
+    const bool bChain = !bClosed && l == 0;
+    const double fArea = bChain ? 0.0 : SignedArea(v);
+    const bool bTiny = !bChain && Dist(lo, hi) <= fTiny;
+    if (bTiny) continue;
+    if (!bChain && bLoopCloses[l] && (fArea > 0) != (fOrient > 0)) {
+      if (bClosed) Uncut.push_back(kept[loops[l][0]].Piece.a);
+      continue;
+    }
+    keep.push_back(l);
+    if (bChain || std::fabs(fArea) > fMainArea) nMain = l, fMainArea = bChain ? 1e300 : std::fabs(fArea);
+  }
+  bool bSound = keep.size() == 1 && bLoopCloses[nMain];
+  if (!bSound && std::getenv("VELTRANE_DEBUG_OFFSET")) {
+    std::fprintf(stderr, "robust: %zu kept, %zu loops, %zu kept loops, f %g\n", kept.size(), loops.size(), keep.size(), f);
+    for (size_t l = 0; l < loops.size(); ++l) {
+      std::vector<TPiece> v;
+      for (size_t k : loops[l]) v.push_back(kept[k].Piece);
+      std::fprintf(stderr, " loop %zu: %zu pieces, closes %d, area %g, at (%.9g,%.9g)\n", l, loops[l].size(), (int)bLoopCloses[l], SignedArea(v), v[0].a.fX, v[0].a.fY);
+    }
+  }
+  if (!bSound) {
+    Uncut.clear();
+    if (keep.size() > 1) {
+      // Where it falls apart: between the two largest loops, where they come closest.
+      std::vector<std::pair<double, size_t>> bySize;
+      for (size_t l : keep) {
+        std::vector<TPiece> v;
+        for (size_t k : loops[l]) v.push_back(kept[k].Piece);
+        bySize.emplace_back(-std::fabs(SignedArea(v)), l);
+      }
+      std::sort(bySize.begin(), bySize.end());
+      std::vector<TPiece> A, B;
+      for (size_t k : loops[bySize[0].second]) A.push_back(kept[k].Piece);
+      for (size_t k : loops[bySize[1].second]) B.push_back(kept[k].Piece);
+      double fBest = 1e300;
+      TfPoint where = A[0].a;
+      ForNearPairs(A, B, 2 * fAbs + eps, false, [&](size_t i, size_t j) {
+        const double d = Distance(A[i], B[j]);
+        if (d < fBest) {
+          fBest = d;
+          const TfPoint p = PointAlong(A[i], 0.5), q = PointAlong(B[j], 0.5);
+          where = Pt((p.fX + q.fX) / 2, (p.fY + q.fY) / 2);
+        }
+        return true;
+      });
+      strReason = std::string(bClosed ? "the offset path falls apart into separate loops at a narrow part near ("
+                                      : "the offset path falls apart at a narrow part near (") +
+                  StringFromDouble(where.fX) + "," + StringFromDouble(where.fY) + ")" +
+                  (bClosed ? "; compensate the parts as separate sequences" : "");
+    } else {
+      strReason = "no offset path keeps the tool radius from the path (the tool is larger than the part)";
+    }
     return false;
   }
+  for (size_t k : loops[nMain]) Result.push_back(kept[k]);
   if (bClosed) {
     // Start where the direct method starts: nearest the offset of the path's start.
     const TfPoint want = offs.front().a;

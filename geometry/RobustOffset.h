@@ -18,8 +18,10 @@ struct TOffsetPiece {
 };
 
 // The offset of Original by f (positive to the left) as one path, in order; false with
-// the reason when the offset falls apart into several loops or leaves nothing.
+// the reason when the offset falls apart into several loops or leaves nothing. Uncut
+// receives a point of each pocket the path passes by because its mouth is narrower than
+// the tool.
 bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
-                  std::vector<TOffsetPiece>& Result, std::string& strReason);
+                  std::vector<TOffsetPiece>& Result, std::string& strReason, std::vector<TfPoint>& Uncut);
 
 }  // namespace veltrane::offsetcheck

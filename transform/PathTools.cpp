@@ -5,6 +5,7 @@
 
 #include "geometry/OffsetCheck.h"
 #include "geometry/RobustOffset.h"
+#include "model/NumberFormat.h"
 #include "geometry/PointMath.h"
 #include "transform/Transformer.h"
 
@@ -398,16 +399,17 @@ bool TTransformer::JudgeNewJunctions() {
 
 bool TTransformer::Compensation(double f_value) {
   m_strFailure.clear();
+  m_strNotice.clear();
   m_fOffset = f_value;
   if (!std::isfinite(f_value)) return Fail("the compensation value is not a number");
   return RunChecked(true, [&] {
     RequireOnePath("compensation");
     if (!GenerateCmpLines(f_value)) return false;
-    // A path whose offset loses very many elements is the robust method's work: the
-    // direct method's removals cost a pass over the outline each.
+    // Where the direct method finds no path (parallel neighbours, a move running back
+    // along the one before it, pieces that do not meet, very many removals) the robust
+    // method below builds the offset.
     m_nRemovals = 0;
     const bool bDirect = GetNewJunctions(f_value) && JudgeNewJunctions();
-    if (!bDirect && m_nRemovals <= c_nMaxRemovals) return false;
     if (!bDirect) m_lstJunctions.clear();
     // Junction k ends element k - 1; arcs are rebuilt about their own centres from
     // wherever their start junction ended up.
@@ -483,13 +485,14 @@ bool TTransformer::Compensation(double f_value) {
       offset.push_back(piece(r, at, to));
       at = to;
     }
+    std::vector<TfPoint> uncut;
     std::string strUnsound =
-        bDirect ? offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed) : std::string("robust");
+        bDirect ? offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed, &uncut) : std::string("robust");
     if (!strUnsound.empty()) {
       // The direct method cannot see an offset that crosses itself; the robust one can.
       std::vector<offsetcheck::TOffsetPiece> robust;
       std::string strWhy;
-      if (!offsetcheck::RobustOffset(original, f_value, b_closed, robust, strWhy)) return Fail(strWhy);
+      if (!offsetcheck::RobustOffset(original, f_value, b_closed, robust, strWhy, uncut)) return Fail(strWhy);
       moves.clear();
       anchors.clear();
       offset.clear();
@@ -522,9 +525,14 @@ bool TTransformer::Compensation(double f_value) {
         anchors.push_back(nSource);
         offset.push_back(q);
       }
-      strUnsound = offsetcheck::CheckOffset(original, offset, f_value, b_closed);
+      strUnsound = offsetcheck::CheckOffset(original, offset, f_value, b_closed, &uncut);
       if (!strUnsound.empty()) return Fail(strUnsound);
     }
+    // A notch narrower than the tool is passed over; the user hears where.
+    if (!uncut.empty())
+      m_strNotice = "left uncut near (" + StringFromDouble(uncut.front().fX) + "," +
+                    StringFromDouble(uncut.front().fY) + "): a notch narrower than the tool" +
+                    (uncut.size() > 1 ? " (and " + std::to_string(uncut.size() - 1) + " more)" : "");
     // The lines of the body that are not moves keep their place after the move they followed.
     int32_t nAfter = -1;
     size_t m = 0;

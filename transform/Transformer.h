@@ -141,6 +141,9 @@ class TTransformer {
   static double GetLength(const TMoveRecord& r);
   static double LimitAngle(double angle);
   const std::string& FailureReason() const { return m_strFailure; }
+  // What the last compensation could not do although it wrote its path (a stretch of the
+  // path left uncut); empty when nothing.
+  const std::string& Notice() const { return m_strNotice; }
 
   // The steps of Compensation, public for the tests.
   bool GenerateCmpLines(double f_compValue);
@@ -200,7 +203,7 @@ class TTransformer {
   TfPoint m_fEndPoint;
   std::vector<TLineRecord> m_lstLines;
   std::vector<TMoveRecord> m_lstJunctions;
-  std::string m_strFailure;
+  std::string m_strFailure, m_strNotice;
   double m_fOffset = 0.0;  // the offset of the compensation being built
   bool m_bJunctionMissed = false;  // the last GetJunction failed because two arcs do not meet
   bool m_bCmpClosed = false;       // the path being compensated is closed and has two elements or more
