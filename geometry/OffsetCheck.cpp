@@ -4,6 +4,9 @@
 #include "geometry/OffsetCheck.h"
 
 #include <algorithm>
+#include <limits>
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 #include <numbers>
 
@@ -309,6 +312,55 @@ std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<T
     if (!bRight) return "the offset path would lie on the wrong side of the path";
   }
   return {};
+}
+
+std::vector<double> ReachOf(const std::vector<TfPoint>& Points, const std::vector<TPiece>& Path, double fMargin) {
+  std::vector<TPiece> pts;
+  for (const TfPoint& p : Points) pts.push_back(LinePiece(p, p));
+  std::vector<double> d(Points.size(), std::numeric_limits<double>::infinity());
+  if (Path.empty()) return d;
+  ForNearPairs(pts, Path, fMargin, false, [&](size_t i, size_t j) {
+    d[i] = std::min(d[i], Distance(Points[i], Path[j]));
+    return true;
+  });
+  return d;
+}
+
+bool ReachesLess(const std::vector<TPiece>& Original, const std::vector<TPiece>& Offset,
+                 const std::function<const std::vector<TPiece>*()>& Reference, double f, double fTol) {
+  const double fAbs = std::fabs(f), fMargin = 2 * fAbs + fTol;
+  // Each piece's middle, and points a quarter, one and four radii from either end: where
+  // a corner's offset goes wrong, it does so within a few radii of the corner.
+  std::vector<TfPoint> pts;
+  for (const TPiece& s : Original) {
+    const double len = s.bArc ? s.r * s.fSweep : Dist(s.a, s.b);
+    if (!(len > 0)) continue;
+    auto at = [&](double t) {
+      if (!s.bArc) return Add(s.a, Mul(Sub(s.b, s.a), t));
+      const double ang = s.fStart + (s.bCw ? -1 : 1) * s.fSweep * t;
+      return Pt(s.c.fX + s.r * std::cos(ang), s.c.fY + s.r * std::sin(ang));
+    };
+    pts.push_back(at(0.5));
+    for (double u : {0.25, 1.0, 4.0})
+      if (u * fAbs < len / 2) {
+        pts.push_back(at(u * fAbs / len));
+        pts.push_back(at(1 - u * fAbs / len));
+      }
+  }
+  const std::vector<double> d = ReachOf(pts, Offset, fMargin);
+  std::vector<TfPoint> far;
+  std::vector<double> dFar;
+  for (size_t i = 0; i < pts.size(); ++i)
+    if (d[i] > fAbs + fTol) far.push_back(pts[i]), dFar.push_back(d[i]);
+  if (far.empty()) return false;
+  const std::vector<TPiece>* pRef = Reference();
+  if (!pRef) return false;
+  const std::vector<double> r = ReachOf(far, *pRef, fMargin);
+  for (size_t i = 0; i < far.size(); ++i) {
+    if (std::getenv("VELTRANE_DEBUG_OFFSET")) std::fprintf(stderr, "far (%g,%g) direct %g robust %g\n", far[i].fX, far[i].fY, dFar[i], r[i]);
+    if (dFar[i] > r[i] + fTol) return true;
+  }
+  return false;
 }
 
 }  // namespace veltrane::offsetcheck

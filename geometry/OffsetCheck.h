@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -116,5 +117,16 @@ void ForNearPairs(const std::vector<TPiece>& S, const std::vector<TPiece>& T, do
 // tool) do not make it unsound: a point of each is added there.
 std::string CheckOffset(const std::vector<TPiece>& Original, const std::vector<TPiece>& Offset,
                         double f, bool bClosed, std::vector<TfPoint>* pUncut = nullptr);
+
+// The distance from each point to the nearest piece of Path, where it is within fMargin
+// (farther: at least fMargin, perhaps infinity).
+std::vector<double> ReachOf(const std::vector<TfPoint>& Points, const std::vector<TPiece>& Path, double fMargin);
+
+// Whether a tool of radius |f| following Offset leaves some of Original uncut that it
+// would reach following the reference offset (by more than fTol): points along every
+// piece are measured against both. Reference is asked for only when Offset keeps some
+// point farther than the radius (as in a corner or a notch); null: no reference.
+bool ReachesLess(const std::vector<TPiece>& Original, const std::vector<TPiece>& Offset,
+                 const std::function<const std::vector<TPiece>*()>& Reference, double f, double fTol);
 
 }  // namespace veltrane::offsetcheck

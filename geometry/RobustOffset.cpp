@@ -284,7 +284,7 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
     if (bChain || std::fabs(fArea) > fMainArea) nMain = l, fMainArea = bChain ? 1e300 : std::fabs(fArea);
   }
   bool bSound = keep.size() == 1 && bLoopCloses[nMain];
-  if (!bSound && std::getenv("VELTRANE_DEBUG_OFFSET")) {
+  if (std::getenv("VELTRANE_DEBUG_OFFSET")) {
     std::fprintf(stderr, "robust: %zu kept, %zu loops, %zu kept loops, f %g\n", kept.size(), loops.size(), keep.size(), f);
     for (size_t l = 0; l < loops.size(); ++l) {
       std::vector<TPiece> v;

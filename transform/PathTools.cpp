@@ -2,6 +2,7 @@
 // retrace at a path's end, the change of a closed path's start and the offset terms.
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 #include "geometry/OffsetCheck.h"
 #include "geometry/RobustOffset.h"
@@ -397,6 +398,57 @@ bool TTransformer::JudgeNewJunctions() {
   return Fail("the offset is too large for the path: too few elements are left");
 }
 
+namespace {
+
+// The direction of travel of a piece at its start or its end.
+TfPoint Tangent(const offsetcheck::TPiece& s, bool bEnd) {
+  if (!s.bArc) {
+    const TfPoint d = Sub(s.b, s.a);
+    const double l = Len(d);
+    return l > 0 ? Mul(d, 1 / l) : Pt(0, 0);
+  }
+  const TfPoint r = Sub(bEnd ? s.b : s.a, s.c);
+  const double l = Len(r);
+  if (!(l > 0)) return Pt(0, 0);
+  return s.bCw ? Pt(r.fY / l, -r.fX / l) : Pt(-r.fY / l, r.fX / l);
+}
+
+// How much farther from the path the direct offset may keep than the robust one.
+constexpr double c_fReachSlack = 2e-3;
+
+// Whether a mitred corner of the direct offset leaves part of the path uncut that a round
+// corner would reach: the offset of a move next to the mitre is so short (its far end
+// held back by the next corner) that it no longer reaches back past the corner's point.
+bool MitreLeavesCornerUncut(const std::vector<offsetcheck::TPiece>& Original, const std::vector<int32_t>& SourceOf,
+                            const std::vector<offsetcheck::TPiece>& Offset, const std::vector<int32_t>& Anchors,
+                            double f, bool bClosed) {
+  constexpr double c_fTol = 1e-3;  // what a mitre may give away against a round corner
+  std::unordered_map<int32_t, size_t> index;
+  for (size_t i = 0; i < SourceOf.size(); ++i) index[SourceOf[i]] = i;
+  const size_t n = Offset.size();
+  if (Anchors.size() != n + 1 || n < 2) return false;
+  auto source = [&](size_t k) -> ptrdiff_t {
+    const auto it = index.find(Anchors[k + 1]);
+    return it == index.end() ? -1 : static_cast<ptrdiff_t>(it->second);
+  };
+  for (size_t k = 0; k < (bClosed ? n : n - 1); ++k) {
+    const size_t k2 = (k + 1) % n;
+    const ptrdiff_t a = source(k), b = source(k2);
+    if (a < 0 || b < 0) continue;
+    const bool bWrap = bClosed && b == 0 && a + 1 == static_cast<ptrdiff_t>(Original.size());
+    if (b != a + 1 && !bWrap) continue;
+    const offsetcheck::TPiece &s = Original[static_cast<size_t>(a)], &t = Original[static_cast<size_t>(b)];
+    const TfPoint C = s.b, V = Offset[k].b;
+    if (Dist(V, C) <= std::fabs(f) * (1 + 1e-9) + 1e-12) continue;  // no mitre
+    if (Dot(Sub(Offset[k2].b, C), Tangent(t, false)) < -c_fTol ||
+        Dot(Sub(Offset[k].a, C), Tangent(s, true)) > c_fTol)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool TTransformer::Compensation(double f_value) {
   m_strFailure.clear();
   m_strNotice.clear();
@@ -488,11 +540,31 @@ bool TTransformer::Compensation(double f_value) {
     std::vector<TfPoint> uncut;
     std::string strUnsound =
         bDirect ? offsetcheck::CheckOffset(original, offset, f_value, m_bCmpClosed, &uncut) : std::string("robust");
+    if (strUnsound.empty() && MitreLeavesCornerUncut(original, sourceOf, offset, anchors, f_value, m_bCmpClosed))
+      strUnsound = "mitre";
+    // The robust offset, made once when it is needed.
+    std::vector<offsetcheck::TOffsetPiece> robust;
+    std::vector<offsetcheck::TPiece> robustPieces;
+    std::vector<TfPoint> robustUncut;
+    std::string strWhy;
+    int nRobust = 0;  // 0 not made, 1 made, -1 refused
+    auto makeRobust = [&]() -> const std::vector<offsetcheck::TPiece>* {
+      if (nRobust == 0) {
+        nRobust = offsetcheck::RobustOffset(original, f_value, b_closed, robust, strWhy, robustUncut) ? 1 : -1;
+        for (const auto& op : robust) robustPieces.push_back(op.Piece);
+      }
+      return nRobust > 0 ? &robustPieces : nullptr;
+    };
+    // Where the direct offset keeps farther from the path than the robust one (a mitre
+    // beside a short move, junctions that skip a stretch of the path), it is not the
+    // offset the tool should follow.
+    if (strUnsound.empty() && offsetcheck::ReachesLess(original, offset, makeRobust, f_value, c_fReachSlack))
+      strUnsound = "reach";
     if (!strUnsound.empty()) {
       // The direct method cannot see an offset that crosses itself; the robust one can.
-      std::vector<offsetcheck::TOffsetPiece> robust;
-      std::string strWhy;
-      if (!offsetcheck::RobustOffset(original, f_value, b_closed, robust, strWhy, uncut)) return Fail(strWhy);
+      uncut.clear();
+      if (!makeRobust()) return Fail(strWhy);
+      uncut = robustUncut;
       moves.clear();
       anchors.clear();
       offset.clear();
