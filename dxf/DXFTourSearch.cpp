@@ -8,15 +8,22 @@
 #include <cmath>
 #include <numeric>
 
-#include "geometry/PointMath.h"
 
 namespace veltrane {
 
 namespace {
 
-using pointmath::Dist;
+// The plain root: hypot guards against overflow that drawing coordinates never reach,
+// and costs several times as much in the innermost loop.
+inline double Dist(const TfPoint& a, const TfPoint& b) {
+  const double dx = a.fX - b.fX, dy = a.fY - b.fY;
+  return std::sqrt(dx * dx + dy * dy);
+}
 
-constexpr size_t c_nNear = 8;       // nearest ends of other paths each end proposes moves to
+constexpr size_t c_nNearest = 6;    // nearest ends of other paths each end proposes moves to,
+constexpr size_t c_nPerQuadrant = 2;  // and the nearest in each quadrant round it, so that
+                                      // clusters far apart still see each other
+constexpr size_t c_nNear = c_nNearest + 4 * c_nPerQuadrant;
 constexpr size_t c_nMaxSegment = 3;  // longest stretch an Or-opt move carries
 constexpr size_t c_nKickSpan = 30;   // longest stretch a kick swaps with its neighbour
 
@@ -27,10 +34,13 @@ class TNearTree {
   explicit TNearTree(const std::vector<TfPoint>& Pts, const std::vector<uint32_t>& Ids) : m_Pts(Pts), m_Idx(Ids) {
     Build(0, m_Idx.size(), 0);
   }
-  // Up to nK nearest of p among the points, p's own node (Skip / 2) excluded.
-  void Query(const TfPoint& p, uint32_t nSkipNode, size_t nK, std::vector<std::pair<double, uint32_t>>& out) const {
+  // Up to nK nearest of p among the points, p's own node (Skip / 2) excluded; with a
+  // quadrant (0 to 3, anticlockwise from +X) only points in it.
+  void Query(const TfPoint& p, uint32_t nSkipNode, size_t nK, int nQuadrant,
+             std::vector<std::pair<double, uint32_t>>& out) const {
     out.clear();
     m_nSkip = nSkipNode;
+    m_nQuadrant = nQuadrant;
     Visit(0, m_Idx.size(), 0, p, nK, out);
   }
 
@@ -52,7 +62,13 @@ class TNearTree {
     if (lo >= hi) return;
     const size_t mid = (lo + hi) / 2;
     const uint32_t id = m_Idx[mid];
-    if (id / 2 != m_nSkip) {
+    const double dx = m_Pts[id].fX - p.fX, dy = m_Pts[id].fY - p.fY;
+    const bool bInQuadrant = m_nQuadrant == 0   ? dx > 0 && dy >= 0
+                             : m_nQuadrant == 1 ? dx <= 0 && dy > 0
+                             : m_nQuadrant == 2 ? dx < 0 && dy <= 0
+                             : m_nQuadrant == 3 ? dx >= 0 && dy < 0
+                                                : true;
+    if (id / 2 != m_nSkip && bInQuadrant) {
       const std::pair<double, uint32_t> c{Dist(p, m_Pts[id]), id};
       if (out.size() < nK || c < out.back()) {
         out.insert(std::upper_bound(out.begin(), out.end(), c), c);
@@ -62,11 +78,17 @@ class TNearTree {
     const bool bX = depth % 2 == 0;
     const double fSide = bX ? p.fX - m_Pts[id].fX : p.fY - m_Pts[id].fY;
     const bool bLow = fSide < 0;
-    if (bLow)
-      Visit(lo, mid, depth + 1, p, nK, out);
-    else
-      Visit(mid + 1, hi, depth + 1, p, nK, out);
-    if (out.size() < nK || std::fabs(fSide) <= out.back().first) {
+    // A quadrant excludes the side of the split that lies wholly behind p.
+    const int q = m_nQuadrant;
+    const bool bWantLow = bX ? q == 1 || q == 2 : q == 2 || q == 3, bWantHigh = bX ? q == 0 || q == 3 : q == 0 || q == 1;
+    const bool bLowUseful = q < 0 || bWantLow || fSide <= 0, bHighUseful = q < 0 || bWantHigh || fSide >= 0;
+    if (bLow ? bLowUseful : bHighUseful) {
+      if (bLow)
+        Visit(lo, mid, depth + 1, p, nK, out);
+      else
+        Visit(mid + 1, hi, depth + 1, p, nK, out);
+    }
+    if ((bLow ? bHighUseful : bLowUseful) && (out.size() < nK || std::fabs(fSide) <= out.back().first)) {
       if (bLow)
         Visit(mid + 1, hi, depth + 1, p, nK, out);
       else
@@ -77,6 +99,7 @@ class TNearTree {
   const std::vector<TfPoint>& m_Pts;
   std::vector<uint32_t> m_Idx;
   mutable uint32_t m_nSkip = 0;
+  mutable int m_nQuadrant = -1;
 };
 
 }  // namespace
@@ -144,10 +167,17 @@ void TTourSearch::BuildNeighbours() {
   }
   TNearTree tree(m_EndPoint, ids);
   m_Near.assign(2 * n * c_nNear, UINT32_MAX);
-  std::vector<std::pair<double, uint32_t>> found;
+  std::vector<std::pair<double, uint32_t>> found, all;
   for (uint32_t e : ids) {
-    tree.Query(m_EndPoint[e], e / 2, c_nNear, found);
-    for (size_t q = 0; q < found.size(); ++q) m_Near[e * c_nNear + q] = found[q].second;
+    tree.Query(m_EndPoint[e], e / 2, c_nNearest, -1, all);
+    for (int q = 0; q < 4; ++q) {
+      tree.Query(m_EndPoint[e], e / 2, c_nPerQuadrant, q, found);
+      all.insert(all.end(), found.begin(), found.end());
+    }
+    // Nearest first (the search stops at the first end too far to pay), each end once.
+    std::sort(all.begin(), all.end());
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    for (size_t q = 0; q < all.size(); ++q) m_Near[e * c_nNear + q] = all[q].second;
   }
 }
 
@@ -229,13 +259,27 @@ bool TTourSearch::Improve(uint32_t a) {
     if (!bOut && a == nOrigin) break;
     const TfPoint p = bOut ? OutAt(i) : InAt(i);
     const uint32_t e = m_Nodes[a].bLoop ? 2 * a : 2 * a + ((bOut != (m_Rev[a] != 0)) ? 1 : 0);
+    // A move pays only when one of its new legs is shorter than the leg it replaces at
+    // that end: the nearest ends are tried while they are nearer than the leg at p.
+    const double fLeg = bOut ? LegInto(p, i + 1) : Dist(OutAt(i - 1), p);
     // The Or-opt stretches that have this end at their edge, and what lifting them out saves.
+    double fSaved[c_nMaxSegment + 1] = {};
+    size_t nLens = 0;
+    if (a != nOrigin)
+      for (size_t nLen = 1; nLen <= c_nMaxSegment; ++nLen) {
+        if (bOut ? i < nLen : i + nLen - 1 > N) break;
+        const size_t f = bOut ? i - nLen + 1 : i, l = f + nLen - 1;
+        fSaved[nLen] = Dist(OutAt(f - 1), InAt(f)) +
+                       (l < N ? Dist(OutAt(l), InAt(l + 1)) - Dist(OutAt(f - 1), InAt(l + 1)) : 0.0);
+        nLens = nLen;
+      }
     for (size_t q = 0; q < c_nNear; ++q) {
       const uint32_t nb = m_Near[e * c_nNear + q];
       if (nb == UINT32_MAX) break;
+      const double fNew = Dist(p, m_EndPoint[nb]);
+      if (fNew >= fLeg) break;
       const uint32_t b = nb / 2;
       const size_t k = m_Pos[b];
-      const double fNew = Dist(p, m_EndPoint[nb]);
       if (bOut && isOut(nb)) {  // leg a.out - b.out by a reversal
         double fDelta = 0.0;
         size_t x = 0, y = 0;
@@ -255,13 +299,9 @@ bool TTourSearch::Improve(uint32_t a) {
       }
       // Or-opt: the stretch that begins (bOut false) or ends (bOut true) at a, put after
       // b (its out end near) or before it (its in end near).
-      if (a == nOrigin) continue;
-      for (size_t nLen = 1; nLen <= c_nMaxSegment; ++nLen) {
-        if (bOut ? i < nLen : i + nLen - 1 > N) break;
+      for (size_t nLen = 1; nLen <= nLens; ++nLen) {
         const size_t f = bOut ? i - nLen + 1 : i, l = f + nLen - 1;
         const TfPoint A = InAt(f), B = OutAt(l);
-        const double fSaved =
-            Dist(OutAt(f - 1), A) + (l < N ? Dist(B, InAt(l + 1)) - Dist(OutAt(f - 1), InAt(l + 1)) : 0.0);
         for (int place = 0; place < 2; ++place) {
           const bool bAfter = place == 0;
           if (bAfter ? !isOut(nb) : !isIn(nb)) continue;
@@ -274,7 +314,7 @@ bool TTourSearch::Improve(uint32_t a) {
           const TfPoint Y = bY ? InAt(pb + 1) : TfPoint{};
           const TfPoint in = bTurn ? B : A, out = bTurn ? A : B;
           const double fCost = Dist(X, in) + (bY ? Dist(out, Y) - Dist(X, Y) : 0.0);
-          if (fCost - fSaved < -fEps && TryOrOpt(f, l, pb, bTurn, fCost - fSaved)) return true;
+          if (fCost - fSaved[nLen] < -fEps && TryOrOpt(f, l, pb, bTurn, fCost - fSaved[nLen])) return true;
         }
       }
     }
