@@ -26,6 +26,9 @@ constexpr size_t c_nPerQuadrant = 2;  // and the nearest in each quadrant round 
 constexpr size_t c_nNear = c_nNearest + 4 * c_nPerQuadrant;
 constexpr size_t c_nMaxSegment = 3;  // longest stretch an Or-opt move carries
 constexpr size_t c_nKickSpan = 30;   // longest stretch a kick swaps with its neighbour
+constexpr size_t c_nKickReach = 1000;  // longest stretch a move after a kick may rearrange:
+                                       // a kick is local, and long reversals on large
+                                       // sheets would cost more than they find
 
 // Nearest neighbours of points by a k-d tree (median splits): ties broken by index, so
 // the lists do not depend on the order of the search.
@@ -222,7 +225,7 @@ bool TTourSearch::MoveKeeps(size_t f, size_t l, size_t pb, bool bTurn) const {
 }
 
 bool TTourSearch::TryTwoOpt(size_t x, size_t y, double fDelta) {
-  if (!ReversalKeeps(x, y)) return false;
+  if ((m_bJournal && y - x > c_nKickReach) || !ReversalKeeps(x, y)) return false;
   Reverse(x, y);
   m_fDelta += fDelta;
   for (size_t q : {x - 1, x, y, y + 1}) Push(q);
@@ -230,7 +233,7 @@ bool TTourSearch::TryTwoOpt(size_t x, size_t y, double fDelta) {
 }
 
 bool TTourSearch::TryOrOpt(size_t f, size_t l, size_t pb, bool bTurn, double fDelta) {
-  if (!MoveKeeps(f, l, pb, bTurn)) return false;
+  if ((m_bJournal && std::max(l, pb) - std::min(f, pb) > c_nKickReach) || !MoveKeeps(f, l, pb, bTurn)) return false;
   for (size_t q : {f - 1, f, l, l + 1, pb, pb + 1}) Push(q);
   const size_t s = l - f + 1;
   if (pb > l) {  // S M -> M S

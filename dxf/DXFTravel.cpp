@@ -16,7 +16,9 @@ namespace veltrane {
 namespace {
 
 constexpr int c_nRounds = 3;              // searches, each followed by new entry points for the loops
-constexpr size_t c_nKicksPerPath = 40;    // kicks per path in the first search, fewer after
+constexpr size_t c_nKicksPerPath = 40;    // kicks per path in the first search, fewer after,
+constexpr size_t c_nKicksFullUpTo = 5000;  // for this many paths; beyond, for time's sake,
+constexpr size_t c_nKicksPerPathBeyond = 8;  // this many per further path
 constexpr int c_nEntrySamples = 8;        // points tried along each record for a loop's entry
 constexpr int c_nEntryRefine = 24;        // golden-section steps about the best of them
 
@@ -144,7 +146,8 @@ TTravelResult OptimiseTravel(std::vector<TDXFEntity>& L, int32_t n_seq, double f
     entry[k].At = S;
   }
   TTourSearch search(std::move(nodes), Containers.size() == n ? Containers : std::vector<std::vector<uint32_t>>{});
-  size_t nKicks = c_nKicksPerPath * n;
+  size_t nKicks = c_nKicksPerPath * std::min(n, c_nKicksFullUpTo) +
+                  c_nKicksPerPathBeyond * (n - std::min(n, c_nKicksFullUpTo));
   for (int round = 0; round < c_nRounds; ++round, nKicks /= 2) {
     search.Run(nKicks);
     if (pStage) pStage->Step(static_cast<double>(L.size()) * (round + 1) / c_nRounds);

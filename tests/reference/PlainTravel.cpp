@@ -92,20 +92,36 @@ class TPlain {
   }
   bool TryMove(size_t i, size_t len, size_t p) {
     if (p == i) return false;
+    const size_t n = m_Order.size();
+    // The order without the stretch, and the stretch put back before its p-th path.
+    auto rest = [&](size_t j) { return m_Order[j < i ? j : j + len]; };
+    const TfPoint O{0, 0, 0};
+    const TfPoint before = i == 0 ? O : Out(m_Order[i - 1], m_Choice);
+    const double fOut = D(before, In(m_Order[i], m_Choice)) +
+                        (i + len < n ? D(Out(m_Order[i + len - 1], m_Choice), In(m_Order[i + len], m_Choice)) -
+                                           D(before, In(m_Order[i + len], m_Choice))
+                                     : 0.0);
+    const TfPoint x = p == 0 ? O : Out(rest(p - 1), m_Choice);
     bool bAny = false;
-    for (int turn = 0; turn < 2; ++turn) {
+    for (int turn = 0; turn < 2 && !bAny; ++turn) {
+      auto c = m_Choice;
       std::vector<size_t> seg(m_Order.begin() + static_cast<std::ptrdiff_t>(i),
                               m_Order.begin() + static_cast<std::ptrdiff_t>(i + len));
-      std::vector<size_t> rest = m_Order;
-      rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i), rest.begin() + static_cast<std::ptrdiff_t>(i + len));
-      auto c = m_Choice;
       if (turn) {
         std::reverse(seg.begin(), seg.end());
         for (size_t k : seg)
           if (!m_Stops[k].bClosed) c[k] = 1 - c[k];
       }
-      rest.insert(rest.begin() + static_cast<std::ptrdiff_t>(p), seg.begin(), seg.end());
-      bAny |= LocalTake(rest, c, std::min(i, p), std::max(i, p) + len);
+      const double fIn = D(x, In(seg.front(), c)) +
+                         (p < n - len ? D(Out(seg.back(), c), In(rest(p), c)) - D(x, In(rest(p), c)) : 0.0);
+      if (fIn >= fOut - 1e-9) continue;
+      std::vector<size_t> o;
+      for (size_t j = 0; j < n - len; ++j) {
+        if (j == p) o.insert(o.end(), seg.begin(), seg.end());
+        o.push_back(rest(j));
+      }
+      if (p == n - len) o.insert(o.end(), seg.begin(), seg.end());
+      bAny = LocalTake(o, c, std::min(i, p), std::max(i, p) + len);
     }
     return bAny;
   }
