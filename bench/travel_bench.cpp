@@ -51,15 +51,20 @@ int main(int argc, char** argv) {
   std::vector<size_t> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(static_cast<size_t>(std::atoll(argv[i])));
   if (sizes.empty()) sizes = {100, 1000, 50000};
-  std::printf("| sheet    | order       | paths  | greedy travel | optimised | reference | ratio | vs greedy | "
-              "chain+order s | optimised s | reference s |\n");
-  std::printf("|----------|-------------|--------|---------------|-----------|-----------|-------|-----------|"
-              "---------------|-------------|-------------|\n");
+  std::printf(
+      "| sheet    | order       | paths  | greedy travel | optimised | reference | ratio | vs "
+      "greedy | "
+      "chain+order s | optimised s | reference s |\n");
+  std::printf(
+      "|----------|-------------|--------|---------------|-----------|-----------|-------|---------"
+      "--|"
+      "---------------|-------------|-------------|\n");
   const struct {
     ETravelSheet eKind;
     bool bInnerFirst;
-  } cases[] = {{ETravelSheet::eCircles, false}, {ETravelSheet::eClusters, false}, {ETravelSheet::eGrids, false},
-               {ETravelSheet::eStrokes, false}, {ETravelSheet::eNested, false},   {ETravelSheet::eNested, true}};
+  } cases[] = {{ETravelSheet::eCircles, false}, {ETravelSheet::eClusters, false},
+               {ETravelSheet::eGrids, false},   {ETravelSheet::eStrokes, false},
+               {ETravelSheet::eNested, false},  {ETravelSheet::eNested, true}};
   for (size_t n : sizes)
     for (const auto& c : cases) {
       const std::string text = veltrane::testing::TravelSheet(c.eKind, n, 34);
@@ -73,7 +78,8 @@ int main(int argc, char** argv) {
         optTimes.push_back(ours.fSeconds);
       }
       const auto greedyPaths = reference::ReadPaths(greedy.Program);
-      const double fGreedy = reference::Travel(greedyPaths), fOurs = reference::Travel(reference::ReadPaths(ours.Program));
+      const double fGreedy = reference::Travel(greedyPaths),
+                   fOurs = reference::Travel(reference::ReadPaths(ours.Program));
       double fRef = 0.0, fRefSeconds = 0.0;
       if (n <= 1000) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -86,10 +92,11 @@ int main(int argc, char** argv) {
         std::snprintf(ratio, sizeof ratio, "%.3f", fOurs / fRef);
         std::snprintf(refs, sizeof refs, "%.1f", fRefSeconds);
       }
-      std::printf("| %-8s | %-11s | %6zu | %13.0f | %9.0f | %9s | %5s | %9.3f | %13.3f | %11.3f | %11s |\n",
-                  veltrane::testing::TravelSheetName(c.eKind), c.bInnerFirst ? "inner-first" : "travel",
-                  greedyPaths.size(), fGreedy, fOurs, ref, ratio, fOurs / fGreedy, Median(greedyTimes),
-                  Median(optTimes), refs);
+      std::printf(
+          "| %-8s | %-11s | %6zu | %13.0f | %9.0f | %9s | %5s | %9.3f | %13.3f | %11.3f | %11s |\n",
+          veltrane::testing::TravelSheetName(c.eKind), c.bInnerFirst ? "inner-first" : "travel",
+          greedyPaths.size(), fGreedy, fOurs, ref, ratio, fOurs / fGreedy, Median(greedyTimes),
+          Median(optTimes), refs);
       std::fflush(stdout);
     }
   return 0;

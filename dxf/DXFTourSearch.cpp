@@ -8,7 +8,6 @@
 #include <cmath>
 #include <numeric>
 
-
 namespace veltrane {
 
 namespace {
@@ -20,12 +19,12 @@ inline double Dist(const TfPoint& a, const TfPoint& b) {
   return std::sqrt(dx * dx + dy * dy);
 }
 
-constexpr size_t c_nNearest = 6;    // nearest ends of other paths each end proposes moves to,
+constexpr size_t c_nNearest = 6;      // nearest ends of other paths each end proposes moves to,
 constexpr size_t c_nPerQuadrant = 2;  // and the nearest in each quadrant round it, so that
                                       // clusters far apart still see each other
 constexpr size_t c_nNear = c_nNearest + 4 * c_nPerQuadrant;
-constexpr size_t c_nMaxSegment = 3;  // longest stretch an Or-opt move carries
-constexpr size_t c_nKickSpan = 30;   // longest stretch a kick swaps with its neighbour
+constexpr size_t c_nMaxSegment = 3;    // longest stretch an Or-opt move carries
+constexpr size_t c_nKickSpan = 30;     // longest stretch a kick swaps with its neighbour
 constexpr size_t c_nKickReach = 1000;  // longest stretch a move after a kick may rearrange:
                                        // a kick is local, and long reversals on large
                                        // sheets would cost more than they find
@@ -34,7 +33,8 @@ constexpr size_t c_nKickReach = 1000;  // longest stretch a move after a kick ma
 // the lists do not depend on the order of the search.
 class TNearTree {
  public:
-  explicit TNearTree(const std::vector<TfPoint>& Pts, const std::vector<uint32_t>& Ids) : m_Pts(Pts), m_Idx(Ids) {
+  explicit TNearTree(const std::vector<TfPoint>& Pts, const std::vector<uint32_t>& Ids)
+      : m_Pts(Pts), m_Idx(Ids) {
     Build(0, m_Idx.size(), 0);
   }
   // Up to nK nearest of p among the points, p's own node (Skip / 2) excluded; with a
@@ -52,11 +52,12 @@ class TNearTree {
     if (hi - lo <= 1) return;
     const size_t mid = (lo + hi) / 2;
     const bool bX = depth % 2 == 0;
-    std::nth_element(m_Idx.begin() + static_cast<ptrdiff_t>(lo), m_Idx.begin() + static_cast<ptrdiff_t>(mid),
-                     m_Idx.begin() + static_cast<ptrdiff_t>(hi), [&](uint32_t a, uint32_t b) {
-                       const double va = bX ? m_Pts[a].fX : m_Pts[a].fY, vb = bX ? m_Pts[b].fX : m_Pts[b].fY;
-                       return va < vb || (va == vb && a < b);
-                     });
+    std::nth_element(
+        m_Idx.begin() + static_cast<ptrdiff_t>(lo), m_Idx.begin() + static_cast<ptrdiff_t>(mid),
+        m_Idx.begin() + static_cast<ptrdiff_t>(hi), [&](uint32_t a, uint32_t b) {
+          const double va = bX ? m_Pts[a].fX : m_Pts[a].fY, vb = bX ? m_Pts[b].fX : m_Pts[b].fY;
+          return va < vb || (va == vb && a < b);
+        });
     Build(lo, mid, depth + 1);
     Build(mid + 1, hi, depth + 1);
   }
@@ -83,15 +84,18 @@ class TNearTree {
     const bool bLow = fSide < 0;
     // A quadrant excludes the side of the split that lies wholly behind p.
     const int q = m_nQuadrant;
-    const bool bWantLow = bX ? q == 1 || q == 2 : q == 2 || q == 3, bWantHigh = bX ? q == 0 || q == 3 : q == 0 || q == 1;
-    const bool bLowUseful = q < 0 || bWantLow || fSide <= 0, bHighUseful = q < 0 || bWantHigh || fSide >= 0;
+    const bool bWantLow = bX ? q == 1 || q == 2 : q == 2 || q == 3,
+               bWantHigh = bX ? q == 0 || q == 3 : q == 0 || q == 1;
+    const bool bLowUseful = q < 0 || bWantLow || fSide <= 0,
+               bHighUseful = q < 0 || bWantHigh || fSide >= 0;
     if (bLow ? bLowUseful : bHighUseful) {
       if (bLow)
         Visit(lo, mid, depth + 1, p, nK, out);
       else
         Visit(mid + 1, hi, depth + 1, p, nK, out);
     }
-    if ((bLow ? bHighUseful : bLowUseful) && (out.size() < nK || std::fabs(fSide) <= out.back().first)) {
+    if ((bLow ? bHighUseful : bLowUseful) &&
+        (out.size() < nK || std::fabs(fSide) <= out.back().first)) {
       if (bLow)
         Visit(mid + 1, hi, depth + 1, p, nK, out);
       else
@@ -107,7 +111,8 @@ class TNearTree {
 
 }  // namespace
 
-TTourSearch::TTourSearch(std::vector<TTourNode> Nodes, std::vector<std::vector<uint32_t>> Containers)
+TTourSearch::TTourSearch(std::vector<TTourNode> Nodes,
+                         std::vector<std::vector<uint32_t>> Containers)
     : m_Nodes(std::move(Nodes)), m_Containers(std::move(Containers)) {
   const size_t n = m_Nodes.size();
   m_Nodes.push_back(TTourNode{TfPoint{0, 0, 0}, TfPoint{0, 0, 0}, true});
@@ -188,7 +193,8 @@ void TTourSearch::Reverse(size_t i, size_t j) {
   if (m_bJournal) m_Journal.emplace_back(i, j);
   for (size_t q = i; q <= j; ++q)
     if (!m_Nodes[m_Order[q]].bLoop) m_Rev[m_Order[q]] ^= 1;
-  std::reverse(m_Order.begin() + static_cast<ptrdiff_t>(i), m_Order.begin() + static_cast<ptrdiff_t>(j + 1));
+  std::reverse(m_Order.begin() + static_cast<ptrdiff_t>(i),
+               m_Order.begin() + static_cast<ptrdiff_t>(j + 1));
   for (size_t q = i; q <= j; ++q) m_Pos[m_Order[q]] = static_cast<uint32_t>(q);
 }
 
@@ -233,7 +239,9 @@ bool TTourSearch::TryTwoOpt(size_t x, size_t y, double fDelta) {
 }
 
 bool TTourSearch::TryOrOpt(size_t f, size_t l, size_t pb, bool bTurn, double fDelta) {
-  if ((m_bJournal && std::max(l, pb) - std::min(f, pb) > c_nKickReach) || !MoveKeeps(f, l, pb, bTurn)) return false;
+  if ((m_bJournal && std::max(l, pb) - std::min(f, pb) > c_nKickReach) ||
+      !MoveKeeps(f, l, pb, bTurn))
+    return false;
   for (size_t q : {f - 1, f, l, l + 1, pb, pb + 1}) Push(q);
   const size_t s = l - f + 1;
   if (pb > l) {  // S M -> M S
@@ -255,8 +263,12 @@ bool TTourSearch::Improve(uint32_t a) {
   const size_t N = m_Order.size() - 1, i = m_Pos[a];
   const uint32_t nOrigin = static_cast<uint32_t>(N);
   const double fEps = 1e-9;
-  auto isOut = [&](uint32_t e) { return m_Nodes[e / 2].bLoop || (e % 2 == 1) != (m_Rev[e / 2] != 0); };
-  auto isIn = [&](uint32_t e) { return e / 2 != nOrigin && (m_Nodes[e / 2].bLoop || (e % 2 == 0) != (m_Rev[e / 2] != 0)); };
+  auto isOut = [&](uint32_t e) {
+    return m_Nodes[e / 2].bLoop || (e % 2 == 1) != (m_Rev[e / 2] != 0);
+  };
+  auto isIn = [&](uint32_t e) {
+    return e / 2 != nOrigin && (m_Nodes[e / 2].bLoop || (e % 2 == 0) != (m_Rev[e / 2] != 0));
+  };
   for (int side = 0; side < 2; ++side) {
     const bool bOut = side == 0;
     if (!bOut && a == nOrigin) break;
@@ -272,8 +284,9 @@ bool TTourSearch::Improve(uint32_t a) {
       for (size_t nLen = 1; nLen <= c_nMaxSegment; ++nLen) {
         if (bOut ? i < nLen : i + nLen - 1 > N) break;
         const size_t f = bOut ? i - nLen + 1 : i, l = f + nLen - 1;
-        fSaved[nLen] = Dist(OutAt(f - 1), InAt(f)) +
-                       (l < N ? Dist(OutAt(l), InAt(l + 1)) - Dist(OutAt(f - 1), InAt(l + 1)) : 0.0);
+        fSaved[nLen] =
+            Dist(OutAt(f - 1), InAt(f)) +
+            (l < N ? Dist(OutAt(l), InAt(l + 1)) - Dist(OutAt(f - 1), InAt(l + 1)) : 0.0);
         nLens = nLen;
       }
     for (size_t q = 0; q < c_nNear; ++q) {
@@ -288,16 +301,19 @@ bool TTourSearch::Improve(uint32_t a) {
         size_t x = 0, y = 0;
         if (k > i) {
           x = i + 1, y = k;
-          fDelta = fNew + (k < N ? Dist(InAt(x), InAt(k + 1)) - Dist(OutAt(k), InAt(k + 1)) : 0.0) - Dist(p, InAt(x));
+          fDelta = fNew + (k < N ? Dist(InAt(x), InAt(k + 1)) - Dist(OutAt(k), InAt(k + 1)) : 0.0) -
+                   Dist(p, InAt(x));
         } else {
           x = k + 1, y = i;
-          fDelta = fNew + (i < N ? Dist(InAt(x), InAt(i + 1)) - Dist(p, InAt(i + 1)) : 0.0) - Dist(OutAt(k), InAt(x));
+          fDelta = fNew + (i < N ? Dist(InAt(x), InAt(i + 1)) - Dist(p, InAt(i + 1)) : 0.0) -
+                   Dist(OutAt(k), InAt(x));
         }
         if (fDelta < -fEps && TryTwoOpt(x, y, fDelta)) return true;
       }
       if (!bOut && isIn(nb)) {  // leg a.in - b.in by a reversal
         const size_t x = k > i ? i : k, y = (k > i ? k : i) - 1;
-        const double fDelta = Dist(OutAt(x - 1), OutAt(y)) + fNew - Dist(OutAt(x - 1), InAt(x)) - Dist(OutAt(y), InAt(y + 1));
+        const double fDelta = Dist(OutAt(x - 1), OutAt(y)) + fNew - Dist(OutAt(x - 1), InAt(x)) -
+                              Dist(OutAt(y), InAt(y + 1));
         if (fDelta < -fEps && TryTwoOpt(x, y, fDelta)) return true;
       }
       // Or-opt: the stretch that begins (bOut false) or ends (bOut true) at a, put after
@@ -317,7 +333,8 @@ bool TTourSearch::Improve(uint32_t a) {
           const TfPoint Y = bY ? InAt(pb + 1) : TfPoint{};
           const TfPoint in = bTurn ? B : A, out = bTurn ? A : B;
           const double fCost = Dist(X, in) + (bY ? Dist(out, Y) - Dist(X, Y) : 0.0);
-          if (fCost - fSaved[nLen] < -fEps && TryOrOpt(f, l, pb, bTurn, fCost - fSaved[nLen])) return true;
+          if (fCost - fSaved[nLen] < -fEps && TryOrOpt(f, l, pb, bTurn, fCost - fSaved[nLen]))
+            return true;
         }
       }
     }
@@ -352,9 +369,10 @@ bool TTourSearch::Kick() {
     for (size_t k = p; k < c; ++k)
       for (uint32_t x : m_Containers[m_Order[k]])
         if (m_Pos[x] >= c && m_Pos[x] <= q) return false;
-  const TfPoint X = OutAt(p - 1), Bin = InAt(p), Bout = OutAt(c - 1), Cin = InAt(c), Cout = OutAt(q);
-  const double fDelta = Dist(X, Cin) + Dist(Cout, Bin) + LegInto(Bout, q + 1) - Dist(X, Bin) - Dist(Bout, Cin) -
-                        LegInto(Cout, q + 1);
+  const TfPoint X = OutAt(p - 1), Bin = InAt(p), Bout = OutAt(c - 1), Cin = InAt(c),
+                Cout = OutAt(q);
+  const double fDelta = Dist(X, Cin) + Dist(Cout, Bin) + LegInto(Bout, q + 1) - Dist(X, Bin) -
+                        Dist(Bout, Cin) - LegInto(Cout, q + 1);
   m_Journal.clear();
   m_bJournal = true;
   m_fDelta = fDelta;

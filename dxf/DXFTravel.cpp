@@ -15,12 +15,12 @@ namespace veltrane {
 
 namespace {
 
-constexpr int c_nRounds = 3;              // searches, each followed by new entry points for the loops
-constexpr size_t c_nKicksPerPath = 40;    // kicks per path in the first search, fewer after,
-constexpr size_t c_nKicksFullUpTo = 5000;  // for this many paths; beyond, for time's sake,
+constexpr int c_nRounds = 3;            // searches, each followed by new entry points for the loops
+constexpr size_t c_nKicksPerPath = 40;  // kicks per path in the first search, fewer after,
+constexpr size_t c_nKicksFullUpTo = 5000;    // for this many paths; beyond, for time's sake,
 constexpr size_t c_nKicksPerPathBeyond = 8;  // this many per further path
-constexpr int c_nEntrySamples = 8;        // points tried along each record for a loop's entry
-constexpr int c_nEntryRefine = 24;        // golden-section steps about the best of them
+constexpr int c_nEntrySamples = 8;           // points tried along each record for a loop's entry
+constexpr int c_nEntryRefine = 24;           // golden-section steps about the best of them
 
 using pointmath::Dist;
 
@@ -37,7 +37,8 @@ TfPoint PointOn(const TDXFEntity& r, double t) {
   const double a0 = std::atan2(r.fStartPoint.fY - c.fY, r.fStartPoint.fX - c.fX);
   double fSweep = 2 * std::numbers::pi;
   if (r.EntityType == eDXFET_Arc) {
-    fSweep = std::fmod(sgn * (std::atan2(r.fEndPoint.fY - c.fY, r.fEndPoint.fX - c.fX) - a0), 2 * std::numbers::pi);
+    fSweep = std::fmod(sgn * (std::atan2(r.fEndPoint.fY - c.fY, r.fEndPoint.fX - c.fX) - a0),
+                       2 * std::numbers::pi);
     if (fSweep <= 0.0) fSweep += 2 * std::numbers::pi;
   }
   const double fRadius = Dist(r.fStartPoint, c);  // on the circle the moves are written about
@@ -63,13 +64,15 @@ TEntry BestEntry(const std::vector<TDXFEntity>& Path, const TEntry& Current, con
   const double fKeep = fBest;
   for (size_t k = 0; k < Path.size(); ++k) {
     const TDXFEntity& r = Path[k];
-    if (r.EntityType != eDXFET_Line && r.EntityType != eDXFET_Arc && r.EntityType != eDXFET_Circle) continue;
+    if (r.EntityType != eDXFET_Line && r.EntityType != eDXFET_Arc && r.EntityType != eDXFET_Circle)
+      continue;
     double fT = 0.0, fHere = cost(r.fStartPoint);
     for (int j = 1; j <= c_nEntrySamples; ++j) {
       const double t = static_cast<double>(j) / c_nEntrySamples, f = cost(PointOn(r, t));
       if (f < fHere) fHere = f, fT = t;
     }
-    double lo = std::max(0.0, fT - 1.0 / c_nEntrySamples), hi = std::min(1.0, fT + 1.0 / c_nEntrySamples);
+    double lo = std::max(0.0, fT - 1.0 / c_nEntrySamples),
+           hi = std::min(1.0, fT + 1.0 / c_nEntrySamples);
     const double g = (std::sqrt(5.0) - 1) / 2;
     double t1 = hi - g * (hi - lo), t2 = lo + g * (hi - lo);
     double f1 = cost(PointOn(r, t1)), f2 = cost(PointOn(r, t2));
@@ -88,7 +91,8 @@ TEntry BestEntry(const std::vector<TDXFEntity>& Path, const TEntry& Current, con
 }
 
 // A closed path's records run from q onwards: the record q lies on is split there.
-std::vector<TDXFEntity> StartingAt(const std::vector<TDXFEntity>& Path, size_t nAt, const TfPoint& q) {
+std::vector<TDXFEntity> StartingAt(const std::vector<TDXFEntity>& Path, size_t nAt,
+                                   const TfPoint& q) {
   std::vector<TDXFEntity> out;
   const TDXFEntity& r = Path[nAt];
   if (r.EntityType == eDXFET_Circle) {
@@ -123,7 +127,8 @@ double TravelLength(const std::vector<TDXFEntity>& L) {
 }
 
 TTravelResult OptimiseTravel(std::vector<TDXFEntity>& L, int32_t n_seq, double fClosedLimit,
-                             const std::vector<std::vector<uint32_t>>& Containers, TProgressStage* pStage) {
+                             const std::vector<std::vector<uint32_t>>& Containers,
+                             TProgressStage* pStage) {
   TTravelResult result;
   result.fBefore = result.fAfter = TravelLength(L);
   std::vector<std::vector<TDXFEntity>> paths;
@@ -145,7 +150,8 @@ TTravelResult OptimiseTravel(std::vector<TDXFEntity>& L, int32_t n_seq, double f
     movable[k] = S == E;
     entry[k].At = S;
   }
-  TTourSearch search(std::move(nodes), Containers.size() == n ? Containers : std::vector<std::vector<uint32_t>>{});
+  TTourSearch search(std::move(nodes),
+                     Containers.size() == n ? Containers : std::vector<std::vector<uint32_t>>{});
   size_t nKicks = c_nKicksPerPath * std::min(n, c_nKicksFullUpTo) +
                   c_nKicksPerPathBeyond * (n - std::min(n, c_nKicksFullUpTo));
   for (int round = 0; round < c_nRounds; ++round, nKicks /= 2) {

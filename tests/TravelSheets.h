@@ -15,27 +15,42 @@
 
 namespace veltrane::testing {
 
-enum class ETravelSheet : int32_t { eCircles = 0, eNested = 1, eClusters = 2, eGrids = 3, eStrokes = 4 };
+enum class ETravelSheet : int32_t {
+  eCircles = 0,
+  eNested = 1,
+  eClusters = 2,
+  eGrids = 3,
+  eStrokes = 4
+};
 
 inline const char* TravelSheetName(ETravelSheet e) {
   switch (e) {
-    case ETravelSheet::eCircles: return "circles";
-    case ETravelSheet::eNested: return "nested";
-    case ETravelSheet::eClusters: return "clusters";
-    case ETravelSheet::eGrids: return "grids";
-    case ETravelSheet::eStrokes: return "strokes";
+    case ETravelSheet::eCircles:
+      return "circles";
+    case ETravelSheet::eNested:
+      return "nested";
+    case ETravelSheet::eClusters:
+      return "clusters";
+    case ETravelSheet::eGrids:
+      return "grids";
+    case ETravelSheet::eStrokes:
+      return "strokes";
   }
   return "?";
 }
 
 inline std::string TravelSheet(ETravelSheet eKind, size_t n, uint32_t nSeed) {
   std::mt19937 rng(nSeed);
-  auto u = [&](double a, double b) { return a + (b - a) * static_cast<double>(rng() % 1000000) / 1e6; };
+  auto u = [&](double a, double b) {
+    return a + (b - a) * static_cast<double>(rng() % 1000000) / 1e6;
+  };
   std::vector<std::function<void(TDXFText&)>> elements;
   auto line = [&](double x0, double y0, double x1, double y1) {
     elements.push_back([=](TDXFText& t) { t.Line("L", x0, y0, x1, y1); });
   };
-  auto circle = [&](double x, double y, double r) { elements.push_back([=](TDXFText& t) { t.Circle("L", x, y, r); }); };
+  auto circle = [&](double x, double y, double r) {
+    elements.push_back([=](TDXFText& t) { t.Circle("L", x, y, r); });
+  };
   auto rect = [&](double x0, double y0, double x1, double y1) {
     line(x0, y0, x1, y0), line(x1, y0, x1, y1), line(x1, y1, x0, y1), line(x0, y1, x0, y0);
   };
@@ -47,7 +62,8 @@ inline std::string TravelSheet(ETravelSheet eKind, size_t n, uint32_t nSeed) {
     case ETravelSheet::eNested: {  // 5 paths a part: a plate, three holes, an island in one
       const size_t nCols = static_cast<size_t>(std::ceil(std::sqrt(n / 5.0)));
       for (size_t p = 0; p < (n + 4) / 5; ++p) {
-        const double x = static_cast<double>(p % nCols) * 250 + u(0, 40), y = static_cast<double>(p / nCols) * 250 + u(0, 40);
+        const double x = static_cast<double>(p % nCols) * 250 + u(0, 40),
+                     y = static_cast<double>(p / nCols) * 250 + u(0, 40);
         const double w = u(120, 180), h = u(120, 180);
         rect(x, y, x + w, y + h);
         for (int k = 0; k < 3; ++k) circle(x + w * (k + 1) / 4, y + u(30, 60), 12);
@@ -80,7 +96,8 @@ inline std::string TravelSheet(ETravelSheet eKind, size_t n, uint32_t nSeed) {
         double x = u(0, side), y = u(0, side);
         const int m = 1 + static_cast<int>(rng() % 3);
         for (int s = 0; s < m; ++s) {
-          const double a = u(0, 6.28), l = u(5, 25), x1 = x + l * std::cos(a), y1 = y + l * std::sin(a);
+          const double a = u(0, 6.28), l = u(5, 25), x1 = x + l * std::cos(a),
+                       y1 = y + l * std::sin(a);
           line(x, y, x1, y1);
           x = x1, y = y1;
         }

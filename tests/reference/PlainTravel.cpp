@@ -23,7 +23,8 @@ bool InPolygon(const std::vector<TfPoint>& poly, const TfPoint& p) {
   bool in = false;
   for (size_t i = 0, j = poly.size() - 1; i < poly.size(); j = i++)
     if ((poly[i].fY > p.fY) != (poly[j].fY > p.fY) &&
-        p.fX < (poly[j].fX - poly[i].fX) * (p.fY - poly[i].fY) / (poly[j].fY - poly[i].fY) + poly[i].fX)
+        p.fX < (poly[j].fX - poly[i].fX) * (p.fY - poly[i].fY) / (poly[j].fY - poly[i].fY) +
+                   poly[i].fX)
       in = !in;
   return in;
 }
@@ -79,7 +80,8 @@ class TPlain {
   bool TryReverse(size_t i, size_t j) {
     auto o = m_Order;
     auto c = m_Choice;
-    std::reverse(o.begin() + static_cast<std::ptrdiff_t>(i), o.begin() + static_cast<std::ptrdiff_t>(j + 1));
+    std::reverse(o.begin() + static_cast<std::ptrdiff_t>(i),
+                 o.begin() + static_cast<std::ptrdiff_t>(j + 1));
     for (size_t q = i; q <= j; ++q)
       if (!m_Stops[o[q]].bClosed) c[o[q]] = 1 - c[o[q]];
     // A cheap test first: only the two legs at the ends change.
@@ -97,10 +99,11 @@ class TPlain {
     auto rest = [&](size_t j) { return m_Order[j < i ? j : j + len]; };
     const TfPoint O{0, 0, 0};
     const TfPoint before = i == 0 ? O : Out(m_Order[i - 1], m_Choice);
-    const double fOut = D(before, In(m_Order[i], m_Choice)) +
-                        (i + len < n ? D(Out(m_Order[i + len - 1], m_Choice), In(m_Order[i + len], m_Choice)) -
-                                           D(before, In(m_Order[i + len], m_Choice))
-                                     : 0.0);
+    const double fOut =
+        D(before, In(m_Order[i], m_Choice)) +
+        (i + len < n ? D(Out(m_Order[i + len - 1], m_Choice), In(m_Order[i + len], m_Choice)) -
+                           D(before, In(m_Order[i + len], m_Choice))
+                     : 0.0);
     const TfPoint x = p == 0 ? O : Out(rest(p - 1), m_Choice);
     bool bAny = false;
     for (int turn = 0; turn < 2 && !bAny; ++turn) {
@@ -112,8 +115,9 @@ class TPlain {
         for (size_t k : seg)
           if (!m_Stops[k].bClosed) c[k] = 1 - c[k];
       }
-      const double fIn = D(x, In(seg.front(), c)) +
-                         (p < n - len ? D(Out(seg.back(), c), In(rest(p), c)) - D(x, In(rest(p), c)) : 0.0);
+      const double fIn =
+          D(x, In(seg.front(), c)) +
+          (p < n - len ? D(Out(seg.back(), c), In(rest(p), c)) - D(x, In(rest(p), c)) : 0.0);
       if (fIn >= fOut - 1e-9) continue;
       std::vector<size_t> o;
       for (size_t j = 0; j < n - len; ++j) {
@@ -130,7 +134,8 @@ class TPlain {
     auto part = [&](const std::vector<size_t>& oo, const std::vector<size_t>& cc) {
       double f = 0;
       TfPoint at = lo == 0 ? TfPoint{0, 0, 0} : Out(oo[lo - 1], cc);
-      for (size_t q = lo; q <= hi && q < oo.size(); ++q) f += D(at, In(oo[q], cc)), at = Out(oo[q], cc);
+      for (size_t q = lo; q <= hi && q < oo.size(); ++q)
+        f += D(at, In(oo[q], cc)), at = Out(oo[q], cc);
       return f;
     };
     if (part(o, c) >= part(m_Order, m_Choice) - 1e-9 || !Allowed(o)) return false;
@@ -145,7 +150,8 @@ class TPlain {
       auto cost = [&](size_t e) {
         auto c = m_Choice;
         c[k] = e;
-        return D(a, In(k, c)) + (q + 1 < m_Order.size() ? D(Out(k, c), In(m_Order[q + 1], c)) : 0.0);
+        return D(a, In(k, c)) +
+               (q + 1 < m_Order.size() ? D(Out(k, c), In(m_Order[q + 1], c)) : 0.0);
       };
       for (size_t e = 0; e < m_Stops[k].Entries.size(); ++e)
         if (cost(e) < cost(m_Choice[k]) - 1e-9) m_Choice[k] = e, bAny = true;
@@ -171,7 +177,8 @@ double Travel(const std::vector<std::vector<TElement>>& Paths) {
   return f;
 }
 
-double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInnerFirst, int nRestarts) {
+double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInnerFirst,
+                    int nRestarts) {
   std::vector<TStop> stops;
   for (const auto& p : Paths) {
     if (p.empty()) continue;
@@ -180,7 +187,8 @@ double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInner
     s.Outline = Samples(p, 24);
     s.x0 = s.x1 = s.Outline[0].fX, s.y0 = s.y1 = s.Outline[0].fY;
     for (const TfPoint& q : s.Outline)
-      s.x0 = std::min(s.x0, q.fX), s.x1 = std::max(s.x1, q.fX), s.y0 = std::min(s.y0, q.fY), s.y1 = std::max(s.y1, q.fY);
+      s.x0 = std::min(s.x0, q.fX), s.x1 = std::max(s.x1, q.fX), s.y0 = std::min(s.y0, q.fY),
+      s.y1 = std::max(s.y1, q.fY);
     if (s.bClosed)
       s.Entries = Samples(p, 24);
     else
@@ -192,8 +200,8 @@ double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInner
   if (bInnerFirst)
     for (size_t c = 0; c < n; ++c)
       for (size_t k = 0; k < n && stops[c].bClosed; ++k) {
-        if (k == c || stops[k].x0 <= stops[c].x0 || stops[k].x1 >= stops[c].x1 || stops[k].y0 <= stops[c].y0 ||
-            stops[k].y1 >= stops[c].y1)
+        if (k == c || stops[k].x0 <= stops[c].x0 || stops[k].x1 >= stops[c].x1 ||
+            stops[k].y0 <= stops[c].y0 || stops[k].y1 >= stops[c].y1)
           continue;
         bool bIn = true;
         for (const TfPoint& q : stops[k].Outline) bIn = bIn && InPolygon(stops[c].Outline, q);
@@ -216,7 +224,9 @@ double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInner
       free.erase(free.begin() + static_cast<std::ptrdiff_t>(at));
       start.push_back(k);
       for (size_t c = 0; c < n; ++c)
-        if (std::find(before[c].begin(), before[c].end(), k) != before[c].end() && --waiting[c] == 0) free.push_back(c);
+        if (std::find(before[c].begin(), before[c].end(), k) != before[c].end() &&
+            --waiting[c] == 0)
+          free.push_back(c);
     }
     if (start.size() == n) fBest = std::min(fBest, plain.Solve(start));
   }

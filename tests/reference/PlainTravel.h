@@ -17,6 +17,7 @@ double Travel(const std::vector<std::vector<TElement>>& Paths);
 // The shortest travel found through the paths (each entered from the origin onwards, open
 // paths either way round); bInnerFirst keeps every path before a closed path around it.
 // nRestarts: starting orders besides the given one.
-double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInnerFirst, int nRestarts = 8);
+double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInnerFirst,
+                    int nRestarts = 8);
 
 }  // namespace veltrane::reference
