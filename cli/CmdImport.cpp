@@ -146,7 +146,7 @@ void AddImport(CLI::App& app, TRun& run) {
   sub->add_option("--units", o->strUnits, "convert to these units")
       ->type_name("drawing|mm|inch");
   sub->add_flag("--paper-space", o->bPaperSpace, "include what the drawing has in paper space");
-  sub->add_option("--order", o->strOrder, "cut inner paths first, or in the order of least travel")
+  sub->add_option("--order", o->strOrder, "cut inner paths first, or in the order of least travel alone (no inner-first)")
       ->type_name("inner-first|travel");
   sub->add_option("--travel", o->strTravel, "shorten the travel between paths: optimise, or greedy (nearest next)")
       ->type_name("optimise|greedy");

@@ -1,10 +1,8 @@
-// Shorter travel between the paths of a layer (beyond the design's greedy order): a local
-// search over the order of the paths with 2-opt moves (a stretch of the order run
-// backwards, its open paths turned round) and Or-opt moves (one to three paths moved
-// elsewhere, turned round or not), then each closed path entered at its point nearest to
-// where the tool comes from. Only moves that shorten the travel are taken, within a work
-// budget proportional to the number of paths; with inner paths first, no move puts a
-// path after a path around it.
+// Shorter travel between the paths of a layer (beyond the design's greedy order): a tour
+// search over the order of the paths (2-opt and Or-opt moves to a local optimum, then
+// kicks that are kept when they pay), open paths turned round where that helps, and each
+// closed path entered at the point of its outline where the way in and on is shortest.
+// With inner paths first, no path ever comes after a path around it.
 #pragma once
 
 #include <cstdint>

@@ -14,6 +14,8 @@
 #include "transform/CutOrderCheck.h"
 #include "tests/DXFText.h"
 #include "tests/RecordGeometry.h"
+#include "tests/TravelSheets.h"
+#include "tests/reference/PlainTravel.h"
 
 using namespace veltrane;
 using veltrane::testing::DistanceToRecords;
@@ -362,4 +364,33 @@ TEST(CutOrder, DuplicateElementsAreRemoved) {
     k % 2 ? stack.Line("L", 0, 0, 10, 0) : stack.Line("L", 10, 0, 0, 0);
   const TResult one = Import(stack.Text(), false, false, true);
   EXPECT_EQ(one.Records.size(), 1u);
+}
+
+// Against a strong tour of the tests' own (every 2-opt and Or-opt move over the whole order,
+// entries sampled along each closed outline, several starting orders): the optimised travel
+// on seeded sheets of 100 paths keeps within 5 % of it, 10 % with inner paths first; the
+// same drawing gives the same program, and inner paths still come first.
+TEST(CutOrder, OptimisedTravelIsNearAStrongTour) {
+  using veltrane::testing::ETravelSheet;
+  const struct {
+    ETravelSheet eKind;
+    bool bInnerFirst;
+    double fBound;
+  } cases[] = {{ETravelSheet::eCircles, false, 1.05}, {ETravelSheet::eClusters, false, 1.05},
+               {ETravelSheet::eGrids, false, 1.05},   {ETravelSheet::eStrokes, false, 1.05},
+               {ETravelSheet::eNested, false, 1.05},  {ETravelSheet::eNested, true, 1.10}};
+  for (const auto& c : cases) {
+    const char* name = veltrane::testing::TravelSheetName(c.eKind);
+    const std::string text = veltrane::testing::TravelSheet(c.eKind, 100, 34);
+    const TResult greedy = Import(text, c.bInnerFirst), ours = Import(text, c.bInnerFirst, true);
+    const double fOurs = reference::Travel(reference::ReadPaths(ours.Program));
+    const double fStrong = reference::StrongTravel(reference::ReadPaths(greedy.Program), c.bInnerFirst, 3);
+    EXPECT_NEAR(fOurs, ours.fTravel, 1e-3 * fOurs) << name;
+    EXPECT_LE(fOurs, c.fBound * fStrong) << name << (c.bInnerFirst ? " inner first" : "") << ": " << fOurs << " against "
+                                         << fStrong << " (greedy " << greedy.fTravel << ")";
+    EXPECT_EQ(Import(text, c.bInnerFirst, true).Program, ours.Program) << name;
+    if (c.bInnerFirst) {
+      EXPECT_FALSE(FirstCutOrderFinding(ours.Program).has_value()) << name;
+    }
+  }
 }
