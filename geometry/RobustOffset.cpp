@@ -107,7 +107,12 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
     const TfPoint u = Sub(E, J), v = Sub(S, J);
     const double cross = u.fX * v.fY - u.fY * v.fX, dot = u.fX * v.fX + u.fY * v.fY;
     bool bCw = cross < 0;
-    if (dot < 0 && std::fabs(cross) <= 1e-9 * (u.fX * u.fX + u.fY * u.fY)) {
+    const bool bReversal = dot < 0 && std::fabs(cross) <= 1e-9 * (u.fX * u.fX + u.fY * u.fY);
+    // At a corner turning towards the offset's side every inner point of the joint arc
+    // lies closer than the offset to the piece before it (it points back along it): it
+    // is never part of the offset, however slightly the path turns there.
+    if (!bReversal && (cross > 0) == (f > 0)) continue;
+    if (bReversal) {
       auto curvature = [](const TPiece& s) { return !s.bArc ? 0.0 : (s.bCw ? -1.0 : 1.0) / s.r; };
       const double k = curvature(Original[i]) + curvature(Original[j]);
       const double kTiny = 1e-12 / std::max(eps, fAbs);
@@ -189,6 +194,57 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
     strReason =
         "no offset path keeps the tool radius from the path (the tool is larger than the part)";
     return false;
+  }
+  // 4b. A piece that no other continues, or that continues none, leads nowhere: a stub
+  //     left where rounding kept a sliver the offset only grazes. Such stubs go, one
+  //     after the other (an open path's own ends aside).
+  {
+    const double fJoin = 100 * eps;
+    std::vector<size_t> byStart(kept.size()), byEnd(kept.size());
+    for (size_t i = 0; i < kept.size(); ++i) byStart[i] = byEnd[i] = i;
+    std::sort(byStart.begin(), byStart.end(),
+              [&](size_t a, size_t b) { return kept[a].Piece.a.fX < kept[b].Piece.a.fX; });
+    std::sort(byEnd.begin(), byEnd.end(),
+              [&](size_t a, size_t b) { return kept[a].Piece.b.fX < kept[b].Piece.b.fX; });
+    std::vector<bool> gone(kept.size(), false);
+    // Calls fn(k) for every piece left that starts (bStart) or ends at p.
+    auto at = [&](TfPoint p, bool bStart, auto fn) {
+      const std::vector<size_t>& v = bStart ? byStart : byEnd;
+      auto x = [&](size_t k) { return bStart ? kept[k].Piece.a : kept[k].Piece.b; };
+      auto it = std::lower_bound(v.begin(), v.end(), p.fX - fJoin, [&](size_t k, double X) { return x(k).fX < X; });
+      for (; it != v.end() && x(*it).fX <= p.fX + fJoin; ++it)
+        if (!gone[*it] && Dist(x(*it), p) <= fJoin) fn(*it);
+    };
+    const TfPoint openStart = offs.front().a, openEnd = offs.back().b;
+    std::vector<int> nNext(kept.size(), 0), nPrev(kept.size(), 0);
+    std::vector<size_t> work;
+    for (size_t i = 0; i < kept.size(); ++i) {
+      at(kept[i].Piece.b, true, [&](size_t k) { nNext[i] += k != i; });
+      at(kept[i].Piece.a, false, [&](size_t k) { nPrev[i] += k != i; });
+      if (!bClosed && Dist(kept[i].Piece.a, openStart) <= fJoin) ++nPrev[i];
+      if (!bClosed && Dist(kept[i].Piece.b, openEnd) <= fJoin) ++nNext[i];
+      if (nNext[i] == 0 || nPrev[i] == 0) work.push_back(i);
+    }
+    while (!work.empty()) {
+      const size_t i = work.back();
+      work.pop_back();
+      if (gone[i]) continue;
+      gone[i] = true;
+      at(kept[i].Piece.a, false, [&](size_t k) {
+        if (--nNext[k] == 0) work.push_back(k);
+      });
+      at(kept[i].Piece.b, true, [&](size_t k) {
+        if (--nPrev[k] == 0) work.push_back(k);
+      });
+    }
+    std::vector<TOffsetPiece> left;
+    for (size_t i = 0; i < kept.size(); ++i)
+      if (!gone[i]) left.push_back(kept[i]);
+    if (left.empty()) {
+      strReason = "no offset path keeps the tool radius from the path (the tool is larger than the part)";
+      return false;
+    }
+    kept.swap(left);
   }
   // 5. Join the pieces end to start into loops (an open path: its chain from the start,
   //    then loops). A loop that comes back to a point it passed is two loops.
@@ -290,6 +346,14 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
       std::vector<TPiece> v;
       for (size_t k : loops[l]) v.push_back(kept[k].Piece);
       std::fprintf(stderr, " loop %zu: %zu pieces, closes %d, area %g, at (%.9g,%.9g)\n", l, loops[l].size(), (int)bLoopCloses[l], SignedArea(v), v[0].a.fX, v[0].a.fY);
+      if (!bLoopCloses[l])
+        for (size_t k : {loops[l].back()}) {
+          const TPiece& q = kept[k].Piece;
+          std::fprintf(stderr, "   arc%d (%.12g,%.12g)->(%.12g,%.12g) c (%.9g,%.9g) r %g sweep %g src %d\n", q.bArc, q.a.fX, q.a.fY, q.b.fX, q.b.fY, q.c.fX, q.c.fY, q.r, q.fSweep, kept[k].nSource);
+          for (size_t o = 0; o < kept.size(); ++o)
+            if (Dist(kept[o].Piece.a, q.b) < 1e-3 || Dist(kept[o].Piece.b, q.a) < 1e-3)
+              std::fprintf(stderr, "     near: %zu arc%d (%.12g,%.12g)->(%.12g,%.12g) src %d\n", o, kept[o].Piece.bArc, kept[o].Piece.a.fX, kept[o].Piece.a.fY, kept[o].Piece.b.fX, kept[o].Piece.b.fY, kept[o].nSource);
+        }
     }
   }
   if (!bSound) {
