@@ -9,6 +9,8 @@
 #include <sstream>
 
 #include "dxf/DXFChain.h"
+#include "dxf/DXFDedupe.h"
+#include "tests/reference/GridDedupe.h"
 #include "tests/reference/PlainChain.h"
 
 using namespace veltrane;
@@ -383,4 +385,58 @@ TEST(Queue, NearestFirstAndClosedPathsKeepTheirDirection) {
   EXPECT_EQ(L[1].Direction, eClockwise);
   EXPECT_EQ(L[2].fStartPoint.fX, 90);
   EXPECT_EQ(L[2].nSequence, 3);
+}
+
+// Duplicates: the flat grid against the grid of per-cell lists, on drawings of copies
+// either way round, lines under longer lines, arcs under arcs and circles of nearly the
+// same circle, and points, a few nudged by about the tolerance; and on drawings with none.
+TEST(DedupeDifferential, FlatGridMatchesTheListGrid) {
+  std::mt19937 rng(3535);
+  std::uniform_int_distribution<int> pick(0, 99), lattice(0, 6), size(0, 120);
+  int nDropped = 0;
+  for (int c = 0; c < 600; ++c) {
+    const double tol = c % 3 == 0 ? 0.5 : 0.02;
+    const bool bNone = c % 5 == 0;  // a sheet where nothing lies on anything
+    auto nudge = [&]() { return pick(rng) < 20 ? (pick(rng) - 50) * tol / 40 : 0.0; };
+    std::vector<TDXFEntity> L;
+    const int n = size(rng);
+    for (int i = 0; i < n; ++i) {
+      TDXFEntity r;
+      const double x = bNone ? i * 10.0 : lattice(rng), y = bNone ? 0.0 : lattice(rng);
+      const int k = pick(rng);
+      r.fStartPoint = {x + nudge(), y + nudge(), 0};
+      if (k < 50) {
+        r.EntityType = eDXFET_Line;
+        const double t = pick(rng) < 50 ? 1.0 : pick(rng) / 100.0;
+        r.fEndPoint = {x + 3 * t + nudge(), y + nudge(), 0};
+        if (pick(rng) % 2) ReverseLine(r);
+      } else if (k < 85) {
+        r.EntityType = k < 75 ? eDXFET_Arc : eDXFET_Circle;
+        r.fCentrePoint = {x + nudge(), y + nudge(), 0};
+        r.fRadius = 2 + nudge();
+        const double a0 = lattice(rng) * 0.7, a1 = a0 + 0.5 + lattice(rng) * 0.6;
+        r.fStartPoint = {r.fCentrePoint.fX + r.fRadius * std::cos(a0),
+                         r.fCentrePoint.fY + r.fRadius * std::sin(a0), 0};
+        r.fEndPoint = k < 75 ? TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(a1),
+                                       r.fCentrePoint.fY + r.fRadius * std::sin(a1), 0}
+                             : r.fStartPoint;
+        r.Direction = k % 2 ? eClockwise : eAnticlockwise;
+      } else {
+        r.EntityType = eDXFET_Point;
+        r.fEndPoint = r.fStartPoint;
+      }
+      r.nEntity = i + 1;
+      L.push_back(r);
+    }
+    auto flat = L, listed = L;
+    const size_t nf = RemoveDuplicateRecords(flat, tol),
+                 nl = reference::GridRemoveDuplicateRecords(listed, tol);
+    ASSERT_EQ(nf, nl) << "case " << c;
+    ASSERT_EQ(flat, listed) << "case " << c;
+    if (bNone) {
+      EXPECT_EQ(nf, 0u) << "case " << c;
+    }
+    nDropped += static_cast<int>(nf);
+  }
+  EXPECT_GT(nDropped, 1000);
 }
