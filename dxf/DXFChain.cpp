@@ -1,18 +1,16 @@
 // Chaining on a grid of end points. The rule compares the chain's open end with every
 // record not yet placed; only records with an end point within the matching tolerance
-// can be reversed or joined, so a static grid of all end points (cells a little wider
-// than the tolerance's diagonal) finds exactly those, and the result is the same as
-// comparing with every record.
+// can be reversed or joined, so a static grid of the distinct end points (cells a little
+// wider than the tolerance's diagonal) finds exactly those, and the result is the same as
+// comparing with every record. Many ends at one point cost one look at the point.
 #include "dxf/DXFChain.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <deque>
-#include <memory>
+#include <cstring>
 #include <numbers>
-#include <unordered_map>
 
 namespace veltrane {
 
@@ -41,7 +39,8 @@ TDXFEntity GetVertexPoint(const TDXFVertex& v, const TfPoint& S, double fBulge) 
   }
   double theta = 4 * std::atan(fBulge);
   double gamma = std::atan2(V.fY - S.fY, V.fX - S.fX);
-  double delta = theta >= 0 ? gamma + (std::numbers::pi - theta) / 2 : gamma - (std::numbers::pi + theta) / 2;
+  double delta =
+      theta >= 0 ? gamma + (std::numbers::pi - theta) / 2 : gamma - (std::numbers::pi + theta) / 2;
   double R = std::fabs((DistanceBetween(S, V) / 2) / std::sin(theta / 2));
   r.EntityType = eDXFET_Arc;
   r.fCentrePoint = TfPoint{S.fX + R * std::cos(delta), S.fY + R * std::sin(delta), 0.0};
@@ -103,186 +102,335 @@ void SortPoint(std::vector<TDXFEntity>& L) {
   const size_t nIndex = w;
   bool bSortX = (maxX - minX) >= (maxY - minY);
   // A bubble sort that only exchanges on strictly smaller values is a stable sort.
-  std::stable_sort(points.begin(), points.end(), [bSortX](const TDXFEntity& a, const TDXFEntity& b) {
-    return bSortX ? a.fStartPoint.fX < b.fStartPoint.fX : a.fStartPoint.fY < b.fStartPoint.fY;
-  });
+  std::stable_sort(
+      points.begin(), points.end(), [bSortX](const TDXFEntity& a, const TDXFEntity& b) {
+        return bSortX ? a.fStartPoint.fX < b.fStartPoint.fX : a.fStartPoint.fY < b.fStartPoint.fY;
+      });
   std::copy(points.begin(), points.end(), L.begin() + static_cast<ptrdiff_t>(nIndex));
   SortPointWindows(L, nIndex);
 }
 
 namespace {
 
-// All end points of a layer in cells of a fixed size, built once. Each entry is one end of
-// one record; which end is the record's start depends on whether it has been reversed.
-class TEndPointGrid {
+// The chaining state of one layer, in flat arrays indexed by record and by end point.
+//
+// A step at the chain's open end q first turns round every waiting record whose nearer end
+// lies in q's tolerance box, so that end faces the chain; then the nearest facing end joins.
+// Such a turn sets the record's orientation outright (whatever it was), so only the latest
+// step that turned a record matters. For a record whose ends lie far apart (further than
+// two search widths), a step turns it exactly when one of its ends lies in the box, and so
+// every such record at an end point turns alike: the point keeps the time and kind of the
+// last step whose box held it, and a record's orientation is read from its two points when
+// it is needed. A star of ten thousand lines or a stack of copies either way round then
+// costs a look at one point per step instead of a look at every record there. Records of
+// no length never turn; short records (both ends near one another) are turned one by one
+// as the rule says.
+class TChainEnds {
  public:
-  TEndPointGrid(const std::vector<TDXFEntity>& L, double fCell) : m_fCell(fCell) {
+  static constexpr uint32_t c_nNone = UINT32_MAX;
+
+  // Nothing is indexed when no two ends can meet (bCanMatch false).
+  TChainEnds(std::vector<TDXFEntity>& L, bool bCanMatch, double fMatchLimit, double w)
+      : m_L(L), m_fMatch(fMatchLimit), m_w(w) {
     const size_t n = L.size();
-    std::vector<std::pair<uint64_t, uint32_t>> keyed;  // (cell hash, entry)
-    keyed.reserve(2 * n);
+    m_A.resize(n);
+    m_B.resize(n);
+    m_Kind.assign(n, eShort);
+    m_bPlaced.assign(n, 0);
+    m_bRev.assign(n, 0);
+    m_Stamp.assign(n, 0);
+    bool bFinite = std::isfinite(w);
     for (size_t i = 0; i < n; ++i) {
-      for (int e = 0; e < 2; ++e) {
-        const TfPoint& p = e == 0 ? L[i].fStartPoint : L[i].fEndPoint;
-        int64_t cx = CellOf(p.fX), cy = CellOf(p.fY);
-        m_EntryCell.push_back({cx, cy});
-        keyed.push_back({Hash(cx, cy), static_cast<uint32_t>(2 * i + static_cast<size_t>(e))});
-      }
+      m_A[i] = L[i].fStartPoint;
+      m_B[i] = L[i].fEndPoint;
+      bFinite = bFinite && std::isfinite(m_A[i].fX) && std::isfinite(m_A[i].fY) &&
+                std::isfinite(m_B[i].fX) && std::isfinite(m_B[i].fY);
     }
-    std::sort(keyed.begin(), keyed.end());
-    // Open addressing: one slot per distinct cell.
-    size_t cap = 16;
-    while (cap < keyed.size() * 2) cap <<= 1;
-    m_Slots.assign(cap, TSlot());
-    m_Entries.reserve(keyed.size());
-    size_t i = 0;
-    while (i < keyed.size()) {
-      // Entries with equal hash may still lie in different cells: group by real cell.
-      size_t j = i;
-      while (j < keyed.size() && keyed[j].first == keyed[i].first) ++j;
-      std::stable_sort(keyed.begin() + static_cast<ptrdiff_t>(i), keyed.begin() + static_cast<ptrdiff_t>(j),
-                       [this](const auto& a, const auto& b) {
-                         return m_EntryCell[a.second] < m_EntryCell[b.second];
-                       });
-      size_t k = i;
-      while (k < j) {
-        size_t l = k;
-        while (l < j && m_EntryCell[keyed[l].second] == m_EntryCell[keyed[k].second]) ++l;
-        Insert(m_EntryCell[keyed[k].second], static_cast<uint32_t>(m_Entries.size()),
-               static_cast<uint32_t>(l - k));
-        for (size_t t = k; t < l; ++t) m_Entries.push_back(keyed[t].second);
-        k = l;
-      }
-      i = j;
+    if (!bCanMatch) return;
+    if (!bFinite) {
+      // Not from a reader: every record is near every end, and the rule runs as written.
+      m_bAllNear = true;
+      return;
     }
-    m_PosOf.assign(m_Entries.size(), 0);
-    for (uint32_t k = 0; k < m_Entries.size(); ++k) m_PosOf[m_Entries[k]] = k;
+    for (size_t i = 0; i < n; ++i) {
+      if (m_A[i].fX == m_B[i].fX && m_A[i].fY == m_B[i].fY)
+        m_Kind[i] = eStill;
+      else if (DistanceBetween(m_A[i], m_B[i]) > 4 * w)
+        m_Kind[i] = eFar;
+    }
+    BuildPoints();
+    BuildCells(std::max(w, m_fMaxAbs * 1e-15 * 4));
   }
 
-  // Calls f(entry) for every entry still in the cells that cover the square of half-width w.
-  template <class F>
-  void ForEachNear(const TfPoint& q, double w, F f) const {
-    int64_t x0 = CellOf(q.fX - w), x1 = CellOf(q.fX + w);
-    int64_t y0 = CellOf(q.fY - w), y1 = CellOf(q.fY + w);
-    for (int64_t cx = x0; cx <= x1; ++cx)
-      for (int64_t cy = y0; cy <= y1; ++cy) {
-        const TSlot* s = Find({cx, cy});
-        if (!s) continue;
-        for (uint32_t k = 0; k < s->nCount; ++k) f(m_Entries[s->nFirst + k]);
-      }
+  bool Placed(uint32_t i) const { return m_bPlaced[i] != 0; }
+
+  // Places record i in sequence nSeq, turned as the steps so far have left it.
+  void Take(uint32_t i, int32_t nSeq) {
+    if (Reversed(i)) ReverseLine(m_L[i]);
+    m_bPlaced[i] = 1;
+    m_L[i].bSortedFlag = true;
+    m_L[i].nSequence = nSeq;
   }
 
-  // Takes both ends of record i out of their cells, so that placed records cost nothing.
-  void RemoveRecord(uint32_t i) {
-    for (uint32_t e : {2 * i, 2 * i + 1}) {
-      TSlot* s = FindMutable(m_EntryCell[e]);
-      uint32_t pos = m_PosOf[e], last = s->nFirst + s->nCount - 1;
-      uint32_t moved = m_Entries[last];
-      m_Entries[pos] = moved;
-      m_PosOf[moved] = pos;
-      m_Entries[last] = e;
-      m_PosOf[e] = last;
-      --s->nCount;
+  // One step of growth at q: bTail looks for a record starting at q, otherwise for one
+  // ending there. Returns the record that joins, or c_nNone.
+  uint32_t Grow(const TfPoint& q, bool bTail) {
+    ++m_nTime;
+    m_Near.clear();
+    if (m_bAllNear) return GrowByRule(q, bTail);
+    CollectNear(q);
+    for (uint32_t p : m_Near)
+      if (PointsMatch(m_Pt[p], q, m_fMatch)) {
+        m_Claim[p] = m_nTime;
+        m_bClaimTail[p] = bTail;
+      }
+    m_bFound = false;
+    // Short records: the rule, record by record.
+    for (uint32_t p : m_Near)
+      for (uint32_t k = m_ShortFirst[p]; k < m_ShortFirst[p + 1]; ++k) {
+        const uint32_t i = m_Short[k];
+        if (m_bPlaced[i] || m_Stamp[i] == m_nTime) continue;
+        m_Stamp[i] = m_nTime;
+        const TfPoint &S = StartOf(i), &E = EndOf(i);
+        const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
+        if (bTail ? (de < ds && PointsMatch(E, q, m_fMatch))
+                  : (ds < de && PointsMatch(S, q, m_fMatch)))
+          m_bRev[i] ^= 1u;
+        const TfPoint& J = bTail ? StartOf(i) : EndOf(i);
+        Consider(DistanceBetween(J, q), i, J);
+      }
+    // Points in the box: every record there faces q; the first one waiting is the candidate.
+    for (uint32_t p : m_Near) {
+      if (m_Claim[p] != m_nTime) continue;
+      const uint32_t i = FirstWaiting(p);
+      if (i != c_nNone) Consider(DistanceBetween(m_Pt[p], q), i, m_Pt[p]);
     }
+    // Points near but outside the box: only records that already face q, and only when
+    // nearer than what was found.
+    for (uint32_t p : m_Near) {
+      if (m_Claim[p] == m_nTime) continue;
+      const double d = DistanceBetween(m_Pt[p], q);
+      if (m_bFound && d > m_fBest) continue;
+      FirstWaiting(p);
+      for (uint32_t k = m_Cursor[p]; k < m_ListFirst[p + 1]; ++k) {
+        const uint32_t i = m_List[k];
+        if (m_bPlaced[i]) continue;
+        if (m_Kind[i] == eStill || (bTail ? StartPoint(i) : EndPoint(i)) == p) {
+          Consider(d, i, m_Pt[p]);
+          break;
+        }
+      }
+    }
+    if (!m_bFound || !PointsMatch(m_BestPoint, q, m_fMatch)) return c_nNone;
+    return m_nBest;
   }
 
  private:
-  using TCell = std::pair<int64_t, int64_t>;
-  struct TSlot {
-    TCell cell{0, 0};
-    uint32_t nFirst = 0, nCount = 0;
-    bool bUsed = false;
-  };
+  enum EKind : uint8_t { eStill = 0, eFar = 1, eShort = 2 };
+
+  bool Reversed(uint32_t i) const {
+    if (m_Kind[i] == eShort) return m_bRev[i] != 0;
+    if (m_Kind[i] == eStill) return false;
+    const uint32_t a = m_PtOfA[i], b = m_PtOfB[i];
+    if (m_Claim[a] == 0 && m_Claim[b] == 0) return false;
+    // The later step decides: a tail step makes its point the start, a head step the end.
+    return m_Claim[a] > m_Claim[b] ? !m_bClaimTail[a] : m_bClaimTail[b] != 0;
+  }
+  const TfPoint& StartOf(uint32_t i) const { return Reversed(i) ? m_B[i] : m_A[i]; }
+  const TfPoint& EndOf(uint32_t i) const { return Reversed(i) ? m_A[i] : m_B[i]; }
+  uint32_t StartPoint(uint32_t i) const { return Reversed(i) ? m_PtOfB[i] : m_PtOfA[i]; }
+  uint32_t EndPoint(uint32_t i) const { return Reversed(i) ? m_PtOfA[i] : m_PtOfB[i]; }
+
+  void Consider(double d, uint32_t i, const TfPoint& at) {
+    if (!m_bFound || d < m_fBest || (d == m_fBest && i < m_nBest)) {
+      m_bFound = true;
+      m_fBest = d;
+      m_nBest = i;
+      m_BestPoint = at;
+    }
+  }
+
+  // The lowest waiting record of no length or far ends at point p (the list is ascending
+  // and the cursor only passes placed records).
+  uint32_t FirstWaiting(uint32_t p) {
+    uint32_t& k = m_Cursor[p];
+    while (k < m_ListFirst[p + 1] && m_bPlaced[m_List[k]]) ++k;
+    return k < m_ListFirst[p + 1] ? m_List[k] : c_nNone;
+  }
+
+  // The rule over every waiting record, in list order (coordinates that are not finite).
+  uint32_t GrowByRule(const TfPoint& q, bool bTail) {
+    m_bFound = false;
+    for (uint32_t i = 0; i < m_L.size(); ++i) {
+      if (m_bPlaced[i]) continue;
+      const TfPoint &S = StartOf(i), &E = EndOf(i);
+      const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
+      if (bTail ? (de < ds && PointsMatch(E, q, m_fMatch))
+                : (ds < de && PointsMatch(S, q, m_fMatch)))
+        m_bRev[i] ^= 1u;
+      const TfPoint& J = bTail ? StartOf(i) : EndOf(i);
+      const double d = DistanceBetween(J, q);
+      if (!m_bFound || d < m_fBest) {
+        m_bFound = true;
+        m_fBest = d;
+        m_nBest = i;
+        m_BestPoint = J;
+      }
+    }
+    if (!m_bFound || !PointsMatch(m_BestPoint, q, m_fMatch)) return c_nNone;
+    return m_nBest;
+  }
+
+  static uint64_t Mix(uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    return h;
+  }
+  static uint64_t PointHash(double x, double y) {
+    x += 0.0;  // -0 and 0 are one point
+    y += 0.0;
+    uint64_t ux = 0, uy = 0;
+    std::memcpy(&ux, &x, sizeof ux);
+    std::memcpy(&uy, &y, sizeof uy);
+    return Mix(ux * 0x9E3779B97F4A7C15ull ^ Mix(uy));
+  }
+
+  // Distinct end points, and per point the records ending there: those of no length or
+  // with far ends in one ascending list, short ones in another.
+  void BuildPoints() {
+    const size_t n = m_L.size();
+    m_PtOfA.resize(n);
+    m_PtOfB.resize(n);
+    size_t cap = 16;
+    while (cap < 4 * n) cap <<= 1;
+    std::vector<uint32_t> slots(cap, c_nNone);
+    m_Pt.reserve(n + 1);
+    auto pointOf = [&](const TfPoint& v) {
+      size_t mask = cap - 1, s = PointHash(v.fX, v.fY) & mask;
+      while (slots[s] != c_nNone) {
+        const TfPoint& u = m_Pt[slots[s]];
+        if (u.fX == v.fX && u.fY == v.fY) return slots[s];
+        s = (s + 1) & mask;
+      }
+      slots[s] = static_cast<uint32_t>(m_Pt.size());
+      m_Pt.push_back(v);
+      m_fMaxAbs = std::max({m_fMaxAbs, std::fabs(v.fX), std::fabs(v.fY)});
+      return slots[s];
+    };
+    for (size_t i = 0; i < n; ++i) {
+      m_PtOfA[i] = pointOf(m_A[i]);
+      m_PtOfB[i] = m_Kind[i] == eStill ? m_PtOfA[i] : pointOf(m_B[i]);
+    }
+    slots = {};
+    const size_t nPts = m_Pt.size();
+    m_Claim.assign(nPts, 0);
+    m_bClaimTail.assign(nPts, 0);
+    m_ListFirst.assign(nPts + 1, 0);
+    m_ShortFirst.assign(nPts + 1, 0);
+    for (size_t i = 0; i < n; ++i) {
+      auto& first = m_Kind[i] == eShort ? m_ShortFirst : m_ListFirst;
+      ++first[m_PtOfA[i] + 1];
+      if (m_Kind[i] != eStill) ++first[m_PtOfB[i] + 1];
+    }
+    for (size_t p = 0; p < nPts; ++p) {
+      m_ListFirst[p + 1] += m_ListFirst[p];
+      m_ShortFirst[p + 1] += m_ShortFirst[p];
+    }
+    m_List.resize(m_ListFirst[nPts]);
+    m_Short.resize(m_ShortFirst[nPts]);
+    m_Cursor.assign(m_ListFirst.begin(), m_ListFirst.end() - 1);
+    std::vector<uint32_t> fill(m_ShortFirst.begin(), m_ShortFirst.end() - 1);
+    for (uint32_t i = 0; i < n; ++i) {
+      const bool bShort = m_Kind[i] == eShort;
+      auto& list = bShort ? m_Short : m_List;
+      auto& at = bShort ? fill : m_Cursor;
+      list[at[m_PtOfA[i]]++] = i;
+      if (m_Kind[i] != eStill) list[at[m_PtOfB[i]]++] = i;
+    }
+    m_Cursor.assign(m_ListFirst.begin(), m_ListFirst.end() - 1);
+  }
+
   int64_t CellOf(double v) const {
     double c = std::floor(v / m_fCell);
-    if (!(c > -4e18)) return -4'000'000'000'000'000'000;  // also NaN, which the reader never passes
+    if (!(c > -4e18)) return -4'000'000'000'000'000'000;
     if (c > 4e18) return 4'000'000'000'000'000'000;
     return static_cast<int64_t>(c);
   }
-  static uint64_t Hash(int64_t x, int64_t y) {
-    uint64_t h = static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ (static_cast<uint64_t>(y) * 0xC2B2AE3D27D4EB4Full);
-    return h ^ (h >> 29);
+  static uint64_t CellHash(int64_t x, int64_t y) {
+    return Mix(static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ Mix(static_cast<uint64_t>(y)));
   }
-  void Insert(TCell c, uint32_t nFirst, uint32_t nCount) {
-    size_t mask = m_Slots.size() - 1, i = Hash(c.first, c.second) & mask;
-    while (m_Slots[i].bUsed) i = (i + 1) & mask;
-    m_Slots[i] = TSlot{c, nFirst, nCount, true};
-  }
-  const TSlot* Find(TCell c) const {
-    size_t mask = m_Slots.size() - 1, i = Hash(c.first, c.second) & mask;
-    while (m_Slots[i].bUsed) {
-      if (m_Slots[i].cell == c) return &m_Slots[i];
-      i = (i + 1) & mask;
-    }
-    return nullptr;
-  }
-  TSlot* FindMutable(TCell c) { return const_cast<TSlot*>(Find(c)); }
 
-  double m_fCell;
-  std::vector<TCell> m_EntryCell;
-  std::vector<TSlot> m_Slots;
-  std::vector<uint32_t> m_Entries;
-  std::vector<uint32_t> m_PosOf;  // where each entry stands in m_Entries
+  // The points in square cells a little wider than the search, each cell's points chained.
+  void BuildCells(double fCell) {
+    m_fCell = fCell;
+    const size_t nPts = m_Pt.size();
+    size_t cap = 16;
+    while (cap < 2 * nPts) cap <<= 1;
+    m_Cells.assign(cap, TCell());
+    m_NextInCell.assign(nPts, c_nNone);
+    for (uint32_t p = 0; p < nPts; ++p) {
+      const int64_t cx = CellOf(m_Pt[p].fX), cy = CellOf(m_Pt[p].fY);
+      size_t mask = cap - 1, s = CellHash(cx, cy) & mask;
+      while (m_Cells[s].nHead != c_nNone && (m_Cells[s].cx != cx || m_Cells[s].cy != cy))
+        s = (s + 1) & mask;
+      if (m_Cells[s].nHead == c_nNone) m_Cells[s].cx = cx, m_Cells[s].cy = cy;
+      m_NextInCell[p] = m_Cells[s].nHead;
+      m_Cells[s].nHead = p;
+    }
+  }
+
+  void CollectNear(const TfPoint& q) {
+    const int64_t x0 = CellOf(q.fX - m_w), x1 = CellOf(q.fX + m_w);
+    const int64_t y0 = CellOf(q.fY - m_w), y1 = CellOf(q.fY + m_w);
+    const size_t mask = m_Cells.size() - 1;
+    for (int64_t cx = x0; cx <= x1; ++cx)
+      for (int64_t cy = y0; cy <= y1; ++cy) {
+        size_t s = CellHash(cx, cy) & mask;
+        while (m_Cells[s].nHead != c_nNone && (m_Cells[s].cx != cx || m_Cells[s].cy != cy))
+          s = (s + 1) & mask;
+        for (uint32_t p = m_Cells[s].nHead; p != c_nNone; p = m_NextInCell[p]) m_Near.push_back(p);
+      }
+  }
+
+  struct TCell {
+    int64_t cx = 0, cy = 0;
+    uint32_t nHead = c_nNone;
+  };
+
+  std::vector<TDXFEntity>& m_L;
+  const double m_fMatch, m_w;
+  double m_fCell = 1.0, m_fMaxAbs = 0.0;
+  bool m_bAllNear = false;
+  // Per record: its ends as read, kind, state and end points.
+  std::vector<TfPoint> m_A, m_B;
+  std::vector<EKind> m_Kind;
+  std::vector<uint8_t> m_bPlaced, m_bRev;
+  std::vector<uint32_t> m_Stamp, m_PtOfA, m_PtOfB;
+  // Per point: position, the last step whose box held it, its records.
+  std::vector<TfPoint> m_Pt;
+  std::vector<uint32_t> m_Claim;
+  std::vector<uint8_t> m_bClaimTail;
+  std::vector<uint32_t> m_ListFirst, m_List, m_Cursor, m_ShortFirst, m_Short;
+  std::vector<TCell> m_Cells;
+  std::vector<uint32_t> m_NextInCell;
+  // Per step.
+  uint32_t m_nTime = 0;
+  std::vector<uint32_t> m_Near;
+  bool m_bFound = false;
+  double m_fBest = 0.0;
+  uint32_t m_nBest = 0;
+  TfPoint m_BestPoint;
 };
 
 }  // namespace
 
-int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices, double fMatchLimit,
-                 double fCoincidenceLimit, int32_t nSequence, TIntList& Squences, TProgressStage* pStage) {
+int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices,
+                 double fMatchLimit, double fCoincidenceLimit, int32_t nSequence,
+                 TIntList& Squences, TProgressStage* pStage) {
   SortPoint(L);
   const size_t n = L.size();
   for (auto& r : L) r.bSortedFlag = false;
-  // Records with the same start and the same end (a stack of copies) are measured alike
-  // at every step and are reversed together, so they stand in the grid once, as a group:
-  // a stack of thousands of copies costs what one record costs. The group's reversals are
-  // counted and given to each member when it joins a sequence.
-  struct TGroup {
-    uint32_t nFirst = 0, nCount = 0;  // its members: Members[nFirst .. nFirst + nCount), ascending
-    uint32_t nNext = 0;               // how many of them are in a sequence already
-    uint8_t bReversed = 0;            // reversed an odd number of times since reading
-  };
-  std::vector<TGroup> groups;
-  std::vector<uint32_t> groupOf(n), Members(n);
-  {
-    struct TKeyHash {
-      size_t operator()(const std::array<double, 5>& k) const {
-        size_t h = 0;
-        for (double v : k) h = h * 0x9E3779B97F4A7C15ull ^ std::hash<double>()(v);
-        return h;
-      }
-    };
-    std::unordered_map<std::array<double, 5>, uint32_t, TKeyHash> index;
-    index.reserve(n);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TDXFEntity& r = L[i];
-      const std::array<double, 5> key{r.EntityType == eDXFET_Point ? 1.0 : 0.0, r.fStartPoint.fX, r.fStartPoint.fY,
-                                      r.fEndPoint.fX, r.fEndPoint.fY};
-      // NaN never equals itself: such a record stays alone.
-      const bool bKeyable = key[1] == key[1] && key[2] == key[2] && key[3] == key[3] && key[4] == key[4];
-      uint32_t g = static_cast<uint32_t>(groups.size());
-      if (bKeyable) g = index.try_emplace(key, g).first->second;
-      if (g == groups.size()) groups.emplace_back();
-      ++groups[g].nCount;
-      groupOf[i] = g;
-    }
-    uint32_t nAt = 0;
-    for (TGroup& G : groups) {
-      G.nFirst = nAt;
-      nAt += G.nCount;
-      G.nCount = 0;
-    }
-    for (uint32_t i = 0; i < n; ++i) {
-      TGroup& G = groups[groupOf[i]];
-      Members[G.nFirst + G.nCount++] = i;
-    }
-  }
-  // Each group's ends as read: the records themselves when no two are alike (a record is
-  // changed only when it joins a sequence, and its group then leaves the grid for good).
-  std::vector<TDXFEntity> stacked;
-  if (groups.size() < n)
-    for (const TGroup& G : groups) stacked.push_back(L[Members[G.nFirst]]);
-  const std::vector<TDXFEntity>& prototypes = groups.size() < n ? stacked : L;
-  const size_t nGroups = groups.size();
-  std::vector<std::deque<uint32_t>> sequences;
   const bool bCanMatch = fMatchLimit > 0.0 && n > 1;
   // Every start within the tolerance box lies within its diagonal; a little more covers
   // rounding at the edge of the search square.
@@ -291,98 +439,49 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
     fMaxAbs = std::max({fMaxAbs, std::fabs(r.fStartPoint.fX), std::fabs(r.fStartPoint.fY),
                         std::fabs(r.fEndPoint.fX), std::fabs(r.fEndPoint.fY)});
   const double w = fMatchLimit * std::sqrt(2.0) * (1 + 1e-9) + fMaxAbs * 1e-15;
-  std::unique_ptr<TEndPointGrid> grid;
-  if (bCanMatch) grid = std::make_unique<TEndPointGrid>(prototypes, std::max(w, fMaxAbs * 1e-15 * 4));
+  TChainEnds ends(L, bCanMatch, fMatchLimit, w);
 
-  std::vector<uint32_t> near;
-  std::vector<uint32_t> seen(nGroups, 0);
-  uint32_t stamp = 0;
-  // Entry 2g + e is end e of group g as read; it is the group's start when e equals the
-  // group's reversal count.
-  auto isStart = [&](uint32_t e) { return (e & 1u) == groups[e >> 1].bReversed; };
-  auto pointOf = [&](uint32_t e) -> const TfPoint& {
-    const TDXFEntity& r = prototypes[e >> 1];
-    return (e & 1u) == 0 ? r.fStartPoint : r.fEndPoint;
-  };
-  auto startOf = [&](uint32_t g) -> const TfPoint& {
-    return groups[g].bReversed ? prototypes[g].fEndPoint : prototypes[g].fStartPoint;
-  };
-  auto endOf = [&](uint32_t g) -> const TfPoint& {
-    return groups[g].bReversed ? prototypes[g].fStartPoint : prototypes[g].fEndPoint;
-  };
-  // The group's first waiting member joins a sequence, with the group's reversals.
-  auto take = [&](uint32_t g, int32_t nSeq) {
-    TGroup& G = groups[g];
-    const uint32_t i = Members[G.nFirst + G.nNext++];
-    if (G.bReversed) ReverseLine(L[i]);
-    L[i].bSortedFlag = true;
-    L[i].nSequence = nSeq;
-    if (grid && G.nNext == G.nCount) grid->RemoveRecord(g);
-    return i;
-  };
-  // Grows the sequence at one end: bTail joins a record's start to q, the head joins its end.
-  auto grow = [&](const TfPoint& q, bool bTail, uint32_t& joined) {
-    near.clear();
-    grid->ForEachNear(q, w, [&](uint32_t e) { near.push_back(e); });
-    // Reversals: the end that should meet q is farther than the other, which matches.
-    ++stamp;
-    for (uint32_t e : near) {
-      const uint32_t g = e >> 1;
-      if (seen[g] == stamp) continue;  // one look at each group
-      seen[g] = stamp;
-      const TfPoint &S = startOf(g), &E = endOf(g);
-      const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
-      if (bTail ? (de < ds && PointsMatch(E, q, fMatchLimit)) : (ds < de && PointsMatch(S, q, fMatchLimit)))
-        groups[g].bReversed ^= 1u;
-    }
-    // The nearest joining end among the records near q; the first record on ties.
-    bool bFound = false;
-    double fBest = 0.0;
-    uint32_t best = 0, bestGroup = 0;
-    for (uint32_t e : near) {
-      if (isStart(e) != bTail) continue;
-      const double d = DistanceBetween(pointOf(e), q);
-      const uint32_t g = e >> 1;
-      const uint32_t i = Members[groups[g].nFirst + groups[g].nNext];
-      if (!bFound || d < fBest || (d == fBest && i < best)) {
-        bFound = true;
-        fBest = d;
-        best = i;
-        bestGroup = g;
-      }
-    }
-    if (!bFound) return false;
-    const TfPoint& p = bTail ? startOf(bestGroup) : endOf(bestGroup);
-    if (!PointsMatch(p, q, fMatchLimit)) return false;
-    joined = bestGroup;
-    return true;
-  };
-
+  // The sequences one after another in one array; a sequence's head grows in a scratch
+  // array and is put before the rest when the sequence is complete.
+  std::vector<uint32_t> order, head;
+  order.reserve(n);
   int32_t counter = nSequence;
   for (uint32_t first = 0; first < n; ++first) {
     if (pStage) pStage->Step(first);
-    if (L[first].bSortedFlag) continue;
-    // The first record not yet in a sequence is the first waiting member of its group.
-    std::deque<uint32_t> seq{take(groupOf[first], counter)};
+    if (ends.Placed(first)) continue;
+    ends.Take(first, counter);
+    head.clear();
+    const size_t nAt = order.size();
+    order.push_back(first);
     if (bCanMatch && L[first].EntityType != eDXFET_Point) {
       uint32_t g = 0;
-      while (grow(L[seq.back()].fEndPoint, true, g)) seq.push_back(take(g, counter));
-      while (grow(L[seq.front()].fStartPoint, false, g)) seq.push_front(take(g, counter));
+      while ((g = ends.Grow(L[order.back()].fEndPoint, true)) != TChainEnds::c_nNone) {
+        ends.Take(g, counter);
+        order.push_back(g);
+      }
+      uint32_t h = first;
+      while ((g = ends.Grow(L[h].fStartPoint, false)) != TChainEnds::c_nNone) {
+        ends.Take(g, counter);
+        head.push_back(g);
+        h = g;
+      }
     }
-    sequences.push_back(std::move(seq));
+    if (!head.empty()) {
+      order.insert(order.begin() + static_cast<ptrdiff_t>(nAt), head.rbegin(), head.rend());
+    }
     Squences.Add(counter);
     ++counter;
   }
   std::vector<TDXFEntity> out;
   out.reserve(n);
-  for (const auto& s : sequences)
-    for (uint32_t i : s) out.push_back(L[i]);
+  for (uint32_t i : order) out.push_back(L[i]);
   L = std::move(out);
   AddPolyline(L, Vertices, fCoincidenceLimit);
   return counter;
 }
 
-void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V, double fCoincidenceLimit) {
+void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V,
+                 double fCoincidenceLimit) {
   bool bAny = false;
   for (const auto& r : L) bAny = bAny || r.EntityType == eDXFET_PolyLine;
   if (!bAny) return;
@@ -406,8 +505,9 @@ void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V, d
     };
     TfPoint from = r.fStartPoint;
     // A first vertex equal to the start also counts when the tolerance is 0.
-    bool bForward = PointsMatch(V[first].fPoint, r.fStartPoint, fCoincidenceLimit) ||
-                    (V[first].fPoint.fX == r.fStartPoint.fX && V[first].fPoint.fY == r.fStartPoint.fY);
+    bool bForward =
+        PointsMatch(V[first].fPoint, r.fStartPoint, fCoincidenceLimit) ||
+        (V[first].fPoint.fX == r.fStartPoint.fX && V[first].fPoint.fY == r.fStartPoint.fY);
     if (bForward) {
       double fBulge = V[first].fBulge;
       for (size_t i = first + 1; i <= last; ++i) {
@@ -422,7 +522,8 @@ void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V, d
 }
 
 void ReverseRecordRange(std::vector<TDXFEntity>& L, size_t nFirst, size_t nLast) {
-  std::reverse(L.begin() + static_cast<ptrdiff_t>(nFirst), L.begin() + static_cast<ptrdiff_t>(nLast) + 1);
+  std::reverse(L.begin() + static_cast<ptrdiff_t>(nFirst),
+               L.begin() + static_cast<ptrdiff_t>(nLast) + 1);
   for (size_t i = nFirst; i <= nLast; ++i) {
     std::swap(L[i].fStartPoint, L[i].fEndPoint);
     L[i].Direction = L[i].Direction == eClockwise ? eAnticlockwise : eClockwise;

@@ -107,7 +107,8 @@ class TEndTree {
     if (hi - lo > c_nLeaf) {
       size_t mid = lo + (hi - lo) / 2;
       bool bX = (x1 - x0) >= (y1 - y0);
-      std::nth_element(m_Pts.begin() + static_cast<ptrdiff_t>(lo), m_Pts.begin() + static_cast<ptrdiff_t>(mid),
+      std::nth_element(m_Pts.begin() + static_cast<ptrdiff_t>(lo),
+                       m_Pts.begin() + static_cast<ptrdiff_t>(mid),
                        m_Pts.begin() + static_cast<ptrdiff_t>(hi),
                        [bX](const TPt& a, const TPt& b) { return bX ? a.x < b.x : a.y < b.y; });
       uint32_t l = Build(lo, mid, id);
@@ -145,8 +146,13 @@ class TEndTree {
 
   bool Prunable(const TNode& t) const {
     if (t.nAlive == 0 || t.nMinSeq >= m_nBelow) return true;
+    if (!m_bFound) return false;
     // A little slack so that rounding in the box bound never hides an equal distance.
-    return m_bFound && BoxDistance(t) > m_fBest * (1 + 1e-9) + 1e-300;
+    const double fBox = BoxDistance(t);
+    if (fBox > m_fBest * (1 + 1e-9) + 1e-300) return true;
+    // Where many ends lie at one distance (a hub, a stack of copies) only a lower
+    // sequence can win a tie: a box of later sequences, none of them nearer, is passed.
+    return t.nMinSeq >= m_nBestSeq && (m_fBest == 0.0 || fBox >= m_fBest * (1 + 1e-9) + 1e-300);
   }
 
   void Search(uint32_t n) const {
@@ -166,7 +172,8 @@ class TEndTree {
       return;
     }
     uint32_t a = t.left, b = t.right;
-    if (BoxDistance(m_Nodes[b]) < BoxDistance(m_Nodes[a])) std::swap(a, b);
+    const double fa = BoxDistance(m_Nodes[a]), fb = BoxDistance(m_Nodes[b]);
+    if (fb < fa || (fb == fa && m_Nodes[b].nMinSeq < m_Nodes[a].nMinSeq)) std::swap(a, b);
     Search(a);
     Search(b);
   }
@@ -186,8 +193,8 @@ class TEndTree {
 
 }  // namespace
 
-void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq, double fClosedLimit,
-              TInnerFirst* pInnerFirst) {
+void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq,
+              double fClosedLimit, TInnerFirst* pInnerFirst) {
   const size_t S = static_cast<size_t>(Squences.Count());
   if (S == 0) return;
   // Each sequence's records stand together in the list.
@@ -203,7 +210,8 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
   }
   for (size_t i = 0; i < L.size(); ++i) {
     int64_t slot = static_cast<int64_t>(L[i].nSequence) - nLow;
-    if (slot < 0 || static_cast<size_t>(slot) >= slotOf.size() || slotOf[static_cast<size_t>(slot)] == SIZE_MAX)
+    if (slot < 0 || static_cast<size_t>(slot) >= slotOf.size() ||
+        slotOf[static_cast<size_t>(slot)] == SIZE_MAX)
       continue;
     TSeqRange& r = seqs[slotOf[static_cast<size_t>(slot)]];
     if (!r.bFound) r.nFirst = i;
@@ -284,13 +292,16 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     // Look-ahead: how near the next sequence would be after each candidate (0 when none).
     double minDistSec = 0.0, minDistSec2 = 0.0;
     uint32_t dummy = 0;
-    if (!tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, dummy)) minDistSec = 0.0;
-    if (!tree.Nearest(second.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec2, dummy)) minDistSec2 = 0.0;
+    if (!tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, dummy))
+      minDistSec = 0.0;
+    if (!tree.Nearest(second.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec2, dummy))
+      minDistSec2 = 0.0;
     // Ties go to the runner-up, except when it is the same sequence turned round.
     double fBest = best.disToLast + minDistSec, fSecond = second.disToLast + minDistSec2;
     bool bBest = fBest < fSecond || (fBest == fSecond && best.min_seq == second.min_seq);
     const TMinSeq& chosen = bBest ? best : second;
-    if (chosen.bReverse) ReverseRecordRange(L, seqs[chosen.min_seq].nFirst, seqs[chosen.min_seq].nLast);
+    if (chosen.bReverse)
+      ReverseRecordRange(L, seqs[chosen.min_seq].nFirst, seqs[chosen.min_seq].nLast);
     queued[chosen.min_seq] = 1;
     tree.Remove(chosen.min_seq);
     queue.push_back(chosen.min_seq);
@@ -304,7 +315,8 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     for (size_t q = 0; q < queue.size(); ++q) positionOf[queue[q]] = static_cast<uint32_t>(q);
     pInnerFirst->ContainersByPosition.assign(queue.size(), {});
     for (size_t q = 0; q < queue.size(); ++q)
-      for (uint32_t b : containers[queue[q]]) pInnerFirst->ContainersByPosition[q].push_back(positionOf[b]);
+      for (uint32_t b : containers[queue[q]])
+        pInnerFirst->ContainersByPosition[q].push_back(positionOf[b]);
   }
   std::vector<TDXFEntity> out;
   out.reserve(L.size());

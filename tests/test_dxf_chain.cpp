@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <cmath>
 #include <random>
 #include <sstream>
 
 #include "dxf/DXFChain.h"
+#include "dxf/DXFDedupe.h"
+#include "tests/reference/GridDedupe.h"
 #include "tests/reference/PlainChain.h"
 
 using namespace veltrane;
@@ -31,8 +33,10 @@ TLayer RandomLayer(std::mt19937& rng, int n, double tol, bool bScattered = false
   const double offsets[8] = {0, 0, 0, tol, -tol, tol * 0.999, tol * 0.5, -tol * 0.5};
   auto pt = [&]() {
     if (bScattered)
-      return TfPoint{(cell(rng) % 3) * tol * 4 + scatter(rng), (cell(rng) % 3) * tol * 4 + scatter(rng), 0.0};
-    return TfPoint{cell(rng) * tol * 3 + offsets[nudge(rng)], cell(rng) * tol * 3 + offsets[nudge(rng)], 0.0};
+      return TfPoint{(cell(rng) % 3) * tol * 4 + scatter(rng),
+                     (cell(rng) % 3) * tol * 4 + scatter(rng), 0.0};
+    return TfPoint{cell(rng) * tol * 3 + offsets[nudge(rng)],
+                   cell(rng) * tol * 3 + offsets[nudge(rng)], 0.0};
   };
   int32_t nEntity = 0;
   for (int i = 0; i < n; ++i) {
@@ -65,7 +69,9 @@ TLayer RandomLayer(std::mt19937& rng, int n, double tol, bool bScattered = false
       bool bClosed = k > 94;
       for (int j = 0; j < m; ++j)
         t.verts.push_back(TDXFVertex{pt(), (kind(rng) % 3 == 0) ? 0.5 : 0.0, r.nEntity});
-      if (bClosed) t.verts.push_back(TDXFVertex{t.verts[static_cast<size_t>(r.nFirstVertex)].fPoint, 0, r.nEntity});
+      if (bClosed)
+        t.verts.push_back(
+            TDXFVertex{t.verts[static_cast<size_t>(r.nFirstVertex)].fPoint, 0, r.nEntity});
       r.nVertexCount = static_cast<int32_t>(t.verts.size()) - r.nFirstVertex;
       r.fStartPoint = t.verts[static_cast<size_t>(r.nFirstVertex)].fPoint;
       r.fEndPoint = t.verts.back().fPoint;
@@ -79,8 +85,9 @@ std::string Describe(const std::vector<TDXFEntity>& L) {
   std::ostringstream s;
   s.precision(17);
   for (const auto& r : L)
-    s << r.EntityType << " seq " << r.nSequence << " (" << r.fStartPoint.fX << "," << r.fStartPoint.fY << ")->("
-      << r.fEndPoint.fX << "," << r.fEndPoint.fY << ") dir " << r.Direction << "\n";
+    s << r.EntityType << " seq " << r.nSequence << " (" << r.fStartPoint.fX << ","
+      << r.fStartPoint.fY << ")->(" << r.fEndPoint.fX << "," << r.fEndPoint.fY << ") dir "
+      << r.Direction << "\n";
   return s.str();
 }
 
@@ -100,7 +107,9 @@ TEST(ChainDifferential, FastMatchesPlainOnRandomLayers) {
     int32_t nf = SortList(fast, layer.verts, tol, cellTol * 1e-3, 5, sf);
     int32_t np = reference::PlainSortList(plain, layer.verts, tol, cellTol * 1e-3, 5, sp);
     ASSERT_EQ(nf, np) << "case " << c;
-    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
+    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n"
+                           << Describe(fast) << "plain:\n"
+                           << Describe(plain);
     ASSERT_EQ(sf.Count(), sp.Count());
     auto qf = fast, qp = plain;
     QueueSeq(qf, sf, 5, cellTol * 1e-3);
@@ -133,8 +142,123 @@ TEST(ChainDifferential, StackedCopiesMatchThePlainRule) {
     int32_t nf = SortList(fast, layer.verts, tol, 0.5e-3, 1, sf);
     int32_t np = reference::PlainSortList(plain, layer.verts, tol, 0.5e-3, 1, sp);
     ASSERT_EQ(nf, np) << "case " << c;
-    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
+    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n"
+                           << Describe(fast) << "plain:\n"
+                           << Describe(plain);
   }
+}
+
+namespace {
+
+// Drawings where many ends meet: stars about a few hubs (some hubs within the tolerance of
+// one another, some ends nudged off the hub), stacks of copies either way round with
+// nudged copies among them, and grids of touching squares; lines long and short against
+// the tolerance, with points, circles, arcs and polylines at the hubs.
+enum EHubShape { eStar, eStack, eGrid };
+
+TLayer HubLayer(std::mt19937& rng, EHubShape shape, int n, double tol, double fScale) {
+  TLayer t;
+  std::uniform_int_distribution<int> pick(0, 99), lattice(-8, 8), nudge(0, 5);
+  const double offsets[6] = {0, 0, 0, tol * 0.5, tol * 0.999, tol};
+  auto jitter = [&]() { return offsets[nudge(rng)] * (pick(rng) % 2 ? 1 : -1); };
+  auto far = [&]() { return TfPoint{lattice(rng) * fScale, lattice(rng) * fScale, 0.0}; };
+  std::vector<TfPoint> hubs = {{0, 0, 0}, {tol * 0.5, 0, 0}, {3 * fScale, fScale, 0}};
+  auto hub = [&]() {
+    TfPoint h = hubs[static_cast<size_t>(pick(rng)) % hubs.size()];
+    if (pick(rng) < 20) h.fX += jitter(), h.fY += jitter();
+    return h;
+  };
+  auto add = [&](TfPoint a, TfPoint b) {
+    TDXFEntity r;
+    r.nEntity = static_cast<int32_t>(t.recs.size()) + 1;
+    int k = pick(rng);
+    if (pick(rng) % 2) std::swap(a, b);
+    r.fStartPoint = a;
+    r.fEndPoint = b;
+    if (k < 70) {
+      r.EntityType = eDXFET_Line;
+    } else if (k < 80) {
+      r.EntityType = eDXFET_Arc;
+      r.Direction = (k & 1) ? eClockwise : eAnticlockwise;
+      r.fStartAngle = k;
+      r.fEndAngle = -k;
+      r.fCentrePoint = far();
+    } else if (k < 85) {
+      r.EntityType = (k & 1) ? eDXFET_Circle : eDXFET_Point;
+      r.fEndPoint = r.fStartPoint;
+    } else {
+      r.EntityType = eDXFET_PolyLine;
+      r.nFirstVertex = static_cast<int32_t>(t.verts.size());
+      t.verts.push_back(TDXFVertex{a, 0.0, r.nEntity});
+      t.verts.push_back(TDXFVertex{far(), 0.5, r.nEntity});
+      t.verts.push_back(TDXFVertex{b, 0.0, r.nEntity});
+      r.nVertexCount = 3;
+    }
+    t.recs.push_back(r);
+  };
+  if (shape == eStar) {
+    while (static_cast<int>(t.recs.size()) < n) add(hub(), pick(rng) < 15 ? hub() : far());
+  } else if (shape == eStack) {
+    std::vector<std::pair<TfPoint, TfPoint>> distinct;
+    for (int k = 0; k < 4; ++k) distinct.push_back({hub(), pick(rng) < 30 ? hub() : far()});
+    while (static_cast<int>(t.recs.size()) < n) {
+      auto [a, b] = distinct[static_cast<size_t>(pick(rng)) % distinct.size()];
+      if (pick(rng) < 10) a.fX += jitter();
+      add(a, b);
+    }
+  } else {
+    const int side = std::max(1, static_cast<int>(std::sqrt(n / 4.0)));
+    for (int i = 0; i < side; ++i)
+      for (int j = 0; j < side; ++j) {
+        const double x = i * fScale, y = j * fScale;
+        add({x, y, 0}, {x + fScale, y, 0});
+        add({x + fScale, y, 0}, {x + fScale, y + fScale, 0});
+        add({x + fScale, y + fScale, 0}, {x, y + fScale, 0});
+        add({x, y + fScale, 0}, {x, y, 0});
+      }
+  }
+  for (auto& r : t.recs)
+    if (r.EntityType == eDXFET_PolyLine) {  // the record's ends are its first and last vertex
+      r.fStartPoint = t.verts[static_cast<size_t>(r.nFirstVertex)].fPoint;
+      r.fEndPoint = t.verts[static_cast<size_t>(r.nFirstVertex + 2)].fPoint;
+    }
+  std::shuffle(t.recs.begin(), t.recs.end(), rng);
+  return t;
+}
+
+}  // namespace
+
+// The chaining looks once at a point where many ends meet and reads each record's turn
+// from its ends' last steps; it must still give exactly what the rule gives.
+TEST(ChainDifferential, ManyEndsAtOnePointMatchThePlainRule) {
+  struct TCase {
+    EHubShape shape;
+    double fScale;  // line length, in tolerances: far apart, or near enough to count as short
+  };
+  const TCase cases[] = {{eStar, 20},   {eStar, 2},  {eStack, 20},
+                         {eStack, 1.5}, {eGrid, 20}, {eGrid, 2}};
+  std::mt19937 rng(35);
+  std::uniform_int_distribution<int> size(1, 160);
+  int nCases = 0;
+  for (const TCase& tc : cases)
+    for (int c = 0; c < 150; ++c) {
+      const double tol = c % 2 ? 0.02 : 0.5;
+      TLayer layer = HubLayer(rng, tc.shape, size(rng), tol, tc.fScale * tol);
+      auto fast = layer.recs, plain = layer.recs;
+      TIntList sf, sp;
+      int32_t nf = SortList(fast, layer.verts, tol, tol * 1e-3, 1, sf);
+      int32_t np = reference::PlainSortList(plain, layer.verts, tol, tol * 1e-3, 1, sp);
+      ASSERT_EQ(nf, np) << "shape " << tc.shape << " case " << c;
+      ASSERT_EQ(fast, plain) << "shape " << tc.shape << " case " << c << "\nfast:\n"
+                             << Describe(fast) << "plain:\n"
+                             << Describe(plain);
+      auto qf = fast, qp = plain;
+      QueueSeq(qf, sf, 1, tol * 1e-3);
+      reference::PlainQueueSeq(qp, sp, 1, tol * 1e-3);
+      ASSERT_EQ(qf, qp) << "shape " << tc.shape << " case " << c;
+      ++nCases;
+    }
+  EXPECT_EQ(nCases, 900);
 }
 
 TEST(ChainDifferential, HugeCoordinatesWithATinyTolerance) {
@@ -189,7 +313,8 @@ TEST(Chain, ToleranceDecidesAndReversesTheSecondLine) {
 }
 
 TEST(Chain, ShuffledSquareBecomesOneClosedSequence) {
-  std::vector<TDXFEntity> L = {Line(10, 10, 0, 10), Line(0, 0, 10, 0), Line(0, 10, 0, 0), Line(10, 10, 10, 0)};
+  std::vector<TDXFEntity> L = {Line(10, 10, 0, 10), Line(0, 0, 10, 0), Line(0, 10, 0, 0),
+                               Line(10, 10, 10, 0)};
   TIntList s;
   EXPECT_EQ(SortList(L, {}, 0.01, 0, 1, s), 2);
   ASSERT_EQ(L.size(), 4u);
@@ -260,4 +385,58 @@ TEST(Queue, NearestFirstAndClosedPathsKeepTheirDirection) {
   EXPECT_EQ(L[1].Direction, eClockwise);
   EXPECT_EQ(L[2].fStartPoint.fX, 90);
   EXPECT_EQ(L[2].nSequence, 3);
+}
+
+// Duplicates: the flat grid against the grid of per-cell lists, on drawings of copies
+// either way round, lines under longer lines, arcs under arcs and circles of nearly the
+// same circle, and points, a few nudged by about the tolerance; and on drawings with none.
+TEST(DedupeDifferential, FlatGridMatchesTheListGrid) {
+  std::mt19937 rng(3535);
+  std::uniform_int_distribution<int> pick(0, 99), lattice(0, 6), size(0, 120);
+  int nDropped = 0;
+  for (int c = 0; c < 600; ++c) {
+    const double tol = c % 3 == 0 ? 0.5 : 0.02;
+    const bool bNone = c % 5 == 0;  // a sheet where nothing lies on anything
+    auto nudge = [&]() { return pick(rng) < 20 ? (pick(rng) - 50) * tol / 40 : 0.0; };
+    std::vector<TDXFEntity> L;
+    const int n = size(rng);
+    for (int i = 0; i < n; ++i) {
+      TDXFEntity r;
+      const double x = bNone ? i * 10.0 : lattice(rng), y = bNone ? 0.0 : lattice(rng);
+      const int k = pick(rng);
+      r.fStartPoint = {x + nudge(), y + nudge(), 0};
+      if (k < 50) {
+        r.EntityType = eDXFET_Line;
+        const double t = pick(rng) < 50 ? 1.0 : pick(rng) / 100.0;
+        r.fEndPoint = {x + 3 * t + nudge(), y + nudge(), 0};
+        if (pick(rng) % 2) ReverseLine(r);
+      } else if (k < 85) {
+        r.EntityType = k < 75 ? eDXFET_Arc : eDXFET_Circle;
+        r.fCentrePoint = {x + nudge(), y + nudge(), 0};
+        r.fRadius = 2 + nudge();
+        const double a0 = lattice(rng) * 0.7, a1 = a0 + 0.5 + lattice(rng) * 0.6;
+        r.fStartPoint = {r.fCentrePoint.fX + r.fRadius * std::cos(a0),
+                         r.fCentrePoint.fY + r.fRadius * std::sin(a0), 0};
+        r.fEndPoint = k < 75 ? TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(a1),
+                                       r.fCentrePoint.fY + r.fRadius * std::sin(a1), 0}
+                             : r.fStartPoint;
+        r.Direction = k % 2 ? eClockwise : eAnticlockwise;
+      } else {
+        r.EntityType = eDXFET_Point;
+        r.fEndPoint = r.fStartPoint;
+      }
+      r.nEntity = i + 1;
+      L.push_back(r);
+    }
+    auto flat = L, listed = L;
+    const size_t nf = RemoveDuplicateRecords(flat, tol),
+                 nl = reference::GridRemoveDuplicateRecords(listed, tol);
+    ASSERT_EQ(nf, nl) << "case " << c;
+    ASSERT_EQ(flat, listed) << "case " << c;
+    if (bNone) {
+      EXPECT_EQ(nf, 0u) << "case " << c;
+    }
+    nDropped += static_cast<int>(nf);
+  }
+  EXPECT_GT(nDropped, 1000);
 }
