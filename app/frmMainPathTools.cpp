@@ -38,15 +38,18 @@ class TSequenceRefusals : public IUserPrompts {
   void ShowMessage(EMessageKind evKind, const std::string& strText) override {
     if (evKind == EMessageKind::eWarning && strText.rfind(c_sUnableToTransform, 0) == 0)
       m_Refused.push_back(strText);
+    else if (evKind == EMessageKind::eInformation && strText.rfind(c_sSequenceNotice, 0) == 0)
+      m_Notices.push_back(strText);  // changed, with something left undone
     else
       m_pUser->ShowMessage(evKind, strText);  // a fault of the program, not of a sequence
   }
   EAnswer Ask(const std::string& strQuestion, bool bAllowCancel) override {
     return m_pUser->Ask(strQuestion, bAllowCancel);
   }
-  // One warning naming each refused sequence and its reason (the first ones of a long list).
+  // One warning naming each refused sequence and its reason (the first ones of a long list),
+  // then what was left undone in sequences that were changed.
   void Show(bool bOthersChanged) const {
-    if (m_Refused.empty()) return;
+    if (m_Refused.empty() && m_Notices.empty()) return;
     constexpr size_t c_nShown = 30;  // more lines do not fit a message box
     std::string t;
     for (size_t i = 0; i < m_Refused.size() && i < c_nShown; ++i) {
@@ -58,13 +61,23 @@ class TSequenceRefusals : public IUserPrompts {
       t += std::to_string(m_Refused.size() - c_nShown);
       t += " more sequences could not be changed.";
     }
-    if (bOthersChanged) t += "\nThe other sequences were changed.";
-    m_pUser->ShowMessage(EMessageKind::eWarning, t);
+    if (!m_Refused.empty() && bOthersChanged) t += "\nThe other sequences were changed.";
+    const size_t nRoom = m_Refused.size() < c_nShown ? c_nShown - m_Refused.size() : 0;
+    for (size_t i = 0; i < m_Notices.size() && i < nRoom; ++i) {
+      if (!t.empty()) t += '\n';
+      t += m_Notices[i];
+    }
+    if (m_Notices.size() > nRoom) {
+      t += '\n';
+      t += std::to_string(m_Notices.size() - nRoom);
+      t += " more sequences were changed with parts left uncut.";
+    }
+    m_pUser->ShowMessage(m_Refused.empty() ? EMessageKind::eInformation : EMessageKind::eWarning, t);
   }
 
  private:
   IUserPrompts* m_pUser;
-  std::vector<std::string> m_Refused;
+  std::vector<std::string> m_Refused, m_Notices;
 };
 
 }  // namespace
@@ -96,6 +109,11 @@ void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {
       if (o.bFound && !o.bDone)
         m_pPrompts->ShowMessage(EMessageKind::eWarning,
                                 c_sUnableToTransform + std::to_string(m_nCurrentSequence) + ": " + o.strReason);
+      if (!o.strNotice.empty()) {
+        refusals.ShowMessage(EMessageKind::eInformation,
+                             c_sSequenceNotice + std::to_string(m_nCurrentSequence) + ": " + o.strNotice);
+        bWorkDone = true;  // told after the program is drawn again
+      }
     } else if (evOp == EPathOp::eLeadInOut || evOp == EPathOp::eAddEnd) {
       const auto pProgress = m_pPrompts->StartProgress(PathCaption(evOp));
       PathToolWholeProgram(m_Document, m_Transformer, r, pProgress.get());

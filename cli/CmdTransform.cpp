@@ -185,6 +185,8 @@ int Transform(TTransformOptions& t) {
       if (!o.bFound) return Fail(strNoSequence);
       if (!o.bDone)
         return Fail(c_sUnableToTransform + std::to_string(nSequence) + ": " + o.strReason);
+      if (!o.strNotice.empty())
+        std::cerr << "veltrane-cli: " << c_sSequenceNotice << nSequence << ": " << o.strNotice << "\n";
     } else if (bAll) {
       if (!TransformAll(doc, transformer, r, &warnings)) {
         for (const auto& m : warnings.Messages) std::cerr << "veltrane-cli: " << m.second << "\n";

@@ -126,6 +126,7 @@ TPathOutcome PathToolSequence(TProgramDocument& Doc, TTransformer& T, int32_t n,
           if (!RunOn(T, Body, R)) throw EToolFailed(T.FailureReason());
         },
         bSaveForUndo);
+    if (out.bDone && bCompensate) out.strNotice = T.Notice();
   } catch (const EToolFailed& e) {
     out.bDone = false;
     out.strReason = e.what();
@@ -191,6 +192,8 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
                                 c_sUnableToTransform + std::to_string(n) + ": " + T.FailureReason());
         continue;
       }
+      if (pPrompts && bCompensate && !T.Notice().empty())
+        pPrompts->ShowMessage(EMessageKind::eInformation, c_sSequenceNotice + std::to_string(n) + ": " + T.Notice());
     } catch (const ETransformError& e) {
       Doc.m_ListWithoutCmp.insert(Doc.m_ListWithoutCmp.end(), newCopies.begin(), newCopies.end());
       throw ETransformError(bFromStore ? -1 : e.nLine + static_cast<int32_t>(nLineBase + body->nFirst),

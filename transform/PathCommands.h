@@ -17,6 +17,7 @@ namespace veltrane {
 
 inline constexpr const char* c_sNegativeCompensation = "Error! The compensation value must be positive!";
 inline constexpr const char* c_sUnableToTransform = "Unable to perform this transform on sequence ";
+inline constexpr const char* c_sSequenceNotice = "Sequence ";
 inline constexpr const char* c_sBatchCopyError = "Error getting data from dialog!";
 
 enum class EPathOp : int { eCompensate = 0, eFillet, eLeadInOut, eAddEnd, eChangeStart };
@@ -54,6 +55,7 @@ struct TPathOutcome {
   bool bFound = false;  // the sequence exists
   bool bDone = false;   // and the tool changed it
   std::string strReason;
+  std::string strNotice;  // done, but not all of it (a notch left uncut)
 };
 
 // Runs the tool over the transformer's current list; false with FailureReason() when
@@ -65,7 +67,8 @@ bool ApplyPathTool(TTransformer& Transformer, const TPathRequest& Request);
 TPathOutcome PathToolSequence(TProgramDocument& Doc, TTransformer& Transformer, int32_t nSequence,
                               const TPathRequest& Request, bool bSaveForUndo = true);
 // The tool on every sequence in turn, as one undo step; the numbers of the sequences it
-// could not change are returned (after the warning for each). pProgress hears of each
+// could not change are returned (after the warning for each). A sequence changed with
+// a notice (a notch left uncut) is told as "Sequence N: notice". pProgress hears of each
 // sequence; when the user cancels, ECancelled leaves the program as it was.
 std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& Transformer,
                                           const TPathRequest& Request, IUserPrompts* pPrompts,
