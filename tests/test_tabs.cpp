@@ -159,6 +159,39 @@ TEST(PlaceTabs, CountsSpacingAndRefusals) {
   }
 }
 
+// Three sides 10 long and a round end: tabs off the arc go on the 30 of straight path,
+// as evenly spaced there as the corners let them, however many are asked for.
+TEST(PlaceTabs, OffTheArcsEvenlyOnTheStraights) {
+  TTabLoop loop;
+  const double fArc = 5 * 3.141592653589793;
+  loop.fLength = 30 + fArc;
+  loop.Arcs = {{10, 10 + fArc}};
+  loop.Corners = {0, 20 + fArc};
+  TTabRequest r;
+  r.fLength = 0.5;
+  r.bOnArcs = false;
+  for (int32_t n = 1; n <= 40; ++n) {
+    r.nCount = n;
+    std::string why;
+    const auto starts = PlaceTabs(loop, r, why);
+    ASSERT_EQ(starts.size(), static_cast<size_t>(n)) << n << ": " << why;
+    // The straight path left to tabs, away from the arc and the corners, in even shares.
+    // (A tab keeps 1.5 tab lengths from a corner: 3 lengths round each of two corners.)
+    const double fShare = (30 - r.fLength - 6 * r.fLength) / n;
+    std::vector<double> onStraights;
+    for (double s : starts) {
+      EXPECT_TRUE(s + r.fLength <= 10 + 1e-9 || s >= 10 + fArc - 1e-9) << n << ": " << s;
+      onStraights.push_back(s < 10 ? s : s - fArc);  // the straights as one stretch of 30
+    }
+    std::sort(onStraights.begin(), onStraights.end());
+    for (size_t k = 1; k < onStraights.size(); ++k)
+      if (n > 2) {  // (with one or two, a corner's room may come between: one share)
+        EXPECT_GE(onStraights[k] - onStraights[k - 1], fShare - 1e-9) << n << " tabs";
+        EXPECT_LE(onStraights[k] - onStraights[k - 1], fShare + 3 * r.fLength + 1e-9) << n << " tabs";
+      }
+  }
+}
+
 TEST(Tabs, DialogTexts) {
   TTabRequest r;
   std::string why;

@@ -110,6 +110,31 @@ std::vector<double> CentresWithin(const std::vector<TSpan>& Forbidden, double L,
   return best;
 }
 
+// Tab centres spread evenly by length over the allowed stretches alone, as if the
+// forbidden ones were cut out and the rest joined: each tab has the same share of what is
+// allowed, the first half a share in. Empty when two tabs would leave too little cut
+// between them.
+std::vector<double> EvenWithin(const std::vector<TSpan>& Forbidden, double L, int32_t n, double T) {
+  const std::vector<TSpan> A = AllowedSpans(Forbidden, L);
+  double fAllowed = 0.0;
+  for (const TSpan& s : A) fAllowed += s.b - s.a;
+  const double fShare = fAllowed / n;
+  if (A.empty() || !(fShare > 0)) return {};
+  std::vector<double> centres;
+  size_t i = 0;
+  double fBefore = 0.0;  // allowed length in the stretches before A[i]
+  for (int32_t k = 0; k < n; ++k) {
+    const double u = fShare * (k + 0.5);
+    while (i + 1 < A.size() && fBefore + (A[i].b - A[i].a) < u) fBefore += A[i].b - A[i].a, ++i;
+    centres.push_back(std::min(A[i].b, A[i].a + (u - fBefore)));
+  }
+  const double fGap = T + c_fMinTabPiece;
+  if (n > 1 && centres.front() + L - centres.back() < fGap) return {};
+  for (size_t k = 1; k < centres.size(); ++k)
+    if (centres[k] - centres[k - 1] < fGap) return {};
+  return centres;
+}
+
 }  // namespace
 
 bool TabRequestFromText(const std::string& strCountOrSpacing, bool bSpacing, const std::string& strLength,
@@ -170,7 +195,12 @@ std::vector<double> PlaceTabs(const TTabLoop& Loop, const TTabRequest& R, std::s
   soft = hard;
   for (double p : Loop.Corners) soft.push_back({p - 1.5 * T, p + 1.5 * T});
   if (Loop.bFixedStart) soft.push_back({-1.5 * T, 1.5 * T});
-  std::vector<double> centres = CentresWithin(soft, L, n, T);
+  // Tabs off the arcs go on the straight stretches, evenly by their length; elsewhere
+  // they are spread evenly over the whole path and moved off what they may not cover.
+  const bool bStraights = !R.bOnArcs && !Loop.Arcs.empty();
+  std::vector<double> centres = bStraights ? EvenWithin(soft, L, n, T) : std::vector<double>{};
+  if (centres.empty()) centres = CentresWithin(soft, L, n, T);
+  if (centres.empty() && bStraights) centres = EvenWithin(hard, L, n, T);
   if (centres.empty()) centres = CentresWithin(hard, L, n, T);
   if (centres.empty()) {
     strWhy = "there is no room for " + std::to_string(n) + (n == 1 ? " tab" : " tabs") + " of length " +

@@ -2,31 +2,31 @@
 '$Layer0:OUTLINE
 '$StartSeq(1)
 cadseq1:
-    MOVEABS(0,26.708)
-    MOVE(0,-26.708)
-    MOVE(32.146,0)
+    MOVEABS(0,26.5)
+    MOVE(0,-26.5)
+    MOVE(26.5,0)
 '$EndSeq(1)
 
 '$StartSeq(4)
 cadseq4:
-    MOVEABS(36.146,0)
-    MOVE(43.854,0)
-    MOVE(0,15)
+    MOVEABS(30.5,0)
+    MOVE(41,0)
 '$EndSeq(4)
 
 '$StartSeq(5)
 cadseq5:
-    MOVEABS(80,19)
-    MOVE(0,11)
+    MOVEABS(75.5,0)
+    MOVE(4.5,0)
+    MOVE(0,30)
     MOVECIRC(-20,20,-20,0,0)
-    MOVE(-16.4381,0)
+    MOVE(-22.5,0)
 '$EndSeq(5)
 
 '$StartSeq(6)
 cadseq6:
-    MOVEABS(39.5619,50)
-    MOVE(-39.5619,0)
-    MOVE(0,-19.292)
+    MOVEABS(33.5,50)
+    MOVE(-33.5,0)
+    MOVE(0,-19.5)
 '$EndSeq(6)
 '$EndLayer0:OUTLINE
 
