@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <cstdio>
-#include <cstdlib>
 #include <cmath>
 #include <numbers>
 
@@ -356,10 +354,8 @@ bool ReachesLess(const std::vector<TPiece>& Original, const std::vector<TPiece>&
   const std::vector<TPiece>* pRef = Reference();
   if (!pRef) return false;
   const std::vector<double> r = ReachOf(far, *pRef, fMargin);
-  for (size_t i = 0; i < far.size(); ++i) {
-    if (std::getenv("VELTRANE_DEBUG_OFFSET")) std::fprintf(stderr, "far (%g,%g) direct %g robust %g\n", far[i].fX, far[i].fY, dFar[i], r[i]);
+  for (size_t i = 0; i < far.size(); ++i)
     if (dFar[i] > r[i] + fTol) return true;
-  }
   return false;
 }
 

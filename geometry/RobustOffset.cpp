@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstddef>
 #include <numbers>
-#include <cstdio>
-#include <cstdlib>
 
 #include "geometry/PointMath.h"
 #include "model/NumberFormat.h"
@@ -340,22 +338,6 @@ bool RobustOffset(const std::vector<TPiece>& Original, double f, bool bClosed,
     if (bChain || std::fabs(fArea) > fMainArea) nMain = l, fMainArea = bChain ? 1e300 : std::fabs(fArea);
   }
   bool bSound = keep.size() == 1 && bLoopCloses[nMain];
-  if (std::getenv("VELTRANE_DEBUG_OFFSET")) {
-    std::fprintf(stderr, "robust: %zu kept, %zu loops, %zu kept loops, f %g\n", kept.size(), loops.size(), keep.size(), f);
-    for (size_t l = 0; l < loops.size(); ++l) {
-      std::vector<TPiece> v;
-      for (size_t k : loops[l]) v.push_back(kept[k].Piece);
-      std::fprintf(stderr, " loop %zu: %zu pieces, closes %d, area %g, at (%.9g,%.9g)\n", l, loops[l].size(), (int)bLoopCloses[l], SignedArea(v), v[0].a.fX, v[0].a.fY);
-      if (!bLoopCloses[l])
-        for (size_t k : {loops[l].back()}) {
-          const TPiece& q = kept[k].Piece;
-          std::fprintf(stderr, "   arc%d (%.12g,%.12g)->(%.12g,%.12g) c (%.9g,%.9g) r %g sweep %g src %d\n", q.bArc, q.a.fX, q.a.fY, q.b.fX, q.b.fY, q.c.fX, q.c.fY, q.r, q.fSweep, kept[k].nSource);
-          for (size_t o = 0; o < kept.size(); ++o)
-            if (Dist(kept[o].Piece.a, q.b) < 1e-3 || Dist(kept[o].Piece.b, q.a) < 1e-3)
-              std::fprintf(stderr, "     near: %zu arc%d (%.12g,%.12g)->(%.12g,%.12g) src %d\n", o, kept[o].Piece.bArc, kept[o].Piece.a.fX, kept[o].Piece.a.fY, kept[o].Piece.b.fX, kept[o].Piece.b.fY, kept[o].nSource);
-        }
-    }
-  }
   if (!bSound) {
     Uncut.clear();
     if (keep.size() > 1) {
