@@ -124,13 +124,22 @@ TEST(DXFImport, ProgressRisesToTheEndAndCancelStopsAtAnyReport) {
   }
   EXPECT_EQ(all.Reports.front().second, 0.0);
   EXPECT_EQ(all.Reports.back().second, 1.0);
+  // Reports come at most twenty times a second, so a run on a busy machine may give fewer
+  // than the first: one that ends without its k-th report had nothing to cancel.
+  int nCancelled = 0;
   for (int k = 1; k <= static_cast<int>(all.Reports.size()); ++k) {
     TProgressAnswers a("", {"A", "B"});
     a.nCancelAt = k;
     TStringList out;
-    EXPECT_THROW(Run(a, out), ECancelled) << "cancelled at report " << k;
-    EXPECT_EQ(a.Reports.size(), static_cast<size_t>(k));
+    try {
+      Run(a, out);
+      EXPECT_LT(a.Reports.size(), static_cast<size_t>(k)) << "not cancelled at report " << k;
+    } catch (const ECancelled&) {
+      EXPECT_EQ(a.Reports.size(), static_cast<size_t>(k));
+      ++nCancelled;
+    }
   }
+  EXPECT_GE(nCancelled, 6);  // the reports of every stage's start and end at least
 }
 
 TEST(DXFImport, LayersFromElementsAndDrawingsWithoutLayers) {
