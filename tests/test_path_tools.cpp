@@ -528,6 +528,38 @@ TEST(Compensation, FullCircleAndSlot) {
   }
 }
 
+// Shapes as programs and imports write them, with four decimals: an arc whose centre lies
+// a unit of the last decimal off its ends' circle, a circle of three arcs, a rounded
+// rectangle with rounding in every number, a spike ending in a short wall. Every radius
+// from tiny to most of the part, both sides, gives a path that keeps the radius.
+TEST(Compensation, RoundedNumbersNeverChangeTheAnswer) {
+  const TStringList shapes[] = {
+      {"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVECIRC(0,2,0,1,0)", "    MOVE(-10,0)",
+       "    MOVECIRC(0,-2,0,-0.9999,0)"},
+      {"    MOVEABS(5,0)", "    MOVECIRC(-7.5,4.3301,-5,0,0)", "    MOVECIRC(0,-8.6603,2.5,-4.3301,0)",
+       "    MOVECIRC(7.5,4.3302,2.5,4.3302,0)"},
+      {"    MOVEABS(126.9867,78.9123)", "    MOVE(15.6401,0.0001)", "    MOVECIRC(3.5299,3.5301,-0.0001,3.53,0)",
+       "    MOVE(0,48.6399)", "    MOVECIRC(-3.5301,3.53,-3.53,0.0001,0)", "    MOVE(-15.6399,0)",
+       "    MOVECIRC(-3.53,-3.5299,0,-3.5301,0)", "    MOVE(0.0001,-48.6401)",
+       "    MOVECIRC(3.5299,-3.5301,3.53,-0.0001,0)"},
+      {"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,10)", "    MOVE(-4,0)", "    MOVE(-0.9,8)", "    MOVE(-0.2,0)",
+       "    MOVE(-0.9,-8)", "    MOVE(-4,0)", "    MOVE(0,-10)"},
+  };
+  for (const TStringList& shape : shapes) {
+    const auto src = OnePath(shape);
+    for (double f : {0.001, 0.01, 0.05, 0.2, 0.5, 0.9}) {
+      for (double side : {1.0, -1.0}) {
+        const TResult r = Compensate(shape, side * f);
+        ASSERT_TRUE(r.bOk) << side * f << ": " << r.strFailure << "\n" << ::testing::PrintToString(shape);
+        const auto out = OnePath(r.Lines);
+        for (const TfPoint& p : reference::Samples(out, 12))
+          ASSERT_GE(reference::Distance(p, src), f - 3e-4) << side * f << " at " << p.fX << "," << p.fY;
+        EXPECT_FALSE(CrossesItself(out)) << side * f;
+      }
+    }
+  }
+}
+
 TEST(Compensation, ArcsMeetWhereTheirOffsetsCross) {
   // Two arcs meeting at corners: a lens, offset inwards and outwards.
   const TStringList lens{"    MOVEABS(0,0)", "    MOVECIRC(10,0,5,-5,1)", "    MOVECIRC(-10,0,-5,5,1)"};
