@@ -70,6 +70,9 @@ void TDXFIn::ReadHeaderVariables() {
       continue;
     }
     if (!m_pLines->Next(v)) break;
+    // The section's closing pair ends it (variables are named by code 9, which no
+    // other section uses).
+    if (c == 0 && v == "ENDSEC") break;
     if (strVariable == "$INSUNITS" && c == 70) {
       int32_t n = 0;
       if (TryStrToInt(v, n) && MillimetresPerUnit(n) > 0) m_nDrawingUnits = n;
