@@ -8,7 +8,15 @@
 //   veltrane-bench-import --shapes [--repeat K] [N ...]  default: 10000 20000 40000
 // With --repeat each case runs K times; a summary gives the medians, the time per entity
 // and its ratio to the first size's.
+//   veltrane-bench-import --compare [--repeat K] [N ...]  default: 10000 100000 1000000
+// sets the whole import (read, chain, order, write the program file, as the command-line
+// tool runs it) beside a bare read and split of the file into trimmed lines (raw, the
+// floor of any reader) and beside dxflib's parse with counting callbacks (when built with
+// dxflib): each in its own process, in alternating rounds, CPU time and peak memory
+// of that process alone.
+//   veltrane-bench-import --write N FILE                writes the sheet of N entities
 #include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,6 +35,10 @@
 #include "dxf/DXFIn.h"
 #include "dxf/DXFTravel.h"
 #include "model/TextFile.h"
+
+#ifdef VELTRANE_HAVE_DXFLIB
+#include "DxflibParse.h"
+#endif
 
 using namespace veltrane;
 
@@ -270,20 +282,144 @@ double Median(std::vector<double> v) {
   return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
+// The floor: the file read whole and split into lines trimmed of blanks, nothing more.
+int RawScan(const std::string& strPath) {
+  std::FILE* f = std::fopen(strPath.c_str(), "rb");
+  if (!f) return 1;
+  std::string buf;
+  if (std::fseek(f, 0, SEEK_END) == 0) {
+    const long nSize = std::ftell(f);
+    if (nSize > 0) buf.reserve(static_cast<size_t>(nSize));
+    std::rewind(f);
+  }
+  char chunk[1 << 16];
+  size_t n = 0;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) buf.append(chunk, n);
+  std::fclose(f);
+  size_t nLines = 0, nChars = 0;
+  const char* p = buf.data();
+  const char* end = p + buf.size();
+  while (p < end) {
+    const char* q = p;
+    while (q < end && *q != '\n' && *q != '\r') ++q;
+    const char* a = p;
+    const char* b = q;
+    while (a < b && static_cast<unsigned char>(*a) <= ' ') ++a;
+    while (b > a && static_cast<unsigned char>(b[-1]) <= ' ') --b;
+    ++nLines;
+    nChars += static_cast<size_t>(b - a);
+    p = q < end && *q == '\r' && q + 1 < end && q[1] == '\n' ? q + 2 : q + 1;
+  }
+  return nLines > 0 && nChars > 0 ? 0 : 1;
+}
+
+// The whole import as the command-line tool runs it: the program goes to a file.
+int WholeImport(const std::string& strPath) {
+  TFixedImportAnswers answers(strPath);
+  TDXFIn in(&answers, nullptr);
+  in.SetMatching(true, 0.01);
+  TStringList program;
+  TLayerContent content;
+  in.Import(program, content);
+  SaveLines(strPath + ".bas", program);
+  return program.empty() ? 1 : 0;
+}
+
+struct TChildCost {
+  double fCpu = -1;  // user + system seconds
+  double fPeakMiB = 0;
+};
+
+// Runs f in a child process and measures that process alone.
+template <class F>
+TChildCost Measure(F f) {
+  std::fflush(stdout);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int rc = 1;
+    try {
+      rc = f();
+    } catch (const std::exception& e) {
+      std::printf("| failed: %s\n", e.what());
+    }
+    std::fflush(stdout);
+    _exit(rc);
+  }
+  int status = 0;
+  struct rusage ru {};
+  if (wait4(pid, &status, 0, &ru) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+  auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+  return {sec(ru.ru_utime) + sec(ru.ru_stime), static_cast<double>(ru.ru_maxrss) / 1024.0};
+}
+
+int Compare(std::vector<size_t> sizes, int nRepeat) {
+  if (sizes.empty()) sizes = {10000, 100000, 1000000};
+#ifdef VELTRANE_HAVE_DXFLIB
+  const bool bDxflib = true;
+#else
+  const bool bDxflib = false;
+  std::printf("(built without dxflib: its columns are empty)\n\n");
+#endif
+  std::printf(
+      "| entities  | raw s  | dxflib s | Veltrane s | Veltrane/raw | Veltrane/dxflib | us/entity "
+      "| peak MiB raw | dxflib | Veltrane |\n"
+      "|-----------|--------|----------|------------|--------------|-----------------|----------"
+      "-|--------------|--------|----------|\n");
+  for (size_t n : sizes) {
+    const std::string path = "/tmp/veltrane-compare-" + std::to_string(::getpid()) + ".dxf";
+    // Written by a child, so that no process measured inherits the generator's memory.
+    Measure([&] {
+      WriteFileAtomically(path, Sheet(n, 42));
+      return 0;
+    });
+    std::vector<double> raw, lib, vel, rRaw, rLib;
+    double fPeakRaw = 0, fPeakLib = 0, fPeakVel = 0;
+    for (int k = 0; k < nRepeat; ++k) {
+      // Alternating rounds: raw, dxflib and Veltrane one after the other, so that the
+      // machine's moods fall on all three alike.
+      const TChildCost a = Measure([&] { return RawScan(path); });
+      TChildCost b;
+#ifdef VELTRANE_HAVE_DXFLIB
+      b = Measure([&] { return DxflibCountElements(path) > 0 ? 0 : 1; });
+#endif
+      const TChildCost c = Measure([&] { return WholeImport(path); });
+      raw.push_back(a.fCpu), lib.push_back(b.fCpu), vel.push_back(c.fCpu);
+      rRaw.push_back(c.fCpu / a.fCpu);
+      if (bDxflib) rLib.push_back(c.fCpu / b.fCpu);
+      fPeakRaw = std::max(fPeakRaw, a.fPeakMiB), fPeakLib = std::max(fPeakLib, b.fPeakMiB);
+      fPeakVel = std::max(fPeakVel, c.fPeakMiB);
+    }
+    std::remove(path.c_str());
+    std::remove((path + ".bas").c_str());
+    std::printf("| %9zu | %6.3f | %8.3f | %10.3f | %12.2f | %15.2f | %9.2f | %12.0f | %6.0f | %8.0f |\n", n,
+                Median(raw), bDxflib ? Median(lib) : 0.0, Median(vel), Median(rRaw), bDxflib ? Median(rLib) : 0.0,
+                Median(vel) * 1e6 / static_cast<double>(n), fPeakRaw, fPeakLib, fPeakVel);
+  }
+  std::printf("\nMedians of %d alternating rounds; the ratios are the medians of each round's ratio.\n", nRepeat);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::strcmp(argv[1], "--write") == 0) {
+    WriteFileAtomically(argv[3], Sheet(static_cast<size_t>(std::atoll(argv[2])), 42));
+    return 0;
+  }
   std::vector<size_t> sizes;
-  bool bShapes = false;
+  bool bShapes = false, bCompare = false;
   int nRepeat = 1;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--shapes") == 0)
       bShapes = true;
+    else if (std::strcmp(argv[i], "--compare") == 0)
+      bCompare = true;
     else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
       nRepeat = std::max(1, std::atoi(argv[++i]));
     else
       sizes.push_back(static_cast<size_t>(std::atoll(argv[i])));
   }
+  if (bCompare) return Compare(sizes, nRepeat);
   if (bShapes) {
     if (sizes.empty()) sizes = {10000, 20000, 40000};
     std::printf(

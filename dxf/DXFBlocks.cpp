@@ -147,7 +147,8 @@ void TDXFIn::StoreRecord(TDXFEntity rec, const std::string& strLayer, const TDXF
     n = ResolveLayer(strLayer);
     if (n < 0 || LeftInPaperSpace()) return;
   }
-  auto& out = BlockFlag ? m_lstBlocks : m_lstRecords[static_cast<size_t>(n)];
+  // Before the layers are chosen, n is the layer's number among the names read.
+  auto& out = BlockFlag ? m_lstBlocks : m_bDeferLayers ? m_lstRead : m_lstRecords[static_cast<size_t>(n)];
   if (!Plane.IsWorld()) {
     rec.nLine = nLine > 0 ? nLine : m_nElementLine;
     CopyTransformed(rec, TTransform::OfPlane(Plane), out, n, nLine);

@@ -201,6 +201,18 @@ void TDXFIn::ScanInsert() {
   int32_t n = ResolveLayer(st.strLayer);
   if (n < 0 || LeftInPaperSpace()) return;
   NoteTilted("INSERT", ins.Plane, nLine);
+  if (m_bDeferLayers) {
+    // Expanded once the layers are chosen, in its place among the records read.
+    TDXFEntity r;
+    r.EntityType = eDXFET_InsertRef;
+    r.nLayer = n;
+    r.nLine = nLine;
+    r.nInsert = static_cast<int32_t>(m_lstInserts.size());
+    m_lstInserts.push_back(ins);
+    m_lstRead.push_back(r);
+    m_bReadInserts = true;
+    return;
+  }
   ExpandInsert(ins, n);
 }
 

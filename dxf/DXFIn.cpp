@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <numbers>
@@ -94,11 +95,17 @@ EDXFValueType TDXFIn::CodeValueType(int32_t n) {
 bool TDXFIn::ToDouble(std::string_view s, double& f) { return TryStrToFloat(s, f); }
 
 void TDXFIn::Warn(const char* strElement, std::string strReason, int nLine) {
-  m_Warnings.push_back(TDXFWarning{strElement, std::move(strReason), nLine, true});
+  if (m_bDeferLayers)
+    m_PendingWarnings.push_back({TDXFWarning{strElement, std::move(strReason), nLine, true}, m_nWarnLayer, m_lstRead.size()});
+  else
+    m_Warnings.push_back(TDXFWarning{strElement, std::move(strReason), nLine, true});
 }
 
 void TDXFIn::Note(const char* strElement, std::string strText, int nLine) {
-  m_Warnings.push_back(TDXFWarning{strElement, std::move(strText), nLine, false});
+  if (m_bDeferLayers)
+    m_PendingWarnings.push_back({TDXFWarning{strElement, std::move(strText), nLine, false}, m_nWarnLayer, m_lstRead.size()});
+  else
+    m_Warnings.push_back(TDXFWarning{strElement, std::move(strText), nLine, false});
 }
 
 TStringList TDXFIn::WarningSummary() const {
@@ -160,13 +167,14 @@ bool TDXFIn::FindTable(std::string_view strTable) {
   return false;
 }
 
-void TDXFIn::ScanLayerTable() {
+bool TDXFIn::ScanLayerTable() {
   m_DrawingLayers.clear();
   enum { eWaitZero, eWaitLayer, eInEntry, eName } state = eWaitZero;
   bool bSkip = false;
   std::string_view line;
   while (m_pLines->Next(line)) {
-    if (line == "ENDTAB" || line == "ENDSEC") return;
+    if (line == "ENDTAB") return false;
+    if (line == "ENDSEC") return true;
     switch (state) {
       case eWaitZero:
         if (line == "0") state = eWaitLayer;
@@ -187,6 +195,7 @@ void TDXFIn::ScanLayerTable() {
         break;
     }
   }
+  return false;
 }
 
 bool TDXFIn::ScanEntityForLayer() {
@@ -242,9 +251,26 @@ void TDXFIn::SelectLayer() {
   }
 }
 
-int32_t TDXFIn::ResolveLayer(const std::string& strLayer) const {
-  if (b_nolayer) return 0;
+int32_t TDXFIn::LayerId(std::string_view name) {
+  // Elements come in runs on one layer: the last one found is tried first.
+  if (m_nLastLayerId >= 0 && m_LayerNames[static_cast<size_t>(m_nLastLayerId)] == name) return m_nLastLayerId;
+  const auto [it, bNew] = m_LayerIds.try_emplace(std::string(name), static_cast<int32_t>(m_LayerNames.size()));
+  if (bNew) {
+    m_LayerNames.emplace_back(name);
+    m_NotImportedById.emplace_back();
+  }
+  m_nLastLayerId = it->second;
+  return it->second;
+}
+
+int32_t TDXFIn::ResolveLayer(const std::string& strLayer) {
   const std::string_view name = strLayer.empty() ? std::string_view("0") : std::string_view(strLayer);
+  if (m_bDeferLayers) {
+    // What this element notes from here on counts only when its layer is chosen.
+    m_nWarnLayer = LayerId(name);
+    return m_nWarnLayer;
+  }
+  if (b_nolayer) return 0;
   int32_t n = -1;
   for (int32_t i = 0; i < n_strSelectedNumber; ++i)
     if (m_strSelectedLayer[static_cast<size_t>(i)] == name) n = i;
@@ -263,6 +289,14 @@ void TDXFIn::EmptyLists() {
   m_nExpanded = 0;
   for (auto& k : m_NotImported) k.clear();
   m_nPaperSpaceElements = 0;
+  m_lstRead = {};
+  m_bReadInserts = false;
+  m_LayerNames.clear();
+  m_LayerIds.clear();
+  m_nLastLayerId = -1;
+  m_nWarnLayer = -1;
+  m_PendingWarnings.clear();
+  m_NotImportedById.clear();
 }
 
 void TDXFIn::RequireSection() {
@@ -283,6 +317,7 @@ void TDXFIn::RequireSection() {
 bool TDXFIn::DispatchElement(std::string_view name) {
   m_nElementLine = m_pLines->LineNumber();
   m_bPaperSpace = false;
+  m_nWarnLayer = -1;
   bool bValueProcessed = false;
   if (name == "LINE") ScanLine();
   else if (name == "ARC") ScanArc(false);
@@ -392,9 +427,10 @@ void TDXFIn::ScanEntities() {
           ++m_nPaperSpaceElements;
           continue;
         }
-        const int32_t n = ResolveLayer(strLayer);
-        if (n < 0) continue;
-        auto& kinds = m_NotImported[static_cast<size_t>(n)];
+        const int32_t n = m_bDeferLayers ? -1 : ResolveLayer(strLayer);
+        if (n < 0 && !m_bDeferLayers) continue;
+        auto& kinds = m_bDeferLayers ? m_NotImportedById[static_cast<size_t>(LayerId(strLayer.empty() ? "0" : strLayer))]
+                                     : m_NotImported[static_cast<size_t>(n)];
         auto it = std::find_if(kinds.begin(), kinds.end(), [&](const auto& k) { return k.first == name; });
         if (it == kinds.end())
           kinds.emplace_back(name, 1);
@@ -516,23 +552,194 @@ void TDXFIn::ReadFile() {
   ReadBuffer(std::move(buffer));
 }
 
+// The layers the ENTITIES section uses, taken from the lines as the element reading goes
+// over them: after a line "0" each line is an element name, and an element's pairs run to
+// the next group code 0; its layer is the value of its last code 8 ("0" for an element
+// that is converted and names none), and elements of paper space do not count unless
+// they are imported.
+class TDXFIn::TLayerScan : public IDXFLineObserver {
+ public:
+  TLayerScan(bool bIncludePaperSpace, TStringList& Layers) : m_bInclude(bIncludePaperSpace), m_Layers(Layers) {}
+  void Line(std::string_view s) override {
+    switch (m_eState) {
+      case eWaitZero:
+        if (s == "0") m_eState = eName;
+        break;
+      case eName:
+        if (s == "ENDSEC") {
+          m_eState = eDone;
+          break;
+        }
+        m_bConverted = IsConvertedElement(s);
+        m_strLayer.clear();
+        m_bPaper = false;
+        m_eState = eCode;
+        break;
+      case eCode: {
+        const int32_t c = GroupCode(s);
+        if (c == 0) {
+          Finish();
+          m_eState = eName;
+        } else {
+          m_nCode = c;
+          m_eState = eValue;
+        }
+        break;
+      }
+      case eValue:
+        if (m_nCode == 8) m_strLayer = s;
+        else if (m_nCode == 67) m_bPaper = s == "1";
+        m_eState = eCode;
+        break;
+      case eDone:
+        break;
+    }
+  }
+  bool Done() const { return m_eState == eDone; }
+  // The file ended: an element cut short still names its layer.
+  void End() {
+    if (m_eState == eCode || m_eState == eValue) Finish();
+    m_eState = eDone;
+  }
+
+ private:
+  void Finish() {
+    if (m_strLayer.empty() && m_bConverted) m_strLayer = "0";
+    if (m_strLayer.empty() || (m_bPaper && !m_bInclude) || m_strLayer == m_strLast) return;
+    m_strLast = m_strLayer;
+    if (m_Known.insert(m_strLayer).second) m_Layers.push_back(m_strLayer);
+  }
+  enum { eWaitZero, eName, eCode, eValue, eDone } m_eState = eWaitZero;
+  bool m_bInclude;
+  TStringList& m_Layers;
+  std::unordered_set<std::string> m_Known;
+  std::string m_strLayer, m_strLast;
+  int32_t m_nCode = 0;
+  bool m_bConverted = false, m_bPaper = false;
+};
+
+void TDXFIn::ReadSections() {
+  // Each section is read at its first "0 / SECTION / 2 / name", as a search from the
+  // start of the file finds it; the reading goes on from where the section ends.
+  static const std::string_view pattern[3] = {"0", "SECTION", "2"};
+  bool bHeader = false, bTables = false, bBlocks = false, bEntities = false;
+  int nState = 0;
+  std::string_view line;
+  while (!(bHeader && bTables && bBlocks && bEntities) && m_pLines->Next(line)) {
+    if (line == "ENDSEC") {
+      nState = 0;
+      continue;
+    }
+    if (nState < 3) {
+      nState = line == pattern[nState] ? nState + 1 : 0;
+      continue;
+    }
+    nState = 0;
+    if (!bHeader && line == "HEADER") {
+      bHeader = true;
+      ReadHeaderVariables();
+    } else if (!bTables && line == "TABLES") {
+      bTables = true;
+      ReadTables();
+    } else if (!bBlocks && line == "BLOCKS") {
+      bBlocks = true;
+      ScanBlocks();
+    } else if (!bEntities && line == "ENTITIES") {
+      bEntities = true;
+      ReadEntities();
+    }
+  }
+}
+
+void TDXFIn::ReadTables() {
+  // The first BLOCK_RECORD and the first LAYER table, in whichever order they stand.
+  static const std::string_view pattern[3] = {"0", "TABLE", "2"};
+  bool bRecords = false, bLayers = false;
+  int nState = 0;
+  std::string_view line;
+  while (!(bRecords && bLayers) && m_pLines->Next(line)) {
+    if (line == "ENDSEC") return;
+    if (nState < 3) {
+      nState = line == pattern[nState] ? nState + 1 : 0;
+      continue;
+    }
+    nState = 0;
+    if (!bRecords && line == "BLOCK_RECORD") {
+      bRecords = true;
+      if (ReadBlockRecords()) return;
+    } else if (!bLayers && line == "LAYER") {
+      bLayers = true;
+      if (ScanLayerTable()) return;
+    }
+  }
+}
+
+void TDXFIn::ReadEntities() {
+  TLayerScan scan(m_bIncludePaperSpace, m_EntityLayers);
+  m_pLines->SetObserver(&scan);
+  struct TDetach {
+    TDXFLines* p;
+    ~TDetach() { p->SetObserver(nullptr); }
+  } detach{m_pLines};
+  ScanEntities();
+  // The layer list reads on where the element reading stopped, to the section's end.
+  std::string_view line;
+  while (!scan.Done() && m_pLines->Next(line)) {
+  }
+  scan.End();
+}
+
 void TDXFIn::ReadBuffer(std::string strBuffer) {
   TDXFLines lines(std::move(strBuffer));
   m_pLines = &lines;
   struct TReset {
     TDXFIn* p;
-    ~TReset() { p->m_pLines = nullptr; }
+    ~TReset() {
+      p->m_pLines = nullptr;
+      p->m_bDeferLayers = false;
+    }
   } reset{this};
   b_nolayer = false;
   m_Warnings.clear();
   RequireSection();
   m_strTruncation = lines.Truncation();
-  ScanUnits();
-  if (m_pUI) m_pUI->DrawingEncoding(TextEncoding());
+  m_nDrawingUnits = 0;
+  m_strAcadVer.clear();
+  m_strCodePage.clear();
+  m_BlockUnits.clear();
   m_DrawingLayers.clear();
-  if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
-  lines.Rewind();
-  if (FindSection("ENTITIES")) ScanEntitiesForLayers();
+  m_EntityLayers.clear();
+  EmptyLists();
+  m_nEntity = 0;
+  // One pass over the drawing reads its units, layers, blocks and elements; the elements
+  // of every layer are kept until the layers are chosen. A sheet spends some 65 bytes
+  // of the file on an element.
+  m_bDeferLayers = true;
+  m_lstRead.reserve(lines.Size() / 64 + 16);
+  std::exception_ptr failure;
+  try {
+    ReadSections();
+  } catch (const EDXFError&) {
+    failure = std::current_exception();
+  }
+  m_bDeferLayers = false;
+  if (failure) {
+    // The reading stopped at an element that makes the drawing fail once layers are
+    // chosen; the units and the layer list still come from the whole drawing.
+    lines.Rewind();
+    ScanUnits();
+    m_DrawingLayers.clear();
+    if (FindSection("TABLES") && FindTable("LAYER")) ScanLayerTable();
+    lines.Rewind();
+    if (FindSection("ENTITIES")) ScanEntitiesForLayers();
+  } else {
+    // The LAYER table's names first, then those only elements use.
+    const std::unordered_set<std::string> table(m_DrawingLayers.begin(), m_DrawingLayers.end());
+    for (std::string& l : m_EntityLayers)
+      if (!table.count(l)) m_DrawingLayers.push_back(std::move(l));
+  }
+  m_EntityLayers.clear();
+  if (m_pUI) m_pUI->DrawingEncoding(TextEncoding());
   if (m_DrawingLayers.empty()) {
     b_nolayer = true;
     m_strCurrentLayer = "0";
@@ -540,28 +747,78 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   } else {
     SelectLayer();
   }
-  EmptyLists();
-  m_nEntity = 0;
   if (n_strSelectedNumber > 0 || b_nolayer) {
-    // Two passes over the drawing: its blocks, then its elements.
+    if (failure) std::rethrow_exception(failure);
     m_pProgress = m_pUI ? m_pUI->Progress() : nullptr;
-    TProgressStage stage(m_pProgress, "Reading the drawing", 0.0, c_fReadShare, 2.0 * static_cast<double>(lines.Size()));
+    TProgressStage stage(m_pProgress, "Reading the drawing", 0.0, c_fReadShare, static_cast<double>(m_lstRead.size()));
     m_pStage = &stage;
     struct TEndStage {
       TDXFIn* p;
       ~TEndStage() { p->m_pStage = nullptr; }
     } endStage{this};
-    lines.Rewind();
-    if (FindSection("BLOCKS")) ScanBlocks();
-    lines.Rewind();
-    stage.SetBase(static_cast<double>(lines.Size()));
-    if (FindSection("ENTITIES")) ScanEntities();
+    PlaceRecords();
     stage.Done();
+  } else {
+    EmptyLists();  // cancelled: nothing is imported
   }
   ConvertUnits();
   CalculateArcEnds();
   DropUnwritableRecords();
   SetTolerances();
+}
+
+void TDXFIn::PlaceRecords() {
+  // Per layer read, the chosen layer it goes to (the last one of that name), or -1.
+  const size_t nIds = m_LayerNames.size();
+  std::vector<int32_t> slot(nIds, -1);
+  for (size_t id = 0; id < nIds; ++id) {
+    if (b_nolayer) slot[id] = 0;
+    else
+      for (int32_t i = 0; i < n_strSelectedNumber; ++i)
+        if (m_strSelectedLayer[static_cast<size_t>(i)] == m_LayerNames[id]) slot[id] = i;
+  }
+  for (size_t id = 0; id < nIds; ++id) {
+    if (slot[id] < 0) continue;
+    auto& kinds = m_NotImported[static_cast<size_t>(slot[id])];
+    for (auto& k : m_NotImportedById[id]) {
+      auto it = std::find_if(kinds.begin(), kinds.end(), [&](const auto& e) { return e.first == k.first; });
+      if (it == kinds.end()) kinds.push_back(std::move(k));
+      else it->second += k.second;
+    }
+  }
+  size_t nWarning = 0;
+  auto warnUpTo = [&](size_t nPos) {
+    for (; nWarning < m_PendingWarnings.size() && m_PendingWarnings[nWarning].nBefore <= nPos; ++nWarning) {
+      TPendingWarning& w = m_PendingWarnings[nWarning];
+      if (w.nLayerId < 0 || slot[static_cast<size_t>(w.nLayerId)] >= 0) m_Warnings.push_back(std::move(w.Warning));
+    }
+  };
+  // Without insertions the first layer's records stay where they were read.
+  const bool bInPlace = !m_bReadInserts;
+  size_t nKept = 0;
+  for (size_t i = 0; i < m_lstRead.size(); ++i) {
+    warnUpTo(i);
+    if (m_pStage) m_pStage->Step(static_cast<double>(i));
+    TDXFEntity& r = m_lstRead[i];
+    const int32_t s = slot[static_cast<size_t>(r.nLayer)];
+    if (s < 0) continue;
+    if (r.EntityType == eDXFET_InsertRef) {
+      ExpandInsert(m_lstInserts[static_cast<size_t>(r.nInsert)], s);
+      continue;
+    }
+    r.nLayer = s;
+    if (bInPlace && s == 0)
+      m_lstRead[nKept++] = r;
+    else
+      m_lstRecords[static_cast<size_t>(s)].push_back(r);
+  }
+  warnUpTo(static_cast<size_t>(-1));
+  m_PendingWarnings.clear();
+  if (bInPlace) {
+    m_lstRead.resize(nKept);
+    m_lstRecords[0] = std::move(m_lstRead);
+  }
+  m_lstRead = {};
 }
 
 double TDXFIn::ArcLength(const TDXFEntity& r) {

@@ -140,6 +140,7 @@ class TDXFIn {
   static EDXFValueType CodeValueType(int32_t nCode);
 
  private:
+  class TLayerScan;
   // Passes over the file.
   bool FindSection(std::string_view strSection);
   void RequireSection();  // throws EDXFError when the file has no section at all
@@ -150,7 +151,13 @@ class TDXFIn {
   double OutputMillimetresPerUnit() const;  // no units count as millimetres
   void ConvertUnits();
   bool FindTable(std::string_view strTable);
-  void ScanLayerTable();
+  // The one pass of an import: each section's first occurrence is read where it stands.
+  void ReadSections();
+  void ReadTables();
+  void ReadEntities();
+  void ReadHeaderVariables();  // $INSUNITS, $ACADVER, $DWGCODEPAGE
+  bool ReadBlockRecords();     // the BLOCK_RECORD table's units; true when it ends the section
+  bool ScanLayerTable();       // true when it ends at the section's end
   void ScanEntitiesForLayers();
   bool ScanEntityForLayer();
   static bool IsConvertedElement(std::string_view name);
@@ -196,8 +203,13 @@ class TDXFIn {
                   bool& bBad);
   void ScanLWPolyLine();
 
-  // Layer resolution and storing of a finished record.
-  int32_t ResolveLayer(const std::string& strLayer) const;
+  // Layer resolution and storing of a finished record. While the drawing is read (before
+  // the layers are chosen) it gives the layer's number among the names read instead.
+  int32_t ResolveLayer(const std::string& strLayer);
+  int32_t LayerId(std::string_view strLayer);
+  // After the layers are chosen: the records read go to the chosen layers' lists, block
+  // insertions are expanded there, and what was noted on the way is kept for those layers.
+  void PlaceRecords();
   // A record of an element drawn in Plane is first brought into world coordinates.
   void StoreRecord(TDXFEntity rec, const std::string& strLayer, const TDXFPlane& Plane = TDXFPlane(),
                    int nLine = 0);
@@ -250,6 +262,24 @@ class TDXFIn {
   TStringList m_DrawingLayers;  // the layer dialog's list
 
   std::array<std::vector<TDXFEntity>, c_nLayerSlots> m_lstRecords;
+  // The reading before the layers are chosen: every record in drawing order with its
+  // layer's number in nLayer (insertions as eDXFET_InsertRef), the layers' names, and
+  // the warnings with the layer they depend on (-1: none) and the record they precede.
+  bool m_bDeferLayers = false;
+  std::vector<TDXFEntity> m_lstRead;
+  bool m_bReadInserts = false;  // m_lstRead holds insertions
+  std::vector<std::string> m_LayerNames;
+  std::unordered_map<std::string, int32_t> m_LayerIds;
+  int32_t m_nLastLayerId = -1;
+  int32_t m_nWarnLayer = -1;  // the layer of the element being read, once it was resolved
+  struct TPendingWarning {
+    TDXFWarning Warning;
+    int32_t nLayerId;
+    size_t nBefore;
+  };
+  std::vector<TPendingWarning> m_PendingWarnings;
+  std::vector<std::vector<std::pair<std::string, size_t>>> m_NotImportedById;
+  TStringList m_EntityLayers;  // layers the ENTITIES section uses, in order of first use
   std::vector<TDXFEntity> m_lstBlocks;
   std::vector<TBlock> m_lstHeadofBlocks;
   std::vector<TDXFVertex> m_lstVertices;

@@ -47,6 +47,10 @@ bool TDXFLines::Next(std::string_view& strLine) {
   }
   m_nPos = static_cast<size_t>(q - base);
   ++m_nLine;
+  if (m_pObserver && m_nLine > m_nObserved) {
+    m_nObserved = m_nLine;
+    m_pObserver->Line(strLine);
+  }
   return true;
 }
 

@@ -8,6 +8,14 @@
 
 namespace veltrane {
 
+// Sees every line of the drawing once, in order, while a pass reads it: stepping back
+// and reading a line again does not show it twice.
+class IDXFLineObserver {
+ public:
+  virtual ~IDXFLineObserver() = default;
+  virtual void Line(std::string_view strLine) = 0;
+};
+
 class TDXFLines {
  public:
   // Takes the file's bytes; a UTF-8 byte-order mark is skipped. A binary DXF, or one
@@ -20,6 +28,11 @@ class TDXFLines {
   // Steps back over the last line read, once: the next Next() reads it again.
   void Back() { m_nPos = m_nLastPos; m_nLine = m_nLastLine; }
   int LineNumber() const { return m_nLine; }  // 1-based number of the last line read
+  // Shows every line read from here on to pObserver (null: none).
+  void SetObserver(IDXFLineObserver* pObserver) {
+    m_pObserver = pObserver;
+    m_nObserved = m_nLine;
+  }
   bool AtEnd() const { return m_nPos >= m_Buffer.size(); }
   // How far the reading has come, in bytes of the drawing, and the drawing's size.
   size_t Position() const { return m_nPos - m_nStart; }
@@ -35,6 +48,8 @@ class TDXFLines {
   size_t m_nPos = 0, m_nLastPos = 0;
   int m_nLine = 0, m_nLastLine = 0;
   bool m_bLfCr = false;  // "\n\r" is one line end
+  IDXFLineObserver* m_pObserver = nullptr;
+  int m_nObserved = 0;  // the last line shown to it
 };
 
 }  // namespace veltrane

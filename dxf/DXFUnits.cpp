@@ -44,42 +44,48 @@ void TDXFIn::ScanUnits() {
   m_strAcadVer.clear();
   m_strCodePage.clear();
   m_BlockUnits.clear();
-  if (FindSection("HEADER")) {
-    // "9 / $INSUNITS" names the variable; its value is the next pair's (code 70).
-    // $ACADVER (code 1) and $DWGCODEPAGE (code 3) tell how the drawing's texts are encoded.
-    std::string_view line;
-    std::string strVariable;
-    bool bName = false;
-    while (m_pLines->Next(line)) {
-      if (line == "ENDSEC") break;
-      if (bName) {
-        bName = false;
-        strVariable = std::string(line);
-        continue;
-      }
-      const int32_t c = GroupCode(line);
-      std::string_view v;
-      if (c == 9) {
-        bName = true;
-        continue;
-      }
-      if (!m_pLines->Next(v)) break;
-      if (strVariable == "$INSUNITS" && c == 70) {
-        int32_t n = 0;
-        if (TryStrToInt(v, n) && MillimetresPerUnit(n) > 0) m_nDrawingUnits = n;
-      } else if (strVariable == "$ACADVER" && c == 1) {
-        m_strAcadVer = std::string(v);
-      } else if (strVariable == "$DWGCODEPAGE" && c == 3) {
-        m_strCodePage = std::string(v);
-      }
-      strVariable.clear();
-    }
-  }
+  if (FindSection("HEADER")) ReadHeaderVariables();
   m_pLines->Rewind();
-  if (!FindSection("TABLES") || !FindTable("BLOCK_RECORD")) {
-    m_pLines->Rewind();
-    return;
+  if (FindSection("TABLES") && FindTable("BLOCK_RECORD")) ReadBlockRecords();
+  m_pLines->Rewind();
+}
+
+void TDXFIn::ReadHeaderVariables() {
+  // "9 / $INSUNITS" names the variable; its value is the next pair's (code 70).
+  // $ACADVER (code 1) and $DWGCODEPAGE (code 3) tell how the drawing's texts are encoded.
+  std::string_view line;
+  std::string strVariable;
+  bool bName = false;
+  while (m_pLines->Next(line)) {
+    if (line == "ENDSEC") break;
+    if (bName) {
+      bName = false;
+      strVariable = std::string(line);
+      continue;
+    }
+    const int32_t c = GroupCode(line);
+    std::string_view v;
+    if (c == 9) {
+      bName = true;
+      continue;
+    }
+    if (!m_pLines->Next(v)) break;
+    // The section's closing pair ends it (variables are named by code 9, which no
+    // other section uses).
+    if (c == 0 && v == "ENDSEC") break;
+    if (strVariable == "$INSUNITS" && c == 70) {
+      int32_t n = 0;
+      if (TryStrToInt(v, n) && MillimetresPerUnit(n) > 0) m_nDrawingUnits = n;
+    } else if (strVariable == "$ACADVER" && c == 1) {
+      m_strAcadVer = std::string(v);
+    } else if (strVariable == "$DWGCODEPAGE" && c == 3) {
+      m_strCodePage = std::string(v);
+    }
+    strVariable.clear();
   }
+}
+
+bool TDXFIn::ReadBlockRecords() {
   // Each BLOCK_RECORD: its name (code 2) and its insertion units (code 70).
   std::string_view line;
   std::string strName;
@@ -95,7 +101,8 @@ void TDXFIn::ScanUnits() {
     if (!m_pLines->Next(v)) break;
     if (c == 0) {
       flush();
-      if (v == "ENDTAB" || v == "ENDSEC") break;
+      if (v == "ENDTAB") return false;
+      if (v == "ENDSEC") return true;
     } else if (c == 2) {
       strName = v;
     } else if (c == 70) {
@@ -103,7 +110,7 @@ void TDXFIn::ScanUnits() {
       if (TryStrToInt(v, n) && MillimetresPerUnit(n) > 0) nUnits = n;
     }
   }
-  m_pLines->Rewind();
+  return false;
 }
 
 double TDXFIn::BlockUnitScale(const std::string& strBlock, const std::string& strContainer) const {

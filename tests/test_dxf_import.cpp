@@ -687,3 +687,73 @@ TEST(DrawingEncoding, NamesAndEscapesAndUtf8) {
   for (const char* s : {"\xC7\xD0", "\x80", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "caf\xE9"})
     EXPECT_FALSE(veltrane::IsValidUtf8(s)) << s;
 }
+
+// The drawing is read once, before the layers are asked for: its elements wait with their
+// layer's name, warnings that depend on the layer count only when it is chosen, and a block
+// defined after the elements that insert it is still found.
+namespace {
+
+std::string LayersReadOnceDrawing() {
+  std::string s = "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n0\nLAYER\n2\nA\n70\n0\n0\nENDTAB\n0\nENDSEC\n";
+  s += "0\nSECTION\n2\nENTITIES\n";
+  s += "0\nLINE\n8\nA\n10\n1\n20\n1\n11\n1\n21\n1\n";      // zero length, on A
+  s += "0\nLINE\n8\nB\n10\n2\n20\n2\n11\n2\n21\n2\n";      // zero length, on B
+  s += "0\nLINE\n8\nA\n10\n0\n20\n0\n11\n5\n";             // no code 21: on any layer
+  s += "0\nINSERT\n8\nA\n2\nBL\n10\n10\n20\n10\n";
+  s += "0\nLINE\n8\nB\n10\n0\n20\n50\n11\n5\n21\n50\n";
+  s += "0\nTEXT\n8\nB\n1\nnote\n";
+  s += "0\nENDSEC\n";
+  s += "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n8\n0\n2\nBL\n70\n0\n10\n0\n20\n0\n";
+  s += "0\nLINE\n8\n0\n10\n1\n20\n0\n11\n2\n21\n0\n0\nENDBLK\n8\n0\n0\nENDSEC\n0\nEOF\n";
+  return s;
+}
+
+std::vector<std::string> Reasons(const TDXFIn& in) {
+  std::vector<std::string> out;
+  for (const auto& w : in.Warnings()) out.push_back(w.strReason + "@" + std::to_string(w.nLine));
+  return out;
+}
+
+}  // namespace
+
+TEST(DXFImport, OneReadingServesEveryLayerChoice) {
+  TImport a(LayersReadOnceDrawing(), {"A"});
+  EXPECT_TRUE(a.answers.bLayersAsked);
+  EXPECT_EQ(a.in.DrawingLayers(), (TStringList{"A", "B"}));
+  ASSERT_EQ(a.in.Records(0).size(), 1u);
+  EXPECT_EQ(a.in.Records(0)[0].fStartPoint, (TfPoint{11, 10, 0}));
+  EXPECT_EQ(a.in.Records(0)[0].fEndPoint, (TfPoint{12, 10, 0}));
+  EXPECT_EQ(Reasons(a.in), (std::vector<std::string>{"zero length@24", "missing coordinates@48"}));
+  const TStringList reportA = a.in.ImportReport();
+  EXPECT_EQ(std::count_if(reportA.begin(), reportA.end(), [](const std::string& s) { return s.find("TEXT") != std::string::npos; }), 0);
+
+  TImport b(LayersReadOnceDrawing(), {"B"});
+  ASSERT_EQ(b.in.Records(0).size(), 1u);
+  EXPECT_EQ(b.in.Records(0)[0].fStartPoint, (TfPoint{0, 50, 0}));
+  EXPECT_EQ(Reasons(b.in), (std::vector<std::string>{"zero length@36", "missing coordinates@48"}));
+  const TStringList reportB = b.in.ImportReport();
+  EXPECT_NE(std::find(reportB.begin(), reportB.end(), "layer B: 1 TEXT not imported"), reportB.end());
+
+  TImport both(LayersReadOnceDrawing(), {"B", "A"});
+  EXPECT_EQ(both.in.Records(0).size(), 1u);
+  EXPECT_EQ(both.in.Records(1).size(), 1u);
+  EXPECT_EQ(both.in.Records(1)[0].nLayer, 1);
+  EXPECT_EQ(Reasons(both.in).size(), 3u);
+}
+
+TEST(DXFImport, CancelledLayerDialogLeavesNoWarnings) {
+  struct TCancel : IDXFImportUI {
+    bool ChooseDrawingFile(const std::string&, std::string&) override { return false; }
+    bool ChooseLayers(const TStringList& Layers, TStringList&) override {
+      Asked = Layers;
+      return false;
+    }
+    TStringList Asked;
+  } cancel;
+  TDXFIn in(&cancel, nullptr);
+  in.ReadBuffer(LayersReadOnceDrawing());
+  EXPECT_EQ(cancel.Asked, (TStringList{"A", "B"}));
+  EXPECT_TRUE(in.Warnings().empty());
+  EXPECT_TRUE(in.Records(0).empty());
+  EXPECT_TRUE(in.BlockRecords().empty());
+}
