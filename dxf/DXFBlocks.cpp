@@ -61,6 +61,8 @@ struct TDXFIn::TTransform {
     return TfPoint{a00 * p.fX + a01 * p.fY + tx, a10 * p.fX + a11 * p.fY + ty, 0.0};
   }
   double Angle(double phi) const { return ReduceAngle(bMirror ? fTheta - phi : fTheta + phi); }
+  // At least the most the linear part stretches any length (the root of its squares).
+  double Stretch() const { return std::sqrt(a00 * a00 + a01 * a01 + a10 * a10 + a11 * a11); }
   // this after inner
   TTransform After(const TTransform& i) const {
     TTransform r;
@@ -352,7 +354,7 @@ void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::ve
         fSweep = -std::fmod(rec.fStartAngle - rec.fEndAngle, 360.0);
         if (fSweep >= 0) fSweep -= 360.0;
       }
-      int n = std::max(4, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * std::fabs(fSweep) / 360.0)));
+      int n = std::max(4, TraceChords(fSweep * c_fDegree, rec.fRadius * T.Stretch()));
       CountExpanded(static_cast<size_t>(n) + 2, nInsertLine);
       TDXFEntity pl;
       pl.EntityType = eDXFET_PolyLine;
@@ -390,7 +392,7 @@ void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::ve
             double delta = theta >= 0 ? g + (std::numbers::pi - theta) / 2 : g - (std::numbers::pi + theta) / 2;
             double cx = A.fX + R * std::cos(delta), cy = A.fY + R * std::sin(delta);
             double a0 = std::atan2(A.fY - cy, A.fX - cx);
-            int n = std::max(2, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * std::fabs(theta) / (2 * std::numbers::pi))));
+            int n = std::max(2, TraceChords(theta, R * T.Stretch()));
             CountExpanded(static_cast<size_t>(n), nInsertLine);
             for (int j = 0; j < n; ++j) {
               double a = a0 + theta * j / n;

@@ -293,6 +293,14 @@ void TDXFIn::ScanSpline(const char* strElement) {
   EvaluateSpline(st.strLayer, nLine);
 }
 
+int TDXFIn::TraceChords(double fSweep, double fBend) {
+  const double fTurns = std::fabs(fSweep) / (2 * std::numbers::pi);
+  const double fStep = std::sqrt(8 * c_fTraceTolerance / fBend);
+  double n = std::max(std::ceil(c_nArcSamplesPerTurn * fTurns), std::ceil(std::fabs(fSweep) / fStep));
+  if (!std::isfinite(n)) n = std::ceil(c_nArcSamplesPerTurn * fTurns);
+  return static_cast<int>(std::clamp(n, 1.0, 1e5));
+}
+
 void TDXFIn::ScanEllipse() {
   int nLine = m_pLines->LineNumber();
   TElementState st;
@@ -355,8 +363,9 @@ void TDXFIn::ScanEllipse() {
     return;
   }
   if (std::fabs(fSweep - 2 * std::numbers::pi) > 1e-9 || !bFlat) {
-    // An elliptical arc: the part from the start to the end parameter, as short moves.
-    int n = std::max(4, static_cast<int>(std::ceil(c_nArcSamplesPerTurn * fSweep / (2 * std::numbers::pi))));
+    // An elliptical arc: the part from the start to the end parameter, as short moves
+    // (the longer semi-axis is at most the root of the axes' squares).
+    const int n = std::max(4, TraceChords(fSweep, std::sqrt(Mx * Mx + My * My + k * k * (qx * qx + qy * qy))));
     std::vector<TDXFVertex> chain;
     for (int i = 0; i <= n; ++i) {
       double t = s + fSweep * i / n;

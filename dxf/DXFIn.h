@@ -43,6 +43,12 @@ class TDXFIn {
   static size_t DefaultMaxExpandedItems();
   static constexpr int c_nMaxInsertDepth = 16;
   static constexpr int c_nArcSamplesPerTurn = 64;  // arcs that cannot stay arcs
+  static constexpr double c_fTraceTolerance = 0.001;  // short moves along a curve stray no farther
+  // Short moves for a sweep of fSweep radians of a curve whose second derivative by the
+  // angle is at most fBend (its largest radius): as many as keep every chord within
+  // c_fTraceTolerance of the curve (it strays at most step^2 / 8 times fBend), and never
+  // fewer than c_nArcSamplesPerTurn to the turn.
+  static int TraceChords(double fSweep, double fBend);
   // A polyline vertex turning more than this (radians, 20 degrees) is a corner, which
   // fitting arcs to runs of short segments keeps.
   static constexpr double c_fMaxRunTurn = 0.3490658503988659;

@@ -129,6 +129,40 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
   StoreVertexChain(chain, strLayer, false);
 }
 
+namespace {
+
+// The direction at the first or the last of three or more fit points: the chords before
+// and after it (continued straight on past the ends) weighted by how much the chords on
+// the far side turn, so that a curve turning evenly keeps its turn to the end.
+TfPoint EndDirection(const std::vector<TfPoint>& P, bool bStart) {
+  const size_t n = P.size();
+  auto chord = [&](size_t j) {  // P[j] - P[j - 1], 1 <= j <= n - 1
+    return TfPoint{P[j].fX - P[j - 1].fX, P[j].fY - P[j - 1].fY, 0.0};
+  };
+  auto on = [](const TfPoint& a, const TfPoint& b) {  // 2a - b
+    return TfPoint{2 * a.fX - b.fX, 2 * a.fY - b.fY, 0.0};
+  };
+  auto cross = [](const TfPoint& a, const TfPoint& b) { return std::fabs(a.fX * b.fY - a.fY * b.fX); };
+  // q0, q1, q2, q3 around the end, in the order the curve runs there.
+  TfPoint q[4];
+  if (bStart) {
+    q[2] = chord(1);
+    q[3] = chord(2);
+    q[1] = on(q[2], q[3]);
+    q[0] = on(q[1], q[2]);
+  } else {
+    q[0] = chord(n - 2);
+    q[1] = chord(n - 1);
+    q[2] = on(q[1], q[0]);
+    q[3] = on(q[2], q[1]);
+  }
+  const double v1 = cross(q[0], q[1]), v2 = cross(q[2], q[3]);
+  const double a = v1 + v2 > 0 ? v1 / (v1 + v2) : 0.5;
+  return TfPoint{(1 - a) * q[1].fX + a * q[2].fX, (1 - a) * q[1].fY + a * q[2].fY, 0.0};
+}
+
+}  // namespace
+
 void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint* pStartTangent,
                                   const TfPoint* pEndTangent, const std::string& strLayer) {
   // Repeated points give no direction: they are passed over.
@@ -147,7 +181,15 @@ void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint
     return true;
   };
   double t0x = 0, t0y = 0, t1x = 0, t1y = 0;
-  const bool bStart = unit(pStartTangent, t0x, t0y), bEnd = unit(pEndTangent, t1x, t1y);
+  // Without a stored tangent an end takes the direction CAD programs estimate there
+  // (a curve drawn through the fit points leaves its ends along it, not straight).
+  TfPoint estimated[2];
+  if (P.size() >= 3) {
+    estimated[0] = EndDirection(P, true);
+    estimated[1] = EndDirection(P, false);
+  }
+  const bool bStart = unit(pStartTangent, t0x, t0y) || (P.size() >= 3 && unit(&estimated[0], t0x, t0y));
+  const bool bEnd = unit(pEndTangent, t1x, t1y) || (P.size() >= 3 && unit(&estimated[1], t1x, t1y));
   // Second derivatives M of the interpolating cubic, one tridiagonal system per axis.
   auto solve = [&](auto coord, double d0, double d1) {
     std::vector<double> a(n + 1), b(n + 1), c(n + 1), r(n + 1), M(n + 1);

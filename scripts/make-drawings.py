@@ -8,6 +8,7 @@ The files are committed; run this again only to change them, then refresh the go
 programs with scripts/accept-golden after review.
 """
 import math
+import random
 import os
 import sys
 
@@ -219,6 +220,28 @@ def troubles(version):
     return doc
 
 
+def fitpoints(version):
+    """Splines given by fit points alone, no end tangents, turning either way: with their
+    curves as ezdxf draws them (its construction tool interpolates as CAD programs do)."""
+    rng = random.Random(5)
+    doc = ezdxf.new(version)
+    msp = doc.modelspace()
+    doc.layers.add("FIT")
+    expect = []
+    for i in range(6):
+        x, y, a = i * 40.0, 0.0, rng.uniform(0, 6.28)
+        pts = []
+        for _ in range(rng.randint(3, 9)):
+            pts.append((x, y))
+            a += rng.uniform(-1.2, 1.2)
+            r = rng.uniform(2, 8)
+            x, y = x + r * math.cos(a), y + r * math.sin(a)
+        s = msp.add_spline(pts, dxfattribs={"layer": "FIT"})
+        curve = list(s.construction_tool().approximate(800))
+        expect.append("FIT " + " ".join(f"{q.x:.6f},{q.y:.6f}" for q in curve))
+    return doc, expect
+
+
 def plates(version):
     """Plates with holes, a hole with an island, an engraved mark, a frame around a part,
     and a hole touching its plate: the shapes whose cut order matters."""
@@ -299,6 +322,10 @@ def main():
             plates(version).saveas(os.path.join(data, f"plates_{tag}.dxf"))
             curves(version).saveas(os.path.join(data, f"curves_{tag}.dxf"))
             chinese(version).saveas(os.path.join(data, f"chinese_{tag}.dxf"))
+            doc, expect = fitpoints(version)
+            doc.saveas(os.path.join(data, f"fitpoints_{tag}.dxf"))
+            with open(os.path.join(data, "fitpoints.expect"), "w") as f:  # the same in every version
+                f.write("\n".join(expect) + "\n")
     print("drawings written")
 
 

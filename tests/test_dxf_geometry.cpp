@@ -95,8 +95,9 @@ TEST(DXFGeometry, MirroredAndTiltedPlanesMatchTheWorldGeometry) {
       const TResult r = ImportFile(std::string("planes_") + v + ".dxf", {layer});
       const auto paths = reference::ReadPaths(r.Program);
       ASSERT_FALSE(paths.empty()) << v << " " << layer;
-      // Arcs stay arcs (exact); an elliptical arc and a tilted circle are traced by chords.
-      const double tol = layer == "ELLIPSE" || layer == "TILTED" ? 0.01 : 2e-4;
+      // Arcs stay arcs (exact); an elliptical arc and a tilted circle are traced by chords
+      // that keep within 0.001 of the curve.
+      const double tol = layer == "ELLIPSE" || layer == "TILTED" ? 0.001 : 2e-4;
       std::vector<TElement> all;
       for (const auto& p : paths) all.insert(all.end(), p.begin(), p.end());
       for (const TfPoint& p : reference::Samples(all))
@@ -105,6 +106,29 @@ TEST(DXFGeometry, MirroredAndTiltedPlanesMatchTheWorldGeometry) {
         for (const TfPoint& p : c)
           EXPECT_LE(reference::Distance(p, all), tol) << v << " " << layer << " misses " << p.fX << "," << p.fY;
       EXPECT_EQ(Has(r.Report, "tilted plane, projected"), layer == "TILTED") << v << " " << layer;
+    }
+  }
+}
+
+// Splines given by fit points alone follow the curve CAD programs draw through them (its
+// ends leave along the directions they estimate there): every point the program passes
+// lies on ezdxf's curve, and the curve's ends are the program's.
+TEST(DXFGeometry, FitPointSplinesFollowTheCurveCadProgramsDraw) {
+  const auto expected = Expected("fitpoints.expect");
+  ASSERT_EQ(expected.at("FIT").size(), 6u);
+  for (const char* v : {"r2000", "r2018"}) {
+    const TResult r = ImportFile(std::string("fitpoints_") + v + ".dxf", {"FIT"});
+    const auto paths = reference::ReadPaths(r.Program);
+    ASSERT_EQ(paths.size(), 6u) << v;
+    for (const auto& path : paths)
+      for (const TElement& e : path) EXPECT_LE(DistanceToPolylines(e.b, expected.at("FIT")), 1e-3) << v;
+    for (const auto& curve : expected.at("FIT")) {
+      double fStart = 1e300, fEnd = 1e300;
+      for (const auto& path : paths) {
+        fStart = std::min(fStart, std::hypot(path.front().a.fX - curve.front().fX, path.front().a.fY - curve.front().fY));
+        fEnd = std::min(fEnd, std::hypot(path.back().b.fX - curve.back().fX, path.back().b.fY - curve.back().fY));
+      }
+      EXPECT_LE(std::min(fStart, fEnd), 1e-4) << v;
     }
   }
 }
