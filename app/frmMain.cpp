@@ -391,8 +391,11 @@ void TfrmMain::SetModified(bool b) {
 void TfrmMain::UpdateFileStatus() {
   m_FileStatus->SetPanelText(0, m_strFileName);
   m_FileStatus->SetPanelText(1, Localised(QString(m_bProgramModified ? "Modified" : "Not Modified")));
-  m_FileStatus->SetPanelText(2, m_Codec.Caption());
-  m_FileStatus->SetPanelWidth(2, m_FileStatus->TextWidth(m_Codec.Caption()) + 12);
+  const QString encoding =
+      m_WideForm.Wide() ? QString::fromStdString(m_WideForm.Name()) + (m_WideForm.bByteOrderMark ? " with BOM" : "")
+                        : m_Codec.Caption();
+  m_FileStatus->SetPanelText(2, encoding);
+  m_FileStatus->SetPanelWidth(2, m_FileStatus->TextWidth(encoding) + 12);
   UpdateTitle();
 }
 
@@ -438,6 +441,7 @@ void TfrmMain::SetBackList(TSharedLines Lines) {
 void TfrmMain::ClearProgram() {
   SetCurrentLine(-1);
   m_Codec = NewProgramCodec();
+  m_WideForm = {};
   m_Document.m_Program.clear();
   m_Document.m_OriginalList.clear();
   m_Document.m_ListWithoutCmp.clear();
@@ -507,6 +511,12 @@ void TfrmMain::ShowTransformError(const ETransformError& e) {
 }
 
 void TfrmMain::ConvertProgramToUtf8() {
+  if (m_WideForm.Wide()) {  // read as UTF-8 already: only the bytes written change
+    m_WideForm = {};
+    m_bProgramModified = true;
+    UpdateFileStatus();
+    return;
+  }
   if (m_Codec.IsUtf8()) return;
   const TTextCodec from = m_Codec, to("UTF-8");
   auto recode = [&](TStringList& l) { Recode(l, from, to); };
@@ -534,7 +544,7 @@ void TfrmMain::ConvertProgramToUtf8() {
 void TfrmMain::TextEncodingCommand() {
   EndMouseModes();
   TTextEncodingFields f;
-  f.strCurrent = m_Codec.Caption().toStdString();
+  f.strCurrent = m_FileStatus->PanelText(2).toStdString();
   f.strLegacy = LegacyEncoding(m_Registry, m_bChinese).toStdString();
   f.bNewFilesLegacy = m_Registry.NewFilesLegacy();
   if (!m_pPrompts->EditTextEncoding(f)) return;
@@ -603,16 +613,21 @@ bool TfrmMain::LoadProgramText(TStringList Lines, const TTextCodec& Codec, IProg
 
 bool TfrmMain::OpenProgram(const QString& strFileName, QString& strError) {
   TStringList lines;
+  TWideText form;
   try {
-    lines = LoadLines(CoreFileName(strFileName));
+    lines = LoadLines(CoreFileName(strFileName), &form);
   } catch (const EFileError& e) {
     strError = QString::fromLocal8Bit(e.what());
     return false;
   }
   // The name, the encoding and the text change together, or not at all when cancelled.
-  const TTextCodec codec = DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese), LegacyEncodingChosen(m_Registry));
+  // (A UTF-16 or UTF-32 program is read as UTF-8 and written back in its own form.)
+  const TTextCodec codec = form.Wide() ? TTextCodec("UTF-8")
+                                       : DetectEncoding(lines, LegacyEncoding(m_Registry, m_bChinese),
+                                                        LegacyEncodingChosen(m_Registry));
   const auto pProgress = m_pPrompts->StartProgress("Opening " + QFileInfo(strFileName).fileName().toStdString());
   if (!LoadProgramText(std::move(lines), codec, pProgress.get())) return true;  // cancelled: nothing to report
+  m_WideForm = form;
   m_strFileName = QFileInfo(strFileName).absoluteFilePath();
   m_Registry.SetLastBasicFile(m_strFileName.toStdString());
   UpdateFileStatus();
@@ -649,11 +664,12 @@ bool TfrmMain::SaveFile(const QString& strFileName) {
   size_t nBytes = 0;
   for (const auto& l : m_Document.m_Program) nBytes += l.size() + 2;
   data.reserve(nBytes + 3);
-  if (m_Codec.Bom()) data = "\xEF\xBB\xBF";
+  if (m_Codec.Bom() && !m_WideForm.Wide()) data = "\xEF\xBB\xBF";
   for (const auto& l : m_Document.m_Program) {
     data += l;
     data += "\r\n";
   }
+  if (m_WideForm.Wide()) data = Utf8ToWide(data, m_WideForm);
   // The core's writer follows links, keeps the replaced file's permissions and refuses
   // read-only files and devices, as every command's output does.
   try {

@@ -19,6 +19,7 @@
 #include "app/TextCodec.h"
 #include "model/BasicParser.h"
 #include "model/ProgramDocument.h"
+#include "model/WideText.h"
 #include "model/UndoList.h"
 #include "plot/Interpreter.h"
 #include "plot/PlotView.h"
@@ -329,6 +330,7 @@ class TfrmMain : public QMainWindow, private IDocumentHooks {
   bool m_bEstimateRunning = false;
   bool m_bShowTime = false;
   TTextCodec m_Codec;
+  TWideText m_WideForm;  // the program came in UTF-16 or UTF-32 and is saved so again
   TTextCodec NewProgramCodec();
   QString FromProgram(const std::string& s) const { return m_Codec.Decode(s); }
   std::string ToProgram(const QString& s) const;

@@ -87,6 +87,34 @@ TEST_F(WindowTest, AMessageQuotingALineShowsItsCharacters) {
   TVLTRegistry().SetLegacyEncoding("");
 }
 
+// A program in UTF-16 or UTF-32 opens with its characters, shows its form and is saved in
+// it again, byte for byte; converting it to UTF-8 writes UTF-8.
+TEST_F(WindowTest, WideProgramsAreSavedInTheirOwnForm) {
+  struct TCase {
+    const char* strFile;
+    QStringConverter::Encoding evEncoding;
+    bool bBom;
+    const char* strShown;
+  };
+  for (const TCase& c : {TCase{"le.bas", QStringConverter::Utf16LE, true, "UTF-16LE with BOM"},
+                         TCase{"be.bas", QStringConverter::Utf16BE, false, "UTF-16BE"},
+                         TCase{"u32.bas", QStringConverter::Utf32LE, true, "UTF-32LE with BOM"}}) {
+    QStringEncoder enc(c.evEncoding, c.bBom ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    QString text = Text();
+    text.replace('\n', "\r\n");
+    const QByteArray bytes = enc.encode(text + "\r\n");
+    Open(WriteFile(c.strFile, bytes));
+    EXPECT_EQ(Frm().FileStatus()->PanelText(2), c.strShown);
+    EXPECT_EQ(Line(0), c_Program[0]);
+    EXPECT_EQ(Line(4), c_Program[4]);
+    ASSERT_TRUE(Frm().SaveFile(Path("wide-saved.bas")));
+    EXPECT_EQ(ReadFile(Path("wide-saved.bas")), bytes) << c.strShown;
+  }
+  Frm().ConvertProgramToUtf8();
+  ASSERT_TRUE(Frm().SaveFile(Path("wide-saved.bas")));
+  EXPECT_EQ(ReadFile(Path("wide-saved.bas")), FileBytes("UTF-8"));
+}
+
 TEST_F(WindowTest, AByteOrderMarkIsKeptAndLatin1BytesStayWhatTheyWere) {
   const QByteArray bom = FileBytes("UTF-8", "\xEF\xBB\xBF");
   Open(WriteFile("bom.bas", bom));
