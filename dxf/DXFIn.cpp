@@ -56,6 +56,8 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
     m_bCutInnerFirst = pRegistry->DXFInCutInnerFirst();
     m_bOptimiseTravel = pRegistry->DXFInOptimiseTravel();
     m_bRemoveDuplicates = pRegistry->DXFInRemoveDuplicates();
+    m_bTextAsPaths = pRegistry->DXFInTextAsPaths();
+    m_strFontFolder = pRegistry->DXFInFontFolder();
     SetCurvesAsArcs(pRegistry->DXFInArcTolerance(), pRegistry->DXFInFitPolylines());
     const int32_t n = pRegistry->DXFInConvertUnits();
     m_evConvertUnits = n == 1 ? EDXFConvertUnits::eMillimetres : n == 2 ? EDXFConvertUnits::eInches
@@ -211,7 +213,7 @@ void TDXFIn::ScanEntitiesForLayers() {
       continue;
     }
     if (line == "ENDSEC") return;
-    const bool bConverted = IsConvertedElement(line);
+    const bool bConverted = Converted(line);
     bool bMore = ScanEntityForLayer();
     if (m_strCurrentLayer.empty() && bConverted) m_strCurrentLayer = "0";
     if (!m_strCurrentLayer.empty() && (!m_bPaperSpace || m_bIncludePaperSpace) &&
@@ -263,6 +265,9 @@ void TDXFIn::EmptyLists() {
   m_nExpanded = 0;
   for (auto& k : m_NotImported) k.clear();
   m_nPaperSpaceElements = 0;
+  m_TextStyles.clear();
+  for (auto& t : m_TextTally) t = TTextTally();
+  m_FontNotes.clear();
 }
 
 void TDXFIn::RequireSection() {
@@ -293,6 +298,8 @@ bool TDXFIn::DispatchElement(std::string_view name) {
   else if (name == "ELLIPSE") ScanEllipse();
   else if (name == "LWPOLYLINE") ScanLWPolyLine();
   else if (name == "INSERT") ScanInsert();
+  else if (m_bTextAsPaths && (name == "TEXT" || name == "ATTRIB")) ScanText(name == "TEXT" ? "TEXT" : "ATTRIB");
+  else if (m_bTextAsPaths && name == "MTEXT") ScanMText();
   else if (name == "POLYLINE") {
     ScanPolyLine(bValueProcessed);
     return !bValueProcessed;  // after SEQEND its own pairs follow
@@ -375,7 +382,7 @@ void TDXFIn::ScanEntities() {
     if (bName) {
       bName = false;
       if (line == "ENDSEC") break;
-      if (IsConvertedElement(line)) {
+      if (Converted(line)) {
         bName = DispatchElement(line);
         if (m_bPaperSpace && !m_bIncludePaperSpace) ++m_nPaperSpaceElements;
       } else {
@@ -432,6 +439,41 @@ TStringList TDXFIn::ImportReport() const {
       out.push_back("layer " + LayerName(k) + ": nothing to import");
     else
       bAny = true;
+  }
+  if (m_bTextAsPaths) {
+    for (const auto& [strNote, n] : m_FontNotes)
+      out.push_back(strNote + (n == 1 ? std::string(" (1 text)") : " (" + std::to_string(n) + " texts)"));
+    if (m_pFonts && std::any_of(m_TextTally.begin(), m_TextTally.end(), [](const TTextTally& t) { return t.nTexts > 0; }) &&
+        !m_pFonts->Named("standard") && !m_pFonts->Named("unicode")) {
+      std::string s = "no single-stroke font found (looked in";
+      for (const std::string& f : m_pFonts->Folders()) s += " " + f;
+      out.push_back(s + "): texts have no glyphs");
+    }
+    for (int32_t k = 0; k <= nLayers; ++k) {
+      const TTextTally& t = m_TextTally[static_cast<size_t>(k == nLayers ? c_nLayerSlots : k)];
+      const std::string strWhere = k == nLayers ? std::string("inside blocks") : "layer " + LayerName(k);
+      for (const auto& [strFallback, n] : t.Fallbacks)
+        out.push_back(strWhere + ": " + strFallback + (n == 1 ? std::string() : ", " + std::to_string(n) + " times"));
+      if (!t.Missing.empty()) {
+        std::string s = strWhere + ": no font has";
+        size_t i = 0;
+        for (const auto& [c, n] : t.Missing) {
+          if (i == 20) {
+            s += ", ...";
+            break;
+          }
+          s += i++ ? ", " : " ";
+          std::string u = "U+";
+          static const char* const hex = "0123456789ABCDEF";
+          std::string h;
+          for (uint32_t v = c; v > 0 || h.size() < 4; v >>= 4) h.insert(h.begin(), hex[v & 15]);
+          u += h;
+          s += u;
+          if (n > 1) s += " (" + std::to_string(n) + " times)";
+        }
+        out.push_back(s + "; left out");
+      }
+    }
   }
   if (m_nPaperSpaceElements > 0)
     out.push_back(std::to_string(m_nPaperSpaceElements) + " paper-space element" +
@@ -542,6 +584,11 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   }
   EmptyLists();
   m_nEntity = 0;
+  if (m_bTextAsPaths) {
+    lines.Rewind();
+    if (FindSection("TABLES") && FindTable("STYLE")) ScanStyleTable();
+    if (!m_pFonts) m_pFonts = std::make_shared<TFontLibrary>(m_strFontFolder);
+  }
   if (n_strSelectedNumber > 0 || b_nolayer) {
     // Two passes over the drawing: its blocks, then its elements.
     m_pProgress = m_pUI ? m_pUI->Progress() : nullptr;

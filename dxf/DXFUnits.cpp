@@ -182,6 +182,24 @@ TStringList TDXFIn::ImportFacts() const {
            " and is not taken as inside";
     out.push_back(s);
   }
+  if (m_bTextAsPaths)
+    for (int32_t i = 0; i <= LayerCount(); ++i) {
+      const TTextTally& t = m_TextTally[static_cast<size_t>(i == LayerCount() ? c_nLayerSlots : i)];
+      if (t.nTexts == 0) continue;
+      std::string strFacts = i == LayerCount() ? std::string("inside blocks") : "layer " + LayerName(i);
+      strFacts += ": " + std::to_string(t.nTexts) + (t.nTexts == 1 ? " text" : " texts") + " as paths";
+      if (!t.Fonts.empty()) {
+        strFacts += ", font";
+        strFacts += t.Fonts.size() == 1 ? " " : "s ";
+        bool bFirst = true;
+        for (const std::string& f : t.Fonts) {
+          if (!bFirst) strFacts += ", ";
+          strFacts += f;
+          bFirst = false;
+        }
+      }
+      out.push_back(strFacts);
+    }
   if (m_bRemoveDuplicates)
     for (int32_t i = 0; i < LayerCount(); ++i) {
       const size_t n = m_nDuplicates[static_cast<size_t>(i)];
