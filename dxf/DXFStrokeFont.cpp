@@ -47,8 +47,12 @@ double StrokeRight(const std::vector<TDXFVertex>& s) {
       const double g = std::atan2(B.fY - A.fY, B.fX - A.fX);
       const double d = theta >= 0 ? g + (std::numbers::pi - theta) / 2 : g - (std::numbers::pi + theta) / 2;
       const double cx = A.fX + R * std::cos(d), cy = A.fY + R * std::sin(d);
+      // The arc reaches cx + R when it passes the direction 0 from its centre.
       const double a0 = std::atan2(A.fY - cy, A.fX - cx);
-      for (int k = 1; k < 32; ++k) r = std::max(r, cx + R * std::cos(a0 + theta * k / 32));
+      const double turn = 2 * std::numbers::pi;
+      double toZero = theta >= 0 ? std::fmod(turn - a0, turn) : std::fmod(a0 + turn, turn);
+      if (toZero < 0) toZero += turn;
+      if (toZero <= std::fabs(theta)) r = std::max(r, cx + R);
     }
   }
   return r;
