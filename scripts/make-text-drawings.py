@@ -4,8 +4,10 @@ one TEXT, MTEXT or ATTRIB per layer, so that a test can import each on its own, 
 beside the drawing a table of what each layer holds and ezdxf's plain text of it.
 
     scripts/make-text-drawings.py       writes tests/data/ezdxf/text_r2018.dxf and .tsv
+    scripts/make-text-drawings.py --bench OUT.dxf   writes the 10,000-text benchmark drawing
 """
 import os
+import sys
 
 import ezdxf
 from ezdxf.enums import TextEntityAlignment
@@ -128,5 +130,19 @@ def main():
             f.write(f"{kind}\t{layer}\t{plain.replace(chr(10), chr(92) + 'n')}\n")
 
 
+def bench(path):
+    """10,000 part labels of nine characters on a grid: the texts benchmark."""
+    doc = ezdxf.new("R2018")
+    doc.styles.new("STD", dxfattribs={"font": "txt"})
+    msp = doc.modelspace()
+    for i in range(10000):
+        msp.add_text("PART-%04d" % i, dxfattribs={"style": "STD", "height": 2.5, "layer": "TXT",
+                                                  "insert": ((i % 100) * 30, (i // 100) * 5)})
+    doc.saveas(path)
+
+
 if __name__ == "__main__":
-    main()
+    if len(sys.argv) == 3 and sys.argv[1] == "--bench":
+        bench(sys.argv[2])
+    else:
+        main()
