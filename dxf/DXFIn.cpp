@@ -442,18 +442,38 @@ TStringList TDXFIn::ImportReport() const {
   }
   if (m_bTextAsPaths) {
     for (const auto& [strNote, n] : m_FontNotes)
-      out.push_back(strNote + (n == 1 ? std::string(" (1 text)") : " (" + std::to_string(n) + " texts)"));
+    {
+      std::string s = strNote;
+      s += " (";
+      s += std::to_string(n);
+      s += n == 1 ? " text)" : " texts)";
+      out.push_back(s);
+    }
     if (m_pFonts && std::any_of(m_TextTally.begin(), m_TextTally.end(), [](const TTextTally& t) { return t.nTexts > 0; }) &&
         !m_pFonts->Named("standard") && !m_pFonts->Named("unicode")) {
       std::string s = "no single-stroke font found (looked in";
-      for (const std::string& f : m_pFonts->Folders()) s += " " + f;
+      for (const std::string& f : m_pFonts->Folders()) {
+        s += ' ';
+        s += f;
+      }
       out.push_back(s + "): texts have no glyphs");
     }
     for (int32_t k = 0; k <= nLayers; ++k) {
       const TTextTally& t = m_TextTally[static_cast<size_t>(k == nLayers ? c_nLayerSlots : k)];
-      const std::string strWhere = k == nLayers ? std::string("inside blocks") : "layer " + LayerName(k);
+      std::string strWhere = k == nLayers ? std::string("inside blocks") : std::string("layer ");
+      if (k < nLayers) strWhere += LayerName(k);
       for (const auto& [strFallback, n] : t.Fallbacks)
-        out.push_back(strWhere + ": " + strFallback + (n == 1 ? std::string() : ", " + std::to_string(n) + " times"));
+      {
+        std::string s = strWhere;
+        s += ": ";
+        s += strFallback;
+        if (n > 1) {
+          s += ", ";
+          s += std::to_string(n);
+          s += " times";
+        }
+        out.push_back(s);
+      }
       if (!t.Missing.empty()) {
         std::string s = strWhere + ": no font has";
         size_t i = 0;
@@ -469,7 +489,11 @@ TStringList TDXFIn::ImportReport() const {
           for (uint32_t v = c; v > 0 || h.size() < 4; v >>= 4) h.insert(h.begin(), hex[v & 15]);
           u += h;
           s += u;
-          if (n > 1) s += " (" + std::to_string(n) + " times)";
+          if (n > 1) {
+            s += " (";
+            s += std::to_string(n);
+            s += " times)";
+          }
         }
         out.push_back(s + "; left out");
       }

@@ -242,9 +242,11 @@ const TStrokeFont* TFontLibrary::FontFor(const std::string& strStyleFont, std::s
   // The chain: standard, then unicode, then any installed font.
   for (const char* strName : {"standard", "unicode"})
     if (const TStrokeFont* p = Named(strName)) {
-      strNote = bTrueType ? "TrueType font \"" + strShown + "\" drawn with the single-stroke font \"" + p->strName +
-                                "\" (this build draws no TrueType outlines)"
-                          : "font \"" + strShown + "\" not found, drawn with \"" + p->strName + "\"";
+      strNote = bTrueType ? "TrueType font \"" : "font \"";
+      strNote += strShown;
+      strNote += bTrueType ? "\" drawn with the single-stroke font \"" : "\" not found, drawn with \"";
+      strNote += p->strName;
+      strNote += bTrueType ? "\" (this build draws no TrueType outlines)" : "\"";
       return p;
     }
   return nullptr;

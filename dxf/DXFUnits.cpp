@@ -186,8 +186,11 @@ TStringList TDXFIn::ImportFacts() const {
     for (int32_t i = 0; i <= LayerCount(); ++i) {
       const TTextTally& t = m_TextTally[static_cast<size_t>(i == LayerCount() ? c_nLayerSlots : i)];
       if (t.nTexts == 0) continue;
-      std::string strFacts = i == LayerCount() ? std::string("inside blocks") : "layer " + LayerName(i);
-      strFacts += ": " + std::to_string(t.nTexts) + (t.nTexts == 1 ? " text" : " texts") + " as paths";
+      std::string strFacts = i == LayerCount() ? std::string("inside blocks") : std::string("layer ");
+      if (i < LayerCount()) strFacts += LayerName(i);
+      strFacts += ": ";
+      strFacts += std::to_string(t.nTexts);
+      strFacts += t.nTexts == 1 ? " text as paths" : " texts as paths";
       if (!t.Fonts.empty()) {
         strFacts += ", font";
         strFacts += t.Fonts.size() == 1 ? " " : "s ";
