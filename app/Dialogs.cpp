@@ -284,11 +284,16 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkOptimiseTravel = checkBox(order, fo, "chkOptimiseTravel", "Optimise travel");
   chkRemoveDuplicates = checkBox(order, fo, "chkRemoveDuplicates", "Remove duplicate elements");
   chkCheckCutOrder = checkBox(order, fo, "chkCheckCutOrder", "Check cut order in Check Program");
+  auto* text = new QGroupBox("Text", this);
+  auto* ft = new QFormLayout(text);
+  chkTextAsPaths = checkBox(text, ft, "chkTextAsPaths", "Text as paths");
+  ft->addRow("Own LFF fonts folder", edtFontFolder = Edit(text, "edtFontFolder"));
   auto* v = new QVBoxLayout(this);
   v->addWidget(match);
   v->addWidget(spline);
   v->addWidget(units);
   v->addWidget(order);
+  v->addWidget(text);
   v->addWidget(OkCancel(this));
 
   TImportOptionsFields f = LoadImportOptions(m_Registry);
@@ -308,6 +313,8 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   chkCurvesAsArcs->setChecked(f.bCurvesAsArcs);
   edtArcTolerance->setText(Q(f.strArcTolerance));
   chkFitPolylines->setChecked(f.bFitPolylines);
+  chkTextAsPaths->setChecked(f.bTextAsPaths);
+  edtFontFolder->setText(Q(f.strFontFolder));
 }
 
 TImportOptionsFields TfrmImportOptions::Fields() const {
@@ -327,6 +334,8 @@ TImportOptionsFields TfrmImportOptions::Fields() const {
   f.bOptimiseTravel = chkOptimiseTravel->isChecked();
   f.bRemoveDuplicates = chkRemoveDuplicates->isChecked();
   f.bCheckCutOrder = chkCheckCutOrder->isChecked();
+  f.bTextAsPaths = chkTextAsPaths->isChecked();
+  f.strFontFolder = S(edtFontFolder->text());
   return f;
 }
 

@@ -78,6 +78,8 @@ class TfrmImportOptions : public QDialog {
   QCheckBox* chkCurvesAsArcs;     // "Curves as arcs within"
   QLineEdit* edtArcTolerance;
   QCheckBox* chkFitPolylines;     // "Also runs of short lines in polylines"
+  QCheckBox* chkTextAsPaths;      // "Text as paths"
+  QLineEdit* edtFontFolder;       // "Own LFF fonts folder"
 
  private:
   TVLTRegistry& m_Registry;

@@ -18,8 +18,8 @@ namespace {
 
 struct TImportOptions {
   std::string strDrawing, strOut, strLayers, strMatching, strSplineMoves, strUnits, strOrder, strTravel,
-      strArcs, strLookAhead;
-  bool bPaperSpace = false, bDedupe = false, bFitPolylines = false, bProgress = false;
+      strArcs, strLookAhead, strFontFolder;
+  bool bPaperSpace = false, bDedupe = false, bText = false, bFitPolylines = false, bProgress = false;
   CLI::Option* pLayers = nullptr;
   CLI::Option* pLookAhead = nullptr;
 };
@@ -91,6 +91,9 @@ int Import(const TImportOptions& o) {
   if (!o.strOrder.empty()) importer.SetCutInnerFirst(o.strOrder == "inner-first");
   if (!o.strTravel.empty()) importer.SetOptimiseTravel(o.strTravel != "greedy");
   if (o.bDedupe) importer.SetRemoveDuplicates(true);
+  if (o.bText) importer.SetTextAsPaths(true);
+  if (!o.strFontFolder.empty()) importer.SetFontFolder(o.strFontFolder);
+  importer.SetTextDecoder(DrawingTextToUtf8);
   if (fArcs > 0) importer.SetCurvesAsArcs(fArcs, o.bFitPolylines);
   TStringList program;
   TLayerContent content;
@@ -151,6 +154,10 @@ void AddImport(CLI::App& app, TRun& run) {
   sub->add_option("--travel", o->strTravel, "shorten the travel between paths: optimise, or greedy (nearest next)")
       ->type_name("optimise|greedy");
   sub->add_flag("--dedupe", o->bDedupe, "remove elements that lie over others");
+  sub->add_flag("--text", o->bText,
+                "draw TEXT, MTEXT and ATTRIB as paths in single-stroke fonts (LibreCAD's LFF fonts)");
+  sub->add_option("--font-folder", o->strFontFolder, "with --text, look for LFF fonts in this folder first")
+      ->type_name("DIR");
   sub->add_option("--arcs", o->strArcs, "write curves as arcs that keep within D of them")->type_name("D");
   sub->add_flag("--fit-polylines", o->bFitPolylines, "with --arcs, also fit arcs to runs of short polyline segments");
   o->pLookAhead = AddLookAheadOption(sub, o->strLookAhead);

@@ -57,6 +57,8 @@ TDXFIn::TDXFIn(IDXFImportUI* pUI, TVLTRegistry* pRegistry) : m_pUI(pUI), m_pRegi
     m_bCutInnerFirst = pRegistry->DXFInCutInnerFirst();
     m_bOptimiseTravel = pRegistry->DXFInOptimiseTravel();
     m_bRemoveDuplicates = pRegistry->DXFInRemoveDuplicates();
+    m_bTextAsPaths = pRegistry->DXFInTextAsPaths();
+    m_strFontFolder = pRegistry->DXFInFontFolder();
     SetCurvesAsArcs(pRegistry->DXFInArcTolerance(), pRegistry->DXFInFitPolylines());
     const int32_t n = pRegistry->DXFInConvertUnits();
     m_evConvertUnits = n == 1 ? EDXFConvertUnits::eMillimetres : n == 2 ? EDXFConvertUnits::eInches
@@ -220,7 +222,7 @@ void TDXFIn::ScanEntitiesForLayers() {
       continue;
     }
     if (line == "ENDSEC") return;
-    const bool bConverted = IsConvertedElement(line);
+    const bool bConverted = Converted(line);
     bool bMore = ScanEntityForLayer();
     if (m_strCurrentLayer.empty() && bConverted) m_strCurrentLayer = "0";
     if (!m_strCurrentLayer.empty() && (!m_bPaperSpace || m_bIncludePaperSpace) &&
@@ -297,6 +299,10 @@ void TDXFIn::EmptyLists() {
   m_nWarnLayer = -1;
   m_PendingWarnings.clear();
   m_NotImportedById.clear();
+  m_TextStyles.clear();
+  m_TextTally.clear();
+  m_BlockTextTally = TTextTally();
+  m_FontNotes.clear();
 }
 
 void TDXFIn::RequireSection() {
@@ -328,6 +334,8 @@ bool TDXFIn::DispatchElement(std::string_view name) {
   else if (name == "ELLIPSE") ScanEllipse();
   else if (name == "LWPOLYLINE") ScanLWPolyLine();
   else if (name == "INSERT") ScanInsert();
+  else if (m_bTextAsPaths && (name == "TEXT" || name == "ATTRIB")) ScanText(name == "TEXT" ? "TEXT" : "ATTRIB");
+  else if (m_bTextAsPaths && name == "MTEXT") ScanMText();
   else if (name == "POLYLINE") {
     ScanPolyLine(bValueProcessed);
     return !bValueProcessed;  // after SEQEND its own pairs follow
@@ -410,7 +418,7 @@ void TDXFIn::ScanEntities() {
     if (bName) {
       bName = false;
       if (line == "ENDSEC") break;
-      if (IsConvertedElement(line)) {
+      if (Converted(line)) {
         bName = DispatchElement(line);
         if (m_bPaperSpace && !m_bIncludePaperSpace) ++m_nPaperSpaceElements;
       } else {
@@ -468,6 +476,68 @@ TStringList TDXFIn::ImportReport() const {
       out.push_back("layer " + LayerName(k) + ": nothing to import");
     else
       bAny = true;
+  }
+  if (m_bTextAsPaths) {
+    for (const auto& [strNote, n] : m_FontNotes)
+    {
+      std::string s = strNote;
+      s += " (";
+      s += std::to_string(n);
+      s += n == 1 ? " text)" : " texts)";
+      out.push_back(s);
+    }
+    if (m_pFonts &&
+        (m_BlockTextTally.nTexts > 0 ||
+         std::any_of(m_TextTally.begin(), m_TextTally.end(), [](const auto& t) { return t.second.nTexts > 0; })) &&
+        !m_pFonts->Named("standard") && !m_pFonts->Named("unicode")) {
+      std::string s = "no single-stroke font found (looked in";
+      for (const std::string& f : m_pFonts->Folders()) {
+        s += ' ';
+        s += f;
+      }
+      out.push_back(s + "): texts have no glyphs");
+    }
+    for (int32_t k = 0; k <= nLayers; ++k) {
+      const auto it = k == nLayers ? m_TextTally.end() : m_TextTally.find(LayerName(k));
+      const TTextTally& t = k == nLayers ? m_BlockTextTally : it != m_TextTally.end() ? it->second : TTextTally();
+      std::string strWhere = k == nLayers ? std::string("inside blocks") : std::string("layer ");
+      if (k < nLayers) strWhere += LayerName(k);
+      for (const auto& [strFallback, n] : t.Fallbacks)
+      {
+        std::string s = strWhere;
+        s += ": ";
+        s += strFallback;
+        if (n > 1) {
+          s += ", ";
+          s += std::to_string(n);
+          s += " times";
+        }
+        out.push_back(s);
+      }
+      if (!t.Missing.empty()) {
+        std::string s = strWhere + ": no font has";
+        size_t i = 0;
+        for (const auto& [c, n] : t.Missing) {
+          if (i == 20) {
+            s += ", ...";
+            break;
+          }
+          s += i++ ? ", " : " ";
+          std::string u = "U+";
+          static const char* const hex = "0123456789ABCDEF";
+          std::string h;
+          for (uint32_t v = c; v > 0 || h.size() < 4; v >>= 4) h.insert(h.begin(), hex[v & 15]);
+          u += h;
+          s += u;
+          if (n > 1) {
+            s += " (";
+            s += std::to_string(n);
+            s += " times)";
+          }
+        }
+        out.push_back(s + "; left out");
+      }
+    }
   }
   if (m_nPaperSpaceElements > 0)
     out.push_back(std::to_string(m_nPaperSpaceElements) + " paper-space element" +
@@ -652,12 +722,13 @@ void TDXFIn::ReadSections() {
 }
 
 void TDXFIn::ReadTables() {
-  // The first BLOCK_RECORD and the first LAYER table, in whichever order they stand.
+  // The first BLOCK_RECORD and the first LAYER table, in whichever order they stand (and
+  // the text styles, when texts become paths).
   static const std::string_view pattern[3] = {"0", "TABLE", "2"};
-  bool bRecords = false, bLayers = false;
+  bool bRecords = false, bLayers = false, bStyles = !m_bTextAsPaths;
   int nState = 0;
   std::string_view line;
-  while (!(bRecords && bLayers) && m_pLines->Next(line)) {
+  while (!(bRecords && bLayers && bStyles) && m_pLines->Next(line)) {
     if (line == "ENDSEC") return;
     if (nState < 3) {
       nState = line == pattern[nState] ? nState + 1 : 0;
@@ -670,6 +741,9 @@ void TDXFIn::ReadTables() {
     } else if (!bLayers && line == "LAYER") {
       bLayers = true;
       if (ScanLayerTable()) return;
+    } else if (!bStyles && line == "STYLE") {
+      bStyles = true;
+      if (ScanStyleTable()) return;
     }
   }
 }
@@ -716,6 +790,7 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   // of the file on an element.
   m_bDeferLayers = true;
   m_lstRead.reserve(lines.Size() / 64 + 16);
+  if (m_bTextAsPaths && !m_pFonts) m_pFonts = std::make_shared<TFontLibrary>(m_strFontFolder);
   std::exception_ptr failure;
   try {
     ReadSections();

@@ -5,6 +5,10 @@
 
 #include <array>
 #include <cmath>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <string_view>
@@ -15,6 +19,7 @@
 #include "dxf/DXFImportUI.h"
 #include "dxf/DXFLines.h"
 #include "dxf/DXFRecords.h"
+#include "dxf/DXFStrokeFont.h"
 #include "model/IntList.h"
 #include "model/Records.h"
 
@@ -134,6 +139,15 @@ class TDXFIn {
     m_bFitPolylines = bPolylines && m_fArcTolerance > 0;
   }
   size_t PaperSpaceElements() const { return m_nPaperSpaceElements; }
+  // TEXT, MTEXT and ATTRIB become paths in single-stroke fonts (beyond the design: the
+  // design leaves texts out). strFolder: the user's own LFF fonts, searched first.
+  void SetTextAsPaths(bool b) { m_bTextAsPaths = b; }
+  void SetFontFolder(const std::string& strFolder) { m_strFontFolder = strFolder; }
+  // How a text in the drawing's encoding (TextEncoding()) becomes UTF-8 with its
+  // "\U+XXXX" escapes resolved; without one, UTF-8 stays and other bytes are Latin-1.
+  using TTextDecoder = std::function<std::string(const std::string& strBytes, const std::string& strEncoding)>;
+  void SetTextDecoder(TTextDecoder f) { m_TextDecoder = std::move(f); }
+  struct TGlyphPlacement;  // one glyph of a text laid out, before it is placed
 
   const std::vector<TDXFWarning>& Warnings() const { return m_Warnings; }
   // What the user should know about the import: the warnings, elements of kinds that
@@ -167,6 +181,10 @@ class TDXFIn {
   void ScanEntitiesForLayers();
   bool ScanEntityForLayer();
   static bool IsConvertedElement(std::string_view name);
+  static bool IsTextElement(std::string_view name) { return name == "TEXT" || name == "MTEXT" || name == "ATTRIB"; }
+  bool Converted(std::string_view name) const {
+    return IsConvertedElement(name) || (m_bTextAsPaths && IsTextElement(name));
+  }
   // The element being read belongs to a paper-space layout that is not imported.
   bool LeftInPaperSpace() const { return m_bPaperSpace && !m_bIncludePaperSpace && !BlockFlag; }
   void CountNotImported(std::string_view name);
@@ -225,6 +243,29 @@ class TDXFIn {
   void Note(const char* strElement, std::string strText, int nLine);
   // True, with a note, when Plane is tilted so that the element is projected.
   bool NoteTilted(const char* strElement, const TDXFPlane& Plane, int nLine);
+
+  // Texts as paths.
+  struct TTextStyle {
+    std::string strFont;
+    double fHeight = 0.0, fWidth = 1.0, fOblique = 0.0;
+    int32_t nFlags = 0;
+  };
+  // What the texts of one layer (or of the blocks, slot c_nLayerSlots) came to.
+  struct TTextTally {
+    size_t nTexts = 0;
+    std::set<std::string> Fonts;
+    std::map<std::string, size_t> Fallbacks;  // "'é' (U+00E9) from unicode" -> count
+    std::map<char32_t, size_t> Missing;
+  };
+  bool ScanStyleTable();  // true when the section ended
+  void ScanText(const char* strElement);
+  void ScanMText();
+  std::u32string DecodeText(const std::string& strBytes) const;
+  TTextTally& Tally(const std::string& strLayer);
+  // Places the glyphs laid out in text space through M (2x2 then translation) into the
+  // records of strLayer.
+  void StoreGlyphs(const std::vector<TGlyphPlacement>& Glyphs, const double M[6], const std::string& strLayer);
+  static void PlaneAxes(const TDXFPlane& Plane, TfPoint& Ax, TfPoint& Ay, TfPoint& N);
 
   // Splines.
   int32_t FindSpan(double u) const;
@@ -318,6 +359,14 @@ class TDXFIn {
   bool m_bRemoveDuplicates = false;
   double m_fArcTolerance = 0.0;
   bool m_bFitPolylines = false;
+  bool m_bTextAsPaths = false;
+  std::string m_strFontFolder;
+  TTextDecoder m_TextDecoder;
+  std::unordered_map<std::string, TTextStyle> m_TextStyles;  // by upper-case name
+  std::shared_ptr<TFontLibrary> m_pFonts;
+  std::map<std::string, TTextTally> m_TextTally;  // by layer name
+  TTextTally m_BlockTextTally;                     // texts inside blocks
+  std::map<std::string, size_t> m_FontNotes;  // a style font standing in for another
   std::array<size_t, c_nLayerSlots> m_nDuplicates{};  // removed, per layer
   double m_fTravelBefore = 0.0, m_fTravelAfter = 0.0;  // summed over the layers
   TInnerFirst m_InnerFirst;  // what the inner-first ordering found

@@ -189,6 +189,28 @@ TStringList TDXFIn::ImportFacts() const {
            " and is not taken as inside";
     out.push_back(s);
   }
+  if (m_bTextAsPaths)
+    for (int32_t i = 0; i <= LayerCount(); ++i) {
+      const auto it = i == LayerCount() ? m_TextTally.end() : m_TextTally.find(LayerName(i));
+      const TTextTally& t = i == LayerCount() ? m_BlockTextTally : it != m_TextTally.end() ? it->second : TTextTally();
+      if (t.nTexts == 0) continue;
+      std::string strFacts = i == LayerCount() ? std::string("inside blocks") : std::string("layer ");
+      if (i < LayerCount()) strFacts += LayerName(i);
+      strFacts += ": ";
+      strFacts += std::to_string(t.nTexts);
+      strFacts += t.nTexts == 1 ? " text as paths" : " texts as paths";
+      if (!t.Fonts.empty()) {
+        strFacts += ", font";
+        strFacts += t.Fonts.size() == 1 ? " " : "s ";
+        bool bFirst = true;
+        for (const std::string& f : t.Fonts) {
+          if (!bFirst) strFacts += ", ";
+          strFacts += f;
+          bFirst = false;
+        }
+      }
+      out.push_back(strFacts);
+    }
   if (m_bRemoveDuplicates)
     for (int32_t i = 0; i < LayerCount(); ++i) {
       const size_t n = m_nDuplicates[static_cast<size_t>(i)];

@@ -6,6 +6,7 @@
 
 #include "dxf/DXFRecords.h"
 #include "model/NumberFormat.h"
+#include "model/Text.h"
 #include "settings/VLTRegistry.h"
 
 namespace veltrane {
@@ -65,6 +66,8 @@ TImportOptionsFields LoadImportOptions(TVLTRegistry& reg) {
   f.bCurvesAsArcs = fArcs > 0;
   f.strArcTolerance = FormatOptionNumber(fArcs > 0 ? fArcs : 0.01);
   f.bFitPolylines = reg.DXFInFitPolylines();
+  f.bTextAsPaths = reg.DXFInTextAsPaths();
+  f.strFontFolder = reg.DXFInFontFolder();
   return f;
 }
 
@@ -97,6 +100,8 @@ bool StoreImportOptions(const TImportOptionsFields& f, TVLTRegistry& reg, IUserP
     return refuse(f.strArcTolerance, "Curves as arcs within");
   reg.SetDXFInArcTolerance(f.bCurvesAsArcs ? fArcs : 0.0);
   reg.SetDXFInFitPolylines(f.bFitPolylines);
+  reg.SetDXFInTextAsPaths(f.bTextAsPaths);
+  reg.SetDXFInFontFolder(Trim(f.strFontFolder));
   return true;
 }
 

@@ -47,6 +47,8 @@ struct TImportOptionsFields {
   bool bCurvesAsArcs = false;   // "Curves as arcs within"
   std::string strArcTolerance;  // its distance, drawing units
   bool bFitPolylines = false;   // "Also runs of short lines in polylines"
+  bool bTextAsPaths = false;    // "Text as paths"
+  std::string strFontFolder;    // "Own LFF fonts folder" (may be empty)
 };
 
 // printf's "%10.6g" in any locale.

@@ -33,6 +33,8 @@ inline const std::string gc_sRegistryLayerSubkey = "\\layer";
   X(Boolean, bool, CheckCutOrder, "CheckCutOrder", "\\DXF in") \
   X(Float, double, DXFInArcTolerance, "ArcTolerance", "\\DXF in") \
   X(Boolean, bool, DXFInFitPolylines, "FitPolylines", "\\DXF in") \
+  X(Boolean, bool, DXFInTextAsPaths, "TextAsPaths", "\\DXF in") \
+  X(String, std::string, DXFInFontFolder, "FontFolder", "\\DXF in") \
   X(Integer, int32_t, TabsCount, "Count", "\\Tabs")                   \
   X(Float, double, TabsSpacing, "Spacing", "\\Tabs")                  \
   X(Boolean, bool, TabsBySpacing, "BySpacing", "\\Tabs")              \

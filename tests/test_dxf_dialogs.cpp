@@ -99,3 +99,26 @@ TEST_F(OptionsDialog, ModesByFirstLetterAndRefusedFields) {
   ASSERT_EQ(prompts.Messages.size(), 1u);
   EXPECT_EQ(prompts.Messages[0].second, "'abc' is not a valid number for drawing units");
 }
+
+TEST_F(OptionsDialog, TextAsPathsIsOffUntilStoredAndReachesTheImporter) {
+  TVLTRegistry reg = Reg();
+  TImportOptionsFields f = LoadImportOptions(reg);
+  EXPECT_FALSE(f.bTextAsPaths);
+  EXPECT_EQ(f.strFontFolder, "");
+  TDXFIn off(nullptr, &reg);
+  veltrane::testing::TDXFText d({"T"});
+  d.Add("TEXT", {{8, "T"}, {10, "0"}, {20, "0"}, {40, "2"}, {1, "A"}});
+  off.ReadBuffer(d.Text());
+  EXPECT_TRUE(off.Records(0).empty());
+  f.bTextAsPaths = true;
+  f.strFontFolder = " /opt/fonts ";
+  ASSERT_TRUE(StoreImportOptions(f, reg, nullptr));
+  EXPECT_TRUE(reg.DXFInTextAsPaths());
+  EXPECT_EQ(reg.DXFInFontFolder(), "/opt/fonts");
+  EXPECT_TRUE(LoadImportOptions(reg).bTextAsPaths);
+  if (!std::filesystem::exists("/usr/share/librecad/fonts/standard.lff"))
+    GTEST_SKIP() << "LibreCAD's LFF fonts are not installed (librecad-data)";
+  TDXFIn on(nullptr, &reg);
+  on.ReadBuffer(d.Text());
+  EXPECT_EQ(on.Records(0).size(), 2u);  // the two legs of A and its bar
+}
