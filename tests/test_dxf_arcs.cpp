@@ -89,7 +89,7 @@ void ExpectWithin(const std::function<TfPoint(double)>& F, double t0, double t1,
         const double m = (a + b) / 2;
         const TfPoint pm = F(m);
         const TfPoint mid{(pa.fX + pb.fX) / 2, (pa.fY + pb.fY) / 2, 0};
-        if (nDepth < 40 && (d(pa, pb) > D / 2 || d(pm, mid) > D / 8)) {
+        if (nDepth < 40 && (d(pa, pb) > D / 4 || d(pm, mid) > D / 8)) {
           refine(a, m, pa, pm, nDepth + 1);
           refine(m, b, pm, pb, nDepth + 1);
           return;
@@ -137,7 +137,136 @@ std::string SplineText(const TSpline& s) {
   return d.Text();
 }
 
+std::string FitPointText(const std::vector<TfPoint>& fit) {
+  std::vector<std::pair<int, std::string>> pairs{{8, "L"}, {100, "AcDbSpline"}, {71, "3"}};
+  for (const TfPoint& c : fit) {
+    pairs.push_back({11, StringFromDouble(c.fX)});
+    pairs.push_back({21, StringFromDouble(c.fY)});
+  }
+  TDXFText d({"L"});
+  d.Add("SPLINE", pairs);
+  return d.Text();
+}
+
+// The cubic through points at their chord lengths with no bending at its ends, by its
+// slopes at the points (Hermite pieces; the importer goes by second derivatives): the
+// curve at t lies in section floor(t).
+std::function<TfPoint(double)> FitPointCurve(const std::vector<TfPoint>& P) {
+  const size_t n = P.size() - 1;
+  std::vector<double> h(n);
+  for (size_t i = 0; i < n; ++i) h[i] = std::hypot(P[i + 1].fX - P[i].fX, P[i + 1].fY - P[i].fY);
+  // The slope equations, solved by plain Gaussian elimination on a full matrix.
+  std::vector<std::vector<double>> A(n + 1, std::vector<double>(n + 3, 0.0));
+  for (size_t i = 0; i <= n; ++i) {
+    auto& row = A[i];
+    auto rhs = [&](size_t s, double w, int c) { return w * ((c ? P[s + 1].fY - P[s].fY : P[s + 1].fX - P[s].fX) / h[s]); };
+    for (int c = 0; c < 2; ++c) {
+      double r = 0;
+      if (i == 0) r = 3 * rhs(0, 1, c);
+      else if (i == n) r = 3 * rhs(n - 1, 1, c);
+      else r = 3 * (rhs(i - 1, 1 / h[i - 1], c) + rhs(i, 1 / h[i], c));
+      row[n + 1 + static_cast<size_t>(c)] = r;
+    }
+    if (i == 0) row[0] = 2, row[1] = 1;
+    else if (i == n) row[n - 1] = 1, row[n] = 2;
+    else row[i - 1] = 1 / h[i - 1], row[i] = 2 * (1 / h[i - 1] + 1 / h[i]), row[i + 1] = 1 / h[i];
+  }
+  for (size_t c = 0; c <= n; ++c)
+    for (size_t r = c + 1; r <= n; ++r) {
+      const double f = A[r][c] / A[c][c];
+      for (size_t k = c; k < n + 3; ++k) A[r][k] -= f * A[c][k];
+    }
+  std::vector<TfPoint> K(n + 1);
+  for (size_t r = n + 1; r-- > 0;) {
+    double x = A[r][n + 1], y = A[r][n + 2];
+    for (size_t k = r + 1; k <= n; ++k) x -= A[r][k] * K[k].fX, y -= A[r][k] * K[k].fY;
+    K[r] = {x / A[r][r], y / A[r][r], 0};
+  }
+  return [P, h, K, n](double t) {
+    const size_t i = std::min(static_cast<size_t>(std::max(t, 0.0)), n - 1);
+    const double u = t - static_cast<double>(i), H = h[i];
+    const double h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u, h01 = -2 * u * u * u + 3 * u * u,
+                 h11 = u * u * u - u * u;
+    return TfPoint{h00 * P[i].fX + h10 * H * K[i].fX + h01 * P[i + 1].fX + h11 * H * K[i + 1].fX,
+                   h00 * P[i].fY + h10 * H * K[i].fY + h01 * P[i + 1].fY + h11 * H * K[i + 1].fY, 0};
+  };
+}
+
 }  // namespace
+
+// Smooth splines of every kind, as a drawing gives them, within D = 0.01: at least four
+// times fewer moves than 10 straight moves per section, both ways within D of the curve.
+TEST(CurvesAsArcs, SmoothSplinesOfEachKindTakeAQuarterOfTheChords) {
+  std::mt19937 rng(2718);
+  std::uniform_real_distribution<double> u(0, 1);
+  auto r4 = [](double v) { return std::round(v * 1e4) / 1e4; };
+  // A gently turning walk of n points about step apart.
+  auto walk = [&](int n, double step) {
+    std::vector<TfPoint> v{{r4(u(rng) * 100), r4(u(rng) * 100), 0}};
+    double heading = u(rng) * 2 * std::numbers::pi;
+    for (int i = 1; i < n; ++i) {
+      const double l = step * (0.7 + 0.6 * u(rng));
+      v.push_back({r4(v.back().fX + l * std::cos(heading)), r4(v.back().fY + l * std::sin(heading)), 0});
+      heading += (u(rng) - 0.5) * 1.4;
+    }
+    return v;
+  };
+  constexpr double D = 0.01;
+  const char* kinds[] = {"control points", "rational", "closed", "fit points"};
+  for (int kind = 0; kind < 4; ++kind) {
+    size_t nChords = 0, nArcs = 0;
+    double fWorst = 1e300;
+    for (int c = 0; c < 40; ++c) {
+      const std::string what = std::string(kinds[kind]) + " " + std::to_string(c);
+      const int n = 6 + static_cast<int>(u(rng) * 12);
+      std::string text;
+      std::function<TfPoint(double)> F;
+      double t1 = 0;
+      TSpline s;
+      if (kind == 3) {
+        const std::vector<TfPoint> fit = walk(n, 5);
+        text = FitPointText(fit);
+        F = FitPointCurve(fit);
+        t1 = static_cast<double>(fit.size() - 1);
+      } else {
+        s.p = 3;
+        if (kind == 2) {
+          // Closed: a wavy loop, its first three control points repeated at its end, on
+          // uniform knots (unclamped: the curve starts and ends inside the polygon).
+          const double R = 8 + 12 * u(rng), ph = u(rng) * 6;
+          for (int i = 0; i < n; ++i) {
+            const double a = 2 * std::numbers::pi * i / n, r = R * (1 + 0.15 * std::sin(3 * a + ph));
+            s.ctrl.push_back({r4(50 + r * std::cos(a)), r4(50 + r * std::sin(a)), 0});
+          }
+          for (int i = 0; i < s.p; ++i) s.ctrl.push_back(s.ctrl[static_cast<size_t>(i)]);
+          for (size_t i = 0; i < s.ctrl.size() + 4; ++i) s.knots.push_back(static_cast<double>(i));
+        } else {
+          s.ctrl = walk(n, 4);
+          for (int i = 0; i <= s.p; ++i) s.knots.push_back(0);
+          for (int i = 1; i < n - s.p; ++i) s.knots.push_back(i);
+          for (int i = 0; i <= s.p; ++i) s.knots.push_back(n - s.p);
+          if (kind == 1)
+            for (int i = 0; i < n; ++i) s.weights.push_back(std::round((0.5 + 1.5 * u(rng)) * 100) / 100);
+        }
+        text = SplineText(s);
+        const double u0 = s.knots[3], u1 = s.knots[s.knots.size() - 4];
+        F = [s, u0, u1](double t) { return DeBoor(s, u0 + std::clamp(t, 0.0, u1 - u0)); };
+        t1 = u1 - u0;
+      }
+      size_t nMoves = 0, nChordMoves = 0;
+      const auto arcs = Import(text, D, &nMoves);
+      Import(text, 0, &nChordMoves);
+      ExpectWithin(F, 0, t1, arcs, D, what);
+      if (::testing::Test::HasFailure()) return;
+      nArcs += nMoves;
+      nChords += nChordMoves;
+      fWorst = std::min(fWorst, static_cast<double>(nChordMoves) / static_cast<double>(nMoves));
+    }
+    EXPECT_GE(nChords, 4 * nArcs) << kinds[kind] << ": " << nChords << " chords, " << nArcs << " arcs";
+    EXPECT_GE(fWorst, 3.0) << kinds[kind];
+    RecordProperty(std::string("ratio ") + kinds[kind], std::to_string(static_cast<double>(nChords) / static_cast<double>(nArcs)));
+  }
+}
 
 TEST(CurvesAsArcs, SeededSplinesStayWithinTheTolerance) {
   std::mt19937 rng(90210);
