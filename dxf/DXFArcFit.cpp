@@ -21,18 +21,24 @@ namespace {
 
 using namespace pointmath;
 
-constexpr double c_fSampleShare = 0.85;    // each sample's deviation may use this much of D
-constexpr double c_fBoundShare = 0.97;     // and the bound between neighbouring samples this much
-constexpr int c_nFirstSamples = 24;        // curve samples of a stretch before refinement
-constexpr int c_nMaxRefine = 24;           // halvings of a gap between two samples
-constexpr int c_nArcSamples = 8;           // first samples along each piece of the path
-constexpr double c_fLengthSlack = 1.05;    // the curve between samples may be this much longer than their polygon
-constexpr double c_fCornerTurn = 1e-4;     // radians: a break where the curve turns more is a corner
-constexpr double c_fStraightKink = 2e-3;   // radians: a straight move may leave the curve's tangent by this much
-constexpr double c_fMinSagitta = 1e-7;     // an arc bowing less than this (relative to its chord) is written straight
-constexpr double c_fMinJointShare = 1e-3;  // a biarc's joint no nearer either end than this share of the chord
-constexpr double c_fReach = 1.0 / 64;      // the search stops when the reach is known to this share
-constexpr int c_nMaxDepth = 40;            // halvings of a stretch before a straight move is forced
+constexpr double c_fSampleShare = 0.85;  // each sample's deviation may use this much of D
+constexpr double c_fBoundShare = 0.97;   // and the bound between neighbouring samples this much
+constexpr int c_nFirstSamples = 24;      // curve samples of a stretch before refinement
+constexpr int c_nMaxRefine = 24;         // halvings of a gap between two samples
+constexpr int c_nArcSamples = 8;         // first samples along each piece of the path
+constexpr double c_fFlatGap =
+    1.01;  // a gap turns little when its polygon is this much longer than its chord
+constexpr double c_fLengthSlack =
+    1.05;  // the curve between samples may be this much longer than their polygon
+constexpr double c_fCornerTurn = 1e-4;  // radians: a break where the curve turns more is a corner
+constexpr double c_fStraightKink =
+    2e-3;  // radians: a straight move may leave the curve's tangent by this much
+constexpr double c_fMinJointShare =
+    1e-3;  // a biarc's joint no nearer either end than this share of the chord
+constexpr double c_fReach = 1.0 / 64;  // the search stops when the reach is known to this share
+constexpr int c_nMaxDepth = 40;        // halvings of a stretch before a straight move is forced
+constexpr double c_fArcShare =
+    0.6;  // a single arc is taken when it reaches this share of a biarc's reach
 
 TfPoint Unit(TfPoint a) {
   const double l = Len(a);
@@ -77,6 +83,11 @@ struct TSeg {
   TfPoint a, b;
   double fBulge = 0;
   TArcOf arc;
+  TfPoint EndDirection() const {
+    if (arc.bStraight) return Unit(Sub(b, a));
+    const TfPoint r = Sub(b, arc.c);  // turned a quarter the way the arc runs
+    return Unit(arc.fSweep > 0 ? Pt(-r.fY, r.fX) : Pt(r.fY, -r.fX));
+  }
   double Length() const { return arc.bStraight ? Dist(a, b) : arc.r * std::fabs(arc.fSweep); }
   TfPoint At(double u) const {
     if (arc.bStraight) return Add(a, Mul(Sub(b, a), u));
@@ -94,8 +105,9 @@ struct TSeg {
 };
 
 TSeg MakeSeg(TfPoint a, TfPoint b, double fBulge) {
-  // A bulge so small that the arc's bow is lost in rounding is a straight move.
-  if (std::fabs(fBulge) * 0.5 < c_fMinSagitta) fBulge = 0;
+  // An arc that the polyline's expansion writes straight (its bow lost in the last
+  // decimal, or its radius absurd) is checked as the straight move it becomes.
+  if (fBulge != 0 && BulgeIsStraight(fBulge, Dist(a, b))) fBulge = 0;
   return TSeg{a, b, fBulge, ArcOf(a, b, fBulge)};
 }
 
@@ -114,7 +126,8 @@ struct TPath {
 bool Circumcentre(TfPoint p, TfPoint q, TfPoint r, TfPoint& c) {
   const TfPoint u = Sub(q, p), v = Sub(r, p);
   const double d = 2 * Cross(u, v);
-  if (std::fabs(d) <= 1e-14 * Dot(u, u) * Dot(v, v) / std::max(Len(u) * Len(v), 1e-300)) return false;
+  if (std::fabs(d) <= 1e-14 * Dot(u, u) * Dot(v, v) / std::max(Len(u) * Len(v), 1e-300))
+    return false;
   const double uu = Dot(u, u), vv = Dot(v, v);
   c = Add(p, Pt((v.fY * uu - u.fY * vv) / d, (u.fX * vv - v.fX * uu) / d));
   return std::isfinite(c.fX) && std::isfinite(c.fY);
@@ -166,52 +179,72 @@ class TFitter {
   TFitter(const TArcCurve& C, double f, std::vector<TDXFVertex>& Chain)
       : m_C(C), m_fCheck(c_fSampleShare * f), m_fBound(c_fBoundShare * f), m_Chain(Chain) {}
 
-  // The curve from ta to tb as few pieces as fit: from the start, the longest stretch
-  // that one piece covers (galloping out from the last reach, then bisection), then on
-  // from its end.
+  // The curve from ta to tb as few pieces as fit. From the start, two kinds of piece are
+  // searched for their longest reach: one arc leaving along the path's direction (its end
+  // direction is the next piece's start), and one biarc (or straight move) that arrives
+  // along the curve's own direction. The piece that gets farther per move is taken; the
+  // last piece is always of the second kind, so the path ends along the curve.
   void Span(double ta, double tb) {
-    double s = ta, fLast = tb - ta;
-    const double fMinStep = (tb - ta) * std::ldexp(1.0, -c_nMaxDepth);
+    m_Dir = Unit(m_C.Tangent(ta, true));
+    double s = ta;
+    std::array<double, 2> fLast{tb - ta, tb - ta};
     while (s < tb) {
       TPath piece;
-      if (Attempt(s, tb, piece)) {
+      if (Attempt(s, tb, eBiarc, piece)) {
         Emit(piece);
         break;
       }
-      double lo = s, hi = tb;
-      TPath best;
-      bool bFound = false;
-      auto snap = [&](double t) { return m_C.bVertices ? std::floor(t) : t; };
-      // Gallop: from the last stretch's length, doubling while it fits.
-      for (double g = snap(s + fLast); g > lo && g < hi; g = snap(s + 2 * (g - s))) {
-        if (!Attempt(s, g, piece)) {
-          hi = g;
-          break;
-        }
-        lo = g, best = piece, bFound = true;
+      TPath best[2];
+      const double fBiarc = Reach(s, tb, eBiarc, fLast[1], best[1]);
+      const double fArc = Reach(s, tb, eArc, fLast[0], best[0]);
+      fLast = {std::max(fArc - s, 0.0), std::max(fBiarc - s, 0.0)};
+      if (!(fArc > s) &&
+          !(fBiarc > s)) {  // nothing fits even a tiny stretch: a straight move to its end
+        const double e = m_C.bVertices
+                             ? std::min(tb, std::floor(s) + 1)
+                             : std::min(tb, s + (tb - ta) * std::ldexp(1.0, -c_nMaxDepth));
+        piece.seg[0] = MakeSeg(m_C.Point(s), m_C.Point(e), 0);
+        piece.n = 1;
+        Emit(piece);
+        s = e;
+        continue;
       }
-      while (hi - lo > fMinStep && (!bFound || hi - lo > c_fReach * (lo - s))) {
-        const double mid = snap((lo + hi) / 2);
-        if (mid <= lo) break;
-        if (Attempt(s, mid, piece)) {
-          lo = mid, best = piece, bFound = true;
-        } else {
-          hi = mid;
-        }
-      }
-      if (!bFound) {  // nothing fits even a tiny stretch: a straight move to its end
-        const double e = m_C.bVertices ? std::min(tb, std::floor(s) + 1) : std::min(tb, s + fMinStep);
-        best.seg[0] = MakeSeg(m_C.Point(s), m_C.Point(e), 0);
-        best.n = 1;
-        lo = e;
-      }
-      Emit(best);
-      fLast = lo - s;
-      s = lo;
+      const bool bArc = fArc - s > c_fArcShare * (fBiarc - s);
+      Emit(best[bArc ? 0 : 1]);
+      s = bArc ? fArc : fBiarc;
     }
   }
 
  private:
+  enum EPiece { eArc = 0, eBiarc = 1 };
+
+  // The farthest end from s (up to tb, which is known not to fit) that a piece of the
+  // kind reaches, found by galloping out from the last reach and then bisection; s when
+  // none does.
+  double Reach(double s, double tb, EPiece evKind, double fGuess, TPath& best) {
+    auto snap = [&](double t) { return m_C.bVertices ? std::floor(t) : t; };
+    const double fMinStep = (tb - s) * std::ldexp(1.0, -c_nMaxDepth);
+    double lo = s, hi = tb;
+    TPath piece;
+    for (double g = snap(s + std::max(fGuess, fMinStep)); g > lo && g < hi;
+         g = snap(s + 2 * (g - s))) {
+      if (!Attempt(s, g, evKind, piece)) {
+        hi = g;
+        break;
+      }
+      lo = g, best = piece;
+    }
+    while (hi - lo > fMinStep && (lo == s || hi - lo > c_fReach * (lo - s))) {
+      const double mid = snap((lo + hi) / 2);
+      if (mid <= lo) break;
+      if (Attempt(s, mid, evKind, piece))
+        lo = mid, best = piece;
+      else
+        hi = mid;
+    }
+    return lo;
+  }
+
   struct TSample {
     double t;
     TfPoint p;
@@ -219,7 +252,7 @@ class TFitter {
 
   // One straight move or one biarc covering the curve from ta to tb, within the tolerance
   // both ways.
-  bool Attempt(double ta, double tb, TPath& out) {
+  bool Attempt(double ta, double tb, EPiece evKind, TPath& out) {
     const TfPoint a = m_C.Point(ta), b = m_C.Point(tb);
     if (m_C.bVertices && tb - ta <= 1.0) {  // one segment stays itself
       out.seg[0] = MakeSeg(a, b, 0);
@@ -228,21 +261,28 @@ class TFitter {
     }
     const TfPoint v = Sub(b, a);
     if (!(Len(v) > 0)) return false;
-    const TfPoint Ta = Unit(m_C.Tangent(ta, true)), Tb = Unit(m_C.Tangent(tb, false));
+    // The path leaves along its own direction so far (the curve's, but for the turn a
+    // single arc left), and a biarc arrives along the curve's.
+    const TfPoint Ta = m_Dir, Tb = Unit(m_C.Tangent(tb, false));
     if (!(Len(Ta) > 0) || !(Len(Tb) > 0)) return false;
     // The candidates: a straight move where the curve runs along its chord, and biarcs
     // with their joints at several places of the joint circle (where the joints of all
     // biarcs between these ends and tangents lie).
     std::vector<TPath> paths;
     auto kink = [&](TfPoint t) { return std::fabs(AngleDiff(Angle(t), Angle(v))); };
-    if (kink(Ta) <= c_fStraightKink && kink(Tb) <= c_fStraightKink) {
+    if (evKind == eArc) {
+      TPath p;
+      p.seg[0] = MakeSeg(a, b, BulgeFrom(a, Ta, b));
+      p.n = 1;
+      if (std::fabs(p.seg[0].fBulge) < 1) paths.push_back(p);
+    } else if (kink(Ta) <= c_fStraightKink && kink(Tb) <= c_fStraightKink) {
       TPath p;
       p.seg[0] = MakeSeg(a, b, 0);
       p.n = 1;
       paths.push_back(p);
     }
     TfPoint j1, c;
-    if (EqualJoint(a, Ta, b, Tb, j1)) {
+    if (evKind == eBiarc && EqualJoint(a, Ta, b, Tb, j1)) {
       std::vector<TfPoint> joints{j1};
       if (Circumcentre(a, b, j1, c)) {
         const double r = Dist(a, c);
@@ -312,14 +352,19 @@ class TFitter {
 
   // The curve between two samples (deviations f1, f2 from the path); the curve between
   // them is taken as the polygon through their middle, a little lengthened.
-  bool Gap(const TPath& path, const TSample& s1, double f1, const TSample& s2, double f2, int nDepth) {
+  bool Gap(const TPath& path, const TSample& s1, double f1, const TSample& s2, double f2,
+           int nDepth) {
     if (f1 > m_fCheck || f2 > m_fCheck) return false;
     const double tm = (s1.t + s2.t) / 2;
     const TSample sm{tm, m_C.Point(tm)};
     const double fm = path.Distance(sm.p);
     if (fm > m_fCheck) return false;
+    // Only where the curve turns little across the gap (the polygon through its middle
+    // hardly longer than its chord) does the chord stand for the curve's length there.
+    const bool bFlat = Dist(s1.p, sm.p) + Dist(sm.p, s2.p) <= c_fFlatGap * Dist(s1.p, s2.p);
     auto half = [&](const TSample& p, double fp, const TSample& q, double fq) {
-      if ((fp + fq + c_fLengthSlack * Dist(p.p, q.p)) / 2 <= m_fBound || nDepth >= c_nMaxRefine) {
+      if ((bFlat && (fp + fq + c_fLengthSlack * Dist(p.p, q.p)) / 2 <= m_fBound) ||
+          nDepth >= c_nMaxRefine) {
         m_Samples.push_back(q);
         return true;
       }
@@ -333,7 +378,8 @@ class TFitter {
     if (g1 > m_fCheck || g2 > m_fCheck) return false;
     if ((g1 + g2 + L * (u2 - u1)) / 2 <= m_fBound || nDepth >= c_nMaxRefine) return true;
     const double um = (u1 + u2) / 2, gm = CurveDistance(seg.At(um));
-    return PathGap(seg, L, u1, g1, um, gm, nDepth + 1) && PathGap(seg, L, um, gm, u2, g2, nDepth + 1);
+    return PathGap(seg, L, u1, g1, um, gm, nDepth + 1) &&
+           PathGap(seg, L, um, gm, u2, g2, nDepth + 1);
   }
 
   // A distance from p to the curve, never less than the true one: the nearest sample
@@ -378,6 +424,7 @@ class TFitter {
       const TSeg& s = p.seg[static_cast<size_t>(i)];
       m_Chain.back().fBulge = s.fBulge;
       m_Chain.push_back(TDXFVertex{s.b, 0.0, 0});
+      m_Dir = s.EndDirection();
     }
   }
 
@@ -385,6 +432,7 @@ class TFitter {
   const double m_fCheck, m_fBound;
   size_t m_nHint = 0;  // the sample nearest to the last path point looked up
   std::vector<TDXFVertex>& m_Chain;
+  TfPoint m_Dir;                   // the direction the path has reached
   std::vector<TSample> m_Samples;  // the curve's samples of the stretch being checked, in order
 };
 
@@ -397,7 +445,9 @@ double DistanceToBulgeSegment(const TfPoint& p, const TfPoint& a, const TfPoint&
 size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double fMaxTurn) {
   const size_t n = Chain.size();
   if (n < 4) return 0;
-  auto dir = [&](size_t i) { return Unit(Sub(Chain[i + 1].fPoint, Chain[i].fPoint)); };  // segment i
+  auto dir = [&](size_t i) {
+    return Unit(Sub(Chain[i + 1].fPoint, Chain[i].fPoint));
+  };                               // segment i
   auto smoothAt = [&](size_t i) {  // vertex i: straight, and turning little from the segment before
     if (i == 0 || i + 1 >= n || Chain[i - 1].fBulge != 0.0 || Chain[i].fBulge != 0.0) return false;
     const TfPoint a = dir(i - 1), b = dir(i);
@@ -414,16 +464,19 @@ size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double
       ++i;
       continue;
     }
-    const std::vector<TDXFVertex> run(Chain.begin() + static_cast<ptrdiff_t>(i), Chain.begin() + static_cast<ptrdiff_t>(j + 1));
+    const std::vector<TDXFVertex> run(Chain.begin() + static_cast<ptrdiff_t>(i),
+                                      Chain.begin() + static_cast<ptrdiff_t>(j + 1));
     const size_t m = run.size() - 1;  // segments
     // At a vertex of the run: the chord past it; at the run's ends, the tangent of the
     // circle through the last three vertices (the end segment turned back by half the
     // turn at its neighbour).
     auto rotate = [](TfPoint a, double ang) {
-      return TfPoint{a.fX * std::cos(ang) - a.fY * std::sin(ang), a.fX * std::sin(ang) + a.fY * std::cos(ang), 0};
+      return TfPoint{a.fX * std::cos(ang) - a.fY * std::sin(ang),
+                     a.fX * std::sin(ang) + a.fY * std::cos(ang), 0};
     };
     auto turn = [&](size_t k) {  // at vertex k, from the segment before to the one after
-      const TfPoint a = Sub(run[k].fPoint, run[k - 1].fPoint), b = Sub(run[k + 1].fPoint, run[k].fPoint);
+      const TfPoint a = Sub(run[k].fPoint, run[k - 1].fPoint),
+                    b = Sub(run[k + 1].fPoint, run[k].fPoint);
       return std::atan2(Cross(a, b), Dot(a, b));
     };
     auto tangentAt = [&](size_t k) {
@@ -473,8 +526,10 @@ void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double f
   std::vector<double> corners{Breaks.front()};
   for (size_t i = 1; i + 1 < Breaks.size(); ++i) {
     if (!(Breaks[i] > corners.back())) continue;
-    const TfPoint in = Unit(Curve.Tangent(Breaks[i], false)), out = Unit(Curve.Tangent(Breaks[i], true));
-    if (!(Len(in) > 0) || !(Len(out) > 0) || std::fabs(AngleDiff(Angle(out), Angle(in))) > c_fCornerTurn)
+    const TfPoint in = Unit(Curve.Tangent(Breaks[i], false)),
+                  out = Unit(Curve.Tangent(Breaks[i], true));
+    if (!(Len(in) > 0) || !(Len(out) > 0) ||
+        std::fabs(AngleDiff(Angle(out), Angle(in))) > c_fCornerTurn)
       corners.push_back(Breaks[i]);
   }
   if (Breaks.back() > corners.back()) corners.push_back(Breaks.back());
@@ -482,7 +537,8 @@ void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double f
   for (size_t i = 0; i + 1 < corners.size(); ++i) fitter.Span(corners[i], corners[i + 1]);
   Chain.back().fBulge = 0.0;
   // A closed curve closes exactly, whatever the last digits of its evaluation.
-  if (Chain.size() > 2 && Dist(Chain.back().fPoint, start) <= 1e-12 * (1 + Len(start))) Chain.back().fPoint = start;
+  if (Chain.size() > 2 && Dist(Chain.back().fPoint, start) <= 1e-12 * (1 + Len(start)))
+    Chain.back().fPoint = start;
 }
 
 }  // namespace veltrane
