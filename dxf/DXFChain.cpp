@@ -191,12 +191,7 @@ class TChainEnds {
         const uint32_t i = m_Short[k];
         if (m_bPlaced[i] || m_Stamp[i] == m_nTime) continue;
         m_Stamp[i] = m_nTime;
-        const TfPoint &S = StartOf(i), &E = EndOf(i);
-        const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
-        if (bTail ? (de < ds && PointsMatch(E, q, m_fMatch))
-                  : (ds < de && PointsMatch(S, q, m_fMatch)))
-          m_bRev[i] ^= 1u;
-        const TfPoint& J = bTail ? StartOf(i) : EndOf(i);
+        const TfPoint& J = TurnTowards(i, q, bTail);
         Consider(DistanceBetween(J, q), i, J);
       }
     // Points in the box: every record there faces q; the first one waiting is the candidate.
@@ -259,16 +254,21 @@ class TChainEnds {
   }
 
   // The rule over every waiting record, in list order (coordinates that are not finite).
+  // Record i turned round when its nearer end lies at the open end q of the chain (the end
+  // that would join it: its end for the head, its start for the tail); the end of it that
+  // would then meet q.
+  const TfPoint& TurnTowards(uint32_t i, const TfPoint& q, bool bTail) {
+    const TfPoint &S = StartOf(i), &E = EndOf(i);
+    const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
+    if (bTail ? (de < ds && PointsMatch(E, q, m_fMatch)) : (ds < de && PointsMatch(S, q, m_fMatch))) m_bRev[i] ^= 1u;
+    return bTail ? StartOf(i) : EndOf(i);
+  }
+
   uint32_t GrowByRule(const TfPoint& q, bool bTail) {
     m_bFound = false;
     for (uint32_t i = 0; i < m_L.size(); ++i) {
       if (m_bPlaced[i]) continue;
-      const TfPoint &S = StartOf(i), &E = EndOf(i);
-      const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
-      if (bTail ? (de < ds && PointsMatch(E, q, m_fMatch))
-                : (ds < de && PointsMatch(S, q, m_fMatch)))
-        m_bRev[i] ^= 1u;
-      const TfPoint& J = bTail ? StartOf(i) : EndOf(i);
+      const TfPoint& J = TurnTowards(i, q, bTail);
       const double d = DistanceBetween(J, q);
       if (!m_bFound || d < m_fBest) {
         m_bFound = true;
