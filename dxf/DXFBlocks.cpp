@@ -203,8 +203,12 @@ size_t TDXFIn::DefaultMaxExpandedItems() {
     }
   }
 #endif
+  // Nothing known of the memory: a budget that any machine running this can hold. A known
+  // limit, however small, is followed (a process allowed 256 MiB refuses a drawing it
+  // could not hold instead of running out of memory half way).
+  if (nBytes == 0) return c_nMinExpandedItems;
   const uint64_t n = nBytes / 4 / c_nBytesPerImportedElement;
-  return static_cast<size_t>(std::clamp<uint64_t>(n, c_nMinExpandedItems, c_nMaxExpandedItems));
+  return static_cast<size_t>(std::clamp<uint64_t>(n, c_nLeastExpandedItems, c_nMaxExpandedItems));
 }
 
 size_t TDXFIn::FindBlock(const std::string& strName) const {

@@ -43,7 +43,8 @@ class TDXFIn {
   // the whole import (records, chains and program lines: a placed copy of a one-line
   // block is two items and takes 1.2 KB at the peak), and at least a million items.
   static constexpr size_t c_nMaxExpandedItems = 20'000'000;
-  static constexpr size_t c_nMinExpandedItems = 1'000'000;
+  static constexpr size_t c_nMinExpandedItems = 1'000'000;  // when the memory is not known
+  static constexpr size_t c_nLeastExpandedItems = 10'000;   // however small the memory
   static constexpr size_t c_nBytesPerImportedElement = 600;
   static size_t DefaultMaxExpandedItems();
   static constexpr int c_nMaxInsertDepth = 16;
