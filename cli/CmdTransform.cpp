@@ -146,7 +146,10 @@ int Transform(TTransformOptions& t) {
   TProgramDocument doc;
   doc.m_Program = std::move(lines);
   PrepareOpenedProgram(doc.m_Program, lookAhead, transformer);
-  doc.m_OriginalList = doc.m_Program;
+  // Only the program is written: the window's reset copy of the original program and the
+  // store of uncompensated copies (--absolute is refused above) would be whole copies of
+  // a big program that nothing here reads.
+  doc.m_bKeepUncompensated = false;
   const std::string strNoSequence = "the program has no sequence " + std::to_string(nSequence);
   int nExit = 0;
   try {

@@ -32,6 +32,9 @@ class TProgramDocument {
   // Parallel copies kept for radius compensation and for the original pattern.
   TStringList m_ListWithoutCmp;
   TSharedLines m_OriginalList;
+  // Whether compensating every sequence keeps each one's uncompensated copy in
+  // m_ListWithoutCmp; a caller that never compensates from the copies spares the memory.
+  bool m_bKeepUncompensated = true;
 
   // Working state of the sequence tools.
   int32_t m_nCaretLine = -1;  // -1: the caret is on no line

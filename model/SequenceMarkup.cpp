@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iterator>
 
 #include "model/NumberFormat.h"
 #include "model/Statements.h"
@@ -209,6 +210,40 @@ bool ResortSequences(const TStringList& StartOrder, const TStringList& EndOrder,
 void CombineSplitSequencesIntoProgram(const TSplitList& SplitList, TStringList& Program) {
   Program.clear();
   for (const auto& chunk : SplitList) Program.insert(Program.end(), chunk.begin(), chunk.end());
+}
+
+size_t SequencePieceCount(const TStringList& Program) {
+  size_t n = 1;
+  for (const std::string& s : Program)
+    if (IsStartMarkerLine(s)) ++n;
+  return n;
+}
+
+bool RebuildProgramBySequence(const TStringList& Program, TStringList& Result,
+                              const std::function<void(size_t nPiece, size_t nFirstLine, TStringList& Piece)>& Visit,
+                              IUserPrompts* pPrompts) {
+  for (size_t i = 0; i < Program.size(); ++i) {
+    if (!IsStartMarkerLine(Program[i])) continue;
+    const int32_t n = MarkerNumber(Program[i]);
+    if (n < 1) {
+      if (pPrompts) pPrompts->ShowMessage(EMessageKind::eError, InvalidNumberMessage(n, i));
+      return false;
+    }
+  }
+  Result.clear();
+  Result.reserve(Program.size());
+  TStringList piece;
+  size_t nPiece = 0, nFirst = 0;
+  auto finish = [&](size_t nEnd) {
+    piece.assign(Program.begin() + static_cast<ptrdiff_t>(nFirst), Program.begin() + static_cast<ptrdiff_t>(nEnd));
+    Visit(nPiece++, nFirst, piece);
+    Result.insert(Result.end(), std::make_move_iterator(piece.begin()), std::make_move_iterator(piece.end()));
+    nFirst = nEnd;
+  };
+  for (size_t i = 0; i < Program.size(); ++i)
+    if (IsStartMarkerLine(Program[i])) finish(i);
+  finish(Program.size());
+  return true;
 }
 
 void ReverseSequenceOrder(TSplitList& SplitList) {

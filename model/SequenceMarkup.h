@@ -2,6 +2,7 @@
 // operations on whole program texts that find, renumber, split and reorder sequences.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,16 @@ bool SplitProgramIntoSequences(const TStringList& Program, TSplitList& SplitList
 bool ResortSequences(const TStringList& StartOrder, const TStringList& EndOrder,
                      TSplitList& SplitList);
 void CombineSplitSequencesIntoProgram(const TSplitList& SplitList, TStringList& Program);
+// How many pieces SplitProgramIntoSequences cuts the program into.
+size_t SequencePieceCount(const TStringList& Program);
+// The program piece by piece as SplitProgramIntoSequences cuts it (the lines before the
+// first start marker, then each sequence up to the next start marker), without holding
+// the pieces at once: Visit gets piece i with the program line it starts at, may change
+// it, and the piece as left is moved onto the end of Result. Every marker is checked
+// before the first piece is visited; false (nothing visited) as SplitProgramIntoSequences.
+bool RebuildProgramBySequence(const TStringList& Program, TStringList& Result,
+                              const std::function<void(size_t nPiece, size_t nFirstLine, TStringList& Piece)>& Visit,
+                              IUserPrompts* pPrompts);
 void ReverseSequenceOrder(TSplitList& SplitList);
 
 }  // namespace veltrane

@@ -132,7 +132,7 @@ std::string ReadWholeFile(const std::string& strFileName) {
   return text;
 }
 
-void WriteFileAtomically(const std::string& strFileName, const std::string& strContents) {
+void WriteFileAtomically(const std::string& strFileName, const TFilePieces& NextPiece) {
   const std::wstring target = Widen(strFileName);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   const bool bExists = attributes != INVALID_FILE_ATTRIBUTES;
@@ -159,18 +159,21 @@ void WriteFileAtomically(const std::string& strFileName, const std::string& strC
   }
   if (h == INVALID_HANDLE_VALUE)
     throw EFileError("Error creating file " + strFileName + ": " + SystemMessage(GetLastError()));
-  const char* p = strContents.data();
-  size_t left = strContents.size();
   DWORD nError = 0;
-  while (left > 0) {
-    DWORD wrote = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<size_t>(left, 1u << 30));
-    if (!WriteFile(h, p, chunk, &wrote, nullptr)) {
-      nError = GetLastError();
-      break;
+  std::string_view piece;
+  while (!nError && NextPiece(piece)) {
+    const char* p = piece.data();
+    size_t left = piece.size();
+    while (left > 0) {
+      DWORD wrote = 0;
+      const DWORD chunk = static_cast<DWORD>(std::min<size_t>(left, 1u << 30));
+      if (!WriteFile(h, p, chunk, &wrote, nullptr)) {
+        nError = GetLastError();
+        break;
+      }
+      p += wrote;
+      left -= wrote;
     }
-    p += wrote;
-    left -= wrote;
   }
   if (!nError && !FlushFileBuffers(h)) nError = GetLastError();
   if (!CloseHandle(h) && !nError) nError = GetLastError();
@@ -241,7 +244,7 @@ std::string FollowLinks(const std::string& strFileName) {
 
 }  // namespace
 
-void WriteFileAtomically(const std::string& strFileName, const std::string& strContents) {
+void WriteFileAtomically(const std::string& strFileName, const TFilePieces& NextPiece) {
   const std::string strTarget = FollowLinks(strFileName);
   struct stat old {};
   const bool bExists = ::stat(strTarget.c_str(), &old) == 0;
@@ -258,20 +261,24 @@ void WriteFileAtomically(const std::string& strFileName, const std::string& strC
   std::string tmpl = strTarget + ".XXXXXX";
   int fd = mkstemp(tmpl.data());
   if (fd < 0) throw EFileError("Error creating file " + strFileName + ": " + std::strerror(errno));
-  const char* p = strContents.data();
-  size_t left = strContents.size();
   bool bOk = true;
-  while (left > 0) {
-    ssize_t w = ::write(fd, p, left);
-    if (w < 0) {
-      if (errno == EINTR) continue;
-      bOk = false;
-      break;
+  int savedErrno = 0;
+  std::string_view piece;
+  while (bOk && NextPiece(piece)) {
+    const char* p = piece.data();
+    size_t left = piece.size();
+    while (left > 0) {
+      ssize_t w = ::write(fd, p, left);
+      if (w < 0) {
+        if (errno == EINTR) continue;
+        bOk = false;
+        savedErrno = errno;
+        break;
+      }
+      p += w;
+      left -= static_cast<size_t>(w);
     }
-    p += w;
-    left -= static_cast<size_t>(w);
   }
-  int savedErrno = errno;
   if (bOk && ::fsync(fd) != 0) {
     bOk = false;
     savedErrno = errno;
@@ -307,6 +314,16 @@ void WriteFileAtomically(const std::string& strFileName, const std::string& strC
 
 #endif
 
+void WriteFileAtomically(const std::string& strFileName, const std::string& strContents) {
+  bool bGiven = false;
+  WriteFileAtomically(strFileName, [&](std::string_view& Piece) {
+    if (bGiven) return false;
+    Piece = strContents;
+    bGiven = true;
+    return true;
+  });
+}
+
 TStringList LoadLines(const std::string& strFileName, TWideText* pForm) {
   std::string bytes = ReadWholeFile(strFileName);
   const TWideText form = RecogniseWideText(bytes);
@@ -317,15 +334,31 @@ TStringList LoadLines(const std::string& strFileName, TWideText* pForm) {
 
 void SaveLines(const std::string& strFileName, const TStringList& Lines, const char* strLineEnd,
                const TWideText& Form) {
-  std::string text;
-  size_t n = 0;
-  for (const auto& l : Lines) n += l.size() + 2;
-  text.reserve(n);
-  for (const auto& l : Lines) {
-    text += l;
-    text += strLineEnd;
+  if (Form.Wide()) {
+    std::string text;
+    size_t n = 0;
+    for (const auto& l : Lines) n += l.size() + 2;
+    text.reserve(n);
+    for (const auto& l : Lines) {
+      text += l;
+      text += strLineEnd;
+    }
+    WriteFileAtomically(strFileName, Utf8ToWide(text, Form));
+    return;
   }
-  WriteFileAtomically(strFileName, Form.Wide() ? Utf8ToWide(text, Form) : text);
+  // The lines go out a buffer at a time: a big program is never held a second time as
+  // one string.
+  std::string buffer;
+  size_t nNext = 0;
+  WriteFileAtomically(strFileName, [&](std::string_view& Piece) {
+    buffer.clear();
+    while (nNext < Lines.size() && buffer.size() < c_nSaveBufferBytes) {
+      buffer += Lines[nNext++];
+      buffer += strLineEnd;
+    }
+    Piece = buffer;
+    return !buffer.empty();
+  });
 }
 
 }  // namespace veltrane

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "model/Records.h"
 #include "model/WideText.h"
@@ -19,6 +21,9 @@ class EFileError : public std::runtime_error {
 // Files are read whole into memory; anything larger is refused before it is read. The
 // largest program or drawing a user makes is a few tens of megabytes.
 constexpr uint64_t c_nMaxFileBytes = uint64_t{512} << 20;
+
+// How much of a program's text is gathered before it is written out when saving.
+constexpr size_t c_nSaveBufferBytes = size_t{1} << 20;
 
 // "2.0 GB", "512 MB", "740 bytes": a size as the messages give it.
 std::string SizeText(uint64_t nBytes);
@@ -43,5 +48,9 @@ std::string ReadWholeFile(const std::string& strFileName);  // throws EFileError
 // link is written through (its target gets the data); a device, pipe or socket and a
 // file without write permission are refused; a replaced file keeps its permissions.
 void WriteFileAtomically(const std::string& strFileName, const std::string& strContents);
+// The same, the contents handed over piece by piece: NextPiece sets the next piece (valid
+// until it is called again) and returns false when there is none.
+using TFilePieces = std::function<bool(std::string_view& Piece)>;
+void WriteFileAtomically(const std::string& strFileName, const TFilePieces& NextPiece);
 
 }  // namespace veltrane

@@ -2,6 +2,7 @@
 #include "transform/PathCommands.h"
 
 #include <cmath>
+#include <iterator>
 #include <numbers>
 #include <stdexcept>
 #include <unordered_map>
@@ -142,39 +143,38 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
   std::vector<int32_t> failed;
   TStringList numbers;
   if (!GetSequenceNumberList(Doc.m_Program, numbers, pPrompts)) return failed;
-  // Each sequence is worked on in its own piece of the program, so that the work grows
-  // with the program's length and the program changes once, as one undo step.
-  TSplitList split;
-  if (!SplitProgramIntoSequences(Doc.m_Program, split, pPrompts)) return failed;
   const bool bCompensate = R.evOp == EPathOp::eCompensate;
+  const bool bKeepCopies = bCompensate && Doc.m_bKeepUncompensated;
   // The uncompensated copies: where each stored sequence's body stands in the store.
   TSplitList store;
   std::unordered_map<int32_t, size_t> stored;
-  if (bCompensate) {
+  if (bKeepCopies) {
     SplitProgramIntoSequences(Doc.m_ListWithoutCmp, store, nullptr);
     for (size_t i = 1; i < store.size(); ++i) stored.emplace(MarkerNumber(store[i].front()), i);
   }
   TStringList newCopies;
   bool bChanged = false;
-  size_t nLineBase = 0;
+  // Each sequence is worked on in its own piece of the program, so that the work grows
+  // with the program's length, and the new program is built beside the old one piece by
+  // piece (never a second split copy of it), so that it changes once, as one undo step.
   // Nothing of the document changes before the loop is through.
-  TProgressStage stage(pProgress, "Changing the sequences", 0.0, 1.0, static_cast<double>(split.size()));
-  for (size_t i = 0; i < split.size(); nLineBase += split[i].size(), ++i) {
+  TStringList result;
+  TProgressStage stage(pProgress, "Changing the sequences", 0.0, 1.0, static_cast<double>(SequencePieceCount(Doc.m_Program)));
+  auto visit = [&](size_t i, size_t nLineBase, TStringList& chunk) {
     stage.Step(static_cast<double>(i));
-    if (i == 0) continue;
-    TStringList& chunk = split[i];
+    if (i == 0) return;
     const int32_t n = MarkerNumber(chunk.front());
     auto body = FindSequenceBody(chunk, n);
-    if (!body) continue;
+    if (!body) return;
     auto first = chunk.begin() + static_cast<ptrdiff_t>(body->nFirst);
     TStringList lines(first, first + static_cast<ptrdiff_t>(body->nCount));
     bool bFromStore = false;
-    if (bCompensate) {
+    if (bKeepCopies) {
       auto it = stored.find(n);
       if (it == stored.end()) {
         stored.emplace(n, 0);
-        const TStringList block = TProgramDocument::UncompensatedBlock(n, lines);
-        newCopies.insert(newCopies.end(), block.begin(), block.end());
+        TStringList block = TProgramDocument::UncompensatedBlock(n, lines);
+        newCopies.insert(newCopies.end(), std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
       } else if (R.bAbsolute && it->second > 0) {
         const TStringList& block = store[it->second];
         if (auto kept = FindSequenceBody(block, n)) {
@@ -190,42 +190,48 @@ std::vector<int32_t> PathToolEachSequence(TProgramDocument& Doc, TTransformer& T
         if (pPrompts)
           pPrompts->ShowMessage(EMessageKind::eWarning,
                                 c_sUnableToTransform + std::to_string(n) + ": " + T.FailureReason());
-        continue;
+        return;
       }
       if (pPrompts && bCompensate && !T.Notice().empty())
         pPrompts->ShowMessage(EMessageKind::eInformation, c_sSequenceNotice + std::to_string(n) + ": " + T.Notice());
     } catch (const ETransformError& e) {
-      Doc.m_ListWithoutCmp.insert(Doc.m_ListWithoutCmp.end(), newCopies.begin(), newCopies.end());
+      Doc.m_ListWithoutCmp.insert(Doc.m_ListWithoutCmp.end(), std::make_move_iterator(newCopies.begin()),
+                                  std::make_move_iterator(newCopies.end()));
       throw ETransformError(bFromStore ? -1 : e.nLine + static_cast<int32_t>(nLineBase + body->nFirst),
                             e.strLine, e.what());
     }
     first = chunk.begin() + static_cast<ptrdiff_t>(body->nFirst);
     chunk.erase(first, first + static_cast<ptrdiff_t>(body->nCount));
-    chunk.insert(chunk.begin() + static_cast<ptrdiff_t>(body->nFirst), lines.begin(), lines.end());
+    chunk.insert(chunk.begin() + static_cast<ptrdiff_t>(body->nFirst), std::make_move_iterator(lines.begin()),
+                 std::make_move_iterator(lines.end()));
     bChanged = true;
-  }
-  Doc.m_ListWithoutCmp.insert(Doc.m_ListWithoutCmp.end(), newCopies.begin(), newCopies.end());
-  if (bChanged) {
-    TStringList result;
-    CombineSplitSequencesIntoProgram(split, result);
-    Doc.ReplaceProgram(std::move(result));
-  }
+  };
+  if (!RebuildProgramBySequence(Doc.m_Program, result, visit, pPrompts)) return failed;
+  Doc.m_ListWithoutCmp.insert(Doc.m_ListWithoutCmp.end(), std::make_move_iterator(newCopies.begin()),
+                              std::make_move_iterator(newCopies.end()));
+  TStringList().swap(newCopies);
+  if (bChanged) Doc.ReplaceProgram(std::move(result));
   return failed;
 }
 
 void PathToolWholeProgram(TProgramDocument& Doc, TTransformer& T, const TPathRequest& R, IProgress* pProgress) {
-  TStringList result = Doc.m_Program;
-  TTransformerProgress progress(T, pProgress);
-  RunOn(T, result, R);
+  // The program is read where it stands and the new one made beside it: no copy first.
+  TStringList result;
+  {
+    TTransformerProgress progress(T, pProgress);
+    TUseOutput out(T, result);
+    if (!RunOn(T, Doc.m_Program, R)) result = Doc.m_Program;  // nothing was written
+  }
   Doc.ReplaceProgram(std::move(result));
 }
 
 void SetOffsetTermsAll(TProgramDocument& Doc, TTransformer& T, bool bOn, IProgress* pProgress) {
-  TStringList result = Doc.m_Program;
+  TStringList result;
   T.b_AddParToMA = bOn;
   {
     TTransformerProgress progress(T, pProgress);
-    TUseList use(T, result);
+    TUseList use(T, Doc.m_Program);
+    TUseOutput out(T, result);
     T.SetOffsetTerms(bOn);
   }
   Doc.ReplaceProgram(std::move(result));

@@ -1019,11 +1019,14 @@ void TTransformer::ClearUpNewList() {
 // ---------------------------------------------------------------- offset terms
 
 void TTransformer::SetOffsetTerms(bool bOn) {
-  Run(false, [&] {
-    m_lstNewMoves = m_lstSourceMoves;
-    for (TMoveRecord& r : m_lstNewMoves)
-      if (IsAbsoluteMove(r.MoveType)) r.bOffsetTerms = bOn;
-  });
+  Run(
+      false,
+      [&] {
+        m_lstNewMoves = m_lstSourceMoves;
+        for (TMoveRecord& r : m_lstNewMoves)
+          if (IsAbsoluteMove(r.MoveType)) r.bOffsetTerms = bOn;
+      },
+      ERoom::eNone);
 }
 
 }  // namespace veltrane

@@ -544,22 +544,19 @@ std::vector<int32_t> AddTabsToAll(TProgramDocument& Doc, TTransformer& T, const 
                                   IUserPrompts* pPrompts, int32_t* pTabbed, IProgress* pProgress) {
   std::vector<int32_t> failed;
   if (pTabbed) *pTabbed = 0;
-  TSplitList split;
-  if (!SplitProgramIntoSequences(Doc.m_Program, split, pPrompts)) return failed;
   int32_t nNext = NextSequenceNumber(Doc.m_Program), nTabbed = 0;
-  TStringList added;
+  TStringList added, result;
   // Error lines are counted in the program as it was, before any piece was added.
-  size_t nLineBase = split.front().size();
-  // Nothing of the document changes before the loop is through.
-  TProgressStage stage(pProgress, "Changing the sequences", 0.0, 1.0, static_cast<double>(split.size()));
-  for (size_t i = 1; i < split.size(); ++i) {
+  // Nothing of the document changes before the loop is through; the new program is built
+  // beside it piece by piece.
+  TProgressStage stage(pProgress, "Changing the sequences", 0.0, 1.0,
+                       static_cast<double>(SequencePieceCount(Doc.m_Program)));
+  auto visit = [&](size_t i, size_t nLineBase, TStringList& chunk) {
+    if (i == 0) return;
     stage.Step(static_cast<double>(i));
-    TStringList& chunk = split[i];
-    const size_t nChunkLines = chunk.size();
     const int32_t n = MarkerNumber(chunk.front());
     std::string strWhy;
     const ECut e = CutSequenceIn(chunk, n, T, R, nNext, added, strWhy, static_cast<int32_t>(nLineBase));
-    nLineBase += nChunkLines;
     if (e == ECut::eDone) {
       ++nTabbed;
     } else if (e == ECut::eFailed) {
@@ -567,11 +564,10 @@ std::vector<int32_t> AddTabsToAll(TProgramDocument& Doc, TTransformer& T, const 
       if (pPrompts)
         pPrompts->ShowMessage(EMessageKind::eWarning, c_sUnableToTransform + std::to_string(n) + ": " + strWhy);
     }
-  }
+  };
+  if (!RebuildProgramBySequence(Doc.m_Program, result, visit, pPrompts)) return failed;
   if (pTabbed) *pTabbed = nTabbed;
   if (nTabbed > 0) {
-    TStringList result;
-    CombineSplitSequencesIntoProgram(split, result);
     Doc.ReplaceProgram(std::move(result));
     TStringList& original = Doc.m_OriginalList.Edit();
     original.insert(original.end(), added.begin(), added.end());

@@ -91,10 +91,14 @@ bool TransformSequence(TProgramDocument& Doc, TTransformer& T, int32_t nSequence
 
 bool TransformAll(TProgramDocument& Doc, TTransformer& T, const TTransformRequest& R,
                   IUserPrompts* pPrompts, IProgress* pProgress) {
-  TStringList result = Doc.m_Program;
+  TStringList result;
   if (R.evOp != ETransformOp::eReverse) {
-    TTransformerProgress progress(T, pProgress);
-    RunOn(T, result, R);
+    // The program is read where it stands and the new one made beside it: no copy first.
+    {
+      TTransformerProgress progress(T, pProgress);
+      TUseOutput out(T, result);
+      RunOn(T, Doc.m_Program, R);
+    }
     Doc.ReplaceProgram(std::move(result));
     return true;
   }

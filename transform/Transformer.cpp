@@ -246,7 +246,7 @@ void TTransformer::StoreNewList(TStringList* pInPlace) {
 }
 
 void TTransformer::UpdateProgram() {
-  if (m_pProgram) *m_pProgram = std::move(m_lstNewProgram);
+  if (TStringList* p = m_pOutput ? m_pOutput : m_pProgram) *p = std::move(m_lstNewProgram);
   m_lstNewProgram.clear();
 }
 
@@ -256,19 +256,23 @@ void TTransformer::EmptyLists() {
   m_lstNewProgram.clear();
 }
 
-void TTransformer::Run(bool bStrict, const std::function<void()>& op) {
-  RunChecked(bStrict, [&op] {
-    op();
-    return true;
-  });
+void TTransformer::Run(bool bStrict, const std::function<void()>& op, ERoom evRoom) {
+  RunChecked(
+      bStrict,
+      [&op] {
+        op();
+        return true;
+      },
+      evRoom);
 }
 
-bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op, bool bMakesMoves) {
+bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op, ERoom evRoom) {
   LoadSourceList(bStrict);
   m_lstNewMoves.clear();
-  // Room for the moves path tools add (lead in and out, add at end), so that the list
-  // does not double while both lists are held.
-  if (bMakesMoves) m_lstNewMoves.reserve(m_lstSourceMoves.size() + m_lstSourceMoves.size() / 4 + 16);
+  if (evRoom == ERoom::eMore)
+    m_lstNewMoves.reserve(m_lstSourceMoves.size() + m_lstSourceMoves.size() / 4 + 16);
+  else if (evRoom == ERoom::eSame)
+    m_lstNewMoves.reserve(m_lstSourceMoves.size());
   m_bAllKeptAsRead = false;
   if (!op()) {
     m_lstNewMoves.clear();
@@ -295,7 +299,7 @@ bool TTransformer::RunChecked(bool bStrict, const std::function<bool()>& op, boo
     m_lstNewMoves.clear();
     throw ETransformError(n, strLine, "the result is too large to be written");
   }
-  if (m_bAllKeptAsRead && StoreKeptInPlace()) return true;
+  if (m_bAllKeptAsRead && !m_pOutput && StoreKeptInPlace()) return true;
   StoreNewList();
   UpdateProgram();
   return true;
@@ -383,7 +387,7 @@ void TTransformer::Shift(bool bRelative, double DfX, double DfY) {
       }
       m_lstNewMoves.push_back(std::move(r));
     }
-  });
+  }, ERoom::eSame);
 }
 
 void TTransformer::Scale(double fFactor) {
@@ -397,7 +401,7 @@ void TTransformer::Scale(double fFactor) {
       }
       m_lstNewMoves.push_back(std::move(r));
     }
-  });
+  }, ERoom::eSame);
 }
 
 void TTransformer::Rotate(double fAngle) {
@@ -418,7 +422,7 @@ void TTransformer::Rotate(double fAngle) {
       }
       m_lstNewMoves.push_back(std::move(r));
     }
-  });
+  }, ERoom::eSame);
 }
 
 void TTransformer::RewriteCanonical() {
@@ -429,7 +433,7 @@ void TTransformer::RewriteCanonical() {
         m_bAllKeptAsRead = true;
         return true;
       },
-      false);
+      ERoom::eNone);
 }
 
 void TTransformer::Mirror(EAxis Axis) {
@@ -448,7 +452,7 @@ void TTransformer::Mirror(EAxis Axis) {
       }
       m_lstNewMoves.push_back(std::move(r));
     }
-  });
+  }, ERoom::eSame);
 }
 
 void TTransformer::FindCenter() {

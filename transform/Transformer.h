@@ -25,19 +25,21 @@ struct TTabRequest;
 struct TTabCut;
 
 // One move, or one program line carried along unchanged.
+// The small members stand together: a whole program is held as two lists of these while
+// an operation runs, and padding between them would cost 8 bytes a line.
 struct TMoveRecord {
   ECommandType MoveType = eCmdUnknown;
-  // Absolute moves: the target. Straight moves and arcs: the displacement to the end.
-  TfPoint fEndPoint;
-  TfPoint fCentrePoint;   // arcs: the centre relative to the move's start
   int32_t Direction = 0;  // arcs: the statement's digit, 1 clockwise, 0 anticlockwise
   // Source line the record came from; lines that are not moves are written back as it.
   // -1 for a move the operation made.
   int32_t nProgramLine = -1;
+  bool bOffsetTerms = false;  // an absolute move written with "offset_x+" and "offset_y+"
+  // Absolute moves: the target. Straight moves and arcs: the displacement to the end.
+  TfPoint fEndPoint;
+  TfPoint fCentrePoint;  // arcs: the centre relative to the move's start
   TfPoint fAbsStartPoint;
   TfPoint fAbsEndPoint;
-  bool bOffsetTerms = false;  // an absolute move written with "offset_x+" and "offset_y+"
-  std::string strTrailer;     // a comment that followed the statement on its line
+  std::string strTrailer;  // a comment that followed the statement on its line
 };
 
 // One element of an offset outline: a straight line moved sideways or an arc with a
@@ -91,6 +93,10 @@ class TTransformer {
   // cancel throws ECancelled before the program list is changed.
   void SetProgress(IProgress* pProgress) { m_pProgress = pProgress; }
   TStringList* Program() const { return m_pProgram; }
+  // Where an operation's new lines go instead of over the list it read (null: over it), so
+  // that a caller who must keep that list as it was need not copy it first.
+  void SetOutput(TStringList* pOutput) { m_pOutput = pOutput; }
+  TStringList* Output() const { return m_pOutput; }
 
   // Reads every line of the list into m_lstSourceMoves. Strict loading throws
   // ETransformError at the first move line it cannot model; otherwise such a line is
@@ -102,7 +108,7 @@ class TTransformer {
   // The same for records that are the program's lines kept as read, written into the
   // program itself; false (nothing done) when the records are not that.
   bool StoreKeptInPlace();
-  void UpdateProgram();   // the list's lines become m_lstNewProgram
+  void UpdateProgram();   // the list's lines (or the output's) become m_lstNewProgram
   void EmptyLists();
 
   // The operations; each loads, operates, stores and updates.
@@ -172,12 +178,14 @@ class TTransformer {
   static constexpr double c_fCloseTolerance = 0.001;
 
  private:
-  void Run(bool bStrict, const std::function<void()>& op);
+  // Room reserved for the new moves before an operation makes them: none (it hands the
+  // moves read on as they are), one per move read (it changes each in place), or a quarter
+  // more (path tools add moves), so that the list does not double while both are held.
+  enum class ERoom : int { eNone = 0, eSame = 1, eMore = 2 };
+  void Run(bool bStrict, const std::function<void()>& op, ERoom evRoom = ERoom::eMore);
   // As Run, for an operation that may find it cannot be done: when op returns false
   // nothing is written and the list stays as it was.
-  // bMakesMoves: the operation makes new moves (room is reserved for them); an operation
-  // that hands the moves read on as they are needs none.
-  bool RunChecked(bool bStrict, const std::function<bool()>& op, bool bMakesMoves = true);
+  bool RunChecked(bool bStrict, const std::function<bool()>& op, ERoom evRoom = ERoom::eMore);
   // The text of one record; moves are written through Writer, which follows the path.
   std::string LineFor(const TMoveRecord& r, TMoveWriter& Writer, bool bKeep) const;
   bool KeptAsRead(const TMoveRecord& r) const;  // the same move as the source line it names
@@ -197,6 +205,7 @@ class TTransformer {
   void Retrace(int32_t nFrom, double AddEndValue);
 
   TStringList* m_pProgram = nullptr;
+  TStringList* m_pOutput = nullptr;
   IProgress* m_pProgress = nullptr;
   std::vector<TMoveRecord> m_lstSourceMoves, m_lstNewMoves;
   TStringList m_lstNewProgram;
@@ -225,6 +234,22 @@ class TUseList {
   ~TUseList() { m_T.SetProgram(m_pBefore); }
   TUseList(const TUseList&) = delete;
   TUseList& operator=(const TUseList&) = delete;
+
+ private:
+  TTransformer& m_T;
+  TStringList* m_pBefore;
+};
+
+// Sends a transformer's new lines to Output for the scope's lifetime: the list it reads
+// stays as it was.
+class TUseOutput {
+ public:
+  TUseOutput(TTransformer& Transformer, TStringList& Output) : m_T(Transformer), m_pBefore(Transformer.Output()) {
+    m_T.SetOutput(&Output);
+  }
+  ~TUseOutput() { m_T.SetOutput(m_pBefore); }
+  TUseOutput(const TUseOutput&) = delete;
+  TUseOutput& operator=(const TUseOutput&) = delete;
 
  private:
   TTransformer& m_T;
