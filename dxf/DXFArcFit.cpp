@@ -24,7 +24,8 @@ using namespace pointmath;
 constexpr double c_fSampleShare = 0.85;  // each sample's deviation may use this much of D
 constexpr double c_fBoundShare = 0.97;   // and the bound between neighbouring samples this much
 constexpr int c_nFirstSamples = 24;      // curve samples of a stretch before refinement
-constexpr int c_nMaxRefine = 24;         // halvings of a gap between two samples
+constexpr int c_nMaxRefine = 16;         // halvings of a gap between two samples
+constexpr double c_fTinyGap = 0.01;      // a gap this share of the bound is settled by its ends
 constexpr int c_nArcSamples = 8;         // first samples along each piece of the path
 constexpr double c_fFlatGap =
     1.01;  // a gap turns little when its polygon is this much longer than its chord
@@ -363,8 +364,12 @@ class TFitter {
     // hardly longer than its chord) does the chord stand for the curve's length there.
     const bool bFlat = Dist(s1.p, sm.p) + Dist(sm.p, s2.p) <= c_fFlatGap * Dist(s1.p, s2.p);
     auto half = [&](const TSample& p, double fp, const TSample& q, double fq) {
-      if ((bFlat && (fp + fq + c_fLengthSlack * Dist(p.p, q.p)) / 2 <= m_fBound) ||
-          nDepth >= c_nMaxRefine) {
+      // A gap far shorter than the tolerance is settled by its ends whatever its flatness
+      // (where rounding noise in the points would call every gap bent, the halving would
+      // never stop).
+      const double fGap = Dist(p.p, q.p);
+      if ((bFlat && (fp + fq + c_fLengthSlack * fGap) / 2 <= m_fBound) ||
+          (fGap <= c_fTinyGap * m_fBound && (fp + fq) / 2 + fGap <= m_fBound) || nDepth >= c_nMaxRefine) {
         m_Samples.push_back(q);
         return true;
       }

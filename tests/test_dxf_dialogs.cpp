@@ -116,6 +116,9 @@ TEST_F(OptionsDialog, TextAsPathsIsOffUntilStoredAndReachesTheImporter) {
   EXPECT_TRUE(reg.DXFInTextAsPaths());
   EXPECT_EQ(reg.DXFInFontFolder(), "/opt/fonts");
   EXPECT_TRUE(LoadImportOptions(reg).bTextAsPaths);
+#ifdef _WIN32
+  GTEST_SKIP() << "LibreCAD's LFF fonts are looked for where LibreCAD installs itself on Windows";
+#endif
   if (!std::filesystem::exists("/usr/share/librecad/fonts/standard.lff"))
     GTEST_SKIP() << "LibreCAD's LFF fonts are not installed (librecad-data)";
   TDXFIn on(nullptr, &reg);
