@@ -198,7 +198,7 @@ const TTextEntry c_DialogTexts[] = {
     {"Show the current sequence's time in the graph status bar", "在绘图状态栏显示当前序列的时间"},
     {"Slow Defaults", "慢速默认值"}, {"Speed (units/s):", "速度 (单位/秒)："}, {"Spline Approximation", "样条逼近"},
     {"Stop Bits:", "停止位："}, {"Text", "文字"}, {"Text as paths", "文字转为路径"},
-    {"Own LFF fonts folder", "自备 LFF 字体文件夹"}, {"Tab length:", "连接点长度："}, {"Tabs may sit on arcs", "连接点可以在圆弧上"},
+    {"Own fonts folder", "自备字体文件夹"}, {"Tab length:", "连接点长度："}, {"Tabs may sit on arcs", "连接点可以在圆弧上"},
     {"Tabs on each closed path", "每个封闭路径上的连接点"}, {"This program:", "本程序："}, {"Time (s)", "时间 (秒)"},
     {"Travel length", "空行程长度"}, {"Travel speed (units/s):", "空行程速度 (单位/秒)："}, {"USB Parameters", "USB 参数"},
     {"Units and Layouts", "单位和布局"}, {"Use range setting", "使用范围设置"}, {"Version %1", "版本 %1"},

@@ -287,7 +287,7 @@ TfrmImportOptions::TfrmImportOptions(TVLTRegistry& Registry, IUserPrompts* pProm
   auto* text = new QGroupBox("Text", this);
   auto* ft = new QFormLayout(text);
   chkTextAsPaths = checkBox(text, ft, "chkTextAsPaths", "Text as paths");
-  ft->addRow("Own LFF fonts folder", edtFontFolder = Edit(text, "edtFontFolder"));
+  ft->addRow("Own fonts folder", edtFontFolder = Edit(text, "edtFontFolder"));
   auto* v = new QVBoxLayout(this);
   v->addWidget(match);
   v->addWidget(spline);

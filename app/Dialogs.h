@@ -79,7 +79,7 @@ class TfrmImportOptions : public QDialog {
   QLineEdit* edtArcTolerance;
   QCheckBox* chkFitPolylines;     // "Also runs of short lines in polylines"
   QCheckBox* chkTextAsPaths;      // "Text as paths"
-  QLineEdit* edtFontFolder;       // "Own LFF fonts folder"
+  QLineEdit* edtFontFolder;       // "Own fonts folder"
 
  private:
   TVLTRegistry& m_Registry;

@@ -155,8 +155,8 @@ void AddImport(CLI::App& app, TRun& run) {
       ->type_name("optimise|greedy");
   sub->add_flag("--dedupe", o->bDedupe, "remove elements that lie over others");
   sub->add_flag("--text", o->bText,
-                "draw TEXT, MTEXT and ATTRIB as paths in single-stroke fonts (LibreCAD's LFF fonts)");
-  sub->add_option("--font-folder", o->strFontFolder, "with --text, look for LFF fonts in this folder first")
+                "draw TEXT, MTEXT and ATTRIB as paths: single-stroke fonts (LibreCAD's LFF fonts), TrueType styles as outlines");
+  sub->add_option("--font-folder", o->strFontFolder, "with --text, look for LFF and TrueType fonts in this folder first")
       ->type_name("DIR");
   sub->add_option("--arcs", o->strArcs, "write curves as arcs that keep within D of them")->type_name("D");
   sub->add_flag("--fit-polylines", o->bFitPolylines, "with --arcs, also fit arcs to runs of short polyline segments");

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "dxf/DXFPairs.h"
+#include "dxf/DXFTextCodes.h"
 #include "model/FilePath.h"
 #include "model/TextFile.h"
 #include "settings/VLTRegistry.h"
@@ -502,18 +503,23 @@ TStringList TDXFIn::ImportReport() const {
       const TTextTally& t = k == nLayers ? m_BlockTextTally : it != m_TextTally.end() ? it->second : TTextTally();
       std::string strWhere = k == nLayers ? std::string("inside blocks") : std::string("layer ");
       if (k < nLayers) strWhere += LayerName(k);
-      for (const auto& [strFallback, n] : t.Fallbacks)
-      {
-        std::string s = strWhere;
-        s += ": ";
-        s += strFallback;
-        if (n > 1) {
-          s += ", ";
-          s += std::to_string(n);
-          s += " times";
+      // Characters as "'é' (U+00E9)", the first 20 of a list, with how often when more
+      // than once.
+      auto list = [](const std::map<char32_t, size_t>& chars) {
+        std::string s;
+        size_t i = 0;
+        for (const auto& [c, n] : chars) {
+          if (i == 20) {
+            s += ", ... (" + std::to_string(chars.size()) + " characters)";
+            break;
+          }
+          s += i++ ? ", " : "";
+          s += CharName(c);
+          if (n > 1) s += " (" + std::to_string(n) + " times)";
         }
-        out.push_back(s);
-      }
+        return s;
+      };
+      for (const auto& [strFont, chars] : t.Fallbacks) out.push_back(strWhere + ": " + list(chars) + " from " + strFont);
       if (!t.Missing.empty()) {
         std::string s = strWhere + ": no font has";
         size_t i = 0;

@@ -255,7 +255,9 @@ class TDXFIn {
   struct TTextTally {
     size_t nTexts = 0;
     std::set<std::string> Fonts;
-    std::map<std::string, size_t> Fallbacks;  // "'é' (U+00E9) from unicode" -> count
+    // The font that stood in ("unicode", "wqy-zenhei (outline)"): each character it gave,
+    // with how often.
+    std::map<std::string, std::map<char32_t, size_t>> Fallbacks;
     std::map<char32_t, size_t> Missing;
   };
   bool ScanStyleTable();  // true when the section ended
@@ -266,6 +268,7 @@ class TDXFIn {
   // Places the glyphs laid out in text space through M (2x2 then translation) into the
   // records of strLayer.
   void StoreGlyphs(const std::vector<TGlyphPlacement>& Glyphs, const double M[6], const std::string& strLayer);
+  void StoreOutlineArcs(const std::vector<TfPoint>& Quads, const double M[6], const std::string& strLayer);
   static void PlaneAxes(const TDXFPlane& Plane, TfPoint& Ax, TfPoint& Ay, TfPoint& N);
 
   // Splines.

@@ -20,6 +20,51 @@ namespace {
 
 // A glyph may include another that includes a third; deeper chains are cycles.
 constexpr int c_nMaxGlyphIncludes = 8;
+// Curved pieces of outlines are drawn by short moves that keep within this distance of
+// the curve, in font units (a 9-unit capital letter: about a thousandth of its height).
+constexpr double c_fOutlineFlatness = 0.01;
+// Nor does one curved piece take more moves than this.
+constexpr int c_nMaxMovesPerPiece = 64;
+
+TfPoint Mid(const TfPoint& a, const TfPoint& b) { return TfPoint{(a.fX + b.fX) / 2, (a.fY + b.fY) / 2, 0.0}; }
+
+// A TrueType contour (points on the curve and control points between them, two control
+// points in a row meeting at their middle) as quadratic pieces from its start back to it.
+std::vector<TfPoint> QuadraticPieces(const std::vector<TOutlinePoint>& c, double k) {
+  const size_t n = c.size();
+  auto at = [&](size_t i) { return TfPoint{c[i % n].fX * k, c[i % n].fY * k, 0.0}; };
+  size_t s = 0;
+  while (s < n && !c[s].bOn) ++s;
+  // The points after the start, ending with the start itself; a contour of control
+  // points alone starts between its last and first.
+  std::vector<std::pair<TfPoint, bool>> seq;
+  TfPoint start;
+  if (s < n) {
+    start = at(s);
+    for (size_t i = s + 1; i <= s + n; ++i) seq.emplace_back(at(i), c[i % n].bOn);
+  } else {
+    start = Mid(at(n - 1), at(0));
+    for (size_t i = 0; i < n; ++i) seq.emplace_back(at(i), false);
+    seq.emplace_back(start, true);
+  }
+  std::vector<TfPoint> q{start};
+  bool bControl = false;
+  TfPoint ctrl;
+  for (const auto& [p, bOn] : seq) {
+    if (bOn) {
+      q.push_back(bControl ? ctrl : Mid(q.back(), p));
+      q.push_back(p);
+      bControl = false;
+    } else {
+      if (bControl) {
+        q.push_back(ctrl);
+        q.push_back(Mid(ctrl, p));
+      }
+      ctrl = p, bControl = true;
+    }
+  }
+  return q;
+}
 
 bool HexValue(std::string_view s, char32_t& c) {
   if (s.empty() || s.size() > 8) return false;
@@ -166,13 +211,97 @@ bool TStrokeFont::Parse(const std::string& strText) {
   return !m_Glyphs.empty();
 }
 
+bool TStrokeFont::LoadOutline(const std::string& strPath, uint32_t nFace) {
+  std::string data;
+  try {
+    data = ReadWholeFile(strPath);
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (!ParseOutline(std::move(data), nFace)) return false;
+  strName = LowerCase(Utf8Name(FsPath(strPath).stem()));
+  return true;
+}
+
+bool TStrokeFont::ParseOutline(std::string strData, uint32_t nFace) {
+  auto face = std::make_shared<TTrueTypeFace>();
+  if (!face->Parse(std::move(strData), nFace)) return false;
+  m_Glyphs.clear();
+  m_Missing.clear();
+  // Scaled so that the capital X stands as high as a single-stroke font's capital, its
+  // height taken from the baseline of the small x to the top of the capital's outline
+  // points; a font without them is taken as 0.7 of its em high.
+  const double em = face->UnitsPerEm();
+  std::vector<std::vector<TOutlinePoint>> c;
+  auto extreme = [&](char32_t ch, bool bTop, double fElse) {
+    const uint32_t g = face->GlyphIndex(ch);
+    if (!g || !face->Contours(g, c) || c.empty()) return fElse;
+    double v = bTop ? -1e300 : 1e300;
+    for (const auto& contour : c)
+      for (const TOutlinePoint& p : contour) v = bTop ? std::max(v, p.fY) : std::min(v, p.fY);
+    return v;
+  };
+  const double fBase = extreme('x', false, 0.0);
+  double fCap = extreme('X', true, fBase + 0.7 * em) - fBase;
+  if (!(fCap > 0.05 * em) || !(fCap < 4 * em)) fCap = 0.7 * em;
+  m_fScale = c_fCapHeight / fCap;
+  m_fDescent = std::max(0.0, fBase - extreme('p', false, fBase - 0.2 * em)) * m_fScale;
+  const uint32_t nSpace = face->GlyphIndex(' ');
+  m_fWordSpacing = (nSpace ? face->Advance(nSpace) : 0.25 * em) * m_fScale;
+  m_fLetterSpacing = 0.0;
+  m_fLineSpacingFactor = 1.0;
+  m_pFace = std::move(face);
+  return true;
+}
+
 const TStrokeGlyph* TStrokeFont::Glyph(char32_t c) const {
   const auto it = m_Glyphs.find(c);
-  return it == m_Glyphs.end() ? nullptr : &it->second;
+  if (it != m_Glyphs.end()) return &it->second;
+  if (!m_pFace || m_Missing.count(c)) return nullptr;
+  const uint32_t g = m_pFace->GlyphIndex(c);
+  std::vector<std::vector<TOutlinePoint>> contours;
+  if (!g || !m_pFace->Contours(g, contours)) {
+    m_Missing.insert(c);
+    return nullptr;
+  }
+  TStrokeGlyph glyph;
+  glyph.fRight = m_pFace->Advance(g) * m_fScale;
+  double fLeft = 1e300, fRight = -1e300;
+  for (const auto& contour : contours) {
+    std::vector<TfPoint> q = QuadraticPieces(contour, m_fScale);
+    std::vector<TDXFVertex> stroke{TDXFVertex{q.front(), 0.0, 0}};
+    for (size_t i = 0; i + 2 < q.size(); i += 2) {
+      const TfPoint &a = q[i], &m = q[i + 1], &b = q[i + 2];
+      fLeft = std::min({fLeft, a.fX, m.fX, b.fX});
+      fRight = std::max({fRight, a.fX, m.fX, b.fX});
+      // A quadratic piece strays from its chord by a quarter of |a - 2m + b| at most, and
+      // from n equal chords by that over n squared.
+      const double d = std::hypot(a.fX - 2 * m.fX + b.fX, a.fY - 2 * m.fY + b.fY);
+      const int n = std::clamp(static_cast<int>(std::ceil(std::sqrt(d / (4 * c_fOutlineFlatness)))), 1,
+                               c_nMaxMovesPerPiece);
+      for (int j = 1; j <= n; ++j) {
+        const double t = static_cast<double>(j) / n, u = 1 - t;
+        stroke.push_back(TDXFVertex{TfPoint{u * u * a.fX + 2 * u * t * m.fX + t * t * b.fX,
+                                            u * u * a.fY + 2 * u * t * m.fY + t * t * b.fY, 0.0},
+                                    0.0, 0});
+      }
+    }
+    if (stroke.size() < 3) continue;
+    glyph.Strokes.push_back(std::move(stroke));
+    glyph.Quads.push_back(std::move(q));
+  }
+  if (fLeft <= fRight) glyph.fInkLeft = fLeft, glyph.fInkRight = fRight;
+  return &m_Glyphs.emplace(c, std::move(glyph)).first->second;
+}
+
+double TStrokeFont::Kerning(char32_t cLeft, char32_t cRight) const {
+  if (!m_pFace) return 0.0;
+  return m_pFace->Kerning(m_pFace->GlyphIndex(cLeft), m_pFace->GlyphIndex(cRight)) * m_fScale;
 }
 
 TFontLibrary::TFontLibrary(const std::string& strUserFolder) {
-  if (!TrimView(strUserFolder).empty()) m_Folders.push_back(strUserFolder);
+  m_bUserFolder = !TrimView(strUserFolder).empty();
+  if (m_bUserFolder) m_Folders.push_back(strUserFolder);
 #ifdef _WIN32
   m_Folders.push_back("C:\\Program Files\\LibreCAD\\resources\\fonts");
 #else
@@ -232,6 +361,62 @@ const TStrokeFont* TFontLibrary::Named(const std::string& strName) {
   return p;
 }
 
+std::vector<std::string> TFontLibrary::SystemOutlineFolders() {
+  std::vector<std::string> folders;
+#ifdef _WIN32
+  const std::string strWindows = EnvironmentValue("WINDIR");
+  folders.push_back((strWindows.empty() ? std::string("C:\\Windows") : strWindows) + "\\Fonts");
+  const std::string strLocal = EnvironmentValue("LOCALAPPDATA");
+  if (!strLocal.empty()) folders.push_back(strLocal + "\\Microsoft\\Windows\\Fonts");
+#else
+  folders = {"/usr/share/fonts", "/usr/local/share/fonts"};
+  const std::string strHome = EnvironmentValue("HOME");
+  if (!strHome.empty()) {
+    folders.push_back(strHome + "/.local/share/fonts");
+    folders.push_back(strHome + "/.fonts");
+  }
+#endif
+  return folders;
+}
+
+const TStrokeFont* TFontLibrary::OutlineNamed(const std::string& strFileName) {
+  std::string strKey = LowerCase(Trim(strFileName));
+  const size_t slash = strKey.find_last_of("\\/");
+  if (slash != std::string::npos) strKey = strKey.substr(slash + 1);
+  if (strKey.empty()) return nullptr;
+  const std::string strLoadedKey = "outline:" + strKey;
+  const auto it = m_Loaded.find(strLoadedKey);
+  if (it != m_Loaded.end()) return it->second.get();
+  if (!m_bOutlinesListed) {
+    // Every TrueType file of the folders, the user's first (a name found twice keeps the
+    // first), the system's folders searched through their subfolders.
+    m_bOutlinesListed = true;
+    std::vector<std::string> folders;
+    if (!m_Folders.empty() && m_bUserFolder) folders.push_back(m_Folders.front());
+    for (const std::string& f : SystemOutlineFolders()) folders.push_back(f);
+    for (const std::string& folder : folders) {
+      std::error_code ec;
+      for (std::filesystem::recursive_directory_iterator
+               it(FsPath(folder), std::filesystem::directory_options::skip_permission_denied, ec),
+           end;
+           !ec && it != end; it.increment(ec)) {
+        const std::string strExt = LowerCase(Utf8Name(it->path().extension()));
+        if (strExt == ".ttf" || strExt == ".ttc")
+          m_OutlineFiles.emplace(LowerCase(Utf8Name(it->path().filename())), Utf8Name(it->path()));
+      }
+    }
+  }
+  std::unique_ptr<TStrokeFont> font;
+  const auto file = m_OutlineFiles.find(strKey);
+  if (file != m_OutlineFiles.end()) {
+    font = std::make_unique<TStrokeFont>();
+    if (!font->LoadOutline(file->second)) font.reset();
+  }
+  const TStrokeFont* p = font.get();
+  m_Loaded.emplace(strLoadedKey, std::move(font));
+  return p;
+}
+
 const TStrokeFont* TFontLibrary::FontFor(const std::string& strStyleFont, std::string& strNote) {
   strNote.clear();
   const std::string strWanted = StrokeFontName(strStyleFont);
@@ -239,14 +424,31 @@ const TStrokeFont* TFontLibrary::FontFor(const std::string& strStyleFont, std::s
   const std::string strShown = TrimView(strStyleFont).empty() ? std::string("(none)") : Trim(strStyleFont);
   if (!bTrueType)
     if (const TStrokeFont* p = Named(strWanted)) return p;
+  if (bTrueType) {
+    if (const TStrokeFont* p = OutlineNamed(strShown)) return p;
+    // Fonts of the same measures that free systems carry in place of the common ones.
+    static const std::pair<const char*, const char*> substitutes[] = {
+        {"arial", "liberationsans-regular.ttf"},     {"arialbd", "liberationsans-bold.ttf"},
+        {"ariali", "liberationsans-italic.ttf"},     {"times", "liberationserif-regular.ttf"},
+        {"timesbd", "liberationserif-bold.ttf"},     {"cour", "liberationmono-regular.ttf"},
+        {"courbd", "liberationmono-bold.ttf"},       {"simsun", "wqy-zenhei.ttc"},
+        {"simhei", "wqy-zenhei.ttc"},                {"msyh", "wqy-microhei.ttc"},
+        {"arialuni", "wqy-zenhei.ttc"}};
+    for (const auto& [from, to] : substitutes)
+      if (strWanted == from)
+        if (const TStrokeFont* p = OutlineNamed(to)) {
+          strNote = "TrueType font \"" + strShown + "\" not found, drawn with \"" + p->strName + "\"";
+          return p;
+        }
+  }
   // The chain: standard, then unicode, then any installed font.
   for (const char* strName : {"standard", "unicode"})
     if (const TStrokeFont* p = Named(strName)) {
       strNote = bTrueType ? "TrueType font \"" : "font \"";
       strNote += strShown;
-      strNote += bTrueType ? "\" drawn with the single-stroke font \"" : "\" not found, drawn with \"";
+      strNote += bTrueType ? "\" not found, drawn with the single-stroke font \"" : "\" not found, drawn with \"";
       strNote += p->strName;
-      strNote += bTrueType ? "\" (this build draws no TrueType outlines)" : "\"";
+      strNote += "\"";
       return p;
     }
   return nullptr;
@@ -256,8 +458,12 @@ const TStrokeGlyph* TFontLibrary::Glyph(const TStrokeFont* pFont, char32_t c, co
   pUsed = pFont;
   if (pFont)
     if (const TStrokeGlyph* g = pFont->Glyph(c)) return g;
-  const auto cached = m_FallbackCache.find(c);
-  if (cached != m_FallbackCache.end()) {
+  // A single-stroke text asks the single-stroke fonts first, an outline text the outline
+  // fonts, so that a letter looks like its neighbours where any font allows.
+  const bool bOutlineFirst = pFont && pFont->IsOutline();
+  auto& cache = m_FallbackCache[bOutlineFirst ? 1 : 0];
+  const auto cached = cache.find(c);
+  if (cached != cache.end()) {
     pUsed = cached->second;
     return pUsed ? pUsed->Glyph(c) : nullptr;
   }
@@ -276,16 +482,26 @@ const TStrokeGlyph* TFontLibrary::Glyph(const TStrokeFont* pFont, char32_t c, co
     const auto u = std::find(m_AllNames.begin(), m_AllNames.end(), "unicode");
     if (u != m_AllNames.end()) std::rotate(m_AllNames.begin(), u, u + 1);
   }
-  for (const std::string& name : m_AllNames) {
-    const TStrokeFont* p = Named(name);
-    if (p && p != pFont)
-      if (const TStrokeGlyph* g = p->Glyph(c)) {
-        m_FallbackCache.emplace(c, p);
-        pUsed = p;
-        return g;
-      }
-  }
-  m_FallbackCache.emplace(c, nullptr);
+  auto found = [&](const TStrokeFont* p) {
+    const TStrokeGlyph* g = p && p != pFont ? p->Glyph(c) : nullptr;
+    if (g) cache.emplace(c, p), pUsed = p;
+    return g;
+  };
+  auto fromStrokes = [&]() -> const TStrokeGlyph* {
+    for (const std::string& name : m_AllNames)
+      if (const TStrokeGlyph* g = found(Named(name))) return g;
+    return nullptr;
+  };
+  // The outline fonts made to cover Chinese and most other scripts.
+  auto fromOutlines = [&]() -> const TStrokeGlyph* {
+    for (const char* strFile : {"wqy-zenhei.ttc", "wqy-microhei.ttc", "simsun.ttc", "msyh.ttc", "simhei.ttf",
+                                "dejavusans.ttf", "arialuni.ttf", "arial.ttf"})
+      if (const TStrokeGlyph* g = found(OutlineNamed(strFile))) return g;
+    return nullptr;
+  };
+  if (const TStrokeGlyph* g = bOutlineFirst ? fromOutlines() : fromStrokes()) return g;
+  if (const TStrokeGlyph* g = bOutlineFirst ? fromStrokes() : fromOutlines()) return g;
+  cache.emplace(c, nullptr);
   pUsed = nullptr;
   return nullptr;
 }

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <string>
 
+#include "dxf/DXFArcFit.h"
 #include "dxf/DXFIn.h"
 #include "dxf/DXFPairs.h"
 #include "dxf/DXFTextCodes.h"
@@ -39,17 +40,6 @@ TfPoint Apply(const double M[6], const TfPoint& p) {
   return TfPoint{M[0] * p.fX + M[1] * p.fY + M[4], M[2] * p.fX + M[3] * p.fY + M[5], 0.0};
 }
 
-std::string CharName(char32_t c) {
-  static const char* const hex = "0123456789ABCDEF";
-  std::string s = "'";
-  AppendUtf8(s, static_cast<uint32_t>(c));
-  s += "' (U+";
-  std::string h;
-  for (uint32_t n = c; n > 0 || h.size() < 4; n >>= 4) h.insert(h.begin(), hex[n & 15]);
-  s += h;
-  s += ")";
-  return s;
-}
 
 TfPoint Cross(const TfPoint& a, const TfPoint& b) {
   return TfPoint{a.fY * b.fZ - a.fZ * b.fY, a.fZ * b.fX - a.fX * b.fZ, a.fX * b.fY - a.fY * b.fX};
@@ -178,27 +168,73 @@ void TDXFIn::StoreGlyphs(const std::vector<TGlyphPlacement>& Glyphs, const doubl
   for (const TGlyphPlacement& g : Glyphs) {
     double M[6];
     Compose(F, g.G, M);
-    if (g.pGlyph)
+    if (g.pGlyph && m_fArcTolerance > 0 && !g.pGlyph->Quads.empty()) {
+      for (const auto& q : g.pGlyph->Quads) StoreOutlineArcs(q, M, strLayer);
+    } else if (g.pGlyph) {
       for (const auto& stroke : g.pGlyph->Strokes) store(stroke, M);
+    }
     if (!g.Extra.empty()) store(g.Extra, M);
   }
+}
+
+// An outline contour of quadratic pieces written as arcs within the arc tolerance.
+void TDXFIn::StoreOutlineArcs(const std::vector<TfPoint>& q, const double M[6], const std::string& strLayer) {
+  if (q.size() < 3) return;
+  const size_t n = (q.size() - 1) / 2;
+  auto piece = [&](double t, bool bAfter, double& u) {
+    double i = bAfter ? std::floor(t) : std::ceil(t) - 1;
+    i = std::clamp(i, 0.0, static_cast<double>(n - 1));
+    u = t - i;
+    return 2 * static_cast<size_t>(i);
+  };
+  TArcCurve curve;
+  curve.Point = [&](double t) {
+    double u;
+    const size_t k = piece(t, true, u);
+    const TfPoint &a = q[k], &m = q[k + 1], &b = q[k + 2];
+    const double v = 1 - u;
+    return Apply(M, TfPoint{v * v * a.fX + 2 * u * v * m.fX + u * u * b.fX, v * v * a.fY + 2 * u * v * m.fY + u * u * b.fY, 0.0});
+  };
+  curve.Tangent = [&](double t, bool bAfter) {
+    double u;
+    const size_t k = piece(t, bAfter, u);
+    const TfPoint &a = q[k], &m = q[k + 1], &b = q[k + 2];
+    double dx = 2 * (1 - u) * (m.fX - a.fX) + 2 * u * (b.fX - m.fX), dy = 2 * (1 - u) * (m.fY - a.fY) + 2 * u * (b.fY - m.fY);
+    if (dx == 0 && dy == 0) dx = b.fX - a.fX, dy = b.fY - a.fY;
+    return TfPoint{M[0] * dx + M[1] * dy, M[2] * dx + M[3] * dy, 0.0};
+  };
+  std::vector<double> breaks(n + 1);
+  for (size_t i = 0; i <= n; ++i) breaks[i] = static_cast<double>(i);
+  std::vector<TDXFVertex> chain;
+  FitArcs(curve, breaks, m_fArcTolerance, chain);
+  if (chain.size() < 2) return;
+  chain.back().fBulge = 0.0;
+  StoreVertexChain(chain, strLayer, false);
 }
 
 namespace {
 
 // The glyphs of one run of text from the pen position on; returns the pen after it.
-// s: the scale from font units, w: the width factor, tanOblique: the slant.
+// s: the scale from font units, w: the width factor, tanOblique: the slant. fInkLeft and
+// fInkRight grow to the run's extent along the line: an outline glyph's outline, a
+// single-stroke glyph's pen positions before and after it.
 double LayRun(TFontLibrary& Fonts, const TStrokeFont* pFont, std::u32string_view text, double fHeight,
               double fWidth, double fOblique, double fTracking, double fPen, double fRise,
               std::vector<TDXFIn::TGlyphPlacement>& out, std::set<std::string>& Used,
-              std::map<std::string, size_t>& Fallbacks, std::map<char32_t, size_t>& Missing, double& fInkRight) {
+              std::map<std::string, std::map<char32_t, size_t>>& Fallbacks, std::map<char32_t, size_t>& Missing,
+              double& fInkLeft,
+              double& fInkRight) {
   const double s = fHeight / TStrokeFont::c_fCapHeight;
   const double t = std::tan(std::clamp(fOblique, -85.0, 85.0) * c_fDegree);
   const double fLetter = pFont ? pFont->LetterSpacing() : 3.0, fWord = pFont ? pFont->WordSpacing() : 6.75;
+  const bool bKerning = pFont && pFont->IsOutline();
   bool bFirst = true;
+  char32_t cBefore = 0;
   for (char32_t c : text) {
     if (!bFirst) fPen += fLetter * s * fWidth * fTracking;
     bFirst = false;
+    if (bKerning && cBefore) fPen += pFont->Kerning(cBefore, c) * s * fWidth;
+    cBefore = c;
     if (c == ' ' || c == 0x3000) {
       fPen += fWord * s * fWidth;
       continue;
@@ -211,14 +247,23 @@ double LayRun(TFontLibrary& Fonts, const TStrokeFont* pFont, std::u32string_view
       continue;
     }
     if (pUsed) Used.insert(pUsed->strName);
-    if (pUsed != pFont && pUsed) ++Fallbacks[CharName(c) + " from " + pUsed->strName];
+    if (pUsed != pFont && pUsed) ++Fallbacks[pUsed->strName + (pUsed->IsOutline() ? " (outline)" : "")][c];
     TDXFIn::TGlyphPlacement p;
     p.pGlyph = g;
     const double G[6] = {s * fWidth, s * t, 0.0, s, fPen, fRise};
     std::copy(G, G + 6, p.G);
     out.push_back(p);
-    fPen += g->fRight * s * fWidth;
-    fInkRight = std::max(fInkRight, fPen);
+    if (pUsed && pUsed->IsOutline()) {
+      if (g->fInkLeft <= g->fInkRight) {
+        fInkLeft = std::min(fInkLeft, fPen + g->fInkLeft * s * fWidth);
+        fInkRight = std::max(fInkRight, fPen + g->fInkRight * s * fWidth);
+      }
+      fPen += g->fRight * s * fWidth;
+    } else {
+      fInkLeft = std::min(fInkLeft, fPen);
+      fPen += g->fRight * s * fWidth;
+      fInkRight = std::max(fInkRight, fPen);
+    }
   }
   return fPen;
 }
@@ -276,6 +321,9 @@ void TDXFIn::ScanText(const char* strElement) {
     return;
   }
   if (!bWidth || !(fWidth > 0)) fWidth = style.fWidth > 0 ? style.fWidth : 1.0;
+  // Aligned and fit texts are stretched between their two points: no width factor.
+  const bool bBetween = (nH == 3 || nH == 5) && nV == 0;
+  if (bBetween) fWidth = 1.0;
   if (!bOblique) fOblique = style.fOblique;
   if (!bFlags) nFlags = style.nFlags;
   const std::u32string text = ResolvePercentCodes(DecodeText(strText));
@@ -285,18 +333,24 @@ void TDXFIn::ScanText(const char* strElement) {
   const TStrokeFont* pFont = m_pFonts->FontFor(style.strFont, strNote);
   if (!strNote.empty()) ++m_FontNotes[strNote];
   std::vector<TGlyphPlacement> glyphs;
-  double fInk = 0.0;
+  double fInkLeft = 1e300, fInkRight = -1e300;
   const double fAdvance = LayRun(*m_pFonts, pFont, text, fHeight, fWidth, fOblique, 1.0, 0.0, 0.0, glyphs,
-                                 tally.Fonts, tally.Fallbacks, tally.Missing, fInk);
-  const double w = std::max(fAdvance, 0.0);
+                                 tally.Fonts, tally.Fallbacks, tally.Missing, fInkLeft, fInkRight);
+  // A single-stroke text spans from its start to the pen after it; an outline text is
+  // aligned by its outline, as CAD programs align TrueType texts.
+  const bool bOutline = pFont && pFont->IsOutline() && fInkLeft <= fInkRight;
+  const double x0 = bOutline ? fInkLeft : 0.0;
+  const double w = bOutline ? fInkRight - fInkLeft : std::max(fAdvance, 0.0);
+  const double fDescent = bOutline ? fHeight * pFont->Descent() / TStrokeFont::c_fCapHeight : fHeight * c_fDescent;
   // Where the text stands: the alignment decides which point counts and how the text
   // sits on it.
   double L[6] = {1, 0, 0, 1, 0, 0};
   double ox = p1[0], oy = p1[1];
   const bool bAligned = nH != 0 || nV != 0;
   if (bAligned && bHave2) ox = p2[0], oy = p2[1];
-  if ((nH == 3 || nH == 5) && nV == 0) {
-    // Aligned and fit: the baseline runs from the first point to the second.
+  if (bBetween) {
+    // Aligned and fit: the baseline runs from the first point to the second, and the
+    // text is mirrored about its middle.
     ox = p1[0], oy = p1[1];
     const double dx = p2[0] - p1[0], dy = p2[1] - p1[1], len = std::hypot(dx, dy);
     if (bHave2 && len > 0 && w > 0) {
@@ -304,13 +358,17 @@ void TDXFIn::ScanText(const char* strElement) {
       const double k = len / w;
       L[0] = k;
       L[3] = nH == 3 ? k : 1.0;
+      L[4] = -(x0 + w / 2) * k;
+      ox = (p1[0] + p2[0]) / 2, oy = (p1[1] + p2[1]) / 2;
     }
   } else {
     double dx = 0, dy = 0;
-    if (nH == 1 || nH == 4) dx = -w / 2;
-    else if (nH == 2) dx = -w;
-    if (nH == 4) dy = -fHeight / 2;
-    else if (nV == 1) dy = fHeight * c_fDescent;
+    if (nH == 1 || nH == 4) dx = -x0 - w / 2;
+    else if (nH == 2) dx = -x0 - w;
+    // "Middle" centres the text between the top of its capitals and the bottom of its
+    // descenders (the single-stroke fonts: its capitals).
+    if (nH == 4) dy = bOutline ? -(fHeight - fDescent) / 2 : -fHeight / 2;
+    else if (nV == 1) dy = fDescent;
     else if (nV == 2) dy = -fHeight / 2;
     else if (nV == 3) dy = -fHeight;
     L[4] = dx, L[5] = dy;
@@ -399,7 +457,7 @@ void TDXFIn::ScanMText() {
       fBaseline -= c_fMTextLinePitch * fSpacing * std::max(fLineHeight, fHeight);
     }
     std::vector<TGlyphPlacement> line;
-    double fPen = 0.0, fInk = 0.0;
+    double fPen = 0.0, fInkLeft = 1e300, fInk = -1e300;
     for (const TMTextRun& r : lines[i].Runs) {
       const TStrokeFont* pFont = pStyleFont;
       if (!r.strFont.empty()) {
@@ -409,7 +467,7 @@ void TDXFIn::ScanMText() {
       }
       if (!r.bStacked) {
         fPen = LayRun(*m_pFonts, pFont, r.strText, r.fHeight, r.fWidthFactor, r.fOblique, r.fTracking, fPen, 0.0,
-                      line, tally.Fonts, tally.Fallbacks, tally.Missing, fInk);
+                      line, tally.Fonts, tally.Fallbacks, tally.Missing, fInkLeft, fInk);
         continue;
       }
       // A stacked fraction: the upper part over the lower at a smaller height; "/" draws
@@ -420,17 +478,17 @@ void TDXFIn::ScanMText() {
       if (r.cStackType == '#') {
         std::u32string inline_text = r.strText + U"/" + r.strLower;
         fPen = LayRun(*m_pFonts, pFont, inline_text, h, r.fWidthFactor, r.fOblique, r.fTracking, x0, r.fHeight - h,
-                      line, tally.Fonts, tally.Fallbacks, tally.Missing, fInk);
+                      line, tally.Fonts, tally.Fallbacks, tally.Missing, fInkLeft, fInk);
         continue;
       }
       double fInkUp = x0, fInkDown = x0;
       const double fUp = LayRun(*m_pFonts, pFont, r.strText, h, r.fWidthFactor, r.fOblique, r.fTracking, x0,
                                 r.cStackType ? r.fHeight * 0.6 : 0.0, line, tally.Fonts, tally.Fallbacks,
-                                tally.Missing, fInkUp);
+                                tally.Missing, fInkLeft, fInkUp);
       double fDown = x0;
       if (r.cStackType)
         fDown = LayRun(*m_pFonts, pFont, r.strLower, h, r.fWidthFactor, r.fOblique, r.fTracking, x0,
-                       -r.fHeight * 0.3, line, tally.Fonts, tally.Fallbacks, tally.Missing, fInkDown);
+                       -r.fHeight * 0.3, line, tally.Fonts, tally.Fallbacks, tally.Missing, fInkLeft, fInkDown);
       fPen = std::max(fUp, fDown);
       if (r.cStackType == '/') {
         TGlyphPlacement bar;

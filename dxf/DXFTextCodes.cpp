@@ -286,4 +286,17 @@ std::u32string PlainMText(const std::vector<TMTextLine>& Lines) {
   return out;
 }
 
+// "'é' (U+00E9)": a character as the import report names it.
+std::string CharName(char32_t c) {
+  static const char* const hex = "0123456789ABCDEF";
+  std::string s = "'";
+  AppendUtf8(s, static_cast<uint32_t>(c));
+  s += "' (U+";
+  std::string h;
+  for (uint32_t n = c; n > 0 || h.size() < 4; n >>= 4) h.insert(h.begin(), hex[n & 15]);
+  s += h;
+  s += ")";
+  return s;
+}
+
 }  // namespace veltrane

@@ -44,4 +44,7 @@ std::vector<TMTextLine> ParseMText(std::u32string_view s, double fHeight, double
 // lower.
 std::u32string PlainMText(const std::vector<TMTextLine>& Lines);
 
+// "'é' (U+00E9)": a character as the import report names it.
+std::string CharName(char32_t c);
+
 }  // namespace veltrane

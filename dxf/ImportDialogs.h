@@ -48,7 +48,7 @@ struct TImportOptionsFields {
   std::string strArcTolerance;  // its distance, drawing units
   bool bFitPolylines = false;   // "Also runs of short lines in polylines"
   bool bTextAsPaths = false;    // "Text as paths"
-  std::string strFontFolder;    // "Own LFF fonts folder" (may be empty)
+  std::string strFontFolder;    // "Own fonts folder" (may be empty)
 };
 
 // printf's "%10.6g" in any locale.

@@ -4,9 +4,14 @@ one TEXT, MTEXT or ATTRIB per layer, so that a test can import each on its own, 
 beside the drawing a table of what each layer holds and ezdxf's plain text of it.
 
     scripts/make-text-drawings.py       writes tests/data/ezdxf/text_r2018.dxf and .tsv
+    scripts/make-text-drawings.py --truetype   writes truetype_r2018.dxf and ezdxf's outlines
+                                        of its texts, truetype.expect (needs
+                                        python3-matplotlib and fonts-liberation)
     scripts/make-text-drawings.py --bench OUT.dxf   writes the 10,000-text benchmark drawing
 """
+import math
 import os
+import random
 import sys
 
 import ezdxf
@@ -130,6 +135,64 @@ def main():
             f.write(f"{kind}\t{layer}\t{plain.replace(chr(10), chr(92) + 'n')}\n")
 
 
+# TrueType texts: each in its own square of this size, its alignment point in the middle.
+CELL = 1000.0
+CHARS = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-+.,:/()=&?"
+
+
+def truetype(n=240, seed=36):
+    """n random TEXTs in Liberation Sans and, for each, ezdxf's own outline of it
+    (text2path, drawn by matplotlib from the same font file), flattened finely.
+    Straight texts (no oblique angle): ezdxf slants a text about its alignment point and
+    scales the slant with the width factor, where the importer keeps the style's angle."""
+    from ezdxf.addons import text2path
+    from ezdxf import path as ezpath
+    from ezdxf.tools import fonts
+    rng = random.Random(seed)
+    doc = ezdxf.new("R2018")
+    doc.styles.new("LIB", dxfattribs={"font": "LiberationSans-Regular.ttf"})
+    doc.layers.add("TT")
+    msp = doc.modelspace()
+    face = fonts.get_font_face("LiberationSans-Regular.ttf")
+    lines = ["# cell x, cell y, text height as drawn, outlines; then one line per outline: x y x y ..."]
+    aligns = sorted(ALIGN)
+    for i in range(n):
+        cx, cy = (i % 16) * CELL, (i // 16) * CELL
+        k = rng.randint(1, 10)
+        text = "".join(rng.choice(CHARS) for _ in range(k))
+        if k > 3 and rng.random() < 0.3:
+            j = rng.randint(1, k - 2)
+            text = text[:j] + " " + text[j + 1:]
+        h = math.exp(rng.uniform(math.log(0.5), math.log(20)))
+        ha, va = rng.choice(aligns)
+        a = {"layer": "TT", "style": "LIB", "height": h, "rotation": rng.uniform(0, 360),
+             "width": rng.choice([1.0, rng.uniform(0.5, 2.0)]),
+             "text_generation_flag": rng.choice([0, 0, 2, 4, 6])}
+        t = msp.add_text(text, dxfattribs=a)
+        if ha in (3, 5):
+            ang = rng.uniform(0, 2 * math.pi)
+            length = rng.uniform(0.5, 1.5) * h * k * 0.6
+            p1 = (cx - length / 2 * math.cos(ang), cy - length / 2 * math.sin(ang))
+            p2 = (cx + length / 2 * math.cos(ang), cy + length / 2 * math.sin(ang))
+            t.set_placement(p1, p2, align=ALIGN[(ha, va)])
+        elif (ha, va) == (0, 0):
+            t.dxf.insert = (cx, cy)
+        else:
+            t.set_placement((cx, cy), align=ALIGN[(ha, va)])
+        size = h
+        if (ha, va) == (3, 0):  # aligned: the height grows with the stretch
+            plain = text2path.make_path_from_str(text, face, size=h)
+            size = h * t.fit_length() / ezpath.bbox([plain], fast=True).size.x
+        paths = list(text2path.make_paths_from_entity(t))
+        lines.append("%r %r %r %d" % (cx, cy, size, len(paths)))
+        for p in paths:
+            pts = list(p.flattening(distance=size * 0.002, segments=1))
+            lines.append(" ".join("%.4f %.4f" % (v.x, v.y) for v in pts))
+    doc.saveas(os.path.join(OUT, "truetype_r2018.dxf"))
+    with open(os.path.join(OUT, "truetype.expect"), "w", encoding="utf-8", newline="\n") as f:
+        f.write("\n".join(lines) + "\n")
+
+
 def bench(path):
     """10,000 part labels of nine characters on a grid: the texts benchmark."""
     doc = ezdxf.new("R2018")
@@ -144,5 +207,7 @@ def bench(path):
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "--bench":
         bench(sys.argv[2])
+    elif len(sys.argv) == 2 and sys.argv[1] == "--truetype":
+        truetype()
     else:
         main()

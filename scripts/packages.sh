@@ -1,10 +1,12 @@
 # Sourced by the setup and test scripts: installs the Debian packages Veltrane needs,
 # only those that are missing, and the comma-decimal locale the number tests use.
-# librecad-data: the single-stroke LFF fonts the text-as-paths tests compare glyphs with.
+# librecad-data: the single-stroke LFF fonts the text-as-paths tests compare glyphs with;
+# fonts-liberation and fonts-wqy-zenhei: the TrueType fonts of the outline tests (Latin,
+# and Chinese where no single-stroke font has the character).
 veltrane_packages=(build-essential cmake ninja-build g++ libgtest-dev libgmock-dev
                    qt6-base-dev libgl-dev locales pkg-config
                    libpolyclipping-dev libcli11-dev libuchardet-dev qt6-translations-l10n
-                   librecad-data)
+                   librecad-data fonts-liberation fonts-wqy-zenhei)
 # The Windows cross build, Wine to run its tests, and what cpack uses to make the .deb
 # (full test runs only).
 veltrane_windows_packages="g++-mingw-w64-x86-64-posix wine64 googletest file dpkg-dev"

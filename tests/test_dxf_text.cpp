@@ -17,6 +17,7 @@
 #include "dxf/DXFTextCodes.h"
 #include "dxf/DXFEncoding.h"
 #include "model/TextFile.h"
+#include "tests/DXFText.h"
 
 using namespace veltrane;
 
@@ -358,4 +359,133 @@ TEST(TextPaths, OffByDefault) {
   EXPECT_TRUE(in.Records(0).empty());
   const auto report = in.ImportReport();
   EXPECT_NE(std::find(report.begin(), report.end(), "layer T_LEFT: 1 TEXT not imported"), report.end());
+}
+
+// ---- TrueType outlines against ezdxf's own (text2path, drawn by matplotlib) ----------
+namespace {
+
+const std::string c_strLiberation = "/usr/share/fonts/truetype/liberation/";
+constexpr double c_fCell = 1000.0;  // each text of the drawing in its own square
+
+struct TOutlineText {
+  double cx = 0, cy = 0, size = 0;
+  std::vector<std::vector<TfPoint>> Outlines;
+};
+
+std::vector<TOutlineText> ReadOutlineExpect() {
+  std::ifstream in(c_strData + "truetype.expect");
+  std::vector<TOutlineText> out;
+  std::string line;
+  std::getline(in, line);  // the heading
+  while (std::getline(in, line)) {
+    std::istringstream head(line);
+    TOutlineText t;
+    size_t n = 0;
+    head >> t.cx >> t.cy >> t.size >> n;
+    for (size_t i = 0; i < n && std::getline(in, line); ++i) {
+      std::istringstream pts(line);
+      std::vector<TfPoint> poly;
+      double x, y;
+      while (pts >> x >> y) poly.push_back(TfPoint{x, y, 0});
+      t.Outlines.push_back(poly);
+    }
+    out.push_back(t);
+  }
+  return out;
+}
+
+double SegmentDistance(const TfPoint& p, const TfPoint& a, const TfPoint& b) {
+  const double dx = b.fX - a.fX, dy = b.fY - a.fY, l2 = dx * dx + dy * dy;
+  const double t = l2 > 0 ? std::clamp(((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / l2, 0.0, 1.0) : 0.0;
+  return std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy);
+}
+
+// The largest distance from a vertex of From to the polylines of To.
+double FarthestVertex(const std::vector<std::vector<TfPoint>>& From, const std::vector<std::vector<TfPoint>>& To) {
+  double worst = 0.0;
+  for (const auto& poly : From)
+    for (const TfPoint& p : poly) {
+      double best = 1e300;
+      for (const auto& q : To)
+        for (size_t i = 0; i + 1 < q.size(); ++i) best = std::min(best, SegmentDistance(p, q[i], q[i + 1]));
+      worst = std::max(worst, best);
+    }
+  return worst;
+}
+
+}  // namespace
+
+// 240 random TEXTs in Liberation Sans (every alignment, rotations, width factors, mirror
+// flags; scripts/make-text-drawings.py --truetype): each outline within 2 % of the cap
+// height of ezdxf's outline of the same text from the same font file, both ways, and as
+// many outlines as ezdxf draws.
+TEST(TextPaths, TrueTypeOutlinesFollowEzdxfsRendering) {
+  if (!std::filesystem::exists(c_strLiberation + "LiberationSans-Regular.ttf"))
+    GTEST_SKIP() << "Liberation Sans is not installed in " << c_strLiberation << " (fonts-liberation)";
+  TFixedImportAnswers answers("", {"TT"});
+  TDXFIn in(&answers, nullptr);
+  in.SetTextAsPaths(true);
+  in.SetFontFolder(c_strLiberation);
+  in.ReadBuffer(ReadWholeFile(c_strData + "truetype_r2018.dxf"));
+  std::map<std::pair<long, long>, std::vector<std::vector<TfPoint>>> ours;
+  for (const TDXFEntity& r : in.Records(0)) {
+    std::vector<TfPoint> poly;
+    for (int k = 0; k < r.nVertexCount; ++k) poly.push_back(in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint);
+    ASSERT_FALSE(poly.empty());
+    ours[{std::lround(poly[0].fX / c_fCell), std::lround(poly[0].fY / c_fCell)}].push_back(poly);
+  }
+  const std::vector<TOutlineText> expected = ReadOutlineExpect();
+  ASSERT_GE(expected.size(), 200u);
+  size_t nBad = 0;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    const TOutlineText& t = expected[i];
+    const auto& got = ours[{std::lround(t.cx / c_fCell), std::lround(t.cy / c_fCell)}];
+    const double tol = 0.02 * t.size;
+    const double d1 = FarthestVertex(got, t.Outlines), d2 = FarthestVertex(t.Outlines, got);
+    if (got.size() != t.Outlines.size() || d1 > tol || d2 > tol) {
+      if (++nBad <= 5)
+        ADD_FAILURE() << "text " << i << " at (" << t.cx << "," << t.cy << "): " << got.size() << " outlines, ezdxf "
+                      << t.Outlines.size() << "; farthest " << d1 / t.size << " and " << d2 / t.size
+                      << " of the cap height";
+    }
+  }
+  EXPECT_EQ(nBad, 0u) << "of " << expected.size() << " texts";
+  const auto facts = in.ImportFacts();
+  EXPECT_NE(std::find(facts.begin(), facts.end(), "layer TT: 240 texts as paths, font liberationsans-regular"), facts.end());
+}
+
+// Every character of GB2312's first level (3,755, tests/data/gb2312_level1.txt) in a text
+// of the single-stroke style "txt" is drawn: from a single-stroke font where one has it,
+// else from the installed Chinese outline font, and the report names which.
+TEST(TextPaths, EveryCommonChineseCharacterGetsGlyphs) {
+  SKIP_WITHOUT_FONTS();
+  if (!std::filesystem::exists("/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc"))
+    GTEST_SKIP() << "WenQuanYi Zen Hei is not installed (fonts-wqy-zenhei)";
+  std::string chars = ReadWholeFile(std::string(VELTRANE_SOURCE_DIR) + "/tests/data/gb2312_level1.txt");
+  while (!chars.empty() && (chars.back() == '\n' || chars.back() == '\r')) chars.pop_back();
+  const std::u32string all = Utf8ToCodePoints(chars);
+  ASSERT_EQ(all.size(), 3755u);
+  // A drawing in UTF-8: one text of 100 characters per line.
+  veltrane::testing::TDXFText d({"CN"});
+  for (size_t i = 0; i < all.size(); i += 100)
+    d.Add("TEXT", {{8, "CN"}, {10, "0"}, {20, std::to_string(-20 * static_cast<int>(i / 100))}, {40, "10"},
+                   {1, CodePointsToUtf8(all.substr(i, 100))}});
+  TFixedImportAnswers answers("", {"CN"});
+  TDXFIn in(&answers, nullptr);
+  in.SetTextAsPaths(true);
+  in.ReadBuffer(d.Text());
+  const auto report = in.ImportReport();
+  size_t nOutline = 0, nStroke = 0;
+  for (const std::string& l : report) {
+    EXPECT_EQ(l.find("no font has"), std::string::npos) << l;
+    if (l.rfind("layer CN: ", 0) != 0) continue;
+    const size_t at = l.find(" characters) from ");
+    const size_t open = l.rfind("(", at);
+    const size_t n = at == std::string::npos ? 0 : std::stoul(l.substr(open + 1, at - open - 1));
+    (l.find("(outline)") != std::string::npos ? nOutline : nStroke) += n;
+  }
+  EXPECT_GT(nStroke, 0u) << "single-stroke fonts have some (LibreCAD's unicode and azomix)";
+  EXPECT_GT(nOutline, 0u) << "the outline font the rest";
+  EXPECT_EQ(nOutline + nStroke, 3755u);
+  EXPECT_GE(in.Records(0).size(), 3755u) << "each character at least one path";
 }
