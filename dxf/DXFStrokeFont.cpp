@@ -185,18 +185,21 @@ bool TStrokeFont::Parse(const std::string& strText) {
     }
     if (!bBad && stroke.size() >= 2) pGlyph->Strokes.push_back(std::move(stroke));
   }
-  // Included glyphs' strokes, followed as far as c_nMaxGlyphIncludes steps.
+  // Included glyphs' strokes, followed as far as c_nMaxGlyphIncludes steps; each glyph
+  // is included once however often it is named (a font naming one glyph many times over
+  // at every step would otherwise grow without bound).
+  const auto own = m_Glyphs;  // each glyph's strokes before any inclusion
   for (auto& [c, list] : includes) {
     std::vector<char32_t> todo = list;
+    std::unordered_set<char32_t> seen{c};
     for (int depth = 0; depth < c_nMaxGlyphIncludes && !todo.empty(); ++depth) {
       std::vector<char32_t> next;
       for (char32_t d : todo) {
-        if (d == c) continue;
-        const auto it = m_Glyphs.find(d);
-        if (it != m_Glyphs.end()) {
-          const auto strokes = it->second.Strokes;
-          auto& own = m_Glyphs[c].Strokes;
-          own.insert(own.end(), strokes.begin(), strokes.end());
+        if (!seen.insert(d).second) continue;
+        const auto it = own.find(d);
+        if (it != own.end()) {
+          auto& strokes = m_Glyphs[c].Strokes;
+          strokes.insert(strokes.end(), it->second.Strokes.begin(), it->second.Strokes.end());
         }
         const auto inc = includes.find(d);
         if (inc != includes.end()) next.insert(next.end(), inc->second.begin(), inc->second.end());

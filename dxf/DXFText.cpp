@@ -396,7 +396,7 @@ void TDXFIn::ScanMText() {
   const int nLine = m_pLines->LineNumber();
   std::string strLayer = "0", strStyle = "STANDARD", strHead, strTail;
   TDXFPlane Plane;
-  double P[3] = {0, 0, 0}, D[3] = {0, 0, 0}, fHeight = 0.0, fRotation = 0.0, fSpacing = 1.0;
+  double P[3] = {0, 0, 0}, D[3] = {0, 0, 0}, fHeight = 0.0, fRotation = 0.0, fSpacing = 1.0, fColumnWidth = 0.0;
   bool bHave = false, bDir = false, bBad = false;
   int32_t nAttach = 1;
   ForEachPair(*m_pLines, [&](int32_t c, std::string_view v, int) {
@@ -419,6 +419,7 @@ void TDXFIn::ScanMText() {
       case 21: D[1] = f, bDir = true; break;
       case 31: D[2] = f; break;
       case 40: fHeight = f; break;
+      case 41: fColumnWidth = f; break;
       case 44: if (f > 0) fSpacing = f; break;
       case 50: fRotation = f; break;
       case 71: nAttach = static_cast<int32_t>(f); break;
@@ -437,13 +438,70 @@ void TDXFIn::ScanMText() {
     Warn("MTEXT", "text height not positive", nLine);
     return;
   }
-  const std::vector<TMTextLine> lines = ParseMText(DecodeText(strHead + strTail), fHeight, style.fWidth);
+  std::vector<TMTextLine> lines = ParseMText(DecodeText(strHead + strTail), fHeight, style.fWidth);
   TTextTally& tally = Tally(strLayer);
   ++tally.nTexts;
   std::string strNote;
   const TStrokeFont* pStyleFont = m_pFonts->FontFor(style.strFont, strNote);
   if (!strNote.empty()) ++m_FontNotes[strNote];
-  // Line by line: each line's glyphs from x = 0 on its baseline, then moved to its place.
+  // One line's glyphs from x = 0 on its baseline; returns the pen after it. bReport:
+  // the fonts and characters count in the report (not when the line is only measured).
+  auto layLine = [&](const TMTextLine& Line, std::vector<TGlyphPlacement>& line, TTextTally& t, bool bReport) {
+    double fLineHeight = 0.0;
+    for (const TMTextRun& r : Line.Runs) fLineHeight = std::max(fLineHeight, r.fHeight);
+    if (fLineHeight <= 0) fLineHeight = fHeight;
+    double fPen = 0.0, fInkLeft = 1e300, fInk = -1e300;
+    for (const TMTextRun& r : Line.Runs) {
+      const TStrokeFont* pFont = pStyleFont;
+      if (!r.strFont.empty()) {
+        std::string strRunNote;
+        pFont = m_pFonts->FontFor(r.strFont, strRunNote);
+        if (!strRunNote.empty() && bReport) ++m_FontNotes[strRunNote];
+      }
+      if (!r.bStacked) {
+        // \A: a run lower than the line sits on its baseline, its middle or its top.
+        const double fRise = r.nAlign == 1 ? (fLineHeight - r.fHeight) / 2 : r.nAlign == 2 ? fLineHeight - r.fHeight : 0.0;
+        fPen = LayRun(*m_pFonts, pFont, r.strText, r.fHeight, r.fWidthFactor, r.fOblique, r.fTracking, fPen, fRise,
+                      line, t.Fonts, t.Fallbacks, t.Missing, fInkLeft, fInk);
+        continue;
+      }
+      // A stacked fraction: the upper part over the lower at a smaller height; "/" draws
+      // a bar between them, "#" sets them side by side with a slash.
+      const double h = r.fHeight * c_fStackScale;
+      const double fGap = (pFont ? pFont->LetterSpacing() : 3.0) * r.fHeight / TStrokeFont::c_fCapHeight;
+      const double x0 = fPen + (fPen > 0 ? fGap : 0.0);
+      if (r.cStackType == '#') {
+        std::u32string inline_text = r.strText + U"/" + r.strLower;
+        fPen = LayRun(*m_pFonts, pFont, inline_text, h, r.fWidthFactor, r.fOblique, r.fTracking, x0, r.fHeight - h,
+                      line, t.Fonts, t.Fallbacks, t.Missing, fInkLeft, fInk);
+        continue;
+      }
+      double fInkUp = x0, fInkDown = x0;
+      const double fUp = LayRun(*m_pFonts, pFont, r.strText, h, r.fWidthFactor, r.fOblique, r.fTracking, x0,
+                                r.cStackType ? r.fHeight * 0.6 : 0.0, line, t.Fonts, t.Fallbacks, t.Missing,
+                                fInkLeft, fInkUp);
+      double fDown = x0;
+      if (r.cStackType)
+        fDown = LayRun(*m_pFonts, pFont, r.strLower, h, r.fWidthFactor, r.fOblique, r.fTracking, x0,
+                       -r.fHeight * 0.3, line, t.Fonts, t.Fallbacks, t.Missing, fInkLeft, fInkDown);
+      fPen = std::max(fUp, fDown);
+      if (r.cStackType == '/') {
+        TGlyphPlacement bar;
+        bar.Extra = {TDXFVertex{TfPoint{x0, r.fHeight * 0.45, 0.0}, 0.0, 0},
+                     TDXFVertex{TfPoint{fPen, r.fHeight * 0.45, 0.0}, 0.0, 0}};
+        line.push_back(bar);
+      }
+    }
+    return fPen;
+  };
+  // Lines longer than the column are broken at their spaces, as CAD programs wrap them.
+  if (fColumnWidth > 0 && std::isfinite(fColumnWidth))
+    lines = WrapMTextLines(lines, fColumnWidth, [&](const TMTextLine& Line) {
+      std::vector<TGlyphPlacement> scratch;
+      TTextTally t;
+      return layLine(Line, scratch, t, false);
+    });
+  // Line by line, each moved to its place.
   std::vector<TGlyphPlacement> all;
   double fBaseline = 0.0;
   const int col = std::clamp(nAttach, 1, 9) - 1;
@@ -457,46 +515,7 @@ void TDXFIn::ScanMText() {
       fBaseline -= c_fMTextLinePitch * fSpacing * std::max(fLineHeight, fHeight);
     }
     std::vector<TGlyphPlacement> line;
-    double fPen = 0.0, fInkLeft = 1e300, fInk = -1e300;
-    for (const TMTextRun& r : lines[i].Runs) {
-      const TStrokeFont* pFont = pStyleFont;
-      if (!r.strFont.empty()) {
-        std::string strRunNote;
-        pFont = m_pFonts->FontFor(r.strFont, strRunNote);
-        if (!strRunNote.empty()) ++m_FontNotes[strRunNote];
-      }
-      if (!r.bStacked) {
-        fPen = LayRun(*m_pFonts, pFont, r.strText, r.fHeight, r.fWidthFactor, r.fOblique, r.fTracking, fPen, 0.0,
-                      line, tally.Fonts, tally.Fallbacks, tally.Missing, fInkLeft, fInk);
-        continue;
-      }
-      // A stacked fraction: the upper part over the lower at a smaller height; "/" draws
-      // a bar between them, "#" sets them side by side with a slash.
-      const double h = r.fHeight * c_fStackScale;
-      const double fGap = (pFont ? pFont->LetterSpacing() : 3.0) * r.fHeight / TStrokeFont::c_fCapHeight;
-      const double x0 = fPen + (fPen > 0 ? fGap : 0.0);
-      if (r.cStackType == '#') {
-        std::u32string inline_text = r.strText + U"/" + r.strLower;
-        fPen = LayRun(*m_pFonts, pFont, inline_text, h, r.fWidthFactor, r.fOblique, r.fTracking, x0, r.fHeight - h,
-                      line, tally.Fonts, tally.Fallbacks, tally.Missing, fInkLeft, fInk);
-        continue;
-      }
-      double fInkUp = x0, fInkDown = x0;
-      const double fUp = LayRun(*m_pFonts, pFont, r.strText, h, r.fWidthFactor, r.fOblique, r.fTracking, x0,
-                                r.cStackType ? r.fHeight * 0.6 : 0.0, line, tally.Fonts, tally.Fallbacks,
-                                tally.Missing, fInkLeft, fInkUp);
-      double fDown = x0;
-      if (r.cStackType)
-        fDown = LayRun(*m_pFonts, pFont, r.strLower, h, r.fWidthFactor, r.fOblique, r.fTracking, x0,
-                       -r.fHeight * 0.3, line, tally.Fonts, tally.Fallbacks, tally.Missing, fInkLeft, fInkDown);
-      fPen = std::max(fUp, fDown);
-      if (r.cStackType == '/') {
-        TGlyphPlacement bar;
-        bar.Extra = {TDXFVertex{TfPoint{x0, r.fHeight * 0.45, 0.0}, 0.0, 0},
-                     TDXFVertex{TfPoint{fPen, r.fHeight * 0.45, 0.0}, 0.0, 0}};
-        line.push_back(bar);
-      }
-    }
+    const double fPen = layLine(lines[i], line, tally, true);
     // Each line sits on its own by the attachment's column: left, centre or right.
     const double dx = col % 3 == 1 ? -fPen / 2 : col % 3 == 2 ? -fPen : 0.0;
     for (TGlyphPlacement& g : line) {

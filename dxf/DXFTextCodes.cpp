@@ -286,6 +286,76 @@ std::u32string PlainMText(const std::vector<TMTextLine>& Lines) {
   return out;
 }
 
+std::vector<TMTextLine> WrapMTextLines(const std::vector<TMTextLine>& Lines, double fWidth,
+                                       const std::function<double(const TMTextLine&)>& Measure) {
+  // A piece of one run's text; a word is the pieces up to and with its space.
+  struct TPiece {
+    size_t nRun;
+    std::u32string strText;
+  };
+  std::vector<TMTextLine> out;
+  for (const TMTextLine& line : Lines) {
+    if (!(fWidth > 0) || Measure(line) <= fWidth) {
+      out.push_back(line);
+      continue;
+    }
+    std::vector<std::vector<TPiece>> words(1);
+    for (size_t r = 0; r < line.Runs.size(); ++r) {
+      if (line.Runs[r].bStacked) {
+        if (!words.back().empty()) words.emplace_back();
+        words.back().push_back(TPiece{r, {}});
+        words.emplace_back();
+        continue;
+      }
+      std::u32string piece;
+      for (char32_t c : line.Runs[r].strText) {
+        piece += c;
+        if (c == U' ') {
+          words.back().push_back(TPiece{r, piece});
+          piece.clear();
+          words.emplace_back();
+        }
+      }
+      if (!piece.empty()) words.back().push_back(TPiece{r, piece});
+    }
+    if (words.back().empty()) words.pop_back();
+    auto build = [&](const std::vector<TPiece>& pieces) {
+      TMTextLine l;
+      size_t nLast = SIZE_MAX;
+      for (const TPiece& p : pieces) {
+        if (nLast == p.nRun && !line.Runs[p.nRun].bStacked) {
+          l.Runs.back().strText += p.strText;
+        } else {
+          l.Runs.push_back(line.Runs[p.nRun]);
+          if (!l.Runs.back().bStacked) l.Runs.back().strText = p.strText;
+        }
+        nLast = p.nRun;
+      }
+      // The spaces at the line's end take no room.
+      while (!l.Runs.empty()) {
+        TMTextRun& r = l.Runs.back();
+        while (!r.bStacked && !r.strText.empty() && r.strText.back() == U' ') r.strText.pop_back();
+        if (r.bStacked || !r.strText.empty()) break;
+        l.Runs.pop_back();
+      }
+      return l;
+    };
+    std::vector<TPiece> current;
+    for (const auto& word : words) {
+      std::vector<TPiece> trial = current;
+      trial.insert(trial.end(), word.begin(), word.end());
+      if (!current.empty() && Measure(build(trial)) > fWidth) {
+        out.push_back(build(current));
+        current = word;
+      } else {
+        current = std::move(trial);
+      }
+    }
+    if (!current.empty()) out.push_back(build(current));
+  }
+  return out;
+}
+
 // "'é' (U+00E9)": a character as the import report names it.
 std::string CharName(char32_t c) {
   static const char* const hex = "0123456789ABCDEF";

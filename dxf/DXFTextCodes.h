@@ -3,6 +3,7 @@
 // alignment, stacked fractions), read into lines of runs that share one format.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,12 @@ std::vector<TMTextLine> ParseMText(std::u32string_view s, double fHeight, double
 // The plain text of the lines: runs joined, lines by "\n", a stack as upper, type,
 // lower.
 std::u32string PlainMText(const std::vector<TMTextLine>& Lines);
+
+// Lines wider than fWidth (as Measure finds them) broken at their spaces: each line takes
+// as many words as fit, at least one; a line's trailing spaces do not count. A word may
+// run across several runs; a stacked fraction is a word of its own.
+std::vector<TMTextLine> WrapMTextLines(const std::vector<TMTextLine>& Lines, double fWidth,
+                                       const std::function<double(const TMTextLine&)>& Measure);
 
 // "'é' (U+00E9)": a character as the import report names it.
 std::string CharName(char32_t c);

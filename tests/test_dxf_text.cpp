@@ -489,3 +489,65 @@ TEST(TextPaths, EveryCommonChineseCharacterGetsGlyphs) {
   EXPECT_EQ(nOutline + nStroke, 3755u);
   EXPECT_GE(in.Records(0).size(), 3755u) << "each character at least one path";
 }
+
+// \A sets lower runs at the bottom, middle or top of their line: the top of a capital
+// B of height 3 beside an A of height 6 stands 3, 4.5 or 6 above the baseline.
+TEST(TextPaths, MTextRunsAlignInTheirLine) {
+  SKIP_WITHOUT_FONTS();
+  for (const auto& [code, fTop] : std::vector<std::pair<std::string, double>>{{"", 3}, {"\\A0;", 3}, {"\\A1;", 4.5}, {"\\A2;", 6}}) {
+    veltrane::testing::TDXFText d({"M"});
+    d.Add("MTEXT", {{8, "M"}, {10, "0"}, {20, "0"}, {40, "3"}, {71, "7"}, {1, code + "{\\H6;A}B"}});
+    TFixedImportAnswers answers("", {"M"});
+    TDXFIn in(&answers, nullptr);
+    in.SetTextAsPaths(true);
+    in.ReadBuffer(d.Text());
+    // Attachment 7: the last baseline at the insertion point.
+    double fRightTop = -1e300, fTopA = -1e300;
+    std::vector<std::pair<double, double>> pts;
+    for (const TDXFEntity& r : in.Records(0))
+      for (int k = 0; k < r.nVertexCount; ++k) {
+        const TfPoint& p = in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint;
+        pts.emplace_back(p.fX, p.fY);
+      }
+    ASSERT_FALSE(pts.empty());
+    // A spans x < 6 * 6/9 (its glyph is narrower than its height), B lies beyond.
+    for (const auto& [x, y] : pts) (x > 4.5 ? fRightTop : fTopA) = std::max(x > 4.5 ? fRightTop : fTopA, y);
+    EXPECT_NEAR(fTopA, 6, 1e-6) << code;
+    EXPECT_NEAR(fRightTop, fTop, 1e-6) << code;
+  }
+}
+
+// An MTEXT with a column width wraps at its spaces: as many words per line as fit, at
+// least one. Lines stand 5/3 of the height apart; widths come from the plain LFF reader.
+TEST(TextPaths, MTextWrapsAtItsColumnWidth) {
+  SKIP_WITHOUT_FONTS();
+  const double h = 3, wPair = TextWidth("standard", U"AB CD", h, 1), wWord = TextWidth("standard", U"AB", h, 1);
+  const std::vector<std::pair<double, size_t>> cases = {{0, 1}, {wPair + 0.01, 2}, {wWord + 0.01, 4}, {0.5, 4}, {1000, 1}};
+  for (const auto& [fWidth, nLines] : cases) {
+    veltrane::testing::TDXFText d({"M"});
+    d.Add("MTEXT", {{8, "M"}, {10, "0"}, {20, "0"}, {40, "3"}, {41, veltrane::testing::TDXFText::N(fWidth)},
+                    {71, "1"}, {1, "AB CD EF GH"}});
+    TFixedImportAnswers answers("", {"M"});
+    TDXFIn in(&answers, nullptr);
+    in.SetTextAsPaths(true);
+    in.ReadBuffer(d.Text());
+    // Capitals without descenders: line k spans y from -3 - 5k to -5k.
+    std::map<long, double> right;  // line: largest x
+    for (const TDXFEntity& r : in.Records(0))
+      for (int k = 0; k < r.nVertexCount; ++k) {
+        const TfPoint& p = in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint;
+        const long nLine = std::lround(std::floor(-p.fY / 5 + 1e-9));
+        EXPECT_LE(-p.fY - 5 * nLine, 3 + 1e-6) << "width " << fWidth << ": a point between lines";
+        right[nLine] = std::max(right.count(nLine) ? right[nLine] : -1e300, p.fX);
+      }
+    EXPECT_EQ(right.size(), nLines) << "width " << fWidth;
+    if (nLines == 2) {
+      EXPECT_NEAR(right[0], wPair, 1e-6);
+    }
+    for (const auto& [n, x] : right) {
+      if (fWidth > 0 && nLines < 4) {
+        EXPECT_LE(x, fWidth + 1e-9) << "line " << n;
+      }
+    }
+  }
+}
