@@ -21,8 +21,8 @@ namespace {
 // A glyph may include another that includes a third; deeper chains are cycles.
 constexpr int c_nMaxGlyphIncludes = 8;
 // Curved pieces of outlines are drawn by short moves that keep within this distance of
-// the curve, in font units (a 9-unit capital letter: about a thousandth of its height).
-constexpr double c_fOutlineFlatness = 0.01;
+// the curve, in font units (a 9-unit capital letter: about two thousandths of its height).
+constexpr double c_fOutlineFlatness = 0.02;
 // Nor does one curved piece take more moves than this.
 constexpr int c_nMaxMovesPerPiece = 64;
 

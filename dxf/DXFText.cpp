@@ -36,6 +36,7 @@ void Compose(const double A[6], const double B[6], double out[6]) {  // A after 
                        A[2] * B[1] + A[3] * B[3], A[0] * B[4] + A[1] * B[5] + A[4], A[2] * B[4] + A[3] * B[5] + A[5]};
   std::copy(r, r + 6, out);
 }
+TfPoint Mid2(const TfPoint& a, const TfPoint& b) { return TfPoint{(a.fX + b.fX) / 2, (a.fY + b.fY) / 2, 0.0}; }
 TfPoint Apply(const double M[6], const TfPoint& p) {
   return TfPoint{M[0] * p.fX + M[1] * p.fY + M[4], M[2] * p.fX + M[3] * p.fY + M[5], 0.0};
 }
@@ -177,36 +178,69 @@ void TDXFIn::StoreGlyphs(const std::vector<TGlyphPlacement>& Glyphs, const doubl
   }
 }
 
-// An outline contour of quadratic pieces written as arcs within the arc tolerance.
+namespace {
+
+// Appends the quadratic piece a, m, b as one arc when one keeps within D of it, else as
+// a biarc (two arcs meeting at the incentre of the triangle a m b, tangent to the piece
+// at both ends and to each other there), split in halves until the arcs keep within D of
+// the piece. Chain ends at a.
+void QuadraticAsArcs(const TfPoint& a, const TfPoint& m, const TfPoint& b, double D, int nDepth,
+                     std::vector<TDXFVertex>& Chain) {
+  auto cross = [](double ux, double uy, double vx, double vy) { return ux * vy - uy * vx; };
+  const double ux = m.fX - a.fX, uy = m.fY - a.fY, vx = b.fX - m.fX, vy = b.fY - m.fY;
+  const double la = std::hypot(vx, vy), lb = std::hypot(b.fX - a.fX, b.fY - a.fY), lm = std::hypot(ux, uy);
+  // Straight (the control point on the chord, within D): one straight move.
+  if (lb == 0.0 || std::fabs(cross(ux, uy, b.fX - a.fX, b.fY - a.fY)) <= D * lb || la == 0.0 || lm == 0.0) {
+    Chain.push_back(TDXFVertex{b, 0.0, 0});
+    return;
+  }
+  auto worst = [&](auto&& distance) {
+    double f = 0.0;
+    for (double t : {0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875}) {
+      const double u = 1 - t;
+      f = std::max(f, distance(TfPoint{u * u * a.fX + 2 * u * t * m.fX + t * t * b.fX,
+                                       u * u * a.fY + 2 * u * t * m.fY + t * t * b.fY, 0.0}));
+    }
+    return f;
+  };
+  // A piece close to a circular arc (as fonts draw round letters) is that one arc.
+  const double phi = std::atan2(cross(ux, uy, b.fX - a.fX, b.fY - a.fY), ux * (b.fX - a.fX) + uy * (b.fY - a.fY));
+  const double b0 = std::tan(phi / 2);
+  if (worst([&](const TfPoint& p) { return DistanceToBulgeSegment(p, a, b, b0); }) <= D) {
+    Chain.back().fBulge = b0;
+    Chain.push_back(TDXFVertex{b, 0.0, 0});
+    return;
+  }
+  const double w = la + lb + lm;
+  const TfPoint J{(la * a.fX + lb * m.fX + lm * b.fX) / w, (la * a.fY + lb * m.fY + lm * b.fY) / w, 0.0};
+  // An arc turns by twice the angle between its tangent at one end and its chord.
+  const double cx1 = J.fX - a.fX, cy1 = J.fY - a.fY, cx2 = b.fX - J.fX, cy2 = b.fY - J.fY;
+  const double phi1 = std::atan2(cross(ux, uy, cx1, cy1), ux * cx1 + uy * cy1);
+  const double phi2 = std::atan2(cross(cx2, cy2, vx, vy), cx2 * vx + cy2 * vy);
+  const double b1 = std::tan(phi1 / 2), b2 = std::tan(phi2 / 2);
+  const double fWorst = worst([&](const TfPoint& p) {
+    return std::min(DistanceToBulgeSegment(p, a, J, b1), DistanceToBulgeSegment(p, J, b, b2));
+  });
+  if (fWorst > D && nDepth < 12) {
+    const TfPoint am = Mid2(a, m), mb = Mid2(m, b), h = Mid2(am, mb);
+    QuadraticAsArcs(a, am, h, D, nDepth + 1, Chain);
+    QuadraticAsArcs(h, mb, b, D, nDepth + 1, Chain);
+    return;
+  }
+  Chain.back().fBulge = b1;
+  Chain.push_back(TDXFVertex{J, b2, 0});
+  Chain.push_back(TDXFVertex{b, 0.0, 0});
+}
+
+}  // namespace
+
+// An outline contour of quadratic pieces written as arcs within the arc tolerance. The
+// placement is affine, so each placed piece is the quadratic piece of the placed points.
 void TDXFIn::StoreOutlineArcs(const std::vector<TfPoint>& q, const double M[6], const std::string& strLayer) {
   if (q.size() < 3) return;
-  const size_t n = (q.size() - 1) / 2;
-  auto piece = [&](double t, bool bAfter, double& u) {
-    double i = bAfter ? std::floor(t) : std::ceil(t) - 1;
-    i = std::clamp(i, 0.0, static_cast<double>(n - 1));
-    u = t - i;
-    return 2 * static_cast<size_t>(i);
-  };
-  TArcCurve curve;
-  curve.Point = [&](double t) {
-    double u;
-    const size_t k = piece(t, true, u);
-    const TfPoint &a = q[k], &m = q[k + 1], &b = q[k + 2];
-    const double v = 1 - u;
-    return Apply(M, TfPoint{v * v * a.fX + 2 * u * v * m.fX + u * u * b.fX, v * v * a.fY + 2 * u * v * m.fY + u * u * b.fY, 0.0});
-  };
-  curve.Tangent = [&](double t, bool bAfter) {
-    double u;
-    const size_t k = piece(t, bAfter, u);
-    const TfPoint &a = q[k], &m = q[k + 1], &b = q[k + 2];
-    double dx = 2 * (1 - u) * (m.fX - a.fX) + 2 * u * (b.fX - m.fX), dy = 2 * (1 - u) * (m.fY - a.fY) + 2 * u * (b.fY - m.fY);
-    if (dx == 0 && dy == 0) dx = b.fX - a.fX, dy = b.fY - a.fY;
-    return TfPoint{M[0] * dx + M[1] * dy, M[2] * dx + M[3] * dy, 0.0};
-  };
-  std::vector<double> breaks(n + 1);
-  for (size_t i = 0; i <= n; ++i) breaks[i] = static_cast<double>(i);
-  std::vector<TDXFVertex> chain;
-  FitArcs(curve, breaks, m_fArcTolerance, chain);
+  std::vector<TDXFVertex> chain{TDXFVertex{Apply(M, q[0]), 0.0, 0}};
+  for (size_t i = 0; i + 2 < q.size(); i += 2)
+    QuadraticAsArcs(chain.back().fPoint, Apply(M, q[i + 1]), Apply(M, q[i + 2]), m_fArcTolerance, 0, chain);
   if (chain.size() < 2) return;
   chain.back().fBulge = 0.0;
   StoreVertexChain(chain, strLayer, false);

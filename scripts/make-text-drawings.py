@@ -8,6 +8,7 @@ beside the drawing a table of what each layer holds and ezdxf's plain text of it
                                         of its texts, truetype.expect (needs
                                         python3-matplotlib and fonts-liberation)
     scripts/make-text-drawings.py --bench OUT.dxf   writes the 10,000-text benchmark drawing
+    scripts/make-text-drawings.py --bench-truetype OUT.dxf   the same in Liberation Sans
 """
 import math
 import os
@@ -193,10 +194,10 @@ def truetype(n=240, seed=36):
         f.write("\n".join(lines) + "\n")
 
 
-def bench(path):
+def bench(path, font="txt"):
     """10,000 part labels of nine characters on a grid: the texts benchmark."""
     doc = ezdxf.new("R2018")
-    doc.styles.new("STD", dxfattribs={"font": "txt"})
+    doc.styles.new("STD", dxfattribs={"font": font})
     msp = doc.modelspace()
     for i in range(10000):
         msp.add_text("PART-%04d" % i, dxfattribs={"style": "STD", "height": 2.5, "layer": "TXT",
@@ -207,6 +208,8 @@ def bench(path):
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "--bench":
         bench(sys.argv[2])
+    elif len(sys.argv) == 3 and sys.argv[1] == "--bench-truetype":
+        bench(sys.argv[2], "LiberationSans-Regular.ttf")
     elif len(sys.argv) == 2 and sys.argv[1] == "--truetype":
         truetype()
     else:

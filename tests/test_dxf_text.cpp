@@ -413,45 +413,74 @@ double FarthestVertex(const std::vector<std::vector<TfPoint>>& From, const std::
   return worst;
 }
 
+// A polyline with bulges as points: each arc by 8 points of its own circle (for an arc of
+// a quarter turn, within 0.5 % of its radius).
+std::vector<TfPoint> Densified(const std::vector<TDXFVertex>& v) {
+  std::vector<TfPoint> out;
+  for (size_t i = 0; i < v.size(); ++i) {
+    out.push_back(v[i].fPoint);
+    if (i + 1 == v.size() || v[i].fBulge == 0.0) continue;
+    const TfPoint A = v[i].fPoint, B = v[i + 1].fPoint;
+    const double theta = 4 * std::atan(v[i].fBulge), L = std::hypot(B.fX - A.fX, B.fY - A.fY);
+    // The centre lies on the chord's perpendicular bisector, (L/2) / tan(theta/2) from its middle.
+    const double mx = (A.fX + B.fX) / 2, my = (A.fY + B.fY) / 2, k = L / 2 / std::tan(theta / 2);
+    const double nx = -(B.fY - A.fY) / L, ny = (B.fX - A.fX) / L;
+    const double cx = mx + k * nx, cy = my + k * ny, r = std::hypot(A.fX - cx, A.fY - cy);
+    const double a0 = std::atan2(A.fY - cy, A.fX - cx);
+    for (int j = 1; j < 8; ++j) {
+      const double a = a0 + theta * j / 8;
+      out.push_back(TfPoint{cx + r * std::cos(a), cy + r * std::sin(a), 0});
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 // 240 random TEXTs in Liberation Sans (every alignment, rotations, width factors, mirror
 // flags; scripts/make-text-drawings.py --truetype): each outline within 2 % of the cap
 // height of ezdxf's outline of the same text from the same font file, both ways, and as
-// many outlines as ezdxf draws.
+// many outlines as ezdxf draws; as short moves, and as arcs within 0.005.
 TEST(TextPaths, TrueTypeOutlinesFollowEzdxfsRendering) {
   if (!std::filesystem::exists(c_strLiberation + "LiberationSans-Regular.ttf"))
     GTEST_SKIP() << "Liberation Sans is not installed in " << c_strLiberation << " (fonts-liberation)";
-  TFixedImportAnswers answers("", {"TT"});
-  TDXFIn in(&answers, nullptr);
-  in.SetTextAsPaths(true);
-  in.SetFontFolder(c_strLiberation);
-  in.ReadBuffer(ReadWholeFile(c_strData + "truetype_r2018.dxf"));
-  std::map<std::pair<long, long>, std::vector<std::vector<TfPoint>>> ours;
-  for (const TDXFEntity& r : in.Records(0)) {
-    std::vector<TfPoint> poly;
-    for (int k = 0; k < r.nVertexCount; ++k) poly.push_back(in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint);
-    ASSERT_FALSE(poly.empty());
-    ours[{std::lround(poly[0].fX / c_fCell), std::lround(poly[0].fY / c_fCell)}].push_back(poly);
-  }
   const std::vector<TOutlineText> expected = ReadOutlineExpect();
   ASSERT_GE(expected.size(), 200u);
-  size_t nBad = 0;
-  for (size_t i = 0; i < expected.size(); ++i) {
-    const TOutlineText& t = expected[i];
-    const auto& got = ours[{std::lround(t.cx / c_fCell), std::lround(t.cy / c_fCell)}];
-    const double tol = 0.02 * t.size;
-    const double d1 = FarthestVertex(got, t.Outlines), d2 = FarthestVertex(t.Outlines, got);
-    if (got.size() != t.Outlines.size() || d1 > tol || d2 > tol) {
-      if (++nBad <= 5)
-        ADD_FAILURE() << "text " << i << " at (" << t.cx << "," << t.cy << "): " << got.size() << " outlines, ezdxf "
-                      << t.Outlines.size() << "; farthest " << d1 / t.size << " and " << d2 / t.size
-                      << " of the cap height";
+  for (double fArcs : {0.0, 0.005}) {
+    TFixedImportAnswers answers("", {"TT"});
+    TDXFIn in(&answers, nullptr);
+    in.SetTextAsPaths(true);
+    in.SetFontFolder(c_strLiberation);
+    in.SetCurvesAsArcs(fArcs);
+    in.ReadBuffer(ReadWholeFile(c_strData + "truetype_r2018.dxf"));
+    std::map<std::pair<long, long>, std::vector<std::vector<TfPoint>>> ours;
+    size_t nArcs = 0;
+    for (const TDXFEntity& r : in.Records(0)) {
+      std::vector<TDXFVertex> v(in.Vertices().begin() + r.nFirstVertex,
+                                in.Vertices().begin() + r.nFirstVertex + r.nVertexCount);
+      ASSERT_FALSE(v.empty());
+      for (const TDXFVertex& x : v) nArcs += x.fBulge != 0.0;
+      ours[{std::lround(v[0].fPoint.fX / c_fCell), std::lround(v[0].fPoint.fY / c_fCell)}].push_back(Densified(v));
     }
+    EXPECT_EQ(nArcs > 0, fArcs > 0);
+    size_t nBad = 0;
+    for (size_t i = 0; i < expected.size(); ++i) {
+      const TOutlineText& t = expected[i];
+      const auto& got = ours[{std::lround(t.cx / c_fCell), std::lround(t.cy / c_fCell)}];
+      const double tol = 0.02 * t.size;
+      const double d1 = FarthestVertex(got, t.Outlines), d2 = FarthestVertex(t.Outlines, got);
+      if (got.size() != t.Outlines.size() || d1 > tol || d2 > tol) {
+        if (++nBad <= 5)
+          ADD_FAILURE() << "text " << i << " at (" << t.cx << "," << t.cy << "), arcs " << fArcs << ": "
+                        << got.size() << " outlines, ezdxf " << t.Outlines.size() << "; farthest " << d1 / t.size
+                        << " and " << d2 / t.size << " of the cap height";
+      }
+    }
+    EXPECT_EQ(nBad, 0u) << "of " << expected.size() << " texts, arcs " << fArcs;
+    const auto facts = in.ImportFacts();
+    EXPECT_NE(std::find(facts.begin(), facts.end(), "layer TT: 240 texts as paths, font liberationsans-regular"),
+              facts.end());
   }
-  EXPECT_EQ(nBad, 0u) << "of " << expected.size() << " texts";
-  const auto facts = in.ImportFacts();
-  EXPECT_NE(std::find(facts.begin(), facts.end(), "layer TT: 240 texts as paths, font liberationsans-regular"), facts.end());
 }
 
 // Every character of GB2312's first level (3,755, tests/data/gb2312_level1.txt) in a text
