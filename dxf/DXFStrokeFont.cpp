@@ -215,13 +215,9 @@ bool TStrokeFont::Parse(const std::string& strText) {
 }
 
 bool TStrokeFont::LoadOutline(const std::string& strPath, uint32_t nFace) {
-  std::string data;
-  try {
-    data = ReadWholeFile(strPath);
-  } catch (const std::exception&) {
-    return false;
-  }
-  if (!ParseOutline(std::move(data), nFace)) return false;
+  auto face = std::make_shared<TTrueTypeFace>();
+  if (!face->Load(strPath, nFace)) return false;
+  UseFace(std::move(face));
   strName = LowerCase(Utf8Name(FsPath(strPath).stem()));
   return true;
 }
@@ -229,6 +225,11 @@ bool TStrokeFont::LoadOutline(const std::string& strPath, uint32_t nFace) {
 bool TStrokeFont::ParseOutline(std::string strData, uint32_t nFace) {
   auto face = std::make_shared<TTrueTypeFace>();
   if (!face->Parse(std::move(strData), nFace)) return false;
+  UseFace(std::move(face));
+  return true;
+}
+
+void TStrokeFont::UseFace(std::shared_ptr<TTrueTypeFace> face) {
   m_Glyphs.clear();
   m_Missing.clear();
   // Scaled so that the capital X stands as high as a single-stroke font's capital, its
@@ -254,7 +255,6 @@ bool TStrokeFont::ParseOutline(std::string strData, uint32_t nFace) {
   m_fLetterSpacing = 0.0;
   m_fLineSpacingFactor = 1.0;
   m_pFace = std::move(face);
-  return true;
 }
 
 const TStrokeGlyph* TStrokeFont::Glyph(char32_t c) const {

@@ -55,6 +55,7 @@ class TStrokeFont {
   std::string strName;  // the file's name without its folder and extension
 
  private:
+  void UseFace(std::shared_ptr<TTrueTypeFace> face);
   // An outline font fills m_Glyphs as glyphs are asked for, and m_Missing with the
   // characters it lacks.
   mutable std::unordered_map<char32_t, TStrokeGlyph> m_Glyphs;
