@@ -281,6 +281,7 @@ int32_t TDXFIn::ResolveLayer(const std::string& strLayer) {
 
 void TDXFIn::EmptyLists() {
   for (auto& l : m_lstRecords) l.clear();
+  m_nWrittenRecords = {};
   m_lstBlocks.clear();
   m_lstHeadofBlocks.clear();
   m_lstVertices.clear();
@@ -291,7 +292,7 @@ void TDXFIn::EmptyLists() {
   m_nExpanded = 0;
   for (auto& k : m_NotImported) k.clear();
   m_nPaperSpaceElements = 0;
-  m_lstRead = {};
+  m_lstRead = std::vector<TDXFEntity>();
   m_bReadInserts = false;
   m_LayerNames.clear();
   m_LayerIds.clear();
@@ -472,7 +473,7 @@ TStringList TDXFIn::ImportReport() const {
         s += (i ? ", " : " ") + std::to_string(kinds[i].second) + " " + kinds[i].first;
       out.push_back(s + " not imported");
     }
-    if (m_lstRecords[static_cast<size_t>(k)].empty())
+    if (m_lstRecords[static_cast<size_t>(k)].empty() && m_nWrittenRecords[static_cast<size_t>(k)] == 0)
       out.push_back("layer " + LayerName(k) + ": nothing to import");
     else
       bAny = true;
@@ -893,7 +894,7 @@ void TDXFIn::PlaceRecords() {
     m_lstRead.resize(nKept);
     m_lstRecords[0] = std::move(m_lstRead);
   }
-  m_lstRead = {};
+  m_lstRead = std::vector<TDXFEntity>();
 }
 
 double TDXFIn::ArcLength(const TDXFEntity& r) {
@@ -948,14 +949,6 @@ TStringList TDXFIn::ReadLayers(std::string strBuffer) {
   lines.Rewind();
   if (FindSection("ENTITIES")) ScanEntitiesForLayers();
   return m_DrawingLayers;
-}
-
-void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
-  ProgramList.clear();
-  tPLayerList = TLayerContent();
-  ReadFile();
-  ChainAndOrder();
-  TranslateList(ProgramList, tPLayerList);
 }
 
 }  // namespace veltrane
