@@ -341,10 +341,14 @@ class TChainEnds {
   static uint64_t CellHash(int64_t x, int64_t y) {
     return Mix(static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ Mix(static_cast<uint64_t>(y)));
   }
+  // The slot of cell (cx, cy), or the empty slot where it would go. The table is half
+  // as long again as the points (not a power of two: a drawing's points may number just
+  // past one); the hash's high bits pick the slot.
   size_t FindCell(int64_t cx, int64_t cy) const {
-    const size_t mask = m_Cells.size() - 1;
-    size_t s = CellHash(cx, cy) & mask;
-    while (m_Cells[s].nCount != 0 && (m_Cells[s].cx != cx || m_Cells[s].cy != cy)) s = (s + 1) & mask;
+    const uint64_t nCap = m_Cells.size();
+    size_t s = static_cast<size_t>(((CellHash(cx, cy) >> 32) * nCap) >> 32);
+    while (m_Cells[s].nCount != 0 && (m_Cells[s].cx != cx || m_Cells[s].cy != cy))
+      if (++s == nCap) s = 0;
     return s;
   }
 
@@ -355,25 +359,23 @@ class TChainEnds {
     m_bIndexed = true;
     const size_t n = m_Rec.size();
     // Distinct points in order of first appearance.
-    struct TXY {
-      double x, y;
-    };
-    std::vector<TXY> first;
     {
       size_t cap = 16;
       while (cap < 4 * n) cap <<= 1;
       std::vector<uint32_t> slots(cap, c_nNone);
-      first.reserve(n + 1);
+      m_Pt.reserve(2 * n);
       auto pointOf = [&](const TfPoint& v) {
         const size_t mask = cap - 1;
         size_t s = PointHash(v.fX, v.fY) & mask;
         while (slots[s] != c_nNone) {
-          const TXY& u = first[slots[s]];
+          const TPoint& u = m_Pt[slots[s]];
           if (u.x == v.fX && u.y == v.fY) return slots[s];
           s = (s + 1) & mask;
         }
-        slots[s] = static_cast<uint32_t>(first.size());
-        first.push_back(TXY{v.fX, v.fY});
+        slots[s] = static_cast<uint32_t>(m_Pt.size());
+        TPoint& P = m_Pt.emplace_back();
+        P.x = v.fX;
+        P.y = v.fY;
         m_fMaxAbs = std::max({m_fMaxAbs, std::fabs(v.fX), std::fabs(v.fY)});
         return slots[s];
       };
@@ -383,16 +385,14 @@ class TChainEnds {
         R.b = R.nKind == eStill ? R.a : pointOf(m_L[i].fEndPoint);
       }
     }
-    const size_t nPts = first.size();
+    const size_t nPts = m_Pt.size();
     // Cells: a little wider than the search (at least 4 widths, so that a search mostly
     // looks at one or two), each holding a run of the renumbered points.
     m_fCell = std::max(4 * m_w, m_fMaxAbs * 1e-15 * 4);
-    size_t cap = 16;
-    while (cap < 2 * nPts) cap <<= 1;
-    m_Cells.assign(cap, TCell());
+    m_Cells.assign(std::max<size_t>(16, nPts + nPts / 2), TCell());
     std::vector<uint32_t> cellOf(nPts);
     for (uint32_t p = 0; p < nPts; ++p) {
-      const int64_t cx = CellOf(first[p].x), cy = CellOf(first[p].y);
+      const int64_t cx = CellOf(m_Pt[p].x), cy = CellOf(m_Pt[p].y);
       const size_t s = FindCell(cx, cy);
       if (m_Cells[s].nCount == 0) m_Cells[s].cx = cx, m_Cells[s].cy = cy;
       ++m_Cells[s].nCount;
@@ -405,17 +405,19 @@ class TChainEnds {
       c.nCount = 0;
     }
     std::vector<uint32_t> newId(nPts);
-    m_Pt.assign(nPts, TPoint());
     for (uint32_t p = 0; p < nPts; ++p) {
       TCell& c = m_Cells[cellOf[p]];
-      const uint32_t q = c.nFirst + c.nCount++;
-      newId[p] = q;
-      m_Pt[q].x = first[p].x;
-      m_Pt[q].y = first[p].y;
+      newId[p] = c.nFirst + c.nCount++;
     }
-    first = std::vector<TXY>();
     cellOf = std::vector<uint32_t>();
     for (TRec& R : m_Rec) R.a = newId[R.a], R.b = newId[R.b];
+    // The points to their new places, along the cycles of the renumbering.
+    for (uint32_t p = 0; p < nPts; ++p)
+      while (newId[p] != p) {
+        const uint32_t q = newId[p];
+        std::swap(m_Pt[p], m_Pt[q]);
+        std::swap(newId[p], newId[q]);
+      }
     newId = std::vector<uint32_t>();
     // Per point its lists, counted first.
     std::vector<uint32_t> listFirst(nPts + 1, 0), shortFirst(nPts + 1, 0);

@@ -47,7 +47,6 @@ void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_
 
 // Asks the memory for a record that will be read soon (a list gathered in another order
 // otherwise waits for every record in turn).
-inline constexpr size_t c_nPrefetchAhead = 8;
 inline void PrefetchRecord(const TDXFEntity* p) {
 #if defined(__GNUC__) || defined(__clang__)
   const char* c = reinterpret_cast<const char*>(p);
