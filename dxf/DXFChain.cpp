@@ -190,14 +190,13 @@ class TChainEnds {
     CollectNear(q);
     for (uint32_t p : m_Near)
       if (PointsMatch(At(p), q, m_fMatch)) {
-        m_Pt[p].nClaim = m_nTime;
-        m_Pt[p].bClaimTail = bTail;
+        m_Pt[p].nClaim = m_nTime << 1 | (bTail ? 1u : 0u);
       }
     m_bFound = false;
     // Short records: the rule, record by record.
     for (uint32_t p : m_Near)
-      for (uint32_t k = m_Pt[p].nShortFirst; k < m_Pt[p].nShortEnd; ++k) {
-        const uint32_t i = m_Short[k];
+      for (uint32_t k = m_Pt[p].nFarEnd; k < m_Pt[p].nEnd; ++k) {
+        const uint32_t i = m_List[k];
         TRec& R = m_Rec[i];
         if (R.bPlaced || R.nStamp == m_nTime) continue;
         R.nStamp = m_nTime;
@@ -206,18 +205,18 @@ class TChainEnds {
       }
     // Points in the box: every record there faces q; the first one waiting is the candidate.
     for (uint32_t p : m_Near) {
-      if (m_Pt[p].nClaim != m_nTime) continue;
+      if (!ClaimedNow(p)) continue;
       const uint32_t i = FirstWaiting(p);
       if (i != c_nNone) Consider(DistanceBetween(At(p), q), i, At(p));
     }
     // Points near but outside the box: only records that already face q, and only when
     // nearer than what was found.
     for (uint32_t p : m_Near) {
-      if (m_Pt[p].nClaim == m_nTime) continue;
+      if (ClaimedNow(p)) continue;
       const double d = DistanceBetween(At(p), q);
       if (m_bFound && d > m_fBest) continue;
       FirstWaiting(p);
-      for (uint32_t k = m_Pt[p].nCursor; k < m_Pt[p].nListEnd; ++k) {
+      for (uint32_t k = m_Pt[p].nCursor; k < m_Pt[p].nFarEnd; ++k) {
         const uint32_t i = m_List[k];
         if (m_Rec[i].bPlaced) continue;
         if (m_Rec[i].nKind == eStill || (bTail ? StartPoint(i) : EndPoint(i)) == p) {
@@ -240,14 +239,16 @@ class TChainEnds {
     EKind nKind = eShort;
     uint8_t bPlaced = 0, bRev = 0, bTakenReversed = 0;
   };
-  // Per distinct end point: where it lies, the last step whose box held it, its records.
+  // Per distinct end point (32 bytes): where it lies, the last step whose box held it
+  // (its time times two, plus one for a tail step; 0 for none), and its run of the list:
+  // records of no length or far ends up to nFarEnd (waiting from the cursor), then short
+  // ones up to nEnd.
   struct TPoint {
     double x = 0.0, y = 0.0;
     uint32_t nClaim = 0;
-    uint32_t nCursor = 0, nListEnd = 0;  // its records of no length or far ends (waiting from the cursor)
-    uint32_t nShortFirst = 0, nShortEnd = 0;
-    uint8_t bClaimTail = 0;
+    uint32_t nCursor = 0, nFarEnd = 0, nEnd = 0;
   };
+  bool ClaimedNow(uint32_t p) const { return m_Pt[p].nClaim >> 1 == m_nTime; }
 
   TfPoint At(uint32_t p) const { return TfPoint{m_Pt[p].x, m_Pt[p].y, 0.0}; }
 
@@ -258,7 +259,8 @@ class TChainEnds {
     const TPoint &a = m_Pt[R.a], &b = m_Pt[R.b];
     if (a.nClaim == 0 && b.nClaim == 0) return false;
     // The later step decides: a tail step makes its point the start, a head step the end.
-    return a.nClaim > b.nClaim ? !a.bClaimTail : b.bClaimTail != 0;
+    // (No step holds both ends of a far record in its box.)
+    return a.nClaim > b.nClaim ? (a.nClaim & 1) == 0 : (b.nClaim & 1) != 0;
   }
   TfPoint StartOf(uint32_t i) const {
     if (!m_bIndexed) return Reversed(i) ? m_L[i].fEndPoint : m_L[i].fStartPoint;
@@ -284,8 +286,8 @@ class TChainEnds {
   // and the cursor only passes placed records).
   uint32_t FirstWaiting(uint32_t p) {
     TPoint& P = m_Pt[p];
-    while (P.nCursor < P.nListEnd && m_Rec[m_List[P.nCursor]].bPlaced) ++P.nCursor;
-    return P.nCursor < P.nListEnd ? m_List[P.nCursor] : c_nNone;
+    while (P.nCursor < P.nFarEnd && m_Rec[m_List[P.nCursor]].bPlaced) ++P.nCursor;
+    return P.nCursor < P.nFarEnd ? m_List[P.nCursor] : c_nNone;
   }
 
   // Record i turned round when its nearer end lies at the open end q of the chain (the end
@@ -419,38 +421,33 @@ class TChainEnds {
         std::swap(newId[p], newId[q]);
       }
     newId = std::vector<uint32_t>();
-    // Per point its lists, counted first.
-    std::vector<uint32_t> listFirst(nPts + 1, 0), shortFirst(nPts + 1, 0);
+    // Per point its run of the list, counted first: far or still records, then short ones.
+    std::vector<uint32_t> farCount(nPts, 0), first(nPts + 1, 0);
     for (const TRec& R : m_Rec) {
-      auto& at = R.nKind == eShort ? shortFirst : listFirst;
-      ++at[R.a + 1];
-      if (R.nKind != eStill) ++at[R.b + 1];
-    }
-    for (size_t p = 0; p < nPts; ++p) {
-      listFirst[p + 1] += listFirst[p];
-      shortFirst[p + 1] += shortFirst[p];
-    }
-    m_List.resize(listFirst[nPts]);
-    m_Short.resize(shortFirst[nPts]);
-    for (size_t p = 0; p < nPts; ++p) {
-      m_Pt[p].nCursor = listFirst[p];
-      m_Pt[p].nShortFirst = shortFirst[p];
-    }
-    for (uint32_t i = 0; i < n; ++i) {
-      const TRec& R = m_Rec[i];
-      if (R.nKind == eShort) {
-        m_Short[m_Pt[R.a].nShortFirst++] = i;
-        m_Short[m_Pt[R.b].nShortFirst++] = i;
-      } else {
-        m_List[m_Pt[R.a].nCursor++] = i;
-        if (R.nKind != eStill) m_List[m_Pt[R.b].nCursor++] = i;
+      ++first[R.a + 1];
+      if (R.nKind != eStill) ++first[R.b + 1];
+      if (R.nKind != eShort) {
+        ++farCount[R.a];
+        if (R.nKind != eStill) ++farCount[R.b];
       }
     }
+    for (size_t p = 0; p < nPts; ++p) first[p + 1] += first[p];
+    m_List.resize(first[nPts]);
     for (size_t p = 0; p < nPts; ++p) {
-      m_Pt[p].nCursor = listFirst[p];
-      m_Pt[p].nListEnd = listFirst[p + 1];
-      m_Pt[p].nShortFirst = shortFirst[p];
-      m_Pt[p].nShortEnd = shortFirst[p + 1];
+      m_Pt[p].nCursor = first[p];  // where the next far record goes
+      m_Pt[p].nFarEnd = first[p] + farCount[p];  // where the next short one goes
+    }
+    farCount = std::vector<uint32_t>();
+    for (uint32_t i = 0; i < n; ++i) {
+      const TRec& R = m_Rec[i];
+      uint32_t TPoint::*at = R.nKind == eShort ? &TPoint::nFarEnd : &TPoint::nCursor;
+      m_List[(m_Pt[R.a].*at)++] = i;
+      if (R.nKind != eStill) m_List[(m_Pt[R.b].*at)++] = i;
+    }
+    for (size_t p = 0; p < nPts; ++p) {
+      m_Pt[p].nFarEnd = m_Pt[p].nCursor;
+      m_Pt[p].nCursor = first[p];
+      m_Pt[p].nEnd = first[p + 1];
     }
   }
 
@@ -476,7 +473,7 @@ class TChainEnds {
   bool m_bIndexed = false;  // the end points are indexed (finite, and ends can meet)
   std::vector<TRec> m_Rec;
   std::vector<TPoint> m_Pt;
-  std::vector<uint32_t> m_List, m_Short;
+  std::vector<uint32_t> m_List;
   std::vector<TCell> m_Cells;
   // Per step.
   uint32_t m_nTime = 0;

@@ -65,7 +65,7 @@ class TEndTree {
     m_nBelow = nBelow;
     m_nEx1 = nEx1;
     m_nEx2 = nEx2;
-    if (!m_Nodes.empty()) Search(0, BoxDistance(m_Nodes[0]));
+    if (!m_Nodes.empty()) Search(0, BoxDistance2(m_Nodes[0]));
     fDist = m_fBest;
     nSeq = m_nBestSeq;
     return m_bFound;
@@ -138,26 +138,29 @@ class TEndTree {
     }
   }
 
-  double BoxDistance(const TNode& t) const {
-    double dx = std::max({0.0, t.x0 - m_q.fX, m_q.fX - t.x1});
-    double dy = std::max({0.0, t.y0 - m_q.fY, m_q.fY - t.y1});
-    return std::sqrt(dx * dx + dy * dy);
+  // The square of the distance from q to t's box.
+  double BoxDistance2(const TNode& t) const {
+    const double dx = std::max({0.0, t.x0 - m_q.fX, m_q.fX - t.x1});
+    const double dy = std::max({0.0, t.y0 - m_q.fY, m_q.fY - t.y1});
+    return dx * dx + dy * dy;
   }
 
-  // fBox: the box distance of t, computed once by whoever looks at t.
-  bool Prunable(const TNode& t, double fBox) const {
+  // fBox2: the square of t's box distance, computed once by whoever looks at t. Squares
+  // are compared with a slack far above their rounding, so that a box is passed only when
+  // every end in it lies farther than the best (an equal distance is never hidden), and
+  // no square root is taken for a box.
+  bool Prunable(const TNode& t, double fBox2) const {
     if (t.nAlive == 0 || t.nMinSeq >= m_nBelow) return true;
     if (!m_bFound) return false;
-    // A little slack so that rounding in the box bound never hides an equal distance.
-    if (fBox > m_fBest * (1 + 1e-9) + 1e-300) return true;
-    // Where many ends lie at one distance (a hub, a stack of copies) only a lower
-    // sequence can win a tie: a box of later sequences, none of them nearer, is passed.
-    return t.nMinSeq >= m_nBestSeq && (m_fBest == 0.0 || fBox >= m_fBest * (1 + 1e-9) + 1e-300);
+    if (fBox2 > m_fBest2 * (1 + 4e-9) + 1e-300) return true;
+    // Where many ends lie at one point (a hub, a stack of copies) only a lower sequence
+    // can win the tie: a box of later sequences is passed.
+    return m_fBest2 == 0.0 && t.nMinSeq >= m_nBestSeq;
   }
 
-  void Search(uint32_t n, double fBox) const {
+  void Search(uint32_t n, double fBox2) const {
     const TNode& t = m_Nodes[n];
-    if (Prunable(t, fBox)) return;
+    if (Prunable(t, fBox2)) return;
     if (t.left == UINT32_MAX) {
       for (size_t i = t.lo; i < t.hi; ++i) {
         const TPt& p = m_Pts[i];
@@ -177,7 +180,7 @@ class TEndTree {
       return;
     }
     uint32_t a = t.left, b = t.right;
-    double fa = BoxDistance(m_Nodes[a]), fb = BoxDistance(m_Nodes[b]);
+    double fa = BoxDistance2(m_Nodes[a]), fb = BoxDistance2(m_Nodes[b]);
     if (fb < fa || (fb == fa && m_Nodes[b].nMinSeq < m_Nodes[a].nMinSeq)) std::swap(a, b), std::swap(fa, fb);
     Search(a, fa);
     Search(b, fb);
