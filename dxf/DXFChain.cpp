@@ -4,6 +4,7 @@
 // wider than the tolerance's diagonal) finds exactly those, and the result is the same as
 // comparing with every record. Many ends at one point cost one look at the point.
 #include "dxf/DXFChain.h"
+#include "model/LargeArrays.h"
 
 #include <algorithm>
 #include <array>
@@ -138,7 +139,7 @@ class TChainEnds {
   TChainEnds(const std::vector<TDXFEntity>& L, bool bCanMatch, double fMatchLimit, double w)
       : m_L(L), m_fMatch(fMatchLimit), m_w(w) {
     const size_t n = L.size();
-    m_Rec.assign(n, TRec{});
+    AssignLarge(m_Rec, n, TRec{});
     if (!bCanMatch) return;
     bool bFinite = std::isfinite(w);
     for (size_t i = 0; i < n && bFinite; ++i) {
@@ -364,8 +365,9 @@ class TChainEnds {
     {
       size_t cap = 16;
       while (cap < 4 * n) cap <<= 1;
-      std::vector<uint32_t> slots(cap, c_nNone);
-      m_Pt.reserve(2 * n);
+      std::vector<uint32_t> slots;
+      AssignLarge(slots, cap, c_nNone);
+      ReserveLarge(m_Pt, 2 * n);
       auto pointOf = [&](const TfPoint& v) {
         const size_t mask = cap - 1;
         size_t s = PointHash(v.fX, v.fY) & mask;
@@ -391,8 +393,9 @@ class TChainEnds {
     // Cells: a little wider than the search (at least 4 widths, so that a search mostly
     // looks at one or two), each holding a run of the renumbered points.
     m_fCell = std::max(4 * m_w, m_fMaxAbs * 1e-15 * 4);
-    m_Cells.assign(std::max<size_t>(16, nPts + nPts / 2), TCell());
-    std::vector<uint32_t> cellOf(nPts);
+    AssignLarge(m_Cells, std::max<size_t>(16, nPts + nPts / 2), TCell());
+    std::vector<uint32_t> cellOf;
+    AssignLarge(cellOf, nPts, 0u);
     for (uint32_t p = 0; p < nPts; ++p) {
       const int64_t cx = CellOf(m_Pt[p].x), cy = CellOf(m_Pt[p].y);
       const size_t s = FindCell(cx, cy);
@@ -406,7 +409,8 @@ class TChainEnds {
       nAt += c.nCount;
       c.nCount = 0;
     }
-    std::vector<uint32_t> newId(nPts);
+    std::vector<uint32_t> newId;
+    AssignLarge(newId, nPts, 0u);
     for (uint32_t p = 0; p < nPts; ++p) {
       TCell& c = m_Cells[cellOf[p]];
       newId[p] = c.nFirst + c.nCount++;
@@ -422,7 +426,9 @@ class TChainEnds {
       }
     newId = std::vector<uint32_t>();
     // Per point its run of the list, counted first: far or still records, then short ones.
-    std::vector<uint32_t> farCount(nPts, 0), first(nPts + 1, 0);
+    std::vector<uint32_t> farCount, first;
+    AssignLarge(farCount, nPts, 0u);
+    AssignLarge(first, nPts + 1, 0u);
     for (const TRec& R : m_Rec) {
       ++first[R.a + 1];
       if (R.nKind != eStill) ++first[R.b + 1];
@@ -432,7 +438,7 @@ class TChainEnds {
       }
     }
     for (size_t p = 0; p < nPts; ++p) first[p + 1] += first[p];
-    m_List.resize(first[nPts]);
+    AssignLarge(m_List, first[nPts], 0u);
     for (size_t p = 0; p < nPts; ++p) {
       m_Pt[p].nCursor = first[p];  // where the next far record goes
       m_Pt[p].nFarEnd = first[p] + farCount[p];  // where the next short one goes
@@ -523,7 +529,8 @@ size_t PolylineSegments(const TDXFEntity& r) {
 // moving each record once along the cycles of the permutation.
 void PermuteInPlace(std::vector<TDXFEntity>& L, const std::vector<uint32_t>& from) {
   const size_t n = L.size();
-  std::vector<uint8_t> done(n, 0);
+  std::vector<uint8_t> done;
+  AssignLarge(done, n, uint8_t{0});
   for (size_t j = 0; j < n; ++j) {
     if (done[j] || from[j] == j) continue;
     TDXFEntity t = L[j];
@@ -549,7 +556,7 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
   if (!bAny) return;
   if (L.capacity() < nOut) {
     std::vector<TDXFEntity> out;
-    out.reserve(nOut);
+    ReserveLarge(out, nOut);
     for (const auto& r : L) {
       if (r.EntityType != eDXFET_PolyLine)
         out.push_back(r);
@@ -607,7 +614,7 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   // head grows in a scratch array and is put before the rest when the sequence is complete.
   std::vector<uint32_t> order, head, seqFirst;
   std::vector<uint8_t> reversed;
-  order.reserve(n);
+  ReserveLarge(order, n);
   int32_t counter = nSequence;
   {
     TChainEnds ends(L, bCanMatch, fMatchLimit, w);

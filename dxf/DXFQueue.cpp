@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "dxf/DXFChain.h"
+#include "model/LargeArrays.h"
 #include "dxf/DXFCutOrder.h"
 
 namespace veltrane {
@@ -208,8 +209,9 @@ void ArrangeInPlace(std::vector<TDXFEntity>& L, const std::vector<TSeqRange>& se
   const size_t n = L.size();
   // from[j]: where the record that goes to position j stands now.
   std::vector<uint32_t> from;
-  from.reserve(n);
-  std::vector<uint8_t> kept(n, 0);
+  ReserveLarge(from, n);
+  std::vector<uint8_t> kept;
+  AssignLarge(kept, n, uint8_t{0});
   for (uint32_t k : queue) {
     const TSeqRange& r = seqs[k];
     for (size_t i = r.nFirst; i <= r.nLast; ++i) {
@@ -221,7 +223,8 @@ void ArrangeInPlace(std::vector<TDXFEntity>& L, const std::vector<TSeqRange>& se
   for (size_t i = 0; i < n; ++i)
     if (!kept[i]) from.push_back(static_cast<uint32_t>(i));
   kept = std::vector<uint8_t>();
-  std::vector<uint8_t> done(n, 0);
+  std::vector<uint8_t> done;
+  AssignLarge(done, n, uint8_t{0});
   for (size_t j = 0; j < n; ++j) {
     if (done[j] || from[j] == j) continue;
     TDXFEntity t = L[j];
@@ -309,7 +312,7 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
   };
   std::vector<uint8_t> queued(S, 0), closed(S, 0);
   std::vector<TEndTree::TPt> pts;
-  pts.reserve(2 * S);
+  ReserveLarge(pts, 2 * S);
   for (size_t k = 0; k < S; ++k) {
     if (!seqs[k].bFound) {
       queued[k] = 1;  // a number without records is not travelled

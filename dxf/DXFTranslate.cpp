@@ -4,6 +4,7 @@
 #include <array>
 
 #include "dxf/DXFChain.h"
+#include "model/LargeArrays.h"
 #include "dxf/DXFDedupe.h"
 #include "dxf/DXFIn.h"
 #include "dxf/DXFTravel.h"
@@ -113,7 +114,7 @@ void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
   std::array<std::vector<TPathMove>, c_nLayerSlots> moves;
   for (size_t k = 0; k < c_nLayerSlots; ++k) {
     auto& L = m_lstRecords[k];
-    moves[k].reserve(L.size());
+    ReserveLarge(moves[k], L.size());
     for (const TDXFEntity& r : L) moves[k].push_back(MoveOf(r));
     m_nWrittenRecords[k] = L.size();
     L = std::vector<TDXFEntity>();  // (= {} would keep the memory)
@@ -146,7 +147,7 @@ void TDXFIn::WriteProgram(TStringList& lstOut, TLayerContent& tPLayerList, const
         nPrev = SequenceOf(r);
       }
   }
-  lstOut.reserve(nLines);
+  ReserveLarge(lstOut, nLines);
   // Each line is put together here and copied once at its own length.
   std::string line;
   TProgressStage writing(m_pProgress, "Writing the program", c_fOrderShare, 1.0, fRecords);
