@@ -59,7 +59,7 @@ void TDXFIn::ChainAndOrder() {
 
 namespace {
 
-// What the program needs of a record once the paths are ordered: a third of the record.
+// What the program needs of a record once the paths are ordered: under half of it.
 struct TPathMove {
   double fSX = 0, fSY = 0, fEX = 0, fEY = 0, fCX = 0, fCY = 0;
   int32_t nSequence = 0, nLayer = 0;

@@ -164,7 +164,9 @@ TEST(AppendNumber, AppendsWhatStringFromDoubleReturns) {
     std::string s = "x=";
     AppendNumber(s, f);
     EXPECT_EQ(s, "x=" + StringFromDouble(f)) << f;
-    if (std::fabs(f) < 1e15) EXPECT_EQ(StringFromDouble(f), PlainNumberText(f)) << f;
+    if (std::fabs(f) < 1e15) {
+      EXPECT_EQ(StringFromDouble(f), PlainNumberText(f)) << f;
+    }
   }
   std::mt19937_64 rng(20261209);
   std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
