@@ -4,6 +4,7 @@
 // wider than the tolerance's diagonal) finds exactly those, and the result is the same as
 // comparing with every record. Many ends at one point cost one look at the point.
 #include "dxf/DXFChain.h"
+#include "model/LargeArrays.h"
 
 #include <algorithm>
 #include <array>
@@ -112,7 +113,9 @@ void SortPoint(std::vector<TDXFEntity>& L) {
 
 namespace {
 
-// The chaining state of one layer, in flat arrays indexed by record and by end point.
+// The chaining state of one layer, in two flat arrays: one entry per record and one per
+// distinct end point, each holding what a step reads of it, so that a step costs a few
+// cache lines however large the layer.
 //
 // A step at the chain's open end q first turns round every waiting record whose nearer end
 // lies in q's tolerance box, so that end faces the chain; then the nearest facing end joins.
@@ -125,51 +128,58 @@ namespace {
 // costs a look at one point per step instead of a look at every record there. Records of
 // no length never turn; short records (both ends near one another) are turned one by one
 // as the rule says.
+//
+// The records themselves are only read: the turn each record was taken with is kept here
+// and applied when the chained list is written out.
 class TChainEnds {
  public:
   static constexpr uint32_t c_nNone = UINT32_MAX;
 
   // Nothing is indexed when no two ends can meet (bCanMatch false).
-  TChainEnds(std::vector<TDXFEntity>& L, bool bCanMatch, double fMatchLimit, double w)
+  TChainEnds(const std::vector<TDXFEntity>& L, bool bCanMatch, double fMatchLimit, double w)
       : m_L(L), m_fMatch(fMatchLimit), m_w(w) {
     const size_t n = L.size();
-    m_A.resize(n);
-    m_B.resize(n);
-    m_Kind.assign(n, eShort);
-    m_bPlaced.assign(n, 0);
-    m_bRev.assign(n, 0);
-    m_Stamp.assign(n, 0);
-    bool bFinite = std::isfinite(w);
-    for (size_t i = 0; i < n; ++i) {
-      m_A[i] = L[i].fStartPoint;
-      m_B[i] = L[i].fEndPoint;
-      bFinite = bFinite && std::isfinite(m_A[i].fX) && std::isfinite(m_A[i].fY) &&
-                std::isfinite(m_B[i].fX) && std::isfinite(m_B[i].fY);
-    }
+    AssignLarge(m_Rec, n, TRec{});
     if (!bCanMatch) return;
+    bool bFinite = std::isfinite(w);
+    for (size_t i = 0; i < n && bFinite; ++i) {
+      const TfPoint &a = L[i].fStartPoint, &b = L[i].fEndPoint;
+      bFinite = std::isfinite(a.fX) && std::isfinite(a.fY) && std::isfinite(b.fX) && std::isfinite(b.fY);
+    }
     if (!bFinite) {
       // Not from a reader: every record is near every end, and the rule runs as written.
       m_bAllNear = true;
       return;
     }
     for (size_t i = 0; i < n; ++i) {
-      if (m_A[i].fX == m_B[i].fX && m_A[i].fY == m_B[i].fY)
-        m_Kind[i] = eStill;
-      else if (DistanceBetween(m_A[i], m_B[i]) > 4 * w)
-        m_Kind[i] = eFar;
+      const TfPoint &a = L[i].fStartPoint, &b = L[i].fEndPoint;
+      if (a.fX == b.fX && a.fY == b.fY)
+        m_Rec[i].nKind = eStill;
+      else if (DistanceBetween(a, b) > 4 * w)
+        m_Rec[i].nKind = eFar;
     }
     BuildPoints();
-    BuildCells(std::max(w, m_fMaxAbs * 1e-15 * 4));
   }
 
-  bool Placed(uint32_t i) const { return m_bPlaced[i] != 0; }
+  bool Placed(uint32_t i) const { return m_Rec[i].bPlaced != 0; }
+  // Whether record i was turned round when it was placed.
+  bool TakenReversed(uint32_t i) const { return m_Rec[i].bTakenReversed != 0; }
 
-  // Places record i in sequence nSeq, turned as the steps so far have left it.
-  void Take(uint32_t i, int32_t nSeq) {
-    if (Reversed(i)) ReverseLine(m_L[i]);
-    m_bPlaced[i] = 1;
-    m_L[i].bSortedFlag = true;
-    m_L[i].nSequence = nSeq;
+  // Places record i, turned as the steps so far have left it.
+  void Take(uint32_t i) {
+    m_Rec[i].bTakenReversed = Reversed(i) ? 1 : 0;
+    m_Rec[i].bPlaced = 1;
+  }
+  // The start and end of a placed record as it was placed.
+  TfPoint PlacedStart(uint32_t i) const {
+    const bool bRev = m_Rec[i].bTakenReversed != 0;
+    if (m_bIndexed) return At(bRev ? m_Rec[i].b : m_Rec[i].a);
+    return bRev ? m_L[i].fEndPoint : m_L[i].fStartPoint;
+  }
+  TfPoint PlacedEnd(uint32_t i) const {
+    const bool bRev = m_Rec[i].bTakenReversed != 0;
+    if (m_bIndexed) return At(bRev ? m_Rec[i].a : m_Rec[i].b);
+    return bRev ? m_L[i].fStartPoint : m_L[i].fEndPoint;
   }
 
   // One step of growth at q: bTail looks for a record starting at q, otherwise for one
@@ -180,38 +190,38 @@ class TChainEnds {
     if (m_bAllNear) return GrowByRule(q, bTail);
     CollectNear(q);
     for (uint32_t p : m_Near)
-      if (PointsMatch(m_Pt[p], q, m_fMatch)) {
-        m_Claim[p] = m_nTime;
-        m_bClaimTail[p] = bTail;
+      if (PointsMatch(At(p), q, m_fMatch)) {
+        m_Pt[p].nClaim = m_nTime << 1 | (bTail ? 1u : 0u);
       }
     m_bFound = false;
     // Short records: the rule, record by record.
     for (uint32_t p : m_Near)
-      for (uint32_t k = m_ShortFirst[p]; k < m_ShortFirst[p + 1]; ++k) {
-        const uint32_t i = m_Short[k];
-        if (m_bPlaced[i] || m_Stamp[i] == m_nTime) continue;
-        m_Stamp[i] = m_nTime;
-        const TfPoint& J = TurnTowards(i, q, bTail);
+      for (uint32_t k = m_Pt[p].nFarEnd; k < m_Pt[p].nEnd; ++k) {
+        const uint32_t i = m_List[k];
+        TRec& R = m_Rec[i];
+        if (R.bPlaced || R.nStamp == m_nTime) continue;
+        R.nStamp = m_nTime;
+        const TfPoint J = TurnTowards(i, q, bTail);
         Consider(DistanceBetween(J, q), i, J);
       }
     // Points in the box: every record there faces q; the first one waiting is the candidate.
     for (uint32_t p : m_Near) {
-      if (m_Claim[p] != m_nTime) continue;
+      if (!ClaimedNow(p)) continue;
       const uint32_t i = FirstWaiting(p);
-      if (i != c_nNone) Consider(DistanceBetween(m_Pt[p], q), i, m_Pt[p]);
+      if (i != c_nNone) Consider(DistanceBetween(At(p), q), i, At(p));
     }
     // Points near but outside the box: only records that already face q, and only when
     // nearer than what was found.
     for (uint32_t p : m_Near) {
-      if (m_Claim[p] == m_nTime) continue;
-      const double d = DistanceBetween(m_Pt[p], q);
+      if (ClaimedNow(p)) continue;
+      const double d = DistanceBetween(At(p), q);
       if (m_bFound && d > m_fBest) continue;
       FirstWaiting(p);
-      for (uint32_t k = m_Cursor[p]; k < m_ListFirst[p + 1]; ++k) {
+      for (uint32_t k = m_Pt[p].nCursor; k < m_Pt[p].nFarEnd; ++k) {
         const uint32_t i = m_List[k];
-        if (m_bPlaced[i]) continue;
-        if (m_Kind[i] == eStill || (bTail ? StartPoint(i) : EndPoint(i)) == p) {
-          Consider(d, i, m_Pt[p]);
+        if (m_Rec[i].bPlaced) continue;
+        if (m_Rec[i].nKind == eStill || (bTail ? StartPoint(i) : EndPoint(i)) == p) {
+          Consider(d, i, At(p));
           break;
         }
       }
@@ -223,18 +233,46 @@ class TChainEnds {
  private:
   enum EKind : uint8_t { eStill = 0, eFar = 1, eShort = 2 };
 
+  // Per record: its two end points, kind and state.
+  struct TRec {
+    uint32_t a = 0, b = 0;  // its start and end as read
+    uint32_t nStamp = 0;    // the last step that looked at it (short records)
+    EKind nKind = eShort;
+    uint8_t bPlaced = 0, bRev = 0, bTakenReversed = 0;
+  };
+  // Per distinct end point (32 bytes): where it lies, the last step whose box held it
+  // (its time times two, plus one for a tail step; 0 for none), and its run of the list:
+  // records of no length or far ends up to nFarEnd (waiting from the cursor), then short
+  // ones up to nEnd.
+  struct TPoint {
+    double x = 0.0, y = 0.0;
+    uint32_t nClaim = 0;
+    uint32_t nCursor = 0, nFarEnd = 0, nEnd = 0;
+  };
+  bool ClaimedNow(uint32_t p) const { return m_Pt[p].nClaim >> 1 == m_nTime; }
+
+  TfPoint At(uint32_t p) const { return TfPoint{m_Pt[p].x, m_Pt[p].y, 0.0}; }
+
   bool Reversed(uint32_t i) const {
-    if (m_Kind[i] == eShort) return m_bRev[i] != 0;
-    if (m_Kind[i] == eStill) return false;
-    const uint32_t a = m_PtOfA[i], b = m_PtOfB[i];
-    if (m_Claim[a] == 0 && m_Claim[b] == 0) return false;
+    const TRec& R = m_Rec[i];
+    if (R.nKind == eShort) return R.bRev != 0;
+    if (R.nKind == eStill) return false;
+    const TPoint &a = m_Pt[R.a], &b = m_Pt[R.b];
+    if (a.nClaim == 0 && b.nClaim == 0) return false;
     // The later step decides: a tail step makes its point the start, a head step the end.
-    return m_Claim[a] > m_Claim[b] ? !m_bClaimTail[a] : m_bClaimTail[b] != 0;
+    // (No step holds both ends of a far record in its box.)
+    return a.nClaim > b.nClaim ? (a.nClaim & 1) == 0 : (b.nClaim & 1) != 0;
   }
-  const TfPoint& StartOf(uint32_t i) const { return Reversed(i) ? m_B[i] : m_A[i]; }
-  const TfPoint& EndOf(uint32_t i) const { return Reversed(i) ? m_A[i] : m_B[i]; }
-  uint32_t StartPoint(uint32_t i) const { return Reversed(i) ? m_PtOfB[i] : m_PtOfA[i]; }
-  uint32_t EndPoint(uint32_t i) const { return Reversed(i) ? m_PtOfA[i] : m_PtOfB[i]; }
+  TfPoint StartOf(uint32_t i) const {
+    if (!m_bIndexed) return Reversed(i) ? m_L[i].fEndPoint : m_L[i].fStartPoint;
+    return At(StartPoint(i));
+  }
+  TfPoint EndOf(uint32_t i) const {
+    if (!m_bIndexed) return Reversed(i) ? m_L[i].fStartPoint : m_L[i].fEndPoint;
+    return At(EndPoint(i));
+  }
+  uint32_t StartPoint(uint32_t i) const { return Reversed(i) ? m_Rec[i].b : m_Rec[i].a; }
+  uint32_t EndPoint(uint32_t i) const { return Reversed(i) ? m_Rec[i].a : m_Rec[i].b; }
 
   void Consider(double d, uint32_t i, const TfPoint& at) {
     if (!m_bFound || d < m_fBest || (d == m_fBest && i < m_nBest)) {
@@ -248,27 +286,28 @@ class TChainEnds {
   // The lowest waiting record of no length or far ends at point p (the list is ascending
   // and the cursor only passes placed records).
   uint32_t FirstWaiting(uint32_t p) {
-    uint32_t& k = m_Cursor[p];
-    while (k < m_ListFirst[p + 1] && m_bPlaced[m_List[k]]) ++k;
-    return k < m_ListFirst[p + 1] ? m_List[k] : c_nNone;
+    TPoint& P = m_Pt[p];
+    while (P.nCursor < P.nFarEnd && m_Rec[m_List[P.nCursor]].bPlaced) ++P.nCursor;
+    return P.nCursor < P.nFarEnd ? m_List[P.nCursor] : c_nNone;
   }
 
-  // The rule over every waiting record, in list order (coordinates that are not finite).
   // Record i turned round when its nearer end lies at the open end q of the chain (the end
   // that would join it: its end for the head, its start for the tail); the end of it that
   // would then meet q.
-  const TfPoint& TurnTowards(uint32_t i, const TfPoint& q, bool bTail) {
-    const TfPoint &S = StartOf(i), &E = EndOf(i);
+  TfPoint TurnTowards(uint32_t i, const TfPoint& q, bool bTail) {
+    const TfPoint S = StartOf(i), E = EndOf(i);
     const double ds = DistanceBetween(S, q), de = DistanceBetween(E, q);
-    if (bTail ? (de < ds && PointsMatch(E, q, m_fMatch)) : (ds < de && PointsMatch(S, q, m_fMatch))) m_bRev[i] ^= 1u;
+    if (bTail ? (de < ds && PointsMatch(E, q, m_fMatch)) : (ds < de && PointsMatch(S, q, m_fMatch)))
+      m_Rec[i].bRev ^= 1u;
     return bTail ? StartOf(i) : EndOf(i);
   }
 
+  // The rule over every waiting record, in list order (coordinates that are not finite).
   uint32_t GrowByRule(const TfPoint& q, bool bTail) {
     m_bFound = false;
     for (uint32_t i = 0; i < m_L.size(); ++i) {
-      if (m_bPlaced[i]) continue;
-      const TfPoint& J = TurnTowards(i, q, bTail);
+      if (m_Rec[i].bPlaced) continue;
+      const TfPoint J = TurnTowards(i, q, bTail);
       const double d = DistanceBetween(J, q);
       if (!m_bFound || d < m_fBest) {
         m_bFound = true;
@@ -296,61 +335,6 @@ class TChainEnds {
     return Mix(ux * 0x9E3779B97F4A7C15ull ^ Mix(uy));
   }
 
-  // Distinct end points, and per point the records ending there: those of no length or
-  // with far ends in one ascending list, short ones in another.
-  void BuildPoints() {
-    const size_t n = m_L.size();
-    m_PtOfA.resize(n);
-    m_PtOfB.resize(n);
-    size_t cap = 16;
-    while (cap < 4 * n) cap <<= 1;
-    std::vector<uint32_t> slots(cap, c_nNone);
-    m_Pt.reserve(n + 1);
-    auto pointOf = [&](const TfPoint& v) {
-      size_t mask = cap - 1, s = PointHash(v.fX, v.fY) & mask;
-      while (slots[s] != c_nNone) {
-        const TfPoint& u = m_Pt[slots[s]];
-        if (u.fX == v.fX && u.fY == v.fY) return slots[s];
-        s = (s + 1) & mask;
-      }
-      slots[s] = static_cast<uint32_t>(m_Pt.size());
-      m_Pt.push_back(v);
-      m_fMaxAbs = std::max({m_fMaxAbs, std::fabs(v.fX), std::fabs(v.fY)});
-      return slots[s];
-    };
-    for (size_t i = 0; i < n; ++i) {
-      m_PtOfA[i] = pointOf(m_A[i]);
-      m_PtOfB[i] = m_Kind[i] == eStill ? m_PtOfA[i] : pointOf(m_B[i]);
-    }
-    slots = {};
-    const size_t nPts = m_Pt.size();
-    m_Claim.assign(nPts, 0);
-    m_bClaimTail.assign(nPts, 0);
-    m_ListFirst.assign(nPts + 1, 0);
-    m_ShortFirst.assign(nPts + 1, 0);
-    for (size_t i = 0; i < n; ++i) {
-      auto& first = m_Kind[i] == eShort ? m_ShortFirst : m_ListFirst;
-      ++first[m_PtOfA[i] + 1];
-      if (m_Kind[i] != eStill) ++first[m_PtOfB[i] + 1];
-    }
-    for (size_t p = 0; p < nPts; ++p) {
-      m_ListFirst[p + 1] += m_ListFirst[p];
-      m_ShortFirst[p + 1] += m_ShortFirst[p];
-    }
-    m_List.resize(m_ListFirst[nPts]);
-    m_Short.resize(m_ShortFirst[nPts]);
-    m_Cursor.assign(m_ListFirst.begin(), m_ListFirst.end() - 1);
-    std::vector<uint32_t> fill(m_ShortFirst.begin(), m_ShortFirst.end() - 1);
-    for (uint32_t i = 0; i < n; ++i) {
-      const bool bShort = m_Kind[i] == eShort;
-      auto& list = bShort ? m_Short : m_List;
-      auto& at = bShort ? fill : m_Cursor;
-      list[at[m_PtOfA[i]]++] = i;
-      if (m_Kind[i] != eStill) list[at[m_PtOfB[i]]++] = i;
-    }
-    m_Cursor.assign(m_ListFirst.begin(), m_ListFirst.end() - 1);
-  }
-
   int64_t CellOf(double v) const {
     double c = std::floor(v / m_fCell);
     if (!(c > -4e18)) return -4'000'000'000'000'000'000;
@@ -360,60 +344,143 @@ class TChainEnds {
   static uint64_t CellHash(int64_t x, int64_t y) {
     return Mix(static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ Mix(static_cast<uint64_t>(y)));
   }
+  // The slot of cell (cx, cy), or the empty slot where it would go. The table is half
+  // as long again as the points (not a power of two: a drawing's points may number just
+  // past one); the hash's high bits pick the slot.
+  size_t FindCell(int64_t cx, int64_t cy) const {
+    const uint64_t nCap = m_Cells.size();
+    size_t s = static_cast<size_t>(((CellHash(cx, cy) >> 32) * nCap) >> 32);
+    while (m_Cells[s].nCount != 0 && (m_Cells[s].cx != cx || m_Cells[s].cy != cy))
+      if (++s == nCap) s = 0;
+    return s;
+  }
 
-  // The points in square cells a little wider than the search, each cell's points chained.
-  void BuildCells(double fCell) {
-    m_fCell = fCell;
+  // The distinct end points, numbered cell by cell in square cells a few search widths
+  // wide (the points of a cell stand together), and per point the records ending there:
+  // those of no length or with far ends in one ascending list, short ones in another.
+  void BuildPoints() {
+    m_bIndexed = true;
+    const size_t n = m_Rec.size();
+    // Distinct points in order of first appearance.
+    {
+      size_t cap = 16;
+      while (cap < 4 * n) cap <<= 1;
+      std::vector<uint32_t> slots;
+      AssignLarge(slots, cap, c_nNone);
+      ReserveLarge(m_Pt, 2 * n);
+      auto pointOf = [&](const TfPoint& v) {
+        const size_t mask = cap - 1;
+        size_t s = PointHash(v.fX, v.fY) & mask;
+        while (slots[s] != c_nNone) {
+          const TPoint& u = m_Pt[slots[s]];
+          if (u.x == v.fX && u.y == v.fY) return slots[s];
+          s = (s + 1) & mask;
+        }
+        slots[s] = static_cast<uint32_t>(m_Pt.size());
+        TPoint& P = m_Pt.emplace_back();
+        P.x = v.fX;
+        P.y = v.fY;
+        m_fMaxAbs = std::max({m_fMaxAbs, std::fabs(v.fX), std::fabs(v.fY)});
+        return slots[s];
+      };
+      for (size_t i = 0; i < n; ++i) {
+        TRec& R = m_Rec[i];
+        R.a = pointOf(m_L[i].fStartPoint);
+        R.b = R.nKind == eStill ? R.a : pointOf(m_L[i].fEndPoint);
+      }
+    }
     const size_t nPts = m_Pt.size();
-    size_t cap = 16;
-    while (cap < 2 * nPts) cap <<= 1;
-    m_Cells.assign(cap, TCell());
-    m_NextInCell.assign(nPts, c_nNone);
+    // Cells: a little wider than the search (at least 4 widths, so that a search mostly
+    // looks at one or two), each holding a run of the renumbered points.
+    m_fCell = std::max(4 * m_w, m_fMaxAbs * 1e-15 * 4);
+    AssignLarge(m_Cells, std::max<size_t>(16, nPts + nPts / 2), TCell());
+    std::vector<uint32_t> cellOf;
+    AssignLarge(cellOf, nPts, 0u);
     for (uint32_t p = 0; p < nPts; ++p) {
-      const int64_t cx = CellOf(m_Pt[p].fX), cy = CellOf(m_Pt[p].fY);
-      size_t mask = cap - 1, s = CellHash(cx, cy) & mask;
-      while (m_Cells[s].nHead != c_nNone && (m_Cells[s].cx != cx || m_Cells[s].cy != cy))
-        s = (s + 1) & mask;
-      if (m_Cells[s].nHead == c_nNone) m_Cells[s].cx = cx, m_Cells[s].cy = cy;
-      m_NextInCell[p] = m_Cells[s].nHead;
-      m_Cells[s].nHead = p;
+      const int64_t cx = CellOf(m_Pt[p].x), cy = CellOf(m_Pt[p].y);
+      const size_t s = FindCell(cx, cy);
+      if (m_Cells[s].nCount == 0) m_Cells[s].cx = cx, m_Cells[s].cy = cy;
+      ++m_Cells[s].nCount;
+      cellOf[p] = static_cast<uint32_t>(s);
+    }
+    uint32_t nAt = 0;
+    for (TCell& c : m_Cells) {
+      c.nFirst = nAt;
+      nAt += c.nCount;
+      c.nCount = 0;
+    }
+    std::vector<uint32_t> newId;
+    AssignLarge(newId, nPts, 0u);
+    for (uint32_t p = 0; p < nPts; ++p) {
+      TCell& c = m_Cells[cellOf[p]];
+      newId[p] = c.nFirst + c.nCount++;
+    }
+    cellOf = std::vector<uint32_t>();
+    for (TRec& R : m_Rec) R.a = newId[R.a], R.b = newId[R.b];
+    // The points to their new places, along the cycles of the renumbering.
+    for (uint32_t p = 0; p < nPts; ++p)
+      while (newId[p] != p) {
+        const uint32_t q = newId[p];
+        std::swap(m_Pt[p], m_Pt[q]);
+        std::swap(newId[p], newId[q]);
+      }
+    newId = std::vector<uint32_t>();
+    // Per point its run of the list, counted first: far or still records, then short ones.
+    std::vector<uint32_t> farCount, first;
+    AssignLarge(farCount, nPts, 0u);
+    AssignLarge(first, nPts + 1, 0u);
+    for (const TRec& R : m_Rec) {
+      ++first[R.a + 1];
+      if (R.nKind != eStill) ++first[R.b + 1];
+      if (R.nKind != eShort) {
+        ++farCount[R.a];
+        if (R.nKind != eStill) ++farCount[R.b];
+      }
+    }
+    for (size_t p = 0; p < nPts; ++p) first[p + 1] += first[p];
+    AssignLarge(m_List, first[nPts], 0u);
+    for (size_t p = 0; p < nPts; ++p) {
+      m_Pt[p].nCursor = first[p];  // where the next far record goes
+      m_Pt[p].nFarEnd = first[p] + farCount[p];  // where the next short one goes
+    }
+    farCount = std::vector<uint32_t>();
+    for (uint32_t i = 0; i < n; ++i) {
+      const TRec& R = m_Rec[i];
+      uint32_t TPoint::*at = R.nKind == eShort ? &TPoint::nFarEnd : &TPoint::nCursor;
+      m_List[(m_Pt[R.a].*at)++] = i;
+      if (R.nKind != eStill) m_List[(m_Pt[R.b].*at)++] = i;
+    }
+    for (size_t p = 0; p < nPts; ++p) {
+      m_Pt[p].nFarEnd = m_Pt[p].nCursor;
+      m_Pt[p].nCursor = first[p];
+      m_Pt[p].nEnd = first[p + 1];
     }
   }
 
   void CollectNear(const TfPoint& q) {
     const int64_t x0 = CellOf(q.fX - m_w), x1 = CellOf(q.fX + m_w);
     const int64_t y0 = CellOf(q.fY - m_w), y1 = CellOf(q.fY + m_w);
-    const size_t mask = m_Cells.size() - 1;
     for (int64_t cx = x0; cx <= x1; ++cx)
       for (int64_t cy = y0; cy <= y1; ++cy) {
-        size_t s = CellHash(cx, cy) & mask;
-        while (m_Cells[s].nHead != c_nNone && (m_Cells[s].cx != cx || m_Cells[s].cy != cy))
-          s = (s + 1) & mask;
-        for (uint32_t p = m_Cells[s].nHead; p != c_nNone; p = m_NextInCell[p]) m_Near.push_back(p);
+        const TCell& c = m_Cells[FindCell(cx, cy)];
+        for (uint32_t p = c.nFirst; p < c.nFirst + c.nCount; ++p) m_Near.push_back(p);
       }
   }
 
   struct TCell {
     int64_t cx = 0, cy = 0;
-    uint32_t nHead = c_nNone;
+    uint32_t nFirst = 0, nCount = 0;  // its points; no points: an empty slot
   };
 
-  std::vector<TDXFEntity>& m_L;
+  const std::vector<TDXFEntity>& m_L;
   const double m_fMatch, m_w;
   double m_fCell = 1.0, m_fMaxAbs = 0.0;
   bool m_bAllNear = false;
-  // Per record: its ends as read, kind, state and end points.
-  std::vector<TfPoint> m_A, m_B;
-  std::vector<EKind> m_Kind;
-  std::vector<uint8_t> m_bPlaced, m_bRev;
-  std::vector<uint32_t> m_Stamp, m_PtOfA, m_PtOfB;
-  // Per point: position, the last step whose box held it, its records.
-  std::vector<TfPoint> m_Pt;
-  std::vector<uint32_t> m_Claim;
-  std::vector<uint8_t> m_bClaimTail;
-  std::vector<uint32_t> m_ListFirst, m_List, m_Cursor, m_ShortFirst, m_Short;
+  bool m_bIndexed = false;  // the end points are indexed (finite, and ends can meet)
+  std::vector<TRec> m_Rec;
+  std::vector<TPoint> m_Pt;
+  std::vector<uint32_t> m_List;
   std::vector<TCell> m_Cells;
-  std::vector<uint32_t> m_NextInCell;
   // Per step.
   uint32_t m_nTime = 0;
   std::vector<uint32_t> m_Near;
@@ -423,6 +490,107 @@ class TChainEnds {
   TfPoint m_BestPoint;
 };
 
+// The lines and arcs of polyline r (already placed in its sequence) appended to out;
+// a polyline whose vertices are missing gives nothing.
+void AppendPolyline(std::vector<TDXFEntity>& out, const TDXFEntity& r, const std::vector<TDXFVertex>& V,
+                    double fCoincidenceLimit) {
+  if (r.nFirstVertex < 0 || r.nVertexCount <= 0) return;
+  const size_t first = static_cast<size_t>(r.nFirstVertex);
+  const size_t last = first + static_cast<size_t>(r.nVertexCount) - 1;
+  auto add = [&](const TDXFVertex& v, TfPoint& from, double fBulge) {
+    TDXFEntity s = GetVertexPoint(v, from, fBulge);
+    s.nSequence = r.nSequence;
+    s.nLayer = r.nLayer;
+    s.bSortedFlag = true;
+    from = s.fEndPoint;
+    out.push_back(s);
+  };
+  TfPoint from = r.fStartPoint;
+  // A first vertex equal to the start also counts when the tolerance is 0.
+  bool bForward = PointsMatch(V[first].fPoint, r.fStartPoint, fCoincidenceLimit) ||
+                  (V[first].fPoint.fX == r.fStartPoint.fX && V[first].fPoint.fY == r.fStartPoint.fY);
+  if (bForward) {
+    double fBulge = V[first].fBulge;
+    for (size_t i = first + 1; i <= last; ++i) {
+      add(V[i], from, fBulge);
+      fBulge = V[i].fBulge;
+    }
+  } else {
+    for (size_t i = last; i-- > first;) add(V[i], from, -V[i].fBulge);
+  }
+}
+
+// How many records polyline r expands into.
+size_t PolylineSegments(const TDXFEntity& r) {
+  return r.nFirstVertex < 0 || r.nVertexCount <= 0 ? 0 : static_cast<size_t>(r.nVertexCount) - 1;
+}
+
+// Puts L in the order given (L[k] becomes the record at from[k], every record once),
+// moving each record once along the cycles of the permutation.
+void PermuteInPlace(std::vector<TDXFEntity>& L, const std::vector<uint32_t>& from) {
+  const size_t n = L.size();
+  std::vector<uint8_t> done;
+  AssignLarge(done, n, uint8_t{0});
+  for (size_t j = 0; j < n; ++j) {
+    if (done[j] || from[j] == j) continue;
+    TDXFEntity t = L[j];
+    size_t k = j;
+    while (from[k] != j) {
+      // Two moves ahead along the cycle, so that the record is there when it is moved.
+      if (from[from[k]] != j) PrefetchRecord(&L[from[from[from[k]]]]);
+      L[k] = L[from[k]];
+      done[k] = 1;
+      k = from[k];
+    }
+    L[k] = t;
+    done[k] = 1;
+  }
+}
+
+// Replaces each polyline of L by its lines and arcs (nOut records in all). The list grows
+// within its own memory when it has room, from the back; otherwise into a new list.
+void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V, double fCoincidenceLimit,
+                     size_t nOut) {
+  bool bAny = false;
+  for (const auto& r : L) bAny = bAny || r.EntityType == eDXFET_PolyLine;
+  if (!bAny) return;
+  if (L.capacity() < nOut) {
+    std::vector<TDXFEntity> out;
+    ReserveLarge(out, nOut);
+    for (const auto& r : L) {
+      if (r.EntityType != eDXFET_PolyLine)
+        out.push_back(r);
+      else
+        AppendPolyline(out, r, V, fCoincidenceLimit);
+    }
+    L = std::move(out);
+    return;
+  }
+  // Polylines that give nothing leave first, so that from the back every record keeps or
+  // gains room.
+  size_t w = 0;
+  for (size_t i = 0; i < L.size(); ++i)
+    if (L[i].EntityType != eDXFET_PolyLine || PolylineSegments(L[i]) > 0) {
+      if (w != i) L[w] = L[i];
+      ++w;
+    }
+  const size_t n = w;
+  L.resize(nOut);
+  std::vector<TDXFEntity> pieces;
+  size_t at = nOut;  // what records k.. become lies at [at, nOut), never before k
+  for (size_t k = n; k-- > 0;) {
+    if (L[k].EntityType != eDXFET_PolyLine) {
+      L[--at] = L[k];
+      continue;
+    }
+    const TDXFEntity r = L[k];
+    pieces.clear();
+    AppendPolyline(pieces, r, V, fCoincidenceLimit);
+    at -= pieces.size();
+    std::copy(pieces.begin(), pieces.end(), L.begin() + static_cast<ptrdiff_t>(at));
+  }
+}
+
 }  // namespace
 
 int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices,
@@ -430,93 +598,89 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
                  TIntList& Squences, TProgressStage* pStage) {
   SortPoint(L);
   const size_t n = L.size();
-  for (auto& r : L) r.bSortedFlag = false;
   const bool bCanMatch = fMatchLimit > 0.0 && n > 1;
   // Every start within the tolerance box lies within its diagonal; a little more covers
   // rounding at the edge of the search square.
   double fMaxAbs = 0.0;
-  for (const auto& r : L)
+  size_t nOut = 0;
+  for (const auto& r : L) {
     fMaxAbs = std::max({fMaxAbs, std::fabs(r.fStartPoint.fX), std::fabs(r.fStartPoint.fY),
                         std::fabs(r.fEndPoint.fX), std::fabs(r.fEndPoint.fY)});
-  const double w = fMatchLimit * std::sqrt(2.0) * (1 + 1e-9) + fMaxAbs * 1e-15;
-  TChainEnds ends(L, bCanMatch, fMatchLimit, w);
-
-  // The sequences one after another in one array; a sequence's head grows in a scratch
-  // array and is put before the rest when the sequence is complete.
-  std::vector<uint32_t> order, head;
-  order.reserve(n);
-  int32_t counter = nSequence;
-  for (uint32_t first = 0; first < n; ++first) {
-    if (pStage) pStage->Step(first);
-    if (ends.Placed(first)) continue;
-    ends.Take(first, counter);
-    head.clear();
-    const size_t nAt = order.size();
-    order.push_back(first);
-    if (bCanMatch && L[first].EntityType != eDXFET_Point) {
-      uint32_t g = 0;
-      while ((g = ends.Grow(L[order.back()].fEndPoint, true)) != TChainEnds::c_nNone) {
-        ends.Take(g, counter);
-        order.push_back(g);
-      }
-      uint32_t h = first;
-      while ((g = ends.Grow(L[h].fStartPoint, false)) != TChainEnds::c_nNone) {
-        ends.Take(g, counter);
-        head.push_back(g);
-        h = g;
-      }
-    }
-    if (!head.empty()) {
-      order.insert(order.begin() + static_cast<ptrdiff_t>(nAt), head.rbegin(), head.rend());
-    }
-    Squences.Add(counter);
-    ++counter;
+    nOut += r.EntityType == eDXFET_PolyLine ? PolylineSegments(r) : 1;
   }
-  std::vector<TDXFEntity> out;
-  out.reserve(n);
-  for (uint32_t i : order) out.push_back(L[i]);
-  L = std::move(out);
-  AddPolyline(L, Vertices, fCoincidenceLimit);
+  const double w = fMatchLimit * std::sqrt(2.0) * (1 + 1e-9) + fMaxAbs * 1e-15;
+
+  // The sequences one after another in one array (with where each begins); a sequence's
+  // head grows in a scratch array and is put before the rest when the sequence is complete.
+  std::vector<uint32_t> order, head, seqFirst;
+  std::vector<uint8_t> reversed;
+  ReserveLarge(order, n);
+  int32_t counter = nSequence;
+  {
+    TChainEnds ends(L, bCanMatch, fMatchLimit, w);
+    for (uint32_t first = 0; first < n; ++first) {
+      if (pStage) pStage->Step(first);
+      if (ends.Placed(first)) continue;
+      ends.Take(first);
+      head.clear();
+      const size_t nAt = order.size();
+      seqFirst.push_back(static_cast<uint32_t>(nAt));
+      order.push_back(first);
+      if (bCanMatch && L[first].EntityType != eDXFET_Point) {
+        uint32_t g = 0;
+        while ((g = ends.Grow(ends.PlacedEnd(order.back()), true)) != TChainEnds::c_nNone) {
+          ends.Take(g);
+          order.push_back(g);
+        }
+        uint32_t h = first;
+        while ((g = ends.Grow(ends.PlacedStart(h), false)) != TChainEnds::c_nNone) {
+          ends.Take(g);
+          head.push_back(g);
+          h = g;
+        }
+      }
+      if (!head.empty()) {
+        order.insert(order.begin() + static_cast<ptrdiff_t>(nAt), head.rbegin(), head.rend());
+      }
+      Squences.Add(counter);
+      ++counter;
+    }
+    reversed.resize(n);
+    for (uint32_t i = 0; i < n; ++i) reversed[i] = ends.TakenReversed(i) ? 1 : 0;
+  }
+  // The chained list: records turned as they were taken, put in chain order within the
+  // list itself, numbered, and polylines expanded.
+  for (uint32_t i = 0; i < n; ++i)
+    if (reversed[i]) ReverseLine(L[i]);
+  reversed = std::vector<uint8_t>();
+  PermuteInPlace(L, order);
+  order = std::vector<uint32_t>();
+  seqFirst.push_back(static_cast<uint32_t>(n));
+  for (size_t s = 0; s + 1 < seqFirst.size(); ++s)
+    for (uint32_t k = seqFirst[s]; k < seqFirst[s + 1]; ++k) {
+      L[k].bSortedFlag = true;
+      L[k].nSequence = nSequence + static_cast<int32_t>(s);
+    }
+  ExpandPolylines(L, Vertices, fCoincidenceLimit, nOut);
   return counter;
 }
 
 void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V,
                  double fCoincidenceLimit) {
   bool bAny = false;
-  for (const auto& r : L) bAny = bAny || r.EntityType == eDXFET_PolyLine;
+  size_t nOut = 0;
+  for (const auto& r : L) {
+    bAny = bAny || r.EntityType == eDXFET_PolyLine;
+    nOut += r.EntityType == eDXFET_PolyLine ? PolylineSegments(r) : 1;
+  }
   if (!bAny) return;
   std::vector<TDXFEntity> out;
-  out.reserve(L.size());
+  out.reserve(nOut);
   for (const auto& r : L) {
-    if (r.EntityType != eDXFET_PolyLine) {
+    if (r.EntityType != eDXFET_PolyLine)
       out.push_back(r);
-      continue;
-    }
-    if (r.nFirstVertex < 0 || r.nVertexCount <= 0) continue;
-    const size_t first = static_cast<size_t>(r.nFirstVertex);
-    const size_t last = first + static_cast<size_t>(r.nVertexCount) - 1;
-    auto add = [&](const TDXFVertex& v, TfPoint& from, double fBulge) {
-      TDXFEntity s = GetVertexPoint(v, from, fBulge);
-      s.nSequence = r.nSequence;
-      s.nLayer = r.nLayer;
-      s.bSortedFlag = true;
-      from = s.fEndPoint;
-      out.push_back(s);
-    };
-    TfPoint from = r.fStartPoint;
-    // A first vertex equal to the start also counts when the tolerance is 0.
-    bool bForward =
-        PointsMatch(V[first].fPoint, r.fStartPoint, fCoincidenceLimit) ||
-        (V[first].fPoint.fX == r.fStartPoint.fX && V[first].fPoint.fY == r.fStartPoint.fY);
-    if (bForward) {
-      double fBulge = V[first].fBulge;
-      for (size_t i = first + 1; i <= last; ++i) {
-        add(V[i], from, fBulge);
-        fBulge = V[i].fBulge;
-      }
-    } else {
-      for (size_t i = last; i-- > first;) add(V[i], from, -V[i].fBulge);
-    }
+    else
+      AppendPolyline(out, r, V, fCoincidenceLimit);
   }
   L = std::move(out);
 }

@@ -45,6 +45,17 @@ struct TInnerFirst {
 void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq,
               double fClosedLimit, TInnerFirst* pInnerFirst = nullptr);
 
+// Asks the memory for a record that will be read soon (a list gathered in another order
+// otherwise waits for every record in turn).
+inline void PrefetchRecord(const TDXFEntity* p) {
+#if defined(__GNUC__) || defined(__clang__)
+  const char* c = reinterpret_cast<const char*>(p);
+  for (size_t k = 0; k < sizeof(TDXFEntity); k += 64) __builtin_prefetch(c + k);
+#else
+  (void)p;
+#endif
+}
+
 // Building blocks shared with other orderings of the same rules.
 void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);
 void ReverseRecordRange(std::vector<TDXFEntity>& Records, size_t nFirst, size_t nLast);

@@ -1,6 +1,7 @@
 // The importer's passes over the drawing: sections, tables, layers, the element
 // dispatch for BLOCKS and ENTITIES, arc ends, spans and tolerances, and the import.
 #include "dxf/DXFIn.h"
+#include "model/LargeArrays.h"
 
 #include <algorithm>
 #include <cmath>
@@ -282,6 +283,7 @@ int32_t TDXFIn::ResolveLayer(const std::string& strLayer) {
 
 void TDXFIn::EmptyLists() {
   for (auto& l : m_lstRecords) l.clear();
+  m_nWrittenRecords = {};
   m_lstBlocks.clear();
   m_lstHeadofBlocks.clear();
   m_lstVertices.clear();
@@ -292,7 +294,7 @@ void TDXFIn::EmptyLists() {
   m_nExpanded = 0;
   for (auto& k : m_NotImported) k.clear();
   m_nPaperSpaceElements = 0;
-  m_lstRead = {};
+  m_lstRead = std::vector<TDXFEntity>();
   m_bReadInserts = false;
   m_LayerNames.clear();
   m_LayerIds.clear();
@@ -473,7 +475,7 @@ TStringList TDXFIn::ImportReport() const {
         s += (i ? ", " : " ") + std::to_string(kinds[i].second) + " " + kinds[i].first;
       out.push_back(s + " not imported");
     }
-    if (m_lstRecords[static_cast<size_t>(k)].empty())
+    if (m_lstRecords[static_cast<size_t>(k)].empty() && m_nWrittenRecords[static_cast<size_t>(k)] == 0)
       out.push_back("layer " + LayerName(k) + ": nothing to import");
     else
       bAny = true;
@@ -795,7 +797,7 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   // of every layer are kept until the layers are chosen. A sheet spends some 65 bytes
   // of the file on an element.
   m_bDeferLayers = true;
-  m_lstRead.reserve(lines.Size() / 64 + 16);
+  ReserveLarge(m_lstRead, lines.Size() / 64 + 16);
   if (m_bTextAsPaths && !m_pFonts) m_pFonts = std::make_shared<TFontLibrary>(m_strFontFolder);
   std::exception_ptr failure;
   try {
@@ -899,7 +901,7 @@ void TDXFIn::PlaceRecords() {
     m_lstRead.resize(nKept);
     m_lstRecords[0] = std::move(m_lstRead);
   }
-  m_lstRead = {};
+  m_lstRead = std::vector<TDXFEntity>();
 }
 
 double TDXFIn::ArcLength(const TDXFEntity& r) {
@@ -954,14 +956,6 @@ TStringList TDXFIn::ReadLayers(std::string strBuffer) {
   lines.Rewind();
   if (FindSection("ENTITIES")) ScanEntitiesForLayers();
   return m_DrawingLayers;
-}
-
-void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
-  ProgramList.clear();
-  tPLayerList = TLayerContent();
-  ReadFile();
-  ChainAndOrder();
-  TranslateList(ProgramList, tPLayerList);
 }
 
 }  // namespace veltrane

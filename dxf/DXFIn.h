@@ -93,7 +93,7 @@ class TDXFIn {
   int32_t MovesPerSplineSection() const { return m_nMovesPerSplineSection; }
 
   // The whole import into ProgramList (emptied first); throws EDXFError when the drawing
-  // cannot be read.
+  // cannot be read. The records and vertices are let go once the program is made.
   void Import(TStringList& ProgramList, TLayerContent& tPLayerList);
 
   // Steps of the import, public for the tools and tests that run them one by one.
@@ -162,6 +162,10 @@ class TDXFIn {
 
  private:
   class TLayerScan;
+  // The program text of the ordered layers Lists[0..LayerCount()) (records, or what the
+  // program needs of them).
+  template <class TLists>
+  void WriteProgram(TStringList& lstOut, TLayerContent& tPLayerList, const TLists& Lists) const;
   // Passes over the file.
   bool FindSection(std::string_view strSection);
   void RequireSection();  // throws EDXFError when the file has no section at all
@@ -313,6 +317,7 @@ class TDXFIn {
   TStringList m_DrawingLayers;  // the layer dialog's list
 
   std::array<std::vector<TDXFEntity>, c_nLayerSlots> m_lstRecords;
+  std::array<size_t, c_nLayerSlots> m_nWrittenRecords{};  // per layer, records Import() wrote and let go
   // The reading before the layers are chosen: every record in drawing order with its
   // layer's number in nLayer (insertions as eDXFET_InsertRef), the layers' names, and
   // the warnings with the layer they depend on (-1: none) and the record they precede.

@@ -40,7 +40,12 @@ bool TDXFLines::Next(std::string_view& strLine) {
   const char* end = base + n;
   const char* q = p;
   while (q < end && *q != '\n' && *q != '\r') ++q;
-  strLine = TrimView(std::string_view(p, static_cast<size_t>(q - p)));
+  // Trimmed as TrimView does, here where it is done for every line.
+  const char* a = p;
+  const char* b = q;
+  while (a < b && static_cast<unsigned char>(*a) <= 32) ++a;
+  while (b > a && static_cast<unsigned char>(b[-1]) <= 32) --b;
+  strLine = std::string_view(a, static_cast<size_t>(b - a));
   if (q < end) {
     if (q + 1 < end && ((*q == '\r' && q[1] == '\n') || (m_bLfCr && *q == '\n' && q[1] == '\r'))) ++q;
     ++q;

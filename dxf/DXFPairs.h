@@ -12,6 +12,13 @@
 namespace veltrane {
 
 inline int32_t GroupCode(std::string_view s) {
+  // The common form, a few plain digits, read here; anything else as any whole number.
+  if (!s.empty() && s.size() <= 4) {
+    int32_t n = 0;
+    size_t i = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) n = n * 10 + (s[i] - '0');
+    if (i == s.size()) return n;
+  }
   int32_t n = 0;
   return TryStrToInt(s, n) ? n : c_nCodeErrorValue;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "dxf/DXFChain.h"
+#include "model/LargeArrays.h"
 #include "dxf/DXFCutOrder.h"
 
 namespace veltrane {
@@ -65,7 +66,7 @@ class TEndTree {
     m_nBelow = nBelow;
     m_nEx1 = nEx1;
     m_nEx2 = nEx2;
-    if (!m_Nodes.empty()) Search(0);
+    if (!m_Nodes.empty()) Search(0, BoxDistance2(m_Nodes[0]));
     fDist = m_fBest;
     nSeq = m_nBestSeq;
     return m_bFound;
@@ -138,44 +139,52 @@ class TEndTree {
     }
   }
 
-  double BoxDistance(const TNode& t) const {
-    double dx = std::max({0.0, t.x0 - m_q.fX, m_q.fX - t.x1});
-    double dy = std::max({0.0, t.y0 - m_q.fY, m_q.fY - t.y1});
-    return std::sqrt(dx * dx + dy * dy);
+  // The square of the distance from q to t's box.
+  double BoxDistance2(const TNode& t) const {
+    const double dx = std::max({0.0, t.x0 - m_q.fX, m_q.fX - t.x1});
+    const double dy = std::max({0.0, t.y0 - m_q.fY, m_q.fY - t.y1});
+    return dx * dx + dy * dy;
   }
 
-  bool Prunable(const TNode& t) const {
+  // fBox2: the square of t's box distance, computed once by whoever looks at t. Squares
+  // are compared with a slack far above their rounding, so that a box is passed only when
+  // every end in it lies farther than the best (an equal distance is never hidden), and
+  // no square root is taken for a box.
+  bool Prunable(const TNode& t, double fBox2) const {
     if (t.nAlive == 0 || t.nMinSeq >= m_nBelow) return true;
     if (!m_bFound) return false;
-    // A little slack so that rounding in the box bound never hides an equal distance.
-    const double fBox = BoxDistance(t);
-    if (fBox > m_fBest * (1 + 1e-9) + 1e-300) return true;
-    // Where many ends lie at one distance (a hub, a stack of copies) only a lower
-    // sequence can win a tie: a box of later sequences, none of them nearer, is passed.
-    return t.nMinSeq >= m_nBestSeq && (m_fBest == 0.0 || fBox >= m_fBest * (1 + 1e-9) + 1e-300);
+    if (fBox2 > m_fBest2 * (1 + 4e-9) + 1e-300) return true;
+    // Where many ends lie at one point (a hub, a stack of copies) only a lower sequence
+    // can win the tie: a box of later sequences is passed.
+    return m_fBest2 == 0.0 && t.nMinSeq >= m_nBestSeq;
   }
 
-  void Search(uint32_t n) const {
+  void Search(uint32_t n, double fBox2) const {
     const TNode& t = m_Nodes[n];
-    if (Prunable(t)) return;
+    if (Prunable(t, fBox2)) return;
     if (t.left == UINT32_MAX) {
       for (size_t i = t.lo; i < t.hi; ++i) {
         const TPt& p = m_Pts[i];
         if (!m_Alive[i] || p.seq >= m_nBelow || p.seq == m_nEx1 || p.seq == m_nEx2) continue;
-        double d = DistanceBetween(m_q, TfPoint{p.x, p.y, 0.0});
+        // The square root (the distance compared) only for an end that may be nearest:
+        // a square clearly above the best's square has a root above the best.
+        const double dx = p.x - m_q.fX, dy = p.y - m_q.fY, d2 = dx * dx + dy * dy;
+        if (m_bFound && d2 > m_fBest2 * (1 + 1e-12)) continue;
+        const double d = std::sqrt(d2);
         if (!m_bFound || d < m_fBest || (d == m_fBest && p.seq < m_nBestSeq)) {
           m_bFound = true;
           m_fBest = d;
+          m_fBest2 = d2;
           m_nBestSeq = p.seq;
         }
       }
       return;
     }
     uint32_t a = t.left, b = t.right;
-    const double fa = BoxDistance(m_Nodes[a]), fb = BoxDistance(m_Nodes[b]);
-    if (fb < fa || (fb == fa && m_Nodes[b].nMinSeq < m_Nodes[a].nMinSeq)) std::swap(a, b);
-    Search(a);
-    Search(b);
+    double fa = BoxDistance2(m_Nodes[a]), fb = BoxDistance2(m_Nodes[b]);
+    if (fb < fa || (fb == fa && m_Nodes[b].nMinSeq < m_Nodes[a].nMinSeq)) std::swap(a, b), std::swap(fa, fb);
+    Search(a, fa);
+    Search(b, fb);
   }
 
   std::vector<TPt> m_Pts;
@@ -185,11 +194,68 @@ class TEndTree {
   std::vector<std::pair<uint32_t, uint32_t>> m_PointsOf;
   // Search state.
   mutable bool m_bFound = false;
-  mutable double m_fBest = 0.0;
+  mutable double m_fBest = 0.0, m_fBest2 = 0.0;  // the distance and its square
   mutable uint32_t m_nBestSeq = 0;
   mutable TfPoint m_q;
   mutable uint32_t m_nBelow = 0, m_nEx1 = 0, m_nEx2 = 0;
 };
+
+// Puts the sequences' records in queue order within L itself (each record moved once,
+// along the cycles of the permutation), turning the sequences marked turned round as
+// ReverseRecordRange does, numbering them from n_seq, and dropping records of no queued
+// sequence. Each sequence's range holds its own records alone.
+void ArrangeInPlace(std::vector<TDXFEntity>& L, const std::vector<TSeqRange>& seqs,
+                    const std::vector<uint32_t>& queue, const std::vector<uint8_t>& turned, int32_t n_seq) {
+  const size_t n = L.size();
+  // from[j]: where the record that goes to position j stands now.
+  std::vector<uint32_t> from;
+  ReserveLarge(from, n);
+  std::vector<uint8_t> kept;
+  AssignLarge(kept, n, uint8_t{0});
+  for (uint32_t k : queue) {
+    const TSeqRange& r = seqs[k];
+    for (size_t i = r.nFirst; i <= r.nLast; ++i) {
+      from.push_back(static_cast<uint32_t>(turned[k] ? r.nLast - (i - r.nFirst) : i));
+      kept[i] = 1;
+    }
+  }
+  const size_t nKept = from.size();
+  for (size_t i = 0; i < n; ++i)
+    if (!kept[i]) from.push_back(static_cast<uint32_t>(i));
+  kept = std::vector<uint8_t>();
+  std::vector<uint8_t> done;
+  AssignLarge(done, n, uint8_t{0});
+  for (size_t j = 0; j < n; ++j) {
+    if (done[j] || from[j] == j) continue;
+    TDXFEntity t = L[j];
+    size_t k = j;
+    while (from[k] != j) {
+      // Two moves ahead along the cycle, so that the record is there when it is moved.
+      if (from[from[k]] != j) PrefetchRecord(&L[from[from[from[k]]]]);
+      L[k] = L[from[k]];
+      done[k] = 1;
+      k = from[k];
+    }
+    L[k] = t;
+    done[k] = 1;
+  }
+  from = std::vector<uint32_t>();
+  done = std::vector<uint8_t>();
+  L.resize(nKept);
+  size_t j = 0;
+  for (size_t q = 0; q < queue.size(); ++q) {
+    const TSeqRange& r = seqs[queue[q]];
+    const bool bTurn = turned[queue[q]] != 0;
+    for (size_t i = r.nFirst; i <= r.nLast; ++i, ++j) {
+      TDXFEntity& e = L[j];
+      if (bTurn) {
+        std::swap(e.fStartPoint, e.fEndPoint);
+        e.Direction = e.Direction == eClockwise ? eAnticlockwise : eClockwise;
+      }
+      e.nSequence = n_seq + static_cast<int32_t>(q);
+    }
+  }
+}
 
 }  // namespace
 
@@ -218,11 +284,35 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     r.nLast = i;
     r.bFound = true;
   }
-  auto start = [&](size_t k) -> const TfPoint& { return L[seqs[k].nFirst].fStartPoint; };
-  auto end = [&](size_t k) -> const TfPoint& { return L[seqs[k].nLast].fEndPoint; };
+  // When each sequence's range holds its records alone (as chaining leaves them), the
+  // ends are kept per sequence and the turns made when the list is written in its new
+  // order; otherwise each turn reverses its range of the list there and then.
+  size_t nMembers = 0, nSpans = 0;
+  for (const TSeqRange& r : seqs)
+    if (r.bFound) nSpans += r.nLast - r.nFirst + 1;
+  for (const TDXFEntity& r : L) {
+    const int64_t slot = static_cast<int64_t>(r.nSequence) - nLow;
+    nMembers += slot >= 0 && static_cast<size_t>(slot) < slotOf.size() && slotOf[static_cast<size_t>(slot)] != SIZE_MAX;
+  }
+  const bool bContiguous = nMembers == nSpans;
+  std::vector<TfPoint> starts, ends;
+  std::vector<uint8_t> turned;
+  if (bContiguous) {
+    starts.resize(S);
+    ends.resize(S);
+    turned.assign(S, 0);
+    for (size_t k = 0; k < S; ++k)
+      if (seqs[k].bFound) starts[k] = L[seqs[k].nFirst].fStartPoint, ends[k] = L[seqs[k].nLast].fEndPoint;
+  }
+  auto start = [&](size_t k) -> const TfPoint& {
+    return bContiguous ? turned[k] ? ends[k] : starts[k] : L[seqs[k].nFirst].fStartPoint;
+  };
+  auto end = [&](size_t k) -> const TfPoint& {
+    return bContiguous ? turned[k] ? starts[k] : ends[k] : L[seqs[k].nLast].fEndPoint;
+  };
   std::vector<uint8_t> queued(S, 0), closed(S, 0);
   std::vector<TEndTree::TPt> pts;
-  pts.reserve(2 * S);
+  ReserveLarge(pts, 2 * S);
   for (size_t k = 0; k < S; ++k) {
     if (!seqs[k].bFound) {
       queued[k] = 1;  // a number without records is not travelled
@@ -300,8 +390,12 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     double fBest = best.disToLast + minDistSec, fSecond = second.disToLast + minDistSec2;
     bool bBest = fBest < fSecond || (fBest == fSecond && best.min_seq == second.min_seq);
     const TMinSeq& chosen = bBest ? best : second;
-    if (chosen.bReverse)
-      ReverseRecordRange(L, seqs[chosen.min_seq].nFirst, seqs[chosen.min_seq].nLast);
+    if (chosen.bReverse) {
+      if (bContiguous)
+        turned[chosen.min_seq] = 1;
+      else
+        ReverseRecordRange(L, seqs[chosen.min_seq].nFirst, seqs[chosen.min_seq].nLast);
+    }
     queued[chosen.min_seq] = 1;
     tree.Remove(chosen.min_seq);
     queue.push_back(chosen.min_seq);
@@ -317,6 +411,10 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     for (size_t q = 0; q < queue.size(); ++q)
       for (uint32_t b : containers[queue[q]])
         pInnerFirst->ContainersByPosition[q].push_back(positionOf[b]);
+  }
+  if (bContiguous) {
+    ArrangeInPlace(L, seqs, queue, turned, n_seq);
+    return;
   }
   std::vector<TDXFEntity> out;
   out.reserve(L.size());

@@ -40,24 +40,26 @@ enum class EDXFConvertUnits : int32_t { eDrawing = 0, eMillimetres = 1, eInches 
 // apart are distinct, whatever the drawing's span.
 inline constexpr double gc_fMaxDefaultMatchMillimetres = 0.1;
 
+// The fields stand so that only the last few bytes are padding (144 bytes; a layer of a
+// million records is read, chained and ordered several times over).
 struct TDXFEntity {
   EDXFEntityType EntityType = eDXFET_NoEntity;
+  EAngleDirection Direction = eClockwise;
   TfPoint fStartPoint;
   TfPoint fEndPoint;
   TfPoint fCentrePoint;
   double fRadius = 0.0;
   double fStartAngle = 0.0;  // degrees, anticlockwise from +X
   double fEndAngle = 0.0;
-  EAngleDirection Direction = eClockwise;
+  double fDistance = 0.0;
   int32_t nLayer = 0;
   int32_t nEntity = 0;
   int32_t nSequence = 0;
-  bool bSortedFlag = false;
-  double fDistance = 0.0;
   int32_t nInsert = -1;  // eDXFET_InsertRef: index into the importer's insert table
   int32_t nFirstVertex = -1;  // a polyline's run of vertices in the vertex list
   int32_t nVertexCount = 0;
   int32_t nLine = 0;  // where the element stands in the drawing, for messages
+  bool bSortedFlag = false;
   bool operator==(const TDXFEntity&) const = default;
 };
 

@@ -1,8 +1,10 @@
 // Translation to program text: a layer block per layer, a sequence per path, one move
 // statement per record, each move relative to where the previous one ended.
 #include <algorithm>
+#include <array>
 
 #include "dxf/DXFChain.h"
+#include "model/LargeArrays.h"
 #include "dxf/DXFDedupe.h"
 #include "dxf/DXFIn.h"
 #include "dxf/DXFTravel.h"
@@ -55,14 +57,99 @@ void TDXFIn::ChainAndOrder() {
   }
 }
 
+namespace {
+
+// What the program needs of a record once the paths are ordered: under half of it.
+struct TPathMove {
+  double fSX = 0, fSY = 0, fEX = 0, fEY = 0, fCX = 0, fCY = 0;
+  int32_t nSequence = 0, nLayer = 0;
+  EDXFEntityType EntityType = eDXFET_NoEntity;
+  bool bClockwise = false, bSortedFlag = false;
+};
+
+TPathMove MoveOf(const TDXFEntity& r) {
+  TPathMove m;
+  m.fSX = r.fStartPoint.fX, m.fSY = r.fStartPoint.fY;
+  m.fEX = r.fEndPoint.fX, m.fEY = r.fEndPoint.fY;
+  m.fCX = r.fCentrePoint.fX, m.fCY = r.fCentrePoint.fY;
+  m.nSequence = r.nSequence;
+  m.nLayer = r.nLayer;
+  m.EntityType = r.EntityType;
+  m.bClockwise = r.Direction == eClockwise;
+  m.bSortedFlag = r.bSortedFlag;
+  return m;
+}
+
+// The same questions of either form.
+EDXFEntityType TypeOf(const TDXFEntity& r) { return r.EntityType; }
+EDXFEntityType TypeOf(const TPathMove& m) { return m.EntityType; }
+bool SortedOf(const TDXFEntity& r) { return r.bSortedFlag; }
+bool SortedOf(const TPathMove& m) { return m.bSortedFlag; }
+int32_t SequenceOf(const TDXFEntity& r) { return r.nSequence; }
+int32_t SequenceOf(const TPathMove& m) { return m.nSequence; }
+int32_t LayerOf(const TDXFEntity& r) { return r.nLayer; }
+int32_t LayerOf(const TPathMove& m) { return m.nLayer; }
+bool ClockwiseOf(const TDXFEntity& r) { return r.Direction == eClockwise; }
+bool ClockwiseOf(const TPathMove& m) { return m.bClockwise; }
+TfPoint StartOf(const TDXFEntity& r) { return r.fStartPoint; }
+TfPoint StartOf(const TPathMove& m) { return TfPoint{m.fSX, m.fSY, 0.0}; }
+TfPoint EndOf(const TDXFEntity& r) { return r.fEndPoint; }
+TfPoint EndOf(const TPathMove& m) { return TfPoint{m.fEX, m.fEY, 0.0}; }
+TfPoint CentreOf(const TDXFEntity& r) { return r.fCentrePoint; }
+TfPoint CentreOf(const TPathMove& m) { return TfPoint{m.fCX, m.fCY, 0.0}; }
+
+}  // namespace
+
 void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) const {
+  WriteProgram(lstOut, tPLayerList, m_lstRecords);
+}
+
+void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
+  ProgramList.clear();
+  tPLayerList = TLayerContent();
+  ReadFile();
+  ChainAndOrder();
+  // Once ordered, the records give way to what the program needs of them before the
+  // program text is made, so that the two are never held at full size together.
+  std::array<std::vector<TPathMove>, c_nLayerSlots> moves;
+  for (size_t k = 0; k < c_nLayerSlots; ++k) {
+    auto& L = m_lstRecords[k];
+    ReserveLarge(moves[k], L.size());
+    for (const TDXFEntity& r : L) moves[k].push_back(MoveOf(r));
+    m_nWrittenRecords[k] = L.size();
+    L = std::vector<TDXFEntity>();  // (= {} would keep the memory)
+  }
+  m_lstVertices = std::vector<TDXFVertex>();
+  WriteProgram(ProgramList, tPLayerList, moves);
+}
+
+template <class TLists>
+void TDXFIn::WriteProgram(TStringList& lstOut, TLayerContent& tPLayerList, const TLists& Lists) const {
   lstOut.clear();
   tPLayerList.nUseLayer = 0;
   const int32_t nLayers = LayerCount();
   bool bOpenLayer = false;
   int32_t nOpenLayer = 0, nOpenSeq = 0;
   double fRecords = 0.0, fDone = 0.0;
-  for (int32_t i = 0; i < nLayers; ++i) fRecords += static_cast<double>(m_lstRecords[static_cast<size_t>(i)].size());
+  // At most a line per record, five per path and four per layer: the list is made that
+  // long once, not grown by copying.
+  size_t nLines = 0;
+  for (int32_t i = 0; i < nLayers; ++i) {
+    const auto& L = Lists[static_cast<size_t>(i)];
+    fRecords += static_cast<double>(L.size());
+    nLines += L.size() + 4;
+    bool bAny = false;
+    int32_t nPrev = 0;
+    for (const auto& r : L)
+      if (SortedOf(r)) {
+        if (!bAny || nPrev != SequenceOf(r)) nLines += 5;
+        bAny = true;
+        nPrev = SequenceOf(r);
+      }
+  }
+  ReserveLarge(lstOut, nLines);
+  // Each line is put together here and copied once at its own length.
+  std::string line;
   TProgressStage writing(m_pProgress, "Writing the program", c_fOrderShare, 1.0, fRecords);
   auto closeLayer = [&]() {
     lstOut.push_back("'$EndSeq(" + std::to_string(nOpenSeq) + ")");
@@ -70,47 +157,56 @@ void TDXFIn::TranslateList(TStringList& lstOut, TLayerContent& tPLayerList) cons
     lstOut.push_back("");
   };
   for (int32_t i = 0; i < nLayers; ++i) {
-    const auto& L = m_lstRecords[static_cast<size_t>(i)];
+    const auto& L = Lists[static_cast<size_t>(i)];
     bool bFirst = true;
     TMoveWriter Writer;
-    for (const TDXFEntity& r : L) {
+    for (const auto& r : L) {
       writing.Step(++fDone);
-      if (!r.bSortedFlag) continue;
+      if (!SortedOf(r)) continue;
       if (bFirst) {
         if (bOpenLayer) closeLayer();
-        nOpenLayer = r.nLayer;
+        nOpenLayer = LayerOf(r);
         lstOut.push_back("'$Layer" + std::to_string(nOpenLayer) + ":" + LayerName(nOpenLayer));
         ++tPLayerList.nUseLayer;
         if (nOpenLayer >= 0 && nOpenLayer < 6)
           tPLayerList.sLayerName[nOpenLayer] = LayerName(nOpenLayer);
         bOpenLayer = true;
       }
-      if (bFirst || r.nSequence != nOpenSeq) {
+      if (bFirst || SequenceOf(r) != nOpenSeq) {
         if (!bFirst) {
           lstOut.push_back("'$EndSeq(" + std::to_string(nOpenSeq) + ")");
           lstOut.push_back("");
         }
-        nOpenSeq = r.nSequence;
+        nOpenSeq = SequenceOf(r);
         lstOut.push_back("'$StartSeq(" + std::to_string(nOpenSeq) + ")");
         lstOut.push_back("cadseq" + std::to_string(nOpenSeq) + ":");
-        lstOut.push_back("    MOVEABS(" + StringFromDouble(r.fStartPoint.fX) + "," +
-                         StringFromDouble(r.fStartPoint.fY) + ")");
-        Writer.MoveTo(r.fStartPoint);
+        const TfPoint S = StartOf(r);
+        line.assign("    MOVEABS(");
+        AppendNumber(line, S.fX);
+        line += ',';
+        AppendNumber(line, S.fY);
+        line += ')';
+        lstOut.emplace_back(line);
+        Writer.MoveTo(S);
       }
       bFirst = false;
       // Each move goes from where the previous record ended to this record's end; a
       // move that is too short to write is left out and the next one takes it up.
-      std::string strArgs;
-      switch (r.EntityType) {
+      switch (TypeOf(r)) {
         case eDXFET_Line:
-          strArgs = Writer.Line(r.fEndPoint);
-          if (!strArgs.empty()) lstOut.push_back("    MOVE(" + strArgs + ")");
+          line.assign("    MOVE(");
+          if (Writer.AppendLine(line, EndOf(r))) {
+            line += ')';
+            lstOut.emplace_back(line);
+          }
           break;
         case eDXFET_Arc:
         case eDXFET_Circle:
-          strArgs = Writer.Arc(r.fEndPoint, r.fCentrePoint, r.Direction == eClockwise,
-                               r.EntityType == eDXFET_Circle);
-          if (!strArgs.empty()) lstOut.push_back("    MOVECIRC(" + strArgs + ")");
+          line.assign("    MOVECIRC(");
+          if (Writer.AppendArc(line, EndOf(r), CentreOf(r), ClockwiseOf(r), TypeOf(r) == eDXFET_Circle)) {
+            line += ')';
+            lstOut.emplace_back(line);
+          }
           break;
         default:
           break;  // a point is only its sequence's start

@@ -19,7 +19,7 @@ TfPoint Written(const TfPoint& p) { return TfPoint{WrittenValue(p.fX), WrittenVa
 
 // The difference of two written values as text. Both lie on the grid of the last written
 // decimal, so the difference is a whole number of grid steps and writes exactly.
-std::string Difference(double a, double b) { return StringFromDouble(a - b); }
+void AppendDifference(std::string& s, double a, double b) { AppendNumber(s, a - b); }
 
 // The angle the arc sweeps in its direction of travel, 0 up to (not including) a turn.
 double Sweep(const TfPoint& S, const TfPoint& E, const TfPoint& C, bool bClockwise) {
@@ -59,16 +59,31 @@ void TMoveWriter::MoveTo(const TfPoint& p) {
 }
 
 std::string TMoveWriter::Line(const TfPoint& fEnd, bool bKeep) {
+  std::string s;
+  AppendLine(s, fEnd, bKeep);
+  return s;
+}
+
+bool TMoveWriter::AppendLine(std::string& strOut, const TfPoint& fEnd, bool bKeep) {
   const TfPoint w = veltrane::Written(fEnd);
   m_fExact = TfPoint{fEnd.fX, fEnd.fY, 0.0};
-  if (w.fX == m_fWritten.fX && w.fY == m_fWritten.fY && !bKeep) return {};
-  std::string s = Difference(w.fX, m_fWritten.fX) + "," + Difference(w.fY, m_fWritten.fY);
+  if (w.fX == m_fWritten.fX && w.fY == m_fWritten.fY && !bKeep) return false;
+  AppendDifference(strOut, w.fX, m_fWritten.fX);
+  strOut += ',';
+  AppendDifference(strOut, w.fY, m_fWritten.fY);
   m_fWritten = w;
-  return s;
+  return true;
 }
 
 std::string TMoveWriter::Arc(const TfPoint& fEnd, const TfPoint& fCentre, bool bClockwise,
                              bool bFullCircle) {
+  std::string s;
+  AppendArc(s, fEnd, fCentre, bClockwise, bFullCircle);
+  return s;
+}
+
+bool TMoveWriter::AppendArc(std::string& strOut, const TfPoint& fEnd, const TfPoint& fCentre, bool bClockwise,
+                            bool bFullCircle) {
   const TfPoint start = m_fExact;
   const TfPoint w = veltrane::Written(fEnd);
   const TfPoint c = veltrane::Written(fCentre);
@@ -80,14 +95,19 @@ std::string TMoveWriter::Arc(const TfPoint& fEnd, const TfPoint& fCentre, bool b
   const double fRadius = std::hypot(fCentre.fX - start.fX, fCentre.fY - start.fY);
   const bool bCircle = bFullCircle || fChord <= c_fClosedArc * fRadius ||
                        (bStays && Sweep(start, fEnd, fCentre, bClockwise) > std::numbers::pi);
-  if (bStays && !bCircle) return {};
-  if (bCircle && c.fX == m_fWritten.fX && c.fY == m_fWritten.fY) return {};
+  if (bStays && !bCircle) return false;
+  if (bCircle && c.fX == m_fWritten.fX && c.fY == m_fWritten.fY) return false;
   const TfPoint to = bCircle ? m_fWritten : w;
-  std::string s = Difference(to.fX, m_fWritten.fX) + "," + Difference(to.fY, m_fWritten.fY) + "," +
-                  Difference(c.fX, m_fWritten.fX) + "," + Difference(c.fY, m_fWritten.fY) + "," +
-                  (bClockwise ? "1" : "0");
+  AppendDifference(strOut, to.fX, m_fWritten.fX);
+  strOut += ',';
+  AppendDifference(strOut, to.fY, m_fWritten.fY);
+  strOut += ',';
+  AppendDifference(strOut, c.fX, m_fWritten.fX);
+  strOut += ',';
+  AppendDifference(strOut, c.fY, m_fWritten.fY);
+  strOut += bClockwise ? ",1" : ",0";
   m_fWritten = to;
-  return s;
+  return true;
 }
 
 std::string TMoveWriter::LineBy(const TfPoint& fDelta, bool bKeep) {

@@ -24,6 +24,8 @@ class TMoveWriter {
   // text when the written displacement is zero and bKeep is false: the move is left
   // out, and the next one takes up what it would have moved.
   std::string Line(const TfPoint& fEnd, bool bKeep = false);
+  // The same, the arguments appended to strOut; false (nothing appended) when left out.
+  bool AppendLine(std::string& strOut, const TfPoint& fEnd, bool bKeep = false);
 
   // An arc to the exact point fEnd about the exact centre fCentre, turning clockwise or
   // not. Returns the arguments "dx,dy,cx,cy,d", or an empty text when the arc is left
@@ -32,6 +34,8 @@ class TMoveWriter {
   // straight move of no written length and is left out. A circle whose written centre
   // is its written start has no radius and is left out too.
   std::string Arc(const TfPoint& fEnd, const TfPoint& fCentre, bool bClockwise, bool bFullCircle);
+  bool AppendArc(std::string& strOut, const TfPoint& fEnd, const TfPoint& fCentre, bool bClockwise,
+                 bool bFullCircle);
 
   // The same for a move given by its displacement from the exact position; an arc of no
   // displacement is a full circle. A position beyond what a double holds cannot be

@@ -36,9 +36,38 @@ size_t IntegerDigits(const std::string& s) {
 // as the same value (rounding it to 15 digits could step past the largest double).
 std::string LargeText(double f) { return FixedText(f, 0); }
 
+// Below this magnitude four decimals never exceed the significant digits (rounding can
+// make 10 integer digits 11: 15 digits in all), so the text is written in one go.
+constexpr double c_fQuickLimit = 1e10;
+
+// Four decimals, trailing zeros and separator removed, "-0" as "0", into buf; the end.
+char* QuickText(double f, char* buf, char* end) {
+  char* p = std::to_chars(buf, end, f, std::chars_format::fixed, c_nDecimals).ptr;
+  while (p[-1] == '0') --p;
+  if (p[-1] == '.') --p;
+  if (p - buf == 2 && buf[0] == '-' && buf[1] == '0') {
+    buf[0] = '0';
+    p = buf + 1;
+  }
+  return p;
+}
+
 }  // namespace
 
+void AppendNumber(std::string& s, double fNumber) {
+  if (std::fabs(fNumber) < c_fQuickLimit) {
+    char buf[32];
+    s.append(buf, QuickText(fNumber, buf, buf + sizeof buf));
+    return;
+  }
+  s += StringFromDouble(fNumber);
+}
+
 std::string StringFromDouble(double fNumber) {
+  if (std::fabs(fNumber) < c_fQuickLimit) {
+    char buf[32];
+    return std::string(buf, QuickText(fNumber, buf, buf + sizeof buf));
+  }
   if (std::isnan(fNumber)) return "nan";
   if (std::isinf(fNumber)) return fNumber > 0 ? "inf" : "-inf";
   std::string s;

@@ -22,6 +22,8 @@ inline constexpr double gc_fMaxWrittenNumber = 1e15;
 // Fixed point, four decimals, at most 15 significant digits, trailing zeros and a
 // trailing separator removed; a value that rounds to zero is "0", never "-0".
 std::string StringFromDouble(double fNumber);
+// The same text appended to s (no string of its own for the common case).
+void AppendNumber(std::string& s, double fNumber);
 
 // Text to double: surrounding blanks allowed, "." separator, optional sign and exponent.
 // Empty text, trailing garbage, nan, inf and values beyond the double range fail.

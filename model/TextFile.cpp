@@ -1,6 +1,7 @@
 // Text files: read once into memory and split; written through a temporary file that
 // is flushed to disk and renamed over the target.
 #include "model/TextFile.h"
+#include "model/LargeArrays.h"
 
 #include "model/FilePath.h"
 
@@ -205,6 +206,7 @@ std::string ReadWholeFile(const std::string& strFileName) {
   if (static_cast<uint64_t>(st.st_size) > c_nMaxFileBytes)
     throw EFileError(TooLarge(strFileName, static_cast<uint64_t>(st.st_size)));
   std::string text;
+  ReserveLarge(text, static_cast<size_t>(st.st_size));
   text.resize(static_cast<size_t>(st.st_size));
   size_t nHave = 0;
   for (;;) {

@@ -120,6 +120,43 @@ TEST(ChainDifferential, FastMatchesPlainOnRandomLayers) {
   EXPECT_EQ(nCases, 3000);
 }
 
+// The chained list grows within its own memory when it has room (polylines expanded from
+// the back, those that give nothing left out first) and into a new list when it has not;
+// either way it is what the rule gives.
+TEST(ChainDifferential, PolylinesExpandAlikeWithAndWithoutRoom) {
+  std::mt19937 rng(20261209);
+  std::uniform_int_distribution<int> size(1, 60);
+  for (int c = 0; c < 600; ++c) {
+    TLayer layer = RandomLayer(rng, size(rng), 0.5, c % 2 == 1);
+    if (c % 3 == 0) {
+      // Polylines that give no segment: one without vertices, one with a single vertex.
+      TDXFEntity r;
+      r.EntityType = eDXFET_PolyLine;
+      r.nEntity = 1000;
+      r.fStartPoint = r.fEndPoint = TfPoint{0.5, 0.5, 0.0};
+      layer.recs.insert(layer.recs.begin() + static_cast<ptrdiff_t>(layer.recs.size() / 2), r);
+      r.nEntity = 1001;
+      r.nFirstVertex = static_cast<int32_t>(layer.verts.size());
+      r.nVertexCount = 1;
+      layer.verts.push_back(TDXFVertex{r.fStartPoint, 0.0, r.nEntity});
+      layer.recs.push_back(r);
+    }
+    auto plain = layer.recs;
+    TIntList sp;
+    const int32_t np = reference::PlainSortList(plain, layer.verts, 0.5, 5e-4, 1, sp);
+    for (const bool bRoom : {false, true}) {
+      std::vector<TDXFEntity> fast;
+      fast.reserve(bRoom ? 8 * layer.recs.size() : layer.recs.size());
+      fast.assign(layer.recs.begin(), layer.recs.end());
+      TIntList sf;
+      ASSERT_EQ(SortList(fast, layer.verts, 0.5, 5e-4, 1, sf), np) << "case " << c;
+      ASSERT_EQ(fast, plain) << "case " << c << (bRoom ? " with room" : " without room") << "\nfast:\n"
+                             << Describe(fast) << "plain:\n"
+                             << Describe(plain);
+    }
+  }
+}
+
 // Stacks of copies (either way round) of a few records: the fast chaining measures a
 // stack once per step, and must still give exactly what the rule gives record by record.
 TEST(ChainDifferential, StackedCopiesMatchThePlainRule) {

@@ -760,3 +760,27 @@ TEST(DXFImport, CancelledLayerDialogLeavesNoWarnings) {
   EXPECT_TRUE(in.Records(0).empty());
   EXPECT_TRUE(in.BlockRecords().empty());
 }
+
+// The whole import lets the records go once the program is made: the program is the one
+// the steps make, and the report still knows the layers that gave paths.
+TEST(DXFImport, WholeImportLetsTheRecordsGoAndWritesWhatTheStepsWrite) {
+  const std::string strFile = std::string(VELTRANE_SOURCE_DIR) + "/tests/data/ezdxf/bracket_r2000.dxf";
+  TFixedImportAnswers stepAnswers(strFile, {"OUTLINE", "HOLES"});
+  TDXFIn steps(&stepAnswers, nullptr);
+  steps.ReadFile();
+  steps.ChainAndOrder();
+  TStringList expected;
+  TLayerContent expectedContent;
+  steps.TranslateList(expected, expectedContent);
+  ASSERT_FALSE(expected.empty());
+  TFixedImportAnswers answers(strFile, {"OUTLINE", "HOLES"});
+  TDXFIn whole(&answers, nullptr);
+  TStringList program;
+  TLayerContent content;
+  whole.Import(program, content);
+  EXPECT_EQ(program, expected);
+  EXPECT_EQ(content.nUseLayer, expectedContent.nUseLayer);
+  EXPECT_TRUE(whole.Records(0).empty());
+  EXPECT_TRUE(whole.Records(1).empty());
+  for (const auto& l : whole.ImportReport()) EXPECT_EQ(l.find("nothing to import"), std::string::npos) << l;
+}

@@ -1,6 +1,7 @@
 // The number format: writing with four decimals, reading back, and the locale.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
@@ -123,4 +124,58 @@ TEST(Conversion, IgnoresCommaDecimalLocale) {
   EXPECT_FALSE(TryStrToFloat("12,75", f));
   std::setlocale(LC_ALL, "C");
   std::locale::global(std::locale::classic());
+}
+
+namespace {
+
+// The number format as its rule says, plainly: four decimals, fewer while the digits would
+// exceed fifteen, trailing zeros and separator removed, "-0" as "0".
+std::string PlainNumberText(double f) {
+  char buf[400];
+  int nDecimals = 4;
+  std::string s;
+  for (;;) {
+    s.assign(buf, std::to_chars(buf, buf + sizeof buf, f, std::chars_format::fixed, nDecimals).ptr);
+    int nDigits = 0;
+    for (char c : s) {
+      if (c == '.') break;
+      nDigits += c >= '0' && c <= '9';
+    }
+    if (nDecimals == 0 || nDigits + nDecimals <= 15) break;
+    --nDecimals;
+  }
+  if (s.find('.') != std::string::npos) {
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+  }
+  return s == "-0" ? "0" : s;
+}
+
+}  // namespace
+
+// Appending writes exactly the text StringFromDouble returns, on both sides of the
+// magnitude where four decimals are written in one go, and after what is there; both
+// as the plain rule writes it.
+TEST(AppendNumber, AppendsWhatStringFromDoubleReturns) {
+  const double values[] = {0.0,          -0.0,          0.00004,      -0.00004,     -0.00005001,  2.99996,
+                           12.5,         -2.12346,      9999999999.9999, 9999999999.99996, 1e10,  -1e10,
+                           10000000000.00004, 123456789012.34567, 1e15, -1.2345678901234567e20, 1e-300};
+  for (double f : values) {
+    std::string s = "x=";
+    AppendNumber(s, f);
+    EXPECT_EQ(s, "x=" + StringFromDouble(f)) << f;
+    if (std::fabs(f) < 1e15) {
+      EXPECT_EQ(StringFromDouble(f), PlainNumberText(f)) << f;
+    }
+  }
+  std::mt19937_64 rng(20261209);
+  std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
+  std::uniform_int_distribution<int> exponent(-6, 14);
+  for (int i = 0; i < 20000; ++i) {
+    const double f = mantissa(rng) * std::pow(10.0, exponent(rng));
+    std::string s;
+    AppendNumber(s, f);
+    ASSERT_EQ(s, StringFromDouble(f)) << f;
+    ASSERT_EQ(s, PlainNumberText(f)) << f;
+  }
 }
