@@ -14,8 +14,8 @@ namespace {
 
 // A composite glyph may use others that are composite in turn; deeper is a cycle.
 constexpr int c_nMaxCompositeDepth = 8;
-// More points than this in one glyph, its parts' included, is no real glyph (the largest
-// CJK glyphs have a few hundred).
+// More points and contours than this in one glyph, its parts' included, is no real glyph
+// (the largest CJK glyphs have a few hundred).
 constexpr size_t c_nMaxGlyphPoints = 1u << 16;
 
 bool Tag(const std::string& s, size_t o, const char* tag) { return o + 4 <= s.size() && std::memcmp(&s[o], tag, 4) == 0; }
@@ -33,9 +33,8 @@ bool TTrueTypeFace::Load(const std::string& strPath, uint32_t nFace) {
 }
 
 bool TTrueTypeFace::Parse(std::string strData, uint32_t nFace) {
+  *this = TTrueTypeFace();
   m_Data = std::move(strData);
-  m_Kerning.clear();
-  m_nCmap = 0;
   size_t dir = 0;
   if (Tag(m_Data, 0, "ttcf")) {
     if (nFace >= U32(8)) return false;
@@ -91,21 +90,25 @@ bool TTrueTypeFace::Parse(std::string strData, uint32_t nFace) {
   }
   if (!m_nCmap) return false;
 
-  // Kerning: the horizontal pairs of a Microsoft-style kern table (format 0).
+  // Kerning: the horizontal pairs of a Microsoft-style kern table (format 0), each
+  // subtable read within its own length, values of several subtables added.
   if (kern && U16(kern) == 0) {
+    const size_t end = kern + nKernLen;
     size_t sub = kern + 4;
     const uint32_t nSubtables = U16(kern + 2);
-    for (uint32_t i = 0; i < nSubtables && sub + 14 <= kern + nKernLen; ++i) {
-      const uint32_t nLength = U16(sub + 2), nCoverage = U16(sub + 4);
+    for (uint32_t i = 0; i < nSubtables && sub + 14 <= end; ++i) {
+      const size_t nLength = U16(sub + 2);
+      const uint32_t nCoverage = U16(sub + 4);
+      if (nLength < 14 || nLength > end - sub) break;
       // Format 0, horizontal, kerning values (not minimums), along the line.
       if ((nCoverage >> 8) == 0 && (nCoverage & 0x7) == 1) {
-        const uint32_t nPairs = U16(sub + 6);
-        for (uint32_t p = 0; p < nPairs && sub + 14 + 6 * static_cast<size_t>(p) + 6 <= kern + nKernLen; ++p) {
-          const size_t pair = sub + 14 + 6 * static_cast<size_t>(p);
-          m_Kerning[U16(pair) << 16 | U16(pair + 2)] = static_cast<int16_t>(S16(pair + 4));
+        const size_t nPairs = std::min<size_t>(U16(sub + 6), (nLength - 14) / 6);
+        for (size_t p = 0; p < nPairs; ++p) {
+          const size_t pair = sub + 14 + 6 * p;
+          int16_t& v = m_Kerning[U16(pair) << 16 | U16(pair + 2)];
+          v = static_cast<int16_t>(std::clamp<int32_t>(v + S16(pair + 4), -32768, 32767));
         }
       }
-      if (nLength < 6) break;
       sub += nLength;
     }
   }
@@ -197,6 +200,9 @@ bool TTrueTypeFace::AddContours(uint32_t nGlyph, const double M[6], int nDepth, 
     // the flags and the coordinates, each coordinate a step from the one before.
     size_t p = o + 10;
     if (p + 2 * static_cast<size_t>(nContours) + 2 > end) return false;
+    // Contours count against the budget as points do, before anything is made of them.
+    if (static_cast<size_t>(nContours) > nBudget) return false;
+    nBudget -= static_cast<size_t>(nContours);
     std::vector<uint32_t> ends(static_cast<size_t>(nContours));
     for (int32_t i = 0; i < nContours; ++i, p += 2) {
       ends[i] = U16(p);

@@ -23,8 +23,10 @@ constexpr int c_nMaxGlyphIncludes = 8;
 // Curved pieces of outlines are drawn by short moves that keep within this distance of
 // the curve, in font units (a 9-unit capital letter: about two thousandths of its height).
 constexpr double c_fOutlineFlatness = 0.02;
-// Nor does one curved piece take more moves than this.
+// Nor does one curved piece take more moves than this, nor one glyph (the most intricate
+// Chinese glyphs take a few thousand).
 constexpr int c_nMaxMovesPerPiece = 64;
+constexpr size_t c_nMaxGlyphMoves = 50000;
 
 TfPoint Mid(const TfPoint& a, const TfPoint& b) { return TfPoint{(a.fX + b.fX) / 2, (a.fY + b.fY) / 2, 0.0}; }
 
@@ -270,6 +272,7 @@ const TStrokeGlyph* TStrokeFont::Glyph(char32_t c) const {
   TStrokeGlyph glyph;
   glyph.fRight = m_pFace->Advance(g) * m_fScale;
   double fLeft = 1e300, fRight = -1e300;
+  size_t nMoves = 0;
   for (const auto& contour : contours) {
     std::vector<TfPoint> q = QuadraticPieces(contour, m_fScale);
     std::vector<TDXFVertex> stroke{TDXFVertex{q.front(), 0.0, 0}};
@@ -282,6 +285,11 @@ const TStrokeGlyph* TStrokeFont::Glyph(char32_t c) const {
       const double d = std::hypot(a.fX - 2 * m.fX + b.fX, a.fY - 2 * m.fY + b.fY);
       const int n = std::clamp(static_cast<int>(std::ceil(std::sqrt(d / (4 * c_fOutlineFlatness)))), 1,
                                c_nMaxMovesPerPiece);
+      nMoves += static_cast<size_t>(n);
+      if (nMoves > c_nMaxGlyphMoves) {  // no letter: a damaged or hostile font
+        m_Missing.insert(c);
+        return nullptr;
+      }
       for (int j = 1; j <= n; ++j) {
         const double t = static_cast<double>(j) / n, u = 1 - t;
         stroke.push_back(TDXFVertex{TfPoint{u * u * a.fX + 2 * u * t * m.fX + t * t * b.fX,
@@ -404,7 +412,7 @@ const TStrokeFont* TFontLibrary::OutlineNamed(const std::string& strFileName) {
            end;
            !ec && it != end; it.increment(ec)) {
         const std::string strExt = LowerCase(Utf8Name(it->path().extension()));
-        if (strExt == ".ttf" || strExt == ".ttc")
+        if (strExt == ".ttf" || strExt == ".ttc" || strExt == ".otf")
           m_OutlineFiles.emplace(LowerCase(Utf8Name(it->path().filename())), Utf8Name(it->path()));
       }
     }

@@ -24,6 +24,8 @@ constexpr double c_fMTextLinePitch = 5.0 / 3.0;
 // The depth below the baseline that "bottom" alignment puts on the alignment point, in
 // text heights (the descender of the single-stroke fonts).
 constexpr double c_fDescent = 1.0 / 3.0;
+// A glyph's quadratic piece is halved at most this often to fit arcs to it (256 pieces).
+constexpr int c_nMaxArcHalvings = 8;
 // Stacked fractions are drawn at this share of the text height.
 constexpr double c_fStackScale = 0.7;
 // Arcs of glyphs distorted by a width factor or an oblique angle are traced by this many
@@ -189,8 +191,19 @@ void QuadraticAsArcs(const TfPoint& a, const TfPoint& m, const TfPoint& b, doubl
   auto cross = [](double ux, double uy, double vx, double vy) { return ux * vy - uy * vx; };
   const double ux = m.fX - a.fX, uy = m.fY - a.fY, vx = b.fX - m.fX, vy = b.fY - m.fY;
   const double la = std::hypot(vx, vy), lb = std::hypot(b.fX - a.fX, b.fY - a.fY), lm = std::hypot(ux, uy);
-  // Straight (the control point on the chord, within D): one straight move.
-  if (lb == 0.0 || std::fabs(cross(ux, uy, b.fX - a.fX, b.fY - a.fY)) <= D * lb || la == 0.0 || lm == 0.0) {
+  // Straight (the control point on the chord between the ends, within D): one straight
+  // move.
+  const double along = ux * (b.fX - a.fX) + uy * (b.fY - a.fY);
+  const bool bOnLine = lb == 0.0 || std::fabs(cross(ux, uy, b.fX - a.fX, b.fY - a.fY)) <= D * lb;
+  if (la == 0.0 || lm == 0.0 || (bOnLine && along >= 0 && along <= lb * lb)) {
+    Chain.push_back(TDXFVertex{b, 0.0, 0});
+    return;
+  }
+  if (bOnLine) {  // on the line but running past an end and back: out to the turn, then on
+    const double ex = a.fX - 2 * m.fX + b.fX, ey = a.fY - 2 * m.fY + b.fY, e2 = ex * ex + ey * ey;
+    const double t = e2 > 0 ? std::clamp(((a.fX - m.fX) * ex + (a.fY - m.fY) * ey) / e2, 0.0, 1.0) : 0.5, u = 1 - t;
+    Chain.push_back(TDXFVertex{TfPoint{u * u * a.fX + 2 * u * t * m.fX + t * t * b.fX,
+                                       u * u * a.fY + 2 * u * t * m.fY + t * t * b.fY, 0.0}, 0.0, 0});
     Chain.push_back(TDXFVertex{b, 0.0, 0});
     return;
   }
@@ -221,7 +234,7 @@ void QuadraticAsArcs(const TfPoint& a, const TfPoint& m, const TfPoint& b, doubl
   const double fWorst = worst([&](const TfPoint& p) {
     return std::min(DistanceToBulgeSegment(p, a, J, b1), DistanceToBulgeSegment(p, J, b, b2));
   });
-  if (fWorst > D && nDepth < 12) {
+  if (fWorst > D && nDepth < c_nMaxArcHalvings) {
     const TfPoint am = Mid2(a, m), mb = Mid2(m, b), h = Mid2(am, mb);
     QuadraticAsArcs(a, am, h, D, nDepth + 1, Chain);
     QuadraticAsArcs(h, mb, b, D, nDepth + 1, Chain);
@@ -239,8 +252,13 @@ void QuadraticAsArcs(const TfPoint& a, const TfPoint& m, const TfPoint& b, doubl
 void TDXFIn::StoreOutlineArcs(const std::vector<TfPoint>& q, const double M[6], const std::string& strLayer) {
   if (q.size() < 3) return;
   std::vector<TDXFVertex> chain{TDXFVertex{Apply(M, q[0]), 0.0, 0}};
-  for (size_t i = 0; i + 2 < q.size(); i += 2)
-    QuadraticAsArcs(chain.back().fPoint, Apply(M, q[i + 1]), Apply(M, q[i + 2]), m_fArcTolerance, 0, chain);
+  for (size_t i = 0; i + 2 < q.size(); i += 2) {
+    const TfPoint m = Apply(M, q[i + 1]), b = Apply(M, q[i + 2]);
+    // A tolerance far below the piece's size asks for no more than rounding allows.
+    const double fSize = std::hypot(m.fX - chain.back().fPoint.fX, m.fY - chain.back().fPoint.fY) +
+                         std::hypot(b.fX - m.fX, b.fY - m.fY);
+    QuadraticAsArcs(chain.back().fPoint, m, b, std::max(m_fArcTolerance, 1e-9 * fSize), 0, chain);
+  }
   if (chain.size() < 2) return;
   chain.back().fBulge = 0.0;
   StoreVertexChain(chain, strLayer, false);

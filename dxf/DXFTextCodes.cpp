@@ -286,6 +286,13 @@ std::u32string PlainMText(const std::vector<TMTextLine>& Lines) {
   return out;
 }
 
+namespace {
+
+// Chinese, Japanese and the like break between any two characters.
+bool BreaksAnywhere(char32_t c) { return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF); }
+
+}  // namespace
+
 std::vector<TMTextLine> WrapMTextLines(const std::vector<TMTextLine>& Lines, double fWidth,
                                        const std::function<double(const TMTextLine&)>& Measure) {
   // A piece of one run's text; a word is the pieces up to and with its space.
@@ -293,13 +300,14 @@ std::vector<TMTextLine> WrapMTextLines(const std::vector<TMTextLine>& Lines, dou
     size_t nRun;
     std::u32string strText;
   };
+  using TWord = std::vector<TPiece>;
   std::vector<TMTextLine> out;
   for (const TMTextLine& line : Lines) {
     if (!(fWidth > 0) || Measure(line) <= fWidth) {
       out.push_back(line);
       continue;
     }
-    std::vector<std::vector<TPiece>> words(1);
+    std::vector<TWord> words(1);
     for (size_t r = 0; r < line.Runs.size(); ++r) {
       if (line.Runs[r].bStacked) {
         if (!words.back().empty()) words.emplace_back();
@@ -309,8 +317,13 @@ std::vector<TMTextLine> WrapMTextLines(const std::vector<TMTextLine>& Lines, dou
       }
       std::u32string piece;
       for (char32_t c : line.Runs[r].strText) {
+        if (BreaksAnywhere(c) && !piece.empty() && piece.back() != U' ') {
+          words.back().push_back(TPiece{r, piece});
+          piece.clear();
+          words.emplace_back();
+        }
         piece += c;
-        if (c == U' ') {
+        if (c == U' ' || BreaksAnywhere(c)) {
           words.back().push_back(TPiece{r, piece});
           piece.clear();
           words.emplace_back();
@@ -319,20 +332,21 @@ std::vector<TMTextLine> WrapMTextLines(const std::vector<TMTextLine>& Lines, dou
       if (!piece.empty()) words.back().push_back(TPiece{r, piece});
     }
     if (words.back().empty()) words.pop_back();
-    auto build = [&](const std::vector<TPiece>& pieces) {
+    // A line of the given words; bTrim: without the spaces at its end, which take no room.
+    auto build = [&](const std::vector<const TWord*>& ws, bool bTrim) {
       TMTextLine l;
       size_t nLast = SIZE_MAX;
-      for (const TPiece& p : pieces) {
-        if (nLast == p.nRun && !line.Runs[p.nRun].bStacked) {
-          l.Runs.back().strText += p.strText;
-        } else {
-          l.Runs.push_back(line.Runs[p.nRun]);
-          if (!l.Runs.back().bStacked) l.Runs.back().strText = p.strText;
+      for (const TWord* w : ws)
+        for (const TPiece& p : *w) {
+          if (nLast == p.nRun && !line.Runs[p.nRun].bStacked) {
+            l.Runs.back().strText += p.strText;
+          } else {
+            l.Runs.push_back(line.Runs[p.nRun]);
+            if (!l.Runs.back().bStacked) l.Runs.back().strText = p.strText;
+          }
+          nLast = p.nRun;
         }
-        nLast = p.nRun;
-      }
-      // The spaces at the line's end take no room.
-      while (!l.Runs.empty()) {
+      while (bTrim && !l.Runs.empty()) {
         TMTextRun& r = l.Runs.back();
         while (!r.bStacked && !r.strText.empty() && r.strText.back() == U' ') r.strText.pop_back();
         if (r.bStacked || !r.strText.empty()) break;
@@ -340,18 +354,38 @@ std::vector<TMTextLine> WrapMTextLines(const std::vector<TMTextLine>& Lines, dou
       }
       return l;
     };
-    std::vector<TPiece> current;
-    for (const auto& word : words) {
-      std::vector<TPiece> trial = current;
-      trial.insert(trial.end(), word.begin(), word.end());
-      if (!current.empty() && Measure(build(trial)) > fWidth) {
-        out.push_back(build(current));
-        current = word;
+    // A word of spaces alone (a stacked fraction's piece has no text but is no space).
+    auto spaces = [](const TWord& w) {
+      for (const TPiece& p : w)
+        for (char32_t c : p.strText)
+          if (c != U' ') return false;
+      return w.empty() || !w.front().strText.empty();
+    };
+    // Greedy: the line's width grows by what a word adds after the one before it (a
+    // character's place depends on its neighbour alone), so each word is measured with
+    // its neighbour instead of the whole line again.
+    std::vector<const TWord*> current;
+    double fCurrent = 0.0;  // the current line's width with its trailing spaces
+    bool bText = false;     // the current line holds more than spaces
+    for (const TWord& word : words) {
+      const double fLastOpen = current.empty() ? 0.0 : Measure(build({current.back()}, false));
+      const std::vector<const TWord*> pair =
+          current.empty() ? std::vector<const TWord*>{&word} : std::vector<const TWord*>{current.back(), &word};
+      const double fAdded = Measure(build(pair, false)) - fLastOpen;
+      const double fTrial = fCurrent - fLastOpen + Measure(build(pair, true));
+      // Spaces never break a line: at its end they take no room.
+      if (bText && !spaces(word) && fTrial > fWidth) {
+        out.push_back(build(current, true));
+        current = {&word};
+        fCurrent = Measure(build(current, false));
+        bText = !spaces(word);
       } else {
-        current = std::move(trial);
+        current.push_back(&word);
+        fCurrent += fAdded;
+        bText = bText || !spaces(word);
       }
     }
-    if (!current.empty()) out.push_back(build(current));
+    if (!current.empty()) out.push_back(build(current, true));
   }
   return out;
 }

@@ -276,6 +276,59 @@ TEST(TextCodes, MTextFormats) {
 
 // One row per TEXT layer of the drawing: its text, font, height, width factor,
 // oblique angle, and the placement the test expects (rotation and point).
+// Wrapping with every character one unit wide: words move to the next line when they do
+// not fit, a line's trailing spaces take no room, a word wider than the column stands
+// alone, leading spaces never make a line of their own, Chinese breaks anywhere.
+TEST(TextCodes, WrapsAtSpacesAndBetweenChineseCharacters) {
+  auto measure = [](const TMTextLine& l) {
+    double w = 0;
+    for (const TMTextRun& r : l.Runs) w += static_cast<double>(r.strText.size());
+    return w;
+  };
+  auto text = [](const std::vector<TMTextLine>& lines) {
+    std::vector<std::u32string> out;
+    for (const TMTextLine& l : lines) {
+      std::u32string s;
+      for (const TMTextRun& r : l.Runs) s += r.strText;
+      out.push_back(s);
+    }
+    return out;
+  };
+  struct TCase {
+    std::u32string in;
+    double width;
+    std::vector<std::u32string> out;
+  };
+  const std::vector<TCase> cases = {
+      {U"aa bb cc", 5, {U"aa bb", U"cc"}},
+      {U"aa bb cc", 8, {U"aa bb cc"}},
+      {U"aa bb cc", 0, {U"aa bb cc"}},
+      {U"abcdefgh ij", 3, {U"abcdefgh", U"ij"}},
+      {U"   lead x", 4, {U"   lead", U"x"}},
+      {U"aa    bb", 3, {U"aa", U"bb"}},
+      {U"\u4e2d\u6587\u5b57\u7b26", 2, {U"\u4e2d\u6587", U"\u5b57\u7b26"}},
+      {U"ab\u4e2d\u6587", 3, {U"ab\u4e2d", U"\u6587"}},
+  };
+  for (const TCase& c : cases) {
+    TMTextLine line;
+    line.Runs.push_back(TMTextRun{});
+    line.Runs[0].strText = c.in;
+    EXPECT_EQ(text(WrapMTextLines({line}, c.width, measure)), c.out) << CodePointsToUtf8(c.in) << " in " << c.width;
+  }
+  // Runs keep their formats across the breaks: "aa " bold-ish, "bb cc" another height.
+  TMTextLine two;
+  two.Runs.resize(2);
+  two.Runs[0].strText = U"aa ", two.Runs[0].fHeight = 2;
+  two.Runs[1].strText = U"bb cc", two.Runs[1].fHeight = 3;
+  const auto lines = WrapMTextLines({two}, 5, measure);
+  ASSERT_EQ(lines.size(), 2u);
+  ASSERT_EQ(lines[0].Runs.size(), 2u);
+  EXPECT_EQ(lines[0].Runs[0].fHeight, 2);
+  EXPECT_EQ(lines[0].Runs[1].strText, U"bb");
+  EXPECT_EQ(lines[1].Runs[0].fHeight, 3);
+  EXPECT_EQ(lines[1].Runs[0].strText, U"cc");
+}
+
 TEST(TextPaths, GlyphStrokesAreTheFontsUnderThePlacement) {
   SKIP_WITHOUT_FONTS();
   ExpectStrokes("T_LEFT", "standard", U"AB", 2.5, 1, 0, Rotated(0, 10, 20));
