@@ -1,8 +1,9 @@
-// TrueType outline fonts (.ttf, and the faces of a .ttc collection) read for their glyph
-// outlines: the character map, the quadratic contours (composite glyphs resolved), the
-// advance widths and the kerning pairs. Fonts with PostScript outlines (CFF) are not
-// read. Every offset in the file is checked before it is followed: a damaged or hostile
-// font gives missing glyphs, never a read outside the file.
+// TrueType outline fonts (.ttf, .otf with TrueType outlines, the faces of a .ttc
+// collection) read for their glyph outlines: the character map, the quadratic contours
+// (composite glyphs resolved), the advance widths and the kerning pairs. Fonts with
+// PostScript outlines (CFF) are not read. Every offset in the file is checked before it
+// is followed: a damaged or hostile font gives missing glyphs, never a read outside the
+// file.
 #pragma once
 
 #include <cstdint>
