@@ -525,28 +525,6 @@ size_t PolylineSegments(const TDXFEntity& r) {
   return r.nFirstVertex < 0 || r.nVertexCount <= 0 ? 0 : static_cast<size_t>(r.nVertexCount) - 1;
 }
 
-// Puts L in the order given (L[k] becomes the record at from[k], every record once),
-// moving each record once along the cycles of the permutation.
-void PermuteInPlace(std::vector<TDXFEntity>& L, const std::vector<uint32_t>& from) {
-  const size_t n = L.size();
-  std::vector<uint8_t> done;
-  AssignLarge(done, n, uint8_t{0});
-  for (size_t j = 0; j < n; ++j) {
-    if (done[j] || from[j] == j) continue;
-    TDXFEntity t = L[j];
-    size_t k = j;
-    while (from[k] != j) {
-      // Two moves ahead along the cycle, so that the record is there when it is moved.
-      if (from[from[k]] != j) PrefetchRecord(&L[from[from[from[k]]]]);
-      L[k] = L[from[k]];
-      done[k] = 1;
-      k = from[k];
-    }
-    L[k] = t;
-    done[k] = 1;
-  }
-}
-
 // Replaces each polyline of L by its lines and arcs (nOut records in all). The list grows
 // within its own memory when it has room, from the back; otherwise into a new list.
 void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V, double fCoincidenceLimit,
@@ -592,6 +570,28 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
 }
 
 }  // namespace
+
+// Puts L in the order given (L[k] becomes the record at from[k], every record once),
+// moving each record once along the cycles of the permutation.
+void PermuteInPlace(std::vector<TDXFEntity>& L, const std::vector<uint32_t>& from) {
+  const size_t n = L.size();
+  std::vector<uint8_t> done;
+  AssignLarge(done, n, uint8_t{0});
+  for (size_t j = 0; j < n; ++j) {
+    if (done[j] || from[j] == j) continue;
+    TDXFEntity t = L[j];
+    size_t k = j;
+    while (from[k] != j) {
+      // Two moves ahead along the cycle, so that the record is there when it is moved.
+      if (from[from[k]] != j) PrefetchRecord(&L[from[from[from[k]]]]);
+      L[k] = L[from[k]];
+      done[k] = 1;
+      k = from[k];
+    }
+    L[k] = t;
+    done[k] = 1;
+  }
+}
 
 int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices,
                  double fMatchLimit, double fCoincidenceLimit, int32_t nSequence,
@@ -667,22 +667,9 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
 
 void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V,
                  double fCoincidenceLimit) {
-  bool bAny = false;
   size_t nOut = 0;
-  for (const auto& r : L) {
-    bAny = bAny || r.EntityType == eDXFET_PolyLine;
-    nOut += r.EntityType == eDXFET_PolyLine ? PolylineSegments(r) : 1;
-  }
-  if (!bAny) return;
-  std::vector<TDXFEntity> out;
-  out.reserve(nOut);
-  for (const auto& r : L) {
-    if (r.EntityType != eDXFET_PolyLine)
-      out.push_back(r);
-    else
-      AppendPolyline(out, r, V, fCoincidenceLimit);
-  }
-  L = std::move(out);
+  for (const auto& r : L) nOut += r.EntityType == eDXFET_PolyLine ? PolylineSegments(r) : 1;
+  ExpandPolylines(L, V, fCoincidenceLimit, nOut);
 }
 
 void ReverseRecordRange(std::vector<TDXFEntity>& L, size_t nFirst, size_t nLast) {

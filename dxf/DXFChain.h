@@ -56,6 +56,10 @@ inline void PrefetchRecord(const TDXFEntity* p) {
 #endif
 }
 
+// Puts Records in the order given (Records[k] becomes the record at From[k], every record
+// once), moving each record once along the cycles of the permutation.
+void PermuteInPlace(std::vector<TDXFEntity>& Records, const std::vector<uint32_t>& From);
+
 // Building blocks shared with other orderings of the same rules.
 void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);
 void ReverseRecordRange(std::vector<TDXFEntity>& Records, size_t nFirst, size_t nLast);

@@ -223,24 +223,8 @@ void ArrangeInPlace(std::vector<TDXFEntity>& L, const std::vector<TSeqRange>& se
   for (size_t i = 0; i < n; ++i)
     if (!kept[i]) from.push_back(static_cast<uint32_t>(i));
   kept = std::vector<uint8_t>();
-  std::vector<uint8_t> done;
-  AssignLarge(done, n, uint8_t{0});
-  for (size_t j = 0; j < n; ++j) {
-    if (done[j] || from[j] == j) continue;
-    TDXFEntity t = L[j];
-    size_t k = j;
-    while (from[k] != j) {
-      // Two moves ahead along the cycle, so that the record is there when it is moved.
-      if (from[from[k]] != j) PrefetchRecord(&L[from[from[from[k]]]]);
-      L[k] = L[from[k]];
-      done[k] = 1;
-      k = from[k];
-    }
-    L[k] = t;
-    done[k] = 1;
-  }
+  PermuteInPlace(L, from);
   from = std::vector<uint32_t>();
-  done = std::vector<uint8_t>();
   L.resize(nKept);
   size_t j = 0;
   for (size_t q = 0; q < queue.size(); ++q) {
