@@ -236,8 +236,11 @@ TEST(AutoCode, ImportedMultiLayerDrawingAndStoredTexts) {
   in.Import(program, layers);
   ASSERT_EQ(layers.nUseLayer, 2);
   ASSERT_EQ(AutoCodeInsertProblem(program), "");
-  // Through the settings store, as the dialog leaves them.
-  TVLTRegistry reg;
+  // Through the settings store, as the dialog leaves them: a file of its own, since the
+  // suite's other tests write theirs at the same time.
+  const std::string strFile = testing::TempDir() + "/autocode-texts.conf";
+  std::remove(strFile.c_str());
+  TVLTRegistry reg(std::make_unique<TFileSettingsBackend>(strFile));
   WriteAutoCodeTexts(reg, Texts(), 2);
   const TAutoCodeTexts back = ReadAutoCodeTexts(reg);
   EXPECT_EQ(back.strProgramStart, Texts().strProgramStart);
@@ -258,6 +261,7 @@ TEST(AutoCode, ImportedMultiLayerDrawingAndStoredTexts) {
   WriteAutoCodeTexts(reg, none, 2);
   EXPECT_EQ(reg.ReadStringValue("ProgramStart"), "");
   EXPECT_EQ(reg.LayerEachText(1), "");
+  std::remove(strFile.c_str());
 }
 
 // ---------------------------------------------------------------- controller link
