@@ -9,6 +9,7 @@
 #include <numbers>
 #include <system_error>
 
+#include "geometry/PointMath.h"
 #include "model/FilePath.h"
 #include "model/NumberFormat.h"
 #include "model/Text.h"
@@ -17,6 +18,8 @@
 namespace veltrane {
 
 namespace {
+
+using pointmath::Mid;
 
 // A glyph may include another that includes a third; deeper chains are cycles.
 constexpr int c_nMaxGlyphIncludes = 8;
@@ -27,8 +30,6 @@ constexpr double c_fOutlineFlatness = 0.02;
 // Chinese glyphs take a few thousand).
 constexpr int c_nMaxMovesPerPiece = 64;
 constexpr size_t c_nMaxGlyphMoves = 50000;
-
-TfPoint Mid(const TfPoint& a, const TfPoint& b) { return TfPoint{(a.fX + b.fX) / 2, (a.fY + b.fY) / 2, 0.0}; }
 
 // A TrueType contour (points on the curve and control points between them, two control
 // points in a row meeting at their middle) as quadratic pieces from its start back to it.

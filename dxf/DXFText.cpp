@@ -12,6 +12,7 @@
 #include "dxf/DXFIn.h"
 #include "dxf/DXFPairs.h"
 #include "dxf/DXFTextCodes.h"
+#include "geometry/PointMath.h"
 #include "model/Text.h"
 
 namespace veltrane {
@@ -38,7 +39,6 @@ void Compose(const double A[6], const double B[6], double out[6]) {  // A after 
                        A[2] * B[1] + A[3] * B[3], A[0] * B[4] + A[1] * B[5] + A[4], A[2] * B[4] + A[3] * B[5] + A[5]};
   std::copy(r, r + 6, out);
 }
-TfPoint Mid2(const TfPoint& a, const TfPoint& b) { return TfPoint{(a.fX + b.fX) / 2, (a.fY + b.fY) / 2, 0.0}; }
 TfPoint Apply(const double M[6], const TfPoint& p) {
   return TfPoint{M[0] * p.fX + M[1] * p.fY + M[4], M[2] * p.fX + M[3] * p.fY + M[5], 0.0};
 }
@@ -188,54 +188,49 @@ namespace {
 // the piece. Chain ends at a.
 void QuadraticAsArcs(const TfPoint& a, const TfPoint& m, const TfPoint& b, double D, int nDepth,
                      std::vector<TDXFVertex>& Chain) {
-  auto cross = [](double ux, double uy, double vx, double vy) { return ux * vy - uy * vx; };
-  const double ux = m.fX - a.fX, uy = m.fY - a.fY, vx = b.fX - m.fX, vy = b.fY - m.fY;
-  const double la = std::hypot(vx, vy), lb = std::hypot(b.fX - a.fX, b.fY - a.fY), lm = std::hypot(ux, uy);
+  using namespace pointmath;
+  const TfPoint u = Sub(m, a), v = Sub(b, m), chord = Sub(b, a);
+  const double la = Len(v), lb = Len(chord), lm = Len(u);
+  auto at = [&](double t) { return Add(Add(Mul(a, (1 - t) * (1 - t)), Mul(m, 2 * t * (1 - t))), Mul(b, t * t)); };
   // Straight (the control point on the chord between the ends, within D): one straight
   // move.
-  const double along = ux * (b.fX - a.fX) + uy * (b.fY - a.fY);
-  const bool bOnLine = lb == 0.0 || std::fabs(cross(ux, uy, b.fX - a.fX, b.fY - a.fY)) <= D * lb;
+  const double along = Dot(u, chord);
+  const bool bOnLine = lb == 0.0 || std::fabs(pointmath::Cross(u, chord)) <= D * lb;
   if (la == 0.0 || lm == 0.0 || (bOnLine && along >= 0 && along <= lb * lb)) {
     Chain.push_back(TDXFVertex{b, 0.0, 0});
     return;
   }
   if (bOnLine) {  // on the line but running past an end and back: out to the turn, then on
-    const double ex = a.fX - 2 * m.fX + b.fX, ey = a.fY - 2 * m.fY + b.fY, e2 = ex * ex + ey * ey;
-    const double t = e2 > 0 ? std::clamp(((a.fX - m.fX) * ex + (a.fY - m.fY) * ey) / e2, 0.0, 1.0) : 0.5, u = 1 - t;
-    Chain.push_back(TDXFVertex{TfPoint{u * u * a.fX + 2 * u * t * m.fX + t * t * b.fX,
-                                       u * u * a.fY + 2 * u * t * m.fY + t * t * b.fY, 0.0}, 0.0, 0});
+    const TfPoint e = Sub(u, v);  // a - 2m + b, negated
+    const double e2 = Dot(e, e);
+    Chain.push_back(TDXFVertex{at(e2 > 0 ? std::clamp(Dot(u, e) / e2, 0.0, 1.0) : 0.5), 0.0, 0});
     Chain.push_back(TDXFVertex{b, 0.0, 0});
     return;
   }
   auto worst = [&](auto&& distance) {
     double f = 0.0;
-    for (double t : {0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875}) {
-      const double u = 1 - t;
-      f = std::max(f, distance(TfPoint{u * u * a.fX + 2 * u * t * m.fX + t * t * b.fX,
-                                       u * u * a.fY + 2 * u * t * m.fY + t * t * b.fY, 0.0}));
-    }
+    for (double t : {0.125, 0.25, 0.375, 0.5, 0.625, 0.75, 0.875}) f = std::max(f, distance(at(t)));
     return f;
   };
   // A piece close to a circular arc (as fonts draw round letters) is that one arc.
-  const double phi = std::atan2(cross(ux, uy, b.fX - a.fX, b.fY - a.fY), ux * (b.fX - a.fX) + uy * (b.fY - a.fY));
+  const double phi = std::atan2(pointmath::Cross(u, chord), Dot(u, chord));
   const double b0 = std::tan(phi / 2);
   if (worst([&](const TfPoint& p) { return DistanceToBulgeSegment(p, a, b, b0); }) <= D) {
     Chain.back().fBulge = b0;
     Chain.push_back(TDXFVertex{b, 0.0, 0});
     return;
   }
-  const double w = la + lb + lm;
-  const TfPoint J{(la * a.fX + lb * m.fX + lm * b.fX) / w, (la * a.fY + lb * m.fY + lm * b.fY) / w, 0.0};
+  const TfPoint J = Mul(Add(Add(Mul(a, la), Mul(m, lb)), Mul(b, lm)), 1 / (la + lb + lm));
   // An arc turns by twice the angle between its tangent at one end and its chord.
-  const double cx1 = J.fX - a.fX, cy1 = J.fY - a.fY, cx2 = b.fX - J.fX, cy2 = b.fY - J.fY;
-  const double phi1 = std::atan2(cross(ux, uy, cx1, cy1), ux * cx1 + uy * cy1);
-  const double phi2 = std::atan2(cross(cx2, cy2, vx, vy), cx2 * vx + cy2 * vy);
+  const TfPoint c1 = Sub(J, a), c2 = Sub(b, J);
+  const double phi1 = std::atan2(pointmath::Cross(u, c1), Dot(u, c1));
+  const double phi2 = std::atan2(pointmath::Cross(c2, v), Dot(c2, v));
   const double b1 = std::tan(phi1 / 2), b2 = std::tan(phi2 / 2);
   const double fWorst = worst([&](const TfPoint& p) {
     return std::min(DistanceToBulgeSegment(p, a, J, b1), DistanceToBulgeSegment(p, J, b, b2));
   });
   if (fWorst > D && nDepth < c_nMaxArcHalvings) {
-    const TfPoint am = Mid2(a, m), mb = Mid2(m, b), h = Mid2(am, mb);
+    const TfPoint am = Mid(a, m), mb = Mid(m, b), h = Mid(am, mb);
     QuadraticAsArcs(a, am, h, D, nDepth + 1, Chain);
     QuadraticAsArcs(h, mb, b, D, nDepth + 1, Chain);
     return;

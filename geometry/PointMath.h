@@ -15,6 +15,7 @@ inline TfPoint Add(TfPoint a, TfPoint b) { return Pt(a.fX + b.fX, a.fY + b.fY); 
 inline TfPoint Sub(TfPoint a, TfPoint b) { return Pt(a.fX - b.fX, a.fY - b.fY); }
 inline TfPoint Neg(TfPoint a) { return Pt(-a.fX, -a.fY); }
 inline TfPoint Mul(TfPoint a, double k) { return Pt(a.fX * k, a.fY * k); }
+inline TfPoint Mid(TfPoint a, TfPoint b) { return Pt((a.fX + b.fX) / 2, (a.fY + b.fY) / 2); }
 inline TfPoint Polar(double r, double a) { return Pt(r * std::cos(a), r * std::sin(a)); }
 inline double Dot(TfPoint a, TfPoint b) { return a.fX * b.fX + a.fY * b.fY; }
 inline double Cross(TfPoint a, TfPoint b) { return a.fX * b.fY - a.fY * b.fX; }
