@@ -130,7 +130,11 @@ namespace {
 // as the rule says.
 //
 // The records themselves are only read: the turn each record was taken with is kept here
-// and applied when the chained list is written out.
+// and applied when the chained list is written out. Inside, records are laid out by
+// place (slots in an order of their starts along a Morton curve), so that the records a
+// chain visits one after another, and their points, mostly lie near one another in
+// memory whatever the order of the drawing; each slot keeps its record's number, which
+// still decides ties.
 class TChainEnds {
  public:
   static constexpr uint32_t c_nNone = UINT32_MAX;
@@ -140,6 +144,8 @@ class TChainEnds {
       : m_L(L), m_fMatch(fMatchLimit), m_w(w) {
     const size_t n = L.size();
     AssignLarge(m_Rec, n, TRec{});
+    AssignLarge(m_Placed, n, uint8_t{0});
+    for (uint32_t i = 0; i < n; ++i) m_Rec[i].nOrig = i;
     if (!bCanMatch) return;
     bool bFinite = std::isfinite(w);
     for (size_t i = 0; i < n && bFinite; ++i) {
@@ -151,24 +157,37 @@ class TChainEnds {
       m_bAllNear = true;
       return;
     }
+    std::vector<uint8_t> kind;
+    AssignLarge(kind, n, uint8_t{eShort});
+    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
     for (size_t i = 0; i < n; ++i) {
       const TfPoint &a = L[i].fStartPoint, &b = L[i].fEndPoint;
       if (a.fX == b.fX && a.fY == b.fY)
-        m_Rec[i].nKind = eStill;
+        kind[i] = eStill;
       else if (DistanceBetween(a, b) > 4 * w)
-        m_Rec[i].nKind = eFar;
+        kind[i] = eFar;
+      if (i == 0) x0 = x1 = a.fX, y0 = y1 = a.fY;
+      x0 = std::min(x0, a.fX), x1 = std::max(x1, a.fX);
+      y0 = std::min(y0, a.fY), y1 = std::max(y1, a.fY);
     }
+    LayOutByPlace(x0, y0, std::max(x1 - x0, y1 - y0));
+    for (TRec& R : m_Rec) R.nKind = static_cast<EKind>(kind[R.nOrig]);
+    kind = std::vector<uint8_t>();
     BuildPoints();
   }
 
-  bool Placed(uint32_t i) const { return m_Rec[i].bPlaced != 0; }
-  // Whether record i was turned round when it was placed.
+  // Records are named by slot, except where a record's number is said.
+  uint32_t SlotOf(uint32_t nRecord) const { return m_Slot.empty() ? nRecord : m_Slot[nRecord]; }
+  uint32_t RecordAt(uint32_t i) const { return m_Rec[i].nOrig; }
+  bool RecordPlaced(uint32_t nRecord) const { return m_Placed[nRecord] != 0; }
+  // Whether the record in slot i was turned round when it was placed.
   bool TakenReversed(uint32_t i) const { return m_Rec[i].bTakenReversed != 0; }
 
-  // Places record i, turned as the steps so far have left it.
+  // Places the record in slot i, turned as the steps so far have left it.
   void Take(uint32_t i) {
     m_Rec[i].bTakenReversed = Reversed(i) ? 1 : 0;
     m_Rec[i].bPlaced = 1;
+    m_Placed[m_Rec[i].nOrig] = 1;
   }
   // The start and end of a placed record as it was placed.
   TfPoint PlacedStart(uint32_t i) const {
@@ -182,13 +201,17 @@ class TChainEnds {
     return bRev ? m_L[i].fStartPoint : m_L[i].fEndPoint;
   }
 
-  // One step of growth at q: bTail looks for a record starting at q, otherwise for one
-  // ending there. Returns the record that joins, or c_nNone.
-  uint32_t Grow(const TfPoint& q, bool bTail) {
+  // One step of growth at placed record i's open end: bTail looks for a record starting
+  // at i's end, otherwise for one ending at its start. Returns the record that joins, or
+  // c_nNone.
+  uint32_t Grow(uint32_t i, bool bTail) {
     ++m_nTime;
     m_Near.clear();
-    if (m_bAllNear) return GrowByRule(q, bTail);
-    CollectNear(q);
+    if (m_bAllNear) return GrowByRule(bTail ? PlacedEnd(i) : PlacedStart(i), bTail);
+    const bool bRevI = m_Rec[i].bTakenReversed != 0;
+    const uint32_t p0 = bTail == bRevI ? m_Rec[i].a : m_Rec[i].b;
+    const TfPoint q = At(p0);
+    CollectNear(q, p0);
     for (uint32_t p : m_Near)
       if (PointsMatch(At(p), q, m_fMatch)) {
         m_Pt[p].nClaim = m_nTime << 1 | (bTail ? 1u : 0u);
@@ -233,21 +256,24 @@ class TChainEnds {
  private:
   enum EKind : uint8_t { eStill = 0, eFar = 1, eShort = 2 };
 
-  // Per record: its two end points, kind and state.
+  // Per record slot: the record's number, its two end points, kind and state.
   struct TRec {
     uint32_t a = 0, b = 0;  // its start and end as read
     uint32_t nStamp = 0;    // the last step that looked at it (short records)
+    uint32_t nOrig = 0;     // the record's number
     EKind nKind = eShort;
     uint8_t bPlaced = 0, bRev = 0, bTakenReversed = 0;
   };
-  // Per distinct end point (32 bytes): where it lies, the last step whose box held it
-  // (its time times two, plus one for a tail step; 0 for none), and its run of the list:
+  // Per distinct end point (40 bytes): where it lies, the last step whose box held it
+  // (its time times two, plus one for a tail step; 0 for none), its run of the list:
   // records of no length or far ends up to nFarEnd (waiting from the cursor), then short
-  // ones up to nEnd.
+  // ones up to nEnd; and the points of its cell, so that a search within the cell needs
+  // no look at the cell table.
   struct TPoint {
     double x = 0.0, y = 0.0;
     uint32_t nClaim = 0;
     uint32_t nCursor = 0, nFarEnd = 0, nEnd = 0;
+    uint32_t nCellFirst = 0, nCellCount = 0;
   };
   bool ClaimedNow(uint32_t p) const { return m_Pt[p].nClaim >> 1 == m_nTime; }
 
@@ -275,10 +301,11 @@ class TChainEnds {
   uint32_t EndPoint(uint32_t i) const { return Reversed(i) ? m_Rec[i].a : m_Rec[i].b; }
 
   void Consider(double d, uint32_t i, const TfPoint& at) {
-    if (!m_bFound || d < m_fBest || (d == m_fBest && i < m_nBest)) {
+    if (!m_bFound || d < m_fBest || (d == m_fBest && m_Rec[i].nOrig < m_nBestOrig)) {
       m_bFound = true;
       m_fBest = d;
       m_nBest = i;
+      m_nBestOrig = m_Rec[i].nOrig;
       m_BestPoint = at;
     }
   }
@@ -355,6 +382,68 @@ class TChainEnds {
     return s;
   }
 
+  static uint64_t Spread(uint64_t v) {  // the low 21 bits of v to the even bits
+    v &= 0x1FFFFF;
+    v = (v | v << 16) & 0x0000FFFF0000FFFFull;
+    v = (v | v << 8) & 0x00FF00FF00FF00FFull;
+    v = (v | v << 4) & 0x0F0F0F0F0F0F0F0Full;
+    v = (v | v << 2) & 0x3333333333333333ull;
+    v = (v | v << 1) & 0x5555555555555555ull;
+    return v;
+  }
+  // The slots: records in Morton order of their starts on a grid of 2^21 x 2^21 over the
+  // starts' extent (a radix sort, so records at one place keep the order of their
+  // numbers).
+  void LayOutByPlace(double x0, double y0, double fExtent) {
+    const size_t n = m_Rec.size();
+    constexpr double c_fTop = double((1u << 21) - 1);
+    const double fScale = fExtent > 0.0 && std::isfinite(c_fTop / fExtent) ? c_fTop / fExtent : 0.0;
+    auto grid = [&](double v) {
+      const double g = v * fScale;
+      return g >= 0.0 ? static_cast<uint64_t>(std::min(g, c_fTop)) : uint64_t{0};
+    };
+    std::vector<uint64_t> key, key2;
+    std::vector<uint32_t> rec, rec2;
+    AssignLarge(key, n, uint64_t{0});
+    AssignLarge(rec, n, 0u);
+    for (uint32_t i = 0; i < n; ++i) {
+      const TfPoint& a = m_L[i].fStartPoint;
+      key[i] = Spread(grid(a.fX - x0)) | Spread(grid(a.fY - y0)) << 1;
+      rec[i] = i;
+    }
+    AssignLarge(key2, n, uint64_t{0});
+    AssignLarge(rec2, n, 0u);
+    constexpr int c_nBits = 11;
+    constexpr size_t c_nBuckets = size_t{1} << c_nBits;
+    std::vector<uint32_t> count(c_nBuckets);
+    for (int shift = 0; shift < 42; shift += c_nBits) {
+      std::fill(count.begin(), count.end(), 0u);
+      for (uint64_t k : key) ++count[(k >> shift) & (c_nBuckets - 1)];
+      if (count[(key[0] >> shift) & (c_nBuckets - 1)] == n) continue;  // one digit throughout
+      uint32_t nAt = 0;
+      for (uint32_t& c : count) {
+        const uint32_t m = c;
+        c = nAt;
+        nAt += m;
+      }
+      for (size_t j = 0; j < n; ++j) {
+        const uint32_t to = count[(key[j] >> shift) & (c_nBuckets - 1)]++;
+        key2[to] = key[j];
+        rec2[to] = rec[j];
+      }
+      key.swap(key2);
+      rec.swap(rec2);
+    }
+    key = std::vector<uint64_t>();
+    key2 = std::vector<uint64_t>();
+    rec2 = std::vector<uint32_t>();
+    AssignLarge(m_Slot, n, 0u);
+    for (uint32_t s = 0; s < n; ++s) {
+      m_Rec[s].nOrig = rec[s];
+      m_Slot[rec[s]] = s;
+    }
+  }
+
   // The distinct end points, numbered cell by cell in square cells a few search widths
   // wide (the points of a cell stand together), and per point the records ending there:
   // those of no length or with far ends in one ascending list, short ones in another.
@@ -385,14 +474,17 @@ class TChainEnds {
       };
       for (size_t i = 0; i < n; ++i) {
         TRec& R = m_Rec[i];
-        R.a = pointOf(m_L[i].fStartPoint);
-        R.b = R.nKind == eStill ? R.a : pointOf(m_L[i].fEndPoint);
+        if (i + 8 < n) PrefetchRecord(&m_L[m_Rec[i + 8].nOrig]);
+        const TDXFEntity& r = m_L[R.nOrig];
+        R.a = pointOf(r.fStartPoint);
+        R.b = R.nKind == eStill ? R.a : pointOf(r.fEndPoint);
       }
     }
     const size_t nPts = m_Pt.size();
-    // Cells: a little wider than the search (at least 4 widths, so that a search mostly
-    // looks at one or two), each holding a run of the renumbered points.
-    m_fCell = std::max(4 * m_w, m_fMaxAbs * 1e-15 * 4);
+    // Cells: wider than the search (16 widths, so that most searches stay within the
+    // point's own cell and need no look at the cell table), each holding a run of the
+    // renumbered points.
+    m_fCell = std::max(16 * m_w, m_fMaxAbs * 1e-15 * 4);
     AssignLarge(m_Cells, std::max<size_t>(16, nPts + nPts / 2), TCell());
     std::vector<uint32_t> cellOf;
     AssignLarge(cellOf, nPts, 0u);
@@ -403,12 +495,18 @@ class TChainEnds {
       ++m_Cells[s].nCount;
       cellOf[p] = static_cast<uint32_t>(s);
     }
+    // Runs in order of the cells' first points, so that points found near one another
+    // (records near one another in the list) stay near one another.
+    for (TCell& c : m_Cells) c.nFirst = c_nNone;
     uint32_t nAt = 0;
-    for (TCell& c : m_Cells) {
-      c.nFirst = nAt;
-      nAt += c.nCount;
-      c.nCount = 0;
+    for (uint32_t p = 0; p < nPts; ++p) {
+      TCell& c = m_Cells[cellOf[p]];
+      if (c.nFirst == c_nNone) {
+        c.nFirst = nAt;
+        nAt += c.nCount;
+      }
     }
+    for (TCell& c : m_Cells) c.nCount = 0;
     std::vector<uint32_t> newId;
     AssignLarge(newId, nPts, 0u);
     for (uint32_t p = 0; p < nPts; ++p) {
@@ -454,16 +552,50 @@ class TChainEnds {
       m_Pt[p].nFarEnd = m_Pt[p].nCursor;
       m_Pt[p].nCursor = first[p];
       m_Pt[p].nEnd = first[p + 1];
+      // Each run in ascending record numbers (it was filled in slot order).
+      SortByRecord(first[p], m_Pt[p].nFarEnd);
+      SortByRecord(m_Pt[p].nFarEnd, first[p + 1]);
     }
+    for (const TCell& c : m_Cells)
+      for (uint32_t p = c.nFirst; p < c.nFirst + c.nCount; ++p) {
+        m_Pt[p].nCellFirst = c.nFirst;
+        m_Pt[p].nCellCount = c.nCount;
+      }
   }
 
-  void CollectNear(const TfPoint& q) {
+  // The points of the cells that q's search box meets; p0 is the point at q.
+  void SortByRecord(uint32_t nFrom, uint32_t nTo) {
+    auto before = [&](uint32_t u, uint32_t v) { return m_Rec[u].nOrig < m_Rec[v].nOrig; };
+    uint32_t* a = m_List.data();
+    if (nTo - nFrom > 16) {
+      std::sort(a + nFrom, a + nTo, before);
+      return;
+    }
+    for (uint32_t k = nFrom + 1; k < nTo; ++k)
+      for (uint32_t j = k; j > nFrom && before(a[j], a[j - 1]); --j) std::swap(a[j], a[j - 1]);
+  }
+
+  // Only points within a search width of q (in both coordinates) can meet it or be
+  // nearer than a point that meets it; the others of the cells are passed over.
+  void CollectRun(const TfPoint& q, uint32_t nFirst, uint32_t nCount) {
+    for (uint32_t p = nFirst; p < nFirst + nCount; ++p)
+      if (std::fabs(m_Pt[p].x - q.fX) <= m_w && std::fabs(m_Pt[p].y - q.fY) <= m_w) m_Near.push_back(p);
+  }
+  void CollectNear(const TfPoint& q, uint32_t p0) {
     const int64_t x0 = CellOf(q.fX - m_w), x1 = CellOf(q.fX + m_w);
     const int64_t y0 = CellOf(q.fY - m_w), y1 = CellOf(q.fY + m_w);
+    if (x0 == x1 && y0 == y1) {  // the box within p0's own cell
+      const TPoint& P = m_Pt[p0];
+      if (P.nCellCount == 1)
+        m_Near.push_back(p0);
+      else
+        CollectRun(q, P.nCellFirst, P.nCellCount);
+      return;
+    }
     for (int64_t cx = x0; cx <= x1; ++cx)
       for (int64_t cy = y0; cy <= y1; ++cy) {
         const TCell& c = m_Cells[FindCell(cx, cy)];
-        for (uint32_t p = c.nFirst; p < c.nFirst + c.nCount; ++p) m_Near.push_back(p);
+        if (c.nCount != 0) CollectRun(q, c.nFirst, c.nCount);
       }
   }
 
@@ -478,6 +610,8 @@ class TChainEnds {
   bool m_bAllNear = false;
   bool m_bIndexed = false;  // the end points are indexed (finite, and ends can meet)
   std::vector<TRec> m_Rec;
+  std::vector<uint32_t> m_Slot;    // per record number its slot (none: slot = number)
+  std::vector<uint8_t> m_Placed;  // per record number
   std::vector<TPoint> m_Pt;
   std::vector<uint32_t> m_List;
   std::vector<TCell> m_Cells;
@@ -486,7 +620,7 @@ class TChainEnds {
   std::vector<uint32_t> m_Near;
   bool m_bFound = false;
   double m_fBest = 0.0;
-  uint32_t m_nBest = 0;
+  uint32_t m_nBest = 0, m_nBestOrig = 0;
   TfPoint m_BestPoint;
 };
 
@@ -620,20 +754,21 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
     TChainEnds ends(L, bCanMatch, fMatchLimit, w);
     for (uint32_t first = 0; first < n; ++first) {
       if (pStage) pStage->Step(first);
-      if (ends.Placed(first)) continue;
-      ends.Take(first);
+      if (ends.RecordPlaced(first)) continue;
+      const uint32_t s0 = ends.SlotOf(first);
+      ends.Take(s0);
       head.clear();
       const size_t nAt = order.size();
       seqFirst.push_back(static_cast<uint32_t>(nAt));
-      order.push_back(first);
+      order.push_back(s0);
       if (bCanMatch && L[first].EntityType != eDXFET_Point) {
         uint32_t g = 0;
-        while ((g = ends.Grow(ends.PlacedEnd(order.back()), true)) != TChainEnds::c_nNone) {
+        while ((g = ends.Grow(order.back(), true)) != TChainEnds::c_nNone) {
           ends.Take(g);
           order.push_back(g);
         }
-        uint32_t h = first;
-        while ((g = ends.Grow(ends.PlacedStart(h), false)) != TChainEnds::c_nNone) {
+        uint32_t h = s0;
+        while ((g = ends.Grow(h, false)) != TChainEnds::c_nNone) {
           ends.Take(g);
           head.push_back(g);
           h = g;
@@ -646,7 +781,8 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       ++counter;
     }
     reversed.resize(n);
-    for (uint32_t i = 0; i < n; ++i) reversed[i] = ends.TakenReversed(i) ? 1 : 0;
+    for (uint32_t s = 0; s < n; ++s) reversed[ends.RecordAt(s)] = ends.TakenReversed(s) ? 1 : 0;
+    for (uint32_t& s : order) s = ends.RecordAt(s);
   }
   // The chained list: records turned as they were taken, put in chain order within the
   // list itself, numbered, and polylines expanded.
