@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
@@ -694,6 +695,35 @@ TEST_P(CommandTest, WritesWhatTheCommandLineWrites) {
 
 INSTANTIATE_TEST_SUITE_P(Entries, CommandTest, ::testing::ValuesIn(CommandCases()),
                          [](const ::testing::TestParamInfo<TCommandCase>& i) { return std::string(i.param.strName); });
+
+// What the window shows in the dialogs it opens: the prompt and the starting value, and
+// the shift dialog's absolute zero; the mirror dialog's Y axis.
+TEST_F(RealDialogTest, TheDialogsOpenWithThePromptAndTheStartingValue) {
+  OpenThroughDialog(m_strBracketBas);
+  ClickLine(5);
+  QStringList shown;
+  const auto value = [&](QWidget* w) {
+    if (auto* v = As<TfrmEnterValue>(w)) shown << v->lblMessage->text() + "|" + v->edtValue->text();
+    TDialogDriver::Escape(w);
+  };
+  TDialogDriver d;
+  d.On("Scale Sequence", value);
+  Run("mniScale", d);
+  d.On("Rotate All", value);
+  Run("mniRotateAll", d);
+  d.On("Shift Sequence", [&](QWidget* w) {
+    if (auto* t = As<TfrmShift>(w)) shown << t->edtX->text() + "," + t->edtY->text() + (t->rdAbsolute->isChecked() ? " absolute" : "");
+    TDialogDriver::Escape(w);
+  });
+  Run("mniShift", d);
+  d.On("Mirror Sequence", [&](QWidget* w) {
+    if (auto* a = As<TfrmAxis>(w)) shown << (a->rdYAxis->isChecked() ? "Y" : "X");
+    TDialogDriver::Escape(w);
+  });
+  Run("mniMirror", d);
+  EXPECT_EQ(shown.join(" / ").toStdString(),
+            "Enter scale factor:|1 / Enter rotation angle in degrees \n(+ve is anticlockwise):|0 / 0,0 absolute / Y");
+}
 
 // A command that its answer or the program refuses: the message says why, and neither
 // the program nor its history changes.
