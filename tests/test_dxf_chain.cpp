@@ -91,6 +91,23 @@ std::string Describe(const std::vector<TDXFEntity>& L) {
   return s.str();
 }
 
+// The fast chaining against the plain rule on one layer (and, with bQueue, the travel
+// ordering after it): the same count, the same records in the same order.
+void ExpectChainsAlike(const TLayer& Layer, double fTol, double fMin, int32_t nMoves, bool bQueue,
+                       const std::string& strCase) {
+  auto fast = Layer.recs, plain = Layer.recs;
+  TIntList sf, sp;
+  const int32_t nf = SortList(fast, Layer.verts, fTol, fMin, nMoves, sf);
+  const int32_t np = reference::PlainSortList(plain, Layer.verts, fTol, fMin, nMoves, sp);
+  ASSERT_EQ(nf, np) << strCase;
+  ASSERT_EQ(fast, plain) << strCase << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
+  if (!bQueue) return;
+  ASSERT_EQ(sf.Count(), sp.Count()) << strCase;
+  QueueSeq(fast, sf, nMoves, fMin);
+  reference::PlainQueueSeq(plain, sp, nMoves, fMin);
+  ASSERT_EQ(fast, plain) << strCase << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
+}
+
 }  // namespace
 
 TEST(ChainDifferential, FastMatchesPlainOnRandomLayers) {
@@ -102,19 +119,8 @@ TEST(ChainDifferential, FastMatchesPlainOnRandomLayers) {
     double tol = tols[c % 4];
     double cellTol = tol > 0 ? tol : 0.5;
     TLayer layer = RandomLayer(rng, size(rng), cellTol, (c / 4) % 2 == 1);
-    auto fast = layer.recs, plain = layer.recs;
-    TIntList sf, sp;
-    int32_t nf = SortList(fast, layer.verts, tol, cellTol * 1e-3, 5, sf);
-    int32_t np = reference::PlainSortList(plain, layer.verts, tol, cellTol * 1e-3, 5, sp);
-    ASSERT_EQ(nf, np) << "case " << c;
-    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n"
-                           << Describe(fast) << "plain:\n"
-                           << Describe(plain);
-    ASSERT_EQ(sf.Count(), sp.Count());
-    auto qf = fast, qp = plain;
-    QueueSeq(qf, sf, 5, cellTol * 1e-3);
-    reference::PlainQueueSeq(qp, sp, 5, cellTol * 1e-3);
-    ASSERT_EQ(qf, qp) << "case " << c << "\nfast:\n" << Describe(qf) << "plain:\n" << Describe(qp);
+    ExpectChainsAlike(layer, tol, cellTol * 1e-3, 5, true, "case " + std::to_string(c));
+    if (HasFatalFailure()) return;
     ++nCases;
   }
   EXPECT_EQ(nCases, 3000);
@@ -174,14 +180,8 @@ TEST(ChainDifferential, StackedCopiesMatchThePlainRule) {
         layer.recs.push_back(copy);
       }
     std::shuffle(layer.recs.begin(), layer.recs.end(), rng);
-    auto fast = layer.recs, plain = layer.recs;
-    TIntList sf, sp;
-    int32_t nf = SortList(fast, layer.verts, tol, 0.5e-3, 1, sf);
-    int32_t np = reference::PlainSortList(plain, layer.verts, tol, 0.5e-3, 1, sp);
-    ASSERT_EQ(nf, np) << "case " << c;
-    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n"
-                           << Describe(fast) << "plain:\n"
-                           << Describe(plain);
+    ExpectChainsAlike(layer, tol, 0.5e-3, 1, false, "case " + std::to_string(c));
+    if (HasFatalFailure()) return;
   }
 }
 
@@ -281,18 +281,9 @@ TEST(ChainDifferential, ManyEndsAtOnePointMatchThePlainRule) {
     for (int c = 0; c < 150; ++c) {
       const double tol = c % 2 ? 0.02 : 0.5;
       TLayer layer = HubLayer(rng, tc.shape, size(rng), tol, tc.fScale * tol);
-      auto fast = layer.recs, plain = layer.recs;
-      TIntList sf, sp;
-      int32_t nf = SortList(fast, layer.verts, tol, tol * 1e-3, 1, sf);
-      int32_t np = reference::PlainSortList(plain, layer.verts, tol, tol * 1e-3, 1, sp);
-      ASSERT_EQ(nf, np) << "shape " << tc.shape << " case " << c;
-      ASSERT_EQ(fast, plain) << "shape " << tc.shape << " case " << c << "\nfast:\n"
-                             << Describe(fast) << "plain:\n"
-                             << Describe(plain);
-      auto qf = fast, qp = plain;
-      QueueSeq(qf, sf, 1, tol * 1e-3);
-      reference::PlainQueueSeq(qp, sp, 1, tol * 1e-3);
-      ASSERT_EQ(qf, qp) << "shape " << tc.shape << " case " << c;
+      ExpectChainsAlike(layer, tol, tol * 1e-3, 1, true,
+                        "shape " + std::to_string(tc.shape) + " case " + std::to_string(c));
+      if (HasFatalFailure()) return;
       ++nCases;
     }
   EXPECT_EQ(nCases, 900);
@@ -312,11 +303,8 @@ TEST(ChainDifferential, HugeCoordinatesWithATinyTolerance) {
         r.fStartPoint = layer.verts[static_cast<size_t>(r.nFirstVertex)].fPoint;
         r.fEndPoint = layer.verts[static_cast<size_t>(r.nFirstVertex + r.nVertexCount - 1)].fPoint;
       }
-    auto fast = layer.recs, plain = layer.recs;
-    TIntList sf, sp;
-    SortList(fast, layer.verts, 1e-7, 0, 1, sf);
-    reference::PlainSortList(plain, layer.verts, 1e-7, 0, 1, sp);
-    ASSERT_EQ(fast, plain) << "case " << c;
+    ExpectChainsAlike(layer, 1e-7, 0, 1, false, "case " + std::to_string(c));
+    if (HasFatalFailure()) return;
   }
 }
 

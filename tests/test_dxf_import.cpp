@@ -69,22 +69,6 @@ TEST(DXFImport, LayerChoiceOrderAndNumbering) {
   EXPECT_EQ(im.content.sLayerName[1], "B");
 }
 
-TEST(DXFImport, CancelledLayerDialogImportsNothing) {
-  struct TCancel : IDXFImportUI {
-    bool ChooseDrawingFile(const std::string&, std::string&) override { return false; }
-    bool ChooseLayers(const TStringList&, TStringList&) override { return false; }
-  } cancel;
-  TDXFText d({"A", "B"});
-  d.Line("A", 0, 0, 1, 0);
-  TDXFIn in(&cancel, nullptr);
-  in.ReadBuffer(d.Text());
-  in.ChainAndOrder();
-  TStringList out;
-  TLayerContent c;
-  in.TranslateList(out, c);
-  EXPECT_TRUE(out.empty());
-}
-
 // The import says how far it has come, stage by stage, from 0 to 1; cancelled at any
 // report it stops there (ECancelled), and the same importer then imports in full.
 TEST(DXFImport, ProgressRisesToTheEndAndCancelStopsAtAnyReport) {
@@ -744,7 +728,8 @@ TEST(DXFImport, OneReadingServesEveryLayerChoice) {
   EXPECT_EQ(Reasons(both.in).size(), 3u);
 }
 
-TEST(DXFImport, CancelledLayerDialogLeavesNoWarnings) {
+// A cancelled layer dialog leaves no warnings, no records and no program.
+TEST(DXFImport, CancelledLayerDialogLeavesNoWarningsAndImportsNothing) {
   struct TCancel : IDXFImportUI {
     bool ChooseDrawingFile(const std::string&, std::string&) override { return false; }
     bool ChooseLayers(const TStringList& Layers, TStringList&) override {
@@ -759,6 +744,11 @@ TEST(DXFImport, CancelledLayerDialogLeavesNoWarnings) {
   EXPECT_TRUE(in.Warnings().empty());
   EXPECT_TRUE(in.Records(0).empty());
   EXPECT_TRUE(in.BlockRecords().empty());
+  in.ChainAndOrder();
+  TStringList out;
+  TLayerContent c;
+  in.TranslateList(out, c);
+  EXPECT_TRUE(out.empty());
 }
 
 // The whole import lets the records go once the program is made: the program is the one

@@ -640,26 +640,6 @@ TEST(Compensation, MatchesTheLibraryOnPolygons) {
 }
 
 #endif
-TEST(Compensation, ImportedDrawingPathsOffsetByTheirDistance) {
-  TStringList program;
-  program = LoadLines(std::string(VELTRANE_SOURCE_DIR) + "/examples/bracket.bas");
-  // Each sequence body on its own.
-  size_t nChecked = 0;
-  for (size_t i = 0; i < program.size(); ++i) {
-    if (program[i].rfind("'$StartSeq(", 0) != 0) continue;
-    TStringList body;
-    size_t k = i + 2;
-    while (k < program.size() && program[k].rfind("'$EndSeq(", 0) != 0) body.push_back(program[k++]);
-    for (double f : {0.5, -0.5}) {
-      TResult r = Compensate(body, f);
-      ASSERT_TRUE(r.bOk) << "sequence at line " << i << " by " << f << ": " << r.strFailure;
-      ExpectOffsetBy(body, r.Lines, f, 1e-5);
-      ++nChecked;
-    }
-  }
-  EXPECT_GE(nChecked, 4u);
-}
-
 // Sequence bodies of a program, by sequence.
 std::vector<TStringList> Bodies(const TStringList& program) {
   std::vector<TStringList> out;
@@ -671,6 +651,19 @@ std::vector<TStringList> Bodies(const TStringList& program) {
     out.push_back(body);
   }
   return out;
+}
+
+TEST(Compensation, ImportedDrawingPathsOffsetByTheirDistance) {
+  // Each sequence body of the shipped example on its own.
+  size_t nChecked = 0;
+  for (const TStringList& body : Bodies(LoadLines(std::string(VELTRANE_SOURCE_DIR) + "/examples/bracket.bas")))
+    for (double f : {0.5, -0.5}) {
+      TResult r = Compensate(body, f);
+      ASSERT_TRUE(r.bOk) << body[0] << " by " << f << ": " << r.strFailure;
+      ExpectOffsetBy(body, r.Lines, f, 1e-5);
+      ++nChecked;
+    }
+  EXPECT_GE(nChecked, 4u);
 }
 
 TEST(Compensation, PathsOfDrawingsFromARealWriter) {
@@ -725,9 +718,6 @@ TEST(Fillet, RightAngleCorner) {
   EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,-10)"},
                 [](TTransformer& t) { t.FilletCorners(Deg(100), 2); })[2],
             "    MOVECIRC(2,-2,0,-2,1)");
-}
-
-TEST(Fillet, AFilletThatJustFitsTakesTheWholeMove) {
   // Moves of 2 and a radius of 2 at a right angle: the tangent length is the moves' length
   // (computed as 2.0000000000000004); no zero-length move is written.
   EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(2,0)", "    MOVE(0,2)"}, [](TTransformer& t) { t.FilletCorners(Deg(100), 2); }),

@@ -1,6 +1,6 @@
-// The path tools in the window: each through its dialog from the menus and the plot's
-// menu, the start of a closed sequence following the mouse, copy and paste, batch copy,
-// reset and the offset terms; and the tools' dialogs themselves.
+// The path tools in the window where nothing is asked: the start of a closed sequence
+// following the mouse, copy and paste, reset and the offset terms; and the tools'
+// dialogs themselves. (Each tool through its dialog: test_gui_real_dialogs.cpp.)
 #include <QAction>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -17,14 +17,6 @@
 namespace veltrane::test {
 namespace {
 
-TPathRequest Compensation(double f, bool bAbsolute = false) {
-  TPathRequest r;
-  r.evOp = EPathOp::eCompensate;
-  r.fCompensation = f;
-  r.bAbsolute = bAbsolute;
-  return r;
-}
-
 class PathToolTest : public WindowTest {
  protected:
   void SetUp() override {
@@ -34,99 +26,6 @@ class PathToolTest : public WindowTest {
     ASSERT_EQ(Frm().CurrentSequence(), 1);
   }
 };
-
-TEST_F(PathToolTest, CompensateSequenceAndAbsoluteMode) {
-  const TStringList before = Frm().Document().m_Program;
-  m_Prompts.PathRequests = {Compensation(1)};
-  Frm().Action("mniRadiusCompSeq")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Tool radius compensation");
-  EXPECT_EQ(Line(4), "    MOVEABS(1,1)");
-  EXPECT_EQ(Line(5), "    MOVE(78,0)");
-  ExpectInSync();
-  const TStringList once = Frm().Document().m_Program;
-  // Compensating again compounds; in absolute mode it starts from the stored copy.
-  ClickLine(5);
-  m_Prompts.PathRequests = {Compensation(1)};
-  Frm().Action("mniRadiusCompSeq")->trigger();
-  EXPECT_EQ(Line(4), "    MOVEABS(2,2)");
-  ClickLine(5);
-  m_Prompts.PathRequests = {Compensation(1, true)};
-  Frm().Action("RadiusCompensationSequence1")->trigger();
-  EXPECT_EQ(Frm().Document().m_Program, once);
-  Frm().Undo();
-  Frm().Undo();
-  Frm().Undo();
-  EXPECT_EQ(Frm().Document().m_Program, before);
-}
-
-TEST_F(PathToolTest, AFailedCompensationWarnsAndChangesNothing) {
-  ClickLine(16);  // the hole of radius 5, clockwise: to its right lies its inside
-  ASSERT_EQ(Frm().CurrentSequence(), 2);
-  const TStringList before = Frm().Document().m_Program;
-  const int nUndo = Frm().UndoHistory().Count();
-  m_Prompts.PathRequests = {Compensation(-6)};
-  Frm().Action("mniRadiusCompSeq")->trigger();
-  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  // The warning says why.
-  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Unable to perform this transform on sequence 2: ", 0), 0u)
-      << m_Prompts.Messages[0].second;
-  EXPECT_GT(m_Prompts.Messages[0].second.size(), std::string("Unable to perform this transform on sequence 2: ").size());
-  EXPECT_EQ(Frm().Document().m_Program, before);
-  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
-  // Cancelled in its progress dialog, the command over all sequences changes nothing.
-  m_Prompts.PathRequests = {Compensation(-4.5)};
-  m_Prompts.CancelAtReport = 2;
-  Frm().Action("mniCompensation")->trigger();
-  m_Prompts.CancelAtReport = 0;
-  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Tool radius compensation");
-  EXPECT_EQ(Frm().Document().m_Program, before);
-  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
-  ExpectInSync();
-  // Over all sequences the others are still compensated, as one undo step.
-  m_Prompts.Messages.clear();
-  m_Prompts.PathRequests = {Compensation(-4.5)};
-  Frm().Action("mniCompensation")->trigger();
-  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Unable to perform this transform on sequence 3: ", 0), 0u)
-      << m_Prompts.Messages[0].second;
-  EXPECT_EQ(Line(4), "    MOVEABS(-4.5,-4.5)");
-  EXPECT_EQ(Line(17), "    MOVECIRC(0,0,0.5,0,1)");
-  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
-  ExpectInSync();
-}
-
-TEST_F(PathToolTest, FilletLeadAndAddEndFromMenus) {
-  TPathRequest fillet;
-  fillet.evOp = EPathOp::eFillet;
-  fillet.fMaxAngleDegrees = 100;
-  fillet.fRadius = 2;
-  m_Prompts.PathRequests = {fillet};
-  Frm().Action("FilletCornersSequence1")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Fillet Corners...");
-  EXPECT_EQ(Line(5), "    MOVE(78,0)");
-  EXPECT_EQ(Line(6), "    MOVECIRC(2,2,0,2,0)");
-  Frm().Undo();
-  TPathRequest lead;
-  lead.evOp = EPathOp::eLeadInOut;
-  lead.fLeadIn = 2;
-  lead.bLeadInAnti = true;
-  m_Prompts.PathRequests = {lead};
-  Frm().Action("mniLeadInOutAll")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Lead In/Out Sequence");
-  EXPECT_EQ(Line(4), "    MOVEABS(-2,2)");
-  EXPECT_EQ(Line(5), "    MOVECIRC(2,-2,2,0,0)");
-  Frm().Undo();
-  ClickLine(5);
-  TPathRequest add;
-  add.evOp = EPathOp::eAddEnd;
-  add.fAddEnd = 5;
-  m_Prompts.PathRequests = {add};
-  Frm().Action("AddatEndSequence1")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Add at End Sequence");
-  EXPECT_EQ(Line(10), "    MOVE(0,5)");
-  EXPECT_EQ(Line(11), "'$EndSeq(1)");
-  ExpectInSync();
-}
 
 TEST_F(PathToolTest, TheStartFollowsTheMouseInOneUndoStep) {
   Frm().FlushPendingWork();
@@ -165,7 +64,7 @@ TEST_F(PathToolTest, TheStartFollowsTheMouseInOneUndoStep) {
   ExpectInSync();
 }
 
-TEST_F(PathToolTest, CopyPasteBatchCopyAndReset) {
+TEST_F(PathToolTest, CopyPasteAndReset) {
   ClickLine(16);
   Frm().Action("Copy1")->trigger();
   ASSERT_TRUE(Frm().SequenceCopied());
@@ -204,27 +103,13 @@ TEST_F(PathToolTest, CopyPasteBatchCopyAndReset) {
     Frm().Undo();
   }
 
-  ClickLine(16);
-  m_Prompts.BatchValues = std::array<double, 4>{20, 3, 15, 2};
-  const int nUndo = Frm().UndoHistory().Count();
-  Frm().Action("BatteryCopy1")->trigger();
-  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
-  std::vector<std::string> starts;
-  for (const std::string& l : Frm().Document().m_Program)
-    if (l.find("MOVEABS(") != std::string::npos) starts.push_back(l);
-  ASSERT_EQ(starts.size(), 9u);
-  EXPECT_EQ(std::vector<std::string>(starts.end() - 5, starts.end()),
-            (std::vector<std::string>{"    MOVEABS(15,40)", "    MOVEABS(35,25)", "    MOVEABS(35,40)",
-                                      "    MOVEABS(55,25)", "    MOVEABS(55,40)"}));
-
   // Reset brings a changed sequence back to its text at opening.
   ClickLine(16);
-  m_Prompts.Values = {"3", "4", "relative"};
-  Frm().Action("mniShift")->trigger();
-  EXPECT_EQ(Line(16), "    MOVEABS(18,29)");
+  Frm().Action("mniReverse")->trigger();
+  EXPECT_EQ(Line(17), "    MOVECIRC(0,0,5,0,0)");
   ClickLine(16);
   Frm().Action("ResetSequence1")->trigger();
-  EXPECT_EQ(Line(16), "    MOVEABS(15,25)");
+  EXPECT_EQ(Line(17), "    MOVECIRC(0,0,5,0,1)");
 }
 
 TEST_F(PathToolTest, OffsetTermsOnAndOff) {
@@ -298,46 +183,6 @@ TEST(PathDialogs, FilletLeadAndAddEndRead) {
   EXPECT_DOUBLE_EQ(a.Request().fAddEnd, 0);
   a.edtAddEnd->setText("12.5");
   EXPECT_DOUBLE_EQ(a.Request().fAddEnd, 12.5);
-}
-
-TTabRequest Tabs(int32_t n, double fLength) {
-  TTabRequest r;
-  r.nCount = n;
-  r.fLength = fLength;
-  return r;
-}
-
-TEST_F(PathToolTest, TabsFromTheMenusInOneUndoStepStartingFromTheLastChoices) {
-  const TStringList before = Frm().Document().m_Program;
-  m_Prompts.TabRequests = {Tabs(2, 3)};
-  Frm().Action("mniAddTabs")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Add Tabs");
-  TStringList numbers;
-  ASSERT_TRUE(GetSequenceNumberList(Frm().Document().m_Program, numbers, nullptr));
-  EXPECT_EQ(numbers, (TStringList{"1", "4", "2", "3"}));
-  ExpectInSync();
-  Frm().Undo();
-  EXPECT_EQ(Frm().Document().m_Program, before);
-  // The plot's menu offers it too, starting from what was confirmed last; Cancel changes nothing.
-  ClickLine(5);
-  Frm().Action("AddTabs1")->trigger();
-  EXPECT_EQ(m_Prompts.TabInitials.back().nCount, 2);
-  EXPECT_DOUBLE_EQ(m_Prompts.TabInitials.back().fLength, 3);
-  EXPECT_EQ(Frm().Document().m_Program, before);
-  // Every closed sequence at once; those the tabs do not fit are named.
-  m_Prompts.TabRequests = {Tabs(3, 9)};
-  Frm().Action("mniAddTabsAll")->trigger();
-  ASSERT_GE(m_Prompts.Titles.size(), 2u);
-  EXPECT_EQ(m_Prompts.Titles[m_Prompts.Titles.size() - 2], "Add Tabs to All");
-  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Add Tabs to All");
-  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Unable to perform this transform on sequence 3: ", 0), 0u)
-      << m_Prompts.Messages[0].second;
-  ASSERT_TRUE(GetSequenceNumberList(Frm().Document().m_Program, numbers, nullptr));
-  EXPECT_EQ(numbers, (TStringList{"1", "4", "5", "2", "6", "7", "3"}));
-  ExpectInSync();
-  Frm().Undo();
-  EXPECT_EQ(Frm().Document().m_Program, before);
 }
 
 TEST(PathDialogs, AddTabsTakesACountOrASpacing) {

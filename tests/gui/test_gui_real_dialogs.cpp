@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QRadioButton>
@@ -19,6 +20,7 @@
 #include "app/ToolDialogs.h"
 #include "gui/DialogDriver.h"
 #include "gui/GuiFixture.h"
+#include "plot/Interpreter.h"
 
 namespace veltrane::test {
 namespace {
@@ -189,6 +191,37 @@ class RealDialogTest : public ::testing::Test {
   static TDialogDriver::TAnswer Ok() {
     return [](QWidget* w) { TDialogDriver::Click(w, "OK"); };
   }
+  // The layer dialog answered with clicks: each layer picked and added, then OK.
+  static TDialogDriver::TAnswer Layers(QStringList Names) {
+    return [Names](QWidget* w) {
+      auto* l = qobject_cast<TfrmLayer*>(w);
+      if (!l) {
+        ADD_FAILURE() << "not the layer dialog: " << w->windowTitle().toStdString();
+        return TDialogDriver::Escape(w);
+      }
+      for (const QString& strLayer : Names) {
+        TDialogDriver::PickItems(l->lbLayers, {strLayer});
+        TDialogDriver::Press(l->btnAdd);
+      }
+      TDialogDriver::Click(w, "OK");
+    };
+  }
+  // The editor shows the program's lines, and the plot was made again from them.
+  void ExpectInSyncAndPlotted() {
+    Frm().FlushPendingWork();
+    QStringList lines;
+    for (const auto& l : Frm().Document().m_Program) lines << QString::fromLatin1(l.c_str());
+    EXPECT_EQ(Frm().memProgram()->toPlainText(), lines.join('\n'));
+    TStringList text = Frm().Document().m_Program;
+    TInterpreter plain;
+    plain.SetProgram(&text);
+    plain.Interpret();
+    TfRange x, y, wx, wy;
+    ASSERT_TRUE(plain.GetExtents(x, y));
+    ASSERT_TRUE(Frm().Interpreter().GetExtents(wx, wy));
+    EXPECT_EQ(wx, x);
+    EXPECT_EQ(wy, y);
+  }
 
   QTemporaryDir m_Dir;
   QString m_strBracketBas, m_strBracketDxf;  // the examples' copies
@@ -203,14 +236,8 @@ TEST_F(RealDialogTest, ImportThroughTheLayerDialog) {
   TDialogDriver d;
   d.On("Open DXF File", [this](QWidget* w) { TDialogDriver::ChooseFile(w, m_strBracketDxf); });
   d.On("Select Layer", Read([](QWidget* w) {
-         auto* l = qobject_cast<TfrmLayer*>(w);
-         ASSERT_NE(l, nullptr);
          EXPECT_EQ(QApplication::activeWindow(), w);
-         for (const char* strLayer : {"OUTLINE", "HOLES"}) {
-           TDialogDriver::PickItems(l->lbLayers, {strLayer});
-           TDialogDriver::Press(l->btnAdd);
-         }
-         TDialogDriver::Click(w, "OK");
+         Layers({"OUTLINE", "HOLES"})(w);
        }));
   Run("mniImportDXF", d);
   EXPECT_EQ(d.nProgressShown, 0);
@@ -339,12 +366,13 @@ TDialogDriver::TAnswer Axis(bool bX) {
     TDialogDriver::Click(w, "OK");
   };
 }
-TDialogDriver::TAnswer Radius(QString r, bool bRight) {
+TDialogDriver::TAnswer Radius(QString r, bool bRight, bool bAbsolute = false) {
   return [=](QWidget* w) {
     auto* d = As<TfrmCompensation>(w);
     if (!d) return TDialogDriver::Escape(w);
     TDialogDriver::Type(d->edtCompensation, r);
     TDialogDriver::Press(bRight ? d->rdRight : d->rdLeft);
+    if (d->chkAbsoluteMode->isChecked() != bAbsolute) TDialogDriver::Press(d->chkAbsoluteMode);
     TDialogDriver::Click(w, "OK");
   };
 }
@@ -486,8 +514,14 @@ TEST_F(RealDialogTest, DialogsCancelledChangeNothing) {
   }
 }
 
-// New, Close and Open on a changed program ask first: Cancel keeps the work, No drops it.
+// New, Close and Open on a changed program ask first: Cancel keeps the work and its
+// history, No drops both. Unchanged, nothing is asked.
 TEST_F(RealDialogTest, ChangedWorkIsAskedAbout) {
+  OpenThroughDialog(m_strBracketBas);
+  TDialogDriver unchanged;  // any question would be unexpected
+  Run("mniNew", unchanged);
+  EXPECT_TRUE(Frm().Document().m_Program.empty());
+  EXPECT_TRUE(Frm().FileName().isEmpty());
   OpenThroughDialog(m_strBracketBas);
   ClickLine(5);
   TDialogDriver reverse;
@@ -499,12 +533,14 @@ TEST_F(RealDialogTest, ChangedWorkIsAskedAbout) {
     d.On("Save program changes?", Read([](QWidget* w) { TDialogDriver::Click(w, "Cancel"); }));
     Run(strAction, d);
     EXPECT_EQ(Frm().Document().m_Program, changed) << strAction;
+    EXPECT_EQ(Frm().UndoHistory().Count(), 1) << strAction;
   }
   TDialogDriver d;
   d.On("Save program changes?", [](QWidget* w) { TDialogDriver::Click(w, "No"); });
   Run("mniNew", d);
   EXPECT_TRUE(Frm().Document().m_Program.empty());
   EXPECT_FALSE(Frm().ProgramModified());
+  EXPECT_EQ(Frm().UndoHistory().Count(), 0);
 }
 
 // Import Options confirmed through the dialog are the settings the command line then
@@ -521,15 +557,7 @@ TEST_F(RealDialogTest, ImportOptionsReachTheImport) {
   Run("mniImportOptions", options);
   TDialogDriver d;
   d.On("Open DXF File", [this](QWidget* w) { TDialogDriver::ChooseFile(w, m_strBracketDxf); });
-  d.On("Select Layer", [](QWidget* w) {
-    auto* l = As<TfrmLayer>(w);
-    if (!l) return TDialogDriver::Escape(w);
-    for (const char* strLayer : {"OUTLINE", "HOLES"}) {
-      TDialogDriver::PickItems(l->lbLayers, {strLayer});
-      TDialogDriver::Press(l->btnAdd);
-    }
-    TDialogDriver::Click(w, "OK");
-  });
+  d.On("Select Layer", Layers({"OUTLINE", "HOLES"}));
   Run("mniImportDXF", d);
   // The settings file is the test's own, and the command line reads the same one.
   EXPECT_EQ(Unix(SaveAs("imported.bas")), Unix(Cli({"import", m_strBracketDxf, "--layers", "OUTLINE,HOLES"})));
@@ -647,18 +675,251 @@ TEST_P(CommandTest, WritesWhatTheCommandLineWrites) {
   OpenThroughDialog(m_strBracketBas);
   ClickLine(5);  // MOVE(80,0): sequence 1, the bracket's outline
   ASSERT_EQ(Frm().CurrentSequence(), 1);
+  const TStringList before = Frm().Document().m_Program;
+  const int nUndo = Frm().UndoHistory().Count();
   TDialogDriver d;
   if (c.strTitle) d.On(c.strTitle, c.Answer);
   Reach(c.strAction, c.evVia, d);
+  // One undo step; the editor and the plot show the new text.
+  EXPECT_TRUE(Frm().ProgramModified());
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo + 1);
+  ExpectInSyncAndPlotted();
   int nExit = -1;
   QByteArray err;
   const QByteArray cli = CliFile(QStringList{"transform", m_strBracketBas} + c.Cli, &nExit, &err);
   EXPECT_EQ(nExit, 0) << err.toStdString();
   EXPECT_EQ(Unix(SaveAs("window.bas")).toStdString(), Unix(cli).toStdString());
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, CommandTest, ::testing::ValuesIn(CommandCases()),
                          [](const ::testing::TestParamInfo<TCommandCase>& i) { return std::string(i.param.strName); });
+
+// What the window shows in the dialogs it opens: the prompt and the starting value, and
+// the shift dialog's absolute zero; the mirror dialog's Y axis.
+TEST_F(RealDialogTest, TheDialogsOpenWithThePromptAndTheStartingValue) {
+  OpenThroughDialog(m_strBracketBas);
+  ClickLine(5);
+  QStringList shown;
+  const auto value = [&](QWidget* w) {
+    if (auto* v = As<TfrmEnterValue>(w)) shown << v->lblMessage->text() + "|" + v->edtValue->text();
+    TDialogDriver::Escape(w);
+  };
+  TDialogDriver d;
+  d.On("Scale Sequence", value);
+  Run("mniScale", d);
+  d.On("Rotate All", value);
+  Run("mniRotateAll", d);
+  d.On("Shift Sequence", [&](QWidget* w) {
+    if (auto* t = As<TfrmShift>(w)) shown << t->edtX->text() + "," + t->edtY->text() + (t->rdAbsolute->isChecked() ? " absolute" : "");
+    TDialogDriver::Escape(w);
+  });
+  Run("mniShift", d);
+  d.On("Mirror Sequence", [&](QWidget* w) {
+    if (auto* a = As<TfrmAxis>(w)) shown << (a->rdYAxis->isChecked() ? "Y" : "X");
+    TDialogDriver::Escape(w);
+  });
+  Run("mniMirror", d);
+  EXPECT_EQ(shown.join(" / ").toStdString(),
+            "Enter scale factor:|1 / Enter rotation angle in degrees \n(+ve is anticlockwise):|0 / 0,0 absolute / Y");
+}
+
+// A command that its answer or the program refuses: the message says why, and neither
+// the program nor its history changes.
+struct TRefusalCase {
+  const char* strName;
+  const char* strProgram;  // the program opened; null: the example
+  int nLine;               // the editor line clicked to choose the sequence
+  const char* strAction;
+  const char* strTitle;    // the dialog answered; null when the command asks nothing
+  TDialogDriver::TAnswer Answer;
+  const char* strMessage;  // the message's start; one ending in ": " goes on with the reason
+};
+
+void PrintTo(const TRefusalCase& c, std::ostream* pOut) { *pOut << c.strName; }
+
+std::vector<TRefusalCase> RefusalCases() {
+  return {
+      {"ShiftNotANumber", nullptr, 16, "mniShift", "Shift Sequence", ShiftTo("x", "1", true),
+       "Invalid shift specified!"},
+      {"ScaleTooLarge", nullptr, 16, "mniScale", "Scale Sequence", Value("2000000"), "Invalid scale factor"},
+      // The hole of radius 5 runs clockwise: to its right lies its inside.
+      {"CompensationLargerThanTheHole", nullptr, 16, "mniRadiusCompSeq", "Tool radius compensation",
+       Radius("6", true), "Unable to perform this transform on sequence 2: "},
+      // Numbered as the editor numbers it; the canonical rewrite on opening kept the line.
+      {"LineThatCannotBeTransformed", "'$StartSeq(1)\ncadseq1:\n    MOVEABS(0,0)\n    MOVE(1,2,3)\n'$EndSeq(1)\n", 3,
+       "mniReverse", nullptr, nullptr, "Line 4 cannot be transformed: "},
+  };
+}
+
+class RefusalTest : public RealDialogTest, public ::testing::WithParamInterface<TRefusalCase> {};
+
+TEST_P(RefusalTest, SaysWhyAndChangesNothing) {
+  const TRefusalCase& c = GetParam();
+  if (c.strProgram) {
+    QFile f(Path("own.bas"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(c.strProgram);
+    f.close();
+    OpenThroughDialog(Path("own.bas"));
+  } else {
+    OpenThroughDialog(m_strBracketBas);
+  }
+  ClickLine(c.nLine);
+  ASSERT_GT(Frm().CurrentSequence(), 0);
+  const TStringList before = Frm().Document().m_Program;
+  const int nUndo = Frm().UndoHistory().Count();
+  TDialogDriver d;
+  if (c.strTitle) d.On(c.strTitle, c.Answer);
+  QString strMessage;
+  d.On(c.strMessage, [&](QWidget* w) {
+    strMessage = TDialogDriver::Text(w);
+    TDialogDriver::Click(w, "OK");
+  });
+  Run(c.strAction, d);
+  if (QString(c.strMessage).endsWith(": ")) {
+    EXPECT_GT(strMessage.size(), qsizetype(strlen(c.strMessage))) << "no reason given";
+  }
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
+  EXPECT_TRUE(Frm().memProgram()->isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, RefusalTest, ::testing::ValuesIn(RefusalCases()),
+                         [](const ::testing::TestParamInfo<TRefusalCase>& i) { return std::string(i.param.strName); });
+
+// Compensating again compounds; in absolute mode it starts from the copy kept before the
+// first compensation. Each is one undo step.
+TEST_F(RealDialogTest, CompensationInAbsoluteModeStartsFromTheUncompensatedCopy) {
+  OpenThroughDialog(m_strBracketBas);
+  const TStringList before = Frm().Document().m_Program;
+  const auto compensate = [&](const char* strAction, bool bAbsolute) {
+    ClickLine(5);
+    TDialogDriver d;
+    d.On("Tool radius compensation", Radius("1", false, bAbsolute));
+    Run(strAction, d);
+  };
+  compensate("mniRadiusCompSeq", false);
+  const TStringList once = Frm().Document().m_Program;
+  EXPECT_EQ(once[4], "    MOVEABS(1,1)");
+  compensate("mniRadiusCompSeq", false);
+  EXPECT_EQ(Frm().Document().m_Program[4], "    MOVEABS(2,2)");
+  compensate("RadiusCompensationSequence1", true);
+  EXPECT_EQ(Frm().Document().m_Program, once);
+  for (int i = 0; i < 3; ++i) Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+// The tabs dialog starts from the choices confirmed last; over all sequences at once,
+// those the tabs do not fit are named and the others are cut, as one undo step.
+TEST_F(RealDialogTest, TabsStartFromTheLastChoicesAndNameWhatDoesNotFit) {
+  OpenThroughDialog(m_strBracketBas);
+  const TStringList before = Frm().Document().m_Program;
+  ClickLine(5);
+  TDialogDriver first;
+  first.On("Add Tabs", Tabs("2", "3", false, true));
+  Run("mniAddTabs", first);
+  Frm().Undo();
+  ASSERT_EQ(Frm().Document().m_Program, before);
+  ClickLine(5);
+  QString strCount, strLength;
+  TDialogDriver again;
+  again.On("Add Tabs", [&](QWidget* w) {
+    if (auto* t = As<TfrmAddTabs>(w)) {
+      strCount = t->edtCount->text();
+      strLength = t->edtLength->text();
+    }
+    TDialogDriver::Escape(w);
+  });
+  Run("AddTabs1", again);
+  EXPECT_EQ(strCount, "2");
+  EXPECT_EQ(strLength, "3");
+  EXPECT_EQ(Frm().Document().m_Program, before);
+  TDialogDriver all;
+  all.On("Add Tabs to All", Tabs("3", "9", false, true));
+  all.On("Unable to perform this transform on sequence 3: ", Ok());
+  Run("mniAddTabsAll", all);
+  TStringList numbers;
+  ASSERT_TRUE(GetSequenceNumberList(Frm().Document().m_Program, numbers, nullptr));
+  EXPECT_EQ(numbers, (TStringList{"1", "4", "5", "2", "6", "7", "3"}));
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
+
+// Range limits confirmed in their dialog warn about the moves outside and frame the plot;
+// cancelled, the dialog changes nothing and warns no more.
+TEST_F(RealDialogTest, RangeLimitsWarnAndFrameThePlot) {
+  OpenThroughDialog(m_strBracketBas);
+  TDialogDriver d;
+  d.On("Machine Range Limits", [](QWidget* w) {
+    auto* s = As<TfrmSpan>(w);
+    if (!s) return TDialogDriver::Escape(w);
+    if (!s->chkRangeEnable->isChecked()) TDialogDriver::Press(s->chkRangeEnable);
+    TDialogDriver::Type(s->edtXLeft, "0");
+    TDialogDriver::Type(s->edtXRight, "50");
+    TDialogDriver::Type(s->edtYBottom, "0");
+    TDialogDriver::Type(s->edtYTop, "100");
+    TDialogDriver::Click(w, "OK");
+  });
+  d.On("Warning! Moves are outside machine limits!", Ok());
+  Run("mniRangeSetting", d);
+  EXPECT_TRUE(Frm().PlotView().m_bShowLimits);
+  EXPECT_EQ(TVLTRegistry().XspanRight(), 50);
+  QImage img(Frm().pbPlot()->size(), QImage::Format_RGB32);
+  Frm().pbPlot()->render(&img);
+  EXPECT_EQ(QColor(img.pixel(img.width() - 4, 4)), QColor(128, 128, 128));  // outside: grey
+  const TRangeLimits limits = Frm().RangeLimits();
+  TDialogDriver cancel;
+  cancel.On("Machine Range Limits", [](QWidget* w) { TDialogDriver::Click(w, "Cancel"); });
+  Run("mniRangeSetting", cancel);
+  EXPECT_EQ(Frm().RangeLimits(), limits);
+}
+
+// A drawing imported with look-ahead on for arcs gets the look-ahead forms, and moves
+// outside the range limits are warned about.
+TEST_F(RealDialogTest, ImportAppliesLookAheadAndChecksTheRange) {
+  m_pFrm.reset();
+  {
+    TVLTRegistry reg;
+    TRangeLimits l;
+    l.m_bEnableSpan = true;  // everything but the origin is outside
+    WriteRangeLimits(l, reg);
+    reg.SetLookAheadMoveCirc(true);
+  }
+  m_pFrm = std::make_unique<TfrmMain>();
+  m_pFrm->show();
+  QApplication::processEvents();
+  TDialogDriver d;
+  d.On("Open DXF File", [this](QWidget* w) { TDialogDriver::ChooseFile(w, m_strBracketDxf); });
+  d.On("Select Layer", Layers({"OUTLINE", "HOLES"}));
+  d.On("Warning! Moves are outside machine limits!", Ok());
+  Run("mniImportDXF", d);
+  bool bCircSP = false, bCirc = false;
+  for (const auto& s : Frm().Document().m_Program) {
+    bCircSP |= s.rfind("    MOVECIRCSP(", 0) == 0;
+    bCirc |= s.rfind("    MOVECIRC(", 0) == 0;
+  }
+  EXPECT_TRUE(bCircSP);
+  EXPECT_FALSE(bCirc);
+}
+
+// A drawing appended numbers its sequences after the program's, as one undo step.
+TEST_F(RealDialogTest, AppendedDrawingNumbersAfterTheProgram) {
+  OpenThroughDialog(m_strBracketBas);
+  const TStringList before = Frm().Document().m_Program;
+  ASSERT_TRUE(QFile::copy(VELTRANE_SOURCE_DIR "/tests/data/ezdxf/square_r12.dxf", Path("square.dxf")));
+  TDialogDriver d;
+  d.On("Open DXF File", [this](QWidget* w) { TDialogDriver::ChooseFile(w, Path("square.dxf")); });
+  d.On("Select Layer", Layers({"WALLS"}));
+  Run("mniAppendDXF", d);
+  const auto& p = Frm().Document().m_Program;
+  ASSERT_GT(p.size(), before.size());
+  EXPECT_NE(std::find(p.begin(), p.end(), "'$StartSeq(4)"), p.end());
+  EXPECT_NE(std::find(p.begin(), p.end(), "appseq4:"), p.end());
+  Frm().Undo();
+  EXPECT_EQ(Frm().Document().m_Program, before);
+}
 
 }  // namespace
 }  // namespace veltrane::test

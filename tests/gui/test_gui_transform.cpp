@@ -1,6 +1,7 @@
-// The sequence tools in the window: each affine command through its dialog, from the
-// menu, the toolbar and the plot's menu; dragging a sequence; look-ahead toggles; range
-// limits; importing and appending drawings.
+// The sequence tools in the window: the current line and sequence after a command,
+// dragging a sequence, look-ahead toggles, and the whole-program commands and the import
+// cancelled at each report of their progress. (Each command through its dialog, range
+// limits and appended drawings: test_gui_real_dialogs.cpp.)
 #include <QAction>
 #include <QSignalBlocker>
 #include <QTest>
@@ -34,87 +35,8 @@ TEST_F(TransformTest, SequenceCommandsClearTheCurrentLineMarkAndKeepTheSequence)
   EXPECT_EQ(Frm().CurrentLine(), -1);
   EXPECT_EQ(Frm().CurrentSequence(), 1);
   // A sequence deleted is no longer the current one.
-  m_Prompts.Scripted.Answers = {EAnswer::eYes};
   Frm().Action("mniDeleteSequence")->trigger();
   EXPECT_EQ(Frm().CurrentSequence(), 0);
-}
-
-TEST_F(TransformTest, ShiftThroughItsDialogIsOneUndoStep) {
-  const TStringList before = Frm().Document().m_Program;
-  m_Prompts.Values = {"100", "50", "absolute"};
-  Frm().Action("mniShift")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Shift Sequence");
-  EXPECT_EQ(m_Prompts.ShownTexts.back(), "0,0 absolute");
-  EXPECT_EQ(Line(16), "    MOVEABS(100,50)");
-  EXPECT_TRUE(Frm().ProgramModified());
-  ExpectInSync();
-  // The plot was regenerated from the new text: a point lies at the new centre's edge.
-  TfRange x, y;
-  Frm().Interpreter().GetExtents(x, y);
-  EXPECT_NEAR(x.fTo, 110, 0.01);
-  Frm().Undo();
-  EXPECT_EQ(Frm().Document().m_Program, before);
-}
-
-TEST_F(TransformTest, RefusedOrCancelledDialogsChangeNothing) {
-  const TStringList before = Frm().Document().m_Program;
-  const int nUndo = Frm().UndoHistory().Count();
-  m_Prompts.Values = {"x", "1", "relative"};
-  Frm().Action("mniShift")->trigger();
-  m_Prompts.Values = {"2000000"};
-  Frm().Action("mniScale")->trigger();
-  Frm().Action("mniRotate")->trigger();  // no answer: Cancel
-  ASSERT_EQ(m_Prompts.Messages.size(), 2u);
-  EXPECT_EQ(m_Prompts.Messages[0].second, "Invalid shift specified!");
-  EXPECT_EQ(m_Prompts.Messages[1].second, "Invalid scale factor");
-  EXPECT_EQ(Frm().Document().m_Program, before);
-  EXPECT_EQ(Frm().UndoHistory().Count(), nUndo);
-}
-
-TEST_F(TransformTest, ToolbarAndPlotMenuRunTheSameCommands) {
-  m_Prompts.Values = {"x"};
-  Frm().Action("sbMirror")->trigger();
-  EXPECT_EQ(m_Prompts.Titles.back(), "Mirror Sequence");
-  EXPECT_EQ(Line(16), "    MOVEABS(15,-25)");
-  EXPECT_EQ(Line(17), "    MOVECIRC(0,0,5,0,0)");
-  m_Prompts.Values = {"2"};
-  Frm().Action("S1")->trigger();
-  EXPECT_EQ(m_Prompts.ShownTexts.back(), "Enter scale factor:|1");
-  EXPECT_EQ(Line(16), "    MOVEABS(30,-50)");
-  Frm().Action("ReverseSquence1")->trigger();
-  EXPECT_EQ(Line(17), "    MOVECIRC(0,0,10,0,1)");
-}
-
-TEST_F(TransformTest, AllCommandsAndTheirCaptions) {
-  m_Prompts.Values = {"90"};
-  Frm().Action("mniRotateAll")->trigger();
-  ASSERT_GE(m_Prompts.Titles.size(), 2u);
-  EXPECT_EQ(m_Prompts.Titles.end()[-2], "Rotate All");
-  EXPECT_EQ(m_Prompts.Titles.back(), "Progress: Rotate All");
-  EXPECT_EQ(m_Prompts.ShownTexts.back(), "Enter rotation angle in degrees \r(+ve is anticlockwise):|0");
-  EXPECT_EQ(Line(5), "    MOVE(0,80)");
-  Frm().Undo();
-  Frm().Action("mniReverseAll")->trigger();
-  // The holes come first now, the outline last, each turned round.
-  EXPECT_EQ(Frm().Document().m_Program[2], "'$StartSeq(3)");
-  EXPECT_EQ(Frm().Document().m_Program[4], "    MOVEABS(55,10)");
-  EXPECT_EQ(Frm().Document().m_Program[5], "    MOVECIRC(0,0,4,0,0)");
-  EXPECT_EQ(Frm().Document().m_Program.back(), "'$Layer1:HOLES");
-}
-
-TEST_F(TransformTest, ALineThatCannotBeTransformedIsNamed) {
-  QString f = WriteFile("three.bas", "'$StartSeq(1)\ncadseq1:\n    MOVEABS(0,0)\n    MOVE(1,2,3)\n'$EndSeq(1)\n");
-  Open(f);
-  EXPECT_EQ(Line(3), "    MOVE(1,2,3)");  // the canonical rewrite kept it
-  ClickLine(3);
-  ASSERT_EQ(Frm().CurrentSequence(), 1);
-  const TStringList before = Frm().Document().m_Program;
-  Frm().Action("mniReverse")->trigger();
-  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second.rfind("Line 4 cannot be transformed", 0), 0u);  // as the editor numbers it
-  EXPECT_EQ(Frm().Document().m_Program, before);
-  EXPECT_EQ(Frm().UndoHistory().Count(), 0);
-  EXPECT_TRUE(Editor().isVisible());
 }
 
 TEST_F(TransformTest, DraggingASequenceShiftsItInOneUndoStep) {
@@ -158,36 +80,12 @@ TEST_F(TransformTest, LookAheadTogglesRewriteTheProgramAndPersist) {
   EXPECT_FALSE(TVLTRegistry().LookAheadMoveCirc());
 }
 
-TEST_F(TransformTest, RangeLimitsWarnAndFrameThePlot) {
-  TRangeLimits l;
-  l.m_bEnableSpan = true;
-  l.m_nXspanLeft = 0;
-  l.m_nXspanRight = 50;
-  l.m_nYspanBottom = 0;
-  l.m_nYspanTop = 100;
-  m_Prompts.NewLimits = l;
-  Frm().Action("mniRangeSetting")->trigger();
-  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second, "Warning! Moves are outside machine limits!");
-  EXPECT_TRUE(Frm().PlotView().m_bShowLimits);
-  EXPECT_EQ(TVLTRegistry().XspanRight(), 50);
-  QImage img(Frm().pbPlot()->size(), QImage::Format_RGB32);
-  Frm().pbPlot()->render(&img);
-  EXPECT_EQ(QColor(img.pixel(img.width() - 4, 4)), QColor(128, 128, 128));  // outside: grey
-  // Cancelling changes nothing and warns no more.
-  m_Prompts.NewLimits.reset();
-  Frm().Action("mniRangeSetting")->trigger();
-  EXPECT_EQ(Frm().RangeLimits(), l);
-  EXPECT_EQ(m_Prompts.Messages.size(), 1u);
-}
-
 class DrawingTest : public WindowTest {};
 
 TEST_F(DrawingTest, ImportAsksForTheDrawingBeforeEmptyingTheProgram) {
   OpenExample();
   ClickLine(5);
-  m_Prompts.Values = {"1", "1", "relative"};
-  Frm().Action("mniShift")->trigger();  // modified, with history
+  Frm().Action("mniReverse")->trigger();  // modified, with history
   const TStringList before = Frm().Document().m_Program;
   const QString strName = Frm().FileName();
   m_Prompts.Answers = {EAnswer::eNo};
@@ -232,44 +130,6 @@ TEST_F(DrawingTest, ImportAsksForTheDrawingBeforeEmptyingTheProgram) {
   EXPECT_EQ(Frm().BackList(), Frm().Document().m_Program);
   EXPECT_TRUE(Frm().ProgramModified());
   ExpectInSync();
-}
-
-TEST_F(DrawingTest, ImportAppliesLookAheadAndChecksTheRange) {
-  TVLTRegistry reg;
-  TRangeLimits l;
-  l.m_bEnableSpan = true;  // everything but the origin is outside
-  WriteRangeLimits(l, reg);
-  reg.SetLookAheadMoveCirc(true);
-  m_pFrm = std::make_unique<TfrmMain>(&m_Prompts);
-  m_Prompts.DrawingNames = {std::string(VELTRANE_SOURCE_DIR "/examples/bracket.dxf")};
-  m_Prompts.Layers = TStringList{"OUTLINE", "HOLES"};
-  Frm().ImportDXF();
-  bool bCircSP = false, bCirc = false;
-  for (const auto& s : Frm().Document().m_Program) {
-    bCircSP |= s.rfind("    MOVECIRCSP(", 0) == 0;
-    bCirc |= s.rfind("    MOVECIRC(", 0) == 0;
-  }
-  EXPECT_TRUE(bCircSP);
-  EXPECT_FALSE(bCirc);
-  ASSERT_EQ(m_Prompts.Messages.size(), 1u);
-  EXPECT_EQ(m_Prompts.Messages[0].second, "Warning! Moves are outside machine limits!");
-}
-
-TEST_F(DrawingTest, AppendNumbersAfterTheProgramAndCanBeUndone) {
-  OpenExample();
-  const TStringList before = Frm().Document().m_Program;
-  m_Prompts.DrawingNames = {std::string(VELTRANE_SOURCE_DIR "/tests/data/ezdxf/square_r12.dxf")};
-  m_Prompts.Layers = TStringList{"WALLS"};
-  Frm().Action("mniAppendDXF")->trigger();
-  const auto& p = Frm().Document().m_Program;
-  ASSERT_GT(p.size(), before.size());
-  EXPECT_NE(std::find(p.begin(), p.end(), "'$StartSeq(4)"), p.end());
-  EXPECT_NE(std::find(p.begin(), p.end(), "appseq4:"), p.end());
-  Frm().Undo();
-  EXPECT_EQ(Frm().Document().m_Program, before);
-  // Cancelling the drawing's dialog changes nothing.
-  Frm().Action("mniAppendDXF")->trigger();
-  EXPECT_EQ(Frm().Document().m_Program, before);
 }
 
 }  // namespace

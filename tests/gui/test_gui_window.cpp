@@ -197,8 +197,7 @@ TEST_F(WindowTest, CommandStatesFollowProgramAndSequence) {
 TEST_F(WindowTest, CancelledOpeningChangesNothing) {
   OpenExample();
   ClickLine(5);
-  m_Prompts.Values = {"1", "1", "relative"};
-  Frm().Action("mniShift")->trigger();  // modified, with history
+  Frm().Action("mniReverse")->trigger();  // modified, with history
   const TStringList before = Frm().Document().m_Program;
   const QString strName = Frm().FileName(), strText = Editor().toPlainText();
   const int nHistory = Frm().UndoHistory().Count();
@@ -295,29 +294,6 @@ TEST_F(WindowTest, EditingMarksTheProgramModified) {
   EXPECT_EQ(Frm().Document().m_DisplayList.size(), nEntries + 1);
   EXPECT_EQ(Frm().Document().m_DisplayList.back().nLine,
             static_cast<int>(Frm().Document().m_Program.size()) - 1);
-}
-
-TEST_F(WindowTest, NewAsksOnlyWhenModified) {
-  OpenExample();
-  Frm().NewFile();
-  EXPECT_TRUE(m_Prompts.Questions.empty());
-  EXPECT_TRUE(Frm().Document().m_Program.empty());
-  EXPECT_TRUE(Frm().FileName().isEmpty());
-
-  QTest::keyClicks(&Editor(), "MOVE(1,1)");
-  m_Prompts.Answers = {EAnswer::eCancel};
-  Frm().NewFile();
-  ASSERT_EQ(m_Prompts.Questions.size(), 1u);
-  EXPECT_EQ(m_Prompts.Questions[0], "Save program changes?");
-  EXPECT_EQ(Frm().Document().m_Program, TStringList{"MOVE(1,1)"});
-  EXPECT_TRUE(Frm().ProgramModified());
-  EXPECT_TRUE(Frm().UndoHistory().Count() > 0);  // the history survives a cancel
-
-  m_Prompts.Answers = {EAnswer::eNo};
-  Frm().NewFile();
-  EXPECT_TRUE(Frm().Document().m_Program.empty());
-  EXPECT_FALSE(Frm().ProgramModified());
-  EXPECT_EQ(Frm().UndoHistory().Count(), 0);
 }
 
 TEST_F(WindowTest, SaveStripsTrailingBlanksAndWritesCrLf) {
