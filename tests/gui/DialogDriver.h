@@ -174,6 +174,20 @@ class TDialogDriver {
         }
     }
     QWidget* w = QApplication::activeModalWidget();
+    // A user answers a window once it has the keyboard: before that a click moves no focus,
+    // so a table cell being edited would stay open as OK is pressed (on a busy machine the
+    // activation comes some ticks after the window). One never activated is answered
+    // after a while all the same.
+    if (w && !m_Answered.contains(w) && !IsProgress(w) && !w->isActiveWindow()) {
+      if (m_Activating != w) {
+        m_Activating = w;
+        m_ActivatingFor.start();
+      }
+      if (m_ActivatingFor.elapsed() < c_nActivationMs) {
+        m_bInTick = false;
+        return;
+      }
+    }
     if (w && !m_Answered.contains(w) && (!IsProgress(w) || (!m_Steps.empty() && Fits(m_Steps.front(), w)))) {
       m_Answered << w;
       Idle.restart();
@@ -212,6 +226,9 @@ class TDialogDriver {
   TAnswer m_Other;
   QList<QPointer<QWidget>> m_Answered, m_Counted, m_Reported;
   bool m_bInTick = false;
+  static constexpr int c_nActivationMs = 3000;
+  QPointer<QWidget> m_Activating;  // the window waited on to be activated, since when
+  QElapsedTimer m_ActivatingFor;
 };
 
 }  // namespace veltrane::test
