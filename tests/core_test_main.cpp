@@ -20,10 +20,12 @@ int main(int argc, char** argv) {
   std::string file = veltrane::EnvironmentValue("VELTRANE_SETTINGS");
   if (!file.empty()) {
 #ifdef _WIN32
-    file += "." + std::to_string(_getpid());
+    const long nProcess = _getpid();
 #else
-    file += "." + std::to_string(getpid());
+    const long nProcess = getpid();
 #endif
+    file += '.';
+    file += std::to_string(nProcess);
     veltrane::SetEnvironmentValue("VELTRANE_SETTINGS", file);
   }
   ::testing::InitGoogleTest(&argc, argv);
