@@ -1,7 +1,7 @@
 // Chaining on a grid of end points. The rule compares the chain's open end with every
 // record not yet placed; only records with an end point within the matching tolerance
-// can be reversed or joined, so a static grid of the distinct end points (cells a little
-// wider than the tolerance's diagonal) finds exactly those, and the result is the same as
+// can be reversed or joined, so a static grid of the distinct end points (cells several
+// times the tolerance's diagonal) finds exactly those, and the result is the same as
 // comparing with every record. Many ends at one point cost one look at the point.
 #include "dxf/DXFChain.h"
 #include "model/LargeArrays.h"
@@ -444,8 +444,9 @@ class TChainEnds {
     }
   }
 
-  // The distinct end points, numbered cell by cell in square cells a few search widths
-  // wide (the points of a cell stand together), and per point the records ending there:
+  // The distinct end points, numbered cell by cell in square cells sixteen search widths
+  // wide (the points of a cell stand together, cells in order of their first points along
+  // the slots), and per point the records ending there:
   // those of no length or with far ends in one ascending list, short ones in another.
   void BuildPoints() {
     m_bIndexed = true;
@@ -563,7 +564,7 @@ class TChainEnds {
       }
   }
 
-  // The points of the cells that q's search box meets; p0 is the point at q.
+  // m_List[nFrom, nTo) in ascending record numbers (runs are short but for hubs).
   void SortByRecord(uint32_t nFrom, uint32_t nTo) {
     auto before = [&](uint32_t u, uint32_t v) { return m_Rec[u].nOrig < m_Rec[v].nOrig; };
     uint32_t* a = m_List.data();
@@ -581,6 +582,7 @@ class TChainEnds {
     for (uint32_t p = nFirst; p < nFirst + nCount; ++p)
       if (std::fabs(m_Pt[p].x - q.fX) <= m_w && std::fabs(m_Pt[p].y - q.fY) <= m_w) m_Near.push_back(p);
   }
+  // The points near q of the cells that q's search box meets; p0 is the point at q.
   void CollectNear(const TfPoint& q, uint32_t p0) {
     const int64_t x0 = CellOf(q.fX - m_w), x1 = CellOf(q.fX + m_w);
     const int64_t y0 = CellOf(q.fY - m_w), y1 = CellOf(q.fY + m_w);
