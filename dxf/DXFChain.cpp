@@ -301,11 +301,10 @@ class TChainEnds {
   uint32_t EndPoint(uint32_t i) const { return Reversed(i) ? m_Rec[i].a : m_Rec[i].b; }
 
   void Consider(double d, uint32_t i, const TfPoint& at) {
-    if (!m_bFound || d < m_fBest || (d == m_fBest && m_Rec[i].nOrig < m_nBestOrig)) {
+    if (!m_bFound || d < m_fBest || (d == m_fBest && m_Rec[i].nOrig < m_Rec[m_nBest].nOrig)) {
       m_bFound = true;
       m_fBest = d;
       m_nBest = i;
-      m_nBestOrig = m_Rec[i].nOrig;
       m_BestPoint = at;
     }
   }
@@ -622,7 +621,7 @@ class TChainEnds {
   std::vector<uint32_t> m_Near;
   bool m_bFound = false;
   double m_fBest = 0.0;
-  uint32_t m_nBest = 0, m_nBestOrig = 0;
+  uint32_t m_nBest = 0;
   TfPoint m_BestPoint;
 };
 
