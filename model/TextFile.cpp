@@ -114,8 +114,11 @@ std::string ReadWholeFile(const std::string& strFileName) {
     throw EFileError("Cannot open file " + strFileName + ": " + c_sNotRegular);
   const uint64_t nSize = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
   if (nSize > c_nMaxFileBytes) throw EFileError(TooLarge(strFileName, nSize));
+  // One byte more than the file, so that the read that finds its end has room and the
+  // buffer is not grown (and the whole file copied) only to learn that it ended.
   std::string text;
-  text.resize(static_cast<size_t>(nSize));
+  ReserveLarge(text, static_cast<size_t>(nSize) + 1);
+  text.resize(static_cast<size_t>(nSize) + 1);
   size_t nHave = 0;
   for (;;) {
     if (nHave == text.size()) {  // the file grew while it was read
@@ -205,9 +208,11 @@ std::string ReadWholeFile(const std::string& strFileName) {
   if (!S_ISREG(st.st_mode)) throw EFileError("Cannot open file " + strFileName + ": " + c_sNotRegular);
   if (static_cast<uint64_t>(st.st_size) > c_nMaxFileBytes)
     throw EFileError(TooLarge(strFileName, static_cast<uint64_t>(st.st_size)));
+  // One byte more than the file, so that the read that finds its end has room and the
+  // buffer is not grown (and the whole file copied) only to learn that it ended.
   std::string text;
-  ReserveLarge(text, static_cast<size_t>(st.st_size));
-  text.resize(static_cast<size_t>(st.st_size));
+  ReserveLarge(text, static_cast<size_t>(st.st_size) + 1);
+  text.resize(static_cast<size_t>(st.st_size) + 1);
   size_t nHave = 0;
   for (;;) {
     if (nHave == text.size()) {  // the file grew while it was read
