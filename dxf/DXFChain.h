@@ -44,6 +44,18 @@ struct TInnerFirst {
 };
 void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq,
               double fClosedLimit, TInnerFirst* pInnerFirst = nullptr);
+// A sequence's records Records[nFirst..nLast] in the order QueueSeq settles on, and
+// whether the sequence is turned round (its records backwards, each one reversed).
+struct TQueuedRun {
+  uint32_t nFirst = 0, nLast = 0;
+  bool bTurned = false;
+};
+// The order QueueSeq settles on, without putting the list in it: Runs[k] becomes
+// sequence n_seq + k. Otherwise (no sequences, or sequences that do not each stand
+// together in the list as chaining leaves them) the list is left as QueueSeq leaves it,
+// and the answer is false with no runs.
+bool PlanQueue(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_t n_seq,
+               double fClosedLimit, TInnerFirst* pInnerFirst, std::vector<TQueuedRun>& Runs);
 
 // Asks the memory for a record that will be read soon (a list gathered in another order
 // otherwise waits for every record in turn).

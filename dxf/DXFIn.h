@@ -166,6 +166,17 @@ class TDXFIn {
   // program needs of them).
   template <class TLists>
   void WriteProgram(TStringList& lstOut, TLayerContent& tPLayerList, const TLists& Lists) const;
+  // A layer's travel order as ChainAndOrder settles on it, the list still in chain order
+  // (bPlanned); otherwise the list itself is in order.
+  struct TLayerOrder {
+    std::vector<TQueuedRun> Runs;
+    int32_t nFirstNumber = 0;
+    bool bPlanned = false;
+  };
+  // ChainAndOrder; with pOrders, a layer that only wants the travel order keeps its list in
+  // chain order and gets its order there (the list is read once more, in that order, to
+  // write the program).
+  void ChainAndOrder(std::array<TLayerOrder, c_nLayerSlots>* pOrders);
   // Passes over the file.
   bool FindSection(std::string_view strSection);
   void RequireSection();  // throws EDXFError when the file has no section at all

@@ -200,25 +200,21 @@ class TEndTree {
   mutable uint32_t m_nBelow = 0, m_nEx1 = 0, m_nEx2 = 0;
 };
 
-// Puts the sequences' records in queue order within L itself (each record moved once,
-// along the cycles of the permutation), turning the sequences marked turned round as
-// ReverseRecordRange does, numbering them from n_seq, and dropping records of no queued
-// sequence. Each sequence's range holds its own records alone.
-void ArrangeInPlace(std::vector<TDXFEntity>& L, const std::vector<TSeqRange>& seqs,
-                    const std::vector<uint32_t>& queue, const std::vector<uint8_t>& turned, int32_t n_seq) {
+// Puts the runs' records in queue order within L itself (each record moved once, along
+// the cycles of the permutation), turning the runs marked turned round as
+// ReverseRecordRange does, numbering them from n_seq, and dropping records of no run.
+void ArrangeRuns(std::vector<TDXFEntity>& L, const std::vector<TQueuedRun>& runs, int32_t n_seq) {
   const size_t n = L.size();
   // from[j]: where the record that goes to position j stands now.
   std::vector<uint32_t> from;
   ReserveLarge(from, n);
   std::vector<uint8_t> kept;
   AssignLarge(kept, n, uint8_t{0});
-  for (uint32_t k : queue) {
-    const TSeqRange& r = seqs[k];
+  for (const TQueuedRun& r : runs)
     for (size_t i = r.nFirst; i <= r.nLast; ++i) {
-      from.push_back(static_cast<uint32_t>(turned[k] ? r.nLast - (i - r.nFirst) : i));
+      from.push_back(static_cast<uint32_t>(r.bTurned ? r.nLast - (i - r.nFirst) : i));
       kept[i] = 1;
     }
-  }
   const size_t nKept = from.size();
   for (size_t i = 0; i < n; ++i)
     if (!kept[i]) from.push_back(static_cast<uint32_t>(i));
@@ -227,12 +223,11 @@ void ArrangeInPlace(std::vector<TDXFEntity>& L, const std::vector<TSeqRange>& se
   from = std::vector<uint32_t>();
   L.resize(nKept);
   size_t j = 0;
-  for (size_t q = 0; q < queue.size(); ++q) {
-    const TSeqRange& r = seqs[queue[q]];
-    const bool bTurn = turned[queue[q]] != 0;
+  for (size_t q = 0; q < runs.size(); ++q) {
+    const TQueuedRun& r = runs[q];
     for (size_t i = r.nFirst; i <= r.nLast; ++i, ++j) {
       TDXFEntity& e = L[j];
-      if (bTurn) {
+      if (r.bTurned) {
         std::swap(e.fStartPoint, e.fEndPoint);
         e.Direction = e.Direction == eClockwise ? eAnticlockwise : eClockwise;
       }
@@ -245,8 +240,15 @@ void ArrangeInPlace(std::vector<TDXFEntity>& L, const std::vector<TSeqRange>& se
 
 void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq,
               double fClosedLimit, TInnerFirst* pInnerFirst) {
+  std::vector<TQueuedRun> runs;
+  if (PlanQueue(L, Squences, n_seq, fClosedLimit, pInnerFirst, runs)) ArrangeRuns(L, runs, n_seq);
+}
+
+bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq,
+               double fClosedLimit, TInnerFirst* pInnerFirst, std::vector<TQueuedRun>& Runs) {
+  Runs.clear();
   const size_t S = static_cast<size_t>(Squences.Count());
-  if (S == 0) return;
+  if (S == 0) return false;
   // Each sequence's records stand together in the list.
   std::vector<TSeqRange> seqs(S);
   std::vector<size_t> slotOf;  // sequence number - lowest number -> index
@@ -397,8 +399,11 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
         pInnerFirst->ContainersByPosition[q].push_back(positionOf[b]);
   }
   if (bContiguous) {
-    ArrangeInPlace(L, seqs, queue, turned, n_seq);
-    return;
+    Runs.reserve(queue.size());
+    for (uint32_t k : queue)
+      Runs.push_back(TQueuedRun{static_cast<uint32_t>(seqs[k].nFirst), static_cast<uint32_t>(seqs[k].nLast),
+                                turned[k] != 0});
+    return true;
   }
   std::vector<TDXFEntity> out;
   out.reserve(L.size());
@@ -411,6 +416,7 @@ void QueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_se
     }
   }
   L = std::move(out);
+  return false;
 }
 
 }  // namespace veltrane

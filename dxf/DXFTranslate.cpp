@@ -13,7 +13,9 @@
 
 namespace veltrane {
 
-void TDXFIn::ChainAndOrder() {
+void TDXFIn::ChainAndOrder() { ChainAndOrder(nullptr); }
+
+void TDXFIn::ChainAndOrder(std::array<TLayerOrder, c_nLayerSlots>* pOrders) {
   int32_t nNext = 1;
   const int32_t nLayers = LayerCount();
   m_InnerFirst = TInnerFirst{};
@@ -31,7 +33,14 @@ void TDXFIn::ChainAndOrder() {
     const double fBase = stage.Base();
     int32_t nFirst = nNext;
     nNext = SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences, &stage);
-    QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit, m_bCutInnerFirst ? &m_InnerFirst : nullptr);
+    TInnerFirst* pInner = m_bCutInnerFirst ? &m_InnerFirst : nullptr;
+    if (pOrders && !m_bOptimiseTravel) {
+      TLayerOrder& o = (*pOrders)[static_cast<size_t>(i)];
+      o.nFirstNumber = nFirst;
+      o.bPlanned = PlanQueue(L, squences, nFirst, m_fCoincidenceTestLimit, pInner, o.Runs);
+    } else {
+      QueueSeq(L, squences, nFirst, m_fCoincidenceTestLimit, pInner);
+    }
     if (m_bOptimiseTravel) {
       stage.SetBase(fBase + static_cast<double>(L.size()));
       const TTravelResult t = OptimiseTravel(L, nFirst, m_fCoincidenceTestLimit,
@@ -44,7 +53,8 @@ void TDXFIn::ChainAndOrder() {
     stage.SetBase(fBase + fPasses * static_cast<double>(L.size()));
   }
   stage.Done();
-  // The largest gap the matching closed: between consecutive records of one path.
+  // The largest gap the matching closed: between consecutive records of one path (the
+  // same pairs, the same distances, whether a list is in chain or in travel order).
   m_fLargestGap = 0.0;
   for (int32_t i = 0; i < nLayers; ++i) {
     const TDXFEntity* pPrev = nullptr;
@@ -108,15 +118,41 @@ void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
   ProgramList.clear();
   tPLayerList = TLayerContent();
   ReadFile();
-  ChainAndOrder();
+  std::array<TLayerOrder, c_nLayerSlots> orders;
+  ChainAndOrder(&orders);
   // Once ordered, the records give way to what the program needs of them before the
-  // program text is made, so that the two are never held at full size together.
+  // program text is made, so that the two are never held at full size together. A list
+  // left in chain order is read in travel order here, each sequence's records together,
+  // so that the records are never moved into that order.
   std::array<std::vector<TPathMove>, c_nLayerSlots> moves;
   for (size_t k = 0; k < c_nLayerSlots; ++k) {
     auto& L = m_lstRecords[k];
-    ReserveLarge(moves[k], L.size());
-    for (const TDXFEntity& r : L) moves[k].push_back(MoveOf(r));
-    m_nWrittenRecords[k] = L.size();
+    const TLayerOrder& o = orders[k];
+    if (!o.bPlanned) {
+      ReserveLarge(moves[k], L.size());
+      for (const TDXFEntity& r : L) moves[k].push_back(MoveOf(r));
+    } else {
+      size_t nMoves = 0;
+      for (const TQueuedRun& run : o.Runs) nMoves += run.nLast - run.nFirst + 1;
+      ReserveLarge(moves[k], nMoves);
+      for (size_t q = 0; q < o.Runs.size(); ++q) {
+        if (q + 4 < o.Runs.size()) PrefetchRecord(&L[o.Runs[q + 4].nFirst]);
+        const TQueuedRun& run = o.Runs[q];
+        const int32_t nSequence = o.nFirstNumber + static_cast<int32_t>(q);
+        for (size_t j = 0; j <= run.nLast - run.nFirst; ++j) {
+          // A sequence turned round: its records backwards, each one reversed.
+          TPathMove m = MoveOf(L[run.bTurned ? run.nLast - j : run.nFirst + j]);
+          if (run.bTurned) {
+            std::swap(m.fSX, m.fEX);
+            std::swap(m.fSY, m.fEY);
+            m.bClockwise = !m.bClockwise;
+          }
+          m.nSequence = nSequence;
+          moves[k].push_back(m);
+        }
+      }
+    }
+    m_nWrittenRecords[k] = moves[k].size();
     L = std::vector<TDXFEntity>();  // (= {} would keep the memory)
   }
   m_lstVertices = std::vector<TDXFVertex>();
