@@ -58,15 +58,37 @@ class TEndTree {
   void Revive(uint32_t seq) { SetAlive(seq, 1); }
 
   // The nearest live end to q of a sequence below nBelow and other than the two excluded;
-  // equal distances go to the lowest sequence. False when there is none.
+  // equal distances go to the lowest sequence. False when there is none. nNear, when
+  // given, is a sequence with an end at or near q: the search starts in that end's leaf
+  // and goes up from there, looking beside the way up only where a box may hold a nearer
+  // end, instead of coming down from the root. Which boxes are looked at, and in which
+  // order, changes nothing of the answer.
   bool Nearest(const TfPoint& q, uint32_t nBelow, uint32_t nEx1, uint32_t nEx2, double& fDist,
-               uint32_t& nSeq) const {
+               uint32_t& nSeq, uint32_t nNear = UINT32_MAX) const {
     m_bFound = false;
     m_q = q;
     m_nBelow = nBelow;
     m_nEx1 = nEx1;
     m_nEx2 = nEx2;
-    if (!m_Nodes.empty()) Search(0, BoxDistance2(m_Nodes[0]));
+    if (!m_Nodes.empty()) {
+      uint32_t nPoint = UINT32_MAX;
+      if (nNear < m_PointsOf.size()) {
+        // Of the sequence's two ends, the one nearer q.
+        const auto [a, b] = m_PointsOf[nNear];
+        nPoint = b == UINT32_MAX || Distance2(a) <= Distance2(b) ? a : b;
+      }
+      if (nPoint == UINT32_MAX) {
+        Search(0, BoxDistance2(m_Nodes[0]));
+      } else {
+        uint32_t n = m_LeafOf[nPoint];
+        Search(n, BoxDistance2(m_Nodes[n]));
+        for (uint32_t up = m_Nodes[n].parent; up != UINT32_MAX; n = up, up = m_Nodes[up].parent) {
+          const TNode& u = m_Nodes[up];
+          const uint32_t other = u.left == n ? u.right : u.left;
+          Search(other, BoxDistance2(m_Nodes[other]));
+        }
+      }
+    }
     fDist = m_fBest;
     nSeq = m_nBestSeq;
     return m_bFound;
@@ -139,6 +161,10 @@ class TEndTree {
     }
   }
 
+  double Distance2(uint32_t i) const {
+    const double dx = m_Pts[i].x - m_q.fX, dy = m_Pts[i].y - m_q.fY;
+    return dx * dx + dy * dy;
+  }
   // The square of the distance from q to t's box.
   double BoxDistance2(const TNode& t) const {
     const double dx = std::max({0.0, t.x0 - m_q.fX, m_q.fX - t.x1});
@@ -348,7 +374,9 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     if (nFirstPending == S) break;
     double f = 0.0;
     uint32_t k = 0, j = 0;
-    if (!tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k)) {
+    // The search starts beside the sequence last queued (its end is O).
+    const uint32_t nLast = queue.empty() ? UINT32_MAX : queue.back();
+    if (!tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k, nLast)) {
       // Every path left waits for another: containment that went round in a circle
       // (rounding on nearly equal outlines). They all may come next.
       for (size_t w = nFirstPending; w < S; ++w)
@@ -356,7 +384,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
       continue;
     }
     TMinSeq best = candidate(k), second;
-    if (!tree.Nearest(O, k, UINT32_MAX, UINT32_MAX, f, j)) {
+    if (!tree.Nearest(O, k, UINT32_MAX, UINT32_MAX, f, j, nLast)) {
       // Nothing displaced the first sequence: the runner-up is the same one turned round.
       second = best;
       second.bReverse = !best.bReverse;
@@ -368,9 +396,9 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     // Look-ahead: how near the next sequence would be after each candidate (0 when none).
     double minDistSec = 0.0, minDistSec2 = 0.0;
     uint32_t dummy = 0;
-    if (!tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, dummy))
+    if (!tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, dummy, best.min_seq))
       minDistSec = 0.0;
-    if (!tree.Nearest(second.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec2, dummy))
+    if (!tree.Nearest(second.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec2, dummy, second.min_seq))
       minDistSec2 = 0.0;
     // Ties go to the runner-up, except when it is the same sequence turned round.
     double fBest = best.disToLast + minDistSec, fSecond = second.disToLast + minDistSec2;
