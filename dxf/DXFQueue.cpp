@@ -83,6 +83,7 @@ class TEndTree {
         uint32_t n = m_LeafOf[nPoint];
         Search(n, BoxDistance2(m_Nodes[n]));
         for (uint32_t up = m_Nodes[n].parent; up != UINT32_MAX; n = up, up = m_Nodes[up].parent) {
+          if (HoldsTheBall(m_Nodes[n])) break;
           const TNode& u = m_Nodes[up];
           const uint32_t other = u.left == n ? u.right : u.left;
           Search(other, BoxDistance2(m_Nodes[other]));
@@ -161,6 +162,14 @@ class TEndTree {
     }
   }
 
+  // Whether the best distance found around q lies within t's box with room to spare: an
+  // end outside t's subtree lies beyond a split that bounds t's box, so it is no nearer
+  // than that box's edge, and nothing outside can be as near as what was found.
+  bool HoldsTheBall(const TNode& t) const {
+    if (!m_bFound) return false;
+    const double r = m_fBest * (1 + 1e-9) + 1e-300;
+    return m_q.fX - t.x0 > r && t.x1 - m_q.fX > r && m_q.fY - t.y0 > r && t.y1 - m_q.fY > r;
+  }
   double Distance2(uint32_t i) const {
     const double dx = m_Pts[i].x - m_q.fX, dy = m_Pts[i].y - m_q.fY;
     return dx * dx + dy * dy;
