@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <limits>
 #include <random>
 
@@ -168,14 +169,29 @@ TEST(AppendNumber, AppendsWhatStringFromDoubleReturns) {
       EXPECT_EQ(StringFromDouble(f), PlainNumberText(f)) << f;
     }
   }
+  // Random magnitudes; halves of the last decimal that are exact in binary (k / 2^j: a
+  // tie goes to the even digit) and the doubles either side of them; numbers as a drawing
+  // writes them (six decimals), where the fourth decimal is rounded.
   std::mt19937_64 rng(20261209);
   std::uniform_real_distribution<double> mantissa(-1.0, 1.0);
-  std::uniform_int_distribution<int> exponent(-6, 14);
-  for (int i = 0; i < 20000; ++i) {
-    const double f = mantissa(rng) * std::pow(10.0, exponent(rng));
-    std::string s;
-    AppendNumber(s, f);
-    ASSERT_EQ(s, StringFromDouble(f)) << f;
-    ASSERT_EQ(s, PlainNumberText(f)) << f;
-  }
+  std::uniform_int_distribution<int> exponent(-6, 14), twos(5, 30);
+  std::uniform_int_distribution<int64_t> whole(-99999999, 99999999);
+  const std::function<double()> kinds[] = {
+      [&] { return mantissa(rng) * std::pow(10.0, exponent(rng)); },
+      [&] { return std::ldexp(static_cast<double>(whole(rng)), -twos(rng)); },
+      [&] {
+        const double f = std::ldexp(static_cast<double>(whole(rng)), -twos(rng));
+        return std::nextafter(f, (rng() & 1) ? 1e300 : -1e300);
+      },
+      [&] { return static_cast<double>(whole(rng)) * 1e-6; },
+      [&] { return (static_cast<double>(whole(rng) / 100) + 0.5) * 1e-4; },
+  };
+  for (const auto& next : kinds)
+    for (int i = 0; i < 40000; ++i) {
+      const double f = next();
+      std::string s;
+      AppendNumber(s, f);
+      ASSERT_EQ(s, StringFromDouble(f)) << f;
+      ASSERT_EQ(s, PlainNumberText(f)) << f;
+    }
 }
