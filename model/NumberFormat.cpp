@@ -127,9 +127,48 @@ std::string StringFromDouble(double fNumber) {
   return s;
 }
 
+namespace {
+
+// The common form of a number in a drawing, [-]digits[.digits]: with at most 19 digits,
+// their whole number m below 2^53 and at most 22 decimals, m and 10^decimals are both
+// exact doubles, and their quotient, rounded once, is the correctly rounded value that
+// from_chars gives. False for any other form (read the general way).
+bool QuickDecimal(std::string_view s, double& f) {
+  static constexpr double c_fPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  size_t i = 0;
+  const bool bMinus = s[0] == '-';
+  if (bMinus) i = 1;
+  uint64_t m = 0;
+  int nDigits = 0, nDecimals = 0;
+  auto digits = [&](int& nCount) {
+    const size_t nFrom = i;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++nCount) {
+      if (++nDigits > 19) return false;
+      m = m * 10 + static_cast<uint64_t>(s[i] - '0');
+    }
+    return i > nFrom;
+  };
+  int nWhole = 0;
+  if (!digits(nWhole)) return false;
+  if (i < s.size()) {
+    if (s[i] != '.') return false;
+    ++i;
+    if (!digits(nDecimals) || i != s.size()) return false;
+  }
+  if (m > (uint64_t{1} << 53) || nDecimals > 22) return false;
+  f = static_cast<double>(m) / c_fPowers[nDecimals];
+  if (bMinus) f = -f;
+  return true;
+}
+
+}  // namespace
+
 bool TryStrToFloat(std::string_view s, double& fValue) {
   s = TrimView(s);
   if (s.empty()) return false;
+  if (QuickDecimal(s, fValue)) return true;
   // from_chars takes no leading '+'; a sign followed by another sign is garbage.
   if (s[0] == '+') {
     s.remove_prefix(1);

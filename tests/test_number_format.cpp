@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
@@ -87,6 +88,37 @@ TEST(Conversion, AcceptsAndRejects) {
     StrToFloat("x1");
   } catch (const EConvertError& e) {
     EXPECT_STREQ(e.what(), "'x1' is not a valid floating point value");
+  }
+}
+
+// Reading gives what from_chars gives, for numbers of every form a drawing may hold:
+// short and long, signs, leading zeros, no decimals or many, exponents, a digit too many.
+TEST(Conversion, ReadsWhatFromCharsReads) {
+  std::mt19937_64 rng(20261210);
+  auto digits = [&](int n) {
+    std::string d;
+    for (int k = 0; k < n; ++k) d += static_cast<char>('0' + rng() % 10);
+    return d;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    std::string s = (rng() % 3 == 0) ? "-" : "";
+    s += digits(1 + static_cast<int>(rng() % (i % 4 == 0 ? 24 : 10)));
+    if (rng() % 5 != 0) {
+      s += '.';
+      s += digits(static_cast<int>(rng() % (i % 4 == 1 ? 26 : 9)));
+    }
+    if (rng() % 50 == 0) {
+      s += 'e';
+      s += std::to_string(static_cast<int>(rng() % 40) - 20);
+    }
+    double expected = 0.0;
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), expected, std::chars_format::general);
+    const bool bValid = r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(expected);
+    double f = 0.0;
+    ASSERT_EQ(TryStrToFloat(s, f), bValid) << s;
+    if (bValid) {
+      ASSERT_EQ(std::memcmp(&f, &expected, sizeof f), 0) << s << " " << f << " " << expected;
+    }
   }
 }
 
