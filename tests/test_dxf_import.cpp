@@ -751,26 +751,42 @@ TEST(DXFImport, CancelledLayerDialogLeavesNoWarningsAndImportsNothing) {
   EXPECT_TRUE(out.empty());
 }
 
-// The whole import lets the records go once the program is made: the program is the one
-// the steps make, and the report still knows the layers that gave paths.
+// The whole import lets the records go once the program is made, and reads the chained
+// lists in travel order instead of moving the records into it: the program is the one
+// the steps make, on every test drawing, in the plain order and inner paths first, and
+// the report is theirs (it still knows the layers that gave paths).
 TEST(DXFImport, WholeImportLetsTheRecordsGoAndWritesWhatTheStepsWrite) {
-  const std::string strFile = std::string(VELTRANE_SOURCE_DIR) + "/tests/data/ezdxf/bracket_r2000.dxf";
-  TFixedImportAnswers stepAnswers(strFile, {"OUTLINE", "HOLES"});
-  TDXFIn steps(&stepAnswers, nullptr);
-  steps.ReadFile();
-  steps.ChainAndOrder();
-  TStringList expected;
-  TLayerContent expectedContent;
-  steps.TranslateList(expected, expectedContent);
-  ASSERT_FALSE(expected.empty());
-  TFixedImportAnswers answers(strFile, {"OUTLINE", "HOLES"});
-  TDXFIn whole(&answers, nullptr);
-  TStringList program;
-  TLayerContent content;
-  whole.Import(program, content);
-  EXPECT_EQ(program, expected);
-  EXPECT_EQ(content.nUseLayer, expectedContent.nUseLayer);
-  EXPECT_TRUE(whole.Records(0).empty());
-  EXPECT_TRUE(whole.Records(1).empty());
-  for (const auto& l : whole.ImportReport()) EXPECT_EQ(l.find("nothing to import"), std::string::npos) << l;
+  const std::string strData = std::string(VELTRANE_SOURCE_DIR) + "/tests/data/ezdxf/";
+  const char* drawings[] = {"bracket_r2000.dxf", "bracket_r12.dxf", "blocks_r2018.dxf", "curves_r2018.dxf",
+                            "fitpoints_r2000.dxf", "planes_r2000.dxf", "plates_r2018.dxf", "square_r12.dxf",
+                            "troubles_r2000.dxf", "chinese_r2018.dxf"};
+  for (const char* strName : drawings)
+    for (const bool bInnerFirst : {false, true}) {
+      const std::string strFile = strData + strName;
+      SCOPED_TRACE(std::string(strName) + (bInnerFirst ? ", inner paths first" : ""));
+      auto configure = [&](TDXFIn& in) {
+        in.SetCutInnerFirst(bInnerFirst);
+        in.SetMatching(false, 0.001);
+      };
+      TFixedImportAnswers stepAnswers(strFile);
+      TDXFIn steps(&stepAnswers, nullptr);
+      configure(steps);
+      steps.ReadFile();
+      steps.ChainAndOrder();
+      TStringList expected;
+      TLayerContent expectedContent;
+      steps.TranslateList(expected, expectedContent);
+      ASSERT_FALSE(expected.empty());
+      TFixedImportAnswers answers(strFile);
+      TDXFIn whole(&answers, nullptr);
+      configure(whole);
+      TStringList program;
+      TLayerContent content;
+      whole.Import(program, content);
+      EXPECT_EQ(program, expected);
+      EXPECT_EQ(content.nUseLayer, expectedContent.nUseLayer);
+      EXPECT_EQ(whole.LargestGapClosed(), steps.LargestGapClosed());
+      for (int32_t k = 0; k < c_nLayerSlots; ++k) EXPECT_TRUE(whole.Records(k).empty());
+      EXPECT_EQ(whole.ImportReport(), steps.ImportReport());
+    }
 }
