@@ -295,11 +295,14 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     if (slot >= slotOf.size()) slotOf.resize(slot + 1, SIZE_MAX);
     slotOf[slot] = k;
   }
+  // One pass over the list: each sequence's range, and how many records belong to one.
+  size_t nMembers = 0, nSpans = 0;
   for (size_t i = 0; i < L.size(); ++i) {
     int64_t slot = static_cast<int64_t>(L[i].nSequence) - nLow;
     if (slot < 0 || static_cast<size_t>(slot) >= slotOf.size() ||
         slotOf[static_cast<size_t>(slot)] == SIZE_MAX)
       continue;
+    ++nMembers;
     TSeqRange& r = seqs[slotOf[static_cast<size_t>(slot)]];
     if (!r.bFound) r.nFirst = i;
     r.nLast = i;
@@ -308,41 +311,36 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
   // When each sequence's range holds its records alone (as chaining leaves them), the
   // ends are kept per sequence and the turns made when the list is written in its new
   // order; otherwise each turn reverses its range of the list there and then.
-  size_t nMembers = 0, nSpans = 0;
   for (const TSeqRange& r : seqs)
     if (r.bFound) nSpans += r.nLast - r.nFirst + 1;
-  for (const TDXFEntity& r : L) {
-    const int64_t slot = static_cast<int64_t>(r.nSequence) - nLow;
-    nMembers += slot >= 0 && static_cast<size_t>(slot) < slotOf.size() && slotOf[static_cast<size_t>(slot)] != SIZE_MAX;
-  }
   const bool bContiguous = nMembers == nSpans;
-  std::vector<TfPoint> starts, ends;
-  std::vector<uint8_t> turned;
-  if (bContiguous) {
-    starts.resize(S);
-    ends.resize(S);
-    turned.assign(S, 0);
+  // What a step asks of a sequence, in one place: a cold sequence costs one look at the
+  // memory, not one per question.
+  struct TSeqState {
+    TfPoint start, end;
+    uint8_t bTurned = 0, bClosed = 0, bQueued = 0;
+  };
+  std::vector<TSeqState> st(S);
+  if (bContiguous)
     for (size_t k = 0; k < S; ++k)
-      if (seqs[k].bFound) starts[k] = L[seqs[k].nFirst].fStartPoint, ends[k] = L[seqs[k].nLast].fEndPoint;
-  }
+      if (seqs[k].bFound) st[k].start = L[seqs[k].nFirst].fStartPoint, st[k].end = L[seqs[k].nLast].fEndPoint;
   auto start = [&](size_t k) -> const TfPoint& {
-    return bContiguous ? turned[k] ? ends[k] : starts[k] : L[seqs[k].nFirst].fStartPoint;
+    return bContiguous ? st[k].bTurned ? st[k].end : st[k].start : L[seqs[k].nFirst].fStartPoint;
   };
   auto end = [&](size_t k) -> const TfPoint& {
-    return bContiguous ? turned[k] ? starts[k] : ends[k] : L[seqs[k].nLast].fEndPoint;
+    return bContiguous ? st[k].bTurned ? st[k].start : st[k].end : L[seqs[k].nLast].fEndPoint;
   };
-  std::vector<uint8_t> queued(S, 0), closed(S, 0);
   std::vector<TEndTree::TPt> pts;
   ReserveLarge(pts, 2 * S);
   for (size_t k = 0; k < S; ++k) {
     if (!seqs[k].bFound) {
-      queued[k] = 1;  // a number without records is not travelled
+      st[k].bQueued = 1;  // a number without records is not travelled
       continue;
     }
     // A closed path is entered where it starts; rounding must not turn it round.
-    closed[k] = start(k) == end(k) || PointsMatch(start(k), end(k), fClosedLimit);
+    st[k].bClosed = start(k) == end(k) || PointsMatch(start(k), end(k), fClosedLimit);
     pts.push_back({start(k).fX, start(k).fY, static_cast<uint32_t>(k)});
-    if (!closed[k]) pts.push_back({end(k).fX, end(k).fY, static_cast<uint32_t>(k)});
+    if (!st[k].bClosed) pts.push_back({end(k).fX, end(k).fY, static_cast<uint32_t>(k)});
   }
   TEndTree tree(std::move(pts));
   // Inner paths first: a sequence waits, out of the tree, until every path inside it is
@@ -354,7 +352,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     std::vector<uint32_t> slotOfSpan;
     for (size_t k = 0; k < S; ++k)
       if (seqs[k].bFound) {
-        spans.push_back(TPathSpan{seqs[k].nFirst, seqs[k].nLast, closed[k] != 0});
+        spans.push_back(TPathSpan{seqs[k].nFirst, seqs[k].nLast, st[k].bClosed != 0});
         slotOfSpan.push_back(static_cast<uint32_t>(k));
       }
     TContainment c = PathContainment(L, spans, pInnerFirst->fTouch);
@@ -375,11 +373,11 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
   TfPoint O{0, 0, 0};
   // A sequence as a candidate: it is reversed only when that shortens the way to it.
   auto candidate = [&](uint32_t k) {
-    double d1 = DistanceBetween(O, start(k)), d2 = closed[k] ? d1 : DistanceBetween(O, end(k));
+    double d1 = DistanceBetween(O, start(k)), d2 = st[k].bClosed ? d1 : DistanceBetween(O, end(k));
     return d1 <= d2 ? TMinSeq{k, false, d1, start(k)} : TMinSeq{k, true, d2, end(k)};
   };
   for (;;) {
-    while (nFirstPending < S && queued[nFirstPending]) ++nFirstPending;
+    while (nFirstPending < S && st[nFirstPending].bQueued) ++nFirstPending;
     if (nFirstPending == S) break;
     double f = 0.0;
     uint32_t k = 0, j = 0;
@@ -389,7 +387,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
       // Every path left waits for another: containment that went round in a circle
       // (rounding on nearly equal outlines). They all may come next.
       for (size_t w = nFirstPending; w < S; ++w)
-        if (!queued[w]) waitingFor[w] = 0, tree.Revive(static_cast<uint32_t>(w));
+        if (!st[w].bQueued) waitingFor[w] = 0, tree.Revive(static_cast<uint32_t>(w));
       continue;
     }
     TMinSeq best = candidate(k), second;
@@ -398,7 +396,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
       second = best;
       second.bReverse = !best.bReverse;
       second.point = best.bReverse ? start(k) : end(k);
-      second.disToLast = closed[k] ? best.disToLast : DistanceBetween(O, second.point);
+      second.disToLast = st[k].bClosed ? best.disToLast : DistanceBetween(O, second.point);
     } else {
       second = candidate(j);
     }
@@ -415,11 +413,11 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     const TMinSeq& chosen = bBest ? best : second;
     if (chosen.bReverse) {
       if (bContiguous)
-        turned[chosen.min_seq] = 1;
+        st[chosen.min_seq].bTurned = 1;
       else
         ReverseRecordRange(L, seqs[chosen.min_seq].nFirst, seqs[chosen.min_seq].nLast);
     }
-    queued[chosen.min_seq] = 1;
+    st[chosen.min_seq].bQueued = 1;
     tree.Remove(chosen.min_seq);
     queue.push_back(chosen.min_seq);
     if (!containers.empty())
@@ -439,7 +437,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     Runs.reserve(queue.size());
     for (uint32_t k : queue)
       Runs.push_back(TQueuedRun{static_cast<uint32_t>(seqs[k].nFirst), static_cast<uint32_t>(seqs[k].nLast),
-                                turned[k] != 0});
+                                st[k].bTurned != 0});
     return true;
   }
   std::vector<TDXFEntity> out;
