@@ -707,24 +707,31 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
 }  // namespace
 
 // Puts L in the order given (L[k] becomes the record at from[k], every record once),
-// moving each record once along the cycles of the permutation.
+// moving each record once along the cycles of the permutation. Each cycle's places are
+// gathered first (from the small index array), so that the records can be asked of the
+// memory well before they are moved; following the cycle record by record waited for
+// every index and every record in turn.
 void PermuteInPlace(std::vector<TDXFEntity>& L, const std::vector<uint32_t>& from) {
   const size_t n = L.size();
   std::vector<uint8_t> done;
   AssignLarge(done, n, uint8_t{0});
+  std::vector<uint32_t> cycle;
+  constexpr size_t c_nAhead = 8;
   for (size_t j = 0; j < n; ++j) {
     if (done[j] || from[j] == j) continue;
-    TDXFEntity t = L[j];
-    size_t k = j;
-    while (from[k] != j) {
-      // Two moves ahead along the cycle, so that the record is there when it is moved.
-      if (from[from[k]] != j) PrefetchRecord(&L[from[from[from[k]]]]);
-      L[k] = L[from[k]];
+    cycle.clear();
+    for (size_t k = j; !done[k]; k = from[k]) {
       done[k] = 1;
-      k = from[k];
+      cycle.push_back(static_cast<uint32_t>(k));
     }
-    L[k] = t;
-    done[k] = 1;
+    const size_t m = cycle.size();
+    for (size_t a = 1; a < std::min(m, c_nAhead); ++a) PrefetchRecord(&L[cycle[a]]);
+    const TDXFEntity t = L[cycle[0]];
+    for (size_t a = 0; a + 1 < m; ++a) {
+      if (a + c_nAhead < m) PrefetchRecord(&L[cycle[a + c_nAhead]]);
+      L[cycle[a]] = L[cycle[a + 1]];
+    }
+    L[cycle[m - 1]] = t;
   }
 }
 
