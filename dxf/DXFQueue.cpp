@@ -105,7 +105,7 @@ class TEndTree {
     }
   }
 
-  static constexpr size_t c_nLeaf = 8;
+  static constexpr size_t c_nLeaf = 16;
   struct TNode {
     double x0, y0, x1, y1;
     size_t lo, hi;
