@@ -496,21 +496,18 @@ class TChainEnds {
       cellOf[p] = static_cast<uint32_t>(s);
     }
     // Runs in order of the cells' first points, so that points found near one another
-    // (records near one another in the list) stay near one another.
-    for (TCell& c : m_Cells) c.nFirst = c_nNone;
+    // (records near one another in the list) stay near one another. A cell's run begins
+    // where its first point comes, and its count starts again there to place its points.
     uint32_t nAt = 0;
+    std::vector<uint32_t> newId;
+    AssignLarge(newId, nPts, 0u);
     for (uint32_t p = 0; p < nPts; ++p) {
       TCell& c = m_Cells[cellOf[p]];
       if (c.nFirst == c_nNone) {
         c.nFirst = nAt;
         nAt += c.nCount;
+        c.nCount = 0;
       }
-    }
-    for (TCell& c : m_Cells) c.nCount = 0;
-    std::vector<uint32_t> newId;
-    AssignLarge(newId, nPts, 0u);
-    for (uint32_t p = 0; p < nPts; ++p) {
-      TCell& c = m_Cells[cellOf[p]];
       newId[p] = c.nFirst + c.nCount++;
     }
     cellOf = std::vector<uint32_t>();
@@ -602,7 +599,7 @@ class TChainEnds {
 
   struct TCell {
     int64_t cx = 0, cy = 0;
-    uint32_t nFirst = 0, nCount = 0;  // its points; no points: an empty slot
+    uint32_t nFirst = c_nNone, nCount = 0;  // its points; no points: an empty slot
   };
 
   const std::vector<TDXFEntity>& m_L;
