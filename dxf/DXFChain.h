@@ -49,6 +49,9 @@ void QueueSeq(std::vector<TDXFEntity>& Records, const TIntList& Squences, int32_
 struct TQueuedRun {
   uint32_t nFirst = 0, nLast = 0;
   bool bTurned = false;
+  size_t Size() const { return size_t{nLast} - nFirst + 1; }
+  // Where the run's j-th record in travel order stands in the list.
+  size_t At(size_t j) const { return bTurned ? nLast - j : nFirst + j; }
 };
 // The order QueueSeq settles on, without putting the list in it: Runs[k] becomes
 // sequence n_seq + k. Otherwise (no sequences, or sequences that do not each stand

@@ -246,9 +246,9 @@ void ArrangeRuns(std::vector<TDXFEntity>& L, const std::vector<TQueuedRun>& runs
   std::vector<uint8_t> kept;
   AssignLarge(kept, n, uint8_t{0});
   for (const TQueuedRun& r : runs)
-    for (size_t i = r.nFirst; i <= r.nLast; ++i) {
-      from.push_back(static_cast<uint32_t>(r.bTurned ? r.nLast - (i - r.nFirst) : i));
-      kept[i] = 1;
+    for (size_t j = 0; j < r.Size(); ++j) {
+      from.push_back(static_cast<uint32_t>(r.At(j)));
+      kept[r.At(j)] = 1;
     }
   const size_t nKept = from.size();
   for (size_t i = 0; i < n; ++i)
@@ -260,7 +260,7 @@ void ArrangeRuns(std::vector<TDXFEntity>& L, const std::vector<TQueuedRun>& runs
   size_t j = 0;
   for (size_t q = 0; q < runs.size(); ++q) {
     const TQueuedRun& r = runs[q];
-    for (size_t i = r.nFirst; i <= r.nLast; ++i, ++j) {
+    for (size_t k = 0; k < r.Size(); ++k, ++j) {
       TDXFEntity& e = L[j];
       if (r.bTurned) {
         std::swap(e.fStartPoint, e.fEndPoint);

@@ -133,15 +133,15 @@ void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
       for (const TDXFEntity& r : L) moves[k].push_back(MoveOf(r));
     } else {
       size_t nMoves = 0;
-      for (const TQueuedRun& run : o.Runs) nMoves += run.nLast - run.nFirst + 1;
+      for (const TQueuedRun& run : o.Runs) nMoves += run.Size();
       ReserveLarge(moves[k], nMoves);
       for (size_t q = 0; q < o.Runs.size(); ++q) {
         if (q + 4 < o.Runs.size()) PrefetchRecord(&L[o.Runs[q + 4].nFirst]);
         const TQueuedRun& run = o.Runs[q];
         const int32_t nSequence = o.nFirstNumber + static_cast<int32_t>(q);
-        for (size_t j = 0; j <= run.nLast - run.nFirst; ++j) {
+        for (size_t j = 0; j < run.Size(); ++j) {
           // A sequence turned round: its records backwards, each one reversed.
-          TPathMove m = MoveOf(L[run.bTurned ? run.nLast - j : run.nFirst + j]);
+          TPathMove m = MoveOf(L[run.At(j)]);
           if (run.bTurned) {
             std::swap(m.fSX, m.fEX);
             std::swap(m.fSY, m.fEY);

@@ -141,16 +141,18 @@ bool QuickDecimal(std::string_view s, double& f) {
   const bool bMinus = s[0] == '-';
   if (bMinus) i = 1;
   uint64_t m = 0;
-  int nDigits = 0, nDecimals = 0;
-  auto digits = [&](int& nCount) {
+  int nDigits = 0;
+  // The digits from i on into m; how many there were (none, or past 19 in all: false).
+  auto digits = [&](size_t& nCount) {
     const size_t nFrom = i;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, ++nCount) {
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
       if (++nDigits > 19) return false;
       m = m * 10 + static_cast<uint64_t>(s[i] - '0');
     }
-    return i > nFrom;
+    nCount = i - nFrom;
+    return nCount > 0;
   };
-  int nWhole = 0;
+  size_t nWhole = 0, nDecimals = 0;
   if (!digits(nWhole)) return false;
   if (i < s.size()) {
     if (s[i] != '.') return false;
