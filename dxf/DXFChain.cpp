@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -159,21 +160,28 @@ class TChainEnds {
     }
     std::vector<uint8_t> kind;
     AssignLarge(kind, n, uint8_t{eShort});
-    double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+    double x0 = L[0].fStartPoint.fX, y0 = L[0].fStartPoint.fY, x1 = x0, y1 = y0;
     for (size_t i = 0; i < n; ++i) {
       const TfPoint &a = L[i].fStartPoint, &b = L[i].fEndPoint;
       if (a.fX == b.fX && a.fY == b.fY)
         kind[i] = eStill;
       else if (DistanceBetween(a, b) > 4 * w)
         kind[i] = eFar;
-      if (i == 0) x0 = x1 = a.fX, y0 = y1 = a.fY;
-      x0 = std::min(x0, a.fX), x1 = std::max(x1, a.fX);
-      y0 = std::min(y0, a.fY), y1 = std::max(y1, a.fY);
+      x0 = std::min({x0, a.fX, b.fX}), x1 = std::max({x1, a.fX, b.fX});
+      y0 = std::min({y0, a.fY, b.fY}), y1 = std::max({y1, a.fY, b.fY});
     }
-    LayOutByPlace(x0, y0, std::max(x1 - x0, y1 - y0));
+    // Cells sixteen search widths wide (so that most searches stay within the point's own
+    // cell), and never so many across that their numbers need more than 31 bits.
+    const double fMaxAbs = std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)});
+    constexpr double c_fAcross = 1.0 / double(1u << 30);
+    m_fCell = std::max({16 * m_w, fMaxAbs * 1e-15 * 4, x1 * c_fAcross - x0 * c_fAcross,
+                        y1 * c_fAcross - y0 * c_fAcross});
+    m_cx0 = CellOf(x0), m_cy0 = CellOf(y0);
+    m_nCellsX = CellOf(x1) - m_cx0, m_nCellsY = CellOf(y1) - m_cy0;
+    std::vector<uint64_t> startKeys = LayOutByPlace();
     for (TRec& R : m_Rec) R.nKind = static_cast<EKind>(kind[R.nOrig]);
     kind = std::vector<uint8_t>();
-    BuildPoints();
+    BuildPoints(startKeys);
   }
 
   // Records are named by slot, except where a record's number is said.
@@ -346,43 +354,14 @@ class TChainEnds {
     return m_nBest;
   }
 
-  static uint64_t Mix(uint64_t h) {
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
-    return h;
-  }
-  static uint64_t PointHash(double x, double y) {
-    x += 0.0;  // -0 and 0 are one point
-    y += 0.0;
-    uint64_t ux = 0, uy = 0;
-    std::memcpy(&ux, &x, sizeof ux);
-    std::memcpy(&uy, &y, sizeof uy);
-    return Mix(ux * 0x9E3779B97F4A7C15ull ^ Mix(uy));
-  }
-
   int64_t CellOf(double v) const {
     double c = std::floor(v / m_fCell);
     if (!(c > -4e18)) return -4'000'000'000'000'000'000;
     if (c > 4e18) return 4'000'000'000'000'000'000;
     return static_cast<int64_t>(c);
   }
-  static uint64_t CellHash(int64_t x, int64_t y) {
-    return Mix(static_cast<uint64_t>(x) * 0x9E3779B97F4A7C15ull ^ Mix(static_cast<uint64_t>(y)));
-  }
-  // The slot of cell (cx, cy), or the empty slot where it would go. The table is half
-  // as long again as the points (not a power of two: a drawing's points may number just
-  // past one); the hash's high bits pick the slot.
-  size_t FindCell(int64_t cx, int64_t cy) const {
-    const uint64_t nCap = m_Cells.size();
-    size_t s = static_cast<size_t>(((CellHash(cx, cy) >> 32) * nCap) >> 32);
-    while (m_Cells[s].nCount != 0 && (m_Cells[s].cx != cx || m_Cells[s].cy != cy))
-      if (++s == nCap) s = 0;
-    return s;
-  }
-
-  static uint64_t Spread(uint64_t v) {  // the low 21 bits of v to the even bits
-    v &= 0x1FFFFF;
+  static uint64_t Spread(uint64_t v) {  // the low 32 bits of v to the even bits
+    v &= 0xFFFFFFFFull;
     v = (v | v << 16) & 0x0000FFFF0000FFFFull;
     v = (v | v << 8) & 0x00FF00FF00FF00FFull;
     v = (v | v << 4) & 0x0F0F0F0F0F0F0F0Full;
@@ -390,32 +369,28 @@ class TChainEnds {
     v = (v | v << 1) & 0x5555555555555555ull;
     return v;
   }
-  // The slots: records in Morton order of their starts on a grid of 2^21 x 2^21 over the
-  // starts' extent (a radix sort, so records at one place keep the order of their
-  // numbers).
-  void LayOutByPlace(double x0, double y0, double fExtent) {
-    const size_t n = m_Rec.size();
-    constexpr double c_fTop = double((1u << 21) - 1);
-    const double fScale = fExtent > 0.0 && std::isfinite(c_fTop / fExtent) ? c_fTop / fExtent : 0.0;
-    auto grid = [&](double v) {
-      const double g = v * fScale;
-      return g >= 0.0 ? static_cast<uint64_t>(std::min(g, c_fTop)) : uint64_t{0};
-    };
-    std::vector<uint64_t> key, key2;
-    std::vector<uint32_t> rec, rec2;
-    AssignLarge(key, n, uint64_t{0});
-    AssignLarge(rec, n, 0u);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TfPoint& a = m_L[i].fStartPoint;
-      key[i] = Spread(grid(a.fX - x0)) | Spread(grid(a.fY - y0)) << 1;
-      rec[i] = i;
-    }
+  // A cell's place along a Morton curve over the drawing's cells (numbered from its
+  // lowest cell, so each fits in 31 bits).
+  uint64_t CellKey(int64_t cx, int64_t cy) const {
+    return Spread(static_cast<uint64_t>(cx - m_cx0)) | Spread(static_cast<uint64_t>(cy - m_cy0)) << 1;
+  }
+  uint64_t CellKeyOf(double x, double y) const { return CellKey(CellOf(x), CellOf(y)); }
+
+  // key ascending, val carried along; stable, so equal keys keep their order.
+  static void RadixSort(std::vector<uint64_t>& key, std::vector<uint32_t>& val) {
+    const size_t n = key.size();
+    uint64_t nAll = 0;
+    for (uint64_t k : key) nAll |= k;
+    const int nBits = std::bit_width(nAll);
+    if (nBits == 0) return;
+    std::vector<uint64_t> key2;
+    std::vector<uint32_t> val2;
     AssignLarge(key2, n, uint64_t{0});
-    AssignLarge(rec2, n, 0u);
-    constexpr int c_nBits = 11;
-    constexpr size_t c_nBuckets = size_t{1} << c_nBits;
+    AssignLarge(val2, n, 0u);
+    constexpr int c_nDigit = 11;
+    constexpr size_t c_nBuckets = size_t{1} << c_nDigit;
     std::vector<uint32_t> count(c_nBuckets);
-    for (int shift = 0; shift < 42; shift += c_nBits) {
+    for (int shift = 0; shift < nBits; shift += c_nDigit) {
       std::fill(count.begin(), count.end(), 0u);
       for (uint64_t k : key) ++count[(k >> shift) & (c_nBuckets - 1)];
       if (count[(key[0] >> shift) & (c_nBuckets - 1)] == n) continue;  // one digit throughout
@@ -428,98 +403,125 @@ class TChainEnds {
       for (size_t j = 0; j < n; ++j) {
         const uint32_t to = count[(key[j] >> shift) & (c_nBuckets - 1)]++;
         key2[to] = key[j];
-        rec2[to] = rec[j];
+        val2[to] = val[j];
       }
       key.swap(key2);
-      rec.swap(rec2);
+      val.swap(val2);
     }
-    key = std::vector<uint64_t>();
-    key2 = std::vector<uint64_t>();
-    rec2 = std::vector<uint32_t>();
+  }
+
+  // The slots: records in order of their starts' cells along the Morton curve (records
+  // in one cell keep the order of their numbers). Returns the slots' start cells.
+  std::vector<uint64_t> LayOutByPlace() {
+    const size_t n = m_Rec.size();
+    std::vector<uint64_t> key;
+    std::vector<uint32_t> rec;
+    AssignLarge(key, n, uint64_t{0});
+    AssignLarge(rec, n, 0u);
+    for (uint32_t i = 0; i < n; ++i) {
+      key[i] = CellKeyOf(m_L[i].fStartPoint.fX, m_L[i].fStartPoint.fY);
+      rec[i] = i;
+    }
+    RadixSort(key, rec);
     AssignLarge(m_Slot, n, 0u);
     for (uint32_t s = 0; s < n; ++s) {
       m_Rec[s].nOrig = rec[s];
       m_Slot[rec[s]] = s;
     }
+    return key;
   }
 
-  // The distinct end points, numbered cell by cell in square cells sixteen search widths
-  // wide (the points of a cell stand together, cells in order of their first points along
-  // the slots), and per point the records ending there:
-  // those of no length or with far ends in one ascending list, short ones in another.
-  void BuildPoints() {
+  // The distinct end points, numbered cell by cell along the Morton curve (so the points
+  // of a cell stand together), and per point the records ending there: those of no length
+  // or with far ends in one ascending list, short ones in another. startKeys: the slots'
+  // start cells, ascending.
+  void BuildPoints(std::vector<uint64_t>& startKeys) {
     m_bIndexed = true;
     const size_t n = m_Rec.size();
-    // Distinct points in order of first appearance.
-    {
-      size_t cap = 16;
-      while (cap < 4 * n) cap <<= 1;
-      std::vector<uint32_t> slots;
-      AssignLarge(slots, cap, c_nNone);
-      ReserveLarge(m_Pt, 2 * n);
-      auto pointOf = [&](const TfPoint& v) {
-        const size_t mask = cap - 1;
-        size_t s = PointHash(v.fX, v.fY) & mask;
-        while (slots[s] != c_nNone) {
-          const TPoint& u = m_Pt[slots[s]];
-          if (u.x == v.fX && u.y == v.fY) return slots[s];
-          s = (s + 1) & mask;
+    // Each slot's two ends, in slot order (the records lie in the drawing's order).
+    struct TEnds {
+      double ax, ay, bx, by;
+    };
+    std::vector<TEnds> ends;
+    AssignLarge(ends, n, TEnds{});
+    for (size_t s = 0; s < n; ++s) {
+      if (s + 8 < n) PrefetchRecord(&m_L[m_Rec[s + 8].nOrig]);
+      const TDXFEntity& r = m_L[m_Rec[s].nOrig];
+      ends[s] = TEnds{r.fStartPoint.fX, r.fStartPoint.fY, r.fEndPoint.fX, r.fEndPoint.fY};
+    }
+    // The other ends (records of no length have one point) in cell order.
+    std::vector<uint64_t> endKeys;
+    std::vector<uint32_t> endSlots;
+    ReserveLarge(endKeys, n);
+    ReserveLarge(endSlots, n);
+    for (uint32_t s = 0; s < n; ++s)
+      if (m_Rec[s].nKind != eStill) {
+        endKeys.push_back(CellKeyOf(ends[s].bx, ends[s].by));
+        endSlots.push_back(s);
+      }
+    RadixSort(endKeys, endSlots);
+    // Both lists merged, a cell at a time; within a cell, equal points become one.
+    ReserveLarge(m_Pt, n + endSlots.size());
+    ReserveLarge(m_PtCell, n + endSlots.size());
+    ReserveLarge(m_Cells, n + endSlots.size());
+    struct TEndAt {
+      double x, y;
+      uint32_t nSlot;
+      bool bEnd;
+    };
+    std::vector<TEndAt> run;
+    auto place = [&](const TEndAt& e, uint32_t p) {
+      TRec& R = m_Rec[e.nSlot];
+      if (e.bEnd)
+        R.b = p;
+      else
+        R.a = p;
+      if (R.nKind == eStill) R.b = p;  // its end is its start
+    };
+    auto addPoint = [&](double x, double y) {
+      TPoint& P = m_Pt.emplace_back();
+      P.x = x;
+      P.y = y;
+      m_PtCell.push_back(static_cast<uint32_t>(m_Cells.size()));
+      return static_cast<uint32_t>(m_Pt.size() - 1);
+    };
+    auto closeCell = [&](uint64_t key) {
+      const uint32_t nFirst = static_cast<uint32_t>(m_Pt.size());
+      if (run.size() <= 32) {
+        for (const TEndAt& e : run) {
+          uint32_t p = nFirst;
+          while (p < m_Pt.size() && !(m_Pt[p].x == e.x && m_Pt[p].y == e.y)) ++p;
+          place(e, p < m_Pt.size() ? p : addPoint(e.x, e.y));
         }
-        slots[s] = static_cast<uint32_t>(m_Pt.size());
-        TPoint& P = m_Pt.emplace_back();
-        P.x = v.fX;
-        P.y = v.fY;
-        m_fMaxAbs = std::max({m_fMaxAbs, std::fabs(v.fX), std::fabs(v.fY)});
-        return slots[s];
-      };
-      for (size_t i = 0; i < n; ++i) {
-        TRec& R = m_Rec[i];
-        if (i + 8 < n) PrefetchRecord(&m_L[m_Rec[i + 8].nOrig]);
-        const TDXFEntity& r = m_L[R.nOrig];
-        R.a = pointOf(r.fStartPoint);
-        R.b = R.nKind == eStill ? R.a : pointOf(r.fEndPoint);
+      } else {
+        std::sort(run.begin(), run.end(),
+                  [](const TEndAt& u, const TEndAt& v) { return u.x < v.x || (u.x == v.x && u.y < v.y); });
+        for (size_t k = 0; k < run.size(); ++k) {
+          const bool bNew = k == 0 || !(run[k].x == run[k - 1].x && run[k].y == run[k - 1].y);
+          place(run[k], bNew ? addPoint(run[k].x, run[k].y) : static_cast<uint32_t>(m_Pt.size() - 1));
+        }
       }
+      const uint32_t nCount = static_cast<uint32_t>(m_Pt.size()) - nFirst;
+      for (uint32_t p = nFirst; p < nFirst + nCount; ++p) m_Pt[p].nCellFirst = nFirst, m_Pt[p].nCellCount = nCount;
+      m_Cells.push_back(TCell{key, nFirst, nCount});
+      run.clear();
+    };
+    size_t i = 0, j = 0;
+    const size_t nEnds = endKeys.size();
+    while (i < n || j < nEnds) {
+      const uint64_t key = j == nEnds || (i < n && startKeys[i] <= endKeys[j]) ? startKeys[i] : endKeys[j];
+      for (; i < n && startKeys[i] == key; ++i) run.push_back(TEndAt{ends[i].ax, ends[i].ay, static_cast<uint32_t>(i), false});
+      for (; j < nEnds && endKeys[j] == key; ++j) {
+        const uint32_t s = endSlots[j];
+        run.push_back(TEndAt{ends[s].bx, ends[s].by, s, true});
+      }
+      closeCell(key);
     }
+    ends = std::vector<TEnds>();
+    endKeys = std::vector<uint64_t>();
+    endSlots = std::vector<uint32_t>();
+    startKeys = std::vector<uint64_t>();
     const size_t nPts = m_Pt.size();
-    // Cells: wider than the search (16 widths, so that most searches stay within the
-    // point's own cell and need no look at the cell table), each holding a run of the
-    // renumbered points.
-    m_fCell = std::max(16 * m_w, m_fMaxAbs * 1e-15 * 4);
-    AssignLarge(m_Cells, std::max<size_t>(16, nPts + nPts / 2), TCell());
-    std::vector<uint32_t> cellOf;
-    AssignLarge(cellOf, nPts, 0u);
-    for (uint32_t p = 0; p < nPts; ++p) {
-      const int64_t cx = CellOf(m_Pt[p].x), cy = CellOf(m_Pt[p].y);
-      const size_t s = FindCell(cx, cy);
-      if (m_Cells[s].nCount == 0) m_Cells[s].cx = cx, m_Cells[s].cy = cy;
-      ++m_Cells[s].nCount;
-      cellOf[p] = static_cast<uint32_t>(s);
-    }
-    // Runs in order of the cells' first points, so that points found near one another
-    // (records near one another in the list) stay near one another. A cell's run begins
-    // where its first point comes, and its count starts again there to place its points.
-    uint32_t nAt = 0;
-    std::vector<uint32_t> newId;
-    AssignLarge(newId, nPts, 0u);
-    for (uint32_t p = 0; p < nPts; ++p) {
-      TCell& c = m_Cells[cellOf[p]];
-      if (c.nFirst == c_nNone) {
-        c.nFirst = nAt;
-        nAt += c.nCount;
-        c.nCount = 0;
-      }
-      newId[p] = c.nFirst + c.nCount++;
-    }
-    cellOf = std::vector<uint32_t>();
-    for (TRec& R : m_Rec) R.a = newId[R.a], R.b = newId[R.b];
-    // The points to their new places, along the cycles of the renumbering.
-    for (uint32_t p = 0; p < nPts; ++p)
-      while (newId[p] != p) {
-        const uint32_t q = newId[p];
-        std::swap(m_Pt[p], m_Pt[q]);
-        std::swap(newId[p], newId[q]);
-      }
-    newId = std::vector<uint32_t>();
     // Per point its run of the list, counted first: far or still records, then short ones.
     std::vector<uint32_t> farCount, first;
     AssignLarge(farCount, nPts, 0u);
@@ -553,11 +555,6 @@ class TChainEnds {
       SortByRecord(first[p], m_Pt[p].nFarEnd);
       SortByRecord(m_Pt[p].nFarEnd, first[p + 1]);
     }
-    for (const TCell& c : m_Cells)
-      for (uint32_t p = c.nFirst; p < c.nFirst + c.nCount; ++p) {
-        m_Pt[p].nCellFirst = c.nFirst;
-        m_Pt[p].nCellCount = c.nCount;
-      }
   }
 
   // m_List[nFrom, nTo) in ascending record numbers (runs are short but for hubs).
@@ -570,6 +567,29 @@ class TChainEnds {
     }
     for (uint32_t k = nFrom + 1; k < nTo; ++k)
       for (uint32_t j = k; j > nFrom && before(a[j], a[j - 1]); --j) std::swap(a[j], a[j - 1]);
+  }
+
+  // The cell (cx, cy), or c_nNone when it holds no point. The cells are in key order, and
+  // the one wanted lies near cell h along the curve: the search gallops out from h.
+  uint32_t SeekCell(int64_t cx, int64_t cy, uint32_t h) const {
+    if (cx < m_cx0 || cy < m_cy0 || cx - m_cx0 > m_nCellsX || cy - m_cy0 > m_nCellsY) return c_nNone;
+    const uint64_t k = CellKey(cx, cy);
+    const size_t nc = m_Cells.size();
+    size_t lo = 0, hi = 0;  // the first cell whose key is not below k lies in [lo, hi]
+    if (m_Cells[h].key == k) return h;
+    if (m_Cells[h].key < k) {
+      size_t b = 1;
+      while (h + b < nc && m_Cells[h + b].key < k) b *= 2;
+      lo = h + b / 2 + 1, hi = std::min(h + b, nc);
+    } else {
+      size_t b = 1;
+      while (b <= h && m_Cells[h - b].key > k) b *= 2;
+      lo = b <= h ? h - b : 0, hi = h - b / 2;
+    }
+    const auto it = std::lower_bound(m_Cells.begin() + static_cast<ptrdiff_t>(lo),
+                                     m_Cells.begin() + static_cast<ptrdiff_t>(hi), k,
+                                     [](const TCell& c, uint64_t v) { return c.key < v; });
+    return it != m_Cells.end() && it->key == k ? static_cast<uint32_t>(it - m_Cells.begin()) : c_nNone;
   }
 
   // Only points within a search width of q (in both coordinates) can meet it or be
@@ -590,21 +610,23 @@ class TChainEnds {
         CollectRun(q, P.nCellFirst, P.nCellCount);
       return;
     }
+    const uint32_t h = m_PtCell[p0];
     for (int64_t cx = x0; cx <= x1; ++cx)
       for (int64_t cy = y0; cy <= y1; ++cy) {
-        const TCell& c = m_Cells[FindCell(cx, cy)];
-        if (c.nCount != 0) CollectRun(q, c.nFirst, c.nCount);
+        const uint32_t c = SeekCell(cx, cy, h);
+        if (c != c_nNone) CollectRun(q, m_Cells[c].nFirst, m_Cells[c].nCount);
       }
   }
 
   struct TCell {
-    int64_t cx = 0, cy = 0;
-    uint32_t nFirst = c_nNone, nCount = 0;  // its points; no points: an empty slot
+    uint64_t key = 0;
+    uint32_t nFirst = 0, nCount = 0;  // its points
   };
 
   const std::vector<TDXFEntity>& m_L;
   const double m_fMatch, m_w;
-  double m_fCell = 1.0, m_fMaxAbs = 0.0;
+  double m_fCell = 1.0;
+  int64_t m_cx0 = 0, m_cy0 = 0, m_nCellsX = 0, m_nCellsY = 0;  // the lowest cell, and how many beyond it
   bool m_bAllNear = false;
   bool m_bIndexed = false;  // the end points are indexed (finite, and ends can meet)
   std::vector<TRec> m_Rec;
@@ -612,7 +634,8 @@ class TChainEnds {
   std::vector<uint8_t> m_Placed;  // per record number
   std::vector<TPoint> m_Pt;
   std::vector<uint32_t> m_List;
-  std::vector<TCell> m_Cells;
+  std::vector<TCell> m_Cells;      // the cells holding points, in key order
+  std::vector<uint32_t> m_PtCell;  // per point its cell
   // Per step.
   uint32_t m_nTime = 0;
   std::vector<uint32_t> m_Near;
