@@ -114,6 +114,12 @@ void SortPoint(std::vector<TDXFEntity>& L) {
 
 namespace {
 
+// Where a layer's record ends lie, and whether every coordinate is a number.
+struct TExtent {
+  double x0 = 0.0, y0 = 0.0, x1 = 0.0, y1 = 0.0;
+  bool bFinite = true;
+};
+
 // The chaining state of one layer, in two flat arrays: one entry per record and one per
 // distinct end point, each holding what a step reads of it, so that a step costs a few
 // cache lines however large the layer.
@@ -140,36 +146,21 @@ class TChainEnds {
  public:
   static constexpr uint32_t c_nNone = UINT32_MAX;
 
-  // Nothing is indexed when no two ends can meet (bCanMatch false).
-  TChainEnds(const std::vector<TDXFEntity>& L, bool bCanMatch, double fMatchLimit, double w)
+  // Nothing is indexed when no two ends can meet (bCanMatch false). e: the extent of the
+  // records' ends.
+  TChainEnds(const std::vector<TDXFEntity>& L, bool bCanMatch, double fMatchLimit, double w, const TExtent& e)
       : m_L(L), m_fMatch(fMatchLimit), m_w(w) {
     const size_t n = L.size();
     AssignLarge(m_Rec, n, TRec{});
     AssignLarge(m_Placed, n, uint8_t{0});
     for (uint32_t i = 0; i < n; ++i) m_Rec[i].nOrig = i;
     if (!bCanMatch) return;
-    bool bFinite = std::isfinite(w);
-    for (size_t i = 0; i < n && bFinite; ++i) {
-      const TfPoint &a = L[i].fStartPoint, &b = L[i].fEndPoint;
-      bFinite = std::isfinite(a.fX) && std::isfinite(a.fY) && std::isfinite(b.fX) && std::isfinite(b.fY);
-    }
-    if (!bFinite) {
+    if (!std::isfinite(w) || !e.bFinite) {
       // Not from a reader: every record is near every end, and the rule runs as written.
       m_bAllNear = true;
       return;
     }
-    std::vector<uint8_t> kind;
-    AssignLarge(kind, n, uint8_t{eShort});
-    double x0 = L[0].fStartPoint.fX, y0 = L[0].fStartPoint.fY, x1 = x0, y1 = y0;
-    for (size_t i = 0; i < n; ++i) {
-      const TfPoint &a = L[i].fStartPoint, &b = L[i].fEndPoint;
-      if (a.fX == b.fX && a.fY == b.fY)
-        kind[i] = eStill;
-      else if (DistanceBetween(a, b) > 4 * w)
-        kind[i] = eFar;
-      x0 = std::min({x0, a.fX, b.fX}), x1 = std::max({x1, a.fX, b.fX});
-      y0 = std::min({y0, a.fY, b.fY}), y1 = std::max({y1, a.fY, b.fY});
-    }
+    const double x0 = e.x0, y0 = e.y0, x1 = e.x1, y1 = e.y1;
     // Cells sixteen search widths wide (so that most searches stay within the point's own
     // cell), and never so many across that their numbers need more than 31 bits.
     const double fMaxAbs = std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)});
@@ -179,8 +170,6 @@ class TChainEnds {
     m_cx0 = CellOf(x0), m_cy0 = CellOf(y0);
     m_nCellsX = CellOf(x1) - m_cx0, m_nCellsY = CellOf(y1) - m_cy0;
     std::vector<uint64_t> startKeys = LayOutByPlace();
-    for (TRec& R : m_Rec) R.nKind = static_cast<EKind>(kind[R.nOrig]);
-    kind = std::vector<uint8_t>();
     BuildPoints(startKeys);
   }
 
@@ -438,7 +427,8 @@ class TChainEnds {
   void BuildPoints(std::vector<uint64_t>& startKeys) {
     m_bIndexed = true;
     const size_t n = m_Rec.size();
-    // Each slot's two ends, in slot order (the records lie in the drawing's order).
+    // Each slot's two ends, in slot order (the records lie in the drawing's order), and
+    // the kind of its record.
     struct TEnds {
       double ax, ay, bx, by;
     };
@@ -447,7 +437,9 @@ class TChainEnds {
     for (size_t s = 0; s < n; ++s) {
       if (s + 8 < n) PrefetchRecord(&m_L[m_Rec[s + 8].nOrig]);
       const TDXFEntity& r = m_L[m_Rec[s].nOrig];
-      ends[s] = TEnds{r.fStartPoint.fX, r.fStartPoint.fY, r.fEndPoint.fX, r.fEndPoint.fY};
+      const TfPoint &a = r.fStartPoint, &b = r.fEndPoint;
+      ends[s] = TEnds{a.fX, a.fY, b.fX, b.fY};
+      m_Rec[s].nKind = a.fX == b.fX && a.fY == b.fY ? eStill : DistanceBetween(a, b) > 4 * m_w ? eFar : eShort;
     }
     // The other ends (records of no length have one point) in cell order.
     std::vector<uint64_t> endKeys;
@@ -765,10 +757,15 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   // rounding at the edge of the search square.
   double fMaxAbs = 0.0;
   size_t nOut = 0;
+  TExtent e;
+  if (n > 0) e.x0 = e.x1 = L[0].fStartPoint.fX, e.y0 = e.y1 = L[0].fStartPoint.fY;
   for (const auto& r : L) {
-    fMaxAbs = std::max({fMaxAbs, std::fabs(r.fStartPoint.fX), std::fabs(r.fStartPoint.fY),
-                        std::fabs(r.fEndPoint.fX), std::fabs(r.fEndPoint.fY)});
+    const TfPoint &a = r.fStartPoint, &b = r.fEndPoint;
+    fMaxAbs = std::max({fMaxAbs, std::fabs(a.fX), std::fabs(a.fY), std::fabs(b.fX), std::fabs(b.fY)});
     nOut += r.EntityType == eDXFET_PolyLine ? PolylineSegments(r) : 1;
+    e.bFinite = e.bFinite && std::isfinite(a.fX) && std::isfinite(a.fY) && std::isfinite(b.fX) && std::isfinite(b.fY);
+    e.x0 = std::min({e.x0, a.fX, b.fX}), e.x1 = std::max({e.x1, a.fX, b.fX});
+    e.y0 = std::min({e.y0, a.fY, b.fY}), e.y1 = std::max({e.y1, a.fY, b.fY});
   }
   const double w = fMatchLimit * std::sqrt(2.0) * (1 + 1e-9) + fMaxAbs * 1e-15;
 
@@ -779,7 +776,7 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   ReserveLarge(order, n);
   int32_t counter = nSequence;
   {
-    TChainEnds ends(L, bCanMatch, fMatchLimit, w);
+    TChainEnds ends(L, bCanMatch, fMatchLimit, w, e);
     for (uint32_t first = 0; first < n; ++first) {
       if (pStage) pStage->Step(first);
       if (ends.RecordPlaced(first)) continue;

@@ -554,48 +554,7 @@ TStringList TDXFIn::ImportReport() const {
   return out;
 }
 
-void TDXFIn::CalculateArcEnds() {
-  const double k = std::numbers::pi / 180.0;
-  for (auto& list : m_lstRecords)
-    for (auto& r : list)
-      if (r.EntityType == eDXFET_Arc || r.EntityType == eDXFET_Circle) {
-        r.fStartPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fStartAngle * k),
-                                r.fCentrePoint.fY + r.fRadius * std::sin(r.fStartAngle * k), 0.0};
-        r.fEndPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fEndAngle * k),
-                              r.fCentrePoint.fY + r.fRadius * std::sin(r.fEndAngle * k), 0.0};
-      }
-}
-
-void TDXFIn::CalculateSpans(double& fXSpan, double& fYSpan) const {
-  // The drawing's own extents: a plate drawn far from the origin has the span of the
-  // plate, not of the distance to the origin.
-  double minX = 0, maxX = 0, minY = 0, maxY = 0;
-  bool bFirst = true;
-  for (const auto& list : m_lstRecords)
-    for (const auto& r : list) {
-      const TfPoint& p = r.fStartPoint;
-      if (bFirst) {
-        minX = maxX = p.fX;
-        minY = maxY = p.fY;
-        bFirst = false;
-      }
-      minX = std::min(minX, p.fX);
-      maxX = std::max(maxX, p.fX);
-      minY = std::min(minY, p.fY);
-      maxY = std::max(maxY, p.fY);
-    }
-  // A drawing that contains the origin keeps the span it always had.
-  if (minX <= 0 && maxX >= 0 && minY <= 0 && maxY >= 0) {
-    minX = std::min(minX, 0.0), maxX = std::max(maxX, 0.0);
-    minY = std::min(minY, 0.0), maxY = std::max(maxY, 0.0);
-  }
-  fXSpan = maxX - minX;
-  fYSpan = maxY - minY;
-}
-
-void TDXFIn::SetTolerances() {
-  double fX = 0, fY = 0;
-  CalculateSpans(fX, fY);
+void TDXFIn::SetTolerances(double fX, double fY) {
   double D = std::sqrt(fX * fX + fY * fY);
   m_fMatchTestLimit = m_bMatchAbsolute ? m_fMatchTestValue : D * m_fMatchTestValue;
   if (m_bMatchDefault)
@@ -845,9 +804,9 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
     EmptyLists();  // cancelled: nothing is imported
   }
   ConvertUnits();
-  CalculateArcEnds();
-  DropUnwritableRecords();
-  SetTolerances();
+  double fXSpan = 0.0, fYSpan = 0.0;
+  FinishRecords(fXSpan, fYSpan);
+  SetTolerances(fXSpan, fYSpan);
 }
 
 void TDXFIn::PlaceRecords() {
@@ -890,9 +849,10 @@ void TDXFIn::PlaceRecords() {
       continue;
     }
     r.nLayer = s;
-    if (bInPlace && s == 0)
-      m_lstRead[nKept++] = r;
-    else
+    if (bInPlace && s == 0) {
+      if (nKept != i) m_lstRead[nKept] = r;
+      ++nKept;
+    } else
       m_lstRecords[static_cast<size_t>(s)].push_back(r);
   }
   warnUpTo(static_cast<size_t>(-1));
@@ -912,7 +872,7 @@ double TDXFIn::ArcLength(const TDXFEntity& r) {
   return std::fabs(r.fRadius) * fSweep * std::numbers::pi / 180.0;
 }
 
-void TDXFIn::DropUnwritableRecords() {
+void TDXFIn::FinishRecords(double& fXSpan, double& fYSpan) {
   // Values that read well can still be absurd (1e308) or overflow in the geometry (a
   // radius from a bulge between two far-apart vertices); such a record is left out with
   // a warning, never written as "inf" or as a number of hundreds of digits.
@@ -920,10 +880,22 @@ void TDXFIn::DropUnwritableRecords() {
     return std::fabs(p.fX) <= c_fMaxCoordinate && std::fabs(p.fY) <= c_fMaxCoordinate;
   };
   static const char* const names[] = {"", "LINE", "ARC", "POLYLINE", "CIRCLE", "SPLINE", "POINT"};
+  const double fRad = std::numbers::pi / 180.0;
+  // The drawing's own extents, from the starts of what is kept: a plate drawn far from the
+  // origin has the span of the plate, not of the distance to the origin.
+  double minX = 0, maxX = 0, minY = 0, maxY = 0;
+  bool bFirst = true;
+  // One pass: what a step needs of a record is at hand while it is read.
   for (auto& list : m_lstRecords) {
     size_t w = 0;
     for (size_t i = 0; i < list.size(); ++i) {
-      const TDXFEntity& r = list[i];
+      TDXFEntity& r = list[i];
+      if (r.EntityType == eDXFET_Arc || r.EntityType == eDXFET_Circle) {
+        r.fStartPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fStartAngle * fRad),
+                                r.fCentrePoint.fY + r.fRadius * std::sin(r.fStartAngle * fRad), 0.0};
+        r.fEndPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fEndAngle * fRad),
+                              r.fCentrePoint.fY + r.fRadius * std::sin(r.fEndAngle * fRad), 0.0};
+      }
       bool bOk = ok(r.fStartPoint) && ok(r.fEndPoint) && ok(r.fCentrePoint) && std::fabs(r.fRadius) <= c_fMaxCoordinate;
       for (int32_t k = 0; bOk && k < r.nVertexCount; ++k)
         bOk = ok(m_lstVertices[static_cast<size_t>(r.nFirstVertex + k)].fPoint) &&
@@ -935,11 +907,29 @@ void TDXFIn::DropUnwritableRecords() {
         // Its ends meet in the program's numbers: it would be a pierce that cuts nothing.
         Warn(strName, "too small to write", r.nLine);
       } else {
-        list[w++] = r;
+        const TfPoint& p = r.fStartPoint;
+        if (bFirst) {
+          minX = maxX = p.fX;
+          minY = maxY = p.fY;
+          bFirst = false;
+        }
+        minX = std::min(minX, p.fX);
+        maxX = std::max(maxX, p.fX);
+        minY = std::min(minY, p.fY);
+        maxY = std::max(maxY, p.fY);
+        if (w != i) list[w] = r;
+        ++w;
       }
     }
     list.resize(w);
   }
+  // A drawing that contains the origin keeps the span it always had.
+  if (minX <= 0 && maxX >= 0 && minY <= 0 && maxY >= 0) {
+    minX = std::min(minX, 0.0), maxX = std::max(maxX, 0.0);
+    minY = std::min(minY, 0.0), maxY = std::max(maxY, 0.0);
+  }
+  fXSpan = maxX - minX;
+  fYSpan = maxY - minY;
 }
 
 TStringList TDXFIn::ReadLayers(std::string strBuffer) {

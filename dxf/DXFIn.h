@@ -210,16 +210,16 @@ class TDXFIn {
   void ScanBlocks();
   void ScanEntities();
   void EmptyLists();
-  void CalculateArcEnds();
-  void DropUnwritableRecords();
+  // Once read: arc ends from the angles, records that cannot be written left out with a
+  // warning, and the drawing's spans from what is kept.
+  void FinishRecords(double& fXSpan, double& fYSpan);
   static double ArcLength(const TDXFEntity& r);  // along an arc record, from its angles
   // The layers being imported (one for a drawing that names none) and their names.
   int32_t LayerCount() const { return n_strSelectedNumber == 0 && b_nolayer ? 1 : n_strSelectedNumber; }
   const std::string& LayerName(int32_t k) const {
     return b_nolayer && n_strSelectedNumber == 0 ? m_strCurrentLayer : m_strSelectedLayer[static_cast<size_t>(k)];
   }
-  void CalculateSpans(double& fXSpan, double& fYSpan) const;
-  void SetTolerances();
+  void SetTolerances(double fXSpan, double fYSpan);
   bool GetFileName();
 
   // Reading pairs.
