@@ -672,13 +672,28 @@ size_t PolylineSegments(const TDXFEntity& r) {
   return r.nFirstVertex < 0 || r.nVertexCount <= 0 ? 0 : static_cast<size_t>(r.nVertexCount) - 1;
 }
 
-// Replaces each polyline of L by its lines and arcs (nOut records in all). The list grows
+// What expanding a list's polylines makes of it: how many records, and whether any
+// polyline gives none.
+struct TExpansion {
+  size_t nOut = 0, nPolylines = 0, nEmpty = 0;
+  void Count(const TDXFEntity& r) {
+    if (r.EntityType != eDXFET_PolyLine) {
+      ++nOut;
+      return;
+    }
+    const size_t k = PolylineSegments(r);
+    nOut += k;
+    ++nPolylines;
+    nEmpty += k == 0 ? 1 : 0;
+  }
+};
+
+// Replaces each polyline of L by its lines and arcs (x.nOut records in all). The list grows
 // within its own memory when it has room, from the back; otherwise into a new list.
 void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V, double fCoincidenceLimit,
-                     size_t nOut) {
-  bool bAny = false;
-  for (const auto& r : L) bAny = bAny || r.EntityType == eDXFET_PolyLine;
-  if (!bAny) return;
+                     const TExpansion& x) {
+  if (x.nPolylines == 0) return;
+  const size_t nOut = x.nOut;
   if (L.capacity() < nOut) {
     std::vector<TDXFEntity> out;
     ReserveLarge(out, nOut);
@@ -693,19 +708,22 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
   }
   // Polylines that give nothing leave first, so that from the back every record keeps or
   // gains room.
-  size_t w = 0;
-  for (size_t i = 0; i < L.size(); ++i)
-    if (L[i].EntityType != eDXFET_PolyLine || PolylineSegments(L[i]) > 0) {
-      if (w != i) L[w] = L[i];
-      ++w;
-    }
+  size_t w = L.size();
+  if (x.nEmpty > 0) {
+    w = 0;
+    for (size_t i = 0; i < L.size(); ++i)
+      if (L[i].EntityType != eDXFET_PolyLine || PolylineSegments(L[i]) > 0) {
+        if (w != i) L[w] = L[i];
+        ++w;
+      }
+  }
   const size_t n = w;
   L.resize(nOut);
   std::vector<TDXFEntity> pieces;
   size_t at = nOut;  // what records k.. become lies at [at, nOut), never before k
   for (size_t k = n; k-- > 0;) {
     if (L[k].EntityType != eDXFET_PolyLine) {
-      L[--at] = L[k];
+      if (--at != k) L[at] = L[k];
       continue;
     }
     const TDXFEntity r = L[k];
@@ -718,33 +736,8 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
 
 }  // namespace
 
-// Puts L in the order given (L[k] becomes the record at from[k], every record once),
-// moving each record once along the cycles of the permutation. Each cycle's places are
-// gathered first (from the small index array), so that the records can be asked of the
-// memory well before they are moved; following the cycle record by record waited for
-// every index and every record in turn.
 void PermuteInPlace(std::vector<TDXFEntity>& L, const std::vector<uint32_t>& from) {
-  const size_t n = L.size();
-  std::vector<uint8_t> done;
-  AssignLarge(done, n, uint8_t{0});
-  std::vector<uint32_t> cycle;
-  constexpr size_t c_nAhead = 8;
-  for (size_t j = 0; j < n; ++j) {
-    if (done[j] || from[j] == j) continue;
-    cycle.clear();
-    for (size_t k = j; !done[k]; k = from[k]) {
-      done[k] = 1;
-      cycle.push_back(static_cast<uint32_t>(k));
-    }
-    const size_t m = cycle.size();
-    for (size_t a = 1; a < std::min(m, c_nAhead); ++a) PrefetchRecord(&L[cycle[a]]);
-    const TDXFEntity t = L[cycle[0]];
-    for (size_t a = 0; a + 1 < m; ++a) {
-      if (a + c_nAhead < m) PrefetchRecord(&L[cycle[a + c_nAhead]]);
-      L[cycle[a]] = L[cycle[a + 1]];
-    }
-    L[cycle[m - 1]] = t;
-  }
+  PermuteInPlace(L, from, [](TDXFEntity&, size_t) {});
 }
 
 int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices,
@@ -756,13 +749,13 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   // Every start within the tolerance box lies within its diagonal; a little more covers
   // rounding at the edge of the search square.
   double fMaxAbs = 0.0;
-  size_t nOut = 0;
+  TExpansion x;
   TExtent e;
   if (n > 0) e.x0 = e.x1 = L[0].fStartPoint.fX, e.y0 = e.y1 = L[0].fStartPoint.fY;
   for (const auto& r : L) {
     const TfPoint &a = r.fStartPoint, &b = r.fEndPoint;
     fMaxAbs = std::max({fMaxAbs, std::fabs(a.fX), std::fabs(a.fY), std::fabs(b.fX), std::fabs(b.fY)});
-    nOut += r.EntityType == eDXFET_PolyLine ? PolylineSegments(r) : 1;
+    x.Count(r);
     e.bFinite = e.bFinite && std::isfinite(a.fX) && std::isfinite(a.fY) && std::isfinite(b.fX) && std::isfinite(b.fY);
     e.x0 = std::min({e.x0, a.fX, b.fX}), e.x1 = std::max({e.x1, a.fX, b.fX});
     e.y0 = std::min({e.y0, a.fY, b.fY}), e.y1 = std::max({e.y1, a.fY, b.fY});
@@ -771,8 +764,8 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
 
   // The sequences one after another in one array (with where each begins); a sequence's
   // head grows in a scratch array and is put before the rest when the sequence is complete.
-  std::vector<uint32_t> order, head, seqFirst;
-  std::vector<uint8_t> reversed;
+  std::vector<uint32_t> order, head, seqFirst, placed;
+  constexpr uint32_t c_nTurned = 1u << 31;
   ReserveLarge(order, n);
   int32_t counter = nSequence;
   {
@@ -805,32 +798,33 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       Squences.Add(counter);
       ++counter;
     }
-    reversed.resize(n);
-    for (uint32_t s = 0; s < n; ++s) reversed[ends.RecordAt(s)] = ends.TakenReversed(s) ? 1 : 0;
+    // Per place in the chained list: the sequence (counted from the first) and whether the
+    // record there was turned round when it was taken.
+    seqFirst.push_back(static_cast<uint32_t>(n));
+    AssignLarge(placed, n, 0u);
+    for (size_t s = 0; s + 1 < seqFirst.size(); ++s)
+      for (uint32_t k = seqFirst[s]; k < seqFirst[s + 1]; ++k)
+        placed[k] = static_cast<uint32_t>(s) | (ends.TakenReversed(order[k]) ? c_nTurned : 0u);
     for (uint32_t& s : order) s = ends.RecordAt(s);
   }
-  // The chained list: records turned as they were taken, put in chain order within the
-  // list itself, numbered, and polylines expanded.
-  for (uint32_t i = 0; i < n; ++i)
-    if (reversed[i]) ReverseLine(L[i]);
-  reversed = std::vector<uint8_t>();
-  PermuteInPlace(L, order);
+  // The chained list: records put in chain order within the list itself, each turned and
+  // numbered as it comes to its place, and polylines expanded.
+  PermuteInPlace(L, order, [&](TDXFEntity& r, size_t k) {
+    if (placed[k] & c_nTurned) ReverseLine(r);
+    r.bSortedFlag = true;
+    r.nSequence = nSequence + static_cast<int32_t>(placed[k] & ~c_nTurned);
+  });
   order = std::vector<uint32_t>();
-  seqFirst.push_back(static_cast<uint32_t>(n));
-  for (size_t s = 0; s + 1 < seqFirst.size(); ++s)
-    for (uint32_t k = seqFirst[s]; k < seqFirst[s + 1]; ++k) {
-      L[k].bSortedFlag = true;
-      L[k].nSequence = nSequence + static_cast<int32_t>(s);
-    }
-  ExpandPolylines(L, Vertices, fCoincidenceLimit, nOut);
+  placed = std::vector<uint32_t>();
+  ExpandPolylines(L, Vertices, fCoincidenceLimit, x);
   return counter;
 }
 
 void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V,
                  double fCoincidenceLimit) {
-  size_t nOut = 0;
-  for (const auto& r : L) nOut += r.EntityType == eDXFET_PolyLine ? PolylineSegments(r) : 1;
-  ExpandPolylines(L, V, fCoincidenceLimit, nOut);
+  TExpansion x;
+  for (const auto& r : L) x.Count(r);
+  ExpandPolylines(L, V, fCoincidenceLimit, x);
 }
 
 void ReverseRecordRange(std::vector<TDXFEntity>& L, size_t nFirst, size_t nLast) {

@@ -3,10 +3,12 @@
 // polylines expanded into lines and arcs, and sequences ordered by nearest next entry.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "dxf/DXFRecords.h"
 #include "model/IntList.h"
+#include "model/LargeArrays.h"
 #include "model/Progress.h"
 
 namespace veltrane {
@@ -72,7 +74,41 @@ inline void PrefetchRecord(const TDXFEntity* p) {
 }
 
 // Puts Records in the order given (Records[k] becomes the record at From[k], every record
-// once), moving each record once along the cycles of the permutation.
+// once), moving each record once along the cycles of the permutation; Fix(record, k) is
+// applied to each record once it stands at its place k. Each cycle's places are gathered
+// first (from the small index array), so that the records can be asked of the memory well
+// before they are moved; following the cycle record by record waited for every index and
+// every record in turn.
+template <class F>
+void PermuteInPlace(std::vector<TDXFEntity>& Records, const std::vector<uint32_t>& From, F Fix) {
+  const size_t n = Records.size();
+  std::vector<uint8_t> done;
+  AssignLarge(done, n, uint8_t{0});
+  std::vector<uint32_t> cycle;
+  constexpr size_t c_nAhead = 8;
+  for (size_t j = 0; j < n; ++j) {
+    if (done[j]) continue;
+    if (From[j] == j) {
+      Fix(Records[j], j);
+      continue;
+    }
+    cycle.clear();
+    for (size_t k = j; !done[k]; k = From[k]) {
+      done[k] = 1;
+      cycle.push_back(static_cast<uint32_t>(k));
+    }
+    const size_t m = cycle.size();
+    for (size_t a = 1; a < std::min(m, c_nAhead); ++a) PrefetchRecord(&Records[cycle[a]]);
+    const TDXFEntity t = Records[cycle[0]];
+    for (size_t a = 0; a + 1 < m; ++a) {
+      if (a + c_nAhead < m) PrefetchRecord(&Records[cycle[a + c_nAhead]]);
+      Records[cycle[a]] = Records[cycle[a + 1]];
+      Fix(Records[cycle[a]], cycle[a]);
+    }
+    Records[cycle[m - 1]] = t;
+    Fix(Records[cycle[m - 1]], cycle[m - 1]);
+  }
+}
 void PermuteInPlace(std::vector<TDXFEntity>& Records, const std::vector<uint32_t>& From);
 
 // Building blocks shared with other orderings of the same rules.

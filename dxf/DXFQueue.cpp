@@ -240,35 +240,36 @@ class TEndTree {
 // ReverseRecordRange does, numbering them from n_seq, and dropping records of no run.
 void ArrangeRuns(std::vector<TDXFEntity>& L, const std::vector<TQueuedRun>& runs, int32_t n_seq) {
   const size_t n = L.size();
-  // from[j]: where the record that goes to position j stands now.
-  std::vector<uint32_t> from;
+  // from[j]: where the record that goes to position j stands now; placed[j]: its run, and
+  // whether the run is turned round.
+  constexpr uint32_t c_nTurned = 1u << 31;
+  std::vector<uint32_t> from, placed;
   ReserveLarge(from, n);
+  ReserveLarge(placed, n);
   std::vector<uint8_t> kept;
   AssignLarge(kept, n, uint8_t{0});
-  for (const TQueuedRun& r : runs)
+  for (size_t q = 0; q < runs.size(); ++q) {
+    const TQueuedRun& r = runs[q];
     for (size_t j = 0; j < r.Size(); ++j) {
       from.push_back(static_cast<uint32_t>(r.At(j)));
+      placed.push_back(static_cast<uint32_t>(q) | (r.bTurned ? c_nTurned : 0u));
       kept[r.At(j)] = 1;
     }
+  }
   const size_t nKept = from.size();
   for (size_t i = 0; i < n; ++i)
     if (!kept[i]) from.push_back(static_cast<uint32_t>(i));
   kept = std::vector<uint8_t>();
-  PermuteInPlace(L, from);
-  from = std::vector<uint32_t>();
-  L.resize(nKept);
-  size_t j = 0;
-  for (size_t q = 0; q < runs.size(); ++q) {
-    const TQueuedRun& r = runs[q];
-    for (size_t k = 0; k < r.Size(); ++k, ++j) {
-      TDXFEntity& e = L[j];
-      if (r.bTurned) {
-        std::swap(e.fStartPoint, e.fEndPoint);
-        e.Direction = e.Direction == eClockwise ? eAnticlockwise : eClockwise;
-      }
-      e.nSequence = n_seq + static_cast<int32_t>(q);
+  // Each record is turned as ReverseRecordRange does and numbered as it comes to its place.
+  PermuteInPlace(L, from, [&](TDXFEntity& e, size_t j) {
+    if (j >= nKept) return;
+    if (placed[j] & c_nTurned) {
+      std::swap(e.fStartPoint, e.fEndPoint);
+      e.Direction = e.Direction == eClockwise ? eAnticlockwise : eClockwise;
     }
-  }
+    e.nSequence = n_seq + static_cast<int32_t>(placed[j] & ~c_nTurned);
+  });
+  L.resize(nKept);
 }
 
 }  // namespace
