@@ -11,7 +11,6 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <numbers>
 
 namespace veltrane {
