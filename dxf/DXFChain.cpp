@@ -829,10 +829,7 @@ void AddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& V,
 void ReverseRecordRange(std::vector<TDXFEntity>& L, size_t nFirst, size_t nLast) {
   std::reverse(L.begin() + static_cast<ptrdiff_t>(nFirst),
                L.begin() + static_cast<ptrdiff_t>(nLast) + 1);
-  for (size_t i = nFirst; i <= nLast; ++i) {
-    std::swap(L[i].fStartPoint, L[i].fEndPoint);
-    L[i].Direction = L[i].Direction == eClockwise ? eAnticlockwise : eClockwise;
-  }
+  for (size_t i = nFirst; i <= nLast; ++i) TurnInRun(L[i]);
 }
 
 }  // namespace veltrane

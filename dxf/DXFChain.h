@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "dxf/DXFRecords.h"
@@ -114,5 +115,10 @@ void PermuteInPlace(std::vector<TDXFEntity>& Records, const std::vector<uint32_t
 // Building blocks shared with other orderings of the same rules.
 void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);
 void ReverseRecordRange(std::vector<TDXFEntity>& Records, size_t nFirst, size_t nLast);
+// One record of a run turned round: its ends swapped and its direction flipped.
+inline void TurnInRun(TDXFEntity& r) {
+  std::swap(r.fStartPoint, r.fEndPoint);
+  r.Direction = r.Direction == eClockwise ? eAnticlockwise : eClockwise;
+}
 
 }  // namespace veltrane

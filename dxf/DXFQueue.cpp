@@ -263,10 +263,7 @@ void ArrangeRuns(std::vector<TDXFEntity>& L, const std::vector<TQueuedRun>& runs
   // Each record is turned as ReverseRecordRange does and numbered as it comes to its place.
   PermuteInPlace(L, from, [&](TDXFEntity& e, size_t j) {
     if (j >= nKept) return;
-    if (placed[j] & c_nTurned) {
-      std::swap(e.fStartPoint, e.fEndPoint);
-      e.Direction = e.Direction == eClockwise ? eAnticlockwise : eClockwise;
-    }
+    if (placed[j] & c_nTurned) TurnInRun(e);
     e.nSequence = n_seq + static_cast<int32_t>(placed[j] & ~c_nTurned);
   });
   L.resize(nKept);
