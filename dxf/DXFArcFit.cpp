@@ -38,6 +38,14 @@ constexpr double c_fMinJointShare =
     1e-3;  // a biarc's joint no nearer either end than this share of the chord
 constexpr double c_fReach = 1.0 / 64;  // the search stops when the reach is known to this share
 constexpr int c_nMaxDepth = 40;        // halvings of a stretch before a straight move is forced
+// A curve that needs more forced moves than this (one whose points the coordinates cannot
+// tell apart at the tolerance, far from the origin), or more pieces than its short moves
+// would ever be, is given up.
+constexpr int c_nMaxForced = 64;
+constexpr size_t c_nMaxPieces = 100000;
+// Nor is a fit tried below this share of the curve's coordinates: there the coordinates
+// cannot tell its points apart at the tolerance.
+constexpr double c_fFinestShare = 1e-12;
 constexpr double c_fArcShare =
     0.6;  // a single arc is taken when it reaches this share of a biarc's reach
 
@@ -185,11 +193,13 @@ class TFitter {
   // direction is the next piece's start), and one biarc (or straight move) that arrives
   // along the curve's own direction. The piece that gets farther per move is taken; the
   // last piece is always of the second kind, so the path ends along the curve.
-  void Span(double ta, double tb) {
+  // False when the curve was given up (see c_nMaxForced).
+  bool Span(double ta, double tb) {
     m_Dir = Unit(m_C.Tangent(ta, true));
     double s = ta;
     std::array<double, 2> fLast{tb - ta, tb - ta};
     while (s < tb) {
+      if (m_nForced > c_nMaxForced || m_nPieces > c_nMaxPieces) return false;
       TPath piece;
       if (Attempt(s, tb, eBiarc, piece)) {
         Emit(piece);
@@ -207,6 +217,7 @@ class TFitter {
         piece.seg[0] = MakeSeg(m_C.Point(s), m_C.Point(e), 0);
         piece.n = 1;
         Emit(piece);
+        ++m_nForced;
         s = e;
         continue;
       }
@@ -214,6 +225,7 @@ class TFitter {
       Emit(best[bArc ? 0 : 1]);
       s = bArc ? fArc : fBiarc;
     }
+    return true;
   }
 
  private:
@@ -425,6 +437,7 @@ class TFitter {
   }
 
   void Emit(const TPath& p) {
+    ++m_nPieces;
     for (int i = 0; i < p.n; ++i) {
       const TSeg& s = p.seg[static_cast<size_t>(i)];
       m_Chain.back().fBulge = s.fBulge;
@@ -439,6 +452,8 @@ class TFitter {
   std::vector<TDXFVertex>& m_Chain;
   TfPoint m_Dir;                   // the direction the path has reached
   std::vector<TSample> m_Samples;  // the curve's samples of the stretch being checked, in order
+  int m_nForced = 0;
+  size_t m_nPieces = 0;
 };
 
 }  // namespace
@@ -501,8 +516,7 @@ size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double
                     },
                     true};
     std::vector<TDXFVertex> fitted;
-    FitArcs(curve, {0.0, static_cast<double>(m)}, fTolerance, fitted);
-    if (fitted.size() < run.size()) {  // fewer moves: the run is replaced
+    if (FitArcs(curve, {0.0, static_cast<double>(m)}, fTolerance, fitted) && fitted.size() < run.size()) {  // fewer moves: the run is replaced
       fitted.back() = run.back();
       fitted.back().fBulge = 0.0;
       for (size_t k = 0; k + 1 < fitted.size(); ++k) {
@@ -521,10 +535,18 @@ size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double
   return nRuns;
 }
 
-void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
+bool FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
              std::vector<TDXFVertex>& Chain) {
-  if (Breaks.size() < 2) return;
+  if (Breaks.size() < 2) return true;
+  const size_t nBefore = Chain.size();
+  const double fBulgeBefore = nBefore > 0 ? Chain.back().fBulge : 0.0;
   const TfPoint start = Curve.Point(Breaks.front());
+  double fFarthest = 0.0;
+  for (double t : Breaks) {
+    const TfPoint p = Curve.Point(t);
+    fFarthest = std::max({fFarthest, std::fabs(p.fX), std::fabs(p.fY)});
+  }
+  if (!(fTolerance >= fFarthest * c_fFinestShare)) return false;
   if (Chain.empty() || !(Chain.back().fPoint == start)) Chain.push_back(TDXFVertex{start, 0.0, 0});
   // Only the breaks where the curve turns a corner (or has no direction) divide it; the
   // arcs run on across the others, so the breakpoints are chosen over the whole curve.
@@ -539,11 +561,17 @@ void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double f
   }
   if (Breaks.back() > corners.back()) corners.push_back(Breaks.back());
   TFitter fitter(Curve, fTolerance, Chain);
-  for (size_t i = 0; i + 1 < corners.size(); ++i) fitter.Span(corners[i], corners[i + 1]);
+  for (size_t i = 0; i + 1 < corners.size(); ++i)
+    if (!fitter.Span(corners[i], corners[i + 1])) {
+      Chain.resize(nBefore);
+      if (nBefore > 0) Chain.back().fBulge = fBulgeBefore;
+      return false;
+    }
   Chain.back().fBulge = 0.0;
   // A closed curve closes exactly, whatever the last digits of its evaluation.
   if (Chain.size() > 2 && Dist(Chain.back().fPoint, start) <= 1e-12 * (1 + Len(start)))
     Chain.back().fPoint = start;
+  return true;
 }
 
 }  // namespace veltrane

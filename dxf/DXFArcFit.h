@@ -24,8 +24,14 @@ struct TArcCurve {
 
 // Appends the curve from Breaks.front() to Breaks.back() to Chain (its first vertex is
 // the curve's start unless Chain already ends there). Breaks: parameters where the curve
-// may turn a corner or change its definition (knots, fit points, quarter turns).
-void FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
+// may turn a corner or change its definition (knots, fit points, quarter turns). False,
+// with Chain as it was, when the curve cannot be fitted in a bounded number of pieces
+// (its points lie so far out that the coordinates cannot tell them apart at the
+// tolerance); the caller then writes it as short moves.
+// What the import notes of a curve FitArcs gave up on.
+inline constexpr const char* c_sTooFineForArcs = "too fine to fit with arcs at this tolerance; written as without them";
+
+bool FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
              std::vector<TDXFVertex>& Chain);
 
 // Runs of three or more straight segments of a polyline (a vectorised or exported curve)

@@ -284,7 +284,7 @@ void TDXFIn::ScanSpline(const char* strElement) {
     // A spline given by the points it passes through, as CAD programs often write it.
     if (FitPoints.size() >= 2) {
       InterpolateFitPoints(FitPoints, bTangent[0] ? &Tangents[0] : nullptr, bTangent[1] ? &Tangents[1] : nullptr,
-                           st.strLayer);
+                           st.strLayer, nLine);
       return;
     }
     Warn(strElement, "no control points", nLine);
@@ -357,10 +357,12 @@ void TDXFIn::ScanEllipse() {
     std::vector<double> breaks;
     for (int i = 0; i <= nQuarters; ++i) breaks.push_back(s + fSweep * i / nQuarters);
     std::vector<TDXFVertex> chain;
-    FitArcs(curve, breaks, m_fArcTolerance, chain);
-    if (std::fabs(fSweep - 2 * std::numbers::pi) <= 1e-9) chain.back().fPoint = chain.front().fPoint;  // closed exactly
-    StoreVertexChain(chain, st.strLayer, false);
-    return;
+    if (FitArcs(curve, breaks, m_fArcTolerance, chain)) {
+      if (std::fabs(fSweep - 2 * std::numbers::pi) <= 1e-9) chain.back().fPoint = chain.front().fPoint;  // closed exactly
+      StoreVertexChain(chain, st.strLayer, false);
+      return;
+    }
+    Note("ELLIPSE", c_sTooFineForArcs, nLine);
   }
   if (std::fabs(fSweep - 2 * std::numbers::pi) > 1e-9 || !bFlat) {
     // An elliptical arc: the part from the start to the end parameter, as short moves

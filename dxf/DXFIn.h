@@ -294,7 +294,7 @@ class TDXFIn {
   // A cubic through the fit points (parameter: the chord length), with the end tangents
   // where the drawing gives them and no bending at an end where it does not.
   void InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint* pStartTangent,
-                            const TfPoint* pEndTangent, const std::string& strLayer);
+                            const TfPoint* pEndTangent, const std::string& strLayer, int nLine);
 
   // Block insertion.
   struct TTransform;

@@ -105,13 +105,15 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
     for (double k : Knot)
       if (k >= u0 && k <= u1 && (breaks.empty() || k > breaks.back())) breaks.push_back(k);
     try {
-      FitArcs(curve, breaks, m_fArcTolerance, chain);
+      if (FitArcs(curve, breaks, m_fArcTolerance, chain)) {
+        StoreVertexChain(chain, strLayer, false);
+        return;
+      }
     } catch (const EDXFError& e) {
       Warn("SPLINE", e.what(), nLine);
       return;
     }
-    StoreVertexChain(chain, strLayer, false);
-    return;
+    Note("SPLINE", c_sTooFineForArcs, nLine);
   }
   auto eval = [&](double u) {
     TfPoint pt = EvalPoint(u);
@@ -164,7 +166,7 @@ TfPoint EndDirection(const std::vector<TfPoint>& P, bool bStart) {
 }  // namespace
 
 void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint* pStartTangent,
-                                  const TfPoint* pEndTangent, const std::string& strLayer) {
+                                  const TfPoint* pEndTangent, const std::string& strLayer, int nLine) {
   // Repeated points give no direction: they are passed over.
   std::vector<TfPoint> P;
   for (const TfPoint& q : Fit)
@@ -251,10 +253,12 @@ void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint
     std::vector<double> breaks;
     for (size_t i = 0; i <= n; ++i) breaks.push_back(static_cast<double>(i));
     std::vector<TDXFVertex> chain;
-    FitArcs(curve, breaks, m_fArcTolerance, chain);
-    // Through every fit point exactly.
-    StoreVertexChain(chain, strLayer, false);
-    return;
+    if (FitArcs(curve, breaks, m_fArcTolerance, chain)) {
+      // Through every fit point exactly.
+      StoreVertexChain(chain, strLayer, false);
+      return;
+    }
+    Note("SPLINE", c_sTooFineForArcs, nLine);
   }
   std::vector<TDXFVertex> chain{TDXFVertex{P[0], 0.0, 0}};
   const int32_t k = m_nMovesPerSplineSection;

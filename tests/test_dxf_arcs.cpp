@@ -500,3 +500,46 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
     }
   }
 }
+
+// Curves so far out that the coordinates cannot tell their points apart at the tolerance,
+// or whose points all coincide (fitting would force ever shorter moves without end): each
+// is written as it is without arcs, with a note, and the import ends at once.
+TEST(CurvesAsArcs, CurvesTooFarOutAreWrittenAsWithoutArcs) {
+  const std::vector<std::pair<std::string, std::vector<std::pair<int, std::string>>>> cases{
+      {"ELLIPSE", {{8, "L"}, {10, "1e20"}, {20, "1e200"}, {11, "0"}, {21, "10"}, {40, "0.4"}, {41, "0.5"}, {42, "2"}}},
+      {"ELLIPSE", {{8, "L"}, {10, "3e17"}, {20, "-2e17"}, {11, "7"}, {21, "1"}, {40, "0.5"}}},
+      {"SPLINE", {{8, "L"}, {100, "AcDbSpline"}, {71, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "1"},
+                  {40, "1"}, {40, "1"}, {40, "1"}, {10, "1e200"}, {20, "1e200"}, {10, "2e200"}, {20, "3e200"},
+                  {10, "4e200"}, {20, "3e200"}, {10, "5e200"}, {20, "1e200"}}},
+      {"SPLINE", {{8, "L"}, {100, "AcDbSpline"}, {71, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "1"},
+                  {40, "1"}, {40, "1"}, {40, "1"}, {10, "5"}, {20, "5"}, {10, "5"}, {20, "5"},
+                  {10, "5"}, {20, "5"}, {10, "5"}, {20, "5"}}},
+      {"SPLINE", {{8, "L"}, {100, "AcDbSpline"}, {71, "3"}, {11, "1e200"}, {21, "1e200"}, {11, "2e200"},
+                  {21, "1.5e200"}, {11, "3e200"}, {21, "1e200"}}},
+  };
+  for (const auto& [strName, codes] : cases) {
+    TDXFText d({"L"});
+    d.Add(strName, codes);
+    d.Line("L", 0, 0, 1, 0);
+    auto import = [&](double D, std::vector<TDXFWarning>& warnings) {
+      TFixedImportAnswers answers("", {"L"});
+      TDXFIn in(&answers, nullptr);
+      in.SetCurvesAsArcs(D);
+      in.ReadBuffer(d.Text());
+      in.ChainAndOrder();
+      warnings = in.Warnings();
+      TStringList out;
+      TLayerContent content;
+      in.TranslateList(out, content);
+      return out;
+    };
+    std::vector<TDXFWarning> wArcs, wPlain;
+    const TStringList arcs = import(0.01, wArcs), plain = import(0, wPlain);
+    EXPECT_EQ(arcs, plain) << strName << " " << codes[3].second;
+    ASSERT_EQ(wArcs.size(), wPlain.size() + 1) << strName << " " << codes[3].second;
+    const auto note = std::find_if(wArcs.begin(), wArcs.end(), [](const TDXFWarning& w) { return w.strReason == c_sTooFineForArcs; });
+    ASSERT_NE(note, wArcs.end()) << strName << " " << codes[3].second;
+    EXPECT_EQ(note->strElement, strName);
+    EXPECT_FALSE(note->bSkipped);
+  }
+}
