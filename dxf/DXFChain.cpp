@@ -769,11 +769,17 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   int32_t counter = nSequence;
   {
     TChainEnds ends(L, bCanMatch, fMatchLimit, w, e);
+    // One sequence may take most of the drawing, and where many short records crowd into
+    // one search box each step looks at all of them: progress is told as records are taken.
+    size_t nTaken = 0;
+    const auto take = [&](uint32_t s) {
+      ends.Take(s);
+      if (pStage && (++nTaken & 255) == 0) pStage->Step(static_cast<double>(nTaken));
+    };
     for (uint32_t first = 0; first < n; ++first) {
-      if (pStage) pStage->Step(first);
       if (ends.RecordPlaced(first)) continue;
       const uint32_t s0 = ends.SlotOf(first);
-      ends.Take(s0);
+      take(s0);
       head.clear();
       const size_t nAt = order.size();
       seqFirst.push_back(static_cast<uint32_t>(nAt));
@@ -781,12 +787,12 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       if (bCanMatch && L[first].EntityType != eDXFET_Point) {
         uint32_t g = 0;
         while ((g = ends.Grow(order.back(), true)) != TChainEnds::c_nNone) {
-          ends.Take(g);
+          take(g);
           order.push_back(g);
         }
         uint32_t h = s0;
         while ((g = ends.Grow(h, false)) != TChainEnds::c_nNone) {
-          ends.Take(g);
+          take(g);
           head.push_back(g);
           h = g;
         }
