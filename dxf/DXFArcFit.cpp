@@ -516,7 +516,8 @@ size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double
                     },
                     true};
     std::vector<TDXFVertex> fitted;
-    if (FitArcs(curve, {0.0, static_cast<double>(m)}, fTolerance, fitted) && fitted.size() < run.size()) {  // fewer moves: the run is replaced
+    // Fewer moves: the run is replaced.
+    if (FitArcs(curve, {0.0, static_cast<double>(m)}, fTolerance, fitted) && fitted.size() < run.size()) {
       fitted.back() = run.back();
       fitted.back().fBulge = 0.0;
       for (size_t k = 0; k + 1 < fitted.size(); ++k) {

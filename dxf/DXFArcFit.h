@@ -27,12 +27,12 @@ struct TArcCurve {
 // may turn a corner or change its definition (knots, fit points, quarter turns). False,
 // with Chain as it was, when the curve cannot be fitted in a bounded number of pieces
 // (its points lie so far out that the coordinates cannot tell them apart at the
-// tolerance); the caller then writes it as short moves.
-// What the import notes of a curve FitArcs gave up on.
-inline constexpr const char* c_sTooFineForArcs = "too fine to fit with arcs at this tolerance; written as without them";
-
+// tolerance, or all at one point); the caller then writes it as without arcs and notes
+// c_sTooFineForArcs.
 bool FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
              std::vector<TDXFVertex>& Chain);
+
+inline constexpr const char* c_sTooFineForArcs = "too fine to fit with arcs at this tolerance; written as without them";
 
 // Runs of three or more straight segments of a polyline (a vectorised or exported curve)
 // that turn by at most fMaxTurn (radians) at each vertex are replaced by arcs within
