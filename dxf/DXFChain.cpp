@@ -213,15 +213,13 @@ class TChainEnds {
         m_Pt[p].nClaim = m_nTime << 1 | (bTail ? 1u : 0u);
       }
     m_bFound = false;
-    // Short records: the rule, record by record.
+    // Short records: the rule, a group of records with the same two ends at a time.
     for (uint32_t p : m_Near)
       for (uint32_t k = m_Pt[p].nFarEnd; k < m_Pt[p].nEnd; ++k) {
-        const uint32_t i = m_List[k];
-        TRec& R = m_Rec[i];
-        if (R.bPlaced || R.nStamp == m_nTime) continue;
-        R.nStamp = m_nTime;
-        const TfPoint J = TurnTowards(i, q, bTail);
-        Consider(DistanceBetween(J, q), i, J);
+        TGroup& G = m_Groups[m_List[k]];
+        if (G.nStamp == m_nTime) continue;
+        G.nStamp = m_nTime;
+        ConsiderGroup(G, q, bTail);
       }
     // Points in the box: every record there faces q; the first one waiting is the candidate.
     for (uint32_t p : m_Near) {
@@ -255,7 +253,7 @@ class TChainEnds {
   // Per record slot: the record's number, its two end points, kind and state.
   struct TRec {
     uint32_t a = 0, b = 0;  // its start and end as read
-    uint32_t nStamp = 0;    // the last step that looked at it (short records)
+    uint32_t nGroup = 0;    // a short record's group
     uint32_t nOrig = 0;     // the record's number
     EKind nKind = eShort;
     uint8_t bPlaced = 0, bRev = 0, bTakenReversed = 0;
@@ -273,11 +271,53 @@ class TChainEnds {
   };
   bool ClaimedNow(uint32_t p) const { return m_Pt[p].nClaim >> 1 == m_nTime; }
 
+  // Short records with the same two end points, either way round, see the same steps: a
+  // step turns each of them so that its nearer end faces the step's end when that end is
+  // strictly the nearer and matches, and leaves it as it was otherwise. Until the first
+  // such step they lie as read; after it all of them lie alike. So a group is turned as
+  // one, and of its records only the lowest waiting one of each way round can be chosen.
+  // Members: those read from a to b, then those read from b to a, each ascending in
+  // record number from its cursor (which passes placed records only).
+  struct TGroup {
+    uint32_t a = 0, b = 0;
+    uint32_t nStart = c_nNone;  // where all of them start, once a step has turned them
+    uint32_t nStamp = 0;        // the last step that looked at it
+    uint32_t nAB = 0, nABEnd = 0, nBA = 0, nBAEnd = 0;
+  };
+  uint32_t FirstWaitingIn(uint32_t& nCursor, uint32_t nEnd) {
+    while (nCursor < nEnd && m_Rec[m_Members[nCursor]].bPlaced) ++nCursor;
+    return nCursor < nEnd ? m_Members[nCursor] : c_nNone;
+  }
+  void ConsiderGroup(TGroup& G, const TfPoint& q, bool bTail) {
+    const uint32_t iAB = FirstWaitingIn(G.nAB, G.nABEnd), iBA = FirstWaitingIn(G.nBA, G.nBAEnd);
+    if (iAB == c_nNone && iBA == c_nNone) return;
+    const TfPoint A = At(G.a), B = At(G.b);
+    const double da = DistanceBetween(A, q), db = DistanceBetween(B, q);
+    // The end that faces q: the start for a tail step, the end for a head step.
+    if (db < da && PointsMatch(B, q, m_fMatch))
+      G.nStart = bTail ? G.b : G.a;
+    else if (da < db && PointsMatch(A, q, m_fMatch))
+      G.nStart = bTail ? G.a : G.b;
+    auto facing = [&](uint32_t nStart) { return bTail == (nStart == G.a) ? G.a : G.b; };
+    if (G.nStart != c_nNone) {
+      const uint32_t i = iBA == c_nNone || (iAB != c_nNone && m_Rec[iAB].nOrig < m_Rec[iBA].nOrig) ? iAB : iBA;
+      const uint32_t f = facing(G.nStart);
+      Consider(f == G.a ? da : db, i, At(f));
+      return;
+    }
+    if (iAB != c_nNone) Consider(bTail ? da : db, iAB, bTail ? A : B);
+    if (iBA != c_nNone) Consider(bTail ? db : da, iBA, bTail ? B : A);
+  }
+
   TfPoint At(uint32_t p) const { return TfPoint{m_Pt[p].x, m_Pt[p].y, 0.0}; }
 
   bool Reversed(uint32_t i) const {
     const TRec& R = m_Rec[i];
-    if (R.nKind == eShort) return R.bRev != 0;
+    if (R.nKind == eShort) {
+      if (!m_bIndexed) return R.bRev != 0;
+      const uint32_t nStart = m_Groups[R.nGroup].nStart;
+      return nStart != c_nNone && nStart != R.a;
+    }
     if (R.nKind == eStill) return false;
     const TPoint &a = m_Pt[R.a], &b = m_Pt[R.b];
     if (a.nClaim == 0 && b.nClaim == 0) return false;
@@ -512,19 +552,20 @@ class TChainEnds {
     endKeys = std::vector<uint64_t>();
     endSlots = std::vector<uint32_t>();
     startKeys = std::vector<uint64_t>();
+    BuildGroups();
     const size_t nPts = m_Pt.size();
-    // Per point its run of the list, counted first: far or still records, then short ones.
+    // Per point its run of the list, counted first: far or still records, then the groups
+    // of short ones.
     std::vector<uint32_t> farCount, first;
     AssignLarge(farCount, nPts, 0u);
     AssignLarge(first, nPts + 1, 0u);
-    for (const TRec& R : m_Rec) {
-      ++first[R.a + 1];
-      if (R.nKind != eStill) ++first[R.b + 1];
+    for (const TRec& R : m_Rec)
       if (R.nKind != eShort) {
+        ++first[R.a + 1];
         ++farCount[R.a];
-        if (R.nKind != eStill) ++farCount[R.b];
+        if (R.nKind != eStill) ++first[R.b + 1], ++farCount[R.b];
       }
-    }
+    for (const TGroup& G : m_Groups) ++first[G.a + 1], ++first[G.b + 1];
     for (size_t p = 0; p < nPts; ++p) first[p + 1] += first[p];
     AssignLarge(m_List, first[nPts], 0u);
     for (size_t p = 0; p < nPts; ++p) {
@@ -534,17 +575,52 @@ class TChainEnds {
     farCount = std::vector<uint32_t>();
     for (uint32_t i = 0; i < n; ++i) {
       const TRec& R = m_Rec[i];
-      uint32_t TPoint::*at = R.nKind == eShort ? &TPoint::nFarEnd : &TPoint::nCursor;
-      m_List[(m_Pt[R.a].*at)++] = i;
-      if (R.nKind != eStill) m_List[(m_Pt[R.b].*at)++] = i;
+      if (R.nKind == eShort) continue;
+      m_List[m_Pt[R.a].nCursor++] = i;
+      if (R.nKind != eStill) m_List[m_Pt[R.b].nCursor++] = i;
+    }
+    for (uint32_t g = 0; g < m_Groups.size(); ++g) {
+      m_List[m_Pt[m_Groups[g].a].nFarEnd++] = g;
+      m_List[m_Pt[m_Groups[g].b].nFarEnd++] = g;
     }
     for (size_t p = 0; p < nPts; ++p) {
       m_Pt[p].nFarEnd = m_Pt[p].nCursor;
       m_Pt[p].nCursor = first[p];
       m_Pt[p].nEnd = first[p + 1];
-      // Each run in ascending record numbers (it was filled in slot order).
+      // The records in ascending numbers (they were filled in slot order).
       SortByRecord(first[p], m_Pt[p].nFarEnd);
-      SortByRecord(m_Pt[p].nFarEnd, first[p + 1]);
+    }
+  }
+
+  // The short records' groups (see TGroup), in order of their lower end point.
+  void BuildGroups() {
+    std::vector<uint32_t> shorts;
+    for (uint32_t i = 0; i < m_Rec.size(); ++i)
+      if (m_Rec[i].nKind == eShort) shorts.push_back(i);
+    auto lo = [&](uint32_t i) { return std::min(m_Rec[i].a, m_Rec[i].b); };
+    auto hi = [&](uint32_t i) { return std::max(m_Rec[i].a, m_Rec[i].b); };
+    std::sort(shorts.begin(), shorts.end(), [&](uint32_t u, uint32_t v) {
+      const TRec &U = m_Rec[u], &V = m_Rec[v];
+      const uint32_t lu = lo(u), lv = lo(v), hu = hi(u), hv = hi(v);
+      if (lu != lv) return lu < lv;
+      if (hu != hv) return hu < hv;
+      const bool bu = U.a != lu, bv = V.a != lv;  // read from the higher point
+      if (bu != bv) return bv;
+      return U.nOrig < V.nOrig;
+    });
+    m_Members = std::move(shorts);
+    for (uint32_t k = 0; k < m_Members.size();) {
+      TGroup G;
+      G.a = lo(m_Members[k]), G.b = hi(m_Members[k]);
+      G.nAB = k;
+      uint32_t j = k;
+      while (j < m_Members.size() && m_Rec[m_Members[j]].a == G.a && m_Rec[m_Members[j]].b == G.b) ++j;
+      G.nABEnd = G.nBA = j;
+      while (j < m_Members.size() && m_Rec[m_Members[j]].a == G.b && m_Rec[m_Members[j]].b == G.a) ++j;
+      G.nBAEnd = j;
+      for (uint32_t t = k; t < j; ++t) m_Rec[m_Members[t]].nGroup = static_cast<uint32_t>(m_Groups.size());
+      m_Groups.push_back(G);
+      k = j;
     }
   }
 
@@ -625,6 +701,8 @@ class TChainEnds {
   std::vector<uint8_t> m_Placed;  // per record number
   std::vector<TPoint> m_Pt;
   std::vector<uint32_t> m_List;
+  std::vector<TGroup> m_Groups;
+  std::vector<uint32_t> m_Members;  // the groups' records
   std::vector<TCell> m_Cells;      // the cells holding points, in key order
   std::vector<uint32_t> m_PtCell;  // per point its cell
   // Per step.

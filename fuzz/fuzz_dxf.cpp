@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   in.SetOptimiseTravel(nOptions & 2);
   in.SetRemoveDuplicates(nOptions & 4);
   if (nOptions & 8) in.SetCurvesAsArcs(0.01, nOptions & 16);
-  // Short elements crowded into one search box (stacked copies, arrays of no spacing)
-  // chain in quadratic time, as the rule does: every step turns each of them towards its
-  // end. Keep the fuzzer's inputs small enough to explore instead of waiting on them (a
+  // Distinct short elements crowded into one search box (arrays of tiny spacing, stars of
+  // short lines) chain in quadratic time, as the rule does: every step turns each of them
+  // towards its end. Keep the fuzzer's inputs small enough to explore instead of waiting on them (a
   // crowd of 10,000 takes over 20 s under the sanitizers, one of 2,000 about one).
   in.SetMaxExpandedItems(4000);
   try {
