@@ -125,11 +125,11 @@ TEST(DXFImport, ProgressRisesToTheEndAndCancelStopsAtAnyReport) {
   }
   EXPECT_GE(nCancelled, 6);  // the reports of every stage's start and end at least
 
-  // 4,000 short lines crowded within one search box join into one sequence, each step
-  // looking at all of them (well over a tenth of a second): progress is told while that
-  // one sequence grows, not only between sequences.
+  // 6,000 short lines crowded within one search box join into one sequence, each step
+  // looking at all of them (over half a second): progress is told, rising, while that one
+  // sequence grows, not only between sequences.
   TDXFText crowd({"A"});
-  for (int i = 0; i < 4000; ++i) crowd.Line("A", (i % 64) * 1e-6, (i / 64) * 1e-6, (i % 64) * 1e-6 + 1e-5, (i / 64) * 1e-6);
+  for (int i = 0; i < 6000; ++i) crowd.Line("A", (i % 64) * 1e-6, (i / 64) * 1e-6, (i % 64) * 1e-6 + 1e-5, (i / 64) * 1e-6);
   crowd.Line("A", 100, 100, 101, 100);
   TProgressAnswers one("", {"A"});
   TDXFIn in(&one, nullptr);
@@ -139,6 +139,7 @@ TEST(DXFImport, ProgressRisesToTheEndAndCancelStopsAtAnyReport) {
   for (const auto& [strStage, fDone] : one.Reports)
     if (strStage == stages[1]) joining.push_back(fDone);
   ASSERT_GE(joining.size(), 2u);
+  EXPECT_TRUE(std::is_sorted(joining.begin(), joining.end()));
   const auto inside = std::count_if(joining.begin(), joining.end(),
                                     [&](double f) { return f > joining.front() && f < joining.back(); });
   EXPECT_GE(inside, 2);
