@@ -46,6 +46,10 @@ constexpr size_t c_nMaxPieces = 100000;
 // Nor is a fit tried below this share of the curve's coordinates: there the coordinates
 // cannot tell its points apart at the tolerance.
 constexpr double c_fFinestShare = 1e-12;
+// Nor is one that needs more evaluations of the curve than this (a fit's work grows with
+// the curve's size over the tolerance; this is about three seconds' in a release build).
+constexpr size_t c_nMaxEvaluations = 4'000'000;
+struct TGiveUp {};
 constexpr double c_fArcShare =
     0.6;  // a single arc is taken when it reaches this share of a biarc's reach
 
@@ -193,7 +197,8 @@ class TFitter {
   // direction is the next piece's start), and one biarc (or straight move) that arrives
   // along the curve's own direction. The piece that gets farther per move is taken; the
   // last piece is always of the second kind, so the path ends along the curve.
-  // False when the curve was given up (see c_nMaxForced).
+  // False when the curve was given up (see c_nMaxForced); throws TGiveUp past
+  // c_nMaxEvaluations.
   bool Span(double ta, double tb) {
     m_Dir = Unit(m_C.Tangent(ta, true));
     double s = ta;
@@ -214,7 +219,7 @@ class TFitter {
         const double e = m_C.bVertices
                              ? std::min(tb, std::floor(s) + 1)
                              : std::min(tb, s + (tb - ta) * std::ldexp(1.0, -c_nMaxDepth));
-        piece.seg[0] = MakeSeg(m_C.Point(s), m_C.Point(e), 0);
+        piece.seg[0] = MakeSeg(At(s), At(e), 0);
         piece.n = 1;
         Emit(piece);
         ++m_nForced;
@@ -266,7 +271,7 @@ class TFitter {
   // One straight move or one biarc covering the curve from ta to tb, within the tolerance
   // both ways.
   bool Attempt(double ta, double tb, EPiece evKind, TPath& out) {
-    const TfPoint a = m_C.Point(ta), b = m_C.Point(tb);
+    const TfPoint a = At(ta), b = At(tb);
     if (m_C.bVertices && tb - ta <= 1.0) {  // one segment stays itself
       out.seg[0] = MakeSeg(a, b, 0);
       out.n = 1;
@@ -300,7 +305,7 @@ class TFitter {
       if (Circumcentre(a, b, j1, c)) {
         const double r = Dist(a, c);
         for (double w : {0.5, 0.35, 0.65}) {
-          const TfPoint q = m_C.Point(ta + (tb - ta) * w), d = Sub(q, c);
+          const TfPoint q = At(ta + (tb - ta) * w), d = Sub(q, c);
           if (Len(d) > 0) joints.push_back(Add(c, Mul(d, r / Len(d))));
         }
       }
@@ -313,11 +318,11 @@ class TFitter {
     // First samples of the curve; the candidates are tried nearest first.
     std::vector<TSample> first;
     if (m_C.bVertices) {
-      for (double t = std::floor(ta) + 1; t < tb; t += 1.0) first.push_back({t, m_C.Point(t)});
+      for (double t = std::floor(ta) + 1; t < tb; t += 1.0) first.push_back({t, At(t)});
     } else {
       for (int k = 0; k <= c_nFirstSamples; ++k) {
         const double t = k == c_nFirstSamples ? tb : ta + (tb - ta) * k / c_nFirstSamples;
-        first.push_back({t, k == 0 ? a : k == c_nFirstSamples ? b : m_C.Point(t)});
+        first.push_back({t, k == 0 ? a : k == c_nFirstSamples ? b : At(t)});
       }
     }
     std::vector<std::pair<double, size_t>> order;
@@ -369,7 +374,7 @@ class TFitter {
            int nDepth) {
     if (f1 > m_fCheck || f2 > m_fCheck) return false;
     const double tm = (s1.t + s2.t) / 2;
-    const TSample sm{tm, m_C.Point(tm)};
+    const TSample sm{tm, At(tm)};
     const double fm = path.Distance(sm.p);
     if (fm > m_fCheck) return false;
     // Only where the curve turns little across the gap (the polygon through its middle
@@ -421,19 +426,24 @@ class TFitter {
     double lo = m_Samples[best > 0 ? best - 1 : 0].t, hi = m_Samples[std::min(best + 1, n - 1)].t;
     const double g = (std::sqrt(5.0) - 1) / 2;
     double x1 = hi - g * (hi - lo), x2 = lo + g * (hi - lo);
-    double f1 = Dist(p, m_C.Point(x1)), f2 = Dist(p, m_C.Point(x2));
+    double f1 = Dist(p, At(x1)), f2 = Dist(p, At(x2));
     for (int k = 0; k < 24; ++k) {
       if (f1 < f2) {
         hi = x2, x2 = x1, f2 = f1;
         x1 = hi - g * (hi - lo);
-        f1 = Dist(p, m_C.Point(x1));
+        f1 = Dist(p, At(x1));
       } else {
         lo = x1, x1 = x2, f1 = f2;
         x2 = lo + g * (hi - lo);
-        f2 = Dist(p, m_C.Point(x2));
+        f2 = Dist(p, At(x2));
       }
     }
     return std::min({fBest, f1, f2});
+  }
+
+  TfPoint At(double t) {
+    if (++m_nEvaluations > c_nMaxEvaluations) throw TGiveUp{};
+    return m_C.Point(t);
   }
 
   void Emit(const TPath& p) {
@@ -453,7 +463,7 @@ class TFitter {
   TfPoint m_Dir;                   // the direction the path has reached
   std::vector<TSample> m_Samples;  // the curve's samples of the stretch being checked, in order
   int m_nForced = 0;
-  size_t m_nPieces = 0;
+  size_t m_nPieces = 0, m_nEvaluations = 0;
 };
 
 }  // namespace
@@ -562,12 +572,17 @@ bool FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double f
   }
   if (Breaks.back() > corners.back()) corners.push_back(Breaks.back());
   TFitter fitter(Curve, fTolerance, Chain);
-  for (size_t i = 0; i + 1 < corners.size(); ++i)
-    if (!fitter.Span(corners[i], corners[i + 1])) {
-      Chain.resize(nBefore);
-      if (nBefore > 0) Chain.back().fBulge = fBulgeBefore;
-      return false;
-    }
+  bool bFitted = true;
+  try {
+    for (size_t i = 0; i + 1 < corners.size() && bFitted; ++i) bFitted = fitter.Span(corners[i], corners[i + 1]);
+  } catch (const TGiveUp&) {
+    bFitted = false;
+  }
+  if (!bFitted) {
+    Chain.resize(nBefore);
+    if (nBefore > 0) Chain.back().fBulge = fBulgeBefore;
+    return false;
+  }
   Chain.back().fBulge = 0.0;
   // A closed curve closes exactly, whatever the last digits of its evaluation.
   if (Chain.size() > 2 && Dist(Chain.back().fPoint, start) <= 1e-12 * (1 + Len(start)))

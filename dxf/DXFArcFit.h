@@ -27,7 +27,8 @@ struct TArcCurve {
 // may turn a corner or change its definition (knots, fit points, quarter turns). False,
 // with Chain as it was, when the curve cannot be fitted in a bounded number of pieces
 // (its points lie so far out that the coordinates cannot tell them apart at the
-// tolerance, or all at one point); an importer then writes it as without arcs and notes
+// tolerance, or all at one point), or in a bounded number of evaluations of the curve
+// (one very large against the tolerance); an importer then writes it as without arcs and notes
 // c_sTooFineForArcs (FitPolylineRuns keeps the run as it is).
 bool FitArcs(const TArcCurve& Curve, const std::vector<double>& Breaks, double fTolerance,
              std::vector<TDXFVertex>& Chain);
