@@ -173,6 +173,9 @@ void TTourSearch::BuildNeighbours() {
     ids.push_back(2 * k);
     if (!m_Nodes[k].bLoop) ids.push_back(2 * k + 1);
   }
+  double fFarthest = 0.0;
+  for (const TfPoint& p : m_EndPoint) fFarthest = std::max({fFarthest, std::fabs(p.fX), std::fabs(p.fY)});
+  m_fEps = std::max(1e-9, 1e-13 * fFarthest);
   TNearTree tree(m_EndPoint, ids);
   m_Near.assign(2 * n * c_nNear, UINT32_MAX);
   std::vector<std::pair<double, uint32_t>> found, all;
@@ -262,7 +265,10 @@ bool TTourSearch::TryOrOpt(size_t f, size_t l, size_t pb, bool bTurn, double fDe
 bool TTourSearch::Improve(uint32_t a) {
   const size_t N = m_Order.size() - 1, i = m_Pos[a];
   const uint32_t nOrigin = static_cast<uint32_t>(N);
-  const double fEps = 1e-9;
+  // A move pays when it shortens the tour by a finite amount beyond rounding (ends far
+  // enough out make the legs infinite, and a move "saving" infinity would be taken again
+  // and again).
+  auto pays = [&](double fDelta) { return fDelta < -m_fEps && std::isfinite(fDelta); };
   auto isOut = [&](uint32_t e) {
     return m_Nodes[e / 2].bLoop || (e % 2 == 1) != (m_Rev[e / 2] != 0);
   };
@@ -308,13 +314,13 @@ bool TTourSearch::Improve(uint32_t a) {
           fDelta = fNew + (i < N ? Dist(InAt(x), InAt(i + 1)) - Dist(p, InAt(i + 1)) : 0.0) -
                    Dist(OutAt(k), InAt(x));
         }
-        if (fDelta < -fEps && TryTwoOpt(x, y, fDelta)) return true;
+        if (pays(fDelta) && TryTwoOpt(x, y, fDelta)) return true;
       }
       if (!bOut && isIn(nb)) {  // leg a.in - b.in by a reversal
         const size_t x = k > i ? i : k, y = (k > i ? k : i) - 1;
         const double fDelta = Dist(OutAt(x - 1), OutAt(y)) + fNew - Dist(OutAt(x - 1), InAt(x)) -
                               Dist(OutAt(y), InAt(y + 1));
-        if (fDelta < -fEps && TryTwoOpt(x, y, fDelta)) return true;
+        if (pays(fDelta) && TryTwoOpt(x, y, fDelta)) return true;
       }
       // Or-opt: the stretch that begins (bOut false) or ends (bOut true) at a, put after
       // b (its out end near) or before it (its in end near).
@@ -333,7 +339,7 @@ bool TTourSearch::Improve(uint32_t a) {
           const TfPoint Y = bY ? InAt(pb + 1) : TfPoint{};
           const TfPoint in = bTurn ? B : A, out = bTurn ? A : B;
           const double fCost = Dist(X, in) + (bY ? Dist(out, Y) - Dist(X, Y) : 0.0);
-          if (fCost - fSaved[nLen] < -fEps && TryOrOpt(f, l, pb, bTurn, fCost - fSaved[nLen]))
+          if (pays(fCost - fSaved[nLen]) && TryOrOpt(f, l, pb, bTurn, fCost - fSaved[nLen]))
             return true;
         }
       }
@@ -382,7 +388,7 @@ bool TTourSearch::Kick() {
   for (size_t k : {p - 1, p, p + L2 - 1, p + L2, q, q + 1}) Push(k);
   Search();
   m_bJournal = false;
-  if (m_fDelta < -1e-9) return true;
+  if (m_fDelta < -m_fEps) return true;
   for (size_t k = m_Journal.size(); k-- > 0;) Reverse(m_Journal[k].first, m_Journal[k].second);
   return false;
 }

@@ -65,6 +65,10 @@ class TTourSearch {
   std::vector<std::pair<size_t, size_t>> m_Journal;  // reversals since the kick, to undo it
   bool m_bJournal = false;
   double m_fDelta = 0.0;  // the change of length since the kick
+  // The least gain a move must make: more than the rounding of the lengths it compares,
+  // which grows with the coordinates (moves that only "gain" rounding would be taken
+  // round and round for ever).
+  double m_fEps = 1e-9;
   uint64_t m_nRandom = 0x9E3779B97F4A7C15ull;
 };
 
