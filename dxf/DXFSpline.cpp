@@ -104,13 +104,15 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
     std::vector<double> breaks;
     for (double k : Knot)
       if (k >= u0 && k <= u1 && (breaks.empty() || k > breaks.back())) breaks.push_back(k);
+    bool bFitted = false;
     try {
-      if (FitArcs(curve, breaks, m_fArcTolerance, chain)) {
-        StoreVertexChain(chain, strLayer, false);
-        return;
-      }
+      bFitted = FitArcs(curve, breaks, m_fArcTolerance, chain);
     } catch (const EDXFError& e) {
       Warn("SPLINE", e.what(), nLine);
+      return;
+    }
+    if (bFitted) {
+      StoreVertexChain(chain, strLayer, false);
       return;
     }
     Note("SPLINE", c_sTooFineForArcs, nLine);
