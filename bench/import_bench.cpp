@@ -15,6 +15,8 @@
 // dxflib): each in its own process, in alternating rounds, CPU time and peak memory
 // of that process alone.
 //   veltrane-bench-import --write N FILE                writes the sheet of N entities
+// --plain leaves the options out (their columns show 0): the plain import's phases alone,
+// for comparing two builds quickly.
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -94,6 +96,7 @@ std::string Sheet(size_t nEntities, unsigned seed) {
 }
 
 double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_clock::time_point b);
+bool g_bPlain = false;
 
 const char* const c_Shapes[] = {"identical", "identical either way", "star", "grid of squares",
                                 "short, either way"};
@@ -198,32 +201,37 @@ int RunOneUnchecked(size_t nEntities, int fdOut) {
   auto& L = in.Records(0);
   size_t nRecords = L.size();
   // Duplicates looked for on a copy: the sheet has none, so this is what the option costs.
-  std::vector<TDXFEntity> deduped = L;
-  const auto td0 = std::chrono::steady_clock::now();
-  RemoveDuplicateRecords(deduped, in.MatchTestLimit());
-  const double fDedupe = Seconds(td0, std::chrono::steady_clock::now());
-  deduped = {};
+  double fDedupe = 0.0, fInnerFirst = 0.0, fOptimise = 0.0;
+  if (!g_bPlain) {
+    std::vector<TDXFEntity> deduped = L;
+    const auto td0 = std::chrono::steady_clock::now();
+    RemoveDuplicateRecords(deduped, in.MatchTestLimit());
+    fDedupe = Seconds(td0, std::chrono::steady_clock::now());
+  }
   const auto t1 = std::chrono::steady_clock::now();
   TIntList squences;
   SortList(L, in.Vertices(), in.MatchTestLimit(), in.CoincidenceTestLimit(), 1, squences);
   const double fChain = Seconds(t1, std::chrono::steady_clock::now());
   // The inner-first order of the same paths, timed on a copy (containment and queue).
-  std::vector<TDXFEntity> innerFirst = L;
   TInnerFirst inner;
   inner.fTouch = in.MatchTestLimit();
-  const auto ti0 = std::chrono::steady_clock::now();
-  QueueSeq(innerFirst, squences, 1, in.CoincidenceTestLimit(), &inner);
-  const double fInnerFirst = Seconds(ti0, std::chrono::steady_clock::now());
-  innerFirst = {};
+  if (!g_bPlain) {
+    std::vector<TDXFEntity> innerFirst = L;
+    const auto ti0 = std::chrono::steady_clock::now();
+    QueueSeq(innerFirst, squences, 1, in.CoincidenceTestLimit(), &inner);
+    fInnerFirst = Seconds(ti0, std::chrono::steady_clock::now());
+  }
   const auto tq0 = std::chrono::steady_clock::now();
   QueueSeq(L, squences, 1, in.CoincidenceTestLimit());
   const double fOrder = Seconds(tq0, std::chrono::steady_clock::now());
   // Shorter travel from the greedy order, timed on a copy.
-  std::vector<TDXFEntity> optimised = L;
-  const auto to0 = std::chrono::steady_clock::now();
-  const TTravelResult travel = OptimiseTravel(optimised, 1, in.CoincidenceTestLimit(), {});
-  const double fOptimise = Seconds(to0, std::chrono::steady_clock::now());
-  optimised = {};
+  TTravelResult travel;
+  if (!g_bPlain) {
+    std::vector<TDXFEntity> optimised = L;
+    const auto to0 = std::chrono::steady_clock::now();
+    travel = OptimiseTravel(optimised, 1, in.CoincidenceTestLimit(), {});
+    fOptimise = Seconds(to0, std::chrono::steady_clock::now());
+  }
   const auto tw0 = std::chrono::steady_clock::now();
   TStringList program;
   TLayerContent content;
@@ -351,8 +359,11 @@ TChildCost Measure(F f) {
   }
   int status = 0;
   struct rusage ru {};
-  if (wait4(pid, &status, 0, &ru) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
-  auto sec = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6; };
+  if (wait4(pid, &status, 0, &ru) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    return {};
+  auto sec = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+  };
   return {sec(ru.ru_utime) + sec(ru.ru_stime), static_cast<double>(ru.ru_maxrss) / 1024.0};
 }
 
@@ -395,11 +406,15 @@ int Compare(std::vector<size_t> sizes, int nRepeat) {
     }
     std::remove(path.c_str());
     std::remove((path + ".bas").c_str());
-    std::printf("| %9zu | %6.3f | %8.3f | %10.3f | %12.2f | %15.2f | %9.2f | %12.0f | %6.0f | %8.0f |\n", n,
-                Median(raw), bDxflib ? Median(lib) : 0.0, Median(vel), Median(rRaw), bDxflib ? Median(rLib) : 0.0,
-                Median(vel) * 1e6 / static_cast<double>(n), fPeakRaw, fPeakLib, fPeakVel);
+    std::printf(
+        "| %9zu | %6.3f | %8.3f | %10.3f | %12.2f | %15.2f | %9.2f | %12.0f | %6.0f | %8.0f |\n", n,
+        Median(raw), bDxflib ? Median(lib) : 0.0, Median(vel), Median(rRaw),
+        bDxflib ? Median(rLib) : 0.0, Median(vel) * 1e6 / static_cast<double>(n), fPeakRaw,
+        fPeakLib, fPeakVel);
   }
-  std::printf("\nMedians of %d alternating rounds; the ratios are the medians of each round's ratio.\n", nRepeat);
+  std::printf(
+      "\nMedians of %d alternating rounds; the ratios are the medians of each round's ratio.\n",
+      nRepeat);
   return 0;
 }
 
@@ -418,6 +433,8 @@ int main(int argc, char** argv) {
       bShapes = true;
     else if (std::strcmp(argv[i], "--compare") == 0)
       bCompare = true;
+    else if (std::strcmp(argv[i], "--plain") == 0)
+      g_bPlain = true;
     else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc)
       nRepeat = std::max(1, std::atoi(argv[++i]));
     else

@@ -88,7 +88,12 @@ void Box(const TDXFEntity& r, TfPoint& lo, TfPoint& hi) {
 }  // namespace
 
 size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
-  std::vector<size_t> order;
+  // Longest first, then in drawing order: the element kept is the one that covers.
+  struct TByLength {
+    double fLength;
+    uint32_t i;
+  };
+  std::vector<TByLength> byLength;
   double fSize = 0.0;
   TfPoint all0{0, 0, 0}, all1{0, 0, 0};
   for (size_t i = 0; i < L.size(); ++i) {
@@ -96,94 +101,133 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
     if (t != eDXFET_Line && t != eDXFET_Arc && t != eDXFET_Circle && t != eDXFET_Point) continue;
     TfPoint lo, hi;
     Box(L[i], lo, hi);
-    if (order.empty()) all0 = lo, all1 = hi;
+    if (byLength.empty()) all0 = lo, all1 = hi;
     all0 = {std::min(all0.fX, lo.fX), std::min(all0.fY, lo.fY), 0};
     all1 = {std::max(all1.fX, hi.fX), std::max(all1.fY, hi.fY), 0};
-    order.push_back(i);
+    byLength.push_back({Length(L[i]), static_cast<uint32_t>(i)});
     fSize += std::max(hi.fX - lo.fX, hi.fY - lo.fY);
   }
-  if (order.size() < 2) return 0;
-  // Longest first, then in drawing order: the element kept is the one that covers.
-  std::vector<double> length(L.size(), 0.0);
-  for (size_t i : order) length[i] = Length(L[i]);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](size_t a, size_t b) { return length[a] > length[b]; });
-  // Cells counted from the drawing's corner, at most a million along a side.
+  const size_t m = byLength.size();
+  if (m < 2) return 0;
+  std::sort(byLength.begin(), byLength.end(), [](const TByLength& a, const TByLength& b) {
+    return a.fLength > b.fLength || (!(b.fLength > a.fLength) && a.i < b.i);
+  });
+  std::vector<uint32_t> order(m), rankOf(L.size(), 0);
+  for (size_t k = 0; k < m; ++k)
+    order[k] = byLength[k].i, rankOf[byLength[k].i] = static_cast<uint32_t>(k);
+  byLength = {};
+  // Cells counted from the drawing's corner, at most a million along a side (a cell number
+  // is kept within 30 bits whatever the coordinates).
   const double fSpan = std::max(all1.fX - all0.fX, all1.fY - all0.fY);
-  const double fCell =
-      std::max({fSize / static_cast<double>(order.size()), 4 * f, fSpan * 1e-6, 1e-300});
-  auto cellX = [&](double v) { return static_cast<int64_t>(std::floor((v - all0.fX) / fCell)); };
-  auto cellY = [&](double v) { return static_cast<int64_t>(std::floor((v - all0.fY) / fCell)); };
-  auto key = [](int64_t x, int64_t y) { return x * 73856093 ^ y * 19349663; };
-  constexpr int64_t c_nMaxCells = 4096;  // a kept element over more cells is checked always
+  const double fCell = std::max({fSize / static_cast<double>(m), 4 * f, fSpan * 1e-6, 1e-300});
+  auto cellOf = [&](double v, double v0) -> uint32_t {
+    const double c = std::floor((v - v0) / fCell) + 1;
+    return !(c > 0) ? 0 : c > double(1u << 30) ? 1u << 30 : static_cast<uint32_t>(c);
+  };
+  // A cell of one class: the class, then the row, then the column, so that a row of cells
+  // is one range of keys.
+  auto keyOf = [](uint64_t c, uint64_t x, uint64_t y) { return c << 62 | y << 31 | x; };
+  constexpr uint64_t c_nMaxCells = 4096;  // a kept element over more cells is checked always
   // An element is looked for in the one cell of its start, and can only be covered by one
-  // of its own class; so the grid has a list only for the cells and classes that some
-  // element looks in, and an element is listed only in those of its cells. Lists run in
-  // the order of length, so an element reads only the ones before it, of which it skips
-  // those dropped: exactly the kept elements that the grid would have held at its turn.
-  const size_t m = order.size();
-  auto classOf = [&](size_t i) -> uint8_t {
-    return L[i].EntityType == eDXFET_Point ? 0 : L[i].EntityType == eDXFET_Line ? 1 : 2;
+  // of its own class; so there is a list only for the cells and classes that some element
+  // looks in, and an element is listed only in those of its cells. The cells looked in are
+  // found by sorting the elements by the cell of their start, and each element finds its
+  // cells near its own place in that order, so the search stays in memory just read. The
+  // elements are read once, in drawing order: each query holds the cells of its element's
+  // box, grown by f.
+  struct TQuery {
+    uint64_t key;
+    uint32_t k;
+    uint32_t x0, x1, y0, y1;
   };
-  struct TSlot {
-    int64_t nKey = 0;
-    uint32_t nList = UINT32_MAX;
-    uint8_t nClass = 0;
-  };
-  size_t cap = 16;
-  while (cap < 2 * m) cap <<= 1;
-  std::vector<TSlot> slots(cap);
-  auto hashOf = [](int64_t k, uint8_t c) {
-    uint64_t h = static_cast<uint64_t>(k) * 0x9E3779B97F4A7C15ull + c;
-    return h ^ (h >> 31);
-  };
-  uint32_t nLists = 0;
-  auto find = [&](int64_t k, uint8_t c, bool bAdd) -> uint32_t {
-    size_t mask = cap - 1, at = hashOf(k, c) & mask;
-    while (slots[at].nList != UINT32_MAX) {
-      if (slots[at].nKey == k && slots[at].nClass == c) return slots[at].nList;
-      at = (at + 1) & mask;
-    }
-    if (!bAdd) return UINT32_MAX;
-    slots[at] = TSlot{k, nLists, c};
-    return nLists++;
-  };
-  std::vector<uint32_t> queryList(m);
-  for (size_t k = 0; k < m; ++k) {
-    const TDXFEntity& r = L[order[k]];
-    queryList[k] =
-        find(key(cellX(r.fStartPoint.fX), cellY(r.fStartPoint.fY)), classOf(order[k]), true);
+  std::vector<TQuery> queries;
+  queries.reserve(m);
+  for (size_t i = 0; i < L.size(); ++i) {
+    const TDXFEntity& r = L[i];
+    const EDXFEntityType t = r.EntityType;
+    if (t != eDXFET_Line && t != eDXFET_Arc && t != eDXFET_Circle && t != eDXFET_Point) continue;
+    const uint64_t c = t == eDXFET_Point ? 0 : t == eDXFET_Line ? 1 : 2;
+    TfPoint lo, hi;
+    Box(r, lo, hi);
+    queries.push_back(
+        {keyOf(c, cellOf(r.fStartPoint.fX, all0.fX), cellOf(r.fStartPoint.fY, all0.fY)), rankOf[i],
+         cellOf(lo.fX - f, all0.fX), cellOf(hi.fX + f, all0.fX), cellOf(lo.fY - f, all0.fY),
+         cellOf(hi.fY + f, all0.fY)});
   }
-  // Each element's cells that some element looks in: counted, then listed.
-  std::vector<uint32_t> first(static_cast<size_t>(nLists) + 1, 0), big;
+  rankOf = {};
+  std::sort(queries.begin(), queries.end(), [](const TQuery& a, const TQuery& b) {
+    return a.key < b.key || (a.key == b.key && a.k < b.k);
+  });
+  // The lists: one per distinct key, numbered in key order.
+  std::vector<uint32_t> queryList(m);
+  std::vector<uint64_t> cellKey;
+  for (size_t q = 0; q < m; ++q) {
+    if (q == 0 || queries[q].key != queries[q - 1].key) cellKey.push_back(queries[q].key);
+    queryList[queries[q].k] = static_cast<uint32_t>(cellKey.size() - 1);
+  }
+  const size_t nLists = cellKey.size();
+  // The first list whose key is not below v, searched by galloping out from list h.
+  auto seek = [&](uint64_t v, size_t h) -> size_t {
+    size_t lo = 0, hi = nLists;
+    if (h >= nLists) h = nLists - 1;
+    if (cellKey[h] < v) {
+      size_t b = 1;
+      while (h + b < nLists && cellKey[h + b] < v) b *= 2;
+      lo = h + b / 2 + 1, hi = std::min(h + b, nLists);
+    } else {
+      size_t b = 1;
+      while (b <= h && cellKey[h - b] >= v) b *= 2;
+      lo = b <= h ? h - b + 1 : 0, hi = h - b / 2;
+    }
+    return static_cast<size_t>(std::lower_bound(cellKey.begin() + static_cast<ptrdiff_t>(lo),
+                                                cellKey.begin() + static_cast<ptrdiff_t>(hi), v) -
+                               cellKey.begin());
+  };
+  // Each element's cells that some element looks in: counted, then listed, the elements
+  // taken in the order of their start cells; each row of an element's box is sought from
+  // where the same row was found for the element before.
+  std::vector<uint32_t> first(nLists + 1, 0), big;
   std::vector<uint8_t> isBig(m, 0);
   std::vector<uint32_t> entries;
   {
-    auto cells = [&](size_t k, auto&& fn) {
-      TfPoint lo, hi;
-      Box(L[order[k]], lo, hi);
-      const int64_t x0 = cellX(lo.fX - f), x1 = cellX(hi.fX + f), y0 = cellY(lo.fY - f),
-                    y1 = cellY(hi.fY + f);
-      if ((x1 - x0 + 1) * (y1 - y0 + 1) > c_nMaxCells) return false;
-      const uint8_t c = classOf(order[k]);
-      for (int64_t x = x0; x <= x1; ++x)
-        for (int64_t y = y0; y <= y1; ++y)
-          if (const uint32_t l = find(key(x, y), c, false); l != UINT32_MAX) fn(l);
+    std::vector<size_t> hints(2 * c_nMaxCells + 1, 0);
+    auto cells = [&](size_t q, auto&& fn) {
+      const TQuery& Q = queries[q];
+      const uint64_t x0 = Q.x0, x1 = Q.x1, y0 = Q.y0, y1 = Q.y1, k = Q.k;
+      if (x1 < x0 || y1 < y0 || (x1 - x0 + 1) * (y1 - y0 + 1) > c_nMaxCells) return false;
+      const uint64_t c = Q.key >> 62, ys = Q.key >> 31 & 0x7FFFFFFFu;
+      for (uint64_t y = y0; y <= y1; ++y) {
+        size_t& h = hints[std::min<uint64_t>(y + c_nMaxCells - ys, 2 * c_nMaxCells)];
+        const uint64_t kEnd = keyOf(c, x1, y);
+        size_t l = seek(keyOf(c, x0, y), h);
+        h = l;
+        for (; l < nLists && cellKey[l] <= kEnd; ++l) fn(static_cast<uint32_t>(l), k);
+      }
       return true;
     };
-    for (size_t k = 0; k < m; ++k)
-      if (!cells(k, [&](uint32_t l) { ++first[l + 1]; })) isBig[k] = 1;
+    for (size_t q = 0; q < m; ++q)
+      if (!cells(q, [&](uint32_t l, size_t) { ++first[l + 1]; })) isBig[queries[q].k] = 1;
     for (size_t l = 0; l < nLists; ++l) first[l + 1] += first[l];
     entries.resize(first[nLists]);
     std::vector<uint32_t> fill(first.begin(), first.end() - 1);
-    for (size_t k = 0; k < m; ++k) {
-      if (isBig[k]) {
-        big.push_back(static_cast<uint32_t>(k));
-        continue;
-      }
-      cells(k, [&](uint32_t l) { entries[fill[l]++] = static_cast<uint32_t>(k); });
+    for (size_t q = 0; q < m; ++q)
+      if (!isBig[queries[q].k])
+        cells(q, [&](uint32_t l, size_t k) { entries[fill[l]++] = static_cast<uint32_t>(k); });
+    // Lists run in the order of length, so an element reads only the ones before it, of
+    // which it skips those dropped: exactly the kept elements that a grid of kept elements
+    // would have held at its turn.
+    for (size_t l = 0; l < nLists; ++l) {
+      uint32_t *a = entries.data() + first[l], *b = entries.data() + first[l + 1];
+      if (b - a > 16)
+        std::sort(a, b);
+      else
+        for (uint32_t* p = a + 1; p < b; ++p)
+          for (uint32_t* t = p; t > a && t[0] < t[-1]; --t) std::swap(t[0], t[-1]);
     }
+    for (size_t k = 0; k < m; ++k)
+      if (isBig[k]) big.push_back(static_cast<uint32_t>(k));
   }
+  queries = {};
   std::vector<uint8_t> dropped(L.size(), 0), droppedAt(m, 0);
   size_t nDropped = 0;
   for (size_t k = 0; k < m; ++k) {

@@ -415,25 +415,31 @@ TEST(Queue, NearestFirstAndClosedPathsKeepTheirDirection) {
 // Duplicates: the flat grid against the grid of per-cell lists, on drawings of copies
 // either way round, lines under longer lines, arcs under arcs and circles of nearly the
 // same circle, and points, a few nudged by about the tolerance; and on drawings with none.
+// Some drawings spread thousands of elements over many rows of cells, a few lines long
+// enough to be checked against every element.
 TEST(DedupeDifferential, FlatGridMatchesTheListGrid) {
   std::mt19937 rng(3535);
-  std::uniform_int_distribution<int> pick(0, 99), lattice(0, 6), size(0, 120);
+  std::uniform_int_distribution<int> pick(0, 99), lattice(0, 6), wide(0, 300), size(0, 120);
   int nDropped = 0;
-  for (int c = 0; c < 600; ++c) {
+  for (int c = 0; c < 660; ++c) {
     const double tol = c % 3 == 0 ? 0.5 : 0.02;
-    const bool bNone = c % 5 == 0;  // a sheet where nothing lies on anything
+    const bool bWide = c >= 600;
+    const bool bNone = !bWide && c % 5 == 0;  // a sheet where nothing lies on anything
     auto nudge = [&]() { return pick(rng) < 20 ? (pick(rng) - 50) * tol / 40 : 0.0; };
     std::vector<TDXFEntity> L;
-    const int n = size(rng);
+    const int n = bWide ? 3000 : size(rng);
     for (int i = 0; i < n; ++i) {
       TDXFEntity r;
-      const double x = bNone ? i * 10.0 : lattice(rng), y = bNone ? 0.0 : lattice(rng);
       const int k = pick(rng);
+      // Wide: some lines on one diagonal, the first kind long enough to be checked against
+      // every element, the second short, lying on them.
+      const double x = bWide ? wide(rng) * 0.5 : bNone ? i * 10.0 : lattice(rng),
+                   y = bWide ? k < 2 ? x : wide(rng) * 0.5 : bNone ? 0.0 : lattice(rng);
       r.fStartPoint = {x + nudge(), y + nudge(), 0};
       if (k < 50) {
         r.EntityType = eDXFET_Line;
-        const double t = pick(rng) < 50 ? 1.0 : pick(rng) / 100.0;
-        r.fEndPoint = {x + 3 * t + nudge(), y + nudge(), 0};
+        const double t = bWide && k == 0 ? 100.0 : pick(rng) < 50 ? 1.0 : pick(rng) / 100.0;
+        r.fEndPoint = {x + 3 * t + nudge(), y + (bWide && k < 2 ? 3 * t : 0.0) + nudge(), 0};
         if (pick(rng) % 2) ReverseLine(r);
       } else if (k < 85) {
         r.EntityType = k < 75 ? eDXFET_Arc : eDXFET_Circle;
