@@ -142,6 +142,14 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   };
   std::vector<TQuery> queries;
   queries.reserve(m);
+  // Per element in the order of length, the cells of its box (grown by f), of its start
+  // and of its end: a line or point lies within f of what covers it, so its start and end
+  // cells lie in the other's box, which is asked before the elements themselves are read.
+  struct TCells {
+    uint32_t x0, x1, y0, y1, sx, sy, ex, ey;
+    bool Holds(uint32_t x, uint32_t y) const { return x0 <= x && x <= x1 && y0 <= y && y <= y1; }
+  };
+  std::vector<TCells> cells(m);
   for (size_t i = 0; i < L.size(); ++i) {
     const TDXFEntity& r = L[i];
     const EDXFEntityType t = r.EntityType;
@@ -149,10 +157,17 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
     const uint64_t c = t == eDXFET_Point ? 0 : t == eDXFET_Line ? 1 : 2;
     TfPoint lo, hi;
     Box(r, lo, hi);
-    queries.push_back(
-        {keyOf(c, cellOf(r.fStartPoint.fX, all0.fX), cellOf(r.fStartPoint.fY, all0.fY)), rankOf[i],
-         cellOf(lo.fX - f, all0.fX), cellOf(hi.fX + f, all0.fX), cellOf(lo.fY - f, all0.fY),
-         cellOf(hi.fY + f, all0.fY)});
+    const uint32_t sx = cellOf(r.fStartPoint.fX, all0.fX), sy = cellOf(r.fStartPoint.fY, all0.fY);
+    const TCells C{cellOf(lo.fX - f, all0.fX),
+                   cellOf(hi.fX + f, all0.fX),
+                   cellOf(lo.fY - f, all0.fY),
+                   cellOf(hi.fY + f, all0.fY),
+                   sx,
+                   sy,
+                   c == 2 ? UINT32_MAX : cellOf(r.fEndPoint.fX, all0.fX),
+                   cellOf(r.fEndPoint.fY, all0.fY)};
+    cells[rankOf[i]] = C;
+    queries.push_back({keyOf(c, sx, sy), rankOf[i], C.x0, C.x1, C.y0, C.y1});
   }
   rankOf = {};
   std::sort(queries.begin(), queries.end(), [](const TQuery& a, const TQuery& b) {
@@ -187,11 +202,11 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   // taken in the order of their start cells; each row of an element's box is sought from
   // where the same row was found for the element before.
   std::vector<uint32_t> first(nLists + 1, 0), big;
-  std::vector<uint8_t> isBig(m, 0);
+  std::vector<uint8_t> isBig(m, 0), hasEarlier(m, 0);
   std::vector<uint32_t> entries;
   {
     std::vector<size_t> hints(2 * c_nMaxCells + 1, 0);
-    auto cells = [&](size_t q, auto&& fn) {
+    auto listed = [&](size_t q, auto&& fn) {
       const TQuery& Q = queries[q];
       const uint64_t x0 = Q.x0, x1 = Q.x1, y0 = Q.y0, y1 = Q.y1, k = Q.k;
       if (x1 < x0 || y1 < y0 || (x1 - x0 + 1) * (y1 - y0 + 1) > c_nMaxCells) return false;
@@ -206,13 +221,13 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
       return true;
     };
     for (size_t q = 0; q < m; ++q)
-      if (!cells(q, [&](uint32_t l, size_t) { ++first[l + 1]; })) isBig[queries[q].k] = 1;
+      if (!listed(q, [&](uint32_t l, size_t) { ++first[l + 1]; })) isBig[queries[q].k] = 1;
     for (size_t l = 0; l < nLists; ++l) first[l + 1] += first[l];
     entries.resize(first[nLists]);
     std::vector<uint32_t> fill(first.begin(), first.end() - 1);
     for (size_t q = 0; q < m; ++q)
       if (!isBig[queries[q].k])
-        cells(q, [&](uint32_t l, size_t k) { entries[fill[l]++] = static_cast<uint32_t>(k); });
+        listed(q, [&](uint32_t l, size_t k) { entries[fill[l]++] = static_cast<uint32_t>(k); });
     // Lists run in the order of length, so an element reads only the ones before it, of
     // which it skips those dropped: exactly the kept elements that a grid of kept elements
     // would have held at its turn.
@@ -226,6 +241,13 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
     }
     for (size_t k = 0; k < m; ++k)
       if (isBig[k]) big.push_back(static_cast<uint32_t>(k));
+    // Whether an element's list holds one before it: most hold none, and such an element
+    // is passed without a look at its list.
+    for (size_t q = 0, l = 0; q < m; ++q) {
+      if (q > 0 && queries[q].key != queries[q - 1].key) ++l;
+      const uint32_t k = queries[q].k;
+      if (first[l] < first[l + 1] && entries[first[l]] < k) hasEarlier[k] = 1;
+    }
   }
   queries = {};
   std::vector<uint8_t> dropped(L.size(), 0), droppedAt(m, 0);
@@ -233,11 +255,18 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   for (size_t k = 0; k < m; ++k) {
     const TDXFEntity& r = L[order[k]];
     // Whatever covers r passes within f of its start.
-    auto covers = [&](uint32_t j) { return !droppedAt[j] && Covers(L[order[j]], r, f); };
+    const TCells& K = cells[k];
+    auto covers = [&](uint32_t j) {
+      if (droppedAt[j]) return false;
+      if (K.ex != UINT32_MAX && !(cells[j].Holds(K.sx, K.sy) && cells[j].Holds(K.ex, K.ey)))
+        return false;
+      return Covers(L[order[j]], r, f);
+    };
     bool bCovered = false;
-    for (uint32_t e = first[queryList[k]];
-         !bCovered && e < first[queryList[k] + 1] && entries[e] < k; ++e)
-      bCovered = covers(entries[e]);
+    if (hasEarlier[k])
+      for (uint32_t e = first[queryList[k]];
+           !bCovered && e < first[queryList[k] + 1] && entries[e] < k; ++e)
+        bCovered = covers(entries[e]);
     for (size_t b = 0; !bCovered && b < big.size() && big[b] < k; ++b) bCovered = covers(big[b]);
     if (bCovered) {
       droppedAt[k] = 1;
