@@ -7,6 +7,7 @@
 #include "cli/TextConvert.h"
 #include "dxf/DXFIn.h"
 #include "dxf/ImportDialogs.h"
+#include "model/LargeArrays.h"
 #include "model/NumberFormat.h"
 #include "model/SequenceMarkup.h"
 #include "model/TextFile.h"
@@ -46,6 +47,7 @@ class TAnswers : public TFixedImportAnswers {
 };
 
 int Import(const TImportOptions& o) {
+  KeepFreedMemory();
   const TStringList layers = o.pLayers->count() ? SplitList(o.strLayers) : TStringList{};
   int32_t nSplineMoves = -1;
   if (!o.strSplineMoves.empty() && !TryStrToInt(o.strSplineMoves, nSplineMoves))
