@@ -36,6 +36,8 @@ TContainment PathContainment(const std::vector<TDXFEntity>& Records, const std::
                              double fTouch) {
   std::vector<std::vector<TPiece>> pieces;
   std::vector<bool> closed;
+  pieces.reserve(Paths.size());
+  closed.reserve(Paths.size());
   for (const TPathSpan& s : Paths) {
     pieces.push_back(PiecesOf(Records, s.nFirst, s.nLast));
     closed.push_back(s.bClosed);

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <cstdint>
 
 #include "geometry/PointMath.h"
 
@@ -43,11 +43,6 @@ double SweptAngle(const TPiece& s, const TfPoint& p) {
   return fTotal;
 }
 
-struct TGeom {
-  std::vector<TPiece> Pieces;
-  TfPoint lo, hi;
-};
-
 }  // namespace
 
 int WindingNumber(const std::vector<TPiece>& Path, const TfPoint& p) {
@@ -59,19 +54,26 @@ int WindingNumber(const std::vector<TPiece>& Path, const TfPoint& p) {
   return static_cast<int>(std::lround(fTotal / (2 * pi)));
 }
 
-TContainment PathContainment(const std::vector<std::vector<TPiece>>& Paths, const std::vector<bool>& Closed,
-                             double fTouch) {
+TContainment PathContainment(const std::vector<std::vector<TPiece>>& Paths,
+                             const std::vector<bool>& Closed, double fTouch) {
   TContainment out;
   const size_t n = Paths.size();
   out.Containers.assign(n, {});
-  std::vector<TGeom> geom(n);
+  // A path of no pieces stands as a point at the origin.
+  static const std::vector<TPiece> c_NoPieces{LinePiece(Pt(0, 0), Pt(0, 0))};
+  auto piecesOf = [&](size_t k) -> const std::vector<TPiece>& {
+    return Paths[k].empty() ? c_NoPieces : Paths[k];
+  };
+  struct TBox {
+    TfPoint lo, hi;
+  };
+  std::vector<TBox> box(n);
   for (size_t k = 0; k < n; ++k) {
-    TGeom& g = geom[k];
-    g.Pieces = Paths[k];
-    if (g.Pieces.empty()) g.Pieces.push_back(LinePiece(Pt(0, 0), Pt(0, 0)));
-    g.lo = g.Pieces.front().lo;
-    g.hi = g.Pieces.front().hi;
-    for (const TPiece& s : g.Pieces) {
+    const std::vector<TPiece>& v = piecesOf(k);
+    TBox& g = box[k];
+    g.lo = v.front().lo;
+    g.hi = v.front().hi;
+    for (const TPiece& s : v) {
       g.lo = Pt(std::min(g.lo.fX, s.lo.fX), std::min(g.lo.fY, s.lo.fY));
       g.hi = Pt(std::max(g.hi.fX, s.hi.fX), std::max(g.hi.fY, s.hi.fY));
     }
@@ -83,7 +85,7 @@ TContainment PathContainment(const std::vector<std::vector<TPiece>>& Paths, cons
   TfPoint lo{0, 0, 0}, hi{0, 0, 0};
   for (size_t k = 0; k < n; ++k) {
     if (!Closed[k]) continue;
-    const TGeom& g = geom[k];
+    const TBox& g = box[k];
     if (closed.empty()) lo = g.lo, hi = g.hi;
     lo = Pt(std::min(lo.fX, g.lo.fX), std::min(lo.fY, g.lo.fY));
     hi = Pt(std::max(hi.fX, g.hi.fX), std::max(hi.fY, g.hi.fY));
@@ -93,51 +95,81 @@ TContainment PathContainment(const std::vector<std::vector<TPiece>>& Paths, cons
   if (closed.empty()) return out;
   const double fCell = std::max({fSize / static_cast<double>(closed.size()),
                                  1e-6 * std::max(hi.fX - lo.fX, hi.fY - lo.fY), 1e-300});
-  auto cell = [&](double v, double o) { return static_cast<int64_t>(std::floor((v - o) / fCell)); };
-  auto key = [](int64_t x, int64_t y) { return x * 73856093 ^ y * 19349663; };
-  constexpr int64_t c_nMaxCells = 4096;  // a box over more cells is a candidate everywhere
-  std::unordered_map<int64_t, std::vector<uint32_t>> grid;
-  std::vector<uint32_t> big;
-  for (uint32_t k : closed) {
-    const TGeom& g = geom[k];
-    const int64_t x0 = cell(g.lo.fX, lo.fX), x1 = cell(g.hi.fX, lo.fX), y0 = cell(g.lo.fY, lo.fY),
-                  y1 = cell(g.hi.fY, lo.fY);
-    if ((x1 - x0 + 1) * (y1 - y0 + 1) > c_nMaxCells) {
-      big.push_back(k);
-      continue;
-    }
-    for (int64_t x = x0; x <= x1; ++x)
-      for (int64_t y = y0; y <= y1; ++y) grid[key(x, y)].push_back(k);
-  }
-  std::vector<uint32_t> candidates;
+  // Cells counted from the corner of the closed paths' boxes (about a million along a side
+  // at most; kept within 31 bits whatever the coordinates), a column of cells one range
+  // of keys.
+  auto cell = [&](double v, double o) -> uint64_t {
+    const double c = std::floor((v - o) / fCell);
+    return !(c > 0) ? 0 : c > double(1u << 30) ? uint64_t{1} << 30 : static_cast<uint64_t>(c);
+  };
+  auto key = [](uint64_t x, uint64_t y) { return x << 32 | y; };
+  constexpr uint64_t c_nMaxCells = 4096;  // a box over more cells is a candidate everywhere
+  // The cells that some path's first point lies in; only those are listed (a drawing whose
+  // paths lie apart lists hardly anything).
+  constexpr uint64_t c_nOutside = UINT64_MAX;  // a first point outside every closed box
+  std::vector<uint64_t> probeKey(n, c_nOutside), keys;
   for (size_t a = 0; a < n; ++a) {
-    const TGeom& ga = geom[a];
-    const TfPoint probe = ga.Pieces.front().a;
+    const TfPoint probe = piecesOf(a).front().a;
     // Outside every closed path's box, nothing contains it.
-    if (!(probe.fX >= lo.fX && probe.fX <= hi.fX && probe.fY >= lo.fY && probe.fY <= hi.fY)) continue;
-    candidates = big;
-    if (const auto it = grid.find(key(cell(probe.fX, lo.fX), cell(probe.fY, lo.fY))); it != grid.end())
-      candidates.insert(candidates.end(), it->second.begin(), it->second.end());
+    if (!(probe.fX >= lo.fX && probe.fX <= hi.fX && probe.fY >= lo.fY && probe.fY <= hi.fY))
+      continue;
+    probeKey[a] = key(cell(probe.fX, lo.fX), cell(probe.fY, lo.fY));
+    keys.push_back(probeKey[a]);
+  }
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  auto listOf = [&](uint64_t k) {
+    return static_cast<size_t>(std::lower_bound(keys.begin(), keys.end(), k) - keys.begin());
+  };
+  // Each closed path in those of its cells, in the order of the paths: counted, then listed.
+  std::vector<uint32_t> first(keys.size() + 1, 0), entries, big;
+  auto listed = [&](uint32_t k, auto&& fn) {
+    const TBox& g = box[k];
+    const uint64_t x0 = cell(g.lo.fX, lo.fX), x1 = cell(g.hi.fX, lo.fX), y0 = cell(g.lo.fY, lo.fY),
+                   y1 = cell(g.hi.fY, lo.fY);
+    if (x1 < x0 || y1 < y0 || (x1 - x0 + 1) * (y1 - y0 + 1) > c_nMaxCells) return false;
+    for (uint64_t x = x0; x <= x1; ++x)
+      for (size_t l = listOf(key(x, y0)); l < keys.size() && keys[l] <= key(x, y1); ++l) fn(l);
+    return true;
+  };
+  for (uint32_t k : closed)
+    if (!listed(k, [&](size_t l) { ++first[l + 1]; })) big.push_back(k);
+  for (size_t l = 0; l < keys.size(); ++l) first[l + 1] += first[l];
+  entries.resize(first[keys.size()]);
+  {
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (uint32_t k : closed) listed(k, [&](size_t l) { entries[fill[l]++] = k; });
+  }
+  for (size_t a = 0; a < n; ++a) {
+    if (probeKey[a] == c_nOutside) continue;
+    const TBox& ga = box[a];
+    const std::vector<TPiece>& pa = piecesOf(a);
+    const TfPoint probe = pa.front().a;
     bool bInside = false;
-    for (uint32_t b : candidates) {
-      if (b == a) continue;
-      const TGeom& gb = geom[b];
-      if (!(gb.lo.fX <= ga.lo.fX && gb.lo.fY <= ga.lo.fY && gb.hi.fX >= ga.hi.fX && gb.hi.fY >= ga.hi.fY))
-        continue;
+    auto test = [&](uint32_t b) {
+      if (b == a) return;
+      const TBox& gb = box[b];
+      if (!(gb.lo.fX <= ga.lo.fX && gb.lo.fY <= ga.lo.fY && gb.hi.fX >= ga.hi.fX &&
+            gb.hi.fY >= ga.hi.fY))
+        return;
+      const std::vector<TPiece>& pb = piecesOf(b);
       bool bTouch = false;
-      ForNearPairs(ga.Pieces, gb.Pieces, fTouch, false, [&](size_t i, size_t j) {
-        bTouch = Distance(ga.Pieces[i], gb.Pieces[j]) <= fTouch;
+      ForNearPairs(pa, pb, fTouch, false, [&](size_t i, size_t j) {
+        bTouch = Distance(pa[i], pb[j]) <= fTouch;
         return !bTouch;
       });
       if (bTouch) {
         ++out.nTouching;
-        continue;
+        return;
       }
-      if (WindingNumber(gb.Pieces, probe) != 0) {
+      if (WindingNumber(pb, probe) != 0) {
         out.Containers[a].push_back(b);
         bInside = true;
       }
-    }
+    };
+    for (uint32_t b : big) test(b);
+    const size_t l = listOf(probeKey[a]);
+    for (uint32_t e = first[l]; e < first[l + 1]; ++e) test(entries[e]);
     out.nInside += bInside ? 1 : 0;
   }
   return out;

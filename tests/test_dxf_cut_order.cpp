@@ -11,6 +11,7 @@
 
 #include "dxf/DXFCutOrder.h"
 #include "dxf/DXFIn.h"
+#include "geometry/PathContainment.h"
 #include "transform/CutOrderCheck.h"
 #include "tests/DXFText.h"
 #include "tests/RecordGeometry.h"
@@ -270,6 +271,87 @@ TEST(CutOrder, WindingNumberOnTrueArcs) {
   r[1].Direction = eClockwise;
   std::swap(r[0], r[1]);
   EXPECT_EQ(WindingNumber(r, 0, 1, {0.2, 0.5, 0}), -1);
+}
+
+// The grid of candidates against the plain rule (every closed path a candidate for every
+// path), on seeded drawings of rectangles and circles on a lattice, nested, touching and
+// crossing, open paths, paths of no pieces and closed paths wide enough to be candidates
+// everywhere.
+TEST(CutOrder, ContainmentGridMatchesThePlainRule) {
+  using namespace offsetcheck;
+  auto plain = [](const std::vector<std::vector<TPiece>>& P, const std::vector<bool>& C, double f) {
+    TContainment out;
+    out.Containers.assign(P.size(), {});
+    const std::vector<TPiece> none{LinePiece({0, 0, 0}, {0, 0, 0})};
+    auto of = [&](size_t k) -> const std::vector<TPiece>& { return P[k].empty() ? none : P[k]; };
+    auto box = [&](size_t k, TfPoint& lo, TfPoint& hi) {
+      lo = of(k).front().lo, hi = of(k).front().hi;
+      for (const TPiece& s : of(k))
+        lo = {std::min(lo.fX, s.lo.fX), std::min(lo.fY, s.lo.fY), 0},
+        hi = {std::max(hi.fX, s.hi.fX), std::max(hi.fY, s.hi.fY), 0};
+    };
+    for (size_t a = 0; a < P.size(); ++a) {
+      TfPoint alo, ahi;
+      box(a, alo, ahi);
+      bool bInside = false;
+      for (size_t b = 0; b < P.size(); ++b) {
+        TfPoint blo, bhi;
+        box(b, blo, bhi);
+        if (b == a || !C[b] || !(blo.fX <= alo.fX && blo.fY <= alo.fY && bhi.fX >= ahi.fX && bhi.fY >= ahi.fY))
+          continue;
+        bool bTouch = false;
+        for (const TPiece& s : of(a))
+          for (const TPiece& t : of(b)) bTouch = bTouch || Distance(s, t) <= f;
+        if (bTouch) {
+          ++out.nTouching;
+        } else if (WindingNumber(of(b), of(a).front().a) != 0) {
+          out.Containers[a].push_back(static_cast<uint32_t>(b));
+          bInside = true;
+        }
+      }
+      out.nInside += bInside ? 1 : 0;
+    }
+    return out;
+  };
+  std::mt19937 rng(4242);
+  std::uniform_int_distribution<int> pick(0, 99), lattice(0, 40), side(1, 12);
+  size_t nInside = 0, nTouching = 0;
+  for (int c = 0; c < 300; ++c) {
+    std::vector<std::vector<TPiece>> P;
+    std::vector<bool> C;
+    const int n = 20 + pick(rng) * (c % 10 == 0 ? 3 : 1);
+    for (int i = 0; i < n; ++i) {
+      const double x = lattice(rng) * 0.5, y = lattice(rng) * 0.5, w = side(rng) * 0.5, h = side(rng) * 0.5;
+      const int k = pick(rng);
+      std::vector<TPiece> v;
+      if (k < 3) {
+        // nothing
+      } else if (k < 6) {  // far wider than the rest: over thousands of cells
+        v = {LinePiece({-1e4, -1e4, 0}, {1e4, -1e4, 0}), LinePiece({1e4, -1e4, 0}, {1e4, 1e4, 0}),
+             LinePiece({1e4, 1e4, 0}, {-1e4, 1e4, 0}), LinePiece({-1e4, 1e4, 0}, {-1e4, -1e4, 0})};
+      } else if (k < 55) {
+        v = {LinePiece({x, y, 0}, {x + w, y, 0}), LinePiece({x + w, y, 0}, {x + w, y + h, 0}),
+             LinePiece({x + w, y + h, 0}, {x, y + h, 0}), LinePiece({x, y + h, 0}, {x, y, 0})};
+      } else if (k < 85) {
+        const TfPoint a{x + w, y, 0};
+        v = {ArcPiece(a, a, {x, y, 0}, pick(rng) < 50, true)};
+      } else {
+        v = {LinePiece({x, y, 0}, {x + w, y + h, 0})};
+      }
+      const bool bClosed = k >= 3 && k < 85 ? pick(rng) < 90 : pick(rng) < 10;
+      P.push_back(v);
+      C.push_back(bClosed);
+    }
+    const double f = c % 2 ? 0.01 : 0.3;
+    TContainment got = PathContainment(P, C, f), want = plain(P, C, f);
+    for (auto& v : got.Containers) std::sort(v.begin(), v.end());
+    ASSERT_EQ(got.Containers, want.Containers) << "case " << c;
+    ASSERT_EQ(got.nTouching, want.nTouching) << "case " << c;
+    ASSERT_EQ(got.nInside, want.nInside) << "case " << c;
+    nInside += want.nInside, nTouching += want.nTouching;
+  }
+  EXPECT_GT(nInside, 3000u);
+  EXPECT_GT(nTouching, 1000u);
 }
 
 // Shorter travel: a row of circles is cut in one sweep (the greedy order leaves one behind
