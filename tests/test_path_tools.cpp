@@ -88,13 +88,13 @@ std::vector<TfPoint> Corners(const TStringList& Lines) {
 }
 
 #ifdef VELTRANE_POLYCLIPPING
-// Points in the library's integers, a millionth of a unit each.
-constexpr double k = 1e6;
+// The library works in integers: a millionth of a unit each.
+constexpr double c_fPerUnit = 1e6;
 ClipperLib::Path LibraryPath(const std::vector<TfPoint>& v) {
   ClipperLib::Path path;
   for (const TfPoint& p : v)
-    path.emplace_back(static_cast<ClipperLib::cInt>(std::llround(p.fX * k)),
-                      static_cast<ClipperLib::cInt>(std::llround(p.fY * k)));
+    path.emplace_back(static_cast<ClipperLib::cInt>(std::llround(p.fX * c_fPerUnit)),
+                      static_cast<ClipperLib::cInt>(std::llround(p.fY * c_fPerUnit)));
   return path;
 }
 
@@ -103,10 +103,12 @@ std::vector<TfPoint> LibraryOffset(const std::vector<TfPoint>& v, double fGrow) 
   ClipperLib::ClipperOffset co(1000.0);
   co.AddPath(LibraryPath(v), ClipperLib::jtMiter, ClipperLib::etClosedPolygon);
   ClipperLib::Paths out;
-  co.Execute(out, fGrow * k);
+  co.Execute(out, fGrow * c_fPerUnit);
   std::vector<TfPoint> r;
   if (out.size() == 1)
-    for (const auto& q : out[0]) r.push_back(TfPoint{static_cast<double>(q.X) / k, static_cast<double>(q.Y) / k, 0});
+    for (const auto& q : out[0])
+      r.push_back(
+          TfPoint{static_cast<double>(q.X) / c_fPerUnit, static_cast<double>(q.Y) / c_fPerUnit, 0});
   return r;
 }
 
@@ -359,13 +361,13 @@ double LibraryOffsetArea(std::vector<TfPoint> v, double fLeft, ClipperLib::JoinT
   double a = 0;
   for (size_t i = 0; i < v.size(); ++i) a += v[i].fX * v[(i + 1) % v.size()].fY - v[(i + 1) % v.size()].fX * v[i].fY;
   if (a < 0) std::reverse(v.begin(), v.end());  // anticlockwise, so that left is inside
-  ClipperLib::ClipperOffset co(1000.0, 0.0001 * k);
+  ClipperLib::ClipperOffset co(1000.0, 0.0001 * c_fPerUnit);
   co.AddPath(LibraryPath(v), evJoin, ClipperLib::etClosedPolygon);
   ClipperLib::Paths out;
-  co.Execute(out, (a < 0 ? fLeft : -fLeft) * k);
+  co.Execute(out, (a < 0 ? fLeft : -fLeft) * c_fPerUnit);
   nLoops = out.size();
   double area = 0;
-  for (const auto& o : out) area += std::fabs(ClipperLib::Area(o)) / (k * k);
+  for (const auto& o : out) area += std::fabs(ClipperLib::Area(o)) / (c_fPerUnit * c_fPerUnit);
   return area;
 }
 
