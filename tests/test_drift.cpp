@@ -217,9 +217,16 @@ TEST(Drift, TheRewriteKeepsEveryLineAndNeverMakesACircle) {
 }
 
 TEST(Drift, NumbersTooLargeToWriteAreRefused) {
-  // A result of 1e15 or more could not be written within fifteen significant digits.
-  EXPECT_THROW(Transformed({"    MOVEABS(0,0)", "    MOVE(1000000,0)"}, [](TTransformer& t) { t.Scale(1e10); }),
-               ETransformError);
+  // A result of 1e15 or more could not be written within fifteen significant digits, one
+  // beyond the range of numbers not at all: the line is left as it was.
+  for (const auto& [strMove, fScale] :
+       {std::pair{"    MOVE(1000000,0)", 1e10}, std::pair{"    MOVE(1e305,0)", 1e6}}) {
+    TStringList lines{"    MOVEABS(0,0)", strMove};
+    TTransformer t;
+    t.SetProgram(&lines);
+    EXPECT_THROW(t.Scale(fScale), ETransformError) << strMove;
+    EXPECT_EQ(lines[1], strMove);
+  }
   // A line holding such a number is kept as it stands by the rewrite and refused by a
   // real operation, naming it.
   const TStringList big{"    MOVEABS(0,0)", "    MOVE(1e20,0)"};

@@ -145,6 +145,17 @@ std::string SplineText(const TSpline& s) {
   return d.Text();
 }
 
+// An ELLIPSE on layer L: centre, major axis end (from the centre), axis ratio, start and
+// end parameters, each as written in the drawing.
+std::string EllipseText(const std::string& cx, const std::string& cy, const std::string& mx,
+                        const std::string& my, const std::string& ratio, const std::string& s0,
+                        const std::string& s1) {
+  TDXFText d({"L"});
+  d.Add("ELLIPSE",
+        {{8, "L"}, {10, cx}, {20, cy}, {11, mx}, {21, my}, {40, ratio}, {41, s0}, {42, s1}});
+  return d.Text();
+}
+
 std::string FitPointText(const std::vector<TfPoint>& fit) {
   std::vector<std::pair<int, std::string>> pairs{{8, "L"}, {100, "AcDbSpline"}, {71, "3"}};
   for (const TfPoint& c : fit) {
@@ -371,17 +382,13 @@ TEST(CurvesAsArcs, EllipsesWholeAndInPart) {
     const bool bWhole = c % 2 == 0;
     const double s0 = bWhole ? 0 : std::round(u(rng) * 6280) / 1000,
                  s1 = bWhole ? 2 * std::numbers::pi : std::round(u(rng) * 6280) / 1000;
-    TDXFText d({"L"});
-    d.Add("ELLIPSE", {{8, "L"},
-                      {10, StringFromDouble(cx)},
-                      {20, StringFromDouble(cy)},
-                      {11, StringFromDouble(mx)},
-                      {21, StringFromDouble(my)},
-                      {40, StringFromDouble(ratio)},
-                      {41, bWhole ? "0" : StringFromDouble(s0)},
-                      {42, bWhole ? "6.283185307179586" : StringFromDouble(s1)}});
     const double D = c % 3 == 0 ? 0.005 : 0.01;
-    const auto arcs = Import(d.Text(), D);
+    const auto arcs =
+        Import(EllipseText(StringFromDouble(cx), StringFromDouble(cy), StringFromDouble(mx),
+                           StringFromDouble(my), StringFromDouble(ratio),
+                           bWhole ? "0" : StringFromDouble(s0),
+                           bWhole ? "6.283185307179586" : StringFromDouble(s1)),
+               D);
     double sweep = bWhole ? 2 * std::numbers::pi
                           : std::fmod(s1 - s0 + 4 * std::numbers::pi, 2 * std::numbers::pi);
     if (sweep <= 1e-12) sweep += 2 * std::numbers::pi;
@@ -398,16 +405,7 @@ TEST(CurvesAsArcs, EllipsesWholeAndInPart) {
 // Joints between consecutive arcs are tangent: the biarcs share their tangents, and
 // consecutive stretches share the curve's.
 TEST(CurvesAsArcs, ArcsJoinTangentially) {
-  TDXFText d({"L"});
-  d.Add("ELLIPSE", {{8, "L"},
-                    {10, "0"},
-                    {20, "0"},
-                    {11, "10"},
-                    {21, "0"},
-                    {40, "0.4"},
-                    {41, "0"},
-                    {42, "6.283185307179586"}});
-  const auto R = Import(d.Text(), 0.001);
+  const auto R = Import(EllipseText("0", "0", "10", "0", "0.4", "0", "6.283185307179586"), 0.001);
   ASSERT_GT(R.size(), 4u);
   auto tangent = [](const TDXFEntity& e, bool bEnd) {
     const TfPoint p = bEnd ? e.fEndPoint : e.fStartPoint;
@@ -424,18 +422,10 @@ TEST(CurvesAsArcs, ArcsJoinTangentially) {
   }
   // Fewer moves than the design's chords (64 a turn) take for a 10 x 4 ellipse part,
   // and within 0.01 where the chords stray 0.03.
-  TDXFText part({"L"});
-  part.Add("ELLIPSE", {{8, "L"},
-                       {10, "0"},
-                       {20, "0"},
-                       {11, "10"},
-                       {21, "0"},
-                       {40, "0.4"},
-                       {41, "0.3"},
-                       {42, "5.9"}});
+  const std::string part = EllipseText("0", "0", "10", "0", "0.4", "0.3", "5.9");
   size_t nArcs = 0, nChords = 0;
-  Import(part.Text(), 0.01, &nArcs);
-  Import(part.Text(), 0, &nChords);
+  Import(part, 0.01, &nArcs);
+  Import(part, 0, &nChords);
   EXPECT_LT(nArcs * 3, nChords * 2);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 
 #ifndef _WIN32
@@ -21,8 +22,12 @@ using veltrane::testing::TDXFText;
 
 namespace {
 
+// The drawing read with the layers given, the importer set up first by Configure.
 struct TImport {
-  explicit TImport(const std::string& text, TStringList layers = {}) : answers("", std::move(layers)), in(&answers, nullptr) {
+  explicit TImport(const std::string& text, TStringList layers = {},
+                   const std::function<void(TDXFIn&)>& Configure = {})
+      : answers("", std::move(layers)), in(&answers, nullptr) {
+    if (Configure) Configure(in);
     in.ReadBuffer(text);
   }
   TStringList Program() {
@@ -35,6 +40,19 @@ struct TImport {
   TDXFIn in;
   TLayerContent content;
 };
+
+// The drawing is refused as a whole, with a message holding strWhat; the line it names.
+int32_t RefusedAtLine(const std::string& strText, const std::string& strWhat) {
+  try {
+    TImport im(strText);
+    ADD_FAILURE() << "imported, not refused with \"" << strWhat << "\"";
+  } catch (const EDXFError& e) {
+    EXPECT_NE(std::string(e.what()).find(strWhat), std::string::npos)
+        << e.what() << ", not \"" << strWhat << "\"";
+    return e.Line();
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -296,9 +314,9 @@ TEST(DXFImport, UnevenScaleTurnsArcsIntoShortMoves) {
   d.Add("INSERT", {{8, "L"}, {2, "C"}, {10, "0"}, {20, "0"}, {41, "4"}, {42, "2"}});
   TImport im(d.Text());
   TStringList p = im.Program();
-  int nMoves = 0;
-  for (const auto& l : p) nMoves += l.rfind("    MOVE(", 0) == 0;
-  EXPECT_GE(nMoves, 32);
+  EXPECT_GE(std::count_if(p.begin(), p.end(),
+                          [](const std::string& l) { return l.rfind("    MOVE(", 0) == 0; }),
+            32);
   EXPECT_EQ(p[3], "    MOVEABS(-4,0)");
 }
 
@@ -322,12 +340,7 @@ TEST(DXFImport, SelfInsertionAndSizeBombs) {
     bomb.EndBlock();
   }
   bomb.Entities().Add("INSERT", {{8, "L"}, {2, "B10"}, {10, "0"}, {20, "0"}});
-  try {
-    TImport b(bomb.Text());
-    FAIL() << "a size bomb was expanded";
-  } catch (const EDXFError& e) {
-    EXPECT_NE(std::string(e.what()).find("would create more than"), std::string::npos);
-  }
+  RefusedAtLine(bomb.Text(), "would create more than");
 }
 
 #if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
@@ -399,14 +412,7 @@ TEST(DXFImport, NestedArraysAreCountedBeforeExpansion) {
   nested.Blocks().Block("LINE1").Line("0", 0, 0, 1, 0).EndBlock();
   nested.Block("ROW").Add("INSERT", insert("0", "LINE1", 1000, 1000)).EndBlock();
   nested.Entities().Add("INSERT", insert("L", "ROW", 100, 100));
-  for (const TDXFText* d : {&empty, &nested}) {
-    try {
-      TImport im(d->Text());
-      FAIL() << "an array bomb was expanded";
-    } catch (const EDXFError& e) {
-      EXPECT_NE(std::string(e.what()).find("would create more than"), std::string::npos);
-    }
-  }
+  for (const TDXFText* d : {&empty, &nested}) RefusedAtLine(d->Text(), "would create more than");
   // Within the budget the copies are all made.
   TDXFText fits({"L"});
   fits.Blocks().Block("LINE1").Line("0", 0, 0, 1, 0).EndBlock();
@@ -488,11 +494,10 @@ TEST(DXFImport, SplinesEvaluate) {
   TImport im(d.Text(), {"A", "B"});
   im.in.SetMovesPerSplineSection(1);
   EXPECT_EQ(im.in.Vertices().size(), 10u);  // read with the importer's 3 moves per section
-  TDXFIn one(&im.answers, nullptr);
-  one.SetMovesPerSplineSection(1);
-  one.ReadBuffer(d.Text());
-  ASSERT_EQ(one.Records(1).size(), 1u);
-  const auto& v = one.Vertices();
+  const auto one = [](TDXFIn& in) { in.SetMovesPerSplineSection(1); };
+  TImport im1(d.Text(), {"A", "B"}, one);
+  ASSERT_EQ(im1.in.Records(1).size(), 1u);
+  const auto& v = im1.in.Vertices();
   ASSERT_EQ(v.size(), 4u);
   EXPECT_EQ(v[0].fPoint, (TfPoint{0, 0, 0}));
   EXPECT_NEAR(v[1].fPoint.fX, 20.0 / 3, 1e-12);  // u = 2/3 on the control polygon
@@ -501,12 +506,10 @@ TEST(DXFImport, SplinesEvaluate) {
   bez.Add("SPLINE", {{8, "B"}, {100, "AcDbSpline"}, {71, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "0"},
                      {40, "1"}, {40, "1"}, {40, "1"}, {40, "1"}, {41, "2"}, {41, "2"}, {41, "2"}, {41, "2"},
                      {10, "0"}, {20, "0"}, {10, "0"}, {20, "8"}, {10, "8"}, {20, "8"}, {10, "8"}, {20, "0"}});
-  TDXFIn b(&im.answers, nullptr);
-  b.SetMovesPerSplineSection(1);
-  b.ReadBuffer(bez.Text());
-  ASSERT_EQ(b.Vertices().size(), 5u);  // 4 sections: the middle one is u = 0.5
-  EXPECT_NEAR(b.Vertices()[2].fPoint.fX, 4, 1e-12);
-  EXPECT_NEAR(b.Vertices()[2].fPoint.fY, 6, 1e-12);  // (P0 + 3 P1 + 3 P2 + P3) / 8
+  TImport b(bez.Text(), {"A", "B"}, one);
+  ASSERT_EQ(b.in.Vertices().size(), 5u);  // 4 sections: the middle one is u = 0.5
+  EXPECT_NEAR(b.in.Vertices()[2].fPoint.fX, 4, 1e-12);
+  EXPECT_NEAR(b.in.Vertices()[2].fPoint.fY, 6, 1e-12);  // (P0 + 3 P1 + 3 P2 + P3) / 8
   EXPECT_EQ(TDXFIn(nullptr, nullptr).MovesPerSplineSection(), 3);
   // Absent (0) or out of range: the 10 the options dialog shows.
   TDXFIn clamp(nullptr, nullptr);
@@ -521,13 +524,7 @@ TEST(DXFImport, SplinesEvaluate) {
 TEST(DXFImport, SplineLimitsAbandonTheImport) {
   TDXFText deg({"B"});
   deg.Add("SPLINE", {{8, "B"}, {100, "AcDbSpline"}, {71, "4"}});
-  try {
-    TImport im(deg.Text());
-    FAIL();
-  } catch (const EDXFError& e) {
-    EXPECT_NE(std::string(e.what()).find("degree 4"), std::string::npos);
-    EXPECT_GT(e.Line(), 0);
-  }
+  EXPECT_GT(RefusedAtLine(deg.Text(), "degree 4"), 0);
   std::string many = "0\nSECTION\n2\nENTITIES\n0\nSPLINE\n8\nB\n100\nAcDbSpline\n";
   for (int i = 0; i < 2002; ++i) many += "40\n0\n";
   many += "0\nENDSEC\n0\nEOF\n";
@@ -558,13 +555,12 @@ TEST(DXFImport, DegenerateSplinesAreSkippedAlone) {
         .Add("SPLINE", spline({"1", "1", "1", "1", "1", "1", "1", "1"}, ""))
         .Add("SPLINE", spline({"0", "0", "0", "0", "1", "1", "1", "1"}, "0"))
         .Line("B", 10, 0, 15, 5);
-    TFixedImportAnswers answers("", {});
-    TDXFIn in(&answers, nullptr);
-    if (bArcs) in.SetCurvesAsArcs(0.01, false);
-    in.ReadBuffer(d.Text());
-    EXPECT_EQ(in.Records(0).size(), 2u) << bArcs;
-    ASSERT_EQ(in.Warnings().size(), 2u) << bArcs;
-    for (const auto& w : in.Warnings()) {
+    TImport im(d.Text(), {}, [&](TDXFIn& in) {
+      if (bArcs) in.SetCurvesAsArcs(0.01, false);
+    });
+    EXPECT_EQ(im.in.Records(0).size(), 2u) << bArcs;
+    ASSERT_EQ(im.in.Warnings().size(), 2u) << bArcs;
+    for (const auto& w : im.in.Warnings()) {
       EXPECT_EQ(w.strElement, "SPLINE");
       EXPECT_GT(w.nLine, 0);
     }
@@ -603,15 +599,17 @@ TEST(DXFImport, MalformedFilesEndCleanly) {
   TImport e(lfcr);
   EXPECT_EQ(e.Program(), a.Program());
   // Wide text is named, not taken for a file without sections.
-  for (const std::string& wide : {std::string("\xFF\xFE" "0\0\n\0", 6), std::string("\xFE\xFF\0" "0\0\n", 6),
-                                  std::string("0\0\n\0S\0", 6), std::string("\xFF\xFE\0\0" "0\0\0\0", 8)}) {
-    try {
-      TImport w(wide);
-      ADD_FAILURE() << "read as a drawing";
-    } catch (const EDXFError& err) {
-      EXPECT_NE(std::string(err.what()).find(wide.size() == 8 ? "UTF-32" : "UTF-16"), std::string::npos) << err.what();
-    }
-  }
+  for (const std::string& wide : {std::string("\xFF\xFE"
+                                              "0\0\n\0",
+                                              6),
+                                  std::string("\xFE\xFF\0"
+                                              "0\0\n",
+                                              6),
+                                  std::string("0\0\n\0S\0", 6),
+                                  std::string("\xFF\xFE\0\0"
+                                              "0\0\0\0",
+                                              8)})
+    RefusedAtLine(wide, wide.size() == 8 ? "UTF-32" : "UTF-16");
 }
 
 // A drawing cut short says where it ends, wherever the cut falls inside a section (a

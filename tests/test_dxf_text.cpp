@@ -115,22 +115,35 @@ double GlyphRight(const std::vector<std::vector<TPt>>& g) {
 // ---- The importer's strokes of one layer -------------------------------------------
 using TStroke = std::vector<TfPoint>;
 
+// A drawing's texts on one layer read as paths.
+struct TTextImport {
+  TTextImport(const std::string& strDrawing, const std::string& strLayer)
+      : answers("", {strLayer}), in(&answers, nullptr) {
+    in.SetTextAsPaths(true);
+    in.ReadBuffer(strDrawing);
+  }
+  // Each path's points; every path is a polyline.
+  std::vector<TStroke> Strokes() {
+    std::vector<TStroke> out;
+    for (const TDXFEntity& r : in.Records(0)) {
+      EXPECT_EQ(r.EntityType, eDXFET_PolyLine);
+      TStroke s;
+      for (int k = 0; k < r.nVertexCount; ++k)
+        s.push_back(in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint);
+      out.push_back(s);
+    }
+    return out;
+  }
+  TFixedImportAnswers answers;
+  TDXFIn in;
+};
+
 std::vector<TStroke> ImportedStrokes(const std::string& strLayer, std::vector<std::string>* pReport = nullptr,
                                      std::vector<std::string>* pFacts = nullptr) {
-  TFixedImportAnswers answers("", {strLayer});
-  TDXFIn in(&answers, nullptr);
-  in.SetTextAsPaths(true);
-  in.ReadBuffer(ReadWholeFile(c_strData + "text_r2018.dxf"));
-  std::vector<TStroke> out;
-  for (const TDXFEntity& r : in.Records(0)) {
-    EXPECT_EQ(r.EntityType, eDXFET_PolyLine);
-    TStroke s;
-    for (int k = 0; k < r.nVertexCount; ++k) s.push_back(in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint);
-    out.push_back(s);
-  }
-  if (pReport) *pReport = in.ImportReport();
-  if (pFacts) *pFacts = in.ImportFacts();
-  return out;
+  TTextImport im(ReadWholeFile(c_strData + "text_r2018.dxf"), strLayer);
+  if (pReport) *pReport = im.in.ImportReport();
+  if (pFacts) *pFacts = im.in.ImportFacts();
+  return im.Strokes();
 }
 
 // What a TEXT's placement does to a point of text space (font units already scaled).
@@ -552,11 +565,8 @@ TEST(TextPaths, EveryCommonChineseCharacterGetsGlyphs) {
   for (size_t i = 0; i < all.size(); i += 100)
     d.Add("TEXT", {{8, "CN"}, {10, "0"}, {20, std::to_string(-20 * static_cast<int>(i / 100))}, {40, "10"},
                    {1, CodePointsToUtf8(all.substr(i, 100))}});
-  TFixedImportAnswers answers("", {"CN"});
-  TDXFIn in(&answers, nullptr);
-  in.SetTextAsPaths(true);
-  in.ReadBuffer(d.Text());
-  const auto report = in.ImportReport();
+  TTextImport im(d.Text(), "CN");
+  const auto report = im.in.ImportReport();
   size_t nOutline = 0, nStroke = 0;
   for (const std::string& l : report) {
     EXPECT_EQ(l.find("no font has"), std::string::npos) << l;
@@ -569,7 +579,7 @@ TEST(TextPaths, EveryCommonChineseCharacterGetsGlyphs) {
   EXPECT_GT(nStroke, 0u) << "single-stroke fonts have some (LibreCAD's unicode and azomix)";
   EXPECT_GT(nOutline, 0u) << "the outline font the rest";
   EXPECT_EQ(nOutline + nStroke, 3755u);
-  EXPECT_GE(in.Records(0).size(), 3755u) << "each character at least one path";
+  EXPECT_GE(im.in.Records(0).size(), 3755u) << "each character at least one path";
 }
 
 // \A sets lower runs at the bottom, middle or top of their line: the top of a capital
@@ -579,21 +589,14 @@ TEST(TextPaths, MTextRunsAlignInTheirLine) {
   for (const auto& [code, fTop] : std::vector<std::pair<std::string, double>>{{"", 3}, {"\\A0;", 3}, {"\\A1;", 4.5}, {"\\A2;", 6}}) {
     veltrane::testing::TDXFText d({"M"});
     d.Add("MTEXT", {{8, "M"}, {10, "0"}, {20, "0"}, {40, "3"}, {71, "7"}, {1, code + "{\\H6;A}B"}});
-    TFixedImportAnswers answers("", {"M"});
-    TDXFIn in(&answers, nullptr);
-    in.SetTextAsPaths(true);
-    in.ReadBuffer(d.Text());
     // Attachment 7: the last baseline at the insertion point.
     double fRightTop = -1e300, fTopA = -1e300;
-    std::vector<std::pair<double, double>> pts;
-    for (const TDXFEntity& r : in.Records(0))
-      for (int k = 0; k < r.nVertexCount; ++k) {
-        const TfPoint& p = in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint;
-        pts.emplace_back(p.fX, p.fY);
-      }
-    ASSERT_FALSE(pts.empty());
+    const std::vector<TStroke> strokes = TTextImport(d.Text(), "M").Strokes();
+    ASSERT_FALSE(strokes.empty());
     // A spans x < 6 * 6/9 (its glyph is narrower than its height), B lies beyond.
-    for (const auto& [x, y] : pts) (x > 4.5 ? fRightTop : fTopA) = std::max(x > 4.5 ? fRightTop : fTopA, y);
+    for (const TStroke& s : strokes)
+      for (const TfPoint& p : s)
+        (p.fX > 4.5 ? fRightTop : fTopA) = std::max(p.fX > 4.5 ? fRightTop : fTopA, p.fY);
     EXPECT_NEAR(fTopA, 6, 1e-6) << code;
     EXPECT_NEAR(fRightTop, fTop, 1e-6) << code;
   }
@@ -609,15 +612,10 @@ TEST(TextPaths, MTextWrapsAtItsColumnWidth) {
     veltrane::testing::TDXFText d({"M"});
     d.Add("MTEXT", {{8, "M"}, {10, "0"}, {20, "0"}, {40, "3"}, {41, veltrane::testing::TDXFText::N(fWidth)},
                     {71, "1"}, {1, "AB CD EF GH"}});
-    TFixedImportAnswers answers("", {"M"});
-    TDXFIn in(&answers, nullptr);
-    in.SetTextAsPaths(true);
-    in.ReadBuffer(d.Text());
     // Capitals without descenders: line k spans y from -3 - 5k to -5k.
     std::map<long, double> right;  // line: largest x
-    for (const TDXFEntity& r : in.Records(0))
-      for (int k = 0; k < r.nVertexCount; ++k) {
-        const TfPoint& p = in.Vertices()[static_cast<size_t>(r.nFirstVertex + k)].fPoint;
+    for (const TStroke& s : TTextImport(d.Text(), "M").Strokes())
+      for (const TfPoint& p : s) {
         const long nLine = std::lround(std::floor(-p.fY / 5 + 1e-9));
         EXPECT_LE(-p.fY - 5 * nLine, 3 + 1e-6) << "width " << fWidth << ": a point between lines";
         right[nLine] = std::max(right.count(nLine) ? right[nLine] : -1e300, p.fX);

@@ -13,24 +13,35 @@ using namespace veltrane;
 
 namespace {
 
-class Interp : public ::testing::Test {
- protected:
-  void SetUp() override {
+// A program and the lists the interpreter fills from it.
+struct TPass {
+  TPass() {
     in.SetProgram(&prog);
     in.SetDisplayList(&display);
     in.SetEndPointList(&ends);
     in.SetAddDisList(&add);
   }
+  // 2.5 pixels per unit over -20..20, a state saved every nSpacing lines.
+  explicit TPass(size_t nSpacing) : TPass() {
+    in.SetPlotRect({0, 0, 100, 100});
+    in.SetXRange({-20, 20});
+    in.SetYRange({-20, 20});
+    in.SetCheckpointLines(nSpacing);
+  }
+  TStringList prog;
+  std::vector<TDisplayRecord> display, add;
+  std::vector<TEndPoints> ends;
+  TInterpreter in;
+};
+
+class Interp : public ::testing::Test, protected TPass {
+ protected:
   // A view of 1 pixel per unit over -100..100 on a 200 x 200 rectangle.
   void UnitView() {
     in.SetPlotRect({0, 0, 200, 200});
     in.SetXRange({-100, 100});
     in.SetYRange({-100, 100});
   }
-  TStringList prog;
-  std::vector<TDisplayRecord> display, add;
-  std::vector<TEndPoints> ends;
-  TInterpreter in;
 };
 
 TPixelPoint Px(int x, int y) { return TPixelPoint{x, y}; }
@@ -384,26 +395,10 @@ TEST(InterpretChange, GivesWhatAWholePassGives) {
                               : "    MOVECIRC(" + number() + "," + number() + "," + number() + "," + number() + ",1)");
     out.push_back("'$EndSeq(" + std::to_string(nSequence) + ")");
   };
-  struct TSide {
-    TStringList prog;
-    std::vector<TDisplayRecord> display, add;
-    std::vector<TEndPoints> ends;
-    TInterpreter in;
-    explicit TSide(size_t nSpacing) {
-      in.SetProgram(&prog);
-      in.SetDisplayList(&display);
-      in.SetEndPointList(&ends);
-      in.SetAddDisList(&add);
-      in.SetPlotRect({0, 0, 100, 100});
-      in.SetXRange({-20, 20});
-      in.SetYRange({-20, 20});
-      in.SetCheckpointLines(nSpacing);
-    }
-  };
   size_t nRunFast = 0, nRunWhole = 0;
   for (int k = 0; k < 120; ++k) {
     const bool bSheet = k % 2 == 0;
-    TSide fast(rng() % 9 + 1), whole(1024);
+    TPass fast(rng() % 9 + 1), whole(1024);
     const size_t nLines = rng() % 200;
     while (fast.prog.size() < nLines) {
       if (bSheet && rng() % 8)
@@ -463,24 +458,14 @@ TEST(InterpretChange, GivesWhatAWholePassGives) {
 // A state that differs only in the sign of a zero is not the same state: an arc from there
 // starts at the angle pi or -pi.
 TEST(InterpretChange, ZeroAndMinusZeroAreNotTheSameState) {
-  TStringList prog = {"MOVEABS(0,0)", "MOVEABS(-10,0)", "MOVECIRC(20,0,10,0,0)", "MOVE(0,1)"};
-  std::vector<TDisplayRecord> display, add, wholeDisplay, wholeAdd;
-  std::vector<TEndPoints> ends, wholeEnds;
-  TInterpreter in, whole;
-  for (auto [p, d, a, e] : {std::tuple{&in, &display, &add, &ends}, std::tuple{&whole, &wholeDisplay, &wholeAdd, &wholeEnds}}) {
-    p->SetProgram(&prog);
-    p->SetDisplayList(d);
-    p->SetAddDisList(a);
-    p->SetEndPointList(e);
-    p->SetPlotRect({0, 0, 100, 100});
-    p->SetXRange({-20, 20});
-    p->SetYRange({-20, 20});
-    p->SetCheckpointLines(1);
-    p->Interpret();
+  TPass fast(1), whole(1);
+  for (TPass* p : {&fast, &whole}) {
+    p->prog = {"MOVEABS(0,0)", "MOVEABS(-10,0)", "MOVECIRC(20,0,10,0,0)", "MOVE(0,1)"};
+    p->in.Interpret();
+    p->prog[1] = "MOVEABS(-10,-0)";
   }
-  prog[1] = "MOVEABS(-10,-0)";
-  in.InterpretChange(1, 1, 1);
-  whole.Interpret();
-  EXPECT_EQ(display, wholeDisplay);
-  EXPECT_GT(in.LinesRun(), 1u);  // ran on past the changed line
+  fast.in.InterpretChange(1, 1, 1);
+  whole.in.Interpret();
+  EXPECT_EQ(fast.display, whole.display);
+  EXPECT_GT(fast.in.LinesRun(), 1u);  // ran on past the changed line
 }

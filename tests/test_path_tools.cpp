@@ -51,6 +51,16 @@ TStringList Polygon(const std::vector<TfPoint>& v) {
   return s;
 }
 
+// A five-pointed star of radii 10 and 4, a point up.
+std::vector<TfPoint> Star() {
+  std::vector<TfPoint> star;
+  for (int i = 0; i < 10; ++i) {
+    const double a = std::numbers::pi / 2 + i * std::numbers::pi / 5, r = i % 2 ? 4 : 10;
+    star.push_back(TfPoint{r * std::cos(a), r * std::sin(a), 0});
+  }
+  return star;
+}
+
 std::vector<TElement> OnePath(const TStringList& Lines) {
   auto paths = reference::ReadPaths(Lines);
   EXPECT_EQ(paths.size(), 1u);
@@ -78,20 +88,27 @@ std::vector<TfPoint> Corners(const TStringList& Lines) {
 }
 
 #ifdef VELTRANE_POLYCLIPPING
-// The library's mitre offset of a polygon (positive grows it).
-std::vector<TfPoint> LibraryOffset(const std::vector<TfPoint>& v, double fGrow) {
-  constexpr double k = 1e6;
+// The library works in integers: a millionth of a unit each.
+constexpr double c_fPerUnit = 1e6;
+ClipperLib::Path LibraryPath(const std::vector<TfPoint>& v) {
   ClipperLib::Path path;
   for (const TfPoint& p : v)
-    path.emplace_back(static_cast<ClipperLib::cInt>(std::llround(p.fX * k)),
-                      static_cast<ClipperLib::cInt>(std::llround(p.fY * k)));
+    path.emplace_back(static_cast<ClipperLib::cInt>(std::llround(p.fX * c_fPerUnit)),
+                      static_cast<ClipperLib::cInt>(std::llround(p.fY * c_fPerUnit)));
+  return path;
+}
+
+// The library's mitre offset of a polygon (positive grows it).
+std::vector<TfPoint> LibraryOffset(const std::vector<TfPoint>& v, double fGrow) {
   ClipperLib::ClipperOffset co(1000.0);
-  co.AddPath(path, ClipperLib::jtMiter, ClipperLib::etClosedPolygon);
+  co.AddPath(LibraryPath(v), ClipperLib::jtMiter, ClipperLib::etClosedPolygon);
   ClipperLib::Paths out;
-  co.Execute(out, fGrow * k);
+  co.Execute(out, fGrow * c_fPerUnit);
   std::vector<TfPoint> r;
   if (out.size() == 1)
-    for (const auto& q : out[0]) r.push_back(TfPoint{static_cast<double>(q.X) / k, static_cast<double>(q.Y) / k, 0});
+    for (const auto& q : out[0])
+      r.push_back(
+          TfPoint{static_cast<double>(q.X) / c_fPerUnit, static_cast<double>(q.Y) / c_fPerUnit, 0});
   return r;
 }
 
@@ -106,56 +123,63 @@ void ExpectSameCorners(const std::vector<TfPoint>& a, const std::vector<TfPoint>
 }
 #endif
 
-TEST(Compensation, SquareShrinksToTheLeftAndGrowsToTheRight) {
+// Compensations whose result is known line for line: the side, open ends, arcs, moves in
+// one direction, lines that are no moves, a full circle. The first is also measured
+// against the original.
+TEST(Compensation, KnownResults) {
   const TStringList square{"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,10)", "    MOVE(-10,0)",
                            "    MOVE(0,-10)"};
-  TResult in = Compensate(square, 1);
-  ASSERT_TRUE(in.bOk) << in.strFailure;
-  EXPECT_EQ(in.Lines, (TStringList{"    MOVEABS(1,1)", "    MOVE(8,0)", "    MOVE(0,8)", "    MOVE(-8,0)",
-                                   "    MOVE(0,-8)"}));
-  TResult out = Compensate(square, -1);
-  ASSERT_TRUE(out.bOk);
-  EXPECT_EQ(out.Lines, (TStringList{"    MOVEABS(-1,-1)", "    MOVE(12,0)", "    MOVE(0,12)",
-                                    "    MOVE(-12,0)", "    MOVE(0,-12)"}));
-  ExpectOffsetBy(square, in.Lines, 1);
-}
-
-TEST(Compensation, OpenPathsMoveTheirEndsSideways) {
-  TResult r = Compensate({"    MOVEABS(0,0)", "    MOVE(10,0)"}, 1);
-  ASSERT_TRUE(r.bOk);
-  EXPECT_EQ(r.Lines, (TStringList{"    MOVEABS(0,1)", "    MOVE(10,0)"}));
-  r = Compensate({"    MOVEABS(0,0)", "    MOVE(0,10)", "    MOVE(10,0)"}, 1);
-  ASSERT_TRUE(r.bOk);
-  EXPECT_EQ(r.Lines, (TStringList{"    MOVEABS(-1,0)", "    MOVE(0,11)", "    MOVE(11,0)"}));
-  // An open path ending in an arc ends on the offset circle beside its end.
-  r = Compensate({"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVECIRC(0,10,0,5,0)"}, 1);
-  ASSERT_TRUE(r.bOk);
-  EXPECT_EQ(r.Lines.back(), "    MOVECIRC(0,8,0,4,0)");
-}
-
-TEST(Compensation, ArcRadiiFollowTheSide) {
-  auto radius = [](const TStringList& lines) {
-    auto v = reference::Arguments(lines.back());
-    return std::hypot(v[2], v[3]);
+  struct TCase {
+    const char* strWhat;
+    TStringList In;
+    double f;
+    TStringList Out;
   };
-  const TStringList ccw{"    MOVEABS(0,0)", "    MOVECIRC(4,0,2,0,0)"};
-  EXPECT_FALSE(Compensate(ccw, 2).bOk);  // shrunk to nothing: nothing left to offset
-  TResult r = Compensate(ccw, 1);
-  ASSERT_TRUE(r.bOk);
-  EXPECT_DOUBLE_EQ(radius(r.Lines), 1);
-  r = Compensate({"    MOVEABS(0,0)", "    MOVECIRC(4,0,2,0,1)"}, 1);
-  ASSERT_TRUE(r.bOk);
-  EXPECT_DOUBLE_EQ(radius(r.Lines), 3);
+  // clang-format off
+  const TCase cases[] = {
+      {"a square shrinks to the left", square, 1,
+       {"    MOVEABS(1,1)", "    MOVE(8,0)", "    MOVE(0,8)", "    MOVE(-8,0)", "    MOVE(0,-8)"}},
+      {"and grows to the right", square, -1,
+       {"    MOVEABS(-1,-1)", "    MOVE(12,0)", "    MOVE(0,12)", "    MOVE(-12,0)", "    MOVE(0,-12)"}},
+      {"an open path moves its ends sideways", {"    MOVEABS(0,0)", "    MOVE(10,0)"}, 1,
+       {"    MOVEABS(0,1)", "    MOVE(10,0)"}},
+      {"an open corner", {"    MOVEABS(0,0)", "    MOVE(0,10)", "    MOVE(10,0)"}, 1,
+       {"    MOVEABS(-1,0)", "    MOVE(0,11)", "    MOVE(11,0)"}},
+      {"an open path ending in an arc ends on the offset circle beside its end",
+       {"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVECIRC(0,10,0,5,0)"}, 1,
+       {"    MOVEABS(0,1)", "    MOVE(10,0)", "    MOVECIRC(0,8,0,4,0)"}},
+      {"an anticlockwise arc's radius shrinks to the left", {"    MOVEABS(0,0)", "    MOVECIRC(4,0,2,0,0)"}, 1,
+       {"    MOVEABS(1,0)", "    MOVECIRC(2,0,1,0,0)"}},
+      {"a clockwise arc's grows", {"    MOVEABS(0,0)", "    MOVECIRC(4,0,2,0,1)"}, 1,
+       {"    MOVEABS(-1,0)", "    MOVECIRC(6,0,3,0,1)"}},
+      {"moves in one direction stay two moves", {"    MOVEABS(0,0)", "    MOVE(5,0)", "    MOVE(5,0)"}, 1,
+       {"    MOVEABS(0,1)", "    MOVE(5,0)", "    MOVE(5,0)"}},
+      {"lines that are no moves are kept",
+       {"' before", "    MOVEABS(0,0)", "    OP(1,ON)", "    MOVE(10,0)", "    SPEED=5", "    MOVE(0,10) ' up",
+        "    OP(1,OFF)"},
+       1,
+       {"' before", "    MOVEABS(0,1)", "    OP(1,ON)", "    MOVE(9,0)", "    SPEED=5", "    MOVE(0,9) ' up",
+        "    OP(1,OFF)"}},
+      {"a full circle", {"    MOVEABS(10,0)", "    MOVECIRC(0,0,-10,0,0)"}, 2,
+       {"    MOVEABS(8,0)", "    MOVECIRC(0,0,-8,0,0)"}},
+  };
+  // clang-format on
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.strWhat);
+    const TResult r = Compensate(c.In, c.f);
+    ASSERT_TRUE(r.bOk) << r.strFailure;
+    EXPECT_EQ(r.Lines, c.Out);
+  }
+  ExpectOffsetBy(square, Compensate(square, 1).Lines, 1);
+  // Shrunk to nothing, an arc has nothing left to offset.
+  EXPECT_FALSE(Compensate({"    MOVEABS(0,0)", "    MOVECIRC(4,0,2,0,0)"}, 2).bOk);
 }
 
 TEST(Compensation, RefusesWhatHasNoSoundOffset) {
-  // Moves in one direction, and a move running straight back along the one before it,
-  // have an offset: the first stay two moves, the second goes round the turning point.
-  TResult r = Compensate({"    MOVEABS(0,0)", "    MOVE(5,0)", "    MOVE(5,0)"}, 1);
-  ASSERT_TRUE(r.bOk) << r.strFailure;
-  EXPECT_EQ(r.Lines, (TStringList{"    MOVEABS(0,1)", "    MOVE(5,0)", "    MOVE(5,0)"}));
+  // A move running straight back along the one before it has an offset: it goes round the
+  // turning point.
   const TStringList back{"    MOVEABS(0,0)", "    MOVE(5,0)", "    MOVE(-3,0)"};
-  r = Compensate(back, 1);
+  TResult r = Compensate(back, 1);
   ASSERT_TRUE(r.bOk) << r.strFailure;
   ExpectOffsetBy(back, r.Lines, 1);
   // Two paths in one body are refused with the line that starts the second.
@@ -176,36 +200,24 @@ TEST(Compensation, RefusesWhatHasNoSoundOffset) {
   EXPECT_NE(r.strFailure.find("larger than the part"), std::string::npos) << r.strFailure;
 }
 
-TEST(Compensation, KeepsTheLinesThatAreNoMoves) {
-  TResult r = Compensate({"' before", "    MOVEABS(0,0)", "    OP(1,ON)", "    MOVE(10,0)", "    SPEED=5",
-                          "    MOVE(0,10) ' up", "    OP(1,OFF)"},
-                         1);
-  ASSERT_TRUE(r.bOk) << r.strFailure;
-  EXPECT_EQ(r.Lines, (TStringList{"' before", "    MOVEABS(0,1)", "    OP(1,ON)", "    MOVE(9,0)", "    SPEED=5",
-                                  "    MOVE(0,9) ' up", "    OP(1,OFF)"}));
-}
-
 TEST(Compensation, ShortElementThatTurnsBackIsRemoved) {
-  // A square with a small chamfer at one corner: offset inwards by more than the chamfer,
-  // the chamfer's offset runs backwards and the sides beside it meet instead.
-  const TStringList path{"    MOVEABS(0,0)", "    MOVE(9.5,0)", "    MOVE(0.5,0.5)", "    MOVE(0,9.5)",
-                         "    MOVE(-10,0)", "    MOVE(0,-10)"};
-  TResult r = Compensate(path, -1);  // outwards: every element stays
-  ASSERT_TRUE(r.bOk) << r.strFailure;
-  EXPECT_EQ(OnePath(r.Lines).size(), 5u);
-  ExpectOffsetBy(path, r.Lines, 1);
-  r = Compensate(path, 1);
-  ASSERT_TRUE(r.bOk) << r.strFailure;
-  EXPECT_EQ(r.Lines, (TStringList{"    MOVEABS(1,1)", "    MOVE(8,0)", "    MOVE(0,8)", "    MOVE(-8,0)",
-                                  "    MOVE(0,-8)"}));
-  ExpectOffsetBy(path, r.Lines, 1);
-  // The same with the chamfer where the path starts and ends.
+  // A square with a small chamfer at one corner, the path starting at the corner or at the
+  // chamfer: offset inwards by more than the chamfer, the chamfer's offset runs backwards
+  // and the sides beside it meet instead; outwards every element stays.
+  const TStringList path{"    MOVEABS(0,0)", "    MOVE(9.5,0)", "    MOVE(0.5,0.5)",
+                         "    MOVE(0,9.5)",  "    MOVE(-10,0)", "    MOVE(0,-10)"};
   const TStringList rotated{"    MOVEABS(9.5,0)", "    MOVE(0.5,0.5)", "    MOVE(0,9.5)", "    MOVE(-10,0)",
                             "    MOVE(0,-10)", "    MOVE(9.5,0)"};
-  r = Compensate(rotated, 1);
-  ASSERT_TRUE(r.bOk) << r.strFailure;
-  EXPECT_EQ(OnePath(r.Lines).size(), 4u);
-  ExpectOffsetBy(rotated, r.Lines, 1);
+  for (const auto& [pPath, f, nElements] :
+       {std::tuple{&path, -1.0, 5u}, std::tuple{&path, 1.0, 4u}, std::tuple{&rotated, 1.0, 4u}}) {
+    const TResult r = Compensate(*pPath, f);
+    ASSERT_TRUE(r.bOk) << (*pPath)[0] << " by " << f << ": " << r.strFailure;
+    EXPECT_EQ(OnePath(r.Lines).size(), nElements) << (*pPath)[0] << " by " << f;
+    ExpectOffsetBy(*pPath, r.Lines, f);
+  }
+  EXPECT_EQ(Compensate(path, 1).Lines,
+            (TStringList{"    MOVEABS(1,1)", "    MOVE(8,0)", "    MOVE(0,8)", "    MOVE(-8,0)",
+                         "    MOVE(0,-8)"}));
 }
 
 // A 12 x 10 rectangle with a half-circle bite of radius 3 in its top side: offset
@@ -349,18 +361,13 @@ double LibraryOffsetArea(std::vector<TfPoint> v, double fLeft, ClipperLib::JoinT
   double a = 0;
   for (size_t i = 0; i < v.size(); ++i) a += v[i].fX * v[(i + 1) % v.size()].fY - v[(i + 1) % v.size()].fX * v[i].fY;
   if (a < 0) std::reverse(v.begin(), v.end());  // anticlockwise, so that left is inside
-  constexpr double k = 1e6;
-  ClipperLib::Path path;
-  for (const TfPoint& p : v)
-    path.emplace_back(static_cast<ClipperLib::cInt>(std::llround(p.fX * k)),
-                      static_cast<ClipperLib::cInt>(std::llround(p.fY * k)));
-  ClipperLib::ClipperOffset co(1000.0, 0.0001 * k);
-  co.AddPath(path, evJoin, ClipperLib::etClosedPolygon);
+  ClipperLib::ClipperOffset co(1000.0, 0.0001 * c_fPerUnit);
+  co.AddPath(LibraryPath(v), evJoin, ClipperLib::etClosedPolygon);
   ClipperLib::Paths out;
-  co.Execute(out, (a < 0 ? fLeft : -fLeft) * k);
+  co.Execute(out, (a < 0 ? fLeft : -fLeft) * c_fPerUnit);
   nLoops = out.size();
   double area = 0;
-  for (const auto& o : out) area += std::fabs(ClipperLib::Area(o)) / (k * k);
+  for (const auto& o : out) area += std::fabs(ClipperLib::Area(o)) / (c_fPerUnit * c_fPerUnit);
   return area;
 }
 
@@ -510,21 +517,19 @@ TEST(Compensation, SpikesAndNotchesNarrowerThanTheTool) {
 }
 
 TEST(Compensation, FullCircleAndSlot) {
+  // A circle grown, and a slot (two straight sides joined tangentially by half circles)
+  // both ways round: each offset keeps its distance and has the length it must.
   const TStringList circle{"    MOVEABS(10,0)", "    MOVECIRC(0,0,-10,0,0)"};
-  TResult r = Compensate(circle, 2);
-  ASSERT_TRUE(r.bOk);
-  EXPECT_EQ(r.Lines, (TStringList{"    MOVEABS(8,0)", "    MOVECIRC(0,0,-8,0,0)"}));
-  r = Compensate(circle, -2);
-  ASSERT_TRUE(r.bOk);
-  ExpectOffsetBy(circle, r.Lines, 2);
-  // A slot: two straight sides joined tangentially by half circles, both ways round.
   const TStringList slot{"    MOVEABS(0,0)", "    MOVE(20,0)", "    MOVECIRC(0,10,0,5,0)", "    MOVE(-20,0)",
                          "    MOVECIRC(0,-10,0,-5,0)"};
-  for (double f : {1.0, -1.0, 4.5, -3.0}) {
-    r = Compensate(slot, f);
-    ASSERT_TRUE(r.bOk) << f << ": " << r.strFailure;
-    ExpectOffsetBy(slot, r.Lines, f);
-    EXPECT_NEAR(reference::Length(OnePath(r.Lines)), 40 + 2 * pi * (5 - f), 1e-6);
+  for (const auto& [pPath, fStraight, fRadius, f] :
+       {std::tuple{&circle, 0.0, 10.0, -2.0}, std::tuple{&slot, 40.0, 5.0, 1.0},
+        std::tuple{&slot, 40.0, 5.0, -1.0}, std::tuple{&slot, 40.0, 5.0, 4.5},
+        std::tuple{&slot, 40.0, 5.0, -3.0}}) {
+    const TResult r = Compensate(*pPath, f);
+    ASSERT_TRUE(r.bOk) << (*pPath)[0] << " by " << f << ": " << r.strFailure;
+    ExpectOffsetBy(*pPath, r.Lines, f);
+    EXPECT_NEAR(reference::Length(OnePath(r.Lines)), fStraight + 2 * pi * (fRadius - f), 1e-6) << f;
   }
 }
 
@@ -598,12 +603,7 @@ TEST(Compensation, ArcsMeetWhereTheirOffsetsCross) {
 
 #ifdef VELTRANE_POLYCLIPPING
 TEST(Compensation, MatchesTheLibraryOnPolygons) {
-  const std::vector<TfPoint> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-  std::vector<TfPoint> star;
-  for (int i = 0; i < 10; ++i) {
-    const double a = pi / 2 + i * pi / 5, r = i % 2 ? 4 : 10;
-    star.push_back(TfPoint{r * std::cos(a), r * std::sin(a), 0});
-  }
+  const std::vector<TfPoint> square{{0, 0}, {10, 0}, {10, 10}, {0, 10}}, star = Star();
   std::mt19937 rng(7);
   std::vector<std::vector<TfPoint>> shapes{square, star};
   for (int k = 0; k < 20; ++k) {  // convex polygons with corners at random angles
@@ -708,32 +708,45 @@ TStringList Apply(TStringList Lines, const std::function<void(TTransformer&)>& o
 
 double Deg(double d) { return d * pi / 180; }
 
-TEST(Fillet, RightAngleCorner) {
+// Fillets whose result is known line for line.
+TEST(Fillet, KnownResults) {
   const TStringList corner{"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,10)"};
-  EXPECT_EQ(Apply(corner, [](TTransformer& t) { t.FilletCorners(Deg(100), 2); }),
-            (TStringList{"    MOVEABS(0,0)", "    MOVE(8,0)", "    MOVECIRC(2,2,0,2,0)", "    MOVE(0,8)"}));
-  EXPECT_EQ(Apply(corner, [](TTransformer& t) { t.FilletCorners(Deg(80), 2); }), corner);
-  EXPECT_EQ(Apply(corner, [](TTransformer& t) { t.FilletCorners(Deg(100), 0); }), corner);
-  // Right turn: clockwise with the centre on the right.
-  EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,-10)"},
-                [](TTransformer& t) { t.FilletCorners(Deg(100), 2); })[2],
-            "    MOVECIRC(2,-2,0,-2,1)");
-  // Moves of 2 and a radius of 2 at a right angle: the tangent length is the moves' length
-  // (computed as 2.0000000000000004); no zero-length move is written.
-  EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(2,0)", "    MOVE(0,2)"}, [](TTransformer& t) { t.FilletCorners(Deg(100), 2); }),
-            (TStringList{"    MOVEABS(0,0)", "    MOVECIRC(2,2,0,2,0)"}));
+  struct TCase {
+    const char* strWhat;
+    TStringList In;
+    double fMaxDegrees, fRadius;
+    TStringList Out;
+  };
+  // clang-format off
+  const TCase cases[] = {
+      {"a left turn: anticlockwise", corner, 100, 2,
+       {"    MOVEABS(0,0)", "    MOVE(8,0)", "    MOVECIRC(2,2,0,2,0)", "    MOVE(0,8)"}},
+      {"a turn beyond the angle stays", corner, 80, 2, corner},
+      {"radius 0 makes no arc", corner, 100, 0, corner},
+      {"a right turn: clockwise with the centre on the right", {"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,-10)"},
+       100, 2, {"    MOVEABS(0,0)", "    MOVE(8,0)", "    MOVECIRC(2,-2,0,-2,1)", "    MOVE(0,-8)"}},
+      // The tangent length is the moves' length (computed as 2.0000000000000004).
+      {"moves as long as the tangents leave no move of no length", {"    MOVEABS(0,0)", "    MOVE(2,0)", "    MOVE(0,2)"},
+       100, 2, {"    MOVEABS(0,0)", "    MOVECIRC(2,2,0,2,0)"}},
+      {"a radius too large for the moves leaves the corner sharp", {"    MOVEABS(0,0)", "    MOVE(1,0)", "    MOVE(0,1)"},
+       100, 5, {"    MOVEABS(0,0)", "    MOVE(1,0)", "    MOVE(0,1)"}},
+      {"a straight move before an arc keeps its carried start; the arc is unchanged",
+       {"    MOVEABS(0,0)", "    MOVE(0,10)", "    MOVE(10,0)", "    MOVECIRC(0,4,0,2,0)"}, 100, 1,
+       {"    MOVEABS(0,0)", "    MOVE(0,9)", "    MOVECIRC(1,1,1,0,1)", "    MOVE(9,0)", "    MOVECIRC(0,4,0,2,0)"}},
+  };
+  // clang-format on
+  for (const TCase& c : cases)
+    EXPECT_EQ(Apply(c.In, [&](TTransformer& t) { t.FilletCorners(Deg(c.fMaxDegrees), c.fRadius); }),
+              c.Out)
+        << c.strWhat;
 }
 
 TEST(Fillet, ArcsAreTangentAndMovesNeverRunBackwards) {
   // A star's spikes and a zigzag of three moves: every fillet arc leaves the move before
   // it and joins the move after it tangentially, with the radius asked for.
-  std::vector<TfPoint> star;
-  for (int i = 0; i < 10; ++i) {
-    const double a = pi / 2 + i * pi / 5, r = i % 2 ? 4 : 10;
-    star.push_back(TfPoint{r * std::cos(a), r * std::sin(a), 0});
-  }
-  for (const TStringList& path : {Polygon(star), TStringList{"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(-5,6)",
-                                                             "    MOVE(10,3)"}}) {
+  for (const TStringList& path :
+       {Polygon(Star()),
+        TStringList{"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(-5,6)", "    MOVE(10,3)"}}) {
     const TStringList out = Apply(path, [](TTransformer& t) { t.FilletCorners(Deg(179), 0.5); });
     auto e = OnePath(out);
     int nArcs = 0;
@@ -752,14 +765,6 @@ TEST(Fillet, ArcsAreTangentAndMovesNeverRunBackwards) {
       }
     }
   }
-  // A radius too large for the moves leaves the corner sharp.
-  const TStringList small{"    MOVEABS(0,0)", "    MOVE(1,0)", "    MOVE(0,1)"};
-  EXPECT_EQ(Apply(small, [](TTransformer& t) { t.FilletCorners(Deg(100), 5); }), small);
-  // A straight move before an arc keeps its carried start; the arc is unchanged.
-  EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(0,10)", "    MOVE(10,0)", "    MOVECIRC(0,4,0,2,0)"},
-                [](TTransformer& t) { t.FilletCorners(Deg(100), 1); }),
-            (TStringList{"    MOVEABS(0,0)", "    MOVE(0,9)", "    MOVECIRC(1,1,1,0,1)", "    MOVE(9,0)",
-                         "    MOVECIRC(0,4,0,2,0)"}));
 }
 
 // ---------------------------------------------------------------- lead in/out
@@ -884,13 +889,7 @@ TEST(ChangeStart, ArcsAndCirclesSplitOnTheirCircle) {
   for (const TfPoint& p : reference::Samples(after)) EXPECT_LT(reference::Distance(p, before), 1e-9);
 }
 
-}  // namespace
-}  // namespace veltrane
-
 // ---------------------------------------------------------------- the commands
-
-namespace veltrane {
-namespace {
 
 // The plain way to run a tool on every sequence: one sequence after the other through
 // the single-sequence command on the whole program.

@@ -81,6 +81,7 @@ TEST_F(Settings, RoundTripsOfEveryType) {
     r.SetProgramStartText("line one\r\nline two\r\n\ttab \x01 bell é");
     r.SetLayerEachText(0, "layer zero");
     r.SetLayerEachText(5, "layer five");
+    r.SetLookAheadMoveCirc(true);
   }
   TVLTRegistry r = Registry();  // a fresh instance reads what the first one wrote
   EXPECT_EQ(r.LoaderExeFile(), "C:\\Program Files\\Loader \"x\"\\load.exe");
@@ -96,18 +97,13 @@ TEST_F(Settings, RoundTripsOfEveryType) {
   EXPECT_EQ(r.LayerEachText(0), "layer zero");
   EXPECT_EQ(r.LayerEachText(5), "layer five");
   EXPECT_EQ(r.LayerEachText(1), "");
+  EXPECT_TRUE(r.LookAheadMoveCirc());
+  EXPECT_FALSE(r.LookAheadMove());  // the look-ahead flags are independent
+  EXPECT_FALSE(r.LookAheadStartSequence());
   r.DeleteLayerEachText(5);
   EXPECT_EQ(r.LayerEachText(5), "");
   r.SetLoadWhileRunning(false);
   EXPECT_FALSE(r.LoadWhileRunning());
-}
-
-TEST_F(Settings, LookAheadFlagsAreIndependent) {
-  Registry().SetLookAheadMoveCirc(true);
-  TVLTRegistry r = Registry();
-  EXPECT_TRUE(r.LookAheadMoveCirc());
-  EXPECT_FALSE(r.LookAheadMove());
-  EXPECT_FALSE(r.LookAheadStartSequence());
 }
 
 TEST_F(Settings, WrongTypesReadAsAbsent) {

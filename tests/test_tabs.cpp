@@ -86,20 +86,6 @@ TTabbed ReadTabbed(const TStringList& Result, const std::vector<TElement>& Loop)
   return t;
 }
 
-TEST(PlaceTabs, RectangleGetsOneTabInTheMiddleOfEachSide) {
-  TTabLoop loop;
-  loop.fLength = 300;
-  loop.Corners = {0, 100, 150, 250};
-  TTabRequest r;
-  r.nCount = 4;
-  r.fLength = 5;
-  std::string why;
-  const auto starts = PlaceTabs(loop, r, why);
-  ASSERT_EQ(starts.size(), 4u) << why;
-  const double want[] = {47.5, 122.5, 197.5, 272.5};
-  for (size_t i = 0; i < 4; ++i) EXPECT_NEAR(starts[i], want[i], 1e-6);
-}
-
 TEST(PlaceTabs, CountsSpacingAndRefusals) {
   struct TCase {
     double fLength, fSpacing;
@@ -110,23 +96,26 @@ TEST(PlaceTabs, CountsSpacingAndRefusals) {
     std::vector<double> Corners;
     size_t nWanted;  // 0: refused
     const char* strWhy;
+    std::vector<double> Starts;  // where given
   };
   const TCase cases[] = {
-      {300, 70, 0, 5, true, false, {}, {}, 4, ""},         // 300 / 70 rounds to 4
-      {300, 100, 0, 5, true, false, {}, {}, 3, ""},
-      {300, 1000, 0, 5, true, false, {}, {}, 1, ""},       // at least one
-      {300, 0.001, 0, 5, true, false, {}, {}, 0, "more than"},
-      {300, 0, 10, 30, true, false, {}, {}, 0, "do not fit"},
-      {300, 0, 9, 30, true, false, {}, {}, 9, ""},
-      {100, 0, 2, 5, false, false, {{0, 100}}, {}, 0, "off the arcs"},
-      {100, 0, 2, 5, false, false, {{0, 40}, {50, 90}}, {}, 2, ""},
-      {100, 0, 2, 5, false, false, {{0, 46}, {50, 96}}, {}, 0, "no room"},
-      {100, 0, 1, 5, false, false, {{0, 46}, {50, 96}}, {}, 0, "no room"},
-      {100, 0, 1, 5, false, false, {{0, 40}, {60, 100}}, {}, 1, ""},
-      {100, 0, 1, 5, true, true, {}, {}, 1, ""},
+      // A rectangle gets one tab in the middle of each side.
+      {300, 0, 4, 5, true, false, {}, {0, 100, 150, 250}, 4, "", {47.5, 122.5, 197.5, 272.5}},
+      {300, 70, 0, 5, true, false, {}, {}, 4, "", {}},  // 300 / 70 rounds to 4
+      {300, 100, 0, 5, true, false, {}, {}, 3, "", {}},
+      {300, 1000, 0, 5, true, false, {}, {}, 1, "", {}},  // at least one
+      {300, 0.001, 0, 5, true, false, {}, {}, 0, "more than", {}},
+      {300, 0, 10, 30, true, false, {}, {}, 0, "do not fit", {}},
+      {300, 0, 9, 30, true, false, {}, {}, 9, "", {}},
+      {100, 0, 2, 5, false, false, {{0, 100}}, {}, 0, "off the arcs", {}},
+      {100, 0, 2, 5, false, false, {{0, 40}, {50, 90}}, {}, 2, "", {}},
+      {100, 0, 2, 5, false, false, {{0, 46}, {50, 96}}, {}, 0, "no room", {}},
+      {100, 0, 1, 5, false, false, {{0, 46}, {50, 96}}, {}, 0, "no room", {}},
+      {100, 0, 1, 5, false, false, {{0, 40}, {60, 100}}, {}, 1, "", {}},
+      {100, 0, 1, 5, true, true, {}, {}, 1, "", {}},
       // No room away from the corners: a lead's start is still kept free.
-      {20, 0, 1, 5, true, true, {}, {5, 10, 15}, 1, ""},
-      {20, 0, 2, 2, false, true, {{2, 8}, {12, 18}}, {}, 0, "no room"},
+      {20, 0, 1, 5, true, true, {}, {5, 10, 15}, 1, "", {}},
+      {20, 0, 2, 2, false, true, {{2, 8}, {12, 18}}, {}, 0, "no room", {}},
   };
   for (const TCase& c : cases) {
     TTabLoop loop;
@@ -144,6 +133,8 @@ TEST(PlaceTabs, CountsSpacingAndRefusals) {
     SCOPED_TRACE(std::to_string(c.fLength) + " spacing " + std::to_string(c.fSpacing) + " count " +
                  std::to_string(c.nCount));
     EXPECT_EQ(starts.size(), c.nWanted) << why;
+    for (size_t i = 0; i < c.Starts.size() && i < starts.size(); ++i)
+      EXPECT_NEAR(starts[i], c.Starts[i], 1e-6);
     if (c.nWanted == 0) {
       EXPECT_NE(why.find(c.strWhy), std::string::npos) << why;
     }

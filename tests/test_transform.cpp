@@ -37,40 +37,46 @@ std::vector<double> Numbers(const std::string& s) {
   return v;
 }
 
-TEST(Transformer, ReverseTurnsAPathRoundAndKeepsLinesThatAreNoMoves) {
-  EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,5)"},
-                [](TTransformer& t) { t.Reverse(); }),
-            (TStringList{"    MOVEABS(10,5)", "    MOVE(0,-5)", "    MOVE(-10,0)"}));
-  EXPECT_EQ(Apply({"    MOVEABS(0,0)", "    MOVECIRC(10,0,5,0,1)"}, [](TTransformer& t) { t.Reverse(); }),
-            (TStringList{"    MOVEABS(10,0)", "    MOVECIRC(-10,0,-5,0,0)"}));
-  // A comment before the start move ends up at the end; look-ahead forms for made moves.
-  TStringList out = Apply({"' note", "    MOVEABS(1,1)", "    MOVESP(2,0)"}, [](TTransformer& t) {
-    t.b_MAsp = true;
-    t.Reverse();
-  });
-  EXPECT_EQ(out, (TStringList{"    MOVEABSSP(3,1)", "    MOVESP(-2,0)", "' note"}));
-  // A list without moves is left alone.
-  EXPECT_EQ(Apply({"' only words"}, [](TTransformer& t) { t.Reverse(); }), TStringList{"' only words"});
-}
-
-TEST(Transformer, ShiftMovesAbsoluteMovesOnly) {
-  TStringList seq{"    MOVEABS(10,20)", "    MOVE(5,0)", "    MOVEABS(30,40)"};
-  EXPECT_EQ(Apply(seq, [](TTransformer& t) { t.Shift(false, 100, 50); }),
-            (TStringList{"    MOVEABS(100,50)", "    MOVE(5,0)", "    MOVEABS(120,70)"}));
-  EXPECT_EQ(Apply(seq, [](TTransformer& t) { t.Shift(true, 100, 50); }),
-            (TStringList{"    MOVEABS(110,70)", "    MOVE(5,0)", "    MOVEABS(130,90)"}));
-}
-
-TEST(Transformer, ScaleRotateMirror) {
-  EXPECT_EQ(Apply({"    MOVEABS(1,2)", "    MOVECIRC(2,0,1,0,0)"}, [](TTransformer& t) { t.Scale(-1); }),
-            (TStringList{"    MOVEABS(-1,-2)", "    MOVECIRC(-2,0,-1,0,0)"}));
-  EXPECT_EQ(Apply({"    MOVEABS(7,3)", "    MOVE(10,0)"},
-                [](TTransformer& t) { t.Rotate(std::numbers::pi / 2); })[1],
-            "    MOVE(0,10)");
-  EXPECT_EQ(Apply({"    MOVEABS(3,4)", "    MOVECIRC(2,0,1,0,1)", "    MOVECIRC(2,0,1,0,0)"},
-                [](TTransformer& t) { t.Mirror(eYAxis); }),
-            (TStringList{"    MOVEABS(-3,4)", "    MOVECIRC(-2,0,-1,0,0)", "    MOVECIRC(-2,0,-1,0,1)"}));
-  EXPECT_EQ(Apply({"    MOVEABS(3,4)"}, [](TTransformer& t) { t.Mirror(eXAxis); })[0], "    MOVEABS(3,-4)");
+// The operations on lists whose result is known line for line.
+TEST(Transformer, KnownResults) {
+  using TOp = std::function<void(TTransformer&)>;
+  const TOp reverse = [](TTransformer& t) { t.Reverse(); };
+  const TStringList seq{"    MOVEABS(10,20)", "    MOVE(5,0)", "    MOVEABS(30,40)"};
+  struct TCase {
+    const char* strWhat;
+    TStringList In;
+    TOp Op;
+    TStringList Out;
+  };
+  // clang-format off
+  const TCase cases[] = {
+      {"reverse turns a path round", {"    MOVEABS(0,0)", "    MOVE(10,0)", "    MOVE(0,5)"}, reverse,
+       {"    MOVEABS(10,5)", "    MOVE(0,-5)", "    MOVE(-10,0)"}},
+      {"reverse turns an arc round", {"    MOVEABS(0,0)", "    MOVECIRC(10,0,5,0,1)"}, reverse,
+       {"    MOVEABS(10,0)", "    MOVECIRC(-10,0,-5,0,0)"}},
+      {"a comment before the start move ends up at the end; look-ahead forms for made moves",
+       {"' note", "    MOVEABS(1,1)", "    MOVESP(2,0)"}, [](TTransformer& t) { t.b_MAsp = true; t.Reverse(); },
+       {"    MOVEABSSP(3,1)", "    MOVESP(-2,0)", "' note"}},
+      {"a list without moves is left alone", {"' only words"}, reverse, {"' only words"}},
+      {"shift to a point moves absolute moves only", seq, [](TTransformer& t) { t.Shift(false, 100, 50); },
+       {"    MOVEABS(100,50)", "    MOVE(5,0)", "    MOVEABS(120,70)"}},
+      {"shift by a distance", seq, [](TTransformer& t) { t.Shift(true, 100, 50); },
+       {"    MOVEABS(110,70)", "    MOVE(5,0)", "    MOVEABS(130,90)"}},
+      {"scale by -1", {"    MOVEABS(1,2)", "    MOVECIRC(2,0,1,0,0)"}, [](TTransformer& t) { t.Scale(-1); },
+       {"    MOVEABS(-1,-2)", "    MOVECIRC(-2,0,-1,0,0)"}},
+      {"rotate a quarter turn about the centre", {"    MOVEABS(7,3)", "    MOVE(10,0)"},
+       [](TTransformer& t) { t.Rotate(std::numbers::pi / 2); }, {"    MOVEABS(12,-2)", "    MOVE(0,10)"}},
+      {"mirror in the Y axis turns arcs round", {"    MOVEABS(3,4)", "    MOVECIRC(2,0,1,0,1)", "    MOVECIRC(2,0,1,0,0)"},
+       [](TTransformer& t) { t.Mirror(eYAxis); },
+       {"    MOVEABS(-3,4)", "    MOVECIRC(-2,0,-1,0,0)", "    MOVECIRC(-2,0,-1,0,1)"}},
+      {"mirror in the X axis", {"    MOVEABS(3,4)"}, [](TTransformer& t) { t.Mirror(eXAxis); }, {"    MOVEABS(3,-4)"}},
+      {"offset terms and trailing comments survive", {"    MOVEABS(offset_x+1,offset_y+2) ' start", "    MOVE(1,0)"},
+       [](TTransformer& t) { t.Shift(true, 1, 1); }, {"    MOVEABS(offset_x+2,offset_y+3) ' start", "    MOVE(1,0)"}},
+      {"offset terms added when asked", {"    MOVEABS(1,2)"}, [](TTransformer& t) { t.b_AddParToMA = true; t.Shift(true, 0, 0); },
+       {"    MOVEABS(offset_x+1,offset_y+2)"}},
+  };
+  // clang-format on
+  for (const TCase& c : cases) EXPECT_EQ(Apply(c.In, c.Op), c.Out) << c.strWhat;
 }
 
 // The rotation as first written: each point turned about the centre by its polar angle.
@@ -124,17 +130,6 @@ TEST(Transformer, CentreAndClosedTest) {
   EXPECT_NEAR(t.m_Center.fX, (10 + 10 + 0 + 0) / 5.0, 1e-9);  // the start counts too
 }
 
-TEST(Transformer, OffsetTermsAndTrailingCommentsSurvive) {
-  TStringList out = Apply({"    MOVEABS(offset_x+1,offset_y+2) ' start", "    MOVE(1,0)"},
-                        [](TTransformer& t) { t.Shift(true, 1, 1); });
-  EXPECT_EQ(out, (TStringList{"    MOVEABS(offset_x+2,offset_y+3) ' start", "    MOVE(1,0)"}));
-  out = Apply({"    MOVEABS(1,2)"}, [](TTransformer& t) {
-    t.b_AddParToMA = true;
-    t.Shift(true, 0, 0);
-  });
-  EXPECT_EQ(out[0], "    MOVEABS(offset_x+1,offset_y+2)");
-}
-
 TEST(Transformer, RealOperationsRefuseWhatTheyCannotModel) {
   for (const char* bad : {"    MOVE(1,2,3)", "    MHELICAL(1,2,3,4,5,6)", "    MOVE(a,2)",
                           "    MOVE(1,2) : MOVE(3,4)", "    MOVECIRC(1,1,0,1)", "    MOVE(1,2",
@@ -154,14 +149,6 @@ TEST(Transformer, RealOperationsRefuseWhatTheyCannotModel) {
     t.RewriteCanonical();
     EXPECT_EQ(lines, (TStringList{"    MOVEABS(0,0)", bad}));
   }
-}
-
-TEST(Transformer, ResultsTooLargeToWriteAreRefused) {
-  TStringList lines{"    MOVEABS(0,0)", "    MOVE(1e305,0)"};
-  TTransformer t;
-  t.SetProgram(&lines);
-  EXPECT_THROW(t.Scale(1e6), ETransformError);
-  EXPECT_EQ(lines[1], "    MOVE(1e305,0)");
 }
 
 TEST(Transformer, CanonicalRewriteKeepsEveryNumber) {

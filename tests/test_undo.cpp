@@ -46,6 +46,16 @@ void Key(TEditUndo& u, TTextModel& t, int vk) {
   if (vk == 13) t.ReplaceSelection("\r\n");
 }
 
+// The combined history over a program's snapshots and the editor's keyboard records.
+class UndoHistory : public ::testing::Test {
+ protected:
+  TStringList program;
+  TTextModel t;
+  TEditUndo memo;
+  TStringSnapshotList snaps{&program};
+  TUndoList history{&memo, &t, &snaps};
+};
+
 }  // namespace
 
 TEST(EditUndo, TypedWordIsOneRecord) {
@@ -144,12 +154,8 @@ TEST(EditUndo, TypingOverASelectionAndTheLimit) {
   EXPECT_EQ(many.RecordsMade(), 100u);
 }
 
-TEST(UndoHistory, SnapshotsEditsAndTheirOrder) {
-  TStringList program = {"MOVE(1,0)"};
-  TTextModel t;
-  TEditUndo memo;
-  TStringSnapshotList snaps(&program);
-  TUndoList history(&memo, &t, &snaps);
+TEST_F(UndoHistory, SnapshotsEditsAndTheirOrder) {
+  program = {"MOVE(1,0)"};
   EXPECT_FALSE(history.Undo());  // empty: nothing happens
   for (int i = 0; i < 7; ++i) {
     history.AddTransformation();
@@ -175,12 +181,7 @@ TEST(UndoHistory, SnapshotsEditsAndTheirOrder) {
   EXPECT_EQ(program.size(), 2u);
 }
 
-TEST(UndoHistory, EditsBeyondTheEditorsLimitStillCount) {
-  TStringList program;
-  TTextModel t;
-  TEditUndo memo;
-  TStringSnapshotList snaps(&program);
-  TUndoList history(&memo, &t, &snaps);
+TEST_F(UndoHistory, EditsBeyondTheEditorsLimitStillCount) {
   for (int i = 0; i < 70; ++i) {
     Type(memo, t, "a");
     memo.KeyDown(37, false, false, t);
@@ -193,12 +194,8 @@ TEST(UndoHistory, EditsBeyondTheEditorsLimitStillCount) {
 
 // Redo makes again, in order, what Undo took back, edits and transformations alike, and
 // brings the text back to what it was before the undos.
-TEST(UndoHistory, RedoMakesAgainWhatUndoTookBack) {
-  TStringList program{"MOVE(1,0)"};
-  TTextModel t;
-  TEditUndo memo;
-  TStringSnapshotList snaps(&program);
-  TUndoList history(&memo, &t, &snaps);
+TEST_F(UndoHistory, RedoMakesAgainWhatUndoTookBack) {
+  program = {"MOVE(1,0)"};
   EXPECT_FALSE(history.Redo());  // nothing undone: nothing happens
   Type(memo, t, "abc");
   history.TestAddEdit();
@@ -231,12 +228,7 @@ TEST(UndoHistory, RedoMakesAgainWhatUndoTookBack) {
 
 // A new change, typed or a command, ends what could be redone; typing after a redo starts
 // a record of its own.
-TEST(UndoHistory, ANewChangeEndsRedo) {
-  TStringList program;
-  TTextModel t;
-  TEditUndo memo;
-  TStringSnapshotList snaps(&program);
-  TUndoList history(&memo, &t, &snaps);
+TEST_F(UndoHistory, ANewChangeEndsRedo) {
   Type(memo, t, "ab");
   history.TestAddEdit();
   history.Undo();
@@ -266,7 +258,7 @@ TEST(UndoHistory, ANewChangeEndsRedo) {
   EXPECT_FALSE(history.CanRedo());
 }
 
-TEST(UndoHistory, TextFingerprintTellsTextsApart) {
+TEST_F(UndoHistory, TextFingerprintTellsTextsApart) {
   EXPECT_EQ(TextFingerprint({"a", "b"}), TextFingerprint({"a", "b"}));
   EXPECT_NE(TextFingerprint({"a", "b"}), TextFingerprint({"ab"}));
   EXPECT_NE(TextFingerprint({"a", ""}), TextFingerprint({"a"}));

@@ -88,15 +88,12 @@ TEST(Parameters, ExponentSignIsNotAnOffsetTerm) {
 }
 
 TEST(Labels, ScanRules) {
-  EXPECT_TRUE(IsProgramLabel("cadseq12:"));
-  EXPECT_TRUE(IsProgramLabel("cadseq12: MOVE(1,2)"));
-  EXPECT_TRUE(IsProgramLabel(":"));
-  EXPECT_TRUE(IsProgramLabel("  app_seq9:  "));
-  EXPECT_FALSE(IsProgramLabel("GOTO x:"));
-  EXPECT_FALSE(IsProgramLabel("'$StartSeq(1)"));
-  EXPECT_FALSE(IsProgramLabel("cadseq3 :"));
-  EXPECT_FALSE(IsProgramLabel("cadseq3"));
-  EXPECT_FALSE(IsProgramLabel(""));
+  const std::pair<const char*, bool> lines[] = {{"cadseq12:", true},  {"cadseq12: MOVE(1,2)", true},
+                                                {":", true},          {"  app_seq9:  ", true},
+                                                {"GOTO x:", false},   {"'$StartSeq(1)", false},
+                                                {"cadseq3 :", false}, {"cadseq3", false},
+                                                {"", false}};
+  for (const auto& [strLine, bLabel] : lines) EXPECT_EQ(IsProgramLabel(strLine), bLabel) << strLine;
   EXPECT_TRUE(IsComment("  :x"));
   EXPECT_FALSE(IsComment("x:"));
   EXPECT_EQ(CommandTypeFromString(":x"), eCmd_Label);  // the label test comes first
