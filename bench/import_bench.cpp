@@ -330,6 +330,7 @@ int RawScan(const std::string& strPath) {
 
 // The whole import as the command-line tool runs it: the program goes to a file.
 int WholeImport(const std::string& strPath) {
+  KeepFreedMemory();
   TFixedImportAnswers answers(strPath);
   TDXFIn in(&answers, nullptr);
   in.SetMatching(true, 0.01);
