@@ -23,6 +23,11 @@ double SegmentDistance(const TfPoint& p, const TfPoint& a, const TfPoint& b) {
   return offsetcheck::Distance(p, offsetcheck::LinePiece(a, b));
 }
 
+// Polylines are left as they are.
+bool MayBeCovered(EDXFEntityType t) {
+  return t == eDXFET_Line || t == eDXFET_Arc || t == eDXFET_Circle || t == eDXFET_Point;
+}
+
 bool IsArcLike(const TDXFEntity& r) {
   return r.EntityType == eDXFET_Arc || r.EntityType == eDXFET_Circle;
 }
@@ -97,8 +102,7 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   double fSize = 0.0;
   TfPoint all0{0, 0, 0}, all1{0, 0, 0};
   for (size_t i = 0; i < L.size(); ++i) {
-    const EDXFEntityType t = L[i].EntityType;
-    if (t != eDXFET_Line && t != eDXFET_Arc && t != eDXFET_Circle && t != eDXFET_Point) continue;
+    if (!MayBeCovered(L[i].EntityType)) continue;
     TfPoint lo, hi;
     Box(L[i], lo, hi);
     if (byLength.empty()) all0 = lo, all1 = hi;
@@ -153,7 +157,7 @@ size_t RemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   for (size_t i = 0; i < L.size(); ++i) {
     const TDXFEntity& r = L[i];
     const EDXFEntityType t = r.EntityType;
-    if (t != eDXFET_Line && t != eDXFET_Arc && t != eDXFET_Circle && t != eDXFET_Point) continue;
+    if (!MayBeCovered(t)) continue;
     const uint64_t c = t == eDXFET_Point ? 0 : t == eDXFET_Line ? 1 : 2;
     TfPoint lo, hi;
     Box(r, lo, hi);
