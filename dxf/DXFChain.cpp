@@ -119,6 +119,40 @@ struct TExtent {
   bool bFinite = true;
 };
 
+// key ascending, val carried along; stable, so equal keys keep their order.
+void RadixSort(std::vector<uint64_t>& key, std::vector<uint32_t>& val) {
+  const size_t n = key.size();
+  uint64_t nAll = 0;
+  for (uint64_t k : key) nAll |= k;
+  const int nBits = std::bit_width(nAll);
+  if (nBits == 0) return;
+  std::vector<uint64_t> key2;
+  std::vector<uint32_t> val2;
+  AssignLarge(key2, n, uint64_t{0});
+  AssignLarge(val2, n, 0u);
+  constexpr int c_nDigit = 11;
+  constexpr size_t c_nBuckets = size_t{1} << c_nDigit;
+  std::vector<uint32_t> count(c_nBuckets);
+  for (int shift = 0; shift < nBits; shift += c_nDigit) {
+    std::fill(count.begin(), count.end(), 0u);
+    for (uint64_t k : key) ++count[(k >> shift) & (c_nBuckets - 1)];
+    if (count[(key[0] >> shift) & (c_nBuckets - 1)] == n) continue;  // one digit throughout
+    uint32_t nAt = 0;
+    for (uint32_t& c : count) {
+      const uint32_t m = c;
+      c = nAt;
+      nAt += m;
+    }
+    for (size_t j = 0; j < n; ++j) {
+      const uint32_t to = count[(key[j] >> shift) & (c_nBuckets - 1)]++;
+      key2[to] = key[j];
+      val2[to] = val[j];
+    }
+    key.swap(key2);
+    val.swap(val2);
+  }
+}
+
 // The chaining state of one layer, in two flat arrays: one entry per record and one per
 // distinct end point, each holding what a step reads of it, so that a step costs a few
 // cache lines however large the layer.
@@ -151,7 +185,6 @@ class TChainEnds {
       : m_L(L), m_fMatch(fMatchLimit), m_w(w) {
     const size_t n = L.size();
     AssignLarge(m_Rec, n, TRec{});
-    AssignLarge(m_Placed, n, uint8_t{0});
     for (uint32_t i = 0; i < n; ++i) m_Rec[i].nOrig = i;
     if (!bCanMatch) return;
     if (!std::isfinite(w) || !e.bFinite) {
@@ -175,15 +208,80 @@ class TChainEnds {
   // Records are named by slot, except where a record's number is said.
   uint32_t SlotOf(uint32_t nRecord) const { return m_Slot.empty() ? nRecord : m_Slot[nRecord]; }
   uint32_t RecordAt(uint32_t i) const { return m_Rec[i].nOrig; }
-  bool RecordPlaced(uint32_t nRecord) const { return m_Placed[nRecord] != 0; }
+  bool Placed(uint32_t i) const { return m_Rec[i].bPlaced != 0; }
   // Whether the record in slot i was turned round when it was placed.
   bool TakenReversed(uint32_t i) const { return m_Rec[i].bTakenReversed != 0; }
+
+  // The slots in an order to start sequences from that gives what record order gives.
+  // A step reads and changes only records with an end within a search width of its open
+  // end, so records whose ends lie within a search width of one another, directly or
+  // through other records, form a group that no step outside it reads or changes. The
+  // groups may then be chained one after another, each from its lowest waiting record up,
+  // in the order of their places: a step then mostly finds what it reads near what the
+  // step before it read, where record order jumps about the drawing at every sequence.
+  // The groups come in the order of their first points along the curve; the records of a
+  // group in ascending numbers.
+  std::vector<uint32_t> StartOrder() {
+    const size_t n = m_Rec.size();
+    std::vector<uint32_t> order;
+    if (!m_bIndexed) {
+      AssignLarge(order, n, 0u);
+      for (uint32_t i = 0; i < n; ++i) order[i] = i;
+      return order;
+    }
+    // Each point's group, named by its lowest point: up[p] <= p, and a name is its own.
+    const size_t nPts = m_Pt.size();
+    std::vector<uint32_t> up;
+    AssignLarge(up, nPts, 0u);
+    for (uint32_t p = 0; p < nPts; ++p) up[p] = p;
+    auto find = [&](uint32_t p) {
+      while (up[p] != p) p = up[p] = up[up[p]];
+      return p;
+    };
+    auto unite = [&](uint32_t p, uint32_t q) {
+      p = find(p), q = find(q);
+      if (p < q) up[q] = p;
+      else if (q < p) up[p] = q;
+    };
+    for (uint32_t p = 0; p < nPts; ++p) {
+      m_Near.clear();
+      CollectNear(At(p), p);
+      for (uint32_t q : m_Near) unite(p, q);
+    }
+    for (const TRec& R : m_Rec) unite(R.a, R.b);
+    for (uint32_t p = 0; p < nPts; ++p) up[p] = up[up[p]];
+    // The slots by group (counted first), a group's in slot order.
+    std::vector<uint32_t> first;
+    AssignLarge(first, nPts + 1, 0u);
+    for (const TRec& R : m_Rec) ++first[up[R.a] + 1];
+    for (size_t p = 0; p < nPts; ++p) first[p + 1] += first[p];
+    AssignLarge(order, n, 0u);
+    for (uint32_t s = 0; s < n; ++s) order[first[up[m_Rec[s].a]]++] = s;
+    // first[g] is now where group g ends. Each group's records in ascending numbers.
+    std::vector<uint64_t> key;
+    std::vector<uint32_t> val;
+    uint32_t nFrom = 0;
+    for (size_t g = 0; g < nPts; ++g) {
+      const uint32_t nTo = first[g];
+      if (nTo - nFrom > 64) {
+        key.resize(nTo - nFrom), val.resize(nTo - nFrom);
+        for (uint32_t k = nFrom; k < nTo; ++k) key[k - nFrom] = m_Rec[order[k]].nOrig, val[k - nFrom] = order[k];
+        RadixSort(key, val);
+        std::copy(val.begin(), val.end(), order.begin() + nFrom);
+      } else {
+        for (uint32_t k = nFrom + 1; k < nTo; ++k)
+          for (uint32_t j = k; j > nFrom && m_Rec[order[j]].nOrig < m_Rec[order[j - 1]].nOrig; --j)
+            std::swap(order[j], order[j - 1]);
+      }
+      nFrom = nTo;
+    }
+    return order;
+  }
 
   // Places the record in slot i, turned as the steps so far have left it.
   void Take(uint32_t i) {
     m_Rec[i].bTakenReversed = Reversed(i) ? 1 : 0;
     m_Rec[i].bPlaced = 1;
-    m_Placed[m_Rec[i].nOrig] = 1;
   }
   // The start and end of a placed record as it was placed.
   TfPoint PlacedStart(uint32_t i) const {
@@ -403,40 +501,6 @@ class TChainEnds {
     return Spread(static_cast<uint64_t>(cx - m_cx0)) | Spread(static_cast<uint64_t>(cy - m_cy0)) << 1;
   }
   uint64_t CellKeyOf(double x, double y) const { return CellKey(CellOf(x), CellOf(y)); }
-
-  // key ascending, val carried along; stable, so equal keys keep their order.
-  static void RadixSort(std::vector<uint64_t>& key, std::vector<uint32_t>& val) {
-    const size_t n = key.size();
-    uint64_t nAll = 0;
-    for (uint64_t k : key) nAll |= k;
-    const int nBits = std::bit_width(nAll);
-    if (nBits == 0) return;
-    std::vector<uint64_t> key2;
-    std::vector<uint32_t> val2;
-    AssignLarge(key2, n, uint64_t{0});
-    AssignLarge(val2, n, 0u);
-    constexpr int c_nDigit = 11;
-    constexpr size_t c_nBuckets = size_t{1} << c_nDigit;
-    std::vector<uint32_t> count(c_nBuckets);
-    for (int shift = 0; shift < nBits; shift += c_nDigit) {
-      std::fill(count.begin(), count.end(), 0u);
-      for (uint64_t k : key) ++count[(k >> shift) & (c_nBuckets - 1)];
-      if (count[(key[0] >> shift) & (c_nBuckets - 1)] == n) continue;  // one digit throughout
-      uint32_t nAt = 0;
-      for (uint32_t& c : count) {
-        const uint32_t m = c;
-        c = nAt;
-        nAt += m;
-      }
-      for (size_t j = 0; j < n; ++j) {
-        const uint32_t to = count[(key[j] >> shift) & (c_nBuckets - 1)]++;
-        key2[to] = key[j];
-        val2[to] = val[j];
-      }
-      key.swap(key2);
-      val.swap(val2);
-    }
-  }
 
   // The slots: records in order of their starts' cells along the Morton curve (records
   // in one cell keep the order of their numbers). Returns the slots' start cells.
@@ -698,7 +762,6 @@ class TChainEnds {
   bool m_bIndexed = false;  // the end points are indexed (finite, and ends can meet)
   std::vector<TRec> m_Rec;
   std::vector<uint32_t> m_Slot;    // per record number its slot (none: slot = number)
-  std::vector<uint8_t> m_Placed;  // per record number
   std::vector<TPoint> m_Pt;
   std::vector<uint32_t> m_List;
   std::vector<TGroup> m_Groups;
@@ -828,22 +891,27 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   double fMaxAbs = 0.0;
   TExpansion x;
   TExtent e;
+  size_t nFirstPoint = n;  // points stand last (SortPoint)
   if (n > 0) e.x0 = e.x1 = L[0].fStartPoint.fX, e.y0 = e.y1 = L[0].fStartPoint.fY;
   for (const auto& r : L) {
     const TfPoint &a = r.fStartPoint, &b = r.fEndPoint;
     fMaxAbs = std::max({fMaxAbs, std::fabs(a.fX), std::fabs(a.fY), std::fabs(b.fX), std::fabs(b.fY)});
     x.Count(r);
+    if (r.EntityType == eDXFET_Point) --nFirstPoint;
     e.bFinite = e.bFinite && std::isfinite(a.fX) && std::isfinite(a.fY) && std::isfinite(b.fX) && std::isfinite(b.fY);
     e.x0 = std::min({e.x0, a.fX, b.fX}), e.x1 = std::max({e.x1, a.fX, b.fX});
     e.y0 = std::min({e.y0, a.fY, b.fY}), e.y1 = std::max({e.y1, a.fY, b.fY});
   }
   const double w = fMatchLimit * std::sqrt(2.0) * (1 + 1e-9) + fMaxAbs * 1e-15;
 
-  // The sequences one after another in one array (with where each begins); a sequence's
-  // head grows in a scratch array and is put before the rest when the sequence is complete.
-  std::vector<uint32_t> order, head, seqFirst, placed;
+  // The sequences one after another in one array, in the order they are made (with where
+  // each begins and the number of its first record); a sequence's head grows in a scratch
+  // array and is put before the rest when the sequence is complete. Once complete, a
+  // sequence holds its records' numbers, each with the turn it was taken with.
+  std::vector<uint32_t> made, head, seqAt, placed, order;
+  std::vector<uint64_t> seqFirst;
   constexpr uint32_t c_nTurned = 1u << 31;
-  ReserveLarge(order, n);
+  ReserveLarge(made, n);
   int32_t counter = nSequence;
   {
     TChainEnds ends(L, bCanMatch, fMatchLimit, w, e);
@@ -854,19 +922,20 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       ends.Take(s);
       if (pStage && (++nTaken & 255) == 0) pStage->Step(static_cast<double>(nTaken));
     };
-    for (uint32_t first = 0; first < n; ++first) {
-      if (ends.RecordPlaced(first)) continue;
-      const uint32_t s0 = ends.SlotOf(first);
+    for (const uint32_t s0 : ends.StartOrder()) {
+      if (ends.Placed(s0)) continue;
+      const uint32_t first = ends.RecordAt(s0);
       take(s0);
       head.clear();
-      const size_t nAt = order.size();
-      seqFirst.push_back(static_cast<uint32_t>(nAt));
-      order.push_back(s0);
-      if (bCanMatch && L[first].EntityType != eDXFET_Point) {
+      const size_t nAt = made.size();
+      seqAt.push_back(static_cast<uint32_t>(nAt));
+      seqFirst.push_back(first);
+      made.push_back(s0);
+      if (bCanMatch && first < nFirstPoint) {
         uint32_t g = 0;
-        while ((g = ends.Grow(order.back(), true)) != TChainEnds::c_nNone) {
+        while ((g = ends.Grow(made.back(), true)) != TChainEnds::c_nNone) {
           take(g);
-          order.push_back(g);
+          made.push_back(g);
         }
         uint32_t h = s0;
         while ((g = ends.Grow(h, false)) != TChainEnds::c_nNone) {
@@ -875,21 +944,34 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
           h = g;
         }
       }
-      if (!head.empty()) {
-        order.insert(order.begin() + static_cast<ptrdiff_t>(nAt), head.rbegin(), head.rend());
-      }
+      if (!head.empty()) made.insert(made.begin() + static_cast<ptrdiff_t>(nAt), head.rbegin(), head.rend());
+      for (size_t k = nAt; k < made.size(); ++k)
+        made[k] = ends.RecordAt(made[k]) | (ends.TakenReversed(made[k]) ? c_nTurned : 0u);
       Squences.Add(counter);
       ++counter;
     }
-    // Per place in the chained list: the sequence (counted from the first) and whether the
-    // record there was turned round when it was taken.
-    seqFirst.push_back(static_cast<uint32_t>(n));
-    AssignLarge(placed, n, 0u);
-    for (size_t s = 0; s + 1 < seqFirst.size(); ++s)
-      for (uint32_t k = seqFirst[s]; k < seqFirst[s + 1]; ++k)
-        placed[k] = static_cast<uint32_t>(s) | (ends.TakenReversed(order[k]) ? c_nTurned : 0u);
-    for (uint32_t& s : order) s = ends.RecordAt(s);
   }
+  // The sequences are numbered in the order of their first records, as chaining the
+  // records in their order would make them. Per place in the chained list: the record,
+  // and its sequence (counted from the first) and whether it was turned round.
+  const size_t nSeqs = seqAt.size();
+  seqAt.push_back(static_cast<uint32_t>(n));
+  std::vector<uint32_t> byFirst;
+  AssignLarge(byFirst, nSeqs, 0u);
+  for (uint32_t q = 0; q < nSeqs; ++q) byFirst[q] = q;
+  RadixSort(seqFirst, byFirst);
+  seqFirst = std::vector<uint64_t>();
+  AssignLarge(order, n, 0u);
+  AssignLarge(placed, n, 0u);
+  for (size_t t = 0, j = 0; t < nSeqs; ++t) {
+    const uint32_t q = byFirst[t];
+    for (uint32_t k = seqAt[q]; k < seqAt[q + 1]; ++k, ++j) {
+      order[j] = made[k] & ~c_nTurned;
+      placed[j] = static_cast<uint32_t>(t) | (made[k] & c_nTurned);
+    }
+  }
+  made = std::vector<uint32_t>();
+  byFirst = std::vector<uint32_t>();
   // The chained list: records put in chain order within the list itself, each turned and
   // numbered as it comes to its place, and polylines expanded.
   PermuteInPlace(L, order, [&](TDXFEntity& r, size_t k) {

@@ -126,6 +126,51 @@ TEST(ChainDifferential, FastMatchesPlainOnRandomLayers) {
   EXPECT_EQ(nCases, 3000);
 }
 
+// Many small layers laid side by side, some far apart, some overlapping or just within
+// reach of one another, their records shuffled together: sequences are chained group by
+// group in the order of their places and must still come out as record order makes them.
+TEST(ChainDifferential, ScatteredGroupsMatchThePlainRule) {
+  std::mt19937 rng(20261210);
+  std::uniform_int_distribution<int> parts(2, 14), size(1, 25), place(0, 5);
+  const double tols[] = {0.02, 0.5, 0.0};
+  size_t nSequences = 0, nRecords = 0;
+  for (int c = 0; c < 1500; ++c) {
+    const double tol = tols[c % 3];
+    const double cellTol = tol > 0 ? tol : 0.5;
+    TLayer layer;
+    const int k = parts(rng);
+    for (int j = 0; j < k; ++j) {
+      TLayer part = RandomLayer(rng, size(rng), cellTol, (c + j) % 2 == 1);
+      // Places 12 tolerances apart: a part spans some 20, so neighbours overlap or meet.
+      const double dx = place(rng) * 12 * cellTol, dy = place(rng) * 12 * cellTol;
+      // Vertices are found by their element's number, which stays unique.
+      const int32_t nBase = static_cast<int32_t>(layer.verts.size());
+      const int32_t nEntityBase = static_cast<int32_t>(layer.recs.size());
+      for (TDXFVertex v : part.verts) {
+        v.fPoint.fX += dx, v.fPoint.fY += dy;
+        v.nEntity += nEntityBase;
+        layer.verts.push_back(v);
+      }
+      for (TDXFEntity r : part.recs) {
+        for (TfPoint* p : {&r.fStartPoint, &r.fEndPoint, &r.fCentrePoint}) p->fX += dx, p->fY += dy;
+        if (r.nFirstVertex >= 0) r.nFirstVertex += nBase;
+        r.nEntity += nEntityBase;
+        layer.recs.push_back(r);
+      }
+    }
+    std::shuffle(layer.recs.begin(), layer.recs.end(), rng);
+    ExpectChainsAlike(layer, tol, cellTol * 1e-3, 5, c % 2 == 0, "case " + std::to_string(c));
+    if (HasFatalFailure()) return;
+    auto L = layer.recs;
+    TIntList s;
+    SortList(L, layer.verts, tol, cellTol * 1e-3, 1, s);
+    nSequences += static_cast<size_t>(s.Count()), nRecords += layer.recs.size();
+  }
+  // Most records join others, and there are many sequences to number.
+  EXPECT_GT(nSequences, 20000u);
+  EXPECT_LT(nSequences, nRecords * 9 / 10);
+}
+
 // The chained list grows within its own memory when it has room (polylines expanded from
 // the back, those that give nothing left out first) and into a new list when it has not;
 // either way it is what the rule gives.
