@@ -53,6 +53,18 @@ class TEndTree {
     }
   }
 
+  // Folds the live ends of sequence seq into a nearest end found around q (bFound, fDist,
+  // nSeq): the answer of a search that had also looked at them.
+  void FoldEnds(const TfPoint& q, uint32_t seq, bool& bFound, double& fDist, uint32_t& nSeq) const {
+    if (seq >= m_PointsOf.size()) return;
+    for (uint32_t i : {m_PointsOf[seq].first, m_PointsOf[seq].second}) {
+      if (i == UINT32_MAX || !m_Alive[i]) continue;
+      const double dx = m_Pts[i].x - q.fX, dy = m_Pts[i].y - q.fY;
+      const double d = std::sqrt(dx * dx + dy * dy);
+      if (!bFound || d < fDist || (d == fDist && seq < nSeq)) bFound = true, fDist = d, nSeq = seq;
+    }
+  }
+
   void Remove(uint32_t seq) { SetAlive(seq, 0); }
   // Makes a sequence's ends findable again (one that waited for the paths inside it).
   void Revive(uint32_t seq) { SetAlive(seq, 1); }
@@ -374,6 +386,12 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     double d1 = DistanceBetween(O, start(k)), d2 = st[k].bClosed ? d1 : DistanceBetween(O, end(k));
     return d1 <= d2 ? TMinSeq{k, false, d1, start(k)} : TMinSeq{k, true, d2, end(k)};
   };
+  // The nearest end to O, when the step before already knows it (see below).
+  struct TKnown {
+    bool bValid = false, bFound = false;
+    double f = 0.0;
+    uint32_t k = 0;
+  } next;
   for (;;) {
     while (nFirstPending < S && st[nFirstPending].bQueued) ++nFirstPending;
     if (nFirstPending == S) break;
@@ -381,7 +399,10 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     uint32_t k = 0, j = 0;
     // The search starts beside the sequence last queued (its end is O).
     const uint32_t nLast = queue.empty() ? UINT32_MAX : queue.back();
-    if (!tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k, nLast)) {
+    const bool bFound = next.bValid ? (f = next.f, k = next.k, next.bFound)
+                                    : tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k, nLast);
+    next.bValid = false;
+    if (!bFound) {
       // Every path left waits for another: containment that went round in a circle
       // (rounding on nearly equal outlines). They all may come next.
       for (size_t w = nFirstPending; w < S; ++w)
@@ -400,11 +421,13 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     }
     // Look-ahead: how near the next sequence would be after each candidate (0 when none).
     double minDistSec = 0.0, minDistSec2 = 0.0;
-    uint32_t dummy = 0;
-    if (!tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, dummy, best.min_seq))
-      minDistSec = 0.0;
-    if (!tree.Nearest(second.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec2, dummy, second.min_seq))
-      minDistSec2 = 0.0;
+    uint32_t nAfterBest = 0, nAfterSecond = 0;
+    const bool bAfterBest =
+        tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, nAfterBest, best.min_seq);
+    if (!bAfterBest) minDistSec = 0.0;
+    const bool bAfterSecond = tree.Nearest(second.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec2,
+                                           nAfterSecond, second.min_seq);
+    if (!bAfterSecond) minDistSec2 = 0.0;
     // Ties go to the runner-up, except when it is the same sequence turned round.
     double fBest = best.disToLast + minDistSec, fSecond = second.disToLast + minDistSec2;
     bool bBest = fBest < fSecond || (fBest == fSecond && best.min_seq == second.min_seq);
@@ -418,10 +441,22 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     st[chosen.min_seq].bQueued = 1;
     tree.Remove(chosen.min_seq);
     queue.push_back(chosen.min_seq);
+    bool bRevived = false;
     if (!containers.empty())
       for (uint32_t b : containers[chosen.min_seq])
-        if (waitingFor[b] > 0 && --waitingFor[b] == 0) tree.Revive(b);
+        if (waitingFor[b] > 0 && --waitingFor[b] == 0) tree.Revive(b), bRevived = true;
     O = end(chosen.min_seq);
+    // A path left where it was entered (a closed one, mostly): the next step's nearest end
+    // is the look-ahead's from that point, which left out only the two candidates, or an
+    // end of the one not chosen. Nothing else has left or come back since.
+    if (!bRevived && O == chosen.point) {
+      next.bValid = true;
+      next.bFound = bBest ? bAfterBest : bAfterSecond;
+      next.f = bBest ? minDistSec : minDistSec2;
+      next.k = bBest ? nAfterBest : nAfterSecond;
+      const uint32_t other = bBest ? second.min_seq : best.min_seq;
+      if (other != chosen.min_seq) tree.FoldEnds(O, other, next.bFound, next.f, next.k);
+    }
   }
   if (pInnerFirst) {
     std::vector<uint32_t> positionOf(S, UINT32_MAX);

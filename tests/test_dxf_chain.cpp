@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <random>
 #include <sstream>
 
@@ -169,6 +170,68 @@ TEST(ChainDifferential, ScatteredGroupsMatchThePlainRule) {
   // Most records join others, and there are many sequences to number.
   EXPECT_GT(nSequences, 20000u);
   EXPECT_LT(nSequences, nRecords * 9 / 10);
+}
+
+// Inner paths first: squares and circles nested to several depths (some touching, some
+// crossing), with open paths among them. The travel order, where a closed path waits until
+// the paths inside it are queued, against the rule over every free path at every step,
+// given the same containers.
+TEST(ChainDifferential, InnerFirstTravelMatchesThePlainRule) {
+  std::mt19937 rng(20261211);
+  std::uniform_int_distribution<int> count(1, 30), kind(0, 9), coin(0, 1);
+  std::uniform_real_distribution<double> centre(0.0, 20.0), half(0.3, 9.0);
+  size_t nWaited = 0;
+  for (int c = 0; c < 1200; ++c) {
+    std::vector<TDXFEntity> L;
+    auto add = [&](TfPoint a, TfPoint b, EDXFEntityType t = eDXFET_Line) {
+      TDXFEntity r;
+      r.EntityType = t;
+      r.nEntity = static_cast<int32_t>(L.size()) + 1;
+      r.fStartPoint = a, r.fEndPoint = b;
+      L.push_back(r);
+    };
+    const int m = count(rng);
+    for (int k = 0; k < m; ++k) {
+      // Centres and sizes on a coarse lattice, so that outlines meet now and then.
+      const double x = std::round(centre(rng) * 2) / 2, y = std::round(centre(rng) * 2) / 2;
+      const double h = std::round(half(rng) * 2) / 2;
+      const int t = kind(rng);
+      if (t < 6) {
+        TfPoint p[4] = {{x - h, y - h, 0}, {x + h, y - h, 0}, {x + h, y + h, 0}, {x - h, y + h, 0}};
+        for (int e = 0; e < 4; ++e)
+          coin(rng) ? add(p[e], p[(e + 1) % 4]) : add(p[(e + 1) % 4], p[e]);
+      } else if (t < 8) {
+        TDXFEntity& r = (add({x + h, y, 0}, {x + h, y, 0}, eDXFET_Circle), L.back());
+        r.fCentrePoint = {x, y, 0};
+        r.fRadius = h;
+        r.Direction = eAnticlockwise;
+      } else {
+        add({x, y, 0}, {x + h, y + h / 2, 0});
+      }
+    }
+    std::shuffle(L.begin(), L.end(), rng);
+    TIntList S;
+    SortList(L, {}, 1e-6, 1e-9, 1, S);
+    // The containers the fast ordering finds, by sequence number.
+    auto A = L;
+    TInnerFirst inner;
+    inner.fTouch = 1e-4;
+    std::vector<TQueuedRun> runs;
+    ASSERT_TRUE(PlanQueue(A, S, 1, 1e-9, &inner, runs)) << "case " << c;
+    std::map<int32_t, std::vector<int32_t>> containers;
+    for (size_t q = 0; q < runs.size(); ++q)
+      for (uint32_t b : inner.ContainersByPosition[q]) {
+        containers[A[runs[q].nFirst].nSequence].push_back(A[runs[b].nFirst].nSequence);
+        ++nWaited;
+      }
+    auto fast = L, plain = L;
+    TInnerFirst again;
+    again.fTouch = inner.fTouch;
+    QueueSeq(fast, S, 1, 1e-9, &again);
+    reference::PlainQueueSeq(plain, S, 1, 1e-9, &containers);
+    ASSERT_EQ(fast, plain) << "case " << c << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
+  }
+  EXPECT_GT(nWaited, 5000u);
 }
 
 // The chained list grows within its own memory when it has room (polylines expanded from

@@ -150,7 +150,8 @@ void PlainAddPolyline(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>&
   }
 }
 
-void PlainQueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq, double fClosedLimit) {
+void PlainQueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_seq, double fClosedLimit,
+                   const std::map<int32_t, std::vector<int32_t>>* pContainers) {
   auto firstOf = [&](int32_t s) {
     for (size_t i = 0; i < L.size(); ++i)
       if (L[i].nSequence == s) return i;
@@ -164,6 +165,13 @@ void PlainQueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t
   std::vector<int32_t> pending, queue;
   for (int32_t k = 0; k < Squences.Count(); ++k)
     if (firstOf(Squences.Get(k)) != SIZE_MAX) pending.push_back(Squences.Get(k));
+  // With containers: a path may come next only once every path inside it is queued; when
+  // none may, all may from then on.
+  std::map<int32_t, int> inside;
+  if (pContainers)
+    for (int32_t s : pending)
+      if (auto it = pContainers->find(s); it != pContainers->end())
+        for (int32_t b : it->second) ++inside[b];
   TfPoint O{0, 0, 0};
   struct TCand {
     int32_t seq;
@@ -172,9 +180,16 @@ void PlainQueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t
     TfPoint point;
   };
   while (!pending.empty()) {
+    std::vector<int32_t> free;
+    for (int32_t s : pending)
+      if (inside[s] == 0) free.push_back(s);
+    if (free.empty()) {
+      inside.clear();
+      continue;
+    }
     TCand best{}, second{};
-    for (size_t k = 0; k < pending.size(); ++k) {
-      int32_t s = pending[k];
+    for (size_t k = 0; k < free.size(); ++k) {
+      int32_t s = free[k];
       TfPoint a = L[firstOf(s)].fStartPoint, b = L[lastOf(s)].fEndPoint;
       double d1 = DistanceBetween(O, a), d2 = DistanceBetween(O, b);
       if (a == b || PointsMatch(a, b, fClosedLimit)) d2 = d1;
@@ -192,7 +207,7 @@ void PlainQueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t
     }
     double m1 = 0, m2 = 0;
     bool bAny = false;
-    for (int32_t s : pending) {
+    for (int32_t s : free) {
       if (s == best.seq || s == second.seq) continue;
       TfPoint a = L[firstOf(s)].fStartPoint, b = L[lastOf(s)].fEndPoint;
       double x = std::min(DistanceBetween(best.point, a), DistanceBetween(best.point, b));
@@ -206,6 +221,10 @@ void PlainQueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t
     if (c.bReverse) ReverseRecordRange(L, firstOf(c.seq), lastOf(c.seq));
     queue.push_back(c.seq);
     pending.erase(std::find(pending.begin(), pending.end(), c.seq));
+    if (pContainers)
+      if (auto it = pContainers->find(c.seq); it != pContainers->end())
+        for (int32_t b : it->second)
+          if (inside[b] > 0) --inside[b];
     O = L[lastOf(c.seq)].fEndPoint;
   }
   std::vector<TDXFEntity> out;
