@@ -305,7 +305,15 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     if (slot >= slotOf.size()) slotOf.resize(slot + 1, SIZE_MAX);
     slotOf[slot] = k;
   }
-  // One pass over the list: each sequence's range, and how many records belong to one.
+  // What a step asks of a sequence, in one place: a cold sequence costs one look at the
+  // memory, not one per question.
+  struct TSeqState {
+    TfPoint start, end;
+    uint8_t bTurned = 0, bClosed = 0, bQueued = 0;
+  };
+  std::vector<TSeqState> st(S);
+  // One pass over the list: each sequence's range and ends, and how many records belong
+  // to one.
   size_t nMembers = 0, nSpans = 0;
   for (size_t i = 0; i < L.size(); ++i) {
     int64_t slot = static_cast<int64_t>(L[i].nSequence) - nLow;
@@ -313,9 +321,11 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
         slotOf[static_cast<size_t>(slot)] == SIZE_MAX)
       continue;
     ++nMembers;
-    TSeqRange& r = seqs[slotOf[static_cast<size_t>(slot)]];
-    if (!r.bFound) r.nFirst = i;
+    const size_t k = slotOf[static_cast<size_t>(slot)];
+    TSeqRange& r = seqs[k];
+    if (!r.bFound) r.nFirst = i, st[k].start = L[i].fStartPoint;
     r.nLast = i;
+    st[k].end = L[i].fEndPoint;
     r.bFound = true;
   }
   // When each sequence's range holds its records alone (as chaining leaves them), the
@@ -324,16 +334,6 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
   for (const TSeqRange& r : seqs)
     if (r.bFound) nSpans += r.nLast - r.nFirst + 1;
   const bool bContiguous = nMembers == nSpans;
-  // What a step asks of a sequence, in one place: a cold sequence costs one look at the
-  // memory, not one per question.
-  struct TSeqState {
-    TfPoint start, end;
-    uint8_t bTurned = 0, bClosed = 0, bQueued = 0;
-  };
-  std::vector<TSeqState> st(S);
-  if (bContiguous)
-    for (size_t k = 0; k < S; ++k)
-      if (seqs[k].bFound) st[k].start = L[seqs[k].nFirst].fStartPoint, st[k].end = L[seqs[k].nLast].fEndPoint;
   auto start = [&](size_t k) -> const TfPoint& {
     return bContiguous ? st[k].bTurned ? st[k].end : st[k].start : L[seqs[k].nFirst].fStartPoint;
   };
