@@ -243,10 +243,33 @@ class TChainEnds {
       if (p < q) up[q] = p;
       else if (q < p) up[p] = q;
     };
-    for (uint32_t p = 0; p < nPts; ++p) {
-      m_Near.clear();
-      CollectNear(At(p), p);
-      for (uint32_t q : m_Near) unite(p, q);
+    // A group may hold more than records that can meet (it is then only chained in record
+    // order over more of the drawing), never less. So a crowded cell is one group with
+    // every cell its points' search boxes reach, instead of each of its points looking
+    // at all the others.
+    constexpr uint32_t c_nCrowd = 32;
+    for (uint32_t c = 0; c < m_Cells.size(); ++c) {
+      const uint32_t nFirst = m_Cells[c].nFirst, nEnd = nFirst + m_Cells[c].nCount;
+      if (m_Cells[c].nCount <= c_nCrowd) {
+        for (uint32_t p = nFirst; p < nEnd; ++p) {
+          m_Near.clear();
+          CollectNear(At(p), p);
+          for (uint32_t q : m_Near) unite(p, q);
+        }
+        continue;
+      }
+      double x0 = m_Pt[nFirst].x, x1 = x0, y0 = m_Pt[nFirst].y, y1 = y0;
+      for (uint32_t p = nFirst; p < nEnd; ++p) {
+        unite(nFirst, p);
+        x0 = std::min(x0, m_Pt[p].x), x1 = std::max(x1, m_Pt[p].x);
+        y0 = std::min(y0, m_Pt[p].y), y1 = std::max(y1, m_Pt[p].y);
+      }
+      for (int64_t cx = CellOf(x0 - m_w); cx <= CellOf(x1 + m_w); ++cx)
+        for (int64_t cy = CellOf(y0 - m_w); cy <= CellOf(y1 + m_w); ++cy) {
+          const uint32_t d = SeekCell(cx, cy, c);
+          if (d != c_nNone && d != c)
+            for (uint32_t p = m_Cells[d].nFirst; p < m_Cells[d].nFirst + m_Cells[d].nCount; ++p) unite(nFirst, p);
+        }
     }
     for (const TRec& R : m_Rec) unite(R.a, R.b);
     for (uint32_t p = 0; p < nPts; ++p) up[p] = up[up[p]];
