@@ -214,8 +214,9 @@ class TChainEnds {
 
   // The slots in an order to start sequences from that gives what record order gives.
   // A step reads and changes only records with an end within a search width of its open
-  // end, so records whose ends lie within a search width of one another, directly or
-  // through other records, form a group that no step outside it reads or changes. The
+  // end (and reads their other ends), so records whose ends lie within a search width of
+  // one another, directly or through other records, form a group that no step outside it
+  // reads or changes. The
   // groups may then be chained one after another, each from its lowest waiting record up,
   // in the order of their places: a step then mostly finds what it reads near what the
   // step before it read, where record order jumps about the drawing at every sequence.
@@ -928,7 +929,8 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   const double w = fMatchLimit * std::sqrt(2.0) * (1 + 1e-9) + fMaxAbs * 1e-15;
 
   // The sequences one after another in one array, in the order they are made (with where
-  // each begins and the number of its first record); a sequence's head grows in a scratch
+  // each begins and the number of the record it was started from, its lowest, which
+  // stays its first in record order); a sequence's head grows in a scratch
   // array and is put before the rest when the sequence is complete. Once complete, a
   // sequence holds its records' numbers, each with the turn it was taken with.
   std::vector<uint32_t> made, head, seqAt, placed, order;
@@ -974,8 +976,8 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
       ++counter;
     }
   }
-  // The sequences are numbered in the order of their first records, as chaining the
-  // records in their order would make them. Per place in the chained list: the record,
+  // The sequences are numbered in the order of the records they were started from, as
+  // chaining the records in their order would make them. Per place in the chained list: the record,
   // and its sequence (counted from the first) and whether it was turned round.
   const size_t nSeqs = seqAt.size();
   seqAt.push_back(static_cast<uint32_t>(n));
