@@ -26,15 +26,20 @@ struct TMinSeq {
   bool bReverse = false;
   double disToLast = 0.0;
   TfPoint point;
+  uint32_t nPoint = UINT32_MAX;  // the entry point in the tree of ends
 };
 
 // The ends of the sequences not yet queued. A closed sequence has only its start.
 class TEndTree {
  public:
+  // other: the sequence's other end (c_nNone for a closed sequence, which has only its
+  // start here), with c_nIsEnd set on the end of a sequence (not on its start).
   struct TPt {
     double x, y;
     uint32_t seq;
+    uint32_t other = c_nNone;
   };
+  static constexpr uint32_t c_nIsEnd = 1u << 31, c_nNone = c_nIsEnd - 1;
 
   explicit TEndTree(std::vector<TPt> pts) : m_Pts(std::move(pts)), m_Alive(m_Pts.size(), 1) {
     if (m_Pts.empty()) return;
@@ -51,44 +56,57 @@ class TEndTree {
       auto& slot = m_PointsOf[m_Pts[i].seq];
       (slot.first == UINT32_MAX ? slot.first : slot.second) = i;
     }
+    for (const auto& [a, b] : m_PointsOf)
+      if (b != UINT32_MAX) {
+        m_Pts[a].other = (m_Pts[a].other & c_nIsEnd) | b;
+        m_Pts[b].other = (m_Pts[b].other & c_nIsEnd) | a;
+      }
   }
 
-  // Folds the live ends of sequence seq into a nearest end found around q (bFound, fDist,
-  // nSeq): the answer of a search that had also looked at them.
-  void FoldEnds(const TfPoint& q, uint32_t seq, bool& bFound, double& fDist, uint32_t& nSeq) const {
-    if (seq >= m_PointsOf.size()) return;
-    for (uint32_t i : {m_PointsOf[seq].first, m_PointsOf[seq].second}) {
-      if (i == UINT32_MAX || !m_Alive[i]) continue;
+  const TPt& Point(uint32_t i) const { return m_Pts[i]; }
+  // The sequence's other end, or c_nNone.
+  uint32_t OtherEnd(uint32_t i) const { return m_Pts[i].other & ~c_nIsEnd; }
+  bool IsEnd(uint32_t i) const { return (m_Pts[i].other & c_nIsEnd) != 0; }
+  // The end the last search found.
+  uint32_t FoundPoint() const { return m_nBestPt; }
+
+  // Folds the live ends of the sequence with an end at point nPoint into a nearest end
+  // found around q (bFound, fDist, nSeq, nAt the end): the answer of a search that had
+  // also looked at them.
+  void FoldEnds(const TfPoint& q, uint32_t nPoint, bool& bFound, double& fDist, uint32_t& nSeq, uint32_t& nAt) const {
+    for (uint32_t i : {nPoint, OtherEnd(nPoint)}) {
+      if (i == c_nNone || !m_Alive[i]) continue;
+      const uint32_t seq = m_Pts[i].seq;
       const double dx = m_Pts[i].x - q.fX, dy = m_Pts[i].y - q.fY;
       const double d = std::sqrt(dx * dx + dy * dy);
-      if (!bFound || d < fDist || (d == fDist && seq < nSeq)) bFound = true, fDist = d, nSeq = seq;
+      if (!bFound || d < fDist || (d == fDist && seq < nSeq)) bFound = true, fDist = d, nSeq = seq, nAt = i;
     }
   }
 
   void Remove(uint32_t seq) { SetAlive(seq, 0); }
+  // Takes the sequence with an end at point nPoint out, as Remove does.
+  void RemoveAt(uint32_t nPoint) {
+    for (uint32_t i : {nPoint, OtherEnd(nPoint)})
+      if (i != c_nNone) SetPointAlive(i, 0);
+  }
   // Makes a sequence's ends findable again (one that waited for the paths inside it).
   void Revive(uint32_t seq) { SetAlive(seq, 1); }
 
   // The nearest live end to q of a sequence below nBelow and other than the two excluded;
   // equal distances go to the lowest sequence. False when there is none. nNear, when
-  // given, is a sequence with an end at or near q: the search starts in that end's leaf
-  // and goes up from there, looking beside the way up only where a box may hold a nearer
-  // end, instead of coming down from the root. Which boxes are looked at, and in which
-  // order, changes nothing of the answer.
+  // given, is an end (live or not) at or near q: the search starts in its leaf and goes
+  // up from there, looking beside the way up only where a box may hold a nearer end,
+  // instead of coming down from the root. Which boxes are looked at, and in which order,
+  // changes nothing of the answer.
   bool Nearest(const TfPoint& q, uint32_t nBelow, uint32_t nEx1, uint32_t nEx2, double& fDist,
-               uint32_t& nSeq, uint32_t nNear = UINT32_MAX) const {
+               uint32_t& nSeq, uint32_t nNear = c_nNone) const {
     m_bFound = false;
     m_q = q;
     m_nBelow = nBelow;
     m_nEx1 = nEx1;
     m_nEx2 = nEx2;
     if (!m_Nodes.empty()) {
-      uint32_t nPoint = UINT32_MAX;
-      if (nNear < m_PointsOf.size()) {
-        // Of the sequence's two ends, the one nearer q.
-        const auto [a, b] = m_PointsOf[nNear];
-        nPoint = b == UINT32_MAX || Distance2(a) <= Distance2(b) ? a : b;
-      }
+      const uint32_t nPoint = nNear < m_Pts.size() ? nNear : UINT32_MAX;
       if (nPoint == UINT32_MAX) {
         Search(0, BoxDistance2(m_Nodes[0]));
       } else {
@@ -110,11 +128,13 @@ class TEndTree {
  private:
   void SetAlive(uint32_t seq, uint8_t bAlive) {
     if (seq >= m_PointsOf.size()) return;
-    for (uint32_t i : {m_PointsOf[seq].first, m_PointsOf[seq].second}) {
-      if (i == UINT32_MAX || m_Alive[i] == bAlive) continue;
-      m_Alive[i] = bAlive;
-      for (uint32_t n = m_LeafOf[i]; n != UINT32_MAX; n = m_Nodes[n].parent) Refresh(n);
-    }
+    for (uint32_t i : {m_PointsOf[seq].first, m_PointsOf[seq].second})
+      if (i != UINT32_MAX) SetPointAlive(i, bAlive);
+  }
+  void SetPointAlive(uint32_t i, uint8_t bAlive) {
+    if (m_Alive[i] == bAlive) return;
+    m_Alive[i] = bAlive;
+    for (uint32_t n = m_LeafOf[i]; n != UINT32_MAX; n = m_Nodes[n].parent) Refresh(n);
   }
 
   static constexpr size_t c_nLeaf = 16;
@@ -182,10 +202,6 @@ class TEndTree {
     const double r = m_fBest * (1 + 1e-9) + 1e-300;
     return m_q.fX - t.x0 > r && t.x1 - m_q.fX > r && m_q.fY - t.y0 > r && t.y1 - m_q.fY > r;
   }
-  double Distance2(uint32_t i) const {
-    const double dx = m_Pts[i].x - m_q.fX, dy = m_Pts[i].y - m_q.fY;
-    return dx * dx + dy * dy;
-  }
   // The square of the distance from q to t's box.
   double BoxDistance2(const TNode& t) const {
     const double dx = std::max({0.0, t.x0 - m_q.fX, m_q.fX - t.x1});
@@ -223,6 +239,7 @@ class TEndTree {
           m_fBest = d;
           m_fBest2 = d2;
           m_nBestSeq = p.seq;
+          m_nBestPt = static_cast<uint32_t>(i);
         }
       }
       return;
@@ -242,7 +259,7 @@ class TEndTree {
   // Search state.
   mutable bool m_bFound = false;
   mutable double m_fBest = 0.0, m_fBest2 = 0.0;  // the distance and its square
-  mutable uint32_t m_nBestSeq = 0;
+  mutable uint32_t m_nBestSeq = 0, m_nBestPt = 0;
   mutable TfPoint m_q;
   mutable uint32_t m_nBelow = 0, m_nEx1 = 0, m_nEx2 = 0;
 };
@@ -350,7 +367,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     // A closed path is entered where it starts; rounding must not turn it round.
     st[k].bClosed = start(k) == end(k) || PointsMatch(start(k), end(k), fClosedLimit);
     pts.push_back({start(k).fX, start(k).fY, static_cast<uint32_t>(k)});
-    if (!st[k].bClosed) pts.push_back({end(k).fX, end(k).fY, static_cast<uint32_t>(k)});
+    if (!st[k].bClosed) pts.push_back({end(k).fX, end(k).fY, static_cast<uint32_t>(k), TEndTree::c_nIsEnd});
   }
   TEndTree tree(std::move(pts));
   // Inner paths first: a sequence waits, out of the tree, until every path inside it is
@@ -381,26 +398,39 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
   std::vector<uint32_t> queue;
   queue.reserve(S);
   TfPoint O{0, 0, 0};
-  // A sequence as a candidate: it is reversed only when that shortens the way to it.
-  auto candidate = [&](uint32_t k) {
-    double d1 = DistanceBetween(O, start(k)), d2 = st[k].bClosed ? d1 : DistanceBetween(O, end(k));
-    return d1 <= d2 ? TMinSeq{k, false, d1, start(k)} : TMinSeq{k, true, d2, end(k)};
+  // A sequence as a candidate, from the end of it a search found (its ends are read from
+  // the tree, where the search has just been): it is reversed only when that shortens the
+  // way to it.
+  auto candidate = [&](uint32_t nAt) {
+    const TEndTree::TPt& p = tree.Point(nAt);
+    const uint32_t k = p.seq, nOther = tree.OtherEnd(nAt);
+    const TfPoint P{p.x, p.y, 0.0};
+    if (nOther == TEndTree::c_nNone) return TMinSeq{k, false, DistanceBetween(O, P), P, nAt};  // closed
+    const TEndTree::TPt& o = tree.Point(nOther);
+    const TfPoint Q{o.x, o.y, 0.0};
+    const bool bEnd = tree.IsEnd(nAt);
+    const TfPoint &A = bEnd ? Q : P, &B = bEnd ? P : Q;  // the start and the end
+    const uint32_t a = bEnd ? nOther : nAt, b = bEnd ? nAt : nOther;
+    const double d1 = DistanceBetween(O, A), d2 = DistanceBetween(O, B);
+    return d1 <= d2 ? TMinSeq{k, false, d1, A, a} : TMinSeq{k, true, d2, B, b};
   };
   // The nearest end to O, when the step before already knows it (see below).
   struct TKnown {
     bool bValid = false, bFound = false;
     double f = 0.0;
-    uint32_t k = 0;
+    uint32_t k = 0, nAt = 0;
   } next;
+  // Where the sequence queued last was left: an end in the tree at or near O.
+  uint32_t nLeft = TEndTree::c_nNone;
   for (;;) {
     while (nFirstPending < S && st[nFirstPending].bQueued) ++nFirstPending;
     if (nFirstPending == S) break;
     double f = 0.0;
-    uint32_t k = 0, j = 0;
-    // The search starts beside the sequence last queued (its end is O).
-    const uint32_t nLast = queue.empty() ? UINT32_MAX : queue.back();
-    const bool bFound = next.bValid ? (f = next.f, k = next.k, next.bFound)
-                                    : tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k, nLast);
+    uint32_t k = 0, j = 0, nAt = 0;
+    // The searches start beside where the sequence queued last was left.
+    const bool bFound = next.bValid ? (f = next.f, k = next.k, nAt = next.nAt, next.bFound)
+                                    : tree.Nearest(O, UINT32_MAX, UINT32_MAX, UINT32_MAX, f, k, nLeft);
+    if (!next.bValid && bFound) nAt = tree.FoundPoint();
     next.bValid = false;
     if (!bFound) {
       // Every path left waits for another: containment that went round in a circle
@@ -409,25 +439,35 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
         if (!st[w].bQueued) waitingFor[w] = 0, tree.Revive(static_cast<uint32_t>(w));
       continue;
     }
-    TMinSeq best = candidate(k), second;
-    if (!tree.Nearest(O, k, UINT32_MAX, UINT32_MAX, f, j, nLast)) {
-      // Nothing displaced the first sequence: the runner-up is the same one turned round.
+    TMinSeq best = candidate(nAt), second;
+    if (!tree.Nearest(O, k, UINT32_MAX, UINT32_MAX, f, j, nLeft)) {
+      // Nothing displaced the first sequence: the runner-up is the same one turned round
+      // (a closed one at its end, which the tree does not hold).
       second = best;
       second.bReverse = !best.bReverse;
-      second.point = best.bReverse ? start(k) : end(k);
-      second.disToLast = st[k].bClosed ? best.disToLast : DistanceBetween(O, second.point);
+      if (tree.OtherEnd(best.nPoint) == TEndTree::c_nNone) {
+        second.point = best.bReverse ? start(k) : end(k);
+        second.disToLast = best.disToLast;
+      } else {
+        second.nPoint = tree.OtherEnd(best.nPoint);
+        const TEndTree::TPt& o = tree.Point(second.nPoint);
+        second.point = TfPoint{o.x, o.y, 0.0};
+        second.disToLast = DistanceBetween(O, second.point);
+      }
     } else {
-      second = candidate(j);
+      second = candidate(tree.FoundPoint());
     }
     // Look-ahead: how near the next sequence would be after each candidate (0 when none).
     double minDistSec = 0.0, minDistSec2 = 0.0;
-    uint32_t nAfterBest = 0, nAfterSecond = 0;
+    uint32_t nAfterBest = 0, nAfterSecond = 0, nAtAfterBest = 0, nAtAfterSecond = 0;
     const bool bAfterBest =
-        tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, nAfterBest, best.min_seq);
+        tree.Nearest(best.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec, nAfterBest, best.nPoint);
     if (!bAfterBest) minDistSec = 0.0;
+    else nAtAfterBest = tree.FoundPoint();
     const bool bAfterSecond = tree.Nearest(second.point, UINT32_MAX, best.min_seq, second.min_seq, minDistSec2,
-                                           nAfterSecond, second.min_seq);
+                                           nAfterSecond, second.nPoint);
     if (!bAfterSecond) minDistSec2 = 0.0;
+    else nAtAfterSecond = tree.FoundPoint();
     // Ties go to the runner-up, except when it is the same sequence turned round.
     double fBest = best.disToLast + minDistSec, fSecond = second.disToLast + minDistSec2;
     bool bBest = fBest < fSecond || (fBest == fSecond && best.min_seq == second.min_seq);
@@ -439,23 +479,26 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
         ReverseRecordRange(L, seqs[chosen.min_seq].nFirst, seqs[chosen.min_seq].nLast);
     }
     st[chosen.min_seq].bQueued = 1;
-    tree.Remove(chosen.min_seq);
+    tree.RemoveAt(chosen.nPoint);
     queue.push_back(chosen.min_seq);
     bool bRevived = false;
     if (!containers.empty())
       for (uint32_t b : containers[chosen.min_seq])
         if (waitingFor[b] > 0 && --waitingFor[b] == 0) tree.Revive(b), bRevived = true;
     O = end(chosen.min_seq);
+    // It is left at its other end, or where it was entered when it is closed.
+    nLeft = tree.OtherEnd(chosen.nPoint) != TEndTree::c_nNone ? tree.OtherEnd(chosen.nPoint) : chosen.nPoint;
     // A path left where it was entered (a closed one, mostly): the next step's nearest end
     // is the look-ahead's from that point, which left out only the two candidates, or an
     // end of the one not chosen. Nothing else has left or come back since.
-    if (!bRevived && O == chosen.point) {
+    if (!bRevived && O.fX == chosen.point.fX && O.fY == chosen.point.fY) {
       next.bValid = true;
       next.bFound = bBest ? bAfterBest : bAfterSecond;
       next.f = bBest ? minDistSec : minDistSec2;
       next.k = bBest ? nAfterBest : nAfterSecond;
-      const uint32_t other = bBest ? second.min_seq : best.min_seq;
-      if (other != chosen.min_seq) tree.FoldEnds(O, other, next.bFound, next.f, next.k);
+      next.nAt = bBest ? nAtAfterBest : nAtAfterSecond;
+      const TMinSeq& other = bBest ? second : best;
+      if (other.min_seq != chosen.min_seq) tree.FoldEnds(O, other.nPoint, next.bFound, next.f, next.k, next.nAt);
     }
   }
   if (pInnerFirst) {
