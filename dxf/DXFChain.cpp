@@ -198,7 +198,8 @@ class TChainEnds {
     const double fMaxAbs = std::max({std::fabs(x0), std::fabs(x1), std::fabs(y0), std::fabs(y1)});
     constexpr double c_fAcross = 1.0 / double(1u << 30);
     m_fCell = std::max({16 * m_w, fMaxAbs * 1e-15 * 4, x1 * c_fAcross - x0 * c_fAcross,
-                        y1 * c_fAcross - y0 * c_fAcross});
+                        y1 * c_fAcross - y0 * c_fAcross, 1e-300});
+    m_fPerCell = 1.0 / m_fCell;
     m_cx0 = CellOf(x0), m_cy0 = CellOf(y0);
     m_nCellsX = CellOf(x1) - m_cx0, m_nCellsY = CellOf(y1) - m_cy0;
     std::vector<uint64_t> startKeys = LayOutByPlace();
@@ -504,8 +505,10 @@ class TChainEnds {
     return m_nBest;
   }
 
+  // Any cells will do that every lookup agrees on and that keep the order of the
+  // coordinates: a multiplication does, and costs less than a division.
   int64_t CellOf(double v) const {
-    double c = std::floor(v / m_fCell);
+    double c = std::floor(v * m_fPerCell);
     if (!(c > -4e18)) return -4'000'000'000'000'000'000;
     if (c > 4e18) return 4'000'000'000'000'000'000;
     return static_cast<int64_t>(c);
@@ -780,7 +783,7 @@ class TChainEnds {
 
   const std::vector<TDXFEntity>& m_L;
   const double m_fMatch, m_w;
-  double m_fCell = 1.0;
+  double m_fCell = 1.0, m_fPerCell = 1.0;
   int64_t m_cx0 = 0, m_cy0 = 0, m_nCellsX = 0, m_nCellsY = 0;  // the lowest cell, and how many beyond it
   bool m_bAllNear = false;
   bool m_bIndexed = false;  // the end points are indexed (finite, and ends can meet)
