@@ -217,12 +217,11 @@ class TChainEnds {
   // A step reads and changes only records with an end within a search width of its open
   // end (and reads their other ends), so records whose ends lie within a search width of
   // one another, directly or through other records, form a group that no step outside it
-  // reads or changes. The
-  // groups may then be chained one after another, each from its lowest waiting record up,
-  // in the order of their places: a step then mostly finds what it reads near what the
-  // step before it read, where record order jumps about the drawing at every sequence.
-  // The groups come in the order of their first points along the curve; the records of a
-  // group in ascending numbers.
+  // reads or changes. The groups may then be chained one after another, each from its
+  // lowest waiting record up, in the order of their places: a step then mostly finds what
+  // it reads near what the step before it read, where record order jumps about the
+  // drawing at every sequence. The groups come in the order of their first points along
+  // the curve; the records of a group in ascending numbers.
   std::vector<uint32_t> StartOrder() {
     const size_t n = m_Rec.size();
     std::vector<uint32_t> order;
