@@ -64,6 +64,7 @@ class TEndTree {
   }
 
   const TPt& Point(uint32_t i) const { return m_Pts[i]; }
+  TfPoint At(uint32_t i) const { return TfPoint{m_Pts[i].x, m_Pts[i].y, 0.0}; }
   // The sequence's other end, or c_nNone.
   uint32_t OtherEnd(uint32_t i) const { return m_Pts[i].other & ~c_nIsEnd; }
   bool IsEnd(uint32_t i) const { return (m_Pts[i].other & c_nIsEnd) != 0; }
@@ -77,8 +78,7 @@ class TEndTree {
     for (uint32_t i : {nPoint, OtherEnd(nPoint)}) {
       if (i == c_nNone || !m_Alive[i]) continue;
       const uint32_t seq = m_Pts[i].seq;
-      const double dx = m_Pts[i].x - q.fX, dy = m_Pts[i].y - q.fY;
-      const double d = std::sqrt(dx * dx + dy * dy);
+      const double d = std::sqrt(Distance2(m_Pts[i], q));
       if (!bFound || d < fDist || (d == fDist && seq < nSeq)) bFound = true, fDist = d, nSeq = seq, nAt = i;
     }
   }
@@ -106,11 +106,10 @@ class TEndTree {
     m_nEx1 = nEx1;
     m_nEx2 = nEx2;
     if (!m_Nodes.empty()) {
-      const uint32_t nPoint = nNear < m_Pts.size() ? nNear : UINT32_MAX;
-      if (nPoint == UINT32_MAX) {
+      if (nNear >= m_Pts.size()) {
         Search(0, BoxDistance2(m_Nodes[0]));
       } else {
-        uint32_t n = m_LeafOf[nPoint];
+        uint32_t n = m_LeafOf[nNear];
         Search(n, BoxDistance2(m_Nodes[n]));
         for (uint32_t up = m_Nodes[n].parent; up != UINT32_MAX; n = up, up = m_Nodes[up].parent) {
           if (HoldsTheBall(m_Nodes[n])) break;
@@ -202,6 +201,12 @@ class TEndTree {
     const double r = m_fBest * (1 + 1e-9) + 1e-300;
     return m_q.fX - t.x0 > r && t.x1 - m_q.fX > r && m_q.fY - t.y0 > r && t.y1 - m_q.fY > r;
   }
+  // The square of the distance from q to an end: one expression wherever distances
+  // between ends are compared, so that equal ones come out equal.
+  static double Distance2(const TPt& p, const TfPoint& q) {
+    const double dx = p.x - q.fX, dy = p.y - q.fY;
+    return dx * dx + dy * dy;
+  }
   // The square of the distance from q to t's box.
   double BoxDistance2(const TNode& t) const {
     const double dx = std::max({0.0, t.x0 - m_q.fX, m_q.fX - t.x1});
@@ -231,7 +236,7 @@ class TEndTree {
         if (!m_Alive[i] || p.seq >= m_nBelow || p.seq == m_nEx1 || p.seq == m_nEx2) continue;
         // The square root (the distance compared) only for an end that may be nearest:
         // a square clearly above the best's square has a root above the best.
-        const double dx = p.x - m_q.fX, dy = p.y - m_q.fY, d2 = dx * dx + dy * dy;
+        const double d2 = Distance2(p, m_q);
         if (m_bFound && d2 > m_fBest2 * (1 + 1e-12)) continue;
         const double d = std::sqrt(d2);
         if (!m_bFound || d < m_fBest || (d == m_fBest && p.seq < m_nBestSeq)) {
@@ -402,12 +407,10 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
   // the tree, where the search has just been): it is reversed only when that shortens the
   // way to it.
   auto candidate = [&](uint32_t nAt) {
-    const TEndTree::TPt& p = tree.Point(nAt);
-    const uint32_t k = p.seq, nOther = tree.OtherEnd(nAt);
-    const TfPoint P{p.x, p.y, 0.0};
+    const uint32_t k = tree.Point(nAt).seq, nOther = tree.OtherEnd(nAt);
+    const TfPoint P = tree.At(nAt);
     if (nOther == TEndTree::c_nNone) return TMinSeq{k, false, DistanceBetween(O, P), P, nAt};  // closed
-    const TEndTree::TPt& o = tree.Point(nOther);
-    const TfPoint Q{o.x, o.y, 0.0};
+    const TfPoint Q = tree.At(nOther);
     const bool bEnd = tree.IsEnd(nAt);
     const TfPoint &A = bEnd ? Q : P, &B = bEnd ? P : Q;  // the start and the end
     const uint32_t a = bEnd ? nOther : nAt, b = bEnd ? nAt : nOther;
@@ -450,8 +453,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
         second.disToLast = best.disToLast;
       } else {
         second.nPoint = tree.OtherEnd(best.nPoint);
-        const TEndTree::TPt& o = tree.Point(second.nPoint);
-        second.point = TfPoint{o.x, o.y, 0.0};
+        second.point = tree.At(second.nPoint);
         second.disToLast = DistanceBetween(O, second.point);
       }
     } else {
