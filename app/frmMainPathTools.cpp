@@ -85,7 +85,7 @@ class TSequenceRefusals : public IUserPrompts {
 TfPoint TfrmMain::PlotToProgram(QPoint Point) const {
   const TfRange x = m_View.m_fXRange, y = m_View.m_fYRange;
   const double w = std::max(1, m_pbPlot->width()), h = std::max(1, m_pbPlot->height());
-  return TfPoint{x.fFrom + Point.x() * (x.fTo - x.fFrom) / w, y.fTo - Point.y() * (y.fTo - y.fFrom) / h, 0.0};
+  return TfPoint{x.fFrom + Point.x() * (x.fTo - x.fFrom) / w, y.fTo - Point.y() * (y.fTo - y.fFrom) / h};
 }
 
 void TfrmMain::PathToolCommand(EPathOp evOp, bool bAll) {

@@ -26,11 +26,11 @@ std::vector<offsetcheck::TPiece> Saw(size_t n) {
   const size_t nTeeth = std::max<size_t>(n / 2, 1);
   std::vector<TfPoint> v;
   for (size_t i = 0; i < nTeeth; ++i) {
-    v.push_back(TfPoint{static_cast<double>(i), 0, 0});
-    v.push_back(TfPoint{static_cast<double>(i) + 0.5, 0.3, 0});
+    v.push_back(TfPoint{static_cast<double>(i), 0});
+    v.push_back(TfPoint{static_cast<double>(i) + 0.5, 0.3});
   }
   const double L = static_cast<double>(nTeeth);
-  for (TfPoint p : {TfPoint{L, 0, 0}, TfPoint{L, 10, 0}, TfPoint{0, 10, 0}}) v.push_back(p);
+  for (TfPoint p : {TfPoint{L, 0}, TfPoint{L, 10}, TfPoint{0, 10}}) v.push_back(p);
   std::vector<offsetcheck::TPiece> p;
   for (size_t i = 0; i < v.size(); ++i)
     p.push_back(offsetcheck::LinePiece(v[i], v[(i + 1) % v.size()]));

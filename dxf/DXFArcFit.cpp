@@ -55,7 +55,7 @@ constexpr double c_fArcShare =
 
 TfPoint Unit(TfPoint a) {
   const double l = Len(a);
-  return l > 0 ? Mul(a, 1 / l) : TfPoint{0, 0, 0};
+  return l > 0 ? Mul(a, 1 / l) : TfPoint{0, 0};
 }
 
 // The arc from a leaving along t through b, as a bulge (tan of a quarter of its angle).
@@ -79,7 +79,7 @@ TArcOf ArcOf(TfPoint a, TfPoint b, double fBulge) {
   s.bStraight = false;
   s.r = chord / (2 * std::fabs(std::sin(theta / 2)));
   // The centre lies off the chord's middle, on the left for an anticlockwise arc.
-  const TfPoint m = Mul(Add(a, b), 0.5), n = Unit({-(b.fY - a.fY), b.fX - a.fX, 0});
+  const TfPoint m = Mul(Add(a, b), 0.5), n = Unit({-(b.fY - a.fY), b.fX - a.fX});
   const double h = chord / 2 / std::tan(theta / 2);
   s.c = Add(m, Mul(n, h));
   s.fStart = std::atan2(a.fY - s.c.fY, a.fX - s.c.fX);
@@ -105,7 +105,7 @@ struct TSeg {
   TfPoint At(double u) const {
     if (arc.bStraight) return Add(a, Mul(Sub(b, a), u));
     const double ang = arc.fStart + arc.fSweep * u;
-    return {arc.c.fX + arc.r * std::cos(ang), arc.c.fY + arc.r * std::sin(ang), 0};
+    return {arc.c.fX + arc.r * std::cos(ang), arc.c.fY + arc.r * std::sin(ang)};
   }
   double Distance(TfPoint p) const {
     if (arc.bStraight) return SegmentDistance(p, a, b);
@@ -502,7 +502,7 @@ size_t FitPolylineRuns(std::vector<TDXFVertex>& Chain, double fTolerance, double
     // turn at its neighbour).
     auto rotate = [](TfPoint a, double ang) {
       return TfPoint{a.fX * std::cos(ang) - a.fY * std::sin(ang),
-                     a.fX * std::sin(ang) + a.fY * std::cos(ang), 0};
+                     a.fX * std::sin(ang) + a.fY * std::cos(ang)};
     };
     auto turn = [&](size_t k) {  // at vertex k, from the segment before to the one after
       const TfPoint a = Sub(run[k].fPoint, run[k - 1].fPoint),

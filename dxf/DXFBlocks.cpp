@@ -58,7 +58,7 @@ struct TDXFIn::TTransform {
   double fScale = 1.0, fTheta = 0.0;
 
   TfPoint Apply(const TfPoint& p) const {
-    return TfPoint{a00 * p.fX + a01 * p.fY + tx, a10 * p.fX + a11 * p.fY + ty, 0.0};
+    return TfPoint{a00 * p.fX + a01 * p.fY + tx, a10 * p.fX + a11 * p.fY + ty};
   }
   double Angle(double phi) const { return ReduceAngle(bMirror ? fTheta - phi : fTheta + phi); }
   // At least the most the linear part stretches any length (the root of its squares).
@@ -104,7 +104,7 @@ struct TDXFIn::TTransform {
   // plane foreshortens one direction, so circles in it become ellipses.
   static TTransform OfPlane(const TDXFPlane& P) {
     TTransform T;
-    const TfPoint& n0 = P.fNormal;
+    const TfVector3& n0 = P.fNormal;
     const double len = std::sqrt(n0.fX * n0.fX + n0.fY * n0.fY + n0.fZ * n0.fZ);
     if (!(len > 0.0) || !std::isfinite(len)) return T;
     const double nx = n0.fX / len, ny = n0.fY / len, nz = n0.fZ / len;
@@ -368,7 +368,7 @@ void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::ve
       pl.nFirstVertex = static_cast<int32_t>(m_lstVertices.size());
       for (int k = 0; k <= n; ++k) {
         double a = (rec.fStartAngle + fSweep * k / n) * c_fDegree;
-        TfPoint p{rec.fCentrePoint.fX + rec.fRadius * std::cos(a), rec.fCentrePoint.fY + rec.fRadius * std::sin(a), 0.0};
+        TfPoint p{rec.fCentrePoint.fX + rec.fRadius * std::cos(a), rec.fCentrePoint.fY + rec.fRadius * std::sin(a)};
         m_lstVertices.push_back(TDXFVertex{T.Apply(p), 0.0, pl.nEntity});
       }
       pl.nVertexCount = n + 1;
@@ -401,7 +401,7 @@ void TDXFIn::CopyTransformed(const TDXFEntity& rec, const TTransform& T, std::ve
             for (int j = 0; j < n; ++j) {
               double a = a0 + theta * j / n;
               m_lstVertices.push_back(
-                  TDXFVertex{T.Apply(TfPoint{cx + R * std::cos(a), cy + R * std::sin(a), 0.0}), 0.0, r.nEntity});
+                  TDXFVertex{T.Apply(TfPoint{cx + R * std::cos(a), cy + R * std::sin(a)}), 0.0, r.nEntity});
             }
             continue;
           }

@@ -44,7 +44,7 @@ TDXFEntity GetVertexPoint(const TDXFVertex& v, const TfPoint& S, double fBulge) 
       theta >= 0 ? gamma + (std::numbers::pi - theta) / 2 : gamma - (std::numbers::pi + theta) / 2;
   double R = std::fabs((DistanceBetween(S, V) / 2) / std::sin(theta / 2));
   r.EntityType = eDXFET_Arc;
-  r.fCentrePoint = TfPoint{S.fX + R * std::cos(delta), S.fY + R * std::sin(delta), 0.0};
+  r.fCentrePoint = TfPoint{S.fX + R * std::cos(delta), S.fY + R * std::sin(delta)};
   r.fRadius = R;
   r.Direction = theta >= 0 ? eAnticlockwise : eClockwise;
   return r;
@@ -431,7 +431,7 @@ class TChainEnds {
     if (iBA != c_nNone) Consider(bTail ? db : da, iBA, bTail ? B : A);
   }
 
-  TfPoint At(uint32_t p) const { return TfPoint{m_Pt[p].x, m_Pt[p].y, 0.0}; }
+  TfPoint At(uint32_t p) const { return TfPoint{m_Pt[p].x, m_Pt[p].y}; }
 
   bool Reversed(uint32_t i) const {
     const TRec& R = m_Rec[i];

@@ -250,7 +250,7 @@ void TDXFIn::ScanSpline(const char* strElement) {
     auto point = [&](std::vector<TfPoint>& list, double fX, bool& bPending, const char* what) {
       full(list.size(), what);
       st.Number(v, f, 0);
-      list.push_back(TfPoint{bPending ? fX : 0.0, f, 0.0});
+      list.push_back(TfPoint{bPending ? fX : 0.0, f});
       bPending = false;
     };
     switch (c) {
@@ -331,7 +331,7 @@ void TDXFIn::ScanEllipse() {
   // The centre and the major axis are world coordinates; the minor axis is N x M scaled
   // by the ratio, so the extrusion N decides which way the parameter runs. Seen from
   // above, an ellipse in a tilted plane is another ellipse, traced by short moves.
-  const TfPoint& N0 = st.Plane.fNormal;
+  const TfVector3& N0 = st.Plane.fNormal;
   const double nl = std::sqrt(N0.fX * N0.fX + N0.fY * N0.fY + N0.fZ * N0.fZ);
   const bool bPlane = nl > 0.0 && std::isfinite(nl);
   const double nx = bPlane ? N0.fX / nl : 0.0, ny = bPlane ? N0.fY / nl : 0.0, nz = bPlane ? N0.fZ / nl : 1.0;
@@ -347,11 +347,10 @@ void TDXFIn::ScanEllipse() {
     // Arcs within the tolerance, the whole ellipse or its part, in quarter turns at most.
     TArcCurve curve{[&](double t) {
                       return TfPoint{Cx + std::cos(t) * Mx + std::sin(t) * k * qx,
-                                     Cy + std::cos(t) * My + std::sin(t) * k * qy, 0.0};
+                                     Cy + std::cos(t) * My + std::sin(t) * k * qy};
                     },
                     [&](double t, bool) {
-                      return TfPoint{-std::sin(t) * Mx + std::cos(t) * k * qx, -std::sin(t) * My + std::cos(t) * k * qy,
-                                     0.0};
+                      return TfPoint{-std::sin(t) * Mx + std::cos(t) * k * qx, -std::sin(t) * My + std::cos(t) * k * qy};
                     }};
     const int nQuarters = std::max(1, static_cast<int>(std::ceil(fSweep / (std::numbers::pi / 2) - 1e-9)));
     std::vector<double> breaks;
@@ -372,7 +371,7 @@ void TDXFIn::ScanEllipse() {
     for (int i = 0; i <= n; ++i) {
       double t = s + fSweep * i / n;
       chain.push_back(TDXFVertex{TfPoint{Cx + std::cos(t) * Mx + std::sin(t) * k * qx,
-                                         Cy + std::cos(t) * My + std::sin(t) * k * qy, 0.0},
+                                         Cy + std::cos(t) * My + std::sin(t) * k * qy},
                                  0.0, 0});
     }
     StoreVertexChain(chain, st.strLayer, false);
@@ -401,7 +400,7 @@ void TDXFIn::ScanEllipse() {
     r.EntityType = eDXFET_Arc;
     r.Direction = eClockwise;
     r.nEntity = ++m_nEntity;
-    r.fCentrePoint = TfPoint{q.cx, q.cy, 0.0};
+    r.fCentrePoint = TfPoint{q.cx, q.cy};
     r.fRadius = q.r;
     r.fStartAngle = q.s / c_fDegree;
     r.fEndAngle = q.e / c_fDegree;
@@ -598,8 +597,8 @@ void TDXFIn::ScanLWPolyLine() {
     r.nEntity = ++m_nEntity;
     if (A.bulge == 0.0 || BulgeIsStraight(A.bulge, L)) {
       r.EntityType = eDXFET_Line;
-      r.fStartPoint = TfPoint{A.x, A.y, 0.0};
-      r.fEndPoint = TfPoint{B.x, B.y, 0.0};
+      r.fStartPoint = TfPoint{A.x, A.y};
+      r.fEndPoint = TfPoint{B.x, B.y};
     } else {
       double beta = A.bulge;
       double theta = 2 * std::atan(std::fabs(beta));
@@ -614,7 +613,7 @@ void TDXFIn::ScanLWPolyLine() {
       double angB = std::atan2(B.y - cy, B.x - cx) / c_fDegree;
       r.EntityType = eDXFET_Arc;
       r.Direction = eClockwise;
-      r.fCentrePoint = TfPoint{cx, cy, 0.0};
+      r.fCentrePoint = TfPoint{cx, cy};
       r.fRadius = R;
       r.fStartAngle = beta < 0 ? angA : angB;
       r.fEndAngle = beta < 0 ? angB : angA;
@@ -625,7 +624,7 @@ void TDXFIn::ScanLWPolyLine() {
   if (m_bFitPolylines && vs.size() >= 4) {
     // Runs of short straight segments as arcs; the closing segment stays as it is.
     std::vector<TDXFVertex> chain;
-    for (const TV& v : vs) chain.push_back(TDXFVertex{TfPoint{v.x, v.y, 0.0}, v.bulge, 0});
+    for (const TV& v : vs) chain.push_back(TDXFVertex{TfPoint{v.x, v.y}, v.bulge, 0});
     const double fLastBulge = vs.back().bulge;
     if (FitPolylineRuns(chain, m_fArcTolerance, c_fMaxRunTurn) > 0) {
       vs.clear();

@@ -892,9 +892,9 @@ void TDXFIn::FinishRecords(double& fXSpan, double& fYSpan) {
       TDXFEntity& r = list[i];
       if (r.EntityType == eDXFET_Arc || r.EntityType == eDXFET_Circle) {
         r.fStartPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fStartAngle * fRad),
-                                r.fCentrePoint.fY + r.fRadius * std::sin(r.fStartAngle * fRad), 0.0};
+                                r.fCentrePoint.fY + r.fRadius * std::sin(r.fStartAngle * fRad)};
         r.fEndPoint = TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(r.fEndAngle * fRad),
-                              r.fCentrePoint.fY + r.fRadius * std::sin(r.fEndAngle * fRad), 0.0};
+                              r.fCentrePoint.fY + r.fRadius * std::sin(r.fEndAngle * fRad)};
       }
       bool bOk = ok(r.fStartPoint) && ok(r.fEndPoint) && ok(r.fCentrePoint) && std::fabs(r.fRadius) <= c_fMaxCoordinate;
       for (int32_t k = 0; bOk && k < r.nVertexCount; ++k)

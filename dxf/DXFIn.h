@@ -284,7 +284,7 @@ class TDXFIn {
   // records of strLayer.
   void StoreGlyphs(const std::vector<TGlyphPlacement>& Glyphs, const double M[6], const std::string& strLayer);
   void StoreOutlineArcs(const std::vector<TfPoint>& Quads, const double M[6], const std::string& strLayer);
-  static void PlaneAxes(const TDXFPlane& Plane, TfPoint& Ax, TfPoint& Ay, TfPoint& N);
+  static void PlaneAxes(const TDXFPlane& Plane, TfVector3& Ax, TfVector3& Ay, TfVector3& N);
 
   // Splines.
   int32_t FindSpan(double u) const;

@@ -64,7 +64,7 @@ class TEndTree {
   }
 
   const TPt& Point(uint32_t i) const { return m_Pts[i]; }
-  TfPoint At(uint32_t i) const { return TfPoint{m_Pts[i].x, m_Pts[i].y, 0.0}; }
+  TfPoint At(uint32_t i) const { return TfPoint{m_Pts[i].x, m_Pts[i].y}; }
   // The sequence's other end, or c_nNone.
   uint32_t OtherEnd(uint32_t i) const { return m_Pts[i].other & ~c_nIsEnd; }
   bool IsEnd(uint32_t i) const { return (m_Pts[i].other & c_nIsEnd) != 0; }
@@ -402,7 +402,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
   size_t nFirstPending = 0;
   std::vector<uint32_t> queue;
   queue.reserve(S);
-  TfPoint O{0, 0, 0};
+  TfPoint O{0, 0};
   // A sequence as a candidate, from the end of it a search found (its ends are read from
   // the tree, where the search has just been): it is reversed only when that shortens the
   // way to it.

@@ -82,7 +82,7 @@ struct TBlock {
 // coordinates in the plane's own system (the arbitrary axis rule); the program is the
 // element's view from above.
 struct TDXFPlane {
-  TfPoint fNormal{0.0, 0.0, 1.0};
+  TfVector3 fNormal{0.0, 0.0, 1.0};
   double fElevation = 0.0;
   // The drawing's own plane: coordinates are world coordinates as they stand.
   bool IsWorld() const { return fNormal.fX == 0.0 && fNormal.fY == 0.0 && fNormal.fZ > 0.0; }

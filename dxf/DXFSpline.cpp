@@ -54,7 +54,7 @@ TfPoint TDXFIn::EvalPoint(double u) const {
     num.fY += CtrPoint[c].fY * N[j] * w;
     den += N[j] * w;
   }
-  return TfPoint{num.fX / den, num.fY / den, 0.0};
+  return TfPoint{num.fX / den, num.fY / den};
 }
 
 namespace {
@@ -99,7 +99,7 @@ void TDXFIn::EvaluateSpline(const std::string& strLayer, int nLine) {
     TArcCurve curve{point, [&](double u, bool bAfter) {
                       const double a = bAfter ? u : std::max(u0, u - h), b = bAfter ? std::min(u1, u + h) : u;
                       const TfPoint pa = point(a), pb = point(b);
-                      return TfPoint{pb.fX - pa.fX, pb.fY - pa.fY, 0};
+                      return TfPoint{pb.fX - pa.fX, pb.fY - pa.fY};
                     }};
     std::vector<double> breaks;
     for (double k : Knot)
@@ -141,10 +141,10 @@ namespace {
 TfPoint EndDirection(const std::vector<TfPoint>& P, bool bStart) {
   const size_t n = P.size();
   auto chord = [&](size_t j) {  // P[j] - P[j - 1], 1 <= j <= n - 1
-    return TfPoint{P[j].fX - P[j - 1].fX, P[j].fY - P[j - 1].fY, 0.0};
+    return TfPoint{P[j].fX - P[j - 1].fX, P[j].fY - P[j - 1].fY};
   };
   auto on = [](const TfPoint& a, const TfPoint& b) {  // 2a - b
-    return TfPoint{2 * a.fX - b.fX, 2 * a.fY - b.fY, 0.0};
+    return TfPoint{2 * a.fX - b.fX, 2 * a.fY - b.fY};
   };
   auto cross = [](const TfPoint& a, const TfPoint& b) { return std::fabs(a.fX * b.fY - a.fY * b.fX); };
   // q0, q1, q2, q3 around the end, in the order the curve runs there.
@@ -162,7 +162,7 @@ TfPoint EndDirection(const std::vector<TfPoint>& P, bool bStart) {
   }
   const double v1 = cross(q[0], q[1]), v2 = cross(q[2], q[3]);
   const double a = v1 + v2 > 0 ? v1 / (v1 + v2) : 0.5;
-  return TfPoint{(1 - a) * q[1].fX + a * q[2].fX, (1 - a) * q[1].fY + a * q[2].fY, 0.0};
+  return TfPoint{(1 - a) * q[1].fX + a * q[2].fX, (1 - a) * q[1].fY + a * q[2].fY};
 }
 
 }  // namespace
@@ -243,14 +243,14 @@ void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint
     TArcCurve curve{[&](double t) {
                       const auto [i, s] = at(t);
                       return TfPoint{value(P[i].fX, P[i + 1].fX, Mx[i], Mx[i + 1], h[i], s),
-                                     value(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s), 0.0};
+                                     value(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s)};
                     },
                     [&](double t, bool bAfter) {
                       // At a fit point, the section that leaves it or the one that arrives.
                       auto [i, s] = at(t);
                       if (!bAfter && s == 0.0 && i > 0) i -= 1, s = h[i];
                       return TfPoint{slope(P[i].fX, P[i + 1].fX, Mx[i], Mx[i + 1], h[i], s),
-                                     slope(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s), 0.0};
+                                     slope(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s)};
                     }};
     std::vector<double> breaks;
     for (size_t i = 0; i <= n; ++i) breaks.push_back(static_cast<double>(i));
@@ -268,7 +268,7 @@ void TDXFIn::InterpolateFitPoints(const std::vector<TfPoint>& Fit, const TfPoint
     for (int32_t j = 1; j < k; ++j) {
       const double s = h[i] * j / k;
       chain.push_back(TDXFVertex{TfPoint{value(P[i].fX, P[i + 1].fX, Mx[i], Mx[i + 1], h[i], s),
-                                         value(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s), 0.0},
+                                         value(P[i].fY, P[i + 1].fY, My[i], My[i + 1], h[i], s)},
                                  0.0, 0});
     }
     chain.push_back(TDXFVertex{P[i + 1], 0.0, 0});  // through every fit point exactly

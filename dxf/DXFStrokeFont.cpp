@@ -35,7 +35,7 @@ constexpr size_t c_nMaxGlyphMoves = 50000;
 // points in a row meeting at their middle) as quadratic pieces from its start back to it.
 std::vector<TfPoint> QuadraticPieces(const std::vector<TOutlinePoint>& c, double k) {
   const size_t n = c.size();
-  auto at = [&](size_t i) { return TfPoint{c[i % n].fX * k, c[i % n].fY * k, 0.0}; };
+  auto at = [&](size_t i) { return TfPoint{c[i % n].fX * k, c[i % n].fY * k}; };
   size_t s = 0;
   while (s < n && !c[s].bOn) ++s;
   // The points after the start, ending with the start itself; a contour of control
@@ -184,7 +184,7 @@ bool TStrokeFont::Parse(const std::string& strText) {
       if (n < 2) bBad = true;
       if (bBad) break;
       if (bulge != 0.0 && !stroke.empty()) stroke.back().fBulge = bulge;
-      stroke.push_back(TDXFVertex{TfPoint{xy[0], xy[1], 0.0}, 0.0, 0});
+      stroke.push_back(TDXFVertex{TfPoint{xy[0], xy[1]}, 0.0, 0});
     }
     if (!bBad && stroke.size() >= 2) pGlyph->Strokes.push_back(std::move(stroke));
   }
@@ -294,7 +294,7 @@ const TStrokeGlyph* TStrokeFont::Glyph(char32_t c) const {
       for (int j = 1; j <= n; ++j) {
         const double t = static_cast<double>(j) / n, u = 1 - t;
         stroke.push_back(TDXFVertex{TfPoint{u * u * a.fX + 2 * u * t * m.fX + t * t * b.fX,
-                                            u * u * a.fY + 2 * u * t * m.fY + t * t * b.fY, 0.0},
+                                            u * u * a.fY + 2 * u * t * m.fY + t * t * b.fY},
                                     0.0, 0});
       }
     }

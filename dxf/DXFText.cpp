@@ -40,12 +40,12 @@ void Compose(const double A[6], const double B[6], double out[6]) {  // A after 
   std::copy(r, r + 6, out);
 }
 TfPoint Apply(const double M[6], const TfPoint& p) {
-  return TfPoint{M[0] * p.fX + M[1] * p.fY + M[4], M[2] * p.fX + M[3] * p.fY + M[5], 0.0};
+  return TfPoint{M[0] * p.fX + M[1] * p.fY + M[4], M[2] * p.fX + M[3] * p.fY + M[5]};
 }
 
 
-TfPoint Cross(const TfPoint& a, const TfPoint& b) {
-  return TfPoint{a.fY * b.fZ - a.fZ * b.fY, a.fZ * b.fX - a.fX * b.fZ, a.fX * b.fY - a.fY * b.fX};
+TfVector3 Cross(const TfVector3& a, const TfVector3& b) {
+  return TfVector3{a.fY * b.fZ - a.fZ * b.fY, a.fZ * b.fX - a.fX * b.fZ, a.fX * b.fY - a.fY * b.fX};
 }
 
 }  // namespace
@@ -57,21 +57,21 @@ struct TDXFIn::TGlyphPlacement {
   std::vector<TDXFVertex> Extra;  // a stroke of its own (a fraction's bar), in text space
 };
 
-void TDXFIn::PlaneAxes(const TDXFPlane& Plane, TfPoint& Ax, TfPoint& Ay, TfPoint& N) {
-  const TfPoint& n0 = Plane.fNormal;
+void TDXFIn::PlaneAxes(const TDXFPlane& Plane, TfVector3& Ax, TfVector3& Ay, TfVector3& N) {
+  const TfVector3& n0 = Plane.fNormal;
   const double len = std::sqrt(n0.fX * n0.fX + n0.fY * n0.fY + n0.fZ * n0.fZ);
   if (!(len > 0.0) || !std::isfinite(len)) {
-    Ax = TfPoint{1, 0, 0}, Ay = TfPoint{0, 1, 0}, N = TfPoint{0, 0, 1};
+    Ax = TfVector3{1, 0, 0}, Ay = TfVector3{0, 1, 0}, N = TfVector3{0, 0, 1};
     return;
   }
-  N = TfPoint{n0.fX / len, n0.fY / len, n0.fZ / len};
+  N = TfVector3{n0.fX / len, n0.fY / len, n0.fZ / len};
   // The arbitrary axis rule: Ax = Wy x N near the world's Z axis, else Wz x N.
   if (std::fabs(N.fX) < 1.0 / 64 && std::fabs(N.fY) < 1.0 / 64)
-    Ax = TfPoint{N.fZ, 0.0, -N.fX};
+    Ax = TfVector3{N.fZ, 0.0, -N.fX};
   else
-    Ax = TfPoint{-N.fY, N.fX, 0.0};
+    Ax = TfVector3{-N.fY, N.fX, 0.0};
   const double la = std::sqrt(Ax.fX * Ax.fX + Ax.fY * Ax.fY + Ax.fZ * Ax.fZ);
-  Ax = TfPoint{Ax.fX / la, Ax.fY / la, Ax.fZ / la};
+  Ax = TfVector3{Ax.fX / la, Ax.fY / la, Ax.fZ / la};
   Ay = Cross(N, Ax);
 }
 
@@ -155,7 +155,7 @@ void TDXFIn::StoreGlyphs(const std::vector<TGlyphPlacement>& Glyphs, const doubl
                                                                 (2 * std::numbers::pi))));
           for (int j = 0; j < n; ++j) {
             const double a = a0 + theta * j / n;
-            chain.push_back(TDXFVertex{Apply(M, TfPoint{cx + R * std::cos(a), cy + R * std::sin(a), 0.0}), 0.0, 0});
+            chain.push_back(TDXFVertex{Apply(M, TfPoint{cx + R * std::cos(a), cy + R * std::sin(a)}), 0.0, 0});
           }
           continue;
         }
@@ -425,14 +425,14 @@ void TDXFIn::ScanText(const char* strElement) {
   const double Mirror[6] = {mx, 0, 0, my, 0, 0};
   Compose(Mirror, L, L);
   // Rotation in the plane, then the plane's axes to the world, seen from above.
-  TfPoint Ax, Ay, N;
+  TfVector3 Ax, Ay, N;
   PlaneAxes(Plane, Ax, Ay, N);
   if (!Plane.IsWorld()) NoteTilted(strElement, Plane, nLine);
   const double c = std::cos(fRotation * c_fDegree), s = std::sin(fRotation * c_fDegree);
-  const TfPoint X{Ax.fX * c + Ay.fX * s, Ax.fY * c + Ay.fY * s, Ax.fZ * c + Ay.fZ * s};
-  const TfPoint Y = Cross(N, X);
+  const TfVector3 X{Ax.fX * c + Ay.fX * s, Ax.fY * c + Ay.fY * s, Ax.fZ * c + Ay.fZ * s};
+  const TfVector3 Y = Cross(N, X);
   const double e = Plane.IsWorld() ? 0.0 : Plane.fElevation;
-  const TfPoint O{Ax.fX * ox + Ay.fX * oy + N.fX * e, Ax.fY * ox + Ay.fY * oy + N.fY * e, 0.0};
+  const TfPoint O{Ax.fX * ox + Ay.fX * oy + N.fX * e, Ax.fY * ox + Ay.fY * oy + N.fY * e};
   const double Frame[6] = {X.fX, Y.fX, X.fY, Y.fY, O.fX, O.fY};
   double F[6];
   Compose(Frame, L, F);
@@ -534,8 +534,8 @@ void TDXFIn::ScanMText() {
       fPen = std::max(fUp, fDown);
       if (r.cStackType == '/') {
         TGlyphPlacement bar;
-        bar.Extra = {TDXFVertex{TfPoint{x0, r.fHeight * 0.45, 0.0}, 0.0, 0},
-                     TDXFVertex{TfPoint{fPen, r.fHeight * 0.45, 0.0}, 0.0, 0}};
+        bar.Extra = {TDXFVertex{TfPoint{x0, r.fHeight * 0.45}, 0.0, 0},
+                     TDXFVertex{TfPoint{fPen, r.fHeight * 0.45}, 0.0, 0}};
         line.push_back(bar);
       }
     }
@@ -577,22 +577,22 @@ void TDXFIn::ScanMText() {
   const double dy = row == 1 ? fTotal / 2 : row == 2 ? fTotal : 0.0;
   // The text's own X direction: the direction vector when given (world), else the
   // rotation in the plane.
-  TfPoint Ax, Ay, N;
+  TfVector3 Ax, Ay, N;
   PlaneAxes(Plane, Ax, Ay, N);
-  TfPoint X;
+  TfVector3 X;
   if (bDir && (D[0] != 0 || D[1] != 0 || D[2] != 0)) {
-    X = TfPoint{D[0], D[1], D[2]};
+    X = TfVector3{D[0], D[1], D[2]};
   } else {
     const double c = std::cos(fRotation * c_fDegree), s = std::sin(fRotation * c_fDegree);
-    X = TfPoint{Ax.fX * c + Ay.fX * s, Ax.fY * c + Ay.fY * s, Ax.fZ * c + Ay.fZ * s};
+    X = TfVector3{Ax.fX * c + Ay.fX * s, Ax.fY * c + Ay.fY * s, Ax.fZ * c + Ay.fZ * s};
   }
   // Only the part of X in the plane counts.
   const double xn = X.fX * N.fX + X.fY * N.fY + X.fZ * N.fZ;
-  X = TfPoint{X.fX - xn * N.fX, X.fY - xn * N.fY, X.fZ - xn * N.fZ};
+  X = TfVector3{X.fX - xn * N.fX, X.fY - xn * N.fY, X.fZ - xn * N.fZ};
   const double lx = std::sqrt(X.fX * X.fX + X.fY * X.fY + X.fZ * X.fZ);
   if (!(lx > 0)) X = Ax;
-  else X = TfPoint{X.fX / lx, X.fY / lx, X.fZ / lx};
-  const TfPoint Y = Cross(N, X);
+  else X = TfVector3{X.fX / lx, X.fY / lx, X.fZ / lx};
+  const TfVector3 Y = Cross(N, X);
   if (!Plane.IsWorld()) NoteTilted("MTEXT", Plane, nLine);
   const double F[6] = {X.fX, Y.fX, X.fY, Y.fY, P[0] + Y.fX * dy, P[1] + Y.fY * dy};
   StoreGlyphs(all, F, strLayer);

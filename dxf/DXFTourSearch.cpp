@@ -115,7 +115,7 @@ TTourSearch::TTourSearch(std::vector<TTourNode> Nodes,
                          std::vector<std::vector<uint32_t>> Containers)
     : m_Nodes(std::move(Nodes)), m_Containers(std::move(Containers)) {
   const size_t n = m_Nodes.size();
-  m_Nodes.push_back(TTourNode{TfPoint{0, 0, 0}, TfPoint{0, 0, 0}, true});
+  m_Nodes.push_back(TTourNode{TfPoint{0, 0}, TfPoint{0, 0}, true});
   m_Order.resize(n + 1);
   m_Pos.resize(n + 1);
   m_Order[0] = static_cast<uint32_t>(n);

@@ -102,11 +102,11 @@ int32_t LayerOf(const TPathMove& m) { return m.nLayer; }
 bool ClockwiseOf(const TDXFEntity& r) { return r.Direction == eClockwise; }
 bool ClockwiseOf(const TPathMove& m) { return m.bClockwise; }
 TfPoint StartOf(const TDXFEntity& r) { return r.fStartPoint; }
-TfPoint StartOf(const TPathMove& m) { return TfPoint{m.fSX, m.fSY, 0.0}; }
+TfPoint StartOf(const TPathMove& m) { return TfPoint{m.fSX, m.fSY}; }
 TfPoint EndOf(const TDXFEntity& r) { return r.fEndPoint; }
-TfPoint EndOf(const TPathMove& m) { return TfPoint{m.fEX, m.fEY, 0.0}; }
+TfPoint EndOf(const TPathMove& m) { return TfPoint{m.fEX, m.fEY}; }
 TfPoint CentreOf(const TDXFEntity& r) { return r.fCentrePoint; }
-TfPoint CentreOf(const TPathMove& m) { return TfPoint{m.fCX, m.fCY, 0.0}; }
+TfPoint CentreOf(const TPathMove& m) { return TfPoint{m.fCX, m.fCY}; }
 
 }  // namespace
 

@@ -30,7 +30,7 @@ TfPoint PointOn(const TDXFEntity& r, double t) {
   if (t >= 1.0) return r.EntityType == eDXFET_Circle ? r.fStartPoint : r.fEndPoint;
   if (r.EntityType == eDXFET_Line)
     return TfPoint{r.fStartPoint.fX + t * (r.fEndPoint.fX - r.fStartPoint.fX),
-                   r.fStartPoint.fY + t * (r.fEndPoint.fY - r.fStartPoint.fY), 0};
+                   r.fStartPoint.fY + t * (r.fEndPoint.fY - r.fStartPoint.fY)};
   if (r.EntityType != eDXFET_Arc && r.EntityType != eDXFET_Circle) return r.fStartPoint;
   const TfPoint& c = r.fCentrePoint;
   const double sgn = r.Direction == eClockwise ? -1.0 : 1.0;
@@ -43,7 +43,7 @@ TfPoint PointOn(const TDXFEntity& r, double t) {
   }
   const double fRadius = Dist(r.fStartPoint, c);  // on the circle the moves are written about
   const double a = a0 + sgn * t * fSweep;
-  return TfPoint{c.fX + fRadius * std::cos(a), c.fY + fRadius * std::sin(a), 0};
+  return TfPoint{c.fX + fRadius * std::cos(a), c.fY + fRadius * std::sin(a)};
 }
 
 // Where a loop is entered: a record and how far along it.
@@ -118,7 +118,7 @@ std::vector<TDXFEntity> StartingAt(const std::vector<TDXFEntity>& Path, size_t n
 
 double TravelLength(const std::vector<TDXFEntity>& L) {
   double f = 0.0;
-  TfPoint at{0, 0, 0};
+  TfPoint at{0, 0};
   for (size_t i = 0; i < L.size(); ++i) {
     if (i == 0 || L[i].nSequence != L[i - 1].nSequence) f += Dist(at, L[i].fStartPoint);
     at = L[i].fEndPoint;
@@ -161,7 +161,7 @@ TTravelResult OptimiseTravel(std::vector<TDXFEntity>& L, int32_t n_seq, double f
     // the loop before has its new point already.
     const std::vector<uint32_t> order = search.Order();
     bool bMoved = false;
-    TfPoint at{0, 0, 0};
+    TfPoint at{0, 0};
     for (size_t i = 0; i < n; ++i) {
       const uint32_t k = order[i];
       if (movable[k]) {

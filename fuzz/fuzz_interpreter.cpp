@@ -44,10 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   twin.Interpret();
   // End points to the bit: a position that is not a number is the same one on both.
   auto bits = [](const TfPoint& p) {
-    std::array<char, 3 * sizeof(double)> b;
+    std::array<char, 2 * sizeof(double)> b;
     std::memcpy(b.data(), &p.fX, sizeof(double));
     std::memcpy(b.data() + sizeof(double), &p.fY, sizeof(double));
-    std::memcpy(b.data() + 2 * sizeof(double), &p.fZ, sizeof(double));
     return b;
   };
   const auto& a = in.EndPointList();

@@ -63,8 +63,8 @@ void ForNearPairs(const std::vector<TPiece>& S, const std::vector<TPiece>& T, do
   TfPoint lo = T.front().lo, hi = T.front().hi;
   double fSize = 0.0;
   for (const TPiece& t : T) {
-    lo = TfPoint{std::min(lo.fX, t.lo.fX), std::min(lo.fY, t.lo.fY), 0};
-    hi = TfPoint{std::max(hi.fX, t.hi.fX), std::max(hi.fY, t.hi.fY), 0};
+    lo = TfPoint{std::min(lo.fX, t.lo.fX), std::min(lo.fY, t.lo.fY)};
+    hi = TfPoint{std::max(hi.fX, t.hi.fX), std::max(hi.fY, t.hi.fY)};
     fSize += std::max(t.hi.fX - t.lo.fX, t.hi.fY - t.lo.fY);
   }
   const double fCell = std::max({fSize / static_cast<double>(T.size()), 2 * fMargin,

@@ -82,7 +82,7 @@ TContainment PathContainment(const std::vector<std::vector<TPiece>>& Paths,
   // containers all cover the cell of its first point.
   std::vector<uint32_t> closed;
   double fSize = 0.0;
-  TfPoint lo{0, 0, 0}, hi{0, 0, 0};
+  TfPoint lo{0, 0}, hi{0, 0};
   for (size_t k = 0; k < n; ++k) {
     if (!Closed[k]) continue;
     const TBox& g = box[k];

@@ -10,7 +10,7 @@ namespace veltrane::pointmath {
 
 inline constexpr double pi = std::numbers::pi;
 
-inline TfPoint Pt(double x, double y) { return TfPoint{x, y, 0.0}; }
+inline TfPoint Pt(double x, double y) { return TfPoint{x, y}; }
 inline TfPoint Add(TfPoint a, TfPoint b) { return Pt(a.fX + b.fX, a.fY + b.fY); }
 inline TfPoint Sub(TfPoint a, TfPoint b) { return Pt(a.fX - b.fX, a.fY - b.fY); }
 inline TfPoint Neg(TfPoint a) { return Pt(-a.fX, -a.fY); }

@@ -15,7 +15,7 @@ namespace {
 // in a computed full circle gives the latter.
 constexpr double c_fClosedArc = 1e-9;
 
-TfPoint Written(const TfPoint& p) { return TfPoint{WrittenValue(p.fX), WrittenValue(p.fY), 0.0}; }
+TfPoint Written(const TfPoint& p) { return TfPoint{WrittenValue(p.fX), WrittenValue(p.fY)}; }
 
 // The difference of two written values as text. Both lie on the grid of the last written
 // decimal, so the difference is a whole number of grid steps and writes exactly.
@@ -32,7 +32,7 @@ double Sweep(const TfPoint& S, const TfPoint& E, const TfPoint& C, bool bClockwi
 
 bool Finite(const TfPoint& p) { return std::isfinite(p.fX) && std::isfinite(p.fY); }
 
-TfPoint Plus(const TfPoint& a, const TfPoint& b) { return TfPoint{a.fX + b.fX, a.fY + b.fY, 0.0}; }
+TfPoint Plus(const TfPoint& a, const TfPoint& b) { return TfPoint{a.fX + b.fX, a.fY + b.fY}; }
 
 std::string Plain(const TfPoint& p) {
   return StringFromDouble(p.fX) + "," + StringFromDouble(p.fY);
@@ -54,7 +54,7 @@ double WrittenValue(double fNumber) {
 }
 
 void TMoveWriter::MoveTo(const TfPoint& p) {
-  m_fExact = TfPoint{p.fX, p.fY, 0.0};
+  m_fExact = TfPoint{p.fX, p.fY};
   m_fWritten = veltrane::Written(p);
 }
 
@@ -66,7 +66,7 @@ std::string TMoveWriter::Line(const TfPoint& fEnd, bool bKeep) {
 
 bool TMoveWriter::AppendLine(std::string& strOut, const TfPoint& fEnd, bool bKeep) {
   const TfPoint w = veltrane::Written(fEnd);
-  m_fExact = TfPoint{fEnd.fX, fEnd.fY, 0.0};
+  m_fExact = TfPoint{fEnd.fX, fEnd.fY};
   if (w.fX == m_fWritten.fX && w.fY == m_fWritten.fY && !bKeep) return false;
   AppendDifference(strOut, w.fX, m_fWritten.fX);
   strOut += ',';
@@ -87,7 +87,7 @@ bool TMoveWriter::AppendArc(std::string& strOut, const TfPoint& fEnd, const TfPo
   const TfPoint start = m_fExact;
   const TfPoint w = veltrane::Written(fEnd);
   const TfPoint c = veltrane::Written(fCentre);
-  m_fExact = TfPoint{fEnd.fX, fEnd.fY, 0.0};
+  m_fExact = TfPoint{fEnd.fX, fEnd.fY};
   const bool bStays = w.fX == m_fWritten.fX && w.fY == m_fWritten.fY;
   // A full circle ends where it starts, whatever the rounding; an arc whose written ends
   // meet is one when it sweeps more than half a turn, and no move otherwise.

@@ -11,11 +11,19 @@ namespace veltrane {
 // A program is an ordered list of text lines, 0-based everywhere.
 using TStringList = std::vector<std::string>;
 
+// A point of the drawing's plane: everything the program does happens in X and Y.
 struct TfPoint {
   double fX = 0.0;
   double fY = 0.0;
-  double fZ = 0.0;  // carried, never used by any geometry
   bool operator==(const TfPoint&) const = default;
+};
+
+// A direction in space: the plane a drawing's element lies in and that plane's axes.
+struct TfVector3 {
+  double fX = 0.0;
+  double fY = 0.0;
+  double fZ = 0.0;
+  bool operator==(const TfVector3&) const = default;
 };
 
 struct TfRange {

@@ -420,9 +420,9 @@ void TInterpreter::CircularMove(const TStringList& params, bool bAddToDrawList) 
     if (!TryStrToFloat(params[static_cast<size_t>(i)], p[i])) p[i] = 0.0;
   EAngleDirection dir = StrToIntDef(params[4], 0) == 1 ? eClockwise : eAnticlockwise;
   size_t a0 = static_cast<size_t>(m_Axes[0]), a1 = static_cast<size_t>(m_Axes[1]);
-  TfPoint start{m_fOldPosition[a0], m_fOldPosition[a1], 0.0};
-  TfPoint end{start.fX + p[0], start.fY + p[1], 0.0};
-  TfPoint centre{start.fX + p[2], start.fY + p[3], 0.0};
+  TfPoint start{m_fOldPosition[a0], m_fOldPosition[a1]};
+  TfPoint end{start.fX + p[0], start.fY + p[1]};
+  TfPoint centre{start.fX + p[2], start.fY + p[3]};
   int32_t X = m_nXAxis, Y = m_nYAxis;
   int32_t A0 = m_Axes[0], A1 = m_Axes[1];
   if ((X == A0 && Y == A1) || (X == A1 && Y == A0)) {
@@ -504,7 +504,7 @@ void TInterpreter::TraceArc(TfPoint s, TfPoint e, TfPoint c, EAngleDirection evD
   TfPoint last = s;
   bool bArrowPlaced = false, bLastSegment = false;
   for (int nStep = 0; nStep < c_nMaxArcSteps; ++nStep) {
-    TfPoint p{c.fX + fRadius * std::cos(fPlot), c.fY + fRadius * std::sin(fPlot), 0.0};
+    TfPoint p{c.fX + fRadius * std::cos(fPlot), c.fY + fRadius * std::sin(fPlot)};
     if (!(p.fX == last.fX && p.fY == last.fY)) {
       bool bArrow = false;
       if (!bArrowPlaced && std::fabs(fUsed) > std::fabs(fFull / 2.0)) {

@@ -87,7 +87,7 @@ void TPlotView::ZoomExtentsCZ() {
 
 TfPoint TPlotView::PixelToUnits(int32_t X, int32_t Y) const {
   return TfPoint{X * static_cast<double>(Span(m_fXRange)) / m_nWidth + m_fXRange.fFrom,
-                 m_fYRange.fTo - Y * static_cast<double>(Span(m_fYRange)) / m_nHeight, 0.0};
+                 m_fYRange.fTo - Y * static_cast<double>(Span(m_fYRange)) / m_nHeight};
 }
 
 void TPlotView::ZoomIn(int32_t X, int32_t Y) {

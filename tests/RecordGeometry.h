@@ -29,14 +29,14 @@ inline std::vector<TfPoint> RecordSamples(const std::vector<TDXFEntity>& R, int 
       const double t = static_cast<double>(k) / nPer;
       if (e.EntityType != eDXFET_Arc && e.EntityType != eDXFET_Circle) {
         v.push_back({e.fStartPoint.fX + t * (e.fEndPoint.fX - e.fStartPoint.fX),
-                     e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY), 0});
+                     e.fStartPoint.fY + t * (e.fEndPoint.fY - e.fStartPoint.fY)});
         continue;
       }
       const TfPoint& c = e.fCentrePoint;
       const double sgn = e.Direction == eClockwise ? -1 : 1;
       const double a = std::atan2(e.fStartPoint.fY - c.fY, e.fStartPoint.fX - c.fX) + sgn * RecordSweep(e) * t;
       const double r = std::hypot(e.fStartPoint.fX - c.fX, e.fStartPoint.fY - c.fY);
-      v.push_back({c.fX + r * std::cos(a), c.fY + r * std::sin(a), 0});
+      v.push_back({c.fX + r * std::cos(a), c.fY + r * std::sin(a)});
     }
   return v;
 }

@@ -95,11 +95,11 @@ TChain RandomChain(std::mt19937& rng, int nMoves) {
       bulge(-1.5, 1.5);
   std::bernoulli_distribution arc(0.3);
   TChain c;
-  c.start = TfPoint{pos(rng), pos(rng), 0};
+  c.start = TfPoint{pos(rng), pos(rng)};
   TfPoint p = c.start;
   for (int i = 0; i < nMoves; ++i) {
     const double a = ang(rng), l = len(rng);
-    p = TfPoint{p.fX + l * std::cos(a), p.fY + l * std::sin(a), 0};
+    p = TfPoint{p.fX + l * std::cos(a), p.fY + l * std::sin(a)};
     c.points.push_back(p);
     c.bulges.push_back(arc(rng) ? bulge(rng) : 0.0);
   }
@@ -144,7 +144,7 @@ std::vector<TfPoint> ExactPositions(const TStringList& Lines) {
     const size_t c1 = l.find(',', open), c2 = l.find_first_of(",)", c1 + 1);
     EXPECT_TRUE(TryStrToFloat(l.substr(open + 1, c1 - open - 1), x));
     EXPECT_TRUE(TryStrToFloat(l.substr(c1 + 1, c2 - c1 - 1), y));
-    p = l.find("MOVEABS") != std::string::npos ? TfPoint{x, y, 0} : TfPoint{p.fX + x, p.fY + y, 0};
+    p = l.find("MOVEABS") != std::string::npos ? TfPoint{x, y} : TfPoint{p.fX + x, p.fY + y};
     out.push_back(p);
   }
   return out;
@@ -175,18 +175,18 @@ TEST(Drift, TheWriterKeepsTheWrittenPositionOnTheExactOne) {
   // Each written step of a third alternates between 0.3333 and 0.3334 as the exact
   // position demands; a full circle stays one, a sliver of an arc is left out.
   TMoveWriter w;
-  w.MoveTo(TfPoint{0, 0, 0});
-  EXPECT_EQ(w.Line(TfPoint{1.0 / 3, 0, 0}), "0.3333,0");
-  EXPECT_EQ(w.Line(TfPoint{2.0 / 3, 0, 0}), "0.3334,0");
-  EXPECT_EQ(w.Line(TfPoint{2.0 / 3 + 1e-5, 0, 0}), "");           // too short to write
-  EXPECT_EQ(w.Line(TfPoint{2.0 / 3 + 1e-5, 0, 0}, true), "0,0");  // kept in its place
-  EXPECT_EQ(w.Arc(w.Exact(), TfPoint{5.6667, 0, 0}, true, true), "0,0,5,0,1");
-  const TfPoint c{w.Exact().fX + 1, 0, 0};  // 0.0002 degrees of a radius-1 arc
-  EXPECT_EQ(w.Arc(TfPoint{c.fX - std::cos(3.5e-6), -std::sin(3.5e-6), 0}, c, false, false), "");
+  w.MoveTo(TfPoint{0, 0});
+  EXPECT_EQ(w.Line(TfPoint{1.0 / 3, 0}), "0.3333,0");
+  EXPECT_EQ(w.Line(TfPoint{2.0 / 3, 0}), "0.3334,0");
+  EXPECT_EQ(w.Line(TfPoint{2.0 / 3 + 1e-5, 0}), "");           // too short to write
+  EXPECT_EQ(w.Line(TfPoint{2.0 / 3 + 1e-5, 0}, true), "0,0");  // kept in its place
+  EXPECT_EQ(w.Arc(w.Exact(), TfPoint{5.6667, 0}, true, true), "0,0,5,0,1");
+  const TfPoint c{w.Exact().fX + 1, 0};  // 0.0002 degrees of a radius-1 arc
+  EXPECT_EQ(w.Arc(TfPoint{c.fX - std::cos(3.5e-6), -std::sin(3.5e-6)}, c, false, false), "");
   // A near-full circle whose ends round together is the circle it practically is.
-  const TfPoint s = w.Exact(), m{s.fX + 2, s.fY, 0};
+  const TfPoint s = w.Exact(), m{s.fX + 2, s.fY};
   EXPECT_EQ(
-      w.Arc(TfPoint{m.fX - 2 * std::cos(1e-6), m.fY + 2 * std::sin(1e-6), 0}, m, false, false),
+      w.Arc(TfPoint{m.fX - 2 * std::cos(1e-6), m.fY + 2 * std::sin(1e-6)}, m, false, false),
       "0,0,2,0,0");
   EXPECT_EQ(WrittenValue(0.33336), 0.3334);
 }
@@ -290,19 +290,19 @@ TEST(Drift, RandomChainsThroughTheAffineOperations) {
       {"rotate", [&](TTransformer& t) { t.Rotate(a); },
        [&](TfPoint p, TfPoint c) {
          const double x = p.fX - c.fX, y = p.fY - c.fY;
-         return TfPoint{c.fX + x * cs - y * sn, c.fY + x * sn + y * cs, 0};
+         return TfPoint{c.fX + x * cs - y * sn, c.fY + x * sn + y * cs};
        }},
       {"scale", [](TTransformer& t) { t.Scale(1.0 / 3); },
        [](TfPoint p, TfPoint) {
-         return TfPoint{p.fX / 3, p.fY / 3, 0};
+         return TfPoint{p.fX / 3, p.fY / 3};
        }},
       {"mirror", [](TTransformer& t) { t.Mirror(eYAxis); },
        [](TfPoint p, TfPoint) {
-         return TfPoint{-p.fX, p.fY, 0};
+         return TfPoint{-p.fX, p.fY};
        }},
       {"shift", [](TTransformer& t) { t.Shift(true, 0.123456, -7.654321); },
        [](TfPoint p, TfPoint) {
-         return TfPoint{p.fX + 0.123456, p.fY - 7.654321, 0};
+         return TfPoint{p.fX + 0.123456, p.fY - 7.654321};
        }},
   };
   size_t nChecked = 0;
@@ -356,7 +356,7 @@ TStringList RoundPolygon(std::mt19937& rng, int n) {
   std::vector<TfPoint> v;
   for (int i = 0; i < n; ++i) {
     const double a = 2 * pi * i / n, R = r(rng);
-    v.push_back(TfPoint{100.123456 + R * std::cos(a), -50.654321 + R * std::sin(a), 0});
+    v.push_back(TfPoint{100.123456 + R * std::cos(a), -50.654321 + R * std::sin(a)});
   }
   TChain c{v[0], {}, {}};
   for (int i = 1; i <= n; ++i) {

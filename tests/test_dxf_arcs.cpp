@@ -52,7 +52,7 @@ TfPoint DeBoor(const TSpline& s, double u) {
             (1 - a) * d[static_cast<size_t>(j - 1)][c] + a * d[static_cast<size_t>(j)][c];
     }
   const auto& h = d[static_cast<size_t>(p)];
-  return {h[0] / h[2], h[1] / h[2], 0};
+  return {h[0] / h[2], h[1] / h[2]};
 }
 
 std::vector<TDXFEntity> Import(const std::string& strText, double D, size_t* pMoves = nullptr) {
@@ -92,7 +92,7 @@ void ExpectWithin(const std::function<TfPoint(double)>& F, double t0, double t1,
       [&](double a, double b, const TfPoint& pa, const TfPoint& pb, int nDepth) {
         const double m = (a + b) / 2;
         const TfPoint pm = F(m);
-        const TfPoint mid{(pa.fX + pb.fX) / 2, (pa.fY + pb.fY) / 2, 0};
+        const TfPoint mid{(pa.fX + pb.fX) / 2, (pa.fY + pb.fY) / 2};
         if (nDepth < 40 && (d(pa, pb) > D / 4 || d(pm, mid) > D / 8)) {
           refine(a, m, pa, pm, nDepth + 1);
           refine(m, b, pm, pb, nDepth + 1);
@@ -173,8 +173,8 @@ std::string FitPointText(const std::vector<TfPoint>& fit) {
 std::pair<TfPoint, TfPoint> FivePointEnds(const std::vector<TfPoint>& P) {
   const int n = static_cast<int>(P.size());
   std::map<int, TfPoint> q;  // q[k] = P[k] - P[k - 1]
-  for (int k = 1; k < n; ++k) q[k] = {P[k].fX - P[k - 1].fX, P[k].fY - P[k - 1].fY, 0};
-  auto ext = [](TfPoint a, TfPoint b) { return TfPoint{2 * a.fX - b.fX, 2 * a.fY - b.fY, 0}; };
+  for (int k = 1; k < n; ++k) q[k] = {P[k].fX - P[k - 1].fX, P[k].fY - P[k - 1].fY};
+  auto ext = [](TfPoint a, TfPoint b) { return TfPoint{2 * a.fX - b.fX, 2 * a.fY - b.fY}; };
   q[0] = ext(q[1], q[2]);
   q[-1] = ext(q[0], q[1]);
   q[n] = ext(q[n - 1], q[n - 2]);
@@ -183,9 +183,9 @@ std::pair<TfPoint, TfPoint> FivePointEnds(const std::vector<TfPoint>& P) {
     auto cr = [](TfPoint a, TfPoint b) { return std::fabs(a.fX * b.fY - a.fY * b.fX); };
     const double v1 = cr(q[k - 1], q[k]), v2 = cr(q[k + 1], q[k + 2]);
     const double a = v1 + v2 > 0 ? v1 / (v1 + v2) : 0.5;
-    TfPoint t{(1 - a) * q[k].fX + a * q[k + 1].fX, (1 - a) * q[k].fY + a * q[k + 1].fY, 0};
+    TfPoint t{(1 - a) * q[k].fX + a * q[k + 1].fX, (1 - a) * q[k].fY + a * q[k + 1].fY};
     const double l = std::hypot(t.fX, t.fY);
-    return TfPoint{t.fX / l, t.fY / l, 0};
+    return TfPoint{t.fX / l, t.fY / l};
   };
   return {at(0), at(n - 1)};
 }
@@ -231,7 +231,7 @@ std::function<TfPoint(double)> FitPointCurve(const std::vector<TfPoint>& P) {
   for (size_t r = n + 1; r-- > 0;) {
     double x = A[r][n + 1], y = A[r][n + 2];
     for (size_t k = r + 1; k <= n; ++k) x -= A[r][k] * K[k].fX, y -= A[r][k] * K[k].fY;
-    K[r] = {x / A[r][r], y / A[r][r], 0};
+    K[r] = {x / A[r][r], y / A[r][r]};
   }
   return [P, h, K, n](double t) {
     const size_t i = std::min(static_cast<size_t>(std::max(t, 0.0)), n - 1);
@@ -239,8 +239,7 @@ std::function<TfPoint(double)> FitPointCurve(const std::vector<TfPoint>& P) {
     const double h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u,
                  h01 = -2 * u * u * u + 3 * u * u, h11 = u * u * u - u * u;
     return TfPoint{h00 * P[i].fX + h10 * H * K[i].fX + h01 * P[i + 1].fX + h11 * H * K[i + 1].fX,
-                   h00 * P[i].fY + h10 * H * K[i].fY + h01 * P[i + 1].fY + h11 * H * K[i + 1].fY,
-                   0};
+                   h00 * P[i].fY + h10 * H * K[i].fY + h01 * P[i + 1].fY + h11 * H * K[i + 1].fY};
   };
 }
 
@@ -259,12 +258,12 @@ TEST(CurvesAsArcs, SmoothSplinesOfEachKindTakeAQuarterOfTheChords) {
   auto r4 = [](double v) { return std::round(v * 1e4) / 1e4; };
   // A gently turning walk of n points about step apart.
   auto walk = [&](int n, double step) {
-    std::vector<TfPoint> v{{r4(u(rng) * 100), r4(u(rng) * 100), 0}};
+    std::vector<TfPoint> v{{r4(u(rng) * 100), r4(u(rng) * 100)}};
     double heading = u(rng) * 2 * std::numbers::pi;
     for (int i = 1; i < n; ++i) {
       const double l = step * (0.7 + 0.6 * u(rng));
       v.push_back(
-          {r4(v.back().fX + l * std::cos(heading)), r4(v.back().fY + l * std::sin(heading)), 0});
+          {r4(v.back().fX + l * std::cos(heading)), r4(v.back().fY + l * std::sin(heading))});
       heading += (u(rng) - 0.5) * 1.4;
     }
     return v;
@@ -295,7 +294,7 @@ TEST(CurvesAsArcs, SmoothSplinesOfEachKindTakeAQuarterOfTheChords) {
           for (int i = 0; i < n; ++i) {
             const double a = 2 * std::numbers::pi * i / n,
                          r = R * (1 + 0.15 * std::sin(3 * a + ph));
-            s.ctrl.push_back({r4(50 + r * std::cos(a)), r4(50 + r * std::sin(a)), 0});
+            s.ctrl.push_back({r4(50 + r * std::cos(a)), r4(50 + r * std::sin(a))});
           }
           for (int i = 0; i < s.p; ++i) s.ctrl.push_back(s.ctrl[static_cast<size_t>(i)]);
           for (size_t i = 0; i < s.ctrl.size() + 4; ++i) s.knots.push_back(static_cast<double>(i));
@@ -341,7 +340,7 @@ TEST(CurvesAsArcs, SeededSplinesStayWithinTheTolerance) {
     const double scale = c % 3 == 0 ? 1.0 : 20.0;
     for (int i = 0; i < n; ++i)
       s.ctrl.push_back(
-          {std::round(u(rng) * scale * 1e4) / 1e4, std::round(u(rng) * scale * 1e4) / 1e4, 0});
+          {std::round(u(rng) * scale * 1e4) / 1e4, std::round(u(rng) * scale * 1e4) / 1e4});
     if (c % 4 == 1)
       for (int i = 0; i < n; ++i) s.weights.push_back(0.5 + std::round(u(rng) * 100) / 100);
     // Clamped, uniform inner knots; now and then one repeated to make a corner.
@@ -395,7 +394,7 @@ TEST(CurvesAsArcs, EllipsesWholeAndInPart) {
     ExpectWithin(
         [&](double t) {
           return TfPoint{cx + std::cos(t) * mx - std::sin(t) * ratio * my,
-                         cy + std::cos(t) * my + std::sin(t) * ratio * mx, 0};
+                         cy + std::cos(t) * my + std::sin(t) * ratio * mx};
         },
         s0, s0 + sweep, arcs, D, "ellipse " + std::to_string(c));
     if (::testing::Test::HasFailure()) return;
@@ -441,14 +440,14 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
     for (int k = 0; k <= 100; ++k) {
       const double a = std::numbers::pi / 2 * k / 100;
       v.push_back({std::round((r1 * std::sin(a) - r1) * 1e4) / 1e4,
-                   std::round(r1 * (1 - std::cos(a)) * 1e4) / 1e4, 0});
+                   std::round(r1 * (1 - std::cos(a)) * 1e4) / 1e4});
     }
-    v.back() = {0, v.back().fY, 0};
+    v.back() = {0, v.back().fY};
     const TfPoint corner = v.back();
     for (int k = 1; k <= 80; ++k) {
       const double a = std::numbers::pi / 2 * k / 80;
       v.push_back({std::round(r2 * std::sin(a) * 1e4) / 1e4 + corner.fX,
-                   corner.fY - std::round(r2 * (1 - std::cos(a)) * 1e4) / 1e4, 0});
+                   corner.fY - std::round(r2 * (1 - std::cos(a)) * 1e4) / 1e4});
     }
     std::vector<std::pair<int, std::string>> pairs{
         {8, "L"}, {100, "AcDbPolyline"}, {90, std::to_string(v.size())}, {70, "0"}};

@@ -35,9 +35,9 @@ TLayer RandomLayer(std::mt19937& rng, int n, double tol, bool bScattered = false
   auto pt = [&]() {
     if (bScattered)
       return TfPoint{(cell(rng) % 3) * tol * 4 + scatter(rng),
-                     (cell(rng) % 3) * tol * 4 + scatter(rng), 0.0};
+                     (cell(rng) % 3) * tol * 4 + scatter(rng)};
     return TfPoint{cell(rng) * tol * 3 + offsets[nudge(rng)],
-                   cell(rng) * tol * 3 + offsets[nudge(rng)], 0.0};
+                   cell(rng) * tol * 3 + offsets[nudge(rng)]};
   };
   int32_t nEntity = 0;
   for (int i = 0; i < n; ++i) {
@@ -197,16 +197,16 @@ TEST(ChainDifferential, InnerFirstTravelMatchesThePlainRule) {
       const double h = std::round(half(rng) * 2) / 2;
       const int t = kind(rng);
       if (t < 6) {
-        TfPoint p[4] = {{x - h, y - h, 0}, {x + h, y - h, 0}, {x + h, y + h, 0}, {x - h, y + h, 0}};
+        TfPoint p[4] = {{x - h, y - h}, {x + h, y - h}, {x + h, y + h}, {x - h, y + h}};
         for (int e = 0; e < 4; ++e)
           coin(rng) ? add(p[e], p[(e + 1) % 4]) : add(p[(e + 1) % 4], p[e]);
       } else if (t < 8) {
-        TDXFEntity& r = (add({x + h, y, 0}, {x + h, y, 0}, eDXFET_Circle), L.back());
-        r.fCentrePoint = {x, y, 0};
+        TDXFEntity& r = (add({x + h, y}, {x + h, y}, eDXFET_Circle), L.back());
+        r.fCentrePoint = {x, y};
         r.fRadius = h;
         r.Direction = eAnticlockwise;
       } else {
-        add({x, y, 0}, {x + h, y + h / 2, 0});
+        add({x, y}, {x + h, y + h / 2});
       }
     }
     std::shuffle(L.begin(), L.end(), rng);
@@ -247,7 +247,7 @@ TEST(ChainDifferential, PolylinesExpandAlikeWithAndWithoutRoom) {
       TDXFEntity r;
       r.EntityType = eDXFET_PolyLine;
       r.nEntity = 1000;
-      r.fStartPoint = r.fEndPoint = TfPoint{0.5, 0.5, 0.0};
+      r.fStartPoint = r.fEndPoint = TfPoint{0.5, 0.5};
       layer.recs.insert(layer.recs.begin() + static_cast<ptrdiff_t>(layer.recs.size() / 2), r);
       r.nEntity = 1001;
       r.nFirstVertex = static_cast<int32_t>(layer.verts.size());
@@ -306,8 +306,8 @@ TLayer HubLayer(std::mt19937& rng, EHubShape shape, int n, double tol, double fS
   std::uniform_int_distribution<int> pick(0, 99), lattice(-8, 8), nudge(0, 5);
   const double offsets[6] = {0, 0, 0, tol * 0.5, tol * 0.999, tol};
   auto jitter = [&]() { return offsets[nudge(rng)] * (pick(rng) % 2 ? 1 : -1); };
-  auto far = [&]() { return TfPoint{lattice(rng) * fScale, lattice(rng) * fScale, 0.0}; };
-  std::vector<TfPoint> hubs = {{0, 0, 0}, {tol * 0.5, 0, 0}, {3 * fScale, fScale, 0}};
+  auto far = [&]() { return TfPoint{lattice(rng) * fScale, lattice(rng) * fScale}; };
+  std::vector<TfPoint> hubs = {{0, 0}, {tol * 0.5, 0}, {3 * fScale, fScale}};
   auto hub = [&]() {
     TfPoint h = hubs[static_cast<size_t>(pick(rng)) % hubs.size()];
     if (pick(rng) < 20) h.fX += jitter(), h.fY += jitter();
@@ -356,10 +356,10 @@ TLayer HubLayer(std::mt19937& rng, EHubShape shape, int n, double tol, double fS
     for (int i = 0; i < side; ++i)
       for (int j = 0; j < side; ++j) {
         const double x = i * fScale, y = j * fScale;
-        add({x, y, 0}, {x + fScale, y, 0});
-        add({x + fScale, y, 0}, {x + fScale, y + fScale, 0});
-        add({x + fScale, y + fScale, 0}, {x, y + fScale, 0});
-        add({x, y + fScale, 0}, {x, y, 0});
+        add({x, y}, {x + fScale, y});
+        add({x + fScale, y}, {x + fScale, y + fScale});
+        add({x + fScale, y + fScale}, {x, y + fScale});
+        add({x, y + fScale}, {x, y});
       }
   }
   for (auto& r : t.recs)
@@ -421,8 +421,8 @@ namespace {
 TDXFEntity Line(double x0, double y0, double x1, double y1) {
   TDXFEntity r;
   r.EntityType = eDXFET_Line;
-  r.fStartPoint = {x0, y0, 0};
-  r.fEndPoint = {x1, y1, 0};
+  r.fStartPoint = {x0, y0};
+  r.fEndPoint = {x1, y1};
   return r;
 }
 
@@ -440,9 +440,9 @@ TEST(Chain, ToleranceDecidesAndReversesTheSecondLine) {
     }
   }
   // Matching is per axis, and strict.
-  EXPECT_TRUE(PointsMatch({0, 0, 0}, {0.015, 0.015, 0}, 0.02));
-  EXPECT_FALSE(PointsMatch({0, 0, 0}, {0.02, 0, 0}, 0.02));
-  EXPECT_FALSE(PointsMatch({0, 0, 0}, {0, 0, 0}, 0));
+  EXPECT_TRUE(PointsMatch({0, 0}, {0.015, 0.015}, 0.02));
+  EXPECT_FALSE(PointsMatch({0, 0}, {0.02, 0}, 0.02));
+  EXPECT_FALSE(PointsMatch({0, 0}, {0, 0}, 0));
 }
 
 TEST(Chain, ShuffledSquareBecomesOneClosedSequence) {
@@ -460,7 +460,7 @@ TEST(Chain, PointsAreSortedAndWindowed) {
   for (double x : {0.0, 3.0, 1.0, 2.0}) {
     TDXFEntity p;
     p.EntityType = eDXFET_Point;
-    p.fStartPoint = p.fEndPoint = {x, 0, 0};
+    p.fStartPoint = p.fEndPoint = {x, 0};
     L.push_back(p);
   }
   L.insert(L.begin() + 1, Line(50, 50, 60, 50));
@@ -470,14 +470,14 @@ TEST(Chain, PointsAreSortedAndWindowed) {
 }
 
 TEST(Chain, PolylinesExpandForwardAndReversed) {
-  std::vector<TDXFVertex> V = {{{0, 0, 0}, 0, 7}, {{10, 0, 0}, 1, 7}, {{10, 10, 0}, 0, 7}};
+  std::vector<TDXFVertex> V = {{{0, 0}, 0, 7}, {{10, 0}, 1, 7}, {{10, 10}, 0, 7}};
   TDXFEntity p;
   p.EntityType = eDXFET_PolyLine;
   p.nEntity = 7;
   p.nFirstVertex = 0;
   p.nVertexCount = 3;
-  p.fStartPoint = {0, 0, 0};
-  p.fEndPoint = {10, 10, 0};
+  p.fStartPoint = {0, 0};
+  p.fEndPoint = {10, 10};
   std::vector<TDXFEntity> L = {p};
   AddPolyline(L, V, 1e-6);
   ASSERT_EQ(L.size(), 2u);
@@ -492,15 +492,15 @@ TEST(Chain, PolylinesExpandForwardAndReversed) {
   ASSERT_EQ(L.size(), 2u);
   EXPECT_EQ(L[0].EntityType, eDXFET_Arc);
   EXPECT_EQ(L[0].Direction, eClockwise);  // the same half circle, travelled back
-  EXPECT_EQ(L[1].fEndPoint, (TfPoint{0, 0, 0}));
+  EXPECT_EQ(L[1].fEndPoint, (TfPoint{0, 0}));
 }
 
 TEST(Queue, NearestFirstAndClosedPathsKeepTheirDirection) {
   TDXFEntity circle;
   circle.EntityType = eDXFET_Circle;
   circle.Direction = eClockwise;
-  circle.fStartPoint = circle.fEndPoint = {28, 5, 0};
-  circle.fCentrePoint = {30, 5, 0};
+  circle.fStartPoint = circle.fEndPoint = {28, 5};
+  circle.fCentrePoint = {30, 5};
   circle.nSequence = 1;
   TDXFEntity far = Line(100, 0, 90, 0);
   far.nSequence = 2;
@@ -543,21 +543,21 @@ TEST(DedupeDifferential, FlatGridMatchesTheListGrid) {
       // every element, the second short, lying on them.
       const double x = bWide ? wide(rng) * 0.5 : bNone ? i * 10.0 : lattice(rng),
                    y = bWide ? k < 2 ? x : wide(rng) * 0.5 : bNone ? 0.0 : lattice(rng);
-      r.fStartPoint = {x + nudge(), y + nudge(), 0};
+      r.fStartPoint = {x + nudge(), y + nudge()};
       if (k < 50) {
         r.EntityType = eDXFET_Line;
         const double t = bWide && k == 0 ? 100.0 : pick(rng) < 50 ? 1.0 : pick(rng) / 100.0;
-        r.fEndPoint = {x + 3 * t + nudge(), y + (bWide && k < 2 ? 3 * t : 0.0) + nudge(), 0};
+        r.fEndPoint = {x + 3 * t + nudge(), y + (bWide && k < 2 ? 3 * t : 0.0) + nudge()};
         if (pick(rng) % 2) ReverseLine(r);
       } else if (k < 85) {
         r.EntityType = k < 75 ? eDXFET_Arc : eDXFET_Circle;
-        r.fCentrePoint = {x + nudge(), y + nudge(), 0};
+        r.fCentrePoint = {x + nudge(), y + nudge()};
         r.fRadius = 2 + nudge();
         const double a0 = lattice(rng) * 0.7, a1 = a0 + 0.5 + lattice(rng) * 0.6;
         r.fStartPoint = {r.fCentrePoint.fX + r.fRadius * std::cos(a0),
-                         r.fCentrePoint.fY + r.fRadius * std::sin(a0), 0};
+                         r.fCentrePoint.fY + r.fRadius * std::sin(a0)};
         r.fEndPoint = k < 75 ? TfPoint{r.fCentrePoint.fX + r.fRadius * std::cos(a1),
-                                       r.fCentrePoint.fY + r.fRadius * std::sin(a1), 0}
+                                       r.fCentrePoint.fY + r.fRadius * std::sin(a1)}
                              : r.fStartPoint;
         r.Direction = k % 2 ? eClockwise : eAnticlockwise;
       } else {

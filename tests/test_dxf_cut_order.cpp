@@ -128,7 +128,7 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
   in.ReadBuffer(strText);
   in.ChainAndOrder();
   TResult r;
-  TfPoint at{0, 0, 0};
+  TfPoint at{0, 0};
   const auto& L = in.Records(0);
   for (size_t i = 0; i < L.size(); ++i) {
     if (i == 0 || L[i].nSequence != L[i - 1].nSequence)
@@ -141,8 +141,8 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
   for (const TDXFEntity& e : in.Records(0)) {
     auto [it, bNew] = box.try_emplace(e.nSequence, e.fStartPoint, e.fStartPoint);
     auto grow = [&](const TfPoint& p) {
-      it->second.first = {std::min(it->second.first.fX, p.fX), std::min(it->second.first.fY, p.fY), 0};
-      it->second.second = {std::max(it->second.second.fX, p.fX), std::max(it->second.second.fY, p.fY), 0};
+      it->second.first = {std::min(it->second.first.fX, p.fX), std::min(it->second.first.fY, p.fY)};
+      it->second.second = {std::max(it->second.second.fX, p.fX), std::max(it->second.second.fY, p.fY)};
     };
     grow(e.fStartPoint);
     grow(e.fEndPoint);
@@ -150,7 +150,7 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
       // Arcs of these drawings span whole quadrants: their box is the circle's within it.
       const double r = e.fRadius;
       for (double a = 0; a < 360; a += 90) {
-        const TfPoint q{e.fCentrePoint.fX + r * std::cos(a * std::numbers::pi / 180), e.fCentrePoint.fY + r * std::sin(a * std::numbers::pi / 180), 0};
+        const TfPoint q{e.fCentrePoint.fX + r * std::cos(a * std::numbers::pi / 180), e.fCentrePoint.fY + r * std::sin(a * std::numbers::pi / 180)};
         if (e.EntityType == eDXFET_Circle) grow(q);
       }
     }
@@ -242,25 +242,25 @@ TEST(CutOrder, WindingNumberOnTrueArcs) {
   // A half disc: the line from (-1,0) to (1,0), then the arc back over the top.
   std::vector<TDXFEntity> r(2);
   r[0].EntityType = eDXFET_Line;
-  r[0].fStartPoint = {-1, 0, 0};
-  r[0].fEndPoint = {1, 0, 0};
+  r[0].fStartPoint = {-1, 0};
+  r[0].fEndPoint = {1, 0};
   r[1].EntityType = eDXFET_Arc;
-  r[1].fStartPoint = {1, 0, 0};
-  r[1].fEndPoint = {-1, 0, 0};
-  r[1].fCentrePoint = {0, 0, 0};
+  r[1].fStartPoint = {1, 0};
+  r[1].fEndPoint = {-1, 0};
+  r[1].fCentrePoint = {0, 0};
   r[1].fRadius = 1;
   r[1].Direction = eAnticlockwise;
   const double e = 1e-9;
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 - e, 0}), 1);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 + e, 0}), 0);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {std::cos(0.3) * (1 - e), std::sin(0.3) * (1 - e), 0}), 1);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, -e, 0}), 0);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, e, 0}), 1);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 - e}), 1);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 + e}), 0);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {std::cos(0.3) * (1 - e), std::sin(0.3) * (1 - e)}), 1);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, -e}), 0);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0, e}), 1);
   // Seeded points against the closed form (inside the unit half disc above the axis).
   std::mt19937 rng(5);
   std::uniform_real_distribution<double> u(-1.5, 1.5);
   for (int i = 0; i < 20000; ++i) {
-    const TfPoint p{u(rng), u(rng), 0};
+    const TfPoint p{u(rng), u(rng)};
     const double d = std::hypot(p.fX, p.fY);
     if (std::fabs(d - 1) < 1e-12 || std::fabs(p.fY) < 1e-12) continue;
     EXPECT_EQ(WindingNumber(r, 0, 1, p), d < 1 && p.fY > 0 ? 1 : 0) << p.fX << "," << p.fY;
@@ -270,7 +270,7 @@ TEST(CutOrder, WindingNumberOnTrueArcs) {
   std::swap(r[1].fStartPoint, r[1].fEndPoint);
   r[1].Direction = eClockwise;
   std::swap(r[0], r[1]);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0.2, 0.5, 0}), -1);
+  EXPECT_EQ(WindingNumber(r, 0, 1, {0.2, 0.5}), -1);
 }
 
 // The grid of candidates against the plain rule (every closed path a candidate for every
@@ -282,13 +282,13 @@ TEST(CutOrder, ContainmentGridMatchesThePlainRule) {
   auto plain = [](const std::vector<std::vector<TPiece>>& P, const std::vector<bool>& C, double f) {
     TContainment out;
     out.Containers.assign(P.size(), {});
-    const std::vector<TPiece> none{LinePiece({0, 0, 0}, {0, 0, 0})};
+    const std::vector<TPiece> none{LinePiece({0, 0}, {0, 0})};
     auto of = [&](size_t k) -> const std::vector<TPiece>& { return P[k].empty() ? none : P[k]; };
     auto box = [&](size_t k, TfPoint& lo, TfPoint& hi) {
       lo = of(k).front().lo, hi = of(k).front().hi;
       for (const TPiece& s : of(k))
-        lo = {std::min(lo.fX, s.lo.fX), std::min(lo.fY, s.lo.fY), 0},
-        hi = {std::max(hi.fX, s.hi.fX), std::max(hi.fY, s.hi.fY), 0};
+        lo = {std::min(lo.fX, s.lo.fX), std::min(lo.fY, s.lo.fY)},
+        hi = {std::max(hi.fX, s.hi.fX), std::max(hi.fY, s.hi.fY)};
     };
     for (size_t a = 0; a < P.size(); ++a) {
       TfPoint alo, ahi;
@@ -327,16 +327,16 @@ TEST(CutOrder, ContainmentGridMatchesThePlainRule) {
       if (k < 3) {
         // nothing
       } else if (k < 6) {  // far wider than the rest: over thousands of cells
-        v = {LinePiece({-1e4, -1e4, 0}, {1e4, -1e4, 0}), LinePiece({1e4, -1e4, 0}, {1e4, 1e4, 0}),
-             LinePiece({1e4, 1e4, 0}, {-1e4, 1e4, 0}), LinePiece({-1e4, 1e4, 0}, {-1e4, -1e4, 0})};
+        v = {LinePiece({-1e4, -1e4}, {1e4, -1e4}), LinePiece({1e4, -1e4}, {1e4, 1e4}),
+             LinePiece({1e4, 1e4}, {-1e4, 1e4}), LinePiece({-1e4, 1e4}, {-1e4, -1e4})};
       } else if (k < 55) {
-        v = {LinePiece({x, y, 0}, {x + w, y, 0}), LinePiece({x + w, y, 0}, {x + w, y + h, 0}),
-             LinePiece({x + w, y + h, 0}, {x, y + h, 0}), LinePiece({x, y + h, 0}, {x, y, 0})};
+        v = {LinePiece({x, y}, {x + w, y}), LinePiece({x + w, y}, {x + w, y + h}),
+             LinePiece({x + w, y + h}, {x, y + h}), LinePiece({x, y + h}, {x, y})};
       } else if (k < 85) {
-        const TfPoint a{x + w, y, 0};
-        v = {ArcPiece(a, a, {x, y, 0}, pick(rng) < 50, true)};
+        const TfPoint a{x + w, y};
+        v = {ArcPiece(a, a, {x, y}, pick(rng) < 50, true)};
       } else {
-        v = {LinePiece({x, y, 0}, {x + w, y + h, 0})};
+        v = {LinePiece({x, y}, {x + w, y + h})};
       }
       const bool bClosed = k >= 3 && k < 85 ? pick(rng) < 90 : pick(rng) < 10;
       P.push_back(v);

@@ -77,7 +77,7 @@ std::map<std::string, std::vector<std::vector<TfPoint>>> Expected(const std::str
     std::vector<TfPoint> pts;
     while (in >> pair) {
       const size_t c = pair.find(',');
-      pts.push_back(TfPoint{std::stod(pair.substr(0, c)), std::stod(pair.substr(c + 1)), 0});
+      pts.push_back(TfPoint{std::stod(pair.substr(0, c)), std::stod(pair.substr(c + 1))});
     }
     out[layer].push_back(pts);
   }

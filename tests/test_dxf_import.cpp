@@ -222,7 +222,7 @@ TEST(DXFImport, IncompleteElementsAreSkippedWithWarnings) {
   EXPECT_EQ(im.in.DrawingLayers(), (TStringList{"L", "OFF", "0"}));
   TImport zero(d.Text(), {"0"});
   ASSERT_EQ(zero.in.Records(0).size(), 1u);
-  EXPECT_EQ(zero.in.Records(0)[0].fEndPoint, (TfPoint{1, 1, 0}));
+  EXPECT_EQ(zero.in.Records(0)[0].fEndPoint, (TfPoint{1, 1}));
   EXPECT_NE(summary[0].find("skipped 1 LINE"), std::string::npos) << summary[0];
   EXPECT_NE(summary[0].find("at line "), std::string::npos);
 }
@@ -270,8 +270,8 @@ TEST(DXFImport, InsertRotatesTranslatesAndCopies) {
   TImport im(d.Text());
   const auto& r = im.in.Records(0);
   ASSERT_EQ(r.size(), 2u);
-  EXPECT_EQ(r[0].fStartPoint, (TfPoint{10, 11, 0}));
-  EXPECT_EQ(r[0].fEndPoint, (TfPoint{10, 12, 0}));
+  EXPECT_EQ(r[0].fStartPoint, (TfPoint{10, 11}));
+  EXPECT_EQ(r[0].fEndPoint, (TfPoint{10, 12}));
   EXPECT_EQ(r[1], r[0]);
 }
 
@@ -294,18 +294,18 @@ TEST(DXFImport, InsertBasePointScaleMirrorAndNesting) {
   const auto& r = im.in.Records(0);
   ASSERT_EQ(r.size(), 9u);
   // Mirrored and doubled about the base point: the line runs from 100 to 80.
-  EXPECT_EQ(r[0].fStartPoint, (TfPoint{100, 0, 0}));
-  EXPECT_EQ(r[0].fEndPoint, (TfPoint{80, 0, 0}));
+  EXPECT_EQ(r[0].fStartPoint, (TfPoint{100, 0}));
+  EXPECT_EQ(r[0].fEndPoint, (TfPoint{80, 0}));
   // The mirrored arc keeps its ends: it still joins the line's end at (80,0).
   EXPECT_NEAR(r[1].fRadius, 10, 1e-12);
   EXPECT_NEAR(r[1].fEndPoint.fX, 80, 1e-9);
   EXPECT_NEAR(r[1].fEndPoint.fY, 0, 1e-9);
   EXPECT_NEAR(r[1].fStartPoint.fY, 20, 1e-9);
   EXPECT_EQ(r[2].EntityType, eDXFET_Point);  // the block's point comes with the block
-  EXPECT_EQ(r[2].fStartPoint, (TfPoint{98, 2, 0}));
+  EXPECT_EQ(r[2].fStartPoint, (TfPoint{98, 2}));
   // The nested block: two copies, 20 apart, 50 up.
-  EXPECT_EQ(r[3].fStartPoint, (TfPoint{0, 50, 0}));
-  EXPECT_EQ(r[6].fStartPoint, (TfPoint{0, 70, 0}));
+  EXPECT_EQ(r[3].fStartPoint, (TfPoint{0, 50}));
+  EXPECT_EQ(r[6].fStartPoint, (TfPoint{0, 70}));
 }
 
 TEST(DXFImport, UnevenScaleTurnsArcsIntoShortMoves) {
@@ -451,10 +451,10 @@ TEST(DXFImport, OldStylePolylines) {
   const auto& r = im.in.Records(0);
   ASSERT_EQ(r.size(), 2u);  // the element after SEQEND is read as well
   EXPECT_EQ(r[0].EntityType, eDXFET_PolyLine);
-  EXPECT_EQ(r[0].fStartPoint, (TfPoint{0, 0, 0}));
-  EXPECT_EQ(r[0].fEndPoint, (TfPoint{0, 0, 0}));  // closed: it ends where it began
+  EXPECT_EQ(r[0].fStartPoint, (TfPoint{0, 0}));
+  EXPECT_EQ(r[0].fEndPoint, (TfPoint{0, 0}));  // closed: it ends where it began
   EXPECT_EQ(im.in.Vertices().size(), 5u);
-  EXPECT_EQ(im.in.Vertices()[4].fPoint, (TfPoint{0, 0, 0}));
+  EXPECT_EQ(im.in.Vertices()[4].fPoint, (TfPoint{0, 0}));
   TStringList p = im.Program();
   EXPECT_EQ(std::count_if(p.begin(), p.end(), [](const std::string& l) { return l.rfind("    MOVE(", 0) == 0; }), 5);
 }
@@ -481,7 +481,7 @@ TEST(DXFImport, EllipseFourArcsAndEllipticalArcs) {
   }
   // The quarter from (10,0) to (0,5) as short moves.
   EXPECT_EQ(r[4].EntityType, eDXFET_PolyLine);
-  EXPECT_EQ(r[4].fStartPoint, (TfPoint{10, 0, 0}));
+  EXPECT_EQ(r[4].fStartPoint, (TfPoint{10, 0}));
   EXPECT_NEAR(r[4].fEndPoint.fX, 0, 1e-12);
   EXPECT_NEAR(r[4].fEndPoint.fY, 5, 1e-12);
 }
@@ -499,9 +499,9 @@ TEST(DXFImport, SplinesEvaluate) {
   ASSERT_EQ(im1.in.Records(1).size(), 1u);
   const auto& v = im1.in.Vertices();
   ASSERT_EQ(v.size(), 4u);
-  EXPECT_EQ(v[0].fPoint, (TfPoint{0, 0, 0}));
+  EXPECT_EQ(v[0].fPoint, (TfPoint{0, 0}));
   EXPECT_NEAR(v[1].fPoint.fX, 20.0 / 3, 1e-12);  // u = 2/3 on the control polygon
-  EXPECT_EQ(v[3].fPoint, (TfPoint{10, 10, 0}));
+  EXPECT_EQ(v[3].fPoint, (TfPoint{10, 10}));
   TDXFText bez({"B"});
   bez.Add("SPLINE", {{8, "B"}, {100, "AcDbSpline"}, {71, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "0"},
                      {40, "1"}, {40, "1"}, {40, "1"}, {40, "1"}, {41, "2"}, {41, "2"}, {41, "2"}, {41, "2"},
@@ -666,7 +666,7 @@ TEST(DXFImport, PolylineWithoutSeqendEndsAtTheNextElement) {
     const auto& r = im.in.Records(0);
     ASSERT_EQ(r.size(), tail.size() > 30 ? 3u : 1u) << tail;
     EXPECT_EQ(r[0].EntityType, eDXFET_PolyLine);
-    EXPECT_EQ(r[0].fEndPoint, (TfPoint{5, 1, 0}));
+    EXPECT_EQ(r[0].fEndPoint, (TfPoint{5, 1}));
     const TStringList rep = im.in.ImportReport();
     const std::string all = std::accumulate(rep.begin(), rep.end(), std::string(), [](std::string a, const std::string& b) { return a + b + "|"; });
     EXPECT_NE(all.find(tail.empty() ? "no SEQEND before the end of the file" : "no SEQEND: the polyline ends at the "),
@@ -725,15 +725,15 @@ TEST(DXFImport, OneReadingServesEveryLayerChoice) {
   EXPECT_TRUE(a.answers.bLayersAsked);
   EXPECT_EQ(a.in.DrawingLayers(), (TStringList{"A", "B"}));
   ASSERT_EQ(a.in.Records(0).size(), 1u);
-  EXPECT_EQ(a.in.Records(0)[0].fStartPoint, (TfPoint{11, 10, 0}));
-  EXPECT_EQ(a.in.Records(0)[0].fEndPoint, (TfPoint{12, 10, 0}));
+  EXPECT_EQ(a.in.Records(0)[0].fStartPoint, (TfPoint{11, 10}));
+  EXPECT_EQ(a.in.Records(0)[0].fEndPoint, (TfPoint{12, 10}));
   EXPECT_EQ(Reasons(a.in), (std::vector<std::string>{"zero length@24", "missing coordinates@48"}));
   const TStringList reportA = a.in.ImportReport();
   EXPECT_EQ(std::count_if(reportA.begin(), reportA.end(), [](const std::string& s) { return s.find("TEXT") != std::string::npos; }), 0);
 
   TImport b(LayersReadOnceDrawing(), {"B"});
   ASSERT_EQ(b.in.Records(0).size(), 1u);
-  EXPECT_EQ(b.in.Records(0)[0].fStartPoint, (TfPoint{0, 50, 0}));
+  EXPECT_EQ(b.in.Records(0)[0].fStartPoint, (TfPoint{0, 50}));
   EXPECT_EQ(Reasons(b.in), (std::vector<std::string>{"zero length@36", "missing coordinates@48"}));
   const TStringList reportB = b.in.ImportReport();
   EXPECT_NE(std::find(reportB.begin(), reportB.end(), "layer B: 1 TEXT not imported"), reportB.end());

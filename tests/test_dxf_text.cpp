@@ -149,7 +149,7 @@ std::vector<TStroke> ImportedStrokes(const std::string& strLayer, std::vector<st
 // What a TEXT's placement does to a point of text space (font units already scaled).
 struct TPlacement {
   double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
-  TfPoint operator()(double x, double y) const { return TfPoint{a * x + b * y + tx, c * x + d * y + ty, 0}; }
+  TfPoint operator()(double x, double y) const { return TfPoint{a * x + b * y + tx, c * x + d * y + ty}; }
 };
 
 // Every vertex of every font stroke, in order, must be found among the imported
@@ -387,7 +387,7 @@ TEST(TextPaths, NestedMirroredBlock) {
   // which holds "Bl" at (1,2): the text's X axis is LABEL's Y, mirrored and turned.
   const double r = 15 * std::numbers::pi / 180, c = std::cos(r), s = std::sin(r);
   // OUTER: p -> R15 * diag(-1,1) p + (30,40); LABEL: p -> R90 p + (5,0).
-  auto outer = [&](double x, double y) { return TfPoint{c * -x - s * y + 30, s * -x + c * y + 40, 0}; };
+  auto outer = [&](double x, double y) { return TfPoint{c * -x - s * y + 30, s * -x + c * y + 40}; };
   // The text's point (x,y) in LABEL: (1 + x, 2 + y); in OUTER: R90 -> (-(2+y), 1+x) + (5,0).
   const TfPoint o = outer(5 - 2, 1), ex = outer(5 - 2, 1 + 1), ey = outer(5 - 3, 1);
   ExpectStrokes("T_BLOCK", "standard", U"Bl", 2, 1, 0,
@@ -452,7 +452,7 @@ std::vector<TOutlineText> ReadOutlineExpect() {
       std::istringstream pts(line);
       std::vector<TfPoint> poly;
       double x, y;
-      while (pts >> x >> y) poly.push_back(TfPoint{x, y, 0});
+      while (pts >> x >> y) poly.push_back(TfPoint{x, y});
       t.Outlines.push_back(poly);
     }
     out.push_back(t);
@@ -495,7 +495,7 @@ std::vector<TfPoint> Densified(const std::vector<TDXFVertex>& v) {
     const double a0 = std::atan2(A.fY - cy, A.fX - cx);
     for (int j = 1; j < 8; ++j) {
       const double a = a0 + theta * j / 8;
-      out.push_back(TfPoint{cx + r * std::cos(a), cy + r * std::sin(a), 0});
+      out.push_back(TfPoint{cx + r * std::cos(a), cy + r * std::sin(a)});
     }
   }
   return out;

@@ -59,9 +59,9 @@ TEST_F(Interp, EmptyProgram) {
   EXPECT_EQ(y, (TfRange{0, 0}));
   TInterpreter unassigned;
   EXPECT_FALSE(unassigned.GetExtents(x, y));
-  TfPoint e{5, 5, 7};
+  TfPoint e{5, 5};
   EXPECT_FALSE(unassigned.GetEndPoint(e));
-  EXPECT_EQ(e, (TfPoint{0, 0, 7}));
+  EXPECT_EQ(e, (TfPoint{0, 0}));
   EXPECT_FALSE(unassigned.ProcessLine(0, true));
 }
 
@@ -77,8 +77,8 @@ TEST_F(Interp, StraightMovesAndEndPoints) {
   EXPECT_EQ(display[2].nLine, 1);
   EXPECT_TRUE(display[1].bDrawArrow && display[2].bDrawArrow);
   ASSERT_EQ(ends.size(), 4u);
-  EXPECT_EQ(ends[1].fStartPoint, (TfPoint{10, 0, 0}));
-  EXPECT_EQ(ends[1].fEndPoint, (TfPoint{10, 10, 0}));
+  EXPECT_EQ(ends[1].fStartPoint, (TfPoint{10, 0}));
+  EXPECT_EQ(ends[1].fEndPoint, (TfPoint{10, 10}));
   EXPECT_EQ(ends[1].nPixelLength, 10);
   EXPECT_EQ(ends[2].fStartPoint, ends[2].fEndPoint);
   EXPECT_EQ(ends[2].nPixelLength, 0);

@@ -37,7 +37,7 @@ class TPathWriter {
     const TfPoint d = Rel(To);
     if (d.fX == 0 && d.fY == 0) return;
     m_Lines.push_back("    MOVE(" + Num(d.fX) + "," + Num(d.fY) + ")");
-    m_At = Round(TfPoint{m_At.fX + d.fX, m_At.fY + d.fY, 0});
+    m_At = Round(TfPoint{m_At.fX + d.fX, m_At.fY + d.fY});
   }
   // An arc to To about Centre (taken as it comes: rounding moves it off the ends' circle).
   void Arc(TfPoint To, TfPoint Centre, bool bCw) {
@@ -45,14 +45,14 @@ class TPathWriter {
     if (d.fX == 0 && d.fY == 0) return;
     m_Lines.push_back("    MOVECIRC(" + Num(d.fX) + "," + Num(d.fY) + "," + Num(c.fX) + "," + Num(c.fY) + "," +
                       (bCw ? "1" : "0") + ")");
-    m_At = Round(TfPoint{m_At.fX + d.fX, m_At.fY + d.fY, 0});
+    m_At = Round(TfPoint{m_At.fX + d.fX, m_At.fY + d.fY});
   }
   // An arc to To whose sagitta is Bulge times half its chord (positive bulges left).
   void Bulge(TfPoint To, double fBulge) {
     if (std::fabs(fBulge) < 1e-3) return Line(To);
     const double dx = To.fX - m_At.fX, dy = To.fY - m_At.fY, L = std::hypot(dx, dy);
     const double h = L * (1 - fBulge * fBulge) / (4 * fBulge);
-    Arc(To, TfPoint{m_At.fX + dx / 2 - h * dy / L, m_At.fY + dy / 2 + h * dx / L, 0}, fBulge < 0);
+    Arc(To, TfPoint{m_At.fX + dx / 2 - h * dy / L, m_At.fY + dy / 2 + h * dx / L}, fBulge < 0);
   }
   TStringList Close() {
     Line(m_Start);
@@ -61,8 +61,8 @@ class TPathWriter {
 
  private:
   static double R4(double v) { return std::round(v * 1e4) / 1e4; }
-  static TfPoint Round(TfPoint p) { return TfPoint{R4(p.fX), R4(p.fY), 0}; }
-  TfPoint Rel(TfPoint p) const { return TfPoint{R4(p.fX - m_At.fX), R4(p.fY - m_At.fY), 0}; }
+  static TfPoint Round(TfPoint p) { return TfPoint{R4(p.fX), R4(p.fY)}; }
+  TfPoint Rel(TfPoint p) const { return TfPoint{R4(p.fX - m_At.fX), R4(p.fY - m_At.fY)}; }
   static std::string Num(double v) {
     char s[40];
     std::snprintf(s, sizeof s, "%.4f", v == 0 ? 0.0 : v);
@@ -75,7 +75,7 @@ class TPathWriter {
   TStringList m_Lines;
 };
 
-TfPoint P(double x, double y) { return TfPoint{x, y, 0}; }
+TfPoint P(double x, double y) { return TfPoint{x, y}; }
 
 // Turns and moves the points of a shape drawn about the origin.
 struct TPlace {

@@ -56,7 +56,7 @@ std::vector<TfPoint> Star() {
   std::vector<TfPoint> star;
   for (int i = 0; i < 10; ++i) {
     const double a = std::numbers::pi / 2 + i * std::numbers::pi / 5, r = i % 2 ? 4 : 10;
-    star.push_back(TfPoint{r * std::cos(a), r * std::sin(a), 0});
+    star.push_back(TfPoint{r * std::cos(a), r * std::sin(a)});
   }
   return star;
 }
@@ -108,7 +108,7 @@ std::vector<TfPoint> LibraryOffset(const std::vector<TfPoint>& v, double fGrow) 
   if (out.size() == 1)
     for (const auto& q : out[0])
       r.push_back(
-          TfPoint{static_cast<double>(q.X) / c_fPerUnit, static_cast<double>(q.Y) / c_fPerUnit, 0});
+          TfPoint{static_cast<double>(q.X) / c_fPerUnit, static_cast<double>(q.Y) / c_fPerUnit});
   return r;
 }
 
@@ -226,7 +226,7 @@ TEST(Compensation, ShortElementThatTurnsBackIsRemoved) {
 TStringList Bite(double fTurn, bool bMirror) {
   auto pt = [&](double x, double y) {
     if (bMirror) x = -x;
-    return TfPoint{x * std::cos(fTurn) - y * std::sin(fTurn), x * std::sin(fTurn) + y * std::cos(fTurn), 0};
+    return TfPoint{x * std::cos(fTurn) - y * std::sin(fTurn), x * std::sin(fTurn) + y * std::cos(fTurn)};
   };
   auto n = [](double f) { return StringFromDouble(f); };
   auto rel = [&](TfPoint a, TfPoint b) { return n(b.fX - a.fX) + "," + n(b.fY - a.fY); };
@@ -300,11 +300,11 @@ TStringList RandomStarPath(std::mt19937& rng, bool bClockwise, bool bArcs) {
   for (double& x : a) x = ang(rng);
   std::sort(a.begin(), a.end());
   std::vector<TfPoint> v;
-  for (double x : a) v.push_back(TfPoint{rad(rng) * std::cos(x), rad(rng) * std::sin(x), 0});
+  for (double x : a) v.push_back(TfPoint{rad(rng) * std::cos(x), rad(rng) * std::sin(x)});
   if (bClockwise) std::reverse(v.begin(), v.end());
   auto n = [](double f) { return StringFromDouble(f); };
   TStringList s{"    MOVEABS(" + n(v[0].fX) + "," + n(v[0].fY) + ")"};
-  TfPoint at{std::stod(n(v[0].fX)), std::stod(n(v[0].fY)), 0};
+  TfPoint at{std::stod(n(v[0].fX)), std::stod(n(v[0].fY))};
   for (size_t i = 1; i <= v.size(); ++i) {
     const TfPoint to = v[i % v.size()];
     const double dx = std::stod(n(to.fX - at.fX)), dy = std::stod(n(to.fY - at.fY));
@@ -315,7 +315,7 @@ TStringList RandomStarPath(std::mt19937& rng, bool bClockwise, bool bArcs) {
     } else {
       s.push_back("    MOVE(" + n(dx) + "," + n(dy) + ")");
     }
-    at = TfPoint{at.fX + dx, at.fY + dy, 0};
+    at = TfPoint{at.fX + dx, at.fY + dy};
   }
   return s;
 }
@@ -335,7 +335,7 @@ bool CrossesItself(const std::vector<TElement>& Path) {
     if (den == 0) return false;
     const double t = ((c.fX - a.fX) * (d.fY - c.fY) - (c.fY - a.fY) * (d.fX - c.fX)) / den;
     const double u = ((c.fX - a.fX) * (b.fY - a.fY) - (c.fY - a.fY) * (b.fX - a.fX)) / den;
-    at = TfPoint{a.fX + t * (b.fX - a.fX), a.fY + t * (b.fY - a.fY), 0};
+    at = TfPoint{a.fX + t * (b.fX - a.fX), a.fY + t * (b.fY - a.fY)};
     return t >= 0 && t <= 1 && u >= 0 && u <= 1;
   };
   const size_t n = pts.size();
@@ -612,7 +612,7 @@ TEST(Compensation, MatchesTheLibraryOnPolygons) {
     for (double a = 0; a < 2 * pi - 0.3;) angles.push_back(a += step(rng));
     if (angles.back() >= 2 * pi) angles.pop_back();
     std::vector<TfPoint> poly;
-    for (double a : angles) poly.push_back(TfPoint{rad(rng) * std::cos(a), rad(rng) * std::sin(a), 0});
+    for (double a : angles) poly.push_back(TfPoint{rad(rng) * std::cos(a), rad(rng) * std::sin(a)});
     shapes.push_back(poly);
   }
   int nCompared = 0;

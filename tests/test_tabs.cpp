@@ -217,7 +217,7 @@ TShape RandomShape(std::mt19937& rng) {
   const double cx = u(rng) * 200 - 100, cy = u(rng) * 200 - 100;
   if (u(rng) < 0.08) {
     const double r = 2 + u(rng) * 40, a = u(rng) * 2 * pi;
-    const TfPoint p{cx + r * std::cos(a), cy + r * std::sin(a), 0};
+    const TfPoint p{cx + r * std::cos(a), cy + r * std::sin(a)};
     s.Body = {"    MOVEABS(" + Num(p.fX) + "," + Num(p.fY) + ")",
               "    MOVECIRC(0,0," + Num(cx - p.fX) + "," + Num(cy - p.fY) + "," + (u(rng) < 0.5 ? "1" : "0") + ")"};
     s.SideLengths = {2 * pi * r};
@@ -231,7 +231,7 @@ TShape RandomShape(std::mt19937& rng) {
   for (double a : angles) {
     const double r = 10 + u(rng) * 60;
     // Whole numbers of ten-thousandths, so that the program holds the points exactly.
-    v.push_back(TfPoint{std::round((cx + r * std::cos(a)) * 1e4) / 1e4, std::round((cy + r * std::sin(a)) * 1e4) / 1e4, 0});
+    v.push_back(TfPoint{std::round((cx + r * std::cos(a)) * 1e4) / 1e4, std::round((cy + r * std::sin(a)) * 1e4) / 1e4});
   }
   s.Body.push_back("    MOVEABS(" + Num(v[0].fX) + "," + Num(v[0].fY) + ")");
   for (int i = 0; i < n; ++i) {

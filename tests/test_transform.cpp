@@ -82,7 +82,7 @@ TEST(Transformer, KnownResults) {
 // The rotation as first written: each point turned about the centre by its polar angle.
 TfPoint PolarTurn(TfPoint p, TfPoint c, double a) {
   double dx = p.fX - c.fX, dy = p.fY - c.fY, r = std::sqrt(dx * dx + dy * dy), t = std::atan2(dy, dx);
-  return TfPoint{c.fX + r * std::cos(t + a), c.fY + r * std::sin(t + a), 0};
+  return TfPoint{c.fX + r * std::cos(t + a), c.fY + r * std::sin(t + a)};
 }
 
 TEST(Transformer, RotationAgreesWithThePolarFormula) {
@@ -122,7 +122,7 @@ TEST(Transformer, CentreAndClosedTest) {
   t.LoadSourceList();
   t.FindCenter();
   EXPECT_TRUE(t.b_closed);
-  EXPECT_EQ(t.m_Center, (TfPoint{5, 5, 0}));  // mean of the corners
+  EXPECT_EQ(t.m_Center, (TfPoint{5, 5}));  // mean of the corners
   square.back() = "    MOVE(0,-9.99)";
   t.LoadSourceList();
   t.FindCenter();
@@ -200,7 +200,7 @@ TEST(Transformer, ReverseTwiceAndTheEndPoint) {
   TTransformer t;
   t.SetProgram(&once);
   t.LoadSourceList();
-  EXPECT_EQ(t.EndPoint(), (TfPoint{1, 1, 0}));  // the reversed path ends at the old start
+  EXPECT_EQ(t.EndPoint(), (TfPoint{1, 1}));  // the reversed path ends at the old start
 }
 
 // ---------------------------------------------------------------------------------------

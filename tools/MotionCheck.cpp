@@ -27,11 +27,11 @@ bool Near(TfPoint a, TfPoint b, double fTolerance = c_fSamePoint) {
 bool IsArc(const TProgramMove& m) { return m.evKind == EMoveKind::eArc || m.evKind == EMoveKind::eHelical; }
 
 TfPoint Middle(const TProgramMove& m) {
-  if (!IsArc(m) || !(m.fRadius > 0)) return TfPoint{(m.fStart.fX + m.fEnd.fX) / 2, (m.fStart.fY + m.fEnd.fY) / 2, 0};
+  if (!IsArc(m) || !(m.fRadius > 0)) return TfPoint{(m.fStart.fX + m.fEnd.fX) / 2, (m.fStart.fY + m.fEnd.fY) / 2};
   const double s = std::atan2(m.fStart.fY - m.fCentre.fY, m.fStart.fX - m.fCentre.fX);
   const double h = m.fLength / m.fRadius / 2;
   const double a = m.bClockwise ? s - h : s + h;
-  return TfPoint{m.fCentre.fX + m.fRadius * std::cos(a), m.fCentre.fY + m.fRadius * std::sin(a), 0};
+  return TfPoint{m.fCentre.fX + m.fRadius * std::cos(a), m.fCentre.fY + m.fRadius * std::sin(a)};
 }
 
 // The same segment, either way round. Short segments are compared at a quarter of their

@@ -94,16 +94,16 @@ bool WalkProgramMotion(const TStringList& Program, const TMotionVisitor& V) {
       }
       if (IsAbsoluteMove(evType)) {
         m.evKind = EMoveKind::eAbsolute;
-        m.fEnd = TfPoint{v[0], v[1], 0.0};
+        m.fEnd = TfPoint{v[0], v[1]};
         m.fLength = std::hypot(m.fEnd.fX - pos.fX, m.fEnd.fY - pos.fY);
       } else if (!bArc) {
         m.evKind = EMoveKind::eStraight;
-        m.fEnd = TfPoint{pos.fX + v[0], pos.fY + v[1], 0.0};
+        m.fEnd = TfPoint{pos.fX + v[0], pos.fY + v[1]};
         m.fLength = std::hypot(v[0], v[1]);
       } else {
         m.evKind = evType == eCmd_MHelical ? EMoveKind::eHelical : EMoveKind::eArc;
-        m.fEnd = TfPoint{pos.fX + v[0], pos.fY + v[1], 0.0};
-        m.fCentre = TfPoint{pos.fX + v[2], pos.fY + v[3], 0.0};
+        m.fEnd = TfPoint{pos.fX + v[0], pos.fY + v[1]};
+        m.fCentre = TfPoint{pos.fX + v[2], pos.fY + v[3]};
         m.bClockwise = v[4] >= 1 && v[4] < 2;  // the direction digit 1, as the controller reads it
         m.bFullCircle = v[0] == 0.0 && v[1] == 0.0;
         m.fRadius = std::hypot(v[2], v[3]);

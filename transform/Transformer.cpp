@@ -84,7 +84,7 @@ bool ParseMoveLine(std::string_view strLine, ECommandType evType, TMoveRecord& r
       return false;
     }
   }
-  r.fEndPoint = TfPoint{v[0], v[1], 0.0};
+  r.fEndPoint = TfPoint{v[0], v[1]};
   if (bArc) {
     int32_t nDir = 0;
     if (!TryStrToInt(args[4], nDir)) {
@@ -97,7 +97,7 @@ bool ParseMoveLine(std::string_view strLine, ECommandType evType, TMoveRecord& r
       strReason = "the arc direction '" + args[4] + "' is neither 0 nor 1";
       return false;
     }
-    r.fCentrePoint = TfPoint{v[2], v[3], 0.0};
+    r.fCentrePoint = TfPoint{v[2], v[3]};
     r.Direction = nDir;
   }
   return true;
@@ -131,7 +131,7 @@ struct TTurn {
   }
   TfPoint Vector(TfPoint v) const {
     if (bIdentity) return v;
-    return TfPoint{v.fX * c - v.fY * s, v.fX * s + v.fY * c, 0.0};
+    return TfPoint{v.fX * c - v.fY * s, v.fX * s + v.fY * c};
   }
   TfPoint About(TfPoint p, TfPoint centre) const {
     if (bIdentity) return p;
@@ -376,12 +376,12 @@ void TTransformer::Reverse() {
 
 void TTransformer::Shift(bool bRelative, double DfX, double DfY) {
   Run(true, [&] {
-    TfPoint offset{DfX, DfY, 0.0};
+    TfPoint offset{DfX, DfY};
     bool bFirst = true;
     for (const TMoveRecord& s : m_lstSourceMoves) {
       TMoveRecord r = s;
       if (IsAbsoluteMove(s.MoveType)) {
-        if (bFirst && !bRelative) offset = TfPoint{DfX - s.fEndPoint.fX, DfY - s.fEndPoint.fY, 0.0};
+        if (bFirst && !bRelative) offset = TfPoint{DfX - s.fEndPoint.fX, DfY - s.fEndPoint.fY};
         bFirst = false;
         r.fEndPoint = Add(s.fEndPoint, offset);
       }
@@ -395,9 +395,9 @@ void TTransformer::Scale(double fFactor) {
     for (const TMoveRecord& s : m_lstSourceMoves) {
       TMoveRecord r = s;
       if (IsMoveKind(s.MoveType)) {
-        r.fEndPoint = TfPoint{s.fEndPoint.fX * fFactor, s.fEndPoint.fY * fFactor, 0.0};
+        r.fEndPoint = TfPoint{s.fEndPoint.fX * fFactor, s.fEndPoint.fY * fFactor};
         if (IsCircularMove(s.MoveType))
-          r.fCentrePoint = TfPoint{s.fCentrePoint.fX * fFactor, s.fCentrePoint.fY * fFactor, 0.0};
+          r.fCentrePoint = TfPoint{s.fCentrePoint.fX * fFactor, s.fCentrePoint.fY * fFactor};
       }
       m_lstNewMoves.push_back(std::move(r));
     }
@@ -442,7 +442,7 @@ void TTransformer::Mirror(EAxis Axis) {
       TMoveRecord r = s;
       if (IsMoveKind(s.MoveType)) {
         auto flip = [Axis](TfPoint p) {
-          return Axis == eYAxis ? TfPoint{-p.fX, p.fY, 0.0} : TfPoint{p.fX, -p.fY, 0.0};
+          return Axis == eYAxis ? TfPoint{-p.fX, p.fY} : TfPoint{p.fX, -p.fY};
         };
         r.fEndPoint = flip(s.fEndPoint);
         if (IsCircularMove(s.MoveType)) {
@@ -476,9 +476,9 @@ void TTransformer::FindCenter() {
   CheckCloseGraph();
   const double n = static_cast<double>(k);
   if (b_closed) {
-    if (k > 0) m_Center = TfPoint{Sx / n, Sy / n, 0.0};
+    if (k > 0) m_Center = TfPoint{Sx / n, Sy / n};
   } else {
-    m_Center = TfPoint{(B.fX + Sx) / (n + 1), (B.fY + Sy) / (n + 1), 0.0};
+    m_Center = TfPoint{(B.fX + Sx) / (n + 1), (B.fY + Sy) / (n + 1)};
   }
 }
 

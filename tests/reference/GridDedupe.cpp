@@ -77,12 +77,12 @@ bool Covers(const TDXFEntity& k, const TDXFEntity& r, double f) {
 
 void Box(const TDXFEntity& r, TfPoint& lo, TfPoint& hi) {
   if (IsArcLike(r)) {  // the whole circle: enough for finding candidates
-    lo = {r.fCentrePoint.fX - r.fRadius, r.fCentrePoint.fY - r.fRadius, 0};
-    hi = {r.fCentrePoint.fX + r.fRadius, r.fCentrePoint.fY + r.fRadius, 0};
+    lo = {r.fCentrePoint.fX - r.fRadius, r.fCentrePoint.fY - r.fRadius};
+    hi = {r.fCentrePoint.fX + r.fRadius, r.fCentrePoint.fY + r.fRadius};
     return;
   }
-  lo = {std::min(r.fStartPoint.fX, r.fEndPoint.fX), std::min(r.fStartPoint.fY, r.fEndPoint.fY), 0};
-  hi = {std::max(r.fStartPoint.fX, r.fEndPoint.fX), std::max(r.fStartPoint.fY, r.fEndPoint.fY), 0};
+  lo = {std::min(r.fStartPoint.fX, r.fEndPoint.fX), std::min(r.fStartPoint.fY, r.fEndPoint.fY)};
+  hi = {std::max(r.fStartPoint.fX, r.fEndPoint.fX), std::max(r.fStartPoint.fY, r.fEndPoint.fY)};
 }
 
 }  // namespace
@@ -90,15 +90,15 @@ void Box(const TDXFEntity& r, TfPoint& lo, TfPoint& hi) {
 size_t GridRemoveDuplicateRecords(std::vector<TDXFEntity>& L, double f) {
   std::vector<size_t> order;
   double fSize = 0.0;
-  TfPoint all0{0, 0, 0}, all1{0, 0, 0};
+  TfPoint all0{0, 0}, all1{0, 0};
   for (size_t i = 0; i < L.size(); ++i) {
     const EDXFEntityType t = L[i].EntityType;
     if (t != eDXFET_Line && t != eDXFET_Arc && t != eDXFET_Circle && t != eDXFET_Point) continue;
     TfPoint lo, hi;
     Box(L[i], lo, hi);
     if (order.empty()) all0 = lo, all1 = hi;
-    all0 = {std::min(all0.fX, lo.fX), std::min(all0.fY, lo.fY), 0};
-    all1 = {std::max(all1.fX, hi.fX), std::max(all1.fY, hi.fY), 0};
+    all0 = {std::min(all0.fX, lo.fX), std::min(all0.fY, lo.fY)};
+    all1 = {std::max(all1.fX, hi.fX), std::max(all1.fY, hi.fY)};
     order.push_back(i);
     fSize += std::max(hi.fX - lo.fX, hi.fY - lo.fY);
   }

@@ -11,7 +11,7 @@ namespace veltrane::reference {
 
 namespace {
 constexpr double pi = std::numbers::pi;
-TfPoint P(double x, double y) { return TfPoint{x, y, 0}; }
+TfPoint P(double x, double y) { return TfPoint{x, y}; }
 std::string Upper(std::string s) {
   for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   return s;

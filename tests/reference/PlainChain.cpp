@@ -172,7 +172,7 @@ void PlainQueueSeq(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t
     for (int32_t s : pending)
       if (auto it = pContainers->find(s); it != pContainers->end())
         for (int32_t b : it->second) ++inside[b];
-  TfPoint O{0, 0, 0};
+  TfPoint O{0, 0};
   struct TCand {
     int32_t seq;
     bool bReverse;

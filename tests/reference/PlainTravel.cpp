@@ -59,7 +59,7 @@ class TPlain {
   }
   double Length(const std::vector<size_t>& o, const std::vector<size_t>& c) const {
     double f = 0;
-    TfPoint at{0, 0, 0};
+    TfPoint at{0, 0};
     for (size_t k : o) f += D(at, In(k, c)), at = Out(k, c);
     return f;
   }
@@ -86,7 +86,7 @@ class TPlain {
       if (!m_Stops[o[q]].bClosed) c[o[q]] = 1 - c[o[q]];
     // A cheap test first: only the two legs at the ends change.
     auto legs = [&](const std::vector<size_t>& oo, const std::vector<size_t>& cc) {
-      const TfPoint a = i == 0 ? TfPoint{0, 0, 0} : Out(oo[i - 1], cc);
+      const TfPoint a = i == 0 ? TfPoint{0, 0} : Out(oo[i - 1], cc);
       return D(a, In(oo[i], cc)) + (j + 1 < oo.size() ? D(Out(oo[j], cc), In(oo[j + 1], cc)) : 0.0);
     };
     if (legs(o, c) >= legs(m_Order, m_Choice) - 1e-9) return false;
@@ -97,7 +97,7 @@ class TPlain {
     const size_t n = m_Order.size();
     // The order without the stretch, and the stretch put back before its p-th path.
     auto rest = [&](size_t j) { return m_Order[j < i ? j : j + len]; };
-    const TfPoint O{0, 0, 0};
+    const TfPoint O{0, 0};
     const TfPoint before = i == 0 ? O : Out(m_Order[i - 1], m_Choice);
     const double fOut =
         D(before, In(m_Order[i], m_Choice)) +
@@ -133,7 +133,7 @@ class TPlain {
   bool LocalTake(const std::vector<size_t>& o, const std::vector<size_t>& c, size_t lo, size_t hi) {
     auto part = [&](const std::vector<size_t>& oo, const std::vector<size_t>& cc) {
       double f = 0;
-      TfPoint at = lo == 0 ? TfPoint{0, 0, 0} : Out(oo[lo - 1], cc);
+      TfPoint at = lo == 0 ? TfPoint{0, 0} : Out(oo[lo - 1], cc);
       for (size_t q = lo; q <= hi && q < oo.size(); ++q)
         f += D(at, In(oo[q], cc)), at = Out(oo[q], cc);
       return f;
@@ -146,7 +146,7 @@ class TPlain {
     bool bAny = false;
     for (size_t q = 0; q < m_Order.size(); ++q) {
       const size_t k = m_Order[q];
-      const TfPoint a = q == 0 ? TfPoint{0, 0, 0} : Out(m_Order[q - 1], m_Choice);
+      const TfPoint a = q == 0 ? TfPoint{0, 0} : Out(m_Order[q - 1], m_Choice);
       auto cost = [&](size_t e) {
         auto c = m_Choice;
         c[k] = e;
@@ -168,7 +168,7 @@ class TPlain {
 
 double Travel(const std::vector<std::vector<TElement>>& Paths) {
   double f = 0;
-  TfPoint at{0, 0, 0};
+  TfPoint at{0, 0};
   for (const auto& p : Paths) {
     if (p.empty()) continue;
     f += D(at, p.front().a);
