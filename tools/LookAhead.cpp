@@ -8,16 +8,36 @@ namespace veltrane {
 
 namespace {
 
-// The SP forms are recognised with their "(" too, so that a word that merely begins
-// with MOVESP is never cut into a move statement.
-void Convert(TStringList& Program, std::string_view strFrom, const char* strTo) {
+struct TConversion {
+  std::string_view strFrom;  // with its "(": a word that merely begins with MOVESP is left alone
+  const char* strTo;
+};
+
+void Rewrite(std::string& line, std::string_view t, const char* strTo) {
+  size_t p = t.find('(');
+  std::string rest(p == std::string_view::npos ? std::string_view() : t.substr(p + 1));
+  line = std::string("    ") + strTo + "(" + rest;
+}
+
+// Every line rewritten by the first conversion whose word it begins with. No conversion
+// makes a line that another one's word begins, so one pass does what one pass per
+// conversion would.
+template <size_t N>
+void Convert(TStringList& Program, const TConversion (&c)[N]) {
   for (std::string& line : Program) {
-    std::string_view t = TrimView(line);
-    if (t.substr(0, strFrom.size()) != strFrom) continue;
-    size_t p = t.find('(');
-    std::string rest(p == std::string_view::npos ? std::string_view() : t.substr(p + 1));
-    line = std::string("    ") + strTo + "(" + rest;
+    const std::string_view t = TrimView(line);
+    if (t.size() < 5 || t.compare(0, 4, "MOVE") != 0) continue;
+    for (const TConversion& k : c)
+      if (t.substr(0, k.strFrom.size()) == k.strFrom) {
+        Rewrite(line, t, k.strTo);
+        break;
+      }
   }
+}
+
+void Convert(TStringList& Program, std::string_view strFrom, const char* strTo) {
+  const TConversion c[] = {{strFrom, strTo}};
+  Convert(Program, c);
 }
 
 }  // namespace
@@ -30,9 +50,12 @@ void LookAheadCircle(TStringList& p) { Convert(p, "MOVECIRC(", "MOVECIRCSP"); }
 void RecoverLookAheadCircle(TStringList& p) { Convert(p, "MOVECIRCSP(", "MOVECIRC"); }
 
 void ApplyLookAhead(TStringList& Program, const TLookAheadChoices& c) {
-  c.b_MAsp ? LookAheadSequenceStart(Program) : RecoverLookAheadSequenceStart(Program);
-  c.b_MCsp ? LookAheadCircle(Program) : RecoverLookAheadCircle(Program);
-  c.b_MOsp ? LookAheadLine(Program) : RecoverLookAheadLine(Program);
+  // One pass over the program for the three.
+  const TConversion all[] = {
+      c.b_MAsp ? TConversion{"MOVEABS(", "MOVEABSSP"} : TConversion{"MOVEABSSP(", "MOVEABS"},
+      c.b_MCsp ? TConversion{"MOVECIRC(", "MOVECIRCSP"} : TConversion{"MOVECIRCSP(", "MOVECIRC"},
+      c.b_MOsp ? TConversion{"MOVE(", "MOVESP"} : TConversion{"MOVESP(", "MOVE"}};
+  Convert(Program, all);
 }
 
 }  // namespace veltrane
