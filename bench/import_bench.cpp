@@ -343,6 +343,7 @@ int WholeImport(const std::string& strPath) {
 
 struct TChildCost {
   double fCpu = -1;  // user + system seconds
+  double fSys = 0;   // of which system: mostly the faults of fresh memory
   double fPeakMiB = 0;
 };
 
@@ -368,7 +369,7 @@ TChildCost Measure(F f) {
   auto sec = [](const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
   };
-  return {sec(ru.ru_utime) + sec(ru.ru_stime), static_cast<double>(ru.ru_maxrss) / 1024.0};
+  return {sec(ru.ru_utime) + sec(ru.ru_stime), sec(ru.ru_stime), static_cast<double>(ru.ru_maxrss) / 1024.0};
 }
 
 int Compare(std::vector<size_t> sizes, int nRepeat) {
@@ -381,9 +382,9 @@ int Compare(std::vector<size_t> sizes, int nRepeat) {
 #endif
   std::printf(
       "| entities  | raw s  | dxflib s | Veltrane s | Veltrane/raw | Veltrane/dxflib | us/entity "
-      "| peak MiB raw | dxflib | Veltrane |\n"
+      "| peak MiB raw | dxflib | Veltrane | system s raw | dxflib | Veltrane |\n"
       "|-----------|--------|----------|------------|--------------|-----------------|----------"
-      "-|--------------|--------|----------|\n");
+      "-|--------------|--------|----------|--------------|--------|----------|\n");
   for (size_t n : sizes) {
     const std::string path = "/tmp/veltrane-compare-" + std::to_string(::getpid()) + ".dxf";
     // Written by a child, so that no process measured inherits the generator's memory.
@@ -391,7 +392,7 @@ int Compare(std::vector<size_t> sizes, int nRepeat) {
       WriteFileAtomically(path, Sheet(n, 42));
       return 0;
     });
-    std::vector<double> raw, lib, vel, rRaw, rLib;
+    std::vector<double> raw, lib, vel, rRaw, rLib, sysRaw, sysLib, sysVel;
     double fPeakRaw = 0, fPeakLib = 0, fPeakVel = 0;
     for (int k = 0; k < nRepeat; ++k) {
       // Alternating rounds: raw, dxflib and Veltrane one after the other, so that the
@@ -403,6 +404,7 @@ int Compare(std::vector<size_t> sizes, int nRepeat) {
 #endif
       const TChildCost c = Measure([&] { return WholeImport(path); });
       raw.push_back(a.fCpu), lib.push_back(b.fCpu), vel.push_back(c.fCpu);
+      sysRaw.push_back(a.fSys), sysLib.push_back(b.fSys), sysVel.push_back(c.fSys);
       rRaw.push_back(c.fCpu / a.fCpu);
       if (bDxflib) rLib.push_back(c.fCpu / b.fCpu);
       fPeakRaw = std::max(fPeakRaw, a.fPeakMiB), fPeakLib = std::max(fPeakLib, b.fPeakMiB);
@@ -411,13 +413,17 @@ int Compare(std::vector<size_t> sizes, int nRepeat) {
     std::remove(path.c_str());
     std::remove((path + ".bas").c_str());
     std::printf(
-        "| %9zu | %6.3f | %8.3f | %10.3f | %12.2f | %15.2f | %9.2f | %12.0f | %6.0f | %8.0f |\n", n,
+        "| %9zu | %6.3f | %8.3f | %10.3f | %12.2f | %15.2f | %9.2f | %12.0f | %6.0f | %8.0f | %12.3f | %6.3f | "
+        "%8.3f |\n",
+        n,
         Median(raw), bDxflib ? Median(lib) : 0.0, Median(vel), Median(rRaw),
         bDxflib ? Median(rLib) : 0.0, Median(vel) * 1e6 / static_cast<double>(n), fPeakRaw,
-        fPeakLib, fPeakVel);
+        fPeakLib, fPeakVel, Median(sysRaw), bDxflib ? Median(sysLib) : 0.0, Median(sysVel));
   }
   std::printf(
-      "\nMedians of %d alternating rounds; the ratios are the medians of each round's ratio.\n",
+      "\nMedians of %d alternating rounds; the ratios are the medians of each round's ratio. The\n"
+      "system time is part of the CPU time; on a virtual machine whose host takes back memory\n"
+      "left free for a few seconds, fresh pages then cost far more (bench/RESULTS.md).\n",
       nRepeat);
   return 0;
 }

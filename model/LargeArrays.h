@@ -1,8 +1,9 @@
-// Large arrays in huge pages where the system offers them on request (Linux with
-// transparent huge pages set to "madvise"): the first writes to a few hundred megabytes
-// of fresh memory then cost hundreds of page faults instead of tens of thousands, which
-// on a virtual machine took a quarter of a big import's time. Only the advice is given;
-// memory still comes as it is first written, and elsewhere nothing changes.
+// Large arrays: reserved once at their size, and memory kept between the phases of a
+// short-lived process. They are not advised as huge pages. On a virtual machine whose
+// host takes back memory left free for a few seconds (free page reporting), a huge page
+// comes from exactly such memory and the host must fault in all of it again: the 1M
+// sheet's import took 0.7 s of system time that way against 0.2 s in plain pages. Huge
+// pages only won when the memory had been used a moment before (0.05 s).
 #pragma once
 
 #include <cstddef>
@@ -10,29 +11,11 @@
 #include <string>
 #include <vector>
 
-#if defined(__linux__)
+#if defined(__GLIBC__)
 #include <malloc.h>
-#include <sys/mman.h>
 #endif
 
 namespace veltrane {
-
-// Arrays smaller than this are left as they come.
-inline constexpr size_t c_nLargeArrayBytes = size_t{4} << 20;
-
-// Advises that [p, p + nBytes) is one large array, written soon.
-inline void AdviseLargeArray(const void* p, size_t nBytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (nBytes < c_nLargeArrayBytes) return;
-  constexpr uintptr_t c_nPage = 4096;
-  const uintptr_t a = (reinterpret_cast<uintptr_t>(p) + c_nPage - 1) & ~(c_nPage - 1);
-  const uintptr_t b = (reinterpret_cast<uintptr_t>(p) + nBytes) & ~(c_nPage - 1);
-  if (b > a) madvise(reinterpret_cast<void*>(a), b - a, MADV_HUGEPAGE);  // advice: failure changes nothing
-#else
-  (void)p;
-  (void)nBytes;
-#endif
-}
 
 // For a short-lived process that works in phases over one big input (the command-line
 // import): the large arrays one phase lets go are kept for the next instead of being given
@@ -46,18 +29,14 @@ inline void KeepFreedMemory() {
 #endif
 }
 
-// v.reserve(n), the room advised as one large array.
+// v.reserve(n).
 template <class T>
 void ReserveLarge(std::vector<T>& v, size_t n) {
   v.reserve(n);
-  AdviseLargeArray(v.data(), v.capacity() * sizeof(T));
 }
-inline void ReserveLarge(std::string& s, size_t n) {
-  s.reserve(n);
-  AdviseLargeArray(s.data(), s.capacity());
-}
+inline void ReserveLarge(std::string& s, size_t n) { s.reserve(n); }
 
-// v as n copies of x, in memory advised as one large array.
+// v as n copies of x, in room of exactly n when it has less (not doubled).
 template <class T>
 void AssignLarge(std::vector<T>& v, size_t n, const T& x) {
   if (v.capacity() < n) {
