@@ -902,8 +902,8 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
 
 }  // namespace
 
-void PermuteInPlace(std::vector<TDXFEntity>& L, const std::vector<uint32_t>& from) {
-  PermuteInPlace(L, from, [](TDXFEntity&, size_t) {});
+void PermuteInPlace(std::vector<TDXFEntity>& L, std::vector<uint32_t> from) {
+  PermuteInPlace(L, std::move(from), [](TDXFEntity&, size_t) {});
 }
 
 int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices,
@@ -1001,7 +1001,7 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   byFirst = std::vector<uint32_t>();
   // The chained list: records put in chain order within the list itself, each turned and
   // numbered as it comes to its place, and polylines expanded.
-  PermuteInPlace(L, order, [&](TDXFEntity& r, size_t k) {
+  PermuteInPlace(L, std::move(order), [&](TDXFEntity& r, size_t k) {
     if (placed[k] & c_nTurned) ReverseLine(r);
     r.bSortedFlag = true;
     r.nSequence = nSequence + static_cast<int32_t>(placed[k] & ~c_nTurned);

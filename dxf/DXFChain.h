@@ -75,28 +75,30 @@ inline void PrefetchRecord(const TDXFEntity* p) {
 }
 
 // Puts Records in the order given (Records[k] becomes the record at From[k], every record
-// once), moving each record once along the cycles of the permutation; Fix(record, k) is
-// applied to each record once it stands at its place k. Each cycle's places are gathered
-// first (from the small index array), so that the records can be asked of the memory well
-// before they are moved; following the cycle record by record waited for every index and
-// every record in turn.
+// once; fewer than 2^31 records), moving each record once along the cycles of the
+// permutation; Fix(record, k) is applied to each record once it stands at its place k.
+// Each cycle's places are gathered first (from the small index array), so that the records
+// can be asked of the memory well before they are moved; following the cycle record by
+// record waited for every index and every record in turn. A place gathered is marked in
+// From itself (its top bit), so that the walk waits on one array, not two; From is used up.
 template <class F>
-void PermuteInPlace(std::vector<TDXFEntity>& Records, const std::vector<uint32_t>& From, F Fix) {
+void PermuteInPlace(std::vector<TDXFEntity>& Records, std::vector<uint32_t>&& From, F Fix) {
+  constexpr uint32_t c_nDone = 1u << 31;
   const size_t n = Records.size();
-  std::vector<uint8_t> done;
-  AssignLarge(done, n, uint8_t{0});
   std::vector<uint32_t> cycle;
   constexpr size_t c_nAhead = 8;
   for (size_t j = 0; j < n; ++j) {
-    if (done[j]) continue;
+    if (From[j] & c_nDone) continue;
     if (From[j] == j) {
       Fix(Records[j], j);
       continue;
     }
     cycle.clear();
-    for (size_t k = j; !done[k]; k = From[k]) {
-      done[k] = 1;
-      cycle.push_back(static_cast<uint32_t>(k));
+    for (uint32_t k = static_cast<uint32_t>(j); !(From[k] & c_nDone);) {
+      const uint32_t next = From[k];
+      From[k] = next | c_nDone;
+      cycle.push_back(k);
+      k = next;
     }
     const size_t m = cycle.size();
     for (size_t a = 1; a < std::min(m, c_nAhead); ++a) PrefetchRecord(&Records[cycle[a]]);
@@ -110,7 +112,7 @@ void PermuteInPlace(std::vector<TDXFEntity>& Records, const std::vector<uint32_t
     Fix(Records[cycle[m - 1]], cycle[m - 1]);
   }
 }
-void PermuteInPlace(std::vector<TDXFEntity>& Records, const std::vector<uint32_t>& From);
+void PermuteInPlace(std::vector<TDXFEntity>& Records, std::vector<uint32_t> From);
 
 // Building blocks shared with other orderings of the same rules.
 void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);

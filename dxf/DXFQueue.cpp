@@ -295,7 +295,7 @@ void ArrangeRuns(std::vector<TDXFEntity>& L, const std::vector<TQueuedRun>& runs
     if (!kept[i]) from.push_back(static_cast<uint32_t>(i));
   kept = std::vector<uint8_t>();
   // Each record is turned as ReverseRecordRange does and numbered as it comes to its place.
-  PermuteInPlace(L, from, [&](TDXFEntity& e, size_t j) {
+  PermuteInPlace(L, std::move(from), [&](TDXFEntity& e, size_t j) {
     if (j >= nKept) return;
     if (placed[j] & c_nTurned) TurnInRun(e);
     e.nSequence = n_seq + static_cast<int32_t>(placed[j] & ~c_nTurned);
