@@ -137,16 +137,17 @@ class TEndTree {
   }
 
   static constexpr size_t c_nLeaf = 16;
-  struct TNode {
+  // One cache line each.
+  struct alignas(64) TNode {
     double x0, y0, x1, y1;
-    size_t lo, hi;
+    uint32_t lo, hi;
     uint32_t left = UINT32_MAX, right = UINT32_MAX, parent = UINT32_MAX;
     uint32_t nAlive = 0, nMinSeq = UINT32_MAX;
   };
 
   uint32_t Build(size_t lo, size_t hi, uint32_t parent) {
     uint32_t id = static_cast<uint32_t>(m_Nodes.size());
-    m_Nodes.push_back(TNode{0, 0, 0, 0, lo, hi});
+    m_Nodes.push_back(TNode{0, 0, 0, 0, static_cast<uint32_t>(lo), static_cast<uint32_t>(hi)});
     m_Nodes[id].parent = parent;
     double x0 = m_Pts[lo].x, x1 = x0, y0 = m_Pts[lo].y, y1 = y0;
     for (size_t i = lo; i < hi; ++i) {
