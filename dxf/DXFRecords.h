@@ -40,7 +40,7 @@ enum class EDXFConvertUnits : int32_t { eDrawing = 0, eMillimetres = 1, eInches 
 // apart are distinct, whatever the drawing's span.
 inline constexpr double gc_fMaxDefaultMatchMillimetres = 0.1;
 
-// The fields stand so that only the last few bytes are padding (144 bytes; a layer of a
+// The fields stand so that only the last few bytes are padding (120 bytes; a layer of a
 // million records is read, chained and ordered several times over).
 struct TDXFEntity {
   EDXFEntityType EntityType = eDXFET_NoEntity;
