@@ -580,8 +580,8 @@ class TChainEnds {
     // The other ends (records of no length have one point) in cell order.
     std::vector<uint64_t> endKeys;
     std::vector<uint32_t> endSlots;
-    ReserveLarge(endKeys, n);
-    ReserveLarge(endSlots, n);
+    endKeys.reserve(n);
+    endSlots.reserve(n);
     for (uint32_t s = 0; s < n; ++s)
       if (m_Rec[s].nKind != eStill) {
         endKeys.push_back(CellKeyOf(ends[s].bx, ends[s].by));
@@ -589,9 +589,9 @@ class TChainEnds {
       }
     RadixSort(endKeys, endSlots);
     // Both lists merged, a cell at a time; within a cell, equal points become one.
-    ReserveLarge(m_Pt, n + endSlots.size());
-    ReserveLarge(m_PtCell, n + endSlots.size());
-    ReserveLarge(m_Cells, n + endSlots.size());
+    m_Pt.reserve(n + endSlots.size());
+    m_PtCell.reserve(n + endSlots.size());
+    m_Cells.reserve(n + endSlots.size());
     struct TEndAt {
       double x, y;
       uint32_t nSlot;
@@ -869,7 +869,7 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
   const size_t nOut = x.nOut;
   if (L.capacity() < nOut) {
     std::vector<TDXFEntity> out;
-    ReserveLarge(out, nOut);
+    out.reserve(nOut);
     for (const auto& r : L) {
       if (r.EntityType != eDXFET_PolyLine)
         out.push_back(r);
@@ -909,10 +909,6 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
 
 }  // namespace
 
-void PermuteInPlace(std::vector<TDXFEntity>& L, std::vector<uint32_t> from) {
-  PermuteInPlace(L, std::move(from), [](TDXFEntity&, size_t) {});
-}
-
 int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices,
                  double fMatchLimit, double fCoincidenceLimit, int32_t nSequence,
                  TIntList& Squences, TProgressStage* pStage) {
@@ -945,7 +941,7 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   std::vector<uint32_t> made, head, seqAt, placed, order;
   std::vector<uint64_t> seqFirst;
   constexpr uint32_t c_nTurned = 1u << 31;
-  ReserveLarge(made, n);
+  made.reserve(n);
   int32_t counter = nSequence;
   {
     TChainEnds ends(L, bCanMatch, fMatchLimit, w, e);

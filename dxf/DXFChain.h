@@ -9,7 +9,6 @@
 
 #include "dxf/DXFRecords.h"
 #include "model/IntList.h"
-#include "model/LargeArrays.h"
 #include "model/Progress.h"
 
 namespace veltrane {
@@ -112,7 +111,6 @@ void PermuteInPlace(std::vector<TDXFEntity>& Records, std::vector<uint32_t>&& Fr
     Fix(Records[cycle[m - 1]], cycle[m - 1]);
   }
 }
-void PermuteInPlace(std::vector<TDXFEntity>& Records, std::vector<uint32_t> From);
 
 // Building blocks shared with other orderings of the same rules.
 void SortPointWindows(std::vector<TDXFEntity>& Records, size_t nIndex);

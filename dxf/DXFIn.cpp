@@ -1,7 +1,6 @@
 // The importer's passes over the drawing: sections, tables, layers, the element
 // dispatch for BLOCKS and ENTITIES, arc ends, spans and tolerances, and the import.
 #include "dxf/DXFIn.h"
-#include "model/LargeArrays.h"
 
 #include <algorithm>
 #include <cmath>
@@ -756,7 +755,7 @@ void TDXFIn::ReadBuffer(std::string strBuffer) {
   // of every layer are kept until the layers are chosen. A sheet spends some 65 bytes
   // of the file on an element.
   m_bDeferLayers = true;
-  ReserveLarge(m_lstRead, lines.Size() / 64 + 16);
+  m_lstRead.reserve(lines.Size() / 64 + 16);
   if (m_bTextAsPaths && !m_pFonts) m_pFonts = std::make_shared<TFontLibrary>(m_strFontFolder);
   std::exception_ptr failure;
   try {

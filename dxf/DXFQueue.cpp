@@ -279,8 +279,8 @@ void ArrangeRuns(std::vector<TDXFEntity>& L, const std::vector<TQueuedRun>& runs
   // whether the run is turned round.
   constexpr uint32_t c_nTurned = 1u << 31;
   std::vector<uint32_t> from, placed;
-  ReserveLarge(from, n);
-  ReserveLarge(placed, n);
+  from.reserve(n);
+  placed.reserve(n);
   std::vector<uint8_t> kept;
   AssignLarge(kept, n, uint8_t{0});
   for (size_t q = 0; q < runs.size(); ++q) {
@@ -364,7 +364,7 @@ bool PlanQueue(std::vector<TDXFEntity>& L, const TIntList& Squences, int32_t n_s
     return bContiguous ? st[k].bTurned ? st[k].start : st[k].end : L[seqs[k].nLast].fEndPoint;
   };
   std::vector<TEndTree::TPt> pts;
-  ReserveLarge(pts, 2 * S);
+  pts.reserve(2 * S);
   for (size_t k = 0; k < S; ++k) {
     if (!seqs[k].bFound) {
       st[k].bQueued = 1;  // a number without records is not travelled

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "dxf/DXFChain.h"
-#include "model/LargeArrays.h"
 #include "dxf/DXFDedupe.h"
 #include "dxf/DXFIn.h"
 #include "dxf/DXFTravel.h"
@@ -129,12 +128,12 @@ void TDXFIn::Import(TStringList& ProgramList, TLayerContent& tPLayerList) {
     auto& L = m_lstRecords[k];
     const TLayerOrder& o = orders[k];
     if (!o.bPlanned) {
-      ReserveLarge(moves[k], L.size());
+      moves[k].reserve(L.size());
       for (const TDXFEntity& r : L) moves[k].push_back(MoveOf(r));
     } else {
       size_t nMoves = 0;
       for (const TQueuedRun& run : o.Runs) nMoves += run.Size();
-      ReserveLarge(moves[k], nMoves);
+      moves[k].reserve(nMoves);
       for (size_t q = 0; q < o.Runs.size(); ++q) {
         if (q + 4 < o.Runs.size()) PrefetchRecord(&L[o.Runs[q + 4].nFirst]);
         const TQueuedRun& run = o.Runs[q];
@@ -183,7 +182,7 @@ void TDXFIn::WriteProgram(TStringList& lstOut, TLayerContent& tPLayerList, const
         nPrev = SequenceOf(r);
       }
   }
-  ReserveLarge(lstOut, nLines);
+  lstOut.reserve(nLines);
   // Each line is put together here and copied once at its own length.
   std::string line;
   TProgressStage writing(m_pProgress, "Writing the program", c_fOrderShare, 1.0, fRecords);

@@ -1,7 +1,6 @@
 // Text files: read once into memory and split; written through a temporary file that
 // is flushed to disk and renamed over the target.
 #include "model/TextFile.h"
-#include "model/LargeArrays.h"
 
 #include "model/FilePath.h"
 
@@ -117,7 +116,7 @@ std::string ReadWholeFile(const std::string& strFileName) {
   // One byte more than the file, so that the read that finds its end has room and the
   // buffer is not grown (and the whole file copied) only to learn that it ended.
   std::string text;
-  ReserveLarge(text, static_cast<size_t>(nSize) + 1);
+  text.reserve(static_cast<size_t>(nSize) + 1);
   text.resize(static_cast<size_t>(nSize) + 1);
   size_t nHave = 0;
   for (;;) {
@@ -211,7 +210,7 @@ std::string ReadWholeFile(const std::string& strFileName) {
   // One byte more than the file, so that the read that finds its end has room and the
   // buffer is not grown (and the whole file copied) only to learn that it ended.
   std::string text;
-  ReserveLarge(text, static_cast<size_t>(st.st_size) + 1);
+  text.reserve(static_cast<size_t>(st.st_size) + 1);
   text.resize(static_cast<size_t>(st.st_size) + 1);
   size_t nHave = 0;
   for (;;) {
