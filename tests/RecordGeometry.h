@@ -3,14 +3,24 @@
 // or the radial distance where the point's angle lies within the arc's sweep).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
 #include "dxf/DXFRecords.h"
+#include "tests/reference/PathGeometry.h"
 
 namespace veltrane::testing {
+
+// Whether p lies within fTol of (x, y) in both coordinates; where it lies when not.
+inline ::testing::AssertionResult Near(const TfPoint& p, double x, double y, double fTol) {
+  if (std::fabs(p.fX - x) <= fTol && std::fabs(p.fY - y) <= fTol) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "(" << p.fX << "," << p.fY << ") is not within " << fTol << " of (" << x
+                                       << "," << y << ")";
+}
 
 // An arc's sweep in its direction of travel; a circle (or an arc whose ends meet) sweeps
 // a whole turn.
@@ -47,9 +57,7 @@ inline double DistanceToRecords(const TfPoint& p, const std::vector<TDXFEntity>&
     const TfPoint &a = e.fStartPoint, &b = e.fEndPoint;
     best = std::min({best, std::hypot(p.fX - a.fX, p.fY - a.fY), std::hypot(p.fX - b.fX, p.fY - b.fY)});
     if (e.EntityType != eDXFET_Arc && e.EntityType != eDXFET_Circle) {
-      const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
-      const double t = dd > 0 ? std::clamp(((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
-      best = std::min(best, std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy));
+      best = std::min(best, reference::SegmentDistance(p, a, b));
       continue;
     }
     const TfPoint& c = e.fCentrePoint;

@@ -24,19 +24,9 @@ enum class ETravelSheet : int32_t {
 };
 
 inline const char* TravelSheetName(ETravelSheet e) {
-  switch (e) {
-    case ETravelSheet::eCircles:
-      return "circles";
-    case ETravelSheet::eNested:
-      return "nested";
-    case ETravelSheet::eClusters:
-      return "clusters";
-    case ETravelSheet::eGrids:
-      return "grids";
-    case ETravelSheet::eStrokes:
-      return "strokes";
-  }
-  return "?";
+  static const char* const c_Names[] = {"circles", "nested", "clusters", "grids", "strokes"};  // in the order above
+  const auto n = static_cast<size_t>(e);
+  return n < std::size(c_Names) ? c_Names[n] : "?";
 }
 
 inline std::string TravelSheet(ETravelSheet eKind, size_t n, uint32_t nSeed) {

@@ -15,12 +15,14 @@
 #include "model/NumberFormat.h"
 #include "model/ProgramDocument.h"
 #include "tests/DXFText.h"
+#include "tests/TextImport.h"
 #include "transform/Transformer.h"
 
 namespace veltrane {
 namespace {
 
 using testing::TDXFText;
+using testing::TImport;
 constexpr double pi = std::numbers::pi;
 constexpr int64_t c_nUnits = 10000;  // grid steps per drawing unit at four decimals
 constexpr double c_fHalfUnit = 0.5 / c_nUnits + 1e-9;
@@ -160,15 +162,7 @@ TStringList Transformed(TStringList Lines, const std::function<void(TTransformer
 }
 
 TStringList Import(const std::string& text) {
-  TFixedImportAnswers answers("", {});
-  TDXFIn in(&answers, nullptr);
-  in.SetMatching(true, 1e-7);
-  in.ReadBuffer(text);
-  in.ChainAndOrder();
-  TStringList out;
-  TLayerContent content;
-  in.TranslateList(out, content);
-  return out;
+  return TImport(text, {}, [](TDXFIn& in) { in.SetMatching(true, 1e-7); }).Program();
 }
 
 TEST(Drift, TheWriterKeepsTheWrittenPositionOnTheExactOne) {
@@ -242,15 +236,10 @@ TEST(Drift, NumbersTooLargeToWriteAreRefused) {
 
 TEST(Drift, LongZigzagPolylineReachesItsEnd) {
   // 30,000 steps of 0.33333333: rounded one by one they lose a whole unit.
-  std::string v;
   const int n = 30000;
-  for (int i = 0; i <= n; ++i)
-    v += "10\n" + TDXFText::N(i * 0.33333333) + "\n20\n" + (i % 2 ? "0.5" : "0") + "\n";
-  TDXFText d({"Z"});
-  const std::string text = d.Text();
-  const std::string poly = "0\nLWPOLYLINE\n8\nZ\n90\n" + std::to_string(n + 1) + "\n70\n0\n" + v;
-  const size_t at = text.find("0\nENDSEC", text.find("ENTITIES"));
-  const TStringList prog = Import(text.substr(0, at) + poly + text.substr(at));
+  std::vector<std::pair<int, std::string>> pairs{{8, "Z"}, {90, std::to_string(n + 1)}, {70, "0"}};
+  for (int i = 0; i <= n; ++i) pairs.insert(pairs.end(), {{10, TDXFText::N(i * 0.33333333)}, {20, i % 2 ? "0.5" : "0"}});
+  const TStringList prog = Import(TDXFText({"Z"}).Add("LWPOLYLINE", pairs).Text());
   const auto reached = Positions(prog);
   ASSERT_EQ(reached.size(), static_cast<size_t>(n + 1));
   for (int i = 0; i <= n; ++i)
@@ -285,25 +274,16 @@ TEST(Drift, RandomChainsThroughTheAffineOperations) {
   };
   const double a = 0.7, cs = std::cos(a), sn = std::sin(a);
   const std::vector<TOp> ops = {
-      {"canonical", [](TTransformer& t) { t.RewriteCanonical(); },
-       [](TfPoint p, TfPoint) { return p; }},
+      {"canonical", [](TTransformer& t) { t.RewriteCanonical(); }, [](TfPoint p, TfPoint) { return p; }},
       {"rotate", [&](TTransformer& t) { t.Rotate(a); },
        [&](TfPoint p, TfPoint c) {
          const double x = p.fX - c.fX, y = p.fY - c.fY;
          return TfPoint{c.fX + x * cs - y * sn, c.fY + x * sn + y * cs};
        }},
-      {"scale", [](TTransformer& t) { t.Scale(1.0 / 3); },
-       [](TfPoint p, TfPoint) {
-         return TfPoint{p.fX / 3, p.fY / 3};
-       }},
-      {"mirror", [](TTransformer& t) { t.Mirror(eYAxis); },
-       [](TfPoint p, TfPoint) {
-         return TfPoint{-p.fX, p.fY};
-       }},
+      {"scale", [](TTransformer& t) { t.Scale(1.0 / 3); }, [](TfPoint p, TfPoint) { return TfPoint{p.fX / 3, p.fY / 3}; }},
+      {"mirror", [](TTransformer& t) { t.Mirror(eYAxis); }, [](TfPoint p, TfPoint) { return TfPoint{-p.fX, p.fY}; }},
       {"shift", [](TTransformer& t) { t.Shift(true, 0.123456, -7.654321); },
-       [](TfPoint p, TfPoint) {
-         return TfPoint{p.fX + 0.123456, p.fY - 7.654321};
-       }},
+       [](TfPoint p, TfPoint) { return TfPoint{p.fX + 0.123456, p.fY - 7.654321}; }},
   };
   size_t nChecked = 0;
   for (int k = 0; k < 2000; ++k) {
@@ -327,19 +307,15 @@ TEST(Drift, RandomPolylinesImportedReachEveryVertex) {
   std::mt19937 rng(20);
   for (int k = 0; k < 1500; ++k) {
     const TChain c = RandomChain(rng, 30);
-    std::string v = "10\n" + TDXFText::N(c.start.fX) + "\n20\n" + TDXFText::N(c.start.fY) +
-                    "\n42\n" + TDXFText::N(c.bulges[0]) + "\n";
-    for (size_t i = 0; i < c.points.size(); ++i)
-      v += "10\n" + TDXFText::N(c.points[i].fX) + "\n20\n" + TDXFText::N(c.points[i].fY) +
-           "\n42\n" + TDXFText::N(i + 1 < c.bulges.size() ? c.bulges[i + 1] : 0.0) + "\n";
-    const std::string text = "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\n0\n90\n" +
-                             std::to_string(c.points.size() + 1) + "\n70\n0\n" + v +
-                             "0\nENDSEC\n0\nEOF\n";
-    const auto reached = Positions(Import(text));
-    ASSERT_EQ(reached.size(), c.points.size() + 1);
-    // The path may run either way round; it starts at one of the two ends.
     std::vector<TfPoint> all{c.start};
     all.insert(all.end(), c.points.begin(), c.points.end());
+    std::vector<std::pair<int, std::string>> pairs{{8, "0"}, {90, std::to_string(all.size())}, {70, "0"}};
+    for (size_t i = 0; i < all.size(); ++i)
+      pairs.insert(pairs.end(), {{10, TDXFText::N(all[i].fX)}, {20, TDXFText::N(all[i].fY)},
+                                 {42, TDXFText::N(i < c.bulges.size() ? c.bulges[i] : 0.0)}});
+    const auto reached = Positions(Import(TDXFText().Add("LWPOLYLINE", pairs).Text()));
+    ASSERT_EQ(reached.size(), c.points.size() + 1);
+    // The path may run either way round; it starts at one of the two ends.
     const bool bForward = std::fabs(reached[0].X() - c.start.fX) <= c_fHalfUnit &&
                           std::fabs(reached[0].Y() - c.start.fY) <= c_fHalfUnit;
     if (!bForward) std::reverse(all.begin(), all.end());
@@ -424,26 +400,21 @@ TEST(Drift, BatchCopiesStartWhereTheyShould) {
 }
 
 TEST(Drift, ZeroLengthElementsAreDroppedAndCounted) {
-  TFixedImportAnswers answers("", {});
-  TDXFIn in(&answers, nullptr);
   TDXFText d({"A"});
   d.Line("A", 5, 5, 5, 5)
       .Line("A", 0, 0, 10, 0)
       .Point("A", 20, 20)
       .Add("LWPOLYLINE",
            {{8, "A"}, {90, "2"}, {70, "0"}, {10, "3"}, {20, "3"}, {10, "3"}, {20, "3"}});
-  in.ReadBuffer(d.Text());
-  in.ChainAndOrder();
-  TStringList out;
-  TLayerContent content;
-  in.TranslateList(out, content);
+  TImport im(d.Text());
+  const TStringList out = im.Program();
   EXPECT_EQ(
       std::count_if(out.begin(), out.end(),
                     [](const std::string& s) { return s.find("MOVEABS") != std::string::npos; }),
       2);  // the line and the point
   EXPECT_EQ(std::count(out.begin(), out.end(), "    MOVE(0,0)"), 0);
-  EXPECT_EQ(in.WarningSummary(), (TStringList{"skipped 1 LINE (zero length) at line 30",
-                                              "skipped 1 LWPOLYLINE (zero length) at line 62"}));
+  EXPECT_EQ(im.in.WarningSummary(), (TStringList{"skipped 1 LINE (zero length) at line 30",
+                                                 "skipped 1 LWPOLYLINE (zero length) at line 62"}));
 }
 
 }  // namespace

@@ -17,11 +17,13 @@
 #include "model/NumberFormat.h"
 #include "tests/DXFText.h"
 #include "tests/RecordGeometry.h"
+#include "tests/TextImport.h"
 
 using namespace veltrane;
 using veltrane::testing::DistanceToRecords;
 using veltrane::testing::RecordSamples;
 using veltrane::testing::TDXFText;
+using veltrane::testing::TImport;
 
 namespace {
 
@@ -56,15 +58,14 @@ TfPoint DeBoor(const TSpline& s, double u) {
 }
 
 std::vector<TDXFEntity> Import(const std::string& strText, double D, size_t* pMoves = nullptr) {
-  TFixedImportAnswers answers("", {"L"});
-  TDXFIn in(&answers, nullptr);
-  in.SetMatching(true, 1e-9);
-  in.SetCurvesAsArcs(D);
-  in.SetMovesPerSplineSection(10);
-  in.ReadBuffer(strText);
-  in.ChainAndOrder();
-  if (pMoves) *pMoves = in.Records(0).size();
-  return in.Records(0);
+  TImport im(strText, {"L"}, [&](TDXFIn& in) {
+    in.SetMatching(true, 1e-9);
+    in.SetCurvesAsArcs(D);
+    in.SetMovesPerSplineSection(10);
+  });
+  const auto& R = im.Chained();
+  if (pMoves) *pMoves = R.size();
+  return R;
 }
 
 // Both ways within D. The curve from the path: 1,200 even samples of the curve, each at
@@ -131,18 +132,27 @@ void ExpectWithin(const std::function<TfPoint(double)>& F, double t0, double t1,
   }
 }
 
+using TPairs = std::vector<std::pair<int, std::string>>;
+
+// A drawing of the one element on layer L.
+std::string OneElement(const std::string& strName, const TPairs& pairs) {
+  TDXFText d({"L"});
+  d.Add(strName, pairs);
+  return d.Text();
+}
+
+// The points as pairs of codes nX and nX + 10 after the pairs given.
+TPairs WithPoints(TPairs pairs, const std::vector<TfPoint>& Points, int nX) {
+  for (const TfPoint& c : Points)
+    pairs.insert(pairs.end(), {{nX, StringFromDouble(c.fX)}, {nX + 10, StringFromDouble(c.fY)}});
+  return pairs;
+}
+
 std::string SplineText(const TSpline& s) {
-  std::vector<std::pair<int, std::string>> pairs{
-      {8, "L"}, {100, "AcDbSpline"}, {71, std::to_string(s.p)}};
+  TPairs pairs{{8, "L"}, {100, "AcDbSpline"}, {71, std::to_string(s.p)}};
   for (double k : s.knots) pairs.push_back({40, StringFromDouble(k)});
   for (double w : s.weights) pairs.push_back({41, StringFromDouble(w)});
-  for (const TfPoint& c : s.ctrl) {
-    pairs.push_back({10, StringFromDouble(c.fX)});
-    pairs.push_back({20, StringFromDouble(c.fY)});
-  }
-  TDXFText d({"L"});
-  d.Add("SPLINE", pairs);
-  return d.Text();
+  return OneElement("SPLINE", WithPoints(pairs, s.ctrl, 10));
 }
 
 // An ELLIPSE on layer L: centre, major axis end (from the centre), axis ratio, start and
@@ -150,21 +160,11 @@ std::string SplineText(const TSpline& s) {
 std::string EllipseText(const std::string& cx, const std::string& cy, const std::string& mx,
                         const std::string& my, const std::string& ratio, const std::string& s0,
                         const std::string& s1) {
-  TDXFText d({"L"});
-  d.Add("ELLIPSE",
-        {{8, "L"}, {10, cx}, {20, cy}, {11, mx}, {21, my}, {40, ratio}, {41, s0}, {42, s1}});
-  return d.Text();
+  return OneElement("ELLIPSE", {{8, "L"}, {10, cx}, {20, cy}, {11, mx}, {21, my}, {40, ratio}, {41, s0}, {42, s1}});
 }
 
 std::string FitPointText(const std::vector<TfPoint>& fit) {
-  std::vector<std::pair<int, std::string>> pairs{{8, "L"}, {100, "AcDbSpline"}, {71, "3"}};
-  for (const TfPoint& c : fit) {
-    pairs.push_back({11, StringFromDouble(c.fX)});
-    pairs.push_back({21, StringFromDouble(c.fY)});
-  }
-  TDXFText d({"L"});
-  d.Add("SPLINE", pairs);
-  return d.Text();
+  return OneElement("SPLINE", WithPoints({{8, "L"}, {100, "AcDbSpline"}, {71, "3"}}, fit, 11));
 }
 
 // The unit directions at the first and last point that CAD programs take for a curve
@@ -449,21 +449,12 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
       v.push_back({std::round(r2 * std::sin(a) * 1e4) / 1e4 + corner.fX,
                    corner.fY - std::round(r2 * (1 - std::cos(a)) * 1e4) / 1e4});
     }
-    std::vector<std::pair<int, std::string>> pairs{
-        {8, "L"}, {100, "AcDbPolyline"}, {90, std::to_string(v.size())}, {70, "0"}};
-    for (const TfPoint& p : v) {
-      pairs.push_back({10, StringFromDouble(p.fX)});
-      pairs.push_back({20, StringFromDouble(p.fY)});
-    }
-    TDXFText d({"L"});
-    d.Add("LWPOLYLINE", pairs);
-    TFixedImportAnswers answers("", {"L"});
-    TDXFIn in(&answers, nullptr);
-    in.SetMatching(true, 1e-9);
-    in.SetCurvesAsArcs(D, true);
-    in.ReadBuffer(d.Text());
-    in.ChainAndOrder();
-    const auto& R = in.Records(0);
+    const TPairs head{{8, "L"}, {100, "AcDbPolyline"}, {90, std::to_string(v.size())}, {70, "0"}};
+    TImport im(OneElement("LWPOLYLINE", WithPoints(head, v, 10)), {"L"}, [&](TDXFIn& in) {
+      in.SetMatching(true, 1e-9);
+      in.SetCurvesAsArcs(D, true);
+    });
+    const auto& R = im.Chained();
     ASSERT_LT(R.size() * 5, v.size()) << c;
     bool bCorner = false;
     auto at = [&](const TfPoint& p) {
@@ -476,17 +467,7 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
     // may cut across by the segments' own sagitta (the circles' chords here).
     const double fSag = std::max(std::pow(r1 * std::numbers::pi / 200, 2) / (8 * r1),
                                  std::pow(r2 * std::numbers::pi / 160, 2) / (8 * r2));
-    for (const TfPoint& q : RecordSamples(R, 16)) {
-      double best = 1e300;
-      for (size_t i = 0; i + 1 < v.size(); ++i) {
-        const TfPoint &a = v[i], &b = v[i + 1];
-        const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
-        const double t =
-            dd > 0 ? std::clamp(((q.fX - a.fX) * dx + (q.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
-        best = std::min(best, std::hypot(q.fX - a.fX - t * dx, q.fY - a.fY - t * dy));
-      }
-      ASSERT_LE(best, D + fSag) << c;
-    }
+    for (const TfPoint& q : RecordSamples(R, 16)) ASSERT_LE(veltrane::reference::DistanceToPolylines(q, {v}), D + fSag) << c;
   }
 }
 
@@ -494,7 +475,7 @@ TEST(CurvesAsArcs, PolylineRunsBecomeArcsAndCornersStay) {
 // or whose points all coincide (fitting would force ever shorter moves without end): each
 // is written as it is without arcs, with a note, and the import ends at once.
 TEST(CurvesAsArcs, CurvesTooFarOutAreWrittenAsWithoutArcs) {
-  const std::vector<std::pair<std::string, std::vector<std::pair<int, std::string>>>> cases{
+  const std::vector<std::pair<std::string, TPairs>> cases{
       {"ELLIPSE", {{8, "L"}, {10, "1e20"}, {20, "1e200"}, {11, "0"}, {21, "10"}, {40, "0.4"}, {41, "0.5"}, {42, "2"}}},
       {"ELLIPSE", {{8, "L"}, {10, "3e17"}, {20, "-2e17"}, {11, "7"}, {21, "1"}, {40, "0.5"}}},
       {"SPLINE", {{8, "L"}, {100, "AcDbSpline"}, {71, "3"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "0"}, {40, "1"},
@@ -510,21 +491,10 @@ TEST(CurvesAsArcs, CurvesTooFarOutAreWrittenAsWithoutArcs) {
     TDXFText d({"L"});
     d.Add(strName, codes);
     d.Line("L", 0, 0, 1, 0);
-    auto import = [&](double D, std::vector<TDXFWarning>& warnings) {
-      TFixedImportAnswers answers("", {"L"});
-      TDXFIn in(&answers, nullptr);
-      in.SetCurvesAsArcs(D);
-      in.ReadBuffer(d.Text());
-      in.ChainAndOrder();
-      warnings = in.Warnings();
-      TStringList out;
-      TLayerContent content;
-      in.TranslateList(out, content);
-      return out;
-    };
-    std::vector<TDXFWarning> wArcs, wPlain;
-    const TStringList arcs = import(0.01, wArcs), plain = import(0, wPlain);
-    EXPECT_EQ(arcs, plain) << strName << " " << codes[3].second;
+    TImport arcs(d.Text(), {"L"}, [](TDXFIn& in) { in.SetCurvesAsArcs(0.01); }),
+        plain(d.Text(), {"L"}, [](TDXFIn& in) { in.SetCurvesAsArcs(0); });
+    EXPECT_EQ(arcs.Program(), plain.Program()) << strName << " " << codes[3].second;
+    const std::vector<TDXFWarning> wArcs = arcs.in.Warnings(), wPlain = plain.in.Warnings();
     ASSERT_EQ(wArcs.size(), wPlain.size() + 1) << strName << " " << codes[3].second;
     const auto note = std::find_if(wArcs.begin(), wArcs.end(), [](const TDXFWarning& w) { return w.strReason == c_sTooFineForArcs; });
     ASSERT_NE(note, wArcs.end()) << strName << " " << codes[3].second;

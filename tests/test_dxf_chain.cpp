@@ -508,9 +508,7 @@ TEST(Queue, NearestFirstAndClosedPathsKeepTheirDirection) {
   near.nSequence = 3;
   std::vector<TDXFEntity> L = {circle, far, near};
   TIntList s;
-  s.Add(1);
-  s.Add(2);
-  s.Add(3);
+  for (int32_t k : {1, 2, 3}) s.Add(k);
   QueueSeq(L, s, 1, 1e-9);
   ASSERT_EQ(L.size(), 3u);
   EXPECT_EQ(L[0].fStartPoint.fX, 1);  // reversed: its near end is its end

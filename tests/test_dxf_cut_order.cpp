@@ -15,6 +15,7 @@
 #include "transform/CutOrderCheck.h"
 #include "tests/DXFText.h"
 #include "tests/RecordGeometry.h"
+#include "tests/TextImport.h"
 #include "tests/TravelSheets.h"
 #include "tests/reference/PlainTravel.h"
 
@@ -22,6 +23,7 @@ using namespace veltrane;
 using veltrane::testing::DistanceToRecords;
 using veltrane::testing::RecordSamples;
 using veltrane::testing::TDXFText;
+using veltrane::testing::TImport;
 
 namespace {
 
@@ -119,17 +121,15 @@ struct TResult {
 };
 
 TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = false, bool bDedupe = false) {
-  TFixedImportAnswers answers("", {"L"});
-  TDXFIn in(&answers, nullptr);
-  in.SetMatching(true, 1e-6);
-  in.SetCutInnerFirst(bInnerFirst);
-  in.SetOptimiseTravel(bOptimise);
-  in.SetRemoveDuplicates(bDedupe);
-  in.ReadBuffer(strText);
-  in.ChainAndOrder();
+  TImport im(strText, {"L"}, [&](TDXFIn& in) {
+    in.SetMatching(true, 1e-6);
+    in.SetCutInnerFirst(bInnerFirst);
+    in.SetOptimiseTravel(bOptimise);
+    in.SetRemoveDuplicates(bDedupe);
+  });
   TResult r;
   TfPoint at{0, 0};
-  const auto& L = in.Records(0);
+  const auto& L = im.Chained();
   for (size_t i = 0; i < L.size(); ++i) {
     if (i == 0 || L[i].nSequence != L[i - 1].nSequence)
       r.fTravel += std::hypot(L[i].fStartPoint.fX - at.fX, L[i].fStartPoint.fY - at.fY);
@@ -138,7 +138,7 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
   std::map<int32_t, std::pair<TfPoint, TfPoint>> box;
   std::map<int32_t, std::vector<std::pair<long, long>>> ends;
   auto key = [](double x, double y) { return std::pair<long, long>{std::lround(x * 100), std::lround(y * 100)}; };
-  for (const TDXFEntity& e : in.Records(0)) {
+  for (const TDXFEntity& e : L) {
     auto [it, bNew] = box.try_emplace(e.nSequence, e.fStartPoint, e.fStartPoint);
     auto grow = [&](const TfPoint& p) {
       it->second.first = {std::min(it->second.first.fX, p.fX), std::min(it->second.first.fY, p.fY)};
@@ -160,7 +160,7 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
   for (const auto& [n, b] : box) {
     const auto k = key((b.first.fX + b.second.fX) / 2, (b.first.fY + b.second.fY) / 2);
     r.SequenceOf[k] = n;
-    for (const TDXFEntity& e : in.Records(0))
+    for (const TDXFEntity& e : L)
       if (e.nSequence == n) r.Records[k].push_back(e);
   }
   for (auto& [n, e] : ends) {
@@ -168,9 +168,8 @@ TResult Import(const std::string& strText, bool bInnerFirst, bool bOptimise = fa
     r.Paths.push_back(e);
   }
   std::sort(r.Paths.begin(), r.Paths.end());
-  r.Facts = in.ImportFacts();
-  TLayerContent content;
-  in.TranslateList(r.Program, content);
+  r.Facts = im.in.ImportFacts();
+  im.in.TranslateList(r.Program, im.content);
   return r;
 }
 
@@ -251,11 +250,9 @@ TEST(CutOrder, WindingNumberOnTrueArcs) {
   r[1].fRadius = 1;
   r[1].Direction = eAnticlockwise;
   const double e = 1e-9;
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 - e}), 1);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, 1 + e}), 0);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {std::cos(0.3) * (1 - e), std::sin(0.3) * (1 - e)}), 1);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, -e}), 0);
-  EXPECT_EQ(WindingNumber(r, 0, 1, {0, e}), 1);
+  for (const auto& [p, n] : std::vector<std::pair<TfPoint, int>>{
+           {{0, 1 - e}, 1}, {{0, 1 + e}, 0}, {{std::cos(0.3) * (1 - e), std::sin(0.3) * (1 - e)}, 1}, {{0, -e}, 0}, {{0, e}, 1}})
+    EXPECT_EQ(WindingNumber(r, 0, 1, p), n) << p.fX << "," << p.fY;
   // Seeded points against the closed form (inside the unit half disc above the axis).
   std::mt19937 rng(5);
   std::uniform_real_distribution<double> u(-1.5, 1.5);

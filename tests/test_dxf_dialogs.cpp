@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "dxf/DXFIn.h"
 #include "dxf/ImportDialogs.h"
@@ -48,12 +49,9 @@ class OptionsDialog : public ::testing::Test {
 TEST_F(OptionsDialog, NothingStoredShowsDefaultsAndStoresThemBack) {
   TVLTRegistry reg = Reg();
   TImportOptionsFields f = LoadImportOptions(reg);
-  EXPECT_EQ(f.evMatching, EImportMatching::eDefault);
-  EXPECT_EQ(f.strRelativePercent, "       0.1");
-  EXPECT_EQ(f.strAbsolute, "     2e-05");
-  EXPECT_EQ(f.strMovesPerSection, "10");
-  EXPECT_EQ(f.evConvertUnits, EDXFConvertUnits::eDrawing);
-  EXPECT_FALSE(f.bIncludePaperSpace);
+  EXPECT_EQ(std::tie(f.evMatching, f.strRelativePercent, f.strAbsolute, f.strMovesPerSection, f.evConvertUnits,
+                     f.bIncludePaperSpace),
+            std::make_tuple(EImportMatching::eDefault, "       0.1", "     2e-05", "10", EDXFConvertUnits::eDrawing, false));
   ASSERT_TRUE(StoreImportOptions(f, reg, nullptr));
   EXPECT_EQ(reg.DXFInImportMatching(), "Default");
   EXPECT_DOUBLE_EQ(reg.DXFInImportRelativeMatch(), 0.001);

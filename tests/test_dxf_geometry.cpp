@@ -13,11 +13,14 @@
 #include "dxf/DXFIn.h"
 #include "model/TextFile.h"
 #include "tests/DXFText.h"
+#include "tests/RecordGeometry.h"
+#include "tests/TextImport.h"
 #include "tests/reference/PathGeometry.h"
 
 namespace veltrane {
 namespace {
 
+using reference::DistanceToPolylines;
 using reference::TElement;
 using testing::TDXFText;
 
@@ -29,18 +32,11 @@ struct TResult {
 
 TResult ImportText(const std::string& text, TStringList layers,
                    const std::function<void(TDXFIn&)>& setup = nullptr) {
-  TFixedImportAnswers answers("", std::move(layers));
-  TDXFIn in(&answers, nullptr);
-  in.SetMovesPerSplineSection(10);
-  if (setup) setup(in);
-  in.ReadBuffer(text);
-  in.ChainAndOrder();
-  TResult r;
-  TLayerContent content;
-  in.TranslateList(r.Program, content);
-  r.Report = in.ImportReport();
-  r.Facts = in.ImportFacts();
-  return r;
+  testing::TImport im(text, std::move(layers), [&](TDXFIn& in) {
+    in.SetMovesPerSplineSection(10);
+    if (setup) setup(in);
+  });
+  return {im.Program(), im.in.ImportReport(), im.in.ImportFacts()};  // left to right: translated first
 }
 
 TResult ImportFile(const std::string& name, TStringList layers, const std::function<void(TDXFIn&)>& setup = nullptr) {
@@ -49,20 +45,6 @@ TResult ImportFile(const std::string& name, TStringList layers, const std::funct
 
 bool Has(const TStringList& l, const std::string& s) {
   return std::any_of(l.begin(), l.end(), [&](const std::string& x) { return x.find(s) != std::string::npos; });
-}
-
-// The distance from p to the nearest of the polylines.
-double DistanceToPolylines(const TfPoint& p, const std::vector<std::vector<TfPoint>>& lines) {
-  double best = 1e300;
-  for (const auto& pl : lines)
-    for (size_t i = 0; i + 1 < pl.size(); ++i) {
-      const TfPoint a = pl[i], b = pl[i + 1];
-      const double dx = b.fX - a.fX, dy = b.fY - a.fY, L2 = dx * dx + dy * dy;
-      double t = L2 > 0 ? ((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / L2 : 0.0;
-      t = std::clamp(t, 0.0, 1.0);
-      best = std::min(best, std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy));
-    }
-  return best;
 }
 
 // ezdxf's world geometry of each case: "LAYER x,y x,y ..." per element.
@@ -150,52 +132,50 @@ TEST(DXFGeometry, TroublesOfRealDrawingsAreMendedOrReported) {
     const bool bR12 = std::string(v) == "r12";
     TResult r = ImportFile(file, {"PART", "TXT", "TINY", "HUGE", "FIT"});
     ExpectWritableNumbers(r.Program);
-    EXPECT_TRUE(Has(r.Report, "skipped 1 LINE (zero length)")) << v;
-    EXPECT_TRUE(Has(r.Report, "skipped 1 LINE (coordinates beyond 1e10 drawing units)")) << v;
-    EXPECT_TRUE(Has(r.Report, "skipped 1 ARC (too small to write)")) << v;
-    EXPECT_TRUE(Has(r.Report, bR12 ? "layer TXT: 1 TEXT not imported" : "layer TXT: 1 TEXT, 1 MTEXT not imported")) << v;
-    EXPECT_TRUE(Has(r.Report, "layer TXT: nothing to import")) << v;
-    EXPECT_TRUE(Has(r.Report, "4 paper-space elements not imported")) << v;
+    for (const char* strSaid :
+         {"skipped 1 LINE (zero length)", "skipped 1 LINE (coordinates beyond 1e10 drawing units)",
+          "skipped 1 ARC (too small to write)",
+          bR12 ? "layer TXT: 1 TEXT not imported" : "layer TXT: 1 TEXT, 1 MTEXT not imported",
+          "layer TXT: nothing to import", "4 paper-space elements not imported"})
+      EXPECT_TRUE(Has(r.Report, strSaid)) << v << ": " << strSaid;
     EXPECT_EQ(Has(r.Facts, "drawing units: millimetres"), !bR12) << v;
+    // The one path of a layer, the importer set up as given.
+    auto one = [&](const char* layer, const std::function<void(TDXFIn&)>& setup = nullptr) {
+      const auto paths = reference::ReadPaths(ImportFile(file, {layer}, setup).Program);
+      EXPECT_EQ(paths.size(), 1u) << v << " " << layer;
+      return paths.empty() ? std::vector<TElement>{} : paths[0];
+    };
     // The paper-space frame is no part of the cut; asked for, it comes in on its own.
-    auto paths = reference::ReadPaths(ImportFile(file, {"PART"}).Program);
-    ASSERT_EQ(paths.size(), 1u) << v;
-    EXPECT_NEAR(reference::Length(paths[0]), 15, 1e-9);
-    paths = reference::ReadPaths(ImportFile(file, {"PART"}, [](TDXFIn& in) { in.SetIncludePaperSpace(true); }).Program);
+    EXPECT_NEAR(reference::Length(one("PART")), 15, 1e-9);
     double fLength = 0;
-    for (const auto& p : paths) fLength += reference::Length(p);
+    for (const auto& p : reference::ReadPaths(
+             ImportFile(file, {"PART"}, [](TDXFIn& in) { in.SetIncludePaperSpace(true); }).Program))
+      fLength += reference::Length(p);
     EXPECT_NEAR(fLength, 15 + 2 * (420 + 297), 1e-9) << v;
     // A block drawn in inches inside a millimetre drawing is 25.4 times larger (block
     // units are written from R2007 on; before, the block has none and stays as it is).
-    paths = reference::ReadPaths(ImportFile(file, {"BLK"}).Program);
-    ASSERT_EQ(paths.size(), 1u);
-    EXPECT_NEAR(reference::Length(paths[0]), std::string(v) == "r2018" ? 25.4 : 1.0, 1e-9) << v;
+    EXPECT_NEAR(reference::Length(one("BLK")), std::string(v) == "r2018" ? 25.4 : 1.0, 1e-9) << v;
     // The whole drawing converted to inches.
-    paths = reference::ReadPaths(
-        ImportFile(file, {"PART"}, [](TDXFIn& in) { in.SetConvertUnits(EDXFConvertUnits::eInches); }).Program);
-    ASSERT_EQ(paths.size(), 1u);
-    EXPECT_NEAR(reference::Length(paths[0]), bR12 ? 15 : 15 / 25.4, 2e-4) << v;
+    EXPECT_NEAR(reference::Length(one("PART", [](TDXFIn& in) { in.SetConvertUnits(EDXFConvertUnits::eInches); })),
+                bR12 ? 15 : 15 / 25.4, 2e-4)
+        << v;
     if (bR12) continue;
     // Tiny bulges are straight: the polyline runs straight along y = 40.
-    paths = reference::ReadPaths(ImportFile(file, {"TINY"}).Program);
-    ASSERT_EQ(paths.size(), 1u);
-    for (const TElement& e : paths[0]) {
+    const auto tiny = one("TINY");
+    for (const TElement& e : tiny) {
       EXPECT_FALSE(e.bArc);
       EXPECT_EQ(e.a.fY, 40);
       EXPECT_EQ(e.b.fY, 40);
     }
-    EXPECT_NEAR(reference::Length(paths[0]), 20, 1e-9);
+    EXPECT_NEAR(reference::Length(tiny), 20, 1e-9);
     // The fit-point spline passes through its fit points on a circle of radius 10,
     // leaves along its start tangent and stays near the circle in between.
-    paths = reference::ReadPaths(ImportFile(file, {"FIT"}).Program);
-    ASSERT_EQ(paths.size(), 1u);
-    const auto& fit = paths[0];
+    const auto fit = one("FIT");
     ASSERT_EQ(fit.size(), 60u);  // 6 sections of 10 moves
     for (size_t k = 0; k <= 6; ++k) {
       const double a = static_cast<double>(k) * std::numbers::pi / 12;
       const TfPoint p = k < 6 ? fit[k * 10].a : fit.back().b;
-      EXPECT_NEAR(p.fX, 20 + 10 * std::cos(a), 5e-5) << k;
-      EXPECT_NEAR(p.fY, 20 + 10 * std::sin(a), 5e-5) << k;
+      EXPECT_TRUE(testing::Near(p, 20 + 10 * std::cos(a), 20 + 10 * std::sin(a), 5e-5)) << k;
     }
     EXPECT_NEAR(reference::DirectionAt(fit.front(), 0), std::numbers::pi / 2, 0.02);
     for (const TfPoint& p : reference::Samples(fit)) EXPECT_NEAR(std::hypot(p.fX - 20, p.fY - 20), 10, 0.01);

@@ -16,30 +16,15 @@
 #include "dxf/DXFIn.h"
 #include "model/Text.h"
 #include "tests/DXFText.h"
+#include "tests/RecordGeometry.h"
+#include "tests/TextImport.h"
 
 using namespace veltrane;
+using veltrane::testing::Near;
 using veltrane::testing::TDXFText;
+using veltrane::testing::TImport;
 
 namespace {
-
-// The drawing read with the layers given, the importer set up first by Configure.
-struct TImport {
-  explicit TImport(const std::string& text, TStringList layers = {},
-                   const std::function<void(TDXFIn&)>& Configure = {})
-      : answers("", std::move(layers)), in(&answers, nullptr) {
-    if (Configure) Configure(in);
-    in.ReadBuffer(text);
-  }
-  TStringList Program() {
-    in.ChainAndOrder();
-    TStringList out;
-    in.TranslateList(out, content);
-    return out;
-  }
-  TFixedImportAnswers answers;
-  TDXFIn in;
-  TLayerContent content;
-};
 
 // The drawing is refused as a whole, with a message holding strWhat; the line it names.
 int32_t RefusedAtLine(const std::string& strText, const std::string& strWhat) {
@@ -251,15 +236,11 @@ TEST(DXFImport, CirclesAndArcs) {
   TImport h(huge.Text());
   const auto& rh = h.in.Records(0);
   ASSERT_EQ(rh.size(), 3u);
-  for (size_t i = 0; i < 2; ++i) {
-    EXPECT_NEAR(rh[i].fStartPoint.fX, 5, 1e-12) << i;
-    EXPECT_NEAR(rh[i].fStartPoint.fY, 0, 1e-12) << i;
-    EXPECT_NEAR(rh[i].fEndPoint.fX, 0, 1e-12) << i;
-    EXPECT_NEAR(rh[i].fEndPoint.fY, 5, 1e-12) << i;
+  const TfPoint starts[] = {{5, 0}, {5, 0}, {11, 10}}, ends[] = {{0, 5}, {0, 5}, {12, 10}};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_TRUE(Near(rh[i].fStartPoint, starts[i].fX, starts[i].fY, 1e-12)) << i;
+    EXPECT_TRUE(Near(rh[i].fEndPoint, ends[i].fX, ends[i].fY, 1e-12)) << i;
   }
-  EXPECT_NEAR(rh[2].fStartPoint.fX, 11, 1e-12);
-  EXPECT_NEAR(rh[2].fStartPoint.fY, 10, 1e-12);
-  EXPECT_NEAR(rh[2].fEndPoint.fX, 12, 1e-12);
 }
 
 TEST(DXFImport, InsertRotatesTranslatesAndCopies) {
@@ -298,8 +279,7 @@ TEST(DXFImport, InsertBasePointScaleMirrorAndNesting) {
   EXPECT_EQ(r[0].fEndPoint, (TfPoint{80, 0}));
   // The mirrored arc keeps its ends: it still joins the line's end at (80,0).
   EXPECT_NEAR(r[1].fRadius, 10, 1e-12);
-  EXPECT_NEAR(r[1].fEndPoint.fX, 80, 1e-9);
-  EXPECT_NEAR(r[1].fEndPoint.fY, 0, 1e-9);
+  EXPECT_TRUE(Near(r[1].fEndPoint, 80, 0, 1e-9));
   EXPECT_NEAR(r[1].fStartPoint.fY, 20, 1e-9);
   EXPECT_EQ(r[2].EntityType, eDXFET_Point);  // the block's point comes with the block
   EXPECT_EQ(r[2].fStartPoint, (TfPoint{98, 2}));
@@ -471,19 +451,17 @@ TEST(DXFImport, EllipseFourArcsAndEllipticalArcs) {
                                {6.5451, 0, 3.4549, 63.4349, -63.4349},
                                {0, -13.0902, 18.0902, 116.5651, 63.4349},
                                {0, 13.0902, 18.0902, -63.4349, 243.4349}};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_NEAR(r[static_cast<size_t>(i)].fCentrePoint.fX, expect[i][0], 1e-4) << i;
-    EXPECT_NEAR(r[static_cast<size_t>(i)].fCentrePoint.fY, expect[i][1], 1e-4) << i;
-    EXPECT_NEAR(r[static_cast<size_t>(i)].fRadius, expect[i][2], 1e-4) << i;
-    EXPECT_NEAR(r[static_cast<size_t>(i)].fStartAngle, expect[i][3], 1e-4) << i;
-    EXPECT_NEAR(r[static_cast<size_t>(i)].fEndAngle, expect[i][4], 1e-4) << i;
-    EXPECT_EQ(r[static_cast<size_t>(i)].Direction, eClockwise);
+  for (size_t i = 0; i < 4; ++i) {
+    EXPECT_TRUE(Near(r[i].fCentrePoint, expect[i][0], expect[i][1], 1e-4)) << i;
+    EXPECT_NEAR(r[i].fRadius, expect[i][2], 1e-4) << i;
+    EXPECT_NEAR(r[i].fStartAngle, expect[i][3], 1e-4) << i;
+    EXPECT_NEAR(r[i].fEndAngle, expect[i][4], 1e-4) << i;
+    EXPECT_EQ(r[i].Direction, eClockwise);
   }
   // The quarter from (10,0) to (0,5) as short moves.
   EXPECT_EQ(r[4].EntityType, eDXFET_PolyLine);
   EXPECT_EQ(r[4].fStartPoint, (TfPoint{10, 0}));
-  EXPECT_NEAR(r[4].fEndPoint.fX, 0, 1e-12);
-  EXPECT_NEAR(r[4].fEndPoint.fY, 5, 1e-12);
+  EXPECT_TRUE(Near(r[4].fEndPoint, 0, 5, 1e-12));
 }
 
 TEST(DXFImport, SplinesEvaluate) {
@@ -508,8 +486,7 @@ TEST(DXFImport, SplinesEvaluate) {
                      {10, "0"}, {20, "0"}, {10, "0"}, {20, "8"}, {10, "8"}, {20, "8"}, {10, "8"}, {20, "0"}});
   TImport b(bez.Text(), {"A", "B"}, one);
   ASSERT_EQ(b.in.Vertices().size(), 5u);  // 4 sections: the middle one is u = 0.5
-  EXPECT_NEAR(b.in.Vertices()[2].fPoint.fX, 4, 1e-12);
-  EXPECT_NEAR(b.in.Vertices()[2].fPoint.fY, 6, 1e-12);  // (P0 + 3 P1 + 3 P2 + P3) / 8
+  EXPECT_TRUE(Near(b.in.Vertices()[2].fPoint, 4, 6, 1e-12));  // (P0 + 3 P1 + 3 P2 + P3) / 8
   EXPECT_EQ(TDXFIn(nullptr, nullptr).MovesPerSplineSection(), 3);
   // Absent (0) or out of range: the 10 the options dialog shows.
   TDXFIn clamp(nullptr, nullptr);
@@ -599,16 +576,8 @@ TEST(DXFImport, MalformedFilesEndCleanly) {
   TImport e(lfcr);
   EXPECT_EQ(e.Program(), a.Program());
   // Wide text is named, not taken for a file without sections.
-  for (const std::string& wide : {std::string("\xFF\xFE"
-                                              "0\0\n\0",
-                                              6),
-                                  std::string("\xFE\xFF\0"
-                                              "0\0\n",
-                                              6),
-                                  std::string("0\0\n\0S\0", 6),
-                                  std::string("\xFF\xFE\0\0"
-                                              "0\0\0\0",
-                                              8)})
+  for (const std::string& wide : {std::string("\xFF\xFE" "0\0\n\0", 6), std::string("\xFE\xFF\0" "0\0\n", 6),
+                                  std::string("0\0\n\0S\0", 6), std::string("\xFF\xFE\0\0" "0\0\0\0", 8)})
     RefusedAtLine(wide, wide.size() == 8 ? "UTF-32" : "UTF-16");
 }
 
@@ -781,22 +750,18 @@ TEST(DXFImport, WholeImportLetsTheRecordsGoAndWritesWhatTheStepsWrite) {
     for (const bool bInnerFirst : {false, true}) {
       const std::string strFile = strData + strName;
       SCOPED_TRACE(std::string(strName) + (bInnerFirst ? ", inner paths first" : ""));
-      auto configure = [&](TDXFIn& in) {
-        in.SetCutInnerFirst(bInnerFirst);
-        in.SetMatching(false, 0.001);
-      };
-      TFixedImportAnswers stepAnswers(strFile);
-      TDXFIn steps(&stepAnswers, nullptr);
-      configure(steps);
+      TFixedImportAnswers stepAnswers(strFile), answers(strFile);
+      TDXFIn steps(&stepAnswers, nullptr), whole(&answers, nullptr);
+      for (TDXFIn* in : {&steps, &whole}) {
+        in->SetCutInnerFirst(bInnerFirst);
+        in->SetMatching(false, 0.001);
+      }
       steps.ReadFile();
       steps.ChainAndOrder();
       TStringList expected;
       TLayerContent expectedContent;
       steps.TranslateList(expected, expectedContent);
       ASSERT_FALSE(expected.empty());
-      TFixedImportAnswers answers(strFile);
-      TDXFIn whole(&answers, nullptr);
-      configure(whole);
       TStringList program;
       TLayerContent content;
       whole.Import(program, content);

@@ -18,6 +18,8 @@
 #include "dxf/DXFEncoding.h"
 #include "model/TextFile.h"
 #include "tests/DXFText.h"
+#include "tests/reference/PathGeometry.h"
+#include "tests/TextImport.h"
 
 using namespace veltrane;
 
@@ -116,12 +118,9 @@ double GlyphRight(const std::vector<std::vector<TPt>>& g) {
 using TStroke = std::vector<TfPoint>;
 
 // A drawing's texts on one layer read as paths.
-struct TTextImport {
+struct TTextImport : veltrane::testing::TImport {
   TTextImport(const std::string& strDrawing, const std::string& strLayer)
-      : answers("", {strLayer}), in(&answers, nullptr) {
-    in.SetTextAsPaths(true);
-    in.ReadBuffer(strDrawing);
-  }
+      : TImport(strDrawing, {strLayer}, [](TDXFIn& in) { in.SetTextAsPaths(true); }) {}
   // Each path's points; every path is a polyline.
   std::vector<TStroke> Strokes() {
     std::vector<TStroke> out;
@@ -134,8 +133,6 @@ struct TTextImport {
     }
     return out;
   }
-  TFixedImportAnswers answers;
-  TDXFIn in;
 };
 
 std::vector<TStroke> ImportedStrokes(const std::string& strLayer, std::vector<std::string>* pReport = nullptr,
@@ -419,11 +416,9 @@ TEST(TextPaths, ReportNamesFontsAndFallbacks) {
 }
 
 TEST(TextPaths, OffByDefault) {
-  TFixedImportAnswers answers("", {"T_LEFT"});
-  TDXFIn in(&answers, nullptr);
-  in.ReadBuffer(ReadWholeFile(c_strData + "text_r2018.dxf"));
-  EXPECT_TRUE(in.Records(0).empty());
-  const auto report = in.ImportReport();
+  veltrane::testing::TImport im(ReadWholeFile(c_strData + "text_r2018.dxf"), {"T_LEFT"});
+  EXPECT_TRUE(im.in.Records(0).empty());
+  const auto report = im.in.ImportReport();
   EXPECT_NE(std::find(report.begin(), report.end(), "layer T_LEFT: 1 TEXT not imported"), report.end());
 }
 
@@ -460,22 +455,11 @@ std::vector<TOutlineText> ReadOutlineExpect() {
   return out;
 }
 
-double SegmentDistance(const TfPoint& p, const TfPoint& a, const TfPoint& b) {
-  const double dx = b.fX - a.fX, dy = b.fY - a.fY, l2 = dx * dx + dy * dy;
-  const double t = l2 > 0 ? std::clamp(((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / l2, 0.0, 1.0) : 0.0;
-  return std::hypot(p.fX - a.fX - t * dx, p.fY - a.fY - t * dy);
-}
-
 // The largest distance from a vertex of From to the polylines of To.
 double FarthestVertex(const std::vector<std::vector<TfPoint>>& From, const std::vector<std::vector<TfPoint>>& To) {
   double worst = 0.0;
   for (const auto& poly : From)
-    for (const TfPoint& p : poly) {
-      double best = 1e300;
-      for (const auto& q : To)
-        for (size_t i = 0; i + 1 < q.size(); ++i) best = std::min(best, SegmentDistance(p, q[i], q[i + 1]));
-      worst = std::max(worst, best);
-    }
+    for (const TfPoint& p : poly) worst = std::max(worst, veltrane::reference::DistanceToPolylines(p, To));
   return worst;
 }
 

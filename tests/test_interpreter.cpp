@@ -42,6 +42,16 @@ class Interp : public ::testing::Test, protected TPass {
     in.SetXRange({-100, 100});
     in.SetYRange({-100, 100});
   }
+  // The display list's points, sequences and leader marks.
+  std::vector<TPixelPoint> Points() const { return Column(&TDisplayRecord::Point); }
+  std::vector<int32_t> Sequences() const { return Column(&TDisplayRecord::nSequence); }
+  std::vector<bool> Leaders() const { return Column(&TDisplayRecord::bLeader); }
+  template <class T>
+  std::vector<T> Column(T TDisplayRecord::*pField) const {
+    std::vector<T> v;
+    for (const TDisplayRecord& d : display) v.push_back(d.*pField);
+    return v;
+  }
 };
 
 TPixelPoint Px(int x, int y) { return TPixelPoint{x, y}; }
@@ -69,12 +79,8 @@ TEST_F(Interp, StraightMovesAndEndPoints) {
   UnitView();
   prog = {"MOVEABS(10,0)", "MOVE(0,10)", "' comment", "MOVE(0,0)"};
   in.Interpret();
-  ASSERT_EQ(display.size(), 3u);
-  EXPECT_EQ(display[0].Point, Px(100, 100));
-  EXPECT_EQ(display[1].Point, Px(110, 100));
-  EXPECT_EQ(display[2].Point, Px(110, 90));
-  EXPECT_EQ(display[1].nLine, 0);
-  EXPECT_EQ(display[2].nLine, 1);
+  ASSERT_EQ(Points(), (std::vector<TPixelPoint>{Px(100, 100), Px(110, 100), Px(110, 90)}));
+  EXPECT_EQ(Column(&TDisplayRecord::nLine), (std::vector<int32_t>{-1, 0, 1}));
   EXPECT_TRUE(display[1].bDrawArrow && display[2].bDrawArrow);
   ASSERT_EQ(ends.size(), 4u);
   EXPECT_EQ(ends[1].fStartPoint, (TfPoint{10, 0}));
@@ -95,10 +101,8 @@ TEST_F(Interp, UnplottedAxesBadNumbersAndRepeats) {
   UnitView();
   prog = {"MOVE(0,0,5)", "MOVEABS(0,0)", "MOVE(x,3)", "MOVE(1,1)", "MOVEABS(offset_x+4,offset_y+4)"};
   in.Interpret();
-  ASSERT_EQ(display.size(), 3u);
+  ASSERT_EQ(Points(), (std::vector<TPixelPoint>{Px(100, 100), Px(101, 96), Px(104, 96)}));
   EXPECT_EQ(display[1].nLine, 3);  // the bad line moved y but stayed out of the list
-  EXPECT_EQ(display[1].Point, Px(101, 96));
-  EXPECT_EQ(display[2].Point, Px(104, 96));
   EXPECT_EQ(ends[2].fEndPoint.fY, 3);
   EXPECT_EQ(in.Position(2), 5);
 }
@@ -107,12 +111,8 @@ TEST_F(Interp, SequenceTrackingAndLeader) {
   UnitView();
   prog = {"'$StartSeq(4)", "cadseq4:", "    MOVEABS(2,3)", "    MOVE(5,0)", "'$EndSeq(4)", "MOVE(1,1)"};
   in.Interpret();
-  ASSERT_EQ(display.size(), 4u);
-  EXPECT_EQ(display[1].nSequence, 4);
-  EXPECT_TRUE(display[1].bLeader);
-  EXPECT_EQ(display[2].nSequence, 4);
-  EXPECT_FALSE(display[2].bLeader);
-  EXPECT_EQ(display[3].nSequence, 0);
+  EXPECT_EQ(Sequences(), (std::vector<int32_t>{0, 4, 4, 0}));
+  EXPECT_EQ(Leaders(), (std::vector<bool>{false, true, false, false}));
   // A leader to where the axes already stand leaves no leader entry.
   prog = {"'$StartSeq(1)", "MOVEABS(0,0)", "MOVE(1,0)"};
   in.Interpret();
@@ -126,11 +126,8 @@ TEST_F(Interp, StrayEndMarkerSuspendsTracking) {
           "'$StartSeq(3)", "MOVEABS(2,2)", "'$EndSeq(3)", "  '$startseq(7)", "MOVEABS(3,2)",
           "'$EndSeq(7)", "'$StartSeq()", "MOVEABS(9,9)"};
   in.Interpret();
+  EXPECT_EQ(Sequences(), (std::vector<int32_t>{0, -1, 3, 7, 0}));  // 7: a trimmed lower-case marker
   ASSERT_EQ(display.size(), 5u);
-  EXPECT_EQ(display[1].nSequence, -1);
-  EXPECT_EQ(display[2].nSequence, 3);
-  EXPECT_EQ(display[3].nSequence, 7);  // trimmed lower-case marker
-  EXPECT_EQ(display[4].nSequence, 0);
   EXPECT_FALSE(display[4].bLeader);  // "'$StartSeq()" does not arm the leader
 }
 
@@ -185,14 +182,12 @@ TEST_F(Interp, ArcExtentsAreThoseOfTheCircleSampledDensely) {
     in.GetExtents(x, y);
     const double tol = 1e-6 * (1 + r);
     const double slack = r * (1 - std::cos(std::fabs(sweep) / 20000)) + tol;
-    ASSERT_LE(x.fFrom, x0 + tol) << i << " " << line;
-    ASSERT_GE(x.fTo, x1 - tol) << i << " " << line;
-    ASSERT_LE(y.fFrom, y0 + tol) << i << " " << line;
-    ASSERT_GE(y.fTo, y1 - tol) << i << " " << line;
-    ASSERT_GE(x.fFrom, x0 - slack) << i << " " << line;
-    ASSERT_LE(x.fTo, x1 + slack) << i << " " << line;
-    ASSERT_GE(y.fFrom, y0 - slack) << i << " " << line;
-    ASSERT_LE(y.fTo, y1 + slack) << i << " " << line;
+    // The low ends, and the high ends negated: at most tol above the sampled bound, slack below.
+    const double got[] = {x.fFrom, y.fFrom, -x.fTo, -y.fTo}, bound[] = {x0, y0, -x1, -y1};
+    for (int k = 0; k < 4; ++k) {
+      ASSERT_LE(got[k], bound[k] + tol) << i << " " << line << " end " << k;
+      ASSERT_GE(got[k], bound[k] - slack) << i << " " << line << " end " << k;
+    }
   }
 }
 
@@ -228,9 +223,7 @@ TEST_F(Interp, ArcOnOnePlottedAxisIsAStraightLine) {
   in.SetYAxisNumber(2);
   prog = {"MOVECIRC(10,4,5,0,1)", "MOVE(0,0,3)"};
   in.Interpret();
-  ASSERT_EQ(display.size(), 3u);
-  EXPECT_EQ(display[1].Point, Px(110, 100));
-  EXPECT_EQ(display[2].Point, Px(110, 97));
+  EXPECT_EQ(Points(), (std::vector<TPixelPoint>{Px(100, 100), Px(110, 100), Px(110, 97)}));
   EXPECT_EQ(in.Position(1), 4);  // the arc's axes still end at the end point
   in.SetXAxisNumber(2);
   in.SetYAxisNumber(3);
@@ -301,11 +294,8 @@ TEST_F(Interp, PixelMappingRoundsHalvesToEven) {
   in.SetPlotRect({0, 0, 100, 100});
   in.SetXRange({0, 100});
   in.SetYRange({0, 100});
-  EXPECT_EQ(in.MapToPixel(2.5, 0).X, 2);
-  EXPECT_EQ(in.MapToPixel(3.5, 0).X, 4);
-  EXPECT_EQ(in.MapToPixel(-2.5, 0).X, -2);
-  EXPECT_EQ(in.MapToPixel(0, 0.5).Y, 100);
-  EXPECT_EQ(in.MapToPixel(0, 1.5).Y, 98);
+  for (const auto& [x, nX] : {std::pair{2.5, 2}, {3.5, 4}, {-2.5, -2}}) EXPECT_EQ(in.MapToPixel(x, 0).X, nX) << x;
+  for (const auto& [y, nY] : {std::pair{0.5, 100}, {1.5, 98}}) EXPECT_EQ(in.MapToPixel(0, y).Y, nY) << y;
 }
 
 TEST_F(Interp, FarAwayPointsDoNotOverflow) {

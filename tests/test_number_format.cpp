@@ -123,13 +123,9 @@ TEST(Conversion, ReadsWhatFromCharsReads) {
 }
 
 TEST(Conversion, Integers) {
-  EXPECT_EQ(StrToInt(" 12 "), 12);
-  EXPECT_EQ(StrToInt("-7"), -7);
-  EXPECT_EQ(StrToInt("+7"), 7);
-  EXPECT_EQ(StrToInt("2147483647"), 2147483647);
-  EXPECT_THROW(StrToInt("2147483648"), EConvertError);
-  EXPECT_THROW(StrToInt("1.0"), EConvertError);
-  EXPECT_THROW(StrToInt(""), EConvertError);
+  for (const auto& [s, n] : {std::pair{" 12 ", 12}, {"-7", -7}, {"+7", 7}, {"2147483647", 2147483647}})
+    EXPECT_EQ(StrToInt(s), n) << s;
+  for (const char* s : {"2147483648", "1.0", ""}) EXPECT_THROW(StrToInt(s), EConvertError) << s;
   EXPECT_EQ(StrToIntDef("x", -3), -3);
 }
 

@@ -1,6 +1,8 @@
 // The plot options' arithmetic, the SVG canvas and the one-shot plot of a program.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "plot/Interpreter.h"
 #include "plot/PlotOptions.h"
 #include "plot/PlotRender.h"
@@ -11,8 +13,9 @@ using namespace veltrane;
 
 namespace {
 
-struct PlotOptions : ::testing::Test {
-  PlotOptions() {
+// A plot of 400 x 200 pixels showing 0..100 by 0..50.
+struct TPlotSetup {
+  TPlotSetup() {
     view.SetPlotSize(400, 200);
     view.m_fXRange = {0, 100};
     view.m_fYRange = {0, 50};
@@ -20,44 +23,39 @@ struct PlotOptions : ::testing::Test {
   TInterpreter interp;
   TPlotView view{interp};
 };
+struct PlotOptions : ::testing::Test, TPlotSetup {};
 
 TEST_F(PlotOptions, FieldsShowAxesAndRanges) {
   TPlotOptionsFields f = LoadPlotOptions(interp, view);
-  EXPECT_EQ(f.strXAxis, "0");
-  EXPECT_EQ(f.strYAxis, "1");
-  EXPECT_EQ(f.strXMin, "0");
-  EXPECT_EQ(f.strXMax, "100");
-  EXPECT_EQ(f.strYMin, "0");
+  EXPECT_EQ(std::tie(f.strXAxis, f.strYAxis, f.strXMin, f.strXMax, f.strYMin),
+            std::make_tuple("0", "1", "0", "100", "0"));
   view.m_fXRange = {5, 5};
   f = LoadPlotOptions(interp, view);
   EXPECT_EQ(f.strXMax, "5.1");
 }
 
-TEST_F(PlotOptions, EqualAxesTakeTheNextOne) {
-  ApplyPlotOptions({"2", "2", "0", "100", "0"}, interp, view);
-  EXPECT_EQ(interp.XAxisNumber(), 2);
-  EXPECT_EQ(interp.YAxisNumber(), 3);
-}
-
-TEST_F(PlotOptions, NumbersThatAreNotNumbersKeepTheirValues) {
-  ApplyPlotOptions({"x", "", "abc", "nan", "1e999"}, interp, view);
-  EXPECT_EQ(interp.XAxisNumber(), 0);
-  EXPECT_EQ(interp.YAxisNumber(), 1);
-  EXPECT_EQ(view.m_fXRange, (TfRange{0, 100}));
-  EXPECT_EQ(view.m_fYRange, (TfRange{0, 50}));
-}
-
-TEST_F(PlotOptions, TheYRangeKeepsTheAspect) {
-  ApplyPlotOptions({"0", "1", "-10", "190", "7"}, interp, view);
-  EXPECT_EQ(view.m_fXRange, (TfRange{-10, 190}));
-  EXPECT_DOUBLE_EQ(view.m_fYRange.fFrom, 7);
-  EXPECT_DOUBLE_EQ(view.m_fYRange.fTo, 7 + 200 * 0.5);
-}
-
-TEST_F(PlotOptions, AReversedXRangeIsRefused) {
-  ApplyPlotOptions({"0", "1", "50", "10", "0"}, interp, view);
-  EXPECT_EQ(view.m_fXRange, (TfRange{0, 100}));
-  EXPECT_DOUBLE_EQ(view.m_fYRange.fTo, 50);
+// Fields applied to the plot above: the axes and ranges they leave.
+TEST(PlotOptionsApplied, AxesAndRanges) {
+  const struct {
+    const char* strWhat;
+    TPlotOptionsFields Fields;
+    int32_t nX, nY;
+    TfRange X, Y;
+  } cases[] = {
+      {"equal axes take the next one", {"2", "2", "0", "100", "0"}, 2, 3, {0, 100}, {0, 50}},
+      {"numbers that are not numbers keep their values", {"x", "", "abc", "nan", "1e999"}, 0, 1, {0, 100}, {0, 50}},
+      {"the Y range keeps the aspect", {"0", "1", "-10", "190", "7"}, 0, 1, {-10, 190}, {7, 7 + 200 * 0.5}},
+      {"a reversed X range is refused", {"0", "1", "50", "10", "0"}, 0, 1, {0, 100}, {0, 50}},
+  };
+  for (const auto& c : cases) {
+    TPlotSetup p;
+    ApplyPlotOptions(c.Fields, p.interp, p.view);
+    EXPECT_EQ(p.interp.XAxisNumber(), c.nX) << c.strWhat;
+    EXPECT_EQ(p.interp.YAxisNumber(), c.nY) << c.strWhat;
+    EXPECT_EQ(p.view.m_fXRange, c.X) << c.strWhat;
+    EXPECT_DOUBLE_EQ(p.view.m_fYRange.fFrom, c.Y.fFrom) << c.strWhat;
+    EXPECT_DOUBLE_EQ(p.view.m_fYRange.fTo, c.Y.fTo) << c.strWhat;
+  }
 }
 
 TEST(SvgCanvas, OnePenRunIsOnePolyline) {

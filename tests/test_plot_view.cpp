@@ -2,6 +2,8 @@
 // what it draws, recorded from a canvas.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "plot/PlotView.h"
 
 using namespace veltrane;
@@ -47,6 +49,19 @@ class View : public ::testing::Test {
     in.SetProgram(&prog);
     view.SetPlotSize(400, 400);
   }
+  // One unit a pixel from the origin.
+  void UnitRanges() {
+    view.m_fXRange = {0, 400};
+    view.m_fYRange = {0, 400};
+  }
+  // Whether both ranges lie within fTol of those given.
+  ::testing::AssertionResult Ranges(double x0, double x1, double y0, double y1, double fTol) const {
+    const TfRange &x = view.m_fXRange, &y = view.m_fYRange;
+    for (const auto& [fGot, fWant] : {std::pair{x.fFrom, x0}, {x.fTo, x1}, {y.fFrom, y0}, {y.fTo, y1}})
+      if (!(std::fabs(fGot - fWant) <= fTol))
+        return ::testing::AssertionFailure() << "x " << x.fFrom << ".." << x.fTo << ", y " << y.fFrom << ".." << y.fTo;
+    return ::testing::AssertionSuccess();
+  }
   TStringList prog;
   TInterpreter in;
   TPlotView view{in};
@@ -57,10 +72,7 @@ class View : public ::testing::Test {
 TEST_F(View, ZoomToExtentsKeepsEqualScales) {
   prog = {"MOVEABS(100,50)"};
   view.ZoomExtents();
-  EXPECT_NEAR(view.m_fXRange.fFrom, -2, 1e-4);
-  EXPECT_NEAR(view.m_fXRange.fTo, 102, 1e-4);
-  EXPECT_NEAR(view.m_fYRange.fFrom, -1, 1e-4);
-  EXPECT_NEAR(view.m_fYRange.fTo, 103, 1e-4);
+  EXPECT_TRUE(Ranges(-2, 102, -1, 103, 1e-4));
   prog = {"MOVEABS(10,10)", "MOVEABS(30,20)"};
   view.ZoomExtentsCZ();
   EXPECT_NEAR(view.m_fXRange.fFrom, -view.m_fXRange.fTo, 1e-9);
@@ -72,12 +84,9 @@ TEST_F(View, ZoomInOutBoxAndPan) {
   view.m_fXRange = {0, 100};
   view.m_fYRange = {0, 100};
   view.ZoomIn(200, 200);
-  EXPECT_NEAR(view.m_fXRange.fFrom, 25, 1e-6);
-  EXPECT_NEAR(view.m_fXRange.fTo, 75, 1e-6);
-  EXPECT_NEAR(view.m_fYRange.fFrom, 25, 1e-6);
+  EXPECT_TRUE(Ranges(25, 75, 25, 75, 1e-6));
   view.ZoomOut(200, 200);
-  EXPECT_NEAR(view.m_fXRange.fFrom, 0, 1e-6);
-  EXPECT_NEAR(view.m_fXRange.fTo, 100, 1e-6);
+  EXPECT_TRUE(Ranges(0, 100, 0, 100, 1e-6));
   int a[4] = {300, 300, 100, 100}, b[4] = {100, 100, 300, 300};
   TPlotView::NormaliseZoomBox(a[0], a[1], a[2], a[3]);
   TPlotView::NormaliseZoomBox(b[0], b[1], b[2], b[3]);
@@ -86,8 +95,7 @@ TEST_F(View, ZoomInOutBoxAndPan) {
   TPlotView::NormaliseZoomBox(c[0], c[1], c[2], c[3]);
   EXPECT_EQ(c[2] - c[0], 8);
   view.ZoomBox(100, 100, 300, 300);
-  EXPECT_NEAR(view.m_fXRange.fFrom, 25, 1e-6);
-  EXPECT_NEAR(view.m_fYRange.fTo, 75, 1e-6);
+  EXPECT_TRUE(Ranges(25, 75, 25, 75, 1e-6));
   double x0 = view.m_fXRange.fFrom, y0 = view.m_fYRange.fFrom;
   view.Pan(40, 40);  // content follows the mouse: the range moves the other way in x
   EXPECT_NEAR(view.m_fXRange.fFrom, x0 - 5, 1e-6);
@@ -134,8 +142,7 @@ TEST(PlotPick, DistanceRules) {
 }
 
 TEST_F(View, PickSelectsTheEarlierSegmentWithinFivePixels) {
-  view.m_fXRange = {0, 400};
-  view.m_fYRange = {0, 400};
+  UnitRanges();
   view.GenerateDisplayList();
   prog = {"MOVEABS(0,300)", "MOVEABS(100,300)", "MOVEABS(100,302)", "MOVEABS(0,302)"};
   view.GenerateDisplayList();
@@ -148,8 +155,7 @@ TEST_F(View, PickSelectsTheEarlierSegmentWithinFivePixels) {
 }
 
 TEST_F(View, ArrowsOnlyOnLongLinesExceptTheCurrentOne) {
-  view.m_fXRange = {0, 400};
-  view.m_fYRange = {0, 400};
+  UnitRanges();
   prog = {"MOVE(8,0)", "MOVE(100,0)"};
   view.GenerateDisplayList();
   TRecordingCanvas cv;
@@ -164,8 +170,7 @@ TEST_F(View, ArrowsOnlyOnLongLinesExceptTheCurrentOne) {
 }
 
 TEST_F(View, CurrentSequenceAndOriginalPattern) {
-  view.m_fXRange = {0, 400};
-  view.m_fYRange = {0, 400};
+  UnitRanges();
   TStringList orig = {"MOVEABS(50,50)", "MOVE(20,0)"};
   in.SetAdditional(&orig, true);
   prog = {"'$StartSeq(3)", "cadseq3:", "MOVEABS(10,10)", "MOVE(100,0)", "'$EndSeq(3)"};

@@ -23,6 +23,15 @@ constexpr double pi = std::numbers::pi;
 
 TStringList Lines(std::initializer_list<const char*> l) { return TStringList(l.begin(), l.end()); }
 
+// The lines given, then sequence 1 of the moves given.
+TStringList Sequence(std::initializer_list<const char*> Moves, std::initializer_list<const char*> Before = {}) {
+  TStringList l(Before.begin(), Before.end());
+  l.insert(l.end(), {"'$StartSeq(1)", "cadseq1:"});
+  l.insert(l.end(), Moves.begin(), Moves.end());
+  l.push_back("'$EndSeq(1)");
+  return l;
+}
+
 // A move accelerating from rest to v, cruising and stopping again.
 double StopToStop(double L, double v, double a, double d) {
   if (v * v / (2 * a) + v * v / (2 * d) <= L) return v / a + v / d + (L - v * v / (2 * a) - v * v / (2 * d)) / v;
@@ -45,42 +54,31 @@ TEST(Estimate, ClosedFormTimes) {
   // A run of tangent arcs (an S of two half circles of radius 10) blends throughout.
   const double fS = 2 * pi * 10;
   const TCase cases[] = {
-      {"one straight move", Lines({"'$StartSeq(1)", "cadseq1:", "MOVEABS(0,0)", "MOVE(100,0)", "'$EndSeq(1)"}),
-       StopToStop(100, 50, 500, 250)},
-      {"a move too short to reach the speed", Lines({"'$StartSeq(1)", "cadseq1:", "MOVE(2,0)", "'$EndSeq(1)"}),
-       StopToStop(2, 50, 500, 250)},
+      {"one straight move", Sequence({"MOVEABS(0,0)", "MOVE(100,0)"}), StopToStop(100, 50, 500, 250)},
+      {"a move too short to reach the speed", Sequence({"MOVE(2,0)"}), StopToStop(2, 50, 500, 250)},
       {"a square stops at every corner even in look-ahead form",
-       Lines({"'$StartSeq(1)", "cadseq1:", "MOVESP(40,0)", "MOVESP(0,40)", "MOVESP(-40,0)", "MOVESP(0,-40)",
-              "'$EndSeq(1)"}),
-       4 * StopToStop(40, 50, 500, 250)},
-      {"a full circle", Lines({"'$StartSeq(1)", "cadseq1:", "MOVECIRC(0,0,10,0,0)", "'$EndSeq(1)"}),
-       StopToStop(2 * pi * 10, 50, 500, 250)},
-      {"tangent arcs in look-ahead form blend",
-       Lines({"'$StartSeq(1)", "cadseq1:", "MOVECIRCSP(20,0,10,0,0)", "MOVECIRCSP(20,0,10,0,1)", "'$EndSeq(1)"}),
+       Sequence({"MOVESP(40,0)", "MOVESP(0,40)", "MOVESP(-40,0)", "MOVESP(0,-40)"}), 4 * StopToStop(40, 50, 500, 250)},
+      {"a full circle", Sequence({"MOVECIRC(0,0,10,0,0)"}), StopToStop(2 * pi * 10, 50, 500, 250)},
+      {"tangent arcs in look-ahead form blend", Sequence({"MOVECIRCSP(20,0,10,0,0)", "MOVECIRCSP(20,0,10,0,1)"}),
        StopToStop(fS, 50, 500, 250)},
-      {"the same arcs in plain form stop between",
-       Lines({"'$StartSeq(1)", "cadseq1:", "MOVECIRC(20,0,10,0,0)", "MOVECIRC(20,0,10,0,1)", "'$EndSeq(1)"}),
+      {"the same arcs in plain form stop between", Sequence({"MOVECIRC(20,0,10,0,0)", "MOVECIRC(20,0,10,0,1)"}),
        2 * StopToStop(fS / 2, 50, 500, 250)},
-      {"MERGE blends plain moves in line",
-       Lines({"MERGE=ON", "'$StartSeq(1)", "cadseq1:", "MOVE(30,0)", "MOVE(30,0)", "MOVE(40,0)", "'$EndSeq(1)"}),
+      {"MERGE blends plain moves in line", Sequence({"MOVE(30,0)", "MOVE(30,0)", "MOVE(40,0)"}, {"MERGE=ON"}),
        StopToStop(100, 50, 500, 250)},
       {"the program's own speed and accelerations",
-       Lines({"SPEED=20", "ACCEL=100", "DECEL=100", "'$StartSeq(1)", "cadseq1:", "MOVE(0,100)", "'$EndSeq(1)"}),
-       StopToStop(100, 20, 100, 100)},
+       Sequence({"MOVE(0,100)"}, {"SPEED=20", "ACCEL=100", "DECEL=100"}), StopToStop(100, 20, 100, 100)},
       {"travel at the travel speed until the program sets one",
        Lines({"MOVEABS(60,80)", "SPEED=10", "MOVEABS(0,0)"}),
        StopToStop(100, 100, 500, 250) + StopToStop(100, 10, 500, 250)},
       {"a dwell and a wait", Lines({"WA(1500)", "WAIT IDLE", "WA(250) ' a quarter"}), 1.75},
       {"an absolute move after the leader cuts, at the cutting speed",
-       Lines({"'$StartSeq(1)", "cadseq1:", "MOVEABS(0,0)", "MOVE(50,0)", "MOVEABS(50,50)", "'$EndSeq(1)"}),
-       2 * StopToStop(50, 50, 500, 250)},
+       Sequence({"MOVEABS(0,0)", "MOVE(50,0)", "MOVEABS(50,50)"}), 2 * StopToStop(50, 50, 500, 250)},
       {"MERGE does not blend the leader into the cut: the pierce stops",
-       Lines({"MERGE=ON", "'$StartSeq(1)", "cadseq1:", "MOVEABS(100,0)", "MOVE(100,0)", "'$EndSeq(1)"}),
+       Sequence({"MOVEABS(100,0)", "MOVE(100,0)"}, {"MERGE=ON"}),
        StopToStop(100, 100, 500, 250) + StopToStop(100, 50, 500, 250)},
       // The look-ahead move runs at FORCE_SPEED and hands over at it: up to 25 and on;
       // then from 25 up to 50 and down to rest.
-      {"look-ahead moves at FORCE_SPEED", Lines({"FORCE_SPEED=25", "'$StartSeq(1)", "cadseq1:", "MOVESP(100,0)",
-                                                 "MOVE(100,0)", "'$EndSeq(1)"}),
+      {"look-ahead moves at FORCE_SPEED", Sequence({"MOVESP(100,0)", "MOVE(100,0)"}, {"FORCE_SPEED=25"}),
        25.0 / 500 + (100 - 25.0 * 25 / 1000) / 25 +
            (25.0 / 500 + 50.0 / 250 + (100 - (50.0 * 50 - 25 * 25) / 1000 - 50.0 * 50 / 500) / 50)},
   };
@@ -97,22 +95,19 @@ TEST(Estimate, JointSpeedsAreLimitedByEndSpeedAndByWhatTheNextMovesCanStop) {
   s.fAccel = s.fDecel = 1000;
   // A long move blending into a short one: the joint is no faster than the short move can
   // stop from, so the long move ends at sqrt(2 d L) and the short one decelerates all along.
-  const TProgramStats st = ComputeProgramStats(
-      Lines({"'$StartSeq(1)", "cadseq1:", "MOVESP(100,0)", "MOVE(0.5,0)", "'$EndSeq(1)"}), s, "p");
+  const TProgramStats st = ComputeProgramStats(Sequence({"MOVESP(100,0)", "MOVE(0.5,0)"}), s, "p");
   const double vj = std::sqrt(2 * 1000 * 0.5);  // 31.6
   const double tLong = 100.0 / 1000 + (100.0 - vj) / 1000 + (100 - 5.0 - (100.0 * 100 - vj * vj) / 2000) / 100;
   EXPECT_NEAR(st.Program.fTime, tLong + vj / 1000, 1e-6);
   // ENDMOVE_SPEED caps the joint of a look-ahead move.
-  const TProgramStats capped = ComputeProgramStats(
-      Lines({"ENDMOVE_SPEED=0", "'$StartSeq(1)", "cadseq1:", "MOVESP(50,0)", "MOVESP(50,0)", "'$EndSeq(1)"}), s, "p");
+  const TProgramStats capped =
+      ComputeProgramStats(Sequence({"MOVESP(50,0)", "MOVESP(50,0)"}, {"ENDMOVE_SPEED=0"}), s, "p");
   EXPECT_NEAR(capped.Program.fTime, 2 * StopToStop(50, 100, 1000, 1000), 1e-6);
   // A turn beyond the blend angle stops; within it, it does not.
   s.fBlendDegrees = 10;
-  const TProgramStats kink = ComputeProgramStats(
-      Lines({"'$StartSeq(1)", "cadseq1:", "MOVESP(50,0)", "MOVESP(50,5)", "'$EndSeq(1)"}), s, "p");
+  const TProgramStats kink = ComputeProgramStats(Sequence({"MOVESP(50,0)", "MOVESP(50,5)"}), s, "p");
   EXPECT_LT(kink.Program.fTime, 2 * StopToStop(50, 100, 1000, 1000) - 0.05);
-  const TProgramStats corner = ComputeProgramStats(
-      Lines({"'$StartSeq(1)", "cadseq1:", "MOVESP(50,0)", "MOVESP(50,10)", "'$EndSeq(1)"}), s, "p");
+  const TProgramStats corner = ComputeProgramStats(Sequence({"MOVESP(50,0)", "MOVESP(50,10)"}), s, "p");
   EXPECT_NEAR(corner.Program.fTime, StopToStop(50, 100, 1000, 1000) + StopToStop(std::hypot(50, 10), 100, 1000, 1000),
               1e-6);
 }
@@ -121,9 +116,7 @@ TEST(Estimate, ValuesItCannotEvaluateFallBackAndAreNamedOnce) {
   TEstimateSettings s;
   s.fSpeed = 40;
   const TProgramStats st = ComputeProgramStats(
-      Lines({"SPEED=feed*2", "'$StartSeq(1)", "cadseq1:", "MOVE(40,0)", "SPEED=v", "MOVE(40,0)", "WA(t)",
-             "MOVE(x,0)", "'$EndSeq(1)"}),
-      s, "p");
+      Sequence({"MOVE(40,0)", "SPEED=v", "MOVE(40,0)", "WA(t)", "MOVE(x,0)"}, {"SPEED=feed*2"}), s, "p");
   ASSERT_EQ(st.Notes.size(), 3u);
   EXPECT_EQ(st.Notes[0], "line 1: SPEED is not a constant above 0; the default is used (and 1 more such lines)");
   EXPECT_EQ(st.Notes[1], "line 7: WA with a time that is not a constant counts no time");
@@ -262,15 +255,14 @@ TEST(Statistics, RandomProgramsAgreeWithAPlainReading) {
     for (auto [px, py] : samples) {
       x0 = std::min(x0, px), x1 = std::max(x1, px), y0 = std::min(y0, py), y1 = std::max(y1, py);
     }
+    // The low ends, and the high ends negated: at most 2e-4 above the sampled bound, less
+    // than 1e-3 below it.
     const TStatsRow& p = st.Program;
-    ASSERT_LE(p.fX.fFrom, x0 + 2e-4);
-    ASSERT_GE(p.fX.fTo, x1 - 2e-4);
-    ASSERT_LE(p.fY.fFrom, y0 + 2e-4);
-    ASSERT_GE(p.fY.fTo, y1 - 2e-4);
-    ASSERT_GT(p.fX.fFrom, x0 - 1e-3);
-    ASSERT_LT(p.fX.fTo, x1 + 1e-3);
-    ASSERT_GT(p.fY.fFrom, y0 - 1e-3);
-    ASSERT_LT(p.fY.fTo, y1 + 1e-3);
+    const double got[] = {p.fX.fFrom, p.fY.fFrom, -p.fX.fTo, -p.fY.fTo}, bound[] = {x0, y0, -x1, -y1};
+    for (int k = 0; k < 4; ++k) {
+      ASSERT_LE(got[k], bound[k] + 2e-4) << "end " << k;
+      ASSERT_GT(got[k], bound[k] - 1e-3) << "end " << k;
+    }
   }
 }
 
@@ -330,9 +322,8 @@ TEST(MotionCheck, EachFindingOnAProgramMadeForIt) {
   };
   EXPECT_EQ(CheckMotion(prog, o), want);
   // Many findings of one kind are cut short.
-  TStringList many{"'$StartSeq(1)", "cadseq1:"};
-  for (int i = 0; i < 120; ++i) many.push_back("    MOVE(0,0)");
-  many.push_back("'$EndSeq(1)");
+  TStringList many = Sequence({});
+  many.insert(many.end() - 1, 120, "    MOVE(0,0)");
   const auto cut = CheckMotion(many, TMotionCheckOptions{});
   ASSERT_EQ(cut.size(), 51u);
   EXPECT_EQ(cut.back(), "   - ... and 70 more moves of no length after line 52");
@@ -340,9 +331,9 @@ TEST(MotionCheck, EachFindingOnAProgramMadeForIt) {
   EXPECT_TRUE(CheckMotion(LoadLines(VELTRANE_SOURCE_DIR "/examples/bracket.bas"), o).empty());
   // After the leader an absolute move cuts: one of no length and one over a cut segment
   // are found; two tiny moves in a row are not one segment cut twice.
-  const TStringList abs = Lines({"'$StartSeq(1)", "cadseq1:", "    MOVEABS(20,20)", "    MOVEABS(20,20)",
-                                 "    MOVE(10,0)", "    MOVEABS(30,20)", "    MOVEABS(20,20)", "    MOVE(0.0004,0)",
-                                 "    MOVE(0.0004,0)", "    MOVE(0.0004,0)", "'$EndSeq(1)"});
+  const TStringList abs = Sequence({"    MOVEABS(20,20)", "    MOVEABS(20,20)", "    MOVE(10,0)", "    MOVEABS(30,20)",
+                                    "    MOVEABS(20,20)", "    MOVE(0.0004,0)", "    MOVE(0.0004,0)",
+                                    "    MOVE(0.0004,0)"});
   EXPECT_EQ(CheckMotion(abs, TMotionCheckOptions{}),
             (std::vector<std::string>{"   - Line 6 (sequence 1): a move of no length",
                                       "   - Line 7 (sequence 1): cuts the same segment as line 5"}));
@@ -354,8 +345,7 @@ TEST(Statistics, NumbersBeyondRange) {
   TEstimateSettings s;
   EXPECT_EQ(ComputeProgramStats(Lines({"MOVE(1,1)", "MOVE(1e308,0)", "MOVE(1e308,0)", "MOVE(1,1)"}), s, "p").nBeyondRange,
             2);
-  const TProgramStats big = ComputeProgramStats(
-      Lines({"'$StartSeq(1)", "cadseq1:", "MOVEABS(0,0)", "MOVECIRC(0,0,1e300,0,1)", "'$EndSeq(1)"}), s, "p");
+  const TProgramStats big = ComputeProgramStats(Sequence({"MOVEABS(0,0)", "MOVECIRC(0,0,1e300,0,1)"}), s, "p");
   EXPECT_EQ(big.nBeyondRange, -1);
   for (const std::string& t : {StatsTable(big), StatsCsv(big)}) {
     EXPECT_EQ(t.find("inf"), std::string::npos) << t;

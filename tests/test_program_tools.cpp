@@ -8,6 +8,7 @@
 #include <fstream>
 #include <random>
 #include <thread>
+#include <tuple>
 #ifdef _WIN32
 #include <process.h>
 #else
@@ -47,10 +48,9 @@ TEST(ProgramCheck, CleanProgramReportsEveryCheckOk) {
 
 TEST(ProgramCheck, EachCheckReportsItsFirstFinding) {
   // A lower-case start marker counts; one whose number is no integer does not.
-  EXPECT_EQ(TProgramCheck::GetSequenceNumber("  '$startseq(12)"), 12);
-  EXPECT_EQ(TProgramCheck::GetSequenceNumber("'$EndSeq(4)"), -4);
-  EXPECT_EQ(TProgramCheck::GetSequenceNumber("'$StartSeq(x)"), 0);
-  EXPECT_EQ(TProgramCheck::GetSequenceNumber("'$StartSeq()"), 0);
+  for (const auto& [strLine, n] : {std::pair{"  '$startseq(12)", 12}, {"'$EndSeq(4)", -4}, {"'$StartSeq(x)", 0},
+                                   {"'$StartSeq()", 0}})
+    EXPECT_EQ(TProgramCheck::GetSequenceNumber(strLine), n) << strLine;
   bool bFound = false;
   TStringList r = Report({"'$StartSeq(3)", "'$EndSeq(4)", "'$EndSeq(9)", "'$StartSeq(7)", "'$EndSeq(7)",
                           "'$StartSeq(7)", "'$EndSeq(7)", "Loop1:", "LOOP1:", "GOTO", "GOSUB 1abc",
@@ -269,25 +269,18 @@ TEST(AutoCode, ImportedMultiLayerDrawingAndStoredTexts) {
 TEST(ControllerLink, ParameterStringsReadAndBuild) {
   TLinkFields f;
   ParseLinkParameters("Serial", "3:", f);
-  EXPECT_EQ(f.strPort, "3");
-  EXPECT_EQ(f.strBaud, "9600");
-  EXPECT_EQ(f.strParity, "even");
+  EXPECT_EQ(std::tie(f.strPort, f.strBaud, f.strParity), std::make_tuple("3", "9600", "even"));
   ParseLinkParameters("Serial", "2:38400,8,o,1", f);
-  EXPECT_EQ(f.strBaud, "38400");
-  EXPECT_EQ(f.strDataBits, "8");
-  EXPECT_EQ(f.strParity, "odd");
-  EXPECT_EQ(f.strStopBits, "1");
+  EXPECT_EQ(std::tie(f.strBaud, f.strDataBits, f.strParity, f.strStopBits), std::make_tuple("38400", "8", "odd", "1"));
   f.strLinkType = "Serial";
   EXPECT_EQ(BuildLinkParameters(f), "2:38400,8,o,1");
   TLinkFields e;
   ParseLinkParameters("Ethernet", "10.0.0.7:5000", e);
-  EXPECT_EQ(e.strHost, "10.0.0.7");
-  EXPECT_EQ(e.strTcpPort, "5000");
+  EXPECT_EQ(std::tie(e.strHost, e.strTcpPort), std::make_tuple("10.0.0.7", "5000"));
   e.strLinkType = "Ethernet";
   EXPECT_EQ(BuildLinkParameters(e), "10.0.0.7:5000");
   ParseLinkParameters("Ethernet", "", e);
-  EXPECT_EQ(e.strHost, c_sDefaultControllerHost);
-  EXPECT_EQ(e.strTcpPort, "23");
+  EXPECT_EQ(std::tie(e.strHost, e.strTcpPort), std::make_tuple(c_sDefaultControllerHost, "23"));
   EXPECT_EQ(ParityName('x'), "none");
 }
 

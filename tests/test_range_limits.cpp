@@ -1,6 +1,8 @@
 // Machine range limits: when a program counts as outside, and the dialog's fields.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "tools/RangeLimits.h"
 
 namespace veltrane {
@@ -32,8 +34,7 @@ TEST(RangeLimits, OutsideOnlyWhenInUseAndCrossing) {
 
 TEST(RangeLimits, FieldsAreTakenOnlyWhenAllAreNumbers) {
   TRangeFields f = RangeFieldsFrom(Box());
-  EXPECT_EQ(f.strXLeft, "-10");
-  EXPECT_EQ(f.strYTop, "5");
+  EXPECT_EQ(std::tie(f.strXLeft, f.strYTop), std::make_tuple("-10", "5"));
   f.strXRight = "12.5";
   f.strYBottom = "low";
   TRangeLimits l = Box();
@@ -45,9 +46,7 @@ TEST(RangeLimits, FieldsAreTakenOnlyWhenAllAreNumbers) {
   f.strYBottom = "-7";
   f.bEnable = false;
   EXPECT_TRUE(RangeLimitsFromFields(f, l, &p));
-  EXPECT_EQ(l.m_nXspanRight, 12.5);
-  EXPECT_EQ(l.m_nYspanBottom, -7);
-  EXPECT_FALSE(l.m_bEnableSpan);
+  EXPECT_EQ(std::tie(l.m_nXspanRight, l.m_nYspanBottom, l.m_bEnableSpan), std::make_tuple(12.5, -7.0, false));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // renumbering of appended text, reordering and deleting, on programs with odd markup.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "model/ProgramDocument.h"
 #include "model/SequenceMarkup.h"
 #include "model/Text.h"
@@ -12,28 +14,10 @@ namespace {
 
 // A program as translation writes it: a header, one layer, three sequences.
 TStringList ThreeSequences() {
-  return {"' header",
-          "'$Layer0:WALLS",
-          "'$StartSeq(1)",
-          "cadseq1:",
-          "    MOVEABS(0,0)",
-          "    MOVE(10,0)",
-          "'$EndSeq(1)",
-          "",
-          "'$StartSeq(2)",
-          "cadseq2:",
-          "    MOVEABS(20,0)",
-          "    MOVE(0,10)",
-          "    MOVE(-5,0)",
-          "'$EndSeq(2)",
-          "",
-          "'$StartSeq(3)",
-          "cadseq3:",
-          "    MOVEABS(30,5)",
-          "    MOVECIRC(10,0,5,0,1)",
-          "'$EndSeq(3)",
-          "'$EndLayer0:WALLS",
-          ""};
+  return {"' header", "'$Layer0:WALLS", "'$StartSeq(1)", "cadseq1:", "    MOVEABS(0,0)", "    MOVE(10,0)",
+          "'$EndSeq(1)", "", "'$StartSeq(2)", "cadseq2:", "    MOVEABS(20,0)", "    MOVE(0,10)",
+          "    MOVE(-5,0)", "'$EndSeq(2)", "", "'$StartSeq(3)", "cadseq3:", "    MOVEABS(30,5)",
+          "    MOVECIRC(10,0,5,0,1)", "'$EndSeq(3)", "'$EndLayer0:WALLS", ""};
 }
 
 struct THookLog : IDocumentHooks {
@@ -61,25 +45,22 @@ class Sequences : public ::testing::Test {
 
 }  // namespace
 
+// Per program, caret lines and the sequence each is in, asked in this order.
 TEST_F(Sequences, CurrentSequenceFollowsTheCaret) {
-  EXPECT_EQ(CurrentAt(0), 0);
-  EXPECT_EQ(CurrentAt(2), 0);   // a start marker is judged by the lines above it
-  EXPECT_EQ(CurrentAt(3), 1);   // the label
-  EXPECT_EQ(CurrentAt(6), 1);   // the end marker belongs to its sequence
-  EXPECT_EQ(CurrentAt(7), 0);   // after the end marker
-  EXPECT_EQ(CurrentAt(8), 0);   // start marker after a closed sequence
-  EXPECT_EQ(CurrentAt(12), 2);
-  EXPECT_EQ(CurrentAt(-1), 0);
-  EXPECT_EQ(CurrentAt(1000), 0);
-  doc.m_Program = {"'$StartSeq(5)", "x", "'$startseq(6) lower", "y"};
-  EXPECT_EQ(CurrentAt(1), 5);
-  EXPECT_EQ(CurrentAt(1), 5);
-  EXPECT_EQ(CurrentAt(0), 0);
-  EXPECT_EQ(CurrentAt(3), 6);
-  doc.m_Program = {"  '$StartSeq(5)", "x", "'$StartSeq(abc)", "y", "'$StartSeq(99999999999)", "z"};
-  EXPECT_EQ(CurrentAt(1), 0);  // indented markers are not seen here
-  EXPECT_EQ(CurrentAt(3), 0);
-  EXPECT_EQ(CurrentAt(5), 0);  // ten characters hold no closing bracket and no integer
+  const std::vector<std::pair<TStringList, std::vector<std::pair<int32_t, int32_t>>>> cases = {
+      // A start marker is judged by the lines above it (2), the label is in (3), the end marker
+      // belongs to its sequence (6), the lines after it (7) and the next start marker (8) not.
+      {ThreeSequences(), {{0, 0}, {2, 0}, {3, 1}, {6, 1}, {7, 0}, {8, 0}, {12, 2}, {-1, 0}, {1000, 0}}},
+      {{"'$StartSeq(5)", "x", "'$startseq(6) lower", "y"}, {{1, 5}, {1, 5}, {0, 0}, {3, 6}}},
+      // Indented markers are not seen here (1); ten characters hold no closing bracket and no
+      // integer (5).
+      {{"  '$StartSeq(5)", "x", "'$StartSeq(abc)", "y", "'$StartSeq(99999999999)", "z"}, {{1, 0}, {3, 0}, {5, 0}}},
+  };
+  for (const auto& [program, carets] : cases) {
+    doc.m_Program = program;
+    for (const auto& [nLine, nSequence] : carets)
+      EXPECT_EQ(CurrentAt(nLine), nSequence) << program[0] << ", line " << nLine;
+  }
 }
 
 TEST_F(Sequences, TakeOutAndPutBack) {
@@ -98,8 +79,7 @@ TEST_F(Sequences, TakeOutAndPutBack) {
   doc.ReturnSequenceToProgram();
   EXPECT_EQ(doc.m_Program, before);
   EXPECT_TRUE(doc.m_TransformationList.empty());
-  EXPECT_EQ(hooks.nBegin, 1);
-  EXPECT_EQ(hooks.nEnd, 1);
+  EXPECT_EQ(std::tie(hooks.nBegin, hooks.nEnd), std::make_tuple(1, 1));
 }
 
 TEST_F(Sequences, CheckModeCopiesWithoutRemoving) {
@@ -153,13 +133,11 @@ TEST_F(Sequences, LowerCaseMarkersFoundEverywhere) {
 
 TEST_F(Sequences, CopyWholeSequence) {
   ASSERT_TRUE(doc.GetSequenceStringFromProgram(3));
-  EXPECT_EQ(doc.m_CopyList.front(), "'$StartSeq(3)");
-  EXPECT_EQ(doc.m_CopyList.back(), "'$EndSeq(3)");
-  EXPECT_EQ(doc.m_CopyList.size(), 5u);
-  EXPECT_EQ(doc.m_SeqStart.fX, 30);
-  EXPECT_EQ(doc.m_SeqStart.fY, 5);
+  const TStringList three{"'$StartSeq(3)", "cadseq3:", "    MOVEABS(30,5)", "    MOVECIRC(10,0,5,0,1)", "'$EndSeq(3)"};
+  EXPECT_EQ(doc.m_CopyList, three);
+  EXPECT_EQ(doc.m_SeqStart, (TfPoint{30, 5}));
   EXPECT_FALSE(doc.GetSequenceStringFromProgram(8));
-  EXPECT_EQ(doc.m_CopyList.size(), 5u);  // a failed copy keeps the old one
+  EXPECT_EQ(doc.m_CopyList, three);  // a failed copy keeps the old one
 }
 
 TEST(SequenceNumbers, NextNumber) {
@@ -170,35 +148,13 @@ TEST(SequenceNumbers, NextNumber) {
 }
 
 TEST(SequenceNumbers, RenumberAppendedText) {
-  TStringList l = {"' appended",
-                   "'$StartSeq(1)",
-                   "cadseq1:",
-                   "    MOVEABS(0,0)",
-                   "    GOTO cadseq1",
-                   "'$EndSeq(1)",
-                   "",
-                   "  '$StartSeq(2)",
-                   "cadseq2: MOVE(1,1)",
-                   "inner:",
-                   "    GOSUB inner",
-                   "'$EndSeq(2)",
-                   "between:",
-                   "GOTO cadseq12"};
+  TStringList l = {"' appended", "'$StartSeq(1)", "cadseq1:", "    MOVEABS(0,0)", "    GOTO cadseq1",
+                   "'$EndSeq(1)", "", "  '$StartSeq(2)", "cadseq2: MOVE(1,1)", "inner:", "    GOSUB inner",
+                   "'$EndSeq(2)", "between:", "GOTO cadseq12"};
   RenumberSequences(8, l);
-  EXPECT_EQ(l, (TStringList{"' appended",
-                            "'$StartSeq(8)",
-                            "appseq8:",
-                            "    MOVEABS(0,0)",
-                            "    GOTO appseq8",
-                            "'$EndSeq(8)",
-                            "",
-                            "'$StartSeq(9)",
-                            "appseq9: MOVE(1,1)",
-                            "appseq9:",
-                            "    GOSUB appseq9",
-                            "'$EndSeq(9)",
-                            "appseq10:",
-                            "GOTO cadseq12"}));
+  EXPECT_EQ(l, (TStringList{"' appended", "'$StartSeq(8)", "appseq8:", "    MOVEABS(0,0)", "    GOTO appseq8",
+                            "'$EndSeq(8)", "", "'$StartSeq(9)", "appseq9: MOVE(1,1)", "appseq9:",
+                            "    GOSUB appseq9", "'$EndSeq(9)", "appseq10:", "GOTO cadseq12"}));
   TStringList plain = {"MOVE(1,2)", "label:"};
   RenumberSequences(3, plain);  // no markers: unchanged
   EXPECT_EQ(plain, (TStringList{"MOVE(1,2)", "label:"}));
@@ -213,14 +169,12 @@ TEST_F(Sequences, ReorderMovesBlocksWithTheirTrailingLines) {
   ASSERT_TRUE(bChanged);
   EXPECT_EQ(hooks.nUndo, 1);
   const TStringList& p = doc.m_Program;
-  EXPECT_EQ(p[0], "' header");
-  EXPECT_EQ(p[1], "'$Layer0:WALLS");
-  EXPECT_EQ(p[2], "'$StartSeq(3)");
-  EXPECT_EQ(p[6], "'$EndSeq(3)");
-  EXPECT_EQ(p[7], "'$EndLayer0:WALLS");  // travels with sequence 3
-  EXPECT_EQ(p[9], "'$StartSeq(1)");
-  EXPECT_EQ(p[15], "'$StartSeq(2)");
-  EXPECT_EQ(p.size(), ThreeSequences().size());
+  ASSERT_EQ(p.size(), ThreeSequences().size());
+  // The layer's end marker travels with sequence 3.
+  for (const auto& [i, strLine] : std::vector<std::pair<size_t, const char*>>{
+           {0, "' header"}, {1, "'$Layer0:WALLS"}, {2, "'$StartSeq(3)"}, {6, "'$EndSeq(3)"},
+           {7, "'$EndLayer0:WALLS"}, {9, "'$StartSeq(1)"}, {15, "'$StartSeq(2)"}})
+    EXPECT_EQ(p[i], strLine) << i;
   EXPECT_EQ(doc.m_nCaretLine, -1);
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
+#include <tuple>
 
 #include "model/NumberFormat.h"
 #include "model/ProgramDocument.h"
@@ -41,8 +42,7 @@ double PositionOf(TfPoint p, const std::vector<TElement>& Path) {
       fBest = d;
       double t;
       if (!e.bArc) {
-        const double dx = e.b.fX - e.a.fX, dy = e.b.fY - e.a.fY, dd = dx * dx + dy * dy;
-        t = dd > 0 ? std::clamp(((p.fX - e.a.fX) * dx + (p.fY - e.a.fY) * dy) / dd, 0.0, 1.0) : 0;
+        t = reference::SegmentParameter(p, e.a, e.b);
       } else {
         const double s0 = std::atan2(e.a.fY - e.c.fY, e.a.fX - e.c.fX);
         double rel = (e.bCw ? -1 : 1) * (std::atan2(p.fY - e.c.fY, p.fX - e.c.fX) - s0);
@@ -187,10 +187,7 @@ TEST(Tabs, DialogTexts) {
   TTabRequest r;
   std::string why;
   EXPECT_TRUE(TabRequestFromText("3", false, "2.5", false, r, why));
-  EXPECT_EQ(r.nCount, 3);
-  EXPECT_EQ(r.fSpacing, 0);
-  EXPECT_EQ(r.fLength, 2.5);
-  EXPECT_FALSE(r.bOnArcs);
+  EXPECT_EQ(std::tie(r.nCount, r.fSpacing, r.fLength, r.bOnArcs), std::make_tuple(3, 0.0, 2.5, false));
   EXPECT_TRUE(TabRequestFromText("150", true, "4", true, r, why));
   EXPECT_EQ(r.fSpacing, 150);
   for (auto [count, bSpacing, length] :

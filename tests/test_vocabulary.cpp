@@ -33,10 +33,10 @@ TEST(CommandType, ClassifiesWordsAndShortForms) {
 }
 
 TEST(CommandType, WholeLines) {
-  EXPECT_EQ(CommandTypeOfLine("    MOVEABS(10,20.5)"), eCmd_MoveAbs);
-  EXPECT_EQ(CommandTypeOfLine("'$EndSeq(4)"), eCmd_EndSeq);
-  EXPECT_EQ(CommandTypeOfLine("cadseq12: MOVE(1,2)"), eCmd_Label);
-  EXPECT_EQ(CommandTypeOfLine("(1,2)"), eCmdUnknown);  // "(" in the first column ends no word
+  // "(" in the first column ends no word.
+  for (const auto& [strLine, evType] : {std::pair{"    MOVEABS(10,20.5)", eCmd_MoveAbs}, {"'$EndSeq(4)", eCmd_EndSeq},
+                                        {"cadseq12: MOVE(1,2)", eCmd_Label}, {"(1,2)", eCmdUnknown}})
+    EXPECT_EQ(CommandTypeOfLine(strLine), evType) << strLine;
   EXPECT_EQ(CommandWordFromString("  MOVE (1,2)"), "MOVE");
   EXPECT_EQ(CommandWordFromString("(MOVE"), "(MOVE");
 }
@@ -80,10 +80,8 @@ TEST(Parameters, SplittingCorners) {
 }
 
 TEST(Parameters, ExponentSignIsNotAnOffsetTerm) {
-  EXPECT_EQ(ReduceParameter("1e+5"), "1e+5");
-  EXPECT_EQ(ReduceParameter(".5E+2"), ".5E+2");
-  EXPECT_EQ(ReduceParameter("offset_e+5"), "5");
-  EXPECT_EQ(ReduceParameter("x1e+5"), "5");
+  for (const auto& [strIn, strOut] : {std::pair{"1e+5", "1e+5"}, {".5E+2", ".5E+2"}, {"offset_e+5", "5"}, {"x1e+5", "5"}})
+    EXPECT_EQ(ReduceParameter(strIn), strOut) << strIn;
   EXPECT_DOUBLE_EQ(StrToFloat(ReduceParameter("1e+5")), 1e5);
 }
 

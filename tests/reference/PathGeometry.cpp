@@ -100,10 +100,7 @@ double Distance(TfPoint p, const std::vector<TElement>& Path) {
   for (const TElement& e : Path) {
     double d;
     if (!e.bArc) {
-      const double dx = e.b.fX - e.a.fX, dy = e.b.fY - e.a.fY, dd = dx * dx + dy * dy;
-      double t = dd > 0 ? ((p.fX - e.a.fX) * dx + (p.fY - e.a.fY) * dy) / dd : 0;
-      t = std::clamp(t, 0.0, 1.0);
-      d = std::hypot(p.fX - e.a.fX - t * dx, p.fY - e.a.fY - t * dy);
+      d = SegmentDistance(p, e.a, e.b);
     } else {
       const double r = std::hypot(e.a.fX - e.c.fX, e.a.fY - e.c.fY);
       const double s0 = std::atan2(e.a.fY - e.c.fY, e.a.fX - e.c.fX);

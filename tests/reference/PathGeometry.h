@@ -1,14 +1,34 @@
 // Plain geometry of tool paths for checking the path tools: a program's moves read
 // into segments and arcs by a parser of its own, points sampled along them, the
-// distance from a point to a path, and travel directions.
+// distance from a point to a path, a segment or polylines, and travel directions.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
 #include "model/Records.h"
 
 namespace veltrane::reference {
+
+// Where along the segment a-b (0 to 1) the point nearest p lies, and p's distance from it.
+inline double SegmentParameter(const TfPoint& p, const TfPoint& a, const TfPoint& b) {
+  const double dx = b.fX - a.fX, dy = b.fY - a.fY, dd = dx * dx + dy * dy;
+  return dd > 0 ? std::clamp(((p.fX - a.fX) * dx + (p.fY - a.fY) * dy) / dd, 0.0, 1.0) : 0.0;
+}
+inline double SegmentDistance(const TfPoint& p, const TfPoint& a, const TfPoint& b) {
+  const double t = SegmentParameter(p, a, b);
+  return std::hypot(p.fX - a.fX - t * (b.fX - a.fX), p.fY - a.fY - t * (b.fY - a.fY));
+}
+
+// The distance from p to the nearest of the polylines.
+inline double DistanceToPolylines(const TfPoint& p, const std::vector<std::vector<TfPoint>>& Lines) {
+  double best = 1e300;
+  for (const auto& l : Lines)
+    for (size_t i = 0; i + 1 < l.size(); ++i) best = std::min(best, SegmentDistance(p, l[i], l[i + 1]));
+  return best;
+}
 
 struct TElement {
   bool bArc = false;

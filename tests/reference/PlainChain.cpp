@@ -51,53 +51,39 @@ int32_t PlainSortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>&
   for (size_t r = 0; r < L.size(); ++r) {
     L[r].bSortedFlag = true;
     L[r].nSequence = counter;
+    // Grows the sequence at its tail (the end of record r) or at its head (the start of its
+    // first record) by the nearest record after r, turned round when its other end is the
+    // nearer and matches; false when the nearest does not match there.
+    auto grow = [&](bool bTail) {
+      size_t h = r;
+      while (!bTail && h > 0 && L[h - 1].nSequence == counter && L[h - 1].bSortedFlag) --h;
+      const TfPoint q = bTail ? L[r].fEndPoint : L[h].fStartPoint;
+      size_t best = SIZE_MAX;
+      for (size_t t = r + 1; t < L.size(); ++t) {
+        TDXFEntity& T = L[t];
+        // The end that joins q as the record lies (its start at the tail), and the other.
+        const TfPoint &join = bTail ? T.fStartPoint : T.fEndPoint, &other = bTail ? T.fEndPoint : T.fStartPoint;
+        const double dJoin = DistanceBetween(join, q), dOther = DistanceBetween(other, q);
+        if (dOther < dJoin && PointsMatch(other, q, fLimit)) {
+          ReverseLine(T);
+          T.fDistance = dOther;
+        } else {
+          T.fDistance = dJoin;
+        }
+        if (best == SIZE_MAX || T.fDistance < L[best].fDistance) best = t;
+      }
+      if (best == SIZE_MAX || !PointsMatch(bTail ? L[best].fStartPoint : L[best].fEndPoint, q, fLimit)) return false;
+      TDXFEntity moved = L[best];
+      moved.bSortedFlag = true;
+      moved.nSequence = counter;
+      L.erase(L.begin() + static_cast<ptrdiff_t>(best));
+      L.insert(L.begin() + static_cast<ptrdiff_t>(bTail ? r + 1 : h), moved);
+      ++r;
+      return true;
+    };
     if (L[r].EntityType != eDXFET_Point) {
-      for (;;) {  // tail
-        const TfPoint q = L[r].fEndPoint;
-        size_t best = SIZE_MAX;
-        for (size_t t = r + 1; t < L.size(); ++t) {
-          TDXFEntity& T = L[t];
-          double ds = DistanceBetween(T.fStartPoint, q), de = DistanceBetween(T.fEndPoint, q);
-          if (de < ds && PointsMatch(T.fEndPoint, q, fLimit)) {
-            ReverseLine(T);
-            T.fDistance = de;
-          } else {
-            T.fDistance = ds;
-          }
-          if (best == SIZE_MAX || T.fDistance < L[best].fDistance) best = t;
-        }
-        if (best == SIZE_MAX || !PointsMatch(L[best].fStartPoint, q, fLimit)) break;
-        TDXFEntity moved = L[best];
-        moved.bSortedFlag = true;
-        moved.nSequence = counter;
-        L.erase(L.begin() + static_cast<ptrdiff_t>(best));
-        L.insert(L.begin() + static_cast<ptrdiff_t>(r) + 1, moved);
-        ++r;
-      }
-      for (;;) {  // head
-        size_t h = r;
-        while (h > 0 && L[h - 1].nSequence == counter && L[h - 1].bSortedFlag) --h;
-        const TfPoint q = L[h].fStartPoint;
-        size_t best = SIZE_MAX;
-        for (size_t t = r + 1; t < L.size(); ++t) {
-          TDXFEntity& T = L[t];
-          double ds = DistanceBetween(T.fStartPoint, q), de = DistanceBetween(T.fEndPoint, q);
-          if (ds < de && PointsMatch(T.fStartPoint, q, fLimit)) {
-            ReverseLine(T);
-            T.fDistance = ds;
-          } else {
-            T.fDistance = de;
-          }
-          if (best == SIZE_MAX || T.fDistance < L[best].fDistance) best = t;
-        }
-        if (best == SIZE_MAX || !PointsMatch(L[best].fEndPoint, q, fLimit)) break;
-        TDXFEntity moved = L[best];
-        moved.bSortedFlag = true;
-        moved.nSequence = counter;
-        L.erase(L.begin() + static_cast<ptrdiff_t>(best));
-        L.insert(L.begin() + static_cast<ptrdiff_t>(h), moved);
-        ++r;
-      }
+      while (grow(true)) {}
+      while (grow(false)) {}
     }
     Squences.Add(counter);
     ++counter;

@@ -51,9 +51,7 @@ class TPlain {
   }
 
  private:
-  TfPoint In(size_t k, const std::vector<size_t>& c) const {
-    return m_Stops[k].bClosed ? m_Stops[k].Entries[c[k]] : m_Stops[k].Entries[c[k]];
-  }
+  TfPoint In(size_t k, const std::vector<size_t>& c) const { return m_Stops[k].Entries[c[k]]; }
   TfPoint Out(size_t k, const std::vector<size_t>& c) const {
     return m_Stops[k].bClosed ? m_Stops[k].Entries[c[k]] : m_Stops[k].Entries[1 - c[k]];
   }
@@ -189,10 +187,7 @@ double StrongTravel(const std::vector<std::vector<TElement>>& Paths, bool bInner
     for (const TfPoint& q : s.Outline)
       s.x0 = std::min(s.x0, q.fX), s.x1 = std::max(s.x1, q.fX), s.y0 = std::min(s.y0, q.fY),
       s.y1 = std::max(s.y1, q.fY);
-    if (s.bClosed)
-      s.Entries = Samples(p, 24);
-    else
-      s.Entries = {p.front().a, p.back().b};
+    s.Entries = s.bClosed ? s.Outline : std::vector<TfPoint>{p.front().a, p.back().b};
     stops.push_back(std::move(s));
   }
   const size_t n = stops.size();
