@@ -12,7 +12,7 @@
 
 namespace veltrane {
 
-enum EDXFEntityType : int32_t {
+enum EDXFEntityType : int8_t {
   eDXFET_NoEntity = 0,
   eDXFET_Line = 1,
   eDXFET_Arc = 2,
@@ -40,11 +40,10 @@ enum class EDXFConvertUnits : int32_t { eDrawing = 0, eMillimetres = 1, eInches 
 // apart are distinct, whatever the drawing's span.
 inline constexpr double gc_fMaxDefaultMatchMillimetres = 0.1;
 
-// The fields stand so that only the last few bytes are padding (120 bytes; a layer of a
-// million records is read, chained and ordered several times over).
+// The fields stand so that only the last byte is padding, the two kinds taking a byte
+// each (112 bytes; a layer of a million records is read, chained and ordered several
+// times over).
 struct TDXFEntity {
-  EDXFEntityType EntityType = eDXFET_NoEntity;
-  EAngleDirection Direction = eClockwise;
   TfPoint fStartPoint;
   TfPoint fEndPoint;
   TfPoint fCentrePoint;
@@ -59,6 +58,8 @@ struct TDXFEntity {
   int32_t nFirstVertex = -1;  // a polyline's run of vertices in the vertex list
   int32_t nVertexCount = 0;
   int32_t nLine = 0;  // where the element stands in the drawing, for messages
+  EDXFEntityType EntityType = eDXFET_NoEntity;
+  EAngleDirection Direction = eClockwise;
   bool bSortedFlag = false;
   bool operator==(const TDXFEntity&) const = default;
 };

@@ -80,7 +80,7 @@ enum EAxis : int32_t { eXAxis = 0, eYAxis = 1 };
 
 enum TOutputType : int32_t { eProgram = 0, eTable = 1 };
 
-enum EAngleDirection : int32_t { eClockwise = 0, eAnticlockwise = 1 };
+enum EAngleDirection : int8_t { eClockwise = 0, eAnticlockwise = 1 };
 
 enum ECommandType : int32_t {
   eCmdUnknown = 0,

@@ -86,9 +86,9 @@ std::string Describe(const std::vector<TDXFEntity>& L) {
   std::ostringstream s;
   s.precision(17);
   for (const auto& r : L)
-    s << r.EntityType << " seq " << r.nSequence << " (" << r.fStartPoint.fX << ","
+    s << static_cast<int>(r.EntityType) << " seq " << r.nSequence << " (" << r.fStartPoint.fX << ","
       << r.fStartPoint.fY << ")->(" << r.fEndPoint.fX << "," << r.fEndPoint.fY << ") dir "
-      << r.Direction << "\n";
+      << static_cast<int>(r.Direction) << "\n";
   return s.str();
 }
 
