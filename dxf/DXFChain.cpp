@@ -911,7 +911,7 @@ void ExpandPolylines(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& 
 
 int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vertices,
                  double fMatchLimit, double fCoincidenceLimit, int32_t nSequence,
-                 TIntList& Squences, TProgressStage* pStage) {
+                 TIntList& Squences, TProgressStage* pStage, bool bMadeOrder) {
   SortPoint(L);
   const size_t n = L.size();
   const bool bCanMatch = fMatchLimit > 0.0 && n > 1;
@@ -939,7 +939,7 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
   // array and is put before the rest when the sequence is complete. Once complete, a
   // sequence holds its records' numbers, each with the turn it was taken with.
   std::vector<uint32_t> made, head, seqAt, placed, order;
-  std::vector<uint64_t> seqFirst;
+  std::vector<uint32_t> seqFirst;
   constexpr uint32_t c_nTurned = 1u << 31;
   made.reserve(n);
   int32_t counter = nSequence;
@@ -982,26 +982,51 @@ int32_t SortList(std::vector<TDXFEntity>& L, const std::vector<TDXFVertex>& Vert
     }
   }
   // The sequences are numbered in the order of the records they were started from, as
-  // chaining the records in their order would make them. Per place in the chained list: the record,
-  // and its sequence (counted from the first) and whether it was turned round.
+  // chaining the records in their order would make them: a sequence's number counts the
+  // records started from below its own, marked one bit each. Per place in the chained list:
+  // the record, and its sequence (counted from the first) and whether it was turned round.
   const size_t nSeqs = seqAt.size();
   seqAt.push_back(static_cast<uint32_t>(n));
-  std::vector<uint32_t> byFirst;
-  AssignLarge(byFirst, nSeqs, 0u);
-  for (uint32_t q = 0; q < nSeqs; ++q) byFirst[q] = q;
-  RadixSort(seqFirst, byFirst);
-  seqFirst = std::vector<uint64_t>();
-  AssignLarge(order, n, 0u);
-  AssignLarge(placed, n, 0u);
-  for (size_t t = 0, j = 0; t < nSeqs; ++t) {
-    const uint32_t q = byFirst[t];
-    for (uint32_t k = seqAt[q]; k < seqAt[q + 1]; ++k, ++j) {
-      order[j] = made[k] & ~c_nTurned;
-      placed[j] = static_cast<uint32_t>(t) | (made[k] & c_nTurned);
+  std::vector<uint32_t> rank;
+  {
+    std::vector<uint64_t> started((n + 63) / 64, 0);
+    for (const uint32_t f : seqFirst) started[f >> 6] |= uint64_t{1} << (f & 63);
+    std::vector<uint32_t> before(started.size());
+    for (size_t w = 0, c = 0; w < started.size(); ++w) {
+      before[w] = static_cast<uint32_t>(c);
+      c += static_cast<size_t>(std::popcount(started[w]));
+    }
+    AssignLarge(rank, nSeqs, 0u);
+    for (size_t q = 0; q < nSeqs; ++q) {
+      const uint32_t f = seqFirst[q];
+      rank[q] = before[f >> 6] + static_cast<uint32_t>(std::popcount(started[f >> 6] & ((uint64_t{1} << (f & 63)) - 1)));
     }
   }
+  seqFirst = std::vector<uint32_t>();
+  AssignLarge(placed, n, 0u);
+  if (bMadeOrder) {
+    // The sequences stay in the order they were made, near ones together.
+    for (size_t q = 0; q < nSeqs; ++q)
+      for (uint32_t k = seqAt[q]; k < seqAt[q + 1]; ++k) {
+        placed[k] = rank[q] | (made[k] & c_nTurned);
+        made[k] &= ~c_nTurned;
+      }
+    order = std::move(made);
+  } else {
+    std::vector<uint32_t> byFirst;
+    AssignLarge(byFirst, nSeqs, 0u);
+    for (uint32_t q = 0; q < nSeqs; ++q) byFirst[rank[q]] = q;
+    AssignLarge(order, n, 0u);
+    for (size_t t = 0, j = 0; t < nSeqs; ++t) {
+      const uint32_t q = byFirst[t];
+      for (uint32_t k = seqAt[q]; k < seqAt[q + 1]; ++k, ++j) {
+        order[j] = made[k] & ~c_nTurned;
+        placed[j] = static_cast<uint32_t>(t) | (made[k] & c_nTurned);
+      }
+    }
+  }
+  rank = std::vector<uint32_t>();
   made = std::vector<uint32_t>();
-  byFirst = std::vector<uint32_t>();
   // The chained list: records put in chain order within the list itself, each turned and
   // numbered as it comes to its place, and polylines expanded.
   PermuteInPlace(L, std::move(order), [&](TDXFEntity& r, size_t k) {

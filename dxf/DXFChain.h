@@ -26,10 +26,12 @@ TDXFEntity GetVertexPoint(const TDXFVertex& v, const TfPoint& fStartPoint, doubl
 void SortPoint(std::vector<TDXFEntity>& Records);
 // Chains the records (after SortPoint), numbering sequences from nSequence; appends the
 // numbers to Squences and returns the next free number. Then expands the polylines.
-// pStage, when given, counts a step for each record chained.
+// pStage, when given, counts a step for each record chained. The sequences stand in the
+// order of their numbers, or with bMadeOrder (for a caller that orders them afterwards)
+// in the order they were made, where paths near one another stand together.
 int32_t SortList(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>& Vertices,
                  double fMatchLimit, double fCoincidenceLimit, int32_t nSequence, TIntList& Squences,
-                 TProgressStage* pStage = nullptr);
+                 TProgressStage* pStage = nullptr, bool bMadeOrder = false);
 void AddPolyline(std::vector<TDXFEntity>& Records, const std::vector<TDXFVertex>& Vertices,
                  double fCoincidenceLimit);
 // Orders the sequences by nearest next entry from the origin, reversing where that

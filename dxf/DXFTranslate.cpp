@@ -31,7 +31,11 @@ void TDXFIn::ChainAndOrder(std::array<TLayerOrder, c_nLayerSlots>* pOrders) {
     m_nDuplicates[static_cast<size_t>(i)] = m_bRemoveDuplicates ? RemoveDuplicateRecords(L, m_fMatchTestLimit) : 0;
     const double fBase = stage.Base();
     int32_t nFirst = nNext;
-    nNext = SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences, &stage);
+    // The travel order comes next: the paths may stand as they were made, near ones
+    // together, except where paths inside others are looked for path by path in the order
+    // of their numbers.
+    nNext = SortList(L, m_lstVertices, m_fMatchTestLimit, m_fCoincidenceTestLimit, nFirst, squences, &stage,
+                     !m_bCutInnerFirst);
     TInnerFirst* pInner = m_bCutInnerFirst ? &m_InnerFirst : nullptr;
     if (pOrders && !m_bOptimiseTravel) {
       TLayerOrder& o = (*pOrders)[static_cast<size_t>(i)];
