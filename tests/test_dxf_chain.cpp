@@ -93,7 +93,8 @@ std::string Describe(const std::vector<TDXFEntity>& L) {
 }
 
 // The fast chaining against the plain rule on one layer (and, with bQueue, the travel
-// ordering after it): the same count, the same records in the same order.
+// ordering after it, also from the paths as they were made): the same count, the same
+// records in the same order.
 void ExpectChainsAlike(const TLayer& Layer, double fTol, double fMin, int32_t nMoves, bool bQueue,
                        const std::string& strCase) {
   auto fast = Layer.recs, plain = Layer.recs;
@@ -104,9 +105,14 @@ void ExpectChainsAlike(const TLayer& Layer, double fTol, double fMin, int32_t nM
   ASSERT_EQ(fast, plain) << strCase << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
   if (!bQueue) return;
   ASSERT_EQ(sf.Count(), sp.Count()) << strCase;
+  auto made = Layer.recs;
+  TIntList sm;
+  ASSERT_EQ(SortList(made, Layer.verts, fTol, fMin, nMoves, sm, nullptr, true), np) << strCase;
   QueueSeq(fast, sf, nMoves, fMin);
+  QueueSeq(made, sm, nMoves, fMin);
   reference::PlainQueueSeq(plain, sp, nMoves, fMin);
   ASSERT_EQ(fast, plain) << strCase << "\nfast:\n" << Describe(fast) << "plain:\n" << Describe(plain);
+  ASSERT_EQ(made, plain) << strCase << " (as made)\nfast:\n" << Describe(made) << "plain:\n" << Describe(plain);
 }
 
 }  // namespace
