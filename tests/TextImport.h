@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dxf/DXFIn.h"
+#include "tests/RecordPrinting.h"
 
 namespace veltrane::testing {
 

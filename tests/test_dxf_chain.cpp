@@ -12,6 +12,7 @@
 #include "dxf/DXFChain.h"
 #include "dxf/DXFDedupe.h"
 #include "tests/reference/GridDedupe.h"
+#include "tests/RecordPrinting.h"
 #include "tests/reference/PlainChain.h"
 
 using namespace veltrane;
